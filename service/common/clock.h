@@ -1,0 +1,45 @@
+// Everything the service asks the operating system about time: the local
+// time, the daylight-saving state and sleeping. Tests hand in a FakeClock.
+#pragma once
+
+#include "service/common/date_time.h"
+
+namespace velunor {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Current local date and time.
+  virtual DateTime Now() const = 0;
+  // The operating system's zone state: 0 unknown, 1 standard time, 2 daylight-saving time.
+  virtual int ZoneState() const = 0;
+  virtual void SleepMs(int milliseconds) = 0;
+};
+
+// The machine's clock and time zone (TZ honoured).
+class SystemClock : public Clock {
+ public:
+  DateTime Now() const override;
+  int ZoneState() const override;
+  void SleepMs(int milliseconds) override;
+};
+
+// A clock that stands still until a test moves it; sleeping only counts.
+class FakeClock : public Clock {
+ public:
+  explicit FakeClock(DateTime now, int zone_state = 1) : now_(now), zone_state_(zone_state) {}
+  DateTime Now() const override { return now_; }
+  int ZoneState() const override { return zone_state_; }
+  void SleepMs(int milliseconds) override { slept_ms_ += milliseconds; }
+
+  void Set(DateTime now) { now_ = now; }
+  void SetZoneState(int state) { zone_state_ = state; }
+  long slept_ms() const { return slept_ms_; }
+
+ private:
+  DateTime now_;
+  int zone_state_;
+  long slept_ms_ = 0;
+};
+
+}  // namespace velunor

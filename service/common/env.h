@@ -1,0 +1,22 @@
+// The part of the process state that every subsystem shares: program
+// directory, clock, error log, window model and the window's host. Built by
+// main (or a test) and handed down by reference; it owns nothing.
+#pragma once
+
+#include <filesystem>
+
+#include "service/common/clock.h"
+#include "service/common/fehler_log.h"
+#include "service/common/window_model.h"
+
+namespace velunor {
+
+struct Env {
+  std::filesystem::path program_dir;
+  Clock& clock;
+  FehlerLog& log;
+  WindowModel& window;
+  WindowHost& host;
+};
+
+}  // namespace velunor

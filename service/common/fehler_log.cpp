@@ -1,0 +1,79 @@
+#include "service/common/fehler_log.h"
+
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include "service/common/failure.h"
+
+namespace velunor {
+
+FehlerLog::FehlerLog(std::filesystem::path program_dir, Clock& clock)
+    : dir_(std::move(program_dir)), clock_(clock) {}
+
+std::filesystem::path FehlerLog::LogFile(int number) const {
+  return dir_ / ("MTS-Error-" + std::to_string(number) + ".LOG");
+}
+
+std::filesystem::path FehlerLog::NumberFile() const { return dir_ / "MTSLOGNummer.DAT"; }
+
+int FehlerLog::ReadLogNumber() const {
+  std::ifstream in(NumberFile());
+  long n = 0;
+  if (!in || !(in >> n) || n < 0 || n > kMaxFileNumber) return 0;
+  return static_cast<int>(n);
+}
+
+// Runs one step of the entry; a failing step is tried again after a pause so
+// that a log file held open by a reader for a moment does not lose the entry.
+template <class F>
+bool FehlerLog::Retry(F&& step) {
+  for (int attempt = 0; attempt <= kRetries; ++attempt) {
+    if (step()) return true;
+    clock_.SleepMs(kRetryPauseMs);
+  }
+  return false;
+}
+
+void FehlerLog::Write(int32_t number, const std::string& description,
+                      const std::string& procedure, const std::string& context) {
+  if (letzter_fehler_ != kErrConnectionLost) letzter_fehler_ = number;
+
+  const std::string entry =
+      procedure + " / " + std::to_string(number) + " / " + description + " / " + context;
+  const int log_number = ReadLogNumber();
+  int current = log_number;
+
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(LogFile(current), ec);
+  if (!ec && size >= kFullSize) {
+    current = current + 1 > kMaxFileNumber ? 0 : current + 1;
+    const bool rotated = Retry([&] {
+      std::error_code rm;
+      std::filesystem::remove(LogFile(current), rm);
+      if (rm) return false;
+      std::ofstream out(NumberFile(), std::ios::binary | std::ios::trunc);
+      out << ' ' << current << " \r\n";
+      out.flush();
+      return static_cast<bool>(out);
+    });
+    if (!rotated) {
+      ++dropped_;
+      return;
+    }
+  }
+
+  const DateTime t = clock_.Now();
+  const std::string line = Pad(t.month, 2) + "-" + Pad(t.day, 2) + "-" + Pad(t.year, 4) + " " +
+                           Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) +
+                           " --> " + entry + "\r\n";
+  const bool written = Retry([&] {
+    std::ofstream out(LogFile(current), std::ios::binary | std::ios::app);
+    out << line;
+    out.flush();
+    return static_cast<bool>(out);
+  });
+  if (!written) ++dropped_;
+}
+
+}  // namespace velunor

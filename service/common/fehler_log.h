@@ -1,0 +1,53 @@
+// The rotating error log of the program directory ("MTS-Error-<n>.LOG",
+// n = 0..20, selected by "MTSLOGNummer.DAT") and the process-wide number of
+// the last error. Single-threaded; files are opened and closed per entry.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "service/common/clock.h"
+
+namespace velunor {
+
+class FehlerLog {
+ public:
+  static constexpr std::uintmax_t kFullSize = 2048001;  // a file this big starts the next one
+  static constexpr int kMaxFileNumber = 20;
+  static constexpr int kRetries = 20;        // per step, each after a pause
+  static constexpr int kRetryPauseMs = 50;
+
+  FehlerLog(std::filesystem::path program_dir, Clock& clock);
+
+  // Appends one entry "mm-dd-yyyy hh:mm:ss --> proc / number / description / context".
+  // A step that fails (directory not writable, file locked) is retried after
+  // 50 ms, at most kRetries times; then the entry is dropped. LetzterFehler is
+  // set in every case, so a lost connection is noticed even with a full disk.
+  // Never throws.
+  void Write(int32_t number, const std::string& description, const std::string& procedure,
+             const std::string& context);
+
+  // Number of the last entry; once it is the lost-connection number it stays
+  // until ResetLetzterFehler.
+  int32_t LetzterFehler() const { return letzter_fehler_; }
+  void ResetLetzterFehler() { letzter_fehler_ = 0; }
+
+  // Number of entries dropped because their file could not be written.
+  int dropped() const { return dropped_; }
+
+  std::filesystem::path LogFile(int number) const;
+  std::filesystem::path NumberFile() const;
+
+ private:
+  int ReadLogNumber() const;
+  template <class F>
+  bool Retry(F&& step);
+
+  std::filesystem::path dir_;
+  Clock& clock_;
+  int32_t letzter_fehler_ = 0;
+  int dropped_ = 0;
+};
+
+}  // namespace velunor

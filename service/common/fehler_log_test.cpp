@@ -1,0 +1,89 @@
+#include "service/common/fehler_log.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "service/common/failure.h"
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FehlerLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    dir_ = fs::temp_directory_path() / ("velunor-log-" + std::to_string(rd()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  void Fill(int number, std::uintmax_t size) {
+    std::ofstream out(dir_ / ("MTS-Error-" + std::to_string(number) + ".LOG"), std::ios::binary);
+    out << std::string(size, 'x');
+  }
+  fs::path dir_;
+  FakeClock clock_{DateTime{2026, 12, 6, 9, 5, 7}};
+};
+
+TEST_F(FehlerLogTest, FirstEntryCreatesFileZeroWithoutNumberFile) {
+  FehlerLog log(dir_, clock_);
+  log.Write(13, "Typen unverträglich", "DB_Preisdaten", "");
+  log.Write(-2147217900, "x", "KommLog", "select 1");
+  EXPECT_EQ(Read(log.LogFile(0)),
+            "12-06-2026 09:05:07 --> DB_Preisdaten / 13 / Typen unverträglich / \r\n"
+            "12-06-2026 09:05:07 --> KommLog / -2147217900 / x / select 1\r\n");
+  EXPECT_FALSE(fs::exists(log.NumberFile()));
+  EXPECT_EQ(log.LetzterFehler(), -2147217900);
+}
+
+TEST_F(FehlerLogTest, RotatesOnlyAboveTheLimitAndWrapsFrom20ToZero) {
+  FehlerLog log(dir_, clock_);
+  Fill(0, FehlerLog::kFullSize - 1);  // exactly 2,048,000 bytes: not yet full
+  log.Write(1, "a", "P", "");
+  EXPECT_FALSE(fs::exists(log.NumberFile()));
+  EXPECT_GT(fs::file_size(log.LogFile(0)), FehlerLog::kFullSize - 1);
+
+  log.Write(2, "b", "P", "");  // file 0 is now full
+  EXPECT_EQ(Read(log.NumberFile()), " 1 \r\n");
+  EXPECT_NE(Read(log.LogFile(1)).find("P / 2 / b / "), std::string::npos);
+
+  std::ofstream(log.NumberFile(), std::ios::binary) << " 20 \r\n";
+  Fill(20, FehlerLog::kFullSize);
+  Fill(0, 100);  // the oldest file, to be started anew
+  log.Write(3, "c", "P", "");
+  EXPECT_EQ(Read(log.NumberFile()), " 0 \r\n");
+  EXPECT_EQ(Read(log.LogFile(0)), "12-06-2026 09:05:07 --> P / 3 / c / \r\n");
+}
+
+TEST_F(FehlerLogTest, LostConnectionNumberIsStickyUntilReset) {
+  FehlerLog log(dir_, clock_);
+  log.Write(kErrConnectionLost, "Lost connection", "DB_Preisdaten", "");
+  log.Write(13, "x", "P", "");
+  EXPECT_EQ(log.LetzterFehler(), kErrConnectionLost);
+  log.ResetLetzterFehler();
+  EXPECT_EQ(log.LetzterFehler(), 0);
+  log.Write(13, "x", "P", "");
+  EXPECT_EQ(log.LetzterFehler(), 13);
+}
+
+TEST_F(FehlerLogTest, UnwritableDirectoryDropsTheEntryAfterBoundedRetriesButKeepsTheNumber) {
+  FehlerLog log(dir_ / "not-a-dir.txt", clock_);
+  std::ofstream(dir_ / "not-a-dir.txt") << "a file where the directory should be";
+  log.Write(kErrConnectionLost, "gone", "DB_Stationsdaten", "");
+  EXPECT_EQ(log.dropped(), 1);
+  EXPECT_EQ(clock_.slept_ms(), (FehlerLog::kRetries + 1) * FehlerLog::kRetryPauseMs);
+  EXPECT_EQ(log.LetzterFehler(), kErrConnectionLost)
+      << "the scheduler must still notice the lost connection";
+}
+
+}  // namespace
+}  // namespace velunor

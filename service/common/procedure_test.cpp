@@ -1,0 +1,60 @@
+#include "service/common/procedure.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velunor {
+namespace {
+
+class ProcedureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    dir_ = std::filesystem::temp_directory_path() / ("velunor-proc-" + std::to_string(rd()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string LogText() {
+    std::ifstream in(dir_ / "MTS-Error-0.LOG", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  std::filesystem::path dir_;
+  FakeClock clock_{DateTime{2026, 12, 6, 9, 5, 0}};
+};
+
+TEST_F(ProcedureTest, FailedStepIsLoggedAndTheNextStepRuns) {
+  FehlerLog log(dir_, clock_);
+  Procedure p(log, "DB_Preisdaten");
+  std::vector<int> ran;
+  EXPECT_TRUE(p.Run([&] { ran.push_back(1); }));
+  EXPECT_FALSE(p.At(7).With("update x").Run([&] {
+    ran.push_back(2);
+    throw Failure(1146, "Table 'lox.x' doesn't exist");
+  }));
+  EXPECT_FALSE(p.Run([&] { throw std::out_of_range("Station 1001"); }));
+  EXPECT_TRUE(p.Run([&] { ran.push_back(3); }));
+  EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(p.failures(), 2);
+  EXPECT_EQ(LogText(),
+            "12-06-2026 09:05:00 --> DB_Preisdaten / 1146 / Zeile: 7 Table 'lox.x' doesn't exist "
+            "/ update x\r\n"
+            "12-06-2026 09:05:00 --> DB_Preisdaten / 9 / Zeile: 7 Station 1001 / update x\r\n");
+  EXPECT_EQ(log.LetzterFehler(), 9);
+}
+
+TEST_F(ProcedureTest, ProgramEndPassesThroughUnlogged) {
+  FehlerLog log(dir_, clock_);
+  Procedure p(log, "DB_LOXStammdaten");
+  EXPECT_THROW(p.Run([] { throw ProgramEnd{"Einstellungen nicht gefunden"}; }), ProgramEnd);
+  EXPECT_EQ(p.failures(), 0);
+  EXPECT_EQ(LogText(), "");
+  EXPECT_EQ(log.LetzterFehler(), 0);
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,96 @@
+#include "service/common/window_model.h"
+
+#include <stdexcept>
+
+namespace velunor {
+
+WindowModel::WindowModel() {
+  label1_ = {"Version Grunddaten:", "---", "Version Preisdaten:", "---", "---", "---", "---", "---"};
+  frame1_ = "Stationen";
+  buttons_[0].caption = "Fenster schließen";
+  buttons_[1].caption = "Beenden";
+  buttons_[2].caption = "Manuelle Übertragung";
+  grid_.resize(1);
+}
+
+void WindowModel::Notify(Control control, int index) {
+  if (observer_ != nullptr) observer_->Changed(control, index);
+}
+
+void WindowModel::SetCaption(const std::string& text) {
+  caption_ = text;
+  Notify(Control::kCaption, -1);
+}
+
+void WindowModel::SetInfo(const std::string& text) {
+  info_ = text;
+  Notify(Control::kInfo, -1);
+}
+
+void WindowModel::SetLabel1(int index, const std::string& text) {
+  label1_.at(static_cast<size_t>(index)) = text;
+  Notify(Control::kLabel1, index);
+}
+
+void WindowModel::AddList1(const std::string& entry) {
+  list1_.push_back(entry);
+  list1_selected_ = static_cast<int>(list1_.size()) - 1;
+  Notify(Control::kList1, list1_selected_);
+}
+
+void WindowModel::ClearList1() {
+  list1_.clear();
+  list1_selected_ = -1;
+  Notify(Control::kList1, -1);
+}
+
+void WindowModel::SetFrame1(const std::string& text) {
+  frame1_ = text;
+  Notify(Control::kFrame1, -1);
+}
+
+void WindowModel::SetGridRows(int rows) {
+  if (rows < 0) throw std::out_of_range("Ungültige Zeilenzahl des Stationsgitters");
+  grid_.resize(static_cast<size_t>(rows));
+  Notify(Control::kGrid, -1);
+}
+
+static void CheckCell(int row, int column, int rows) {
+  if (row < 0 || row >= rows || column < 0 || column >= WindowModel::kGridColumns) {
+    throw std::out_of_range("Zelle (" + std::to_string(row) + ", " + std::to_string(column) +
+                            ") liegt außerhalb des Stationsgitters");
+  }
+}
+
+const std::string& WindowModel::cell(int row, int column) const {
+  CheckCell(row, column, grid_rows());
+  return grid_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+}
+
+void WindowModel::SetCell(int row, int column, const std::string& text) {
+  CheckCell(row, column, grid_rows());
+  grid_[static_cast<size_t>(row)][static_cast<size_t>(column)] = text;
+  Notify(Control::kGrid, row);
+}
+
+void WindowModel::SetButtonCaption(int index, const std::string& text) {
+  buttons_.at(static_cast<size_t>(index)).caption = text;
+  Notify(Control::kButton, index);
+}
+
+void WindowModel::SetButtonEnabled(int index, bool enabled) {
+  buttons_.at(static_cast<size_t>(index)).enabled = enabled;
+  Notify(Control::kButton, index);
+}
+
+void WindowModel::SetPanel(int number, const std::string& text) {
+  panels_.at(static_cast<size_t>(number - 1)) = text;
+  Notify(Control::kStatusBar, number);
+}
+
+void WindowModel::SetVisible(bool visible) {
+  visible_ = visible;
+  Notify(Control::kVisibility, -1);
+}
+
+}  // namespace velunor

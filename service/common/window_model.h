@@ -1,0 +1,98 @@
+// The state of the operator window's controls, written by every subsystem and
+// rendered by a front end (headless or Qt). Changes are announced to one
+// observer. Single-threaded: only the window's thread touches it.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace velunor {
+
+enum class Control { kCaption, kInfo, kLabel1, kList1, kFrame1, kGrid, kButton, kStatusBar, kVisibility };
+
+class WindowObserver {
+ public:
+  virtual ~WindowObserver() = default;
+  // `index` is the control's index (label, button, panel, list or grid row), or -1.
+  virtual void Changed(Control control, int index) = 0;
+};
+
+// What leaves the model towards the operator.
+class WindowHost {
+ public:
+  virtual ~WindowHost() = default;
+  // A modal message; returns when the operator has closed it.
+  virtual void MessageBox(const std::string& text, const std::string& title) = 0;
+  // Paint pending changes now; callers are inside long synchronous work.
+  virtual void Repaint() = 0;
+};
+
+struct ButtonState {
+  std::string caption;
+  bool enabled = true;
+  bool visible = true;
+};
+
+class WindowModel {
+ public:
+  static constexpr int kGridColumns = 7;
+  using GridRow = std::array<std::string, kGridColumns>;
+
+  WindowModel();
+
+  void SetObserver(WindowObserver* observer) { observer_ = observer; }
+
+  const std::string& caption() const { return caption_; }
+  void SetCaption(const std::string& text);
+
+  const std::string& info() const { return info_; }
+  void SetInfo(const std::string& text);
+
+  // Label1(0..7); an index outside throws std::out_of_range.
+  const std::string& label1(int index) const { return label1_.at(static_cast<size_t>(index)); }
+  void SetLabel1(int index, const std::string& text);
+
+  const std::vector<std::string>& list1() const { return list1_; }
+  int list1_selected() const { return list1_selected_; }
+  void AddList1(const std::string& entry);  // appends and selects it
+  void ClearList1();
+
+  const std::string& frame1() const { return frame1_; }
+  void SetFrame1(const std::string& text);
+
+  // Station grid: row 0 is the caption row. Addressing a cell outside the
+  // grid throws std::out_of_range, as the grid control raises an error.
+  int grid_rows() const { return static_cast<int>(grid_.size()); }
+  void SetGridRows(int rows);
+  const std::string& cell(int row, int column) const;
+  void SetCell(int row, int column, const std::string& text);
+
+  const ButtonState& button(int index) const { return buttons_.at(static_cast<size_t>(index)); }
+  void SetButtonCaption(int index, const std::string& text);
+  void SetButtonEnabled(int index, bool enabled);
+
+  // Status bar panels 1 and 2.
+  const std::string& panel(int number) const { return panels_.at(static_cast<size_t>(number - 1)); }
+  void SetPanel(int number, const std::string& text);
+
+  bool visible() const { return visible_; }
+  void SetVisible(bool visible);
+
+ private:
+  void Notify(Control control, int index);
+
+  WindowObserver* observer_ = nullptr;
+  std::string caption_;
+  std::string info_;
+  std::array<std::string, 8> label1_;
+  std::vector<std::string> list1_;
+  int list1_selected_ = -1;
+  std::string frame1_;
+  std::vector<GridRow> grid_;
+  std::array<ButtonState, 3> buttons_;
+  std::array<std::string, 2> panels_;
+  bool visible_ = true;
+};
+
+}  // namespace velunor

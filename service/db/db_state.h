@@ -1,0 +1,38 @@
+// The database part of the process state: the one connection of the run and
+// the station file's access values that every reconnect reads again.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "service/common/env.h"
+#include "service/db/odbc.h"
+
+namespace velunor {
+
+struct DbState {
+  explicit DbState(Env& e) : env(e) {}
+
+  Env& env;
+  // DbVerbindung; replaced by every DB_Verbinden, null before the first.
+  std::unique_ptr<Connection> DbVerbindung;
+  int DbVerbunden = 0;
+  std::string DbServer;
+  std::string DbBenutzer;
+  std::string DbPasswort;
+  // Appended to the string handed to the driver manager: the connection's
+  // character set, so that umlauts arrive as UTF-8 both ways.
+  std::string connection_suffix = ";CHARSET=utf8mb4";
+  // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
+  int connect_attempts = 0;
+
+  // The shared connection; throws the lost-connection failure when there is none.
+  Connection& db() {
+    if (!DbVerbindung) {
+      throw DbError(kErrConnectionLost, "Keine Verbindung zur Datenbank", "08003", 0);
+    }
+    return *DbVerbindung;
+  }
+};
+
+}  // namespace velunor

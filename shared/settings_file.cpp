@@ -1,0 +1,64 @@
+#include "shared/settings_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace velunor {
+
+SettingsFileRead ReadSettingsFile(const std::filesystem::path& file) {
+  SettingsFileRead result;
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return result;
+  result.found = true;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    result.error = file.string() + ": " + std::strerror(errno);
+    return result;
+  }
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string* targets[] = {&result.values.VerwendetesZertifikat,
+                            &result.values.UrlGrunddatenlieferung,
+                            &result.values.UrlPreisdatenlieferung};
+  size_t pos = 0;
+  while (result.lines < 3 && pos < content.size()) {
+    size_t end = content.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = content.size();
+    *targets[result.lines++] = content.substr(pos, end - pos);
+    pos = end;
+    if (pos < content.size() && content[pos] == '\r') ++pos;
+    if (pos < content.size() && content[pos] == '\n') ++pos;
+  }
+  return result;
+}
+
+bool WriteSettingsFile(const std::filesystem::path& file, const TransmissionSettings& values,
+                       std::string* error) {
+  std::filesystem::path temp = file;
+  temp += ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << values.VerwendetesZertifikat << "\r\n"
+        << values.UrlGrunddatenlieferung << "\r\n"
+        << values.UrlPreisdatenlieferung << "\r\n";
+    out.flush();
+    if (!out) {
+      if (error != nullptr) *error = temp.string() + ": " + std::strerror(errno);
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, file, ec);
+  if (ec) {
+    if (error != nullptr) *error = file.string() + ": " + ec.message();
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace velunor

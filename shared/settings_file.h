@@ -1,0 +1,36 @@
+// The settings file "Velunor.CFG" shared by the service and Kestrin: three
+// lines (certificate subject, station data URL, price data URL), each ended
+// by CR LF, taken whole. UTF-8. No check of the values is made here.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace velunor {
+
+inline constexpr const char* kSettingsFileName = "Velunor.CFG";
+
+struct TransmissionSettings {
+  std::string VerwendetesZertifikat;
+  std::string UrlGrunddatenlieferung;
+  std::string UrlPreisdatenlieferung;
+};
+
+struct SettingsFileRead {
+  bool found = false;  // false: the file does not exist (values stay empty)
+  int lines = 0;       // lines read, 0..3; fewer than 3 means the file was short
+  TransmissionSettings values;
+  std::string error;   // why the file could not be read, if it exists but failed
+};
+
+// Reads the first three lines; extra lines are ignored. A line ends at CR
+// (an LF right after it is skipped) or, for files edited on Linux, at a lone LF.
+SettingsFileRead ReadSettingsFile(const std::filesystem::path& file);
+
+// Replaces the file with the three values, each followed by CR LF. Writes a
+// temporary file beside it and renames it, so a reader never sees half a
+// file. Returns false with `error` set when the file cannot be written.
+bool WriteSettingsFile(const std::filesystem::path& file, const TransmissionSettings& values,
+                       std::string* error);
+
+}  // namespace velunor

@@ -1,0 +1,78 @@
+#include "shared/settings_file.h"
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+namespace velunor {
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("velunor-cfg-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void WriteRaw(const std::string& bytes) {
+    std::ofstream(dir_ / kSettingsFileName, std::ios::binary) << bytes;
+  }
+  std::filesystem::path file() const { return dir_ / kSettingsFileName; }
+  std::filesystem::path dir_;
+};
+
+TEST_F(SettingsFileTest, WrittenValuesReadBackUnchangedWithCrLf) {
+  TransmissionSettings in{"  CN=Müller Tankstellen GmbH, O=Müller, C=DE ",
+                          "https://mdm.example/grund?a=1,b=2", ""};
+  std::string error;
+  ASSERT_TRUE(WriteSettingsFile(file(), in, &error)) << error;
+
+  std::ifstream raw(file(), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, in.VerwendetesZertifikat + "\r\n" + in.UrlGrunddatenlieferung + "\r\n\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "Velunor.CFG.tmp"));
+
+  const SettingsFileRead out = ReadSettingsFile(file());
+  EXPECT_TRUE(out.found);
+  EXPECT_EQ(out.lines, 3);
+  EXPECT_EQ(out.values.VerwendetesZertifikat, in.VerwendetesZertifikat);
+  EXPECT_EQ(out.values.UrlGrunddatenlieferung, in.UrlGrunddatenlieferung);
+  EXPECT_EQ(out.values.UrlPreisdatenlieferung, "");
+}
+
+TEST_F(SettingsFileTest, ExtraShortMissingAndLinuxLineEnds) {
+  WriteRaw("subject\r\ngrund\r\npreis\r\nextra line\r\n");
+  SettingsFileRead r = ReadSettingsFile(file());
+  EXPECT_EQ(r.lines, 3);
+  EXPECT_EQ(r.values.UrlPreisdatenlieferung, "preis");
+
+  WriteRaw("subject\r\ngrund");
+  r = ReadSettingsFile(file());
+  EXPECT_TRUE(r.found);
+  EXPECT_EQ(r.lines, 2) << "a short file must be reported so the caller can log it";
+  EXPECT_EQ(r.values.UrlGrunddatenlieferung, "grund");
+  EXPECT_EQ(r.values.UrlPreisdatenlieferung, "");
+
+  WriteRaw("subject\ngrund\npreis\n");
+  r = ReadSettingsFile(file());
+  EXPECT_EQ(r.lines, 3);
+  EXPECT_EQ(r.values.VerwendetesZertifikat, "subject");
+  EXPECT_EQ(r.values.UrlPreisdatenlieferung, "preis");
+
+  std::filesystem::remove(file());
+  r = ReadSettingsFile(file());
+  EXPECT_FALSE(r.found);
+  EXPECT_EQ(r.lines, 0);
+}
+
+TEST_F(SettingsFileTest, UnwritableLocationIsReported) {
+  std::string error;
+  EXPECT_FALSE(WriteSettingsFile(dir_ / "no-such-dir" / kSettingsFileName, {}, &error));
+  EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,193 @@
+// The connection against the private MariaDB: the three string forms, the
+// driver fallback with private driver registrations, a wrong password, a
+// server that goes away under an open connection, and bound parameters.
+#include <cstdlib>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "service/common/failure.h"
+#include "service/db/verbindung.h"
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+using testing::DbTestEnv;
+using testing::TempDir;
+using testing::TestDb;
+using testing::TestEnv;
+
+TEST(ConnectionStringTest, ThreeFormsAsTheDriverExpectsThem) {
+  EXPECT_EQ(ConnectionString(kDriver31, "", "ignored", "ignored"),
+            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};Server=localhost;UID=lox_user;"
+            "PWD=hul_drev;database=lox;Option=11");
+  EXPECT_EQ(ConnectionString(kDriver31, "dbhost:3307", "u", "p"),
+            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};SERVER=dbhost;PORT=3307;"
+            "DATABASE=lox;UID=u;PWD=p;Option=11");
+  EXPECT_EQ(ConnectionString(kDriver20, ":3307", "u", "p"),
+            "Provider=MSDASQL;DRIVER={MariaDB ODBC 2.0 Driver};SERVER=;PORT=3307;"
+            "DATABASE=lox;UID=u;PWD=p;Option=11");
+  EXPECT_EQ(ConnectionString(kDriver31, "dbhost", "u", "p"),
+            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};Server=dbhost;UID=u;PWD=p;"
+            "database=lox;Option=11");
+  // A password with separators cannot add a key to the string.
+  EXPECT_EQ(ConnectionString(kDriver31, "dbhost", "u", "a;b}c"),
+            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};Server=dbhost;UID=u;"
+            "PWD={a;b}}c};database=lox;Option=11");
+}
+
+TEST(ConnectionStringTest, IPPortSplitsAtTheFirstColonOnly) {
+  std::string host = "old";
+  std::string port = "old";
+  EXPECT_FALSE(IPPort("dbhost", host, port));
+  EXPECT_EQ(host, "old");
+  EXPECT_EQ(port, "old");
+  EXPECT_TRUE(IPPort("dbhost:3307:x", host, port));
+  EXPECT_EQ(host, "dbhost");
+  EXPECT_EQ(port, "3307:x");
+  EXPECT_TRUE(IPPort(":3307", host, port));
+  EXPECT_EQ(host, "");
+  EXPECT_EQ(port, "3307");
+}
+
+TEST(ConnectionStringTest, MissingDriverTextsAreRecognised) {
+  EXPECT_TRUE(IsMissingDriverError(
+      "[unixODBC][Driver Manager]Can't open lib 'MariaDB ODBC 3.1 Driver' : file not found"));
+  EXPECT_TRUE(IsMissingDriverError(
+      "[unixODBC][Driver Manager]Data source name not found and no default driver specified"));
+  EXPECT_TRUE(IsMissingDriverError(
+      "[Microsoft][ODBC Driver Manager] Datenquellenname nicht gefunden, und es wurde kein "
+      "Standardtreiber angegeben"));
+  EXPECT_FALSE(IsMissingDriverError(
+      "[ma-3.1.15]Access denied for user 'velunor'@'localhost' (using password: YES)"));
+}
+
+// Driver registrations in a private ODBCSYSINI directory.
+class DriverFallbackTest : public ::testing::Test {
+ protected:
+  void Register(const std::string& ini) {
+    dir_.Write("odbcinst.ini", ini);
+    dir_.Write("odbc.ini", "");
+    setenv("ODBCSYSINI", dir_.path().c_str(), 1);
+  }
+  void TearDown() override { unsetenv("ODBCSYSINI"); }
+  int Connect(const std::string& password) {
+    db_.DbServer = TestDb::Server();
+    db_.DbBenutzer = TestDb::kUser;
+    db_.DbPasswort = password;
+    return DB_Verbinden(db_, db_.DbServer);
+  }
+  static std::string Section(const std::string& name) {
+    return "[" + name + "]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so\n\n";
+  }
+  TempDir dir_;
+  TestEnv t_;
+  DbState db_{t_.env};
+};
+
+TEST_F(DriverFallbackTest, OnlyThe20DriverRegisteredConnectsOnTheSecondAttempt) {
+  Register(Section(kDriver20));
+  EXPECT_EQ(Connect(TestDb::kPassword), 1);
+  EXPECT_EQ(db_.connect_attempts, 2);
+  EXPECT_EQ(db_.DbVerbunden, 1);
+  EXPECT_EQ(db_.db().Query("select 1 x").Text(0, "X"), "1");
+}
+
+TEST_F(DriverFallbackTest, NoDriverGivesTwoAttemptsAndNoConnection) {
+  Register("");
+  EXPECT_EQ(Connect(TestDb::kPassword), 0);
+  EXPECT_EQ(db_.connect_attempts, 2);
+  EXPECT_EQ(db_.DbVerbunden, 0);
+  EXPECT_TRUE(t_.ErrorLines().empty()) << "connecting writes no error-log entry";
+}
+
+TEST_F(DriverFallbackTest, The31DriverConnectsAtOnceAndAWrongPasswordIsNotRetried) {
+  Register(Section(kDriver31) + Section(kDriver20));
+  EXPECT_EQ(Connect(TestDb::kPassword), 1);
+  EXPECT_EQ(db_.connect_attempts, 1);
+
+  DbState other(t_.env);
+  db_.DbVerbunden = 0;
+  EXPECT_EQ(Connect("wrong"), 0);
+  EXPECT_EQ(db_.connect_attempts, 1) << "a refused password must not try the 2.0 driver";
+}
+
+TEST(DbConnectionTest, TrennenClosesOnceAndIgnoresAMissingConnection) {
+  TestEnv t;
+  DbState db(t.env);
+  DB_Trennen(db);  // never connected: nothing happens
+  EXPECT_EQ(db.DbVerbunden, 0);
+  db.DbBenutzer = TestDb::kUser;
+  db.DbPasswort = TestDb::kPassword;
+  ASSERT_EQ(DB_Verbinden(db, TestDb::Server()), 1);
+  DB_Trennen(db);
+  EXPECT_EQ(db.DbVerbunden, 0);
+  EXPECT_EQ(db.DbVerbindung, nullptr);
+  try {
+    db.db().Execute("select 1");
+    FAIL() << "a statement without a connection must fail";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), kErrConnectionLost);
+  }
+}
+
+TEST(DbConnectionTest, ParametersWithQuotesAndUmlautsSurviveARoundTrip) {
+  DbTestEnv t;
+  const std::string name = "Müller's \"Tank\" \\ Straße; --'";
+  t.sql().Execute("insert into lox_station ( station, name1, strasse, plzort ) values ( ?, ?, ?, ? )",
+                  {"7", name, "", "12345 Öhringen"});
+  const ResultSet rs = t.sql().Query("select name1, plzort, length(name1) l, char_length(name1) c "
+                                     "from lox_station where station = ?", {"7"});
+  ASSERT_EQ(rs.RecordCount(), 1u);
+  EXPECT_EQ(rs.Text(0, "NAME1"), name);
+  EXPECT_EQ(rs.Text(0, "plzort"), "12345 Öhringen");
+  EXPECT_EQ(rs.Text(0, "c"), "29") << "umlauts must be stored as characters";
+  EXPECT_EQ(rs.Text(0, "l"), "31") << "and as UTF-8 bytes";
+}
+
+TEST(DbConnectionTest, NullIsToldApartFromEmptyTextAndErrorsCarryTheDriverText) {
+  DbTestEnv t;
+  const ResultSet rs = t.sql().Query("select null a, '' b, 5 c");
+  EXPECT_FALSE(rs.Value(0, "a").has_value());
+  ASSERT_TRUE(rs.Value(0, "B").has_value());
+  EXPECT_EQ(*rs.Value(0, "b"), "");
+  EXPECT_EQ(*rs.GetRows(2, 0), "5");
+  EXPECT_THROW(rs.Value(0, "nope"), Failure);
+  EXPECT_THROW(rs.GetRows(0, 1), Failure);
+  try {
+    t.sql().Execute("select * from no_such_table");
+    FAIL() << "expected a failure";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number(), 1146) << "the server's own error number";
+    EXPECT_NE(e.description().find("no_such_table"), std::string::npos) << e.description();
+  }
+}
+
+TEST(DbConnectionTest, ServerStoppedUnderAnOpenConnectionReportsTheLostConnectionNumber) {
+  const char* root = std::getenv("VELUNOR_ROOT");
+  if (root == nullptr) GTEST_SKIP() << "run through scripts/test";
+  TempDir server_dir;
+  const std::string port = std::to_string(35000 + (::getpid() % 2000));
+  const std::string script = std::string(root) + "/scripts/mariadb-sandbox";
+  ASSERT_EQ(std::system((script + " start " + server_dir.path().string() + " " + port +
+                         " >/dev/null").c_str()),
+            0);
+  TestEnv t;
+  DbState db(t.env);
+  db.DbBenutzer = TestDb::kUser;
+  db.DbPasswort = TestDb::kPassword;
+  ASSERT_EQ(DB_Verbinden(db, "127.0.0.1:" + port), 1);
+  db.db().Execute("select 1");
+  ASSERT_EQ(std::system((script + " stop " + server_dir.path().string()).c_str()), 0);
+  try {
+    db.db().Execute("update lox_station set name1 = 'x'");
+    FAIL() << "a statement on a stopped server must fail";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), kErrConnectionLost) << f.description();
+  }
+  EXPECT_EQ(DB_Verbinden(db, "127.0.0.1:" + port), 0) << "the server is gone";
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,106 @@
+#include "tests/test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "service/db/verbindung.h"
+
+namespace velunor::testing {
+
+namespace {
+std::string EnvOr(const char* name, const char* fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+std::filesystem::path SourceRoot() {
+  return EnvOr("VELUNOR_ROOT", VELUNOR_SOURCE_ROOT);
+}
+}  // namespace
+
+TempDir::TempDir() {
+  std::random_device rd;
+  path_ = std::filesystem::temp_directory_path() /
+          ("velunor-test-" + std::to_string(rd()) + std::to_string(rd()));
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Read(const std::string& name) const {
+  std::ifstream in(path_ / name, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void TempDir::Write(const std::string& name, const std::string& bytes) const {
+  std::ofstream(path_ / name, std::ios::binary) << bytes;
+}
+
+TestEnv::TestEnv()
+    : clock(DateTime{2026, 12, 6, 9, 5, 0}),
+      log(dir.path(), clock),
+      env{dir.path(), clock, log, window, host} {}
+
+std::vector<std::string> TestEnv::ErrorLines() const {
+  std::vector<std::string> lines;
+  std::istringstream in(dir.Read("MTS-Error-0.LOG"));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string TestDb::Host() { return EnvOr("VELUNOR_TEST_DB_HOST", "127.0.0.1"); }
+std::string TestDb::Port() { return EnvOr("VELUNOR_TEST_DB_PORT", "3306"); }
+std::string TestDb::Socket() { return EnvOr("VELUNOR_TEST_DB_SOCKET", ""); }
+
+std::unique_ptr<Connection> TestDb::Connect() {
+  auto c = std::make_unique<Connection>();
+  c->Open(std::string("DRIVER={") + kDriver31 + "};SERVER=" + Host() + ";PORT=" + Port() +
+              ";DATABASE=lox;UID=" + kUser + ";PWD=" + kPassword + ";Option=11;CHARSET=utf8mb4",
+          10);
+  return c;
+}
+
+void TestDb::Reset(Connection& db) {
+  static const char* kTables[] = {
+      "lox_station", "lox_station_mts", "lox_station_mts_times", "lox_station_produkte",
+      "lox_station_aktuelle_preise", "stammdaten", "stammdaten_produkte",
+      "mts_holiday_identifier", "mts_petrolstation", "mts_petrolstation_historie",
+      "mts_petrolstation_times", "mts_petrolstation_times_historie", "mts_petrolstation_price",
+      "mts_petrolstation_price_historie", "mts_petrolstation_override_times",
+      "mts_petrolstation_override_times_historie", "mts_petrolstation_log"};
+  for (const char* t : kTables) db.Execute(std::string("truncate table ") + t);
+  // The seed rows are the schema file's INSERT statements.
+  std::ifstream in(SourceRoot() / "sql" / "lox-schema.sql");
+  const std::string schema((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (schema.empty()) throw std::runtime_error("sql/lox-schema.sql not found");
+  size_t pos = 0;
+  while ((pos = schema.find("INSERT IGNORE", pos)) != std::string::npos) {
+    const size_t end = schema.find(';', pos);
+    db.Execute(schema.substr(pos, end - pos));
+    pos = end;
+  }
+}
+
+DbTestEnv::DbTestEnv() : db(env) {
+  db.DbServer = TestDb::Server();
+  db.DbBenutzer = TestDb::kUser;
+  db.DbPasswort = TestDb::kPassword;
+  if (DB_Verbinden(db, db.DbServer) != 1) {
+    throw std::runtime_error("private MariaDB not reachable at " + db.DbServer +
+                             " (run the tests through scripts/test)");
+  }
+  TestDb::Reset(db.db());
+}
+
+}  // namespace velunor::testing

@@ -1,0 +1,80 @@
+// Test helpers: a temporary directory, a recording window host, a complete
+// Env with a fake clock, and the private `lox` database that scripts/test
+// starts (its address comes from VELUNOR_TEST_DB_* variables).
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/common/clock.h"
+#include "service/common/env.h"
+#include "service/common/fehler_log.h"
+#include "service/common/window_model.h"
+#include "service/db/db_state.h"
+#include "service/db/odbc.h"
+
+namespace velunor::testing {
+
+// A fresh directory under the system's temporary directory, removed at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::filesystem::path& path() const { return path_; }
+  std::string Read(const std::string& name) const;  // whole file, "" if missing
+  void Write(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+class RecordingHost : public WindowHost {
+ public:
+  void MessageBox(const std::string& text, const std::string& title) override {
+    messages.push_back(text);
+    titles.push_back(title);
+  }
+  void Repaint() override { ++repaints; }
+  std::vector<std::string> messages;
+  std::vector<std::string> titles;
+  int repaints = 0;
+};
+
+// Everything a procedure needs, built fresh per test: 2026-12-06 09:05:00.
+struct TestEnv {
+  TestEnv();
+  TempDir dir;
+  FakeClock clock;
+  FehlerLog log;
+  WindowModel window;
+  RecordingHost host;
+  Env env;
+  // Lines of MTS-Error-0.LOG.
+  std::vector<std::string> ErrorLines() const;
+};
+
+// The private server started by scripts/test.
+struct TestDb {
+  static std::string Host();
+  static std::string Port();
+  static std::string Socket();
+  // "127.0.0.1:<port>" as STATION.INI would name it.
+  static std::string Server() { return Host() + ":" + Port(); }
+  static constexpr const char* kUser = "velunor";
+  static constexpr const char* kPassword = "velunor";
+  // A direct connection to `lox` as the test account.
+  static std::unique_ptr<Connection> Connect();
+  // Empties every table of `lox` and puts back the schema's seed rows.
+  static void Reset(Connection& db);
+};
+
+// A TestEnv with a DbState connected through DB_Verbinden to a reset `lox`.
+struct DbTestEnv : TestEnv {
+  DbTestEnv();
+  DbState db;
+  Connection& sql() { return db.db(); }
+};
+
+}  // namespace velunor::testing
