@@ -11,6 +11,8 @@ WindowModel::WindowModel() {
   buttons_[1].caption = "Beenden";
   buttons_[2].caption = "Manuelle Übertragung";
   grid_.resize(1);
+  grid_[0] = {"Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG",
+              "CNG"};
 }
 
 void WindowModel::Notify(Control control, int index) {

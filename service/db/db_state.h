@@ -1,5 +1,6 @@
-// The database part of the process state: the one connection of the run and
-// the station file's access values that every reconnect reads again.
+// The database part of the process state: the one connection of the run, the
+// station file's access values that every reconnect reads again, and what the
+// database procedures load and keep between runs (settings, station table).
 #pragma once
 
 #include <memory>
@@ -7,6 +8,8 @@
 
 #include "service/common/env.h"
 #include "service/db/odbc.h"
+#include "service/db/station_table.h"
+#include "shared/settings_file.h"
 
 namespace velunor {
 
@@ -23,6 +26,13 @@ struct DbState {
   // Appended to the string handed to the driver manager: the connection's
   // character set, so that umlauts arrive as UTF-8 both ways.
   std::string connection_suffix = ";CHARSET=utf8mb4";
+  // Head-office settings, the transmission settings file, the station table
+  // and the last read of the current prices.
+  MasterData stammdaten;
+  TransmissionSettings settings;
+  StationTable stations;
+  CurrentPrices current_prices;
+
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;
 

@@ -1,0 +1,39 @@
+// Reading database values the way the procedures need them: a NULL where a
+// value is required is a failure of the step; numbers are read leniently
+// from the text, as the upstream columns may hold "1,5" or " 12".
+#pragma once
+
+#include <string>
+
+#include "service/common/failure.h"
+#include "service/common/zusatzfunktionen.h"
+#include "service/db/odbc.h"
+
+namespace velunor {
+
+inline constexpr int32_t kErrInvalidUseOfNull = 94;
+
+inline const std::string& Required(const DbValue& v) {
+  if (!v) throw Failure(kErrInvalidUseOfNull, "Unzulässige Verwendung von Null");
+  return *v;
+}
+
+// The numeric value of a column, truncated to a whole number.
+inline long DbLong(const DbValue& v) { return static_cast<long>(NumberValue(Required(v))); }
+
+// Without leading and trailing blanks.
+inline std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The text of `text` with every `from` replaced by `to`.
+inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size()) {
+    text.replace(pos, from.size(), to);
+  }
+  return text;
+}
+
+}  // namespace velunor

@@ -1,0 +1,163 @@
+#include "service/db/lox_stammdaten.h"
+
+#include <filesystem>
+
+#include "service/common/end_program.h"
+#include "service/common/procedure.h"
+#include "service/db/db_values.h"
+#include "service/db/stationskraftstoffe.h"
+#include "service/db/stationspreise.h"
+
+namespace velunor {
+
+namespace {
+
+// Fuel codes 1..5 in the order of the grid columns 2..6.
+int32_t MasterData::*const kCentralProducts[] = {
+    &MasterData::CentralProductE5, &MasterData::CentralProductE10,
+    &MasterData::CentralProductDiesel, &MasterData::CentralProductLpg,
+    &MasterData::CentralProductCng};
+
+void ReadFuelCodes(MasterData& m, const std::string& codes) {
+  for (int i = 1; i <= 20; ++i) {
+    const char c = static_cast<size_t>(i) <= codes.size() ? codes[static_cast<size_t>(i) - 1] : ' ';
+    const int code = (c >= '0' && c <= '9') ? c - '0' : 0;
+    if (code < 1 || code > 5) continue;
+    m.*kCentralProducts[code - 1] = i;
+    std::string& list = code <= 3 ? m.MtsProductList : m.GasProductList;
+    list += ", " + std::to_string(i);
+  }
+}
+
+}  // namespace
+
+void DB_LOXStammdaten(DbState& state) {
+  Procedure p(state.env.log, "DB_LOXStammdaten");
+  Env& env = state.env;
+  MasterData& m = state.stammdaten;
+  WindowModel& grid = env.window;
+
+  for (auto field : kCentralProducts) m.*field = 0;
+  m.MtsProductList = " 0";
+  m.GasProductList = " 0";
+
+  ResultSet settings;
+  p.Run([&] {
+    settings = state.db().Query(
+        "select id, value from stammdaten where id in ( 132, 133, 134, 135, 490, 491, 998, 999 )");
+  });
+  for (size_t r = 0; r < settings.RecordCount(); ++r) {
+    p.Run([&] {
+      const std::string value = Required(settings.Value(r, "value"));
+      switch (DbLong(settings.Value(r, "id"))) {
+        case 132: ReadFuelCodes(m, value); break;
+        case 133: m.StationPublicationNumber = value; break;
+        case 134: m.PricePublicationNumber = value; break;
+        case 135: m.ReporterName = value; break;
+        case 490: m.LpgExportFile = value; break;
+        case 491: m.LpgExportAktiv = static_cast<int32_t>(NumberValue(value)); break;
+        case 998:
+          if (NumberValue(value) < 131) {
+            EndProgram(env, "Zum Velunor muss die Datenbankversion mindestens den Stand 131 haben!");
+          }
+          break;
+        default: break;
+      }
+    });
+  }
+
+  if (m.LpgExportAktiv == 1) {
+    if (m.LpgExportFile.empty()) {
+      EndProgram(env,
+                 "Kein Pfad und Exportdatei für den Export Gas-Tankstelle in den Firmenstammdaten "
+                 "angegeben!");
+    }
+    const size_t slash = m.LpgExportFile.find_last_of('\\');
+    if (slash != std::string::npos) {
+      // Stored paths use backslashes; on this system both separators work.
+      const std::string folder = m.LpgExportFile.substr(0, slash);
+      std::error_code ec;
+      if (!std::filesystem::is_directory(ReplaceAll(folder, "\\", "/"), ec)) {
+        EndProgram(env, "Pfad '" + folder + "' für den Export Gas-Tankstelle nicht gefunden!");
+      }
+    }
+  }
+
+  const SettingsFileRead cfg = ReadSettingsFile(env.program_dir / kSettingsFileName);
+  if (!cfg.found) {
+    EndProgram(env,
+               "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE und nehmen die "
+               "notwendigen Einstellungen vor!");
+  }
+  state.settings = cfg.values;
+  if (!cfg.error.empty()) {
+    p.Log(kErrPathFileAccess, cfg.error);
+  } else if (cfg.lines < 3) {
+    p.Log(kErrInputPastEnd, "Eingabe hinter Dateiende: " + std::string(kSettingsFileName) +
+                                " enthält nur " + std::to_string(cfg.lines) + " von 3 Zeilen");
+  }
+
+  if (m.ReporterName.empty()) {
+    EndProgram(env,
+               "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
+  }
+  p.Run([&] { grid.SetFrame1("Stationen zu " + ReplaceAll(m.ReporterName, "&", "&&")); });
+
+  ResultSet holidays;
+  p.Run([&] {
+    holidays = state.db().Query("select nummer, identifier from mts_holiday_identifier order by nummer");
+  });
+  for (size_t r = 0; r < holidays.RecordCount(); ++r) {
+    p.Run([&] {
+      const long n = DbLong(holidays.Value(r, "nummer"));
+      const std::string identifier = holidays.Text(r, "identifier");
+      if (n < 0 || n > 16) {
+        throw Failure(kErrSubscriptOutOfRange,
+                      "Bundesland " + std::to_string(n) + " liegt außerhalb von 0 bis 16");
+      }
+      m.HolidayIdentifiers[static_cast<size_t>(n)] = identifier;
+    });
+  }
+
+  ResultSet products;
+  p.Run([&] {
+    products = state.db().Query("select nummer, kuerzel from stammdaten_produkte order by nummer");
+  });
+  for (size_t r = 0; r < products.RecordCount(); ++r) {
+    p.Run([&] {
+      const long n = DbLong(products.Value(r, "nummer"));
+      if (n >= 1 && n <= 20) m.ProductShortNames[static_cast<size_t>(n)] = products.Text(r, "kuerzel");
+    });
+  }
+
+  p.Run([&] {
+    grid.SetGridRows(2);
+    grid.SetCell(1, 0, "Zentrale");
+    for (int code = 1; code <= 5; ++code) {
+      const int32_t product = m.*kCentralProducts[code - 1];
+      grid.SetCell(1, code + 1,
+                   product != 0 ? std::to_string(product) + " - " +
+                                      m.ProductShortNames.at(static_cast<size_t>(product))
+                                : "----");
+    }
+  });
+
+  ResultSet stations;
+  p.Run([&] { stations = state.db().Query("select station, name1 from lox_station order by station"); });
+  p.Run([&] { grid.SetGridRows(static_cast<int>(2 * stations.RecordCount() + 2)); });
+  for (size_t i = 1; i <= stations.RecordCount(); ++i) {
+    long s = 0;
+    const int row = static_cast<int>(2 * i);
+    p.Run([&] { s = DbLong(stations.Value(i - 1, "station")); });
+    p.Run([&] { state.stations[s].gridRow = row; });
+    p.Run([&] {
+      grid.SetCell(row, 0, std::to_string(s) + " " + stations.Text(i - 1, "name1"));
+      grid.SetCell(row + 1, 0, "");
+    });
+    DB_Get_MTS_Stationskraftstoffe(state, s, m.MtsProductList);
+  }
+
+  DB_Get_MTS_StationsPreise(state);
+}
+
+}  // namespace velunor

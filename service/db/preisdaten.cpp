@@ -1,0 +1,145 @@
+#include "service/db/preisdaten.h"
+
+#include <vector>
+
+#include "service/common/procedure.h"
+#include "service/db/db_values.h"
+
+namespace velunor {
+
+namespace {
+
+// The price row of one station as it will be written: column name and value.
+struct PriceRow {
+  std::vector<std::pair<std::string, std::string>> columns;
+};
+
+PriceRow BuildPriceRow(const StationEntry& e) {
+  PriceRow row;
+  row.columns.emplace_back("status", "2");
+  for (const Fuel& fuel : kFuels) {
+    if (e.*fuel.product == 0) {
+      row.columns.emplace_back(fuel.priceColumn, "0.0");
+    } else if ((e.*fuel.newPrice).Number() > 0) {
+      row.columns.emplace_back(fuel.priceColumn, (e.*fuel.newPrice).Trimmed());
+      row.columns.emplace_back(fuel.timeColumn, (e.*fuel.newPriceTime).str());
+    }
+  }
+  return row;
+}
+
+// Inserts the row or, when the station has one, changes the named columns
+// only: the same effect as adding or changing a row through an updatable result.
+std::string UpsertStatement(const PriceRow& row, std::vector<DbValue>* params, long station) {
+  std::string names = "station";
+  std::string marks = "?";
+  std::string updates;
+  params->push_back(std::to_string(station));
+  for (const auto& [name, value] : row.columns) {
+    names += ", " + name;
+    marks += ", ?";
+    updates += (updates.empty() ? "" : ", ") + name + " = values( " + name + " )";
+    params->push_back(value);
+  }
+  return "insert into mts_petrolstation_price ( " + names + " ) values ( " + marks +
+         " ) on duplicate key update " + updates;
+}
+
+// Moves the stored pending prices into the stored fields; when the row could
+// not be written the pending price stays as well, so the next run writes it.
+void TakeOverPendingPrices(StationEntry& e, bool written) {
+  for (const Fuel& fuel : kFuels) {
+    if (e.*fuel.product == 0 || (e.*fuel.newPrice).Number() <= 0) continue;
+    e.*fuel.price = (e.*fuel.newPrice).str();
+    e.*fuel.priceTime = (e.*fuel.newPriceTime).str();
+    if (written) e.*fuel.newPrice = std::string();
+  }
+}
+
+}  // namespace
+
+void DB_Preisdaten(DbState& state) {
+  Procedure p(state.env.log, "DB_Preisdaten");
+  const MasterData& m = state.stammdaten;
+  for (long station = m.FirstStationNumber; station <= m.LastStationNumber; ++station) {
+    StationEntry* entry = nullptr;
+    p.At(1).Run([&] { entry = &state.stations[station]; });
+    if (entry == nullptr || entry->pricesChanged != 1) continue;
+    StationEntry& e = *entry;
+    const std::string s = std::to_string(station);
+    bool all_written = true;
+
+    std::string sql =
+        "insert into mts_petrolstation_price_historie select null, PS.* from "
+        "mts_petrolstation_price PS where station = " + s;
+    p.At(2).With(sql).Run([&] { state.db().Execute(sql); });
+
+    std::string history_key = "0";
+    sql = "select last_insert_id()";
+    p.At(3).With(sql).Run([&] { history_key = Required(state.db().Query(sql).GetRows(0, 0)); });
+
+    sql = "insert into mts_petrolstation_override_times_historie select " + history_key +
+          ", MT.* from mts_petrolstation_override_times MT where station = " + s;
+    p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
+
+    std::vector<DbValue> params;
+    const PriceRow row = BuildPriceRow(e);
+    sql = UpsertStatement(row, &params, station);
+    const bool price_written = p.At(5).With(sql).Run([&] { state.db().Execute(sql, params); });
+    all_written = all_written && price_written;
+    TakeOverPendingPrices(e, price_written);
+
+    sql = "delete from mts_petrolstation_override_times where station = " + s;
+    all_written = p.At(8).With(sql).Run([&] { state.db().Execute(sql); }) && all_written;
+
+    for (int k = 1; k <= 8; ++k) {
+      const OverrideTime& o = e.overrides[static_cast<size_t>(k)];
+      if (o.active != 1) continue;
+      sql = "insert into mts_petrolstation_override_times values( " + s + ", " +
+            std::to_string(k) + " , " + std::to_string(o.closed) + ", '" + o.periodStart.str() +
+            "', '" + o.periodEnd.str() + "' )";
+      all_written = p.At(9).With(sql).Run([&] { state.db().Execute(sql); }) && all_written;
+    }
+
+    if (all_written) e.pricesChanged = 0;
+  }
+}
+
+void DB_TransferLog(DbState& state, int code, const std::string& text) {
+  Procedure p(state.env.log, "DB_TransferLog");
+  const std::string sql = "insert into mts_petrolstation_log values( null, null, " +
+                          std::to_string(code) + ", '" + SQLQuote(text, 80) + "' )";
+  p.With(sql).Run([&] { state.db().Execute(sql); });
+}
+
+std::string SQLQuote(const std::string& text, int max_length) {
+  if (text.empty() || text[0] == '\0') return "";
+  std::string result;
+  int characters = 0;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    std::string unit;
+    int width = 1;
+    if (c == '\\') {
+      unit = "\\\\", width = 2;
+    } else if (c == '\'') {
+      unit = "\\'", width = 2;
+    } else if (c == '"') {
+      unit = "\\\"", width = 2;
+    } else if (c == '\0') {
+      unit = "\\0", width = 2;
+    } else {
+      // One UTF-8 character: a lead byte and its continuation bytes.
+      size_t end = i + 1;
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+      unit = text.substr(i, end - i);
+    }
+    if (max_length >= 1 && characters + width > max_length) break;
+    result += unit;
+    characters += width;
+    i += c < 0x80 ? 1 : unit.size();
+  }
+  return result;
+}
+
+}  // namespace velunor

@@ -1,0 +1,31 @@
+// Storing the pending prices and override periods of every changed station in
+// the MTS-K tables, each change preceded by a history copy, and the transfer
+// log of the transmissions. Failing steps are logged ("Zeile: <n> ...") and
+// the run goes on; a station whose rows could not be written stays pending so
+// that the next run writes it.
+#pragma once
+
+#include <string>
+
+#include "service/db/db_state.h"
+
+namespace velunor {
+
+inline constexpr int kLogStationsdatenOk = 0;
+inline constexpr int kLogStationsdatenFehler = 100;
+inline constexpr int kLogPreisdatenOk = 1;
+inline constexpr int kLogPreisdatenFehler = 200;
+
+// Writes every station from FirstStationNumber to LastStationNumber whose
+// pricesChanged is 1.
+void DB_Preisdaten(DbState& state);
+
+// Inserts one row into the transfer log; a failure loses only that row.
+void DB_TransferLog(DbState& state, int code, const std::string& text);
+
+// Escapes backslash, apostrophe, double quote and NUL for an SQL string
+// literal and keeps at most `max_length` characters (all for 0) without ever
+// cutting an escape pair or a UTF-8 character in two.
+std::string SQLQuote(const std::string& text, int max_length);
+
+}  // namespace velunor

@@ -1,0 +1,112 @@
+// The in-memory station working table: per station number 0..1000 the fuel
+// mapping, stored and pending prices, override periods and grid row, plus
+// the head-office product values loaded at start. Single-threaded.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "service/common/failure.h"
+#include "service/db/odbc.h"
+
+namespace velunor {
+
+// A text field of fixed width: stored left-aligned, padded with blanks or cut.
+template <size_t N>
+class FixedText {
+ public:
+  FixedText() : text_(N, ' ') {}
+  FixedText& operator=(const std::string& value) {
+    text_ = value.substr(0, N);
+    text_.append(N - text_.size(), ' ');
+    return *this;
+  }
+  const std::string& str() const { return text_; }  // always N characters
+  std::string Trimmed() const;
+  bool Blank() const { return text_.find_first_not_of(' ') == std::string::npos; }
+  // The numeric value after leading blanks; a blank field reads as 0.
+  double Number() const;
+
+ private:
+  std::string text_;
+};
+
+using PriceText = FixedText<6>;
+using TimeText = FixedText<25>;
+
+struct OverrideTime {
+  int32_t active = 0;
+  int32_t closed = 0;
+  TimeText periodStart;
+  TimeText periodEnd;
+};
+
+struct StationEntry {
+  int32_t hasMtsFuels = 0;
+  int32_t activeTime = 0;
+  int32_t productE5 = 0;
+  int32_t productE10 = 0;
+  int32_t productDiesel = 0;
+  PriceText priceE5, priceE10, priceDiesel;
+  TimeText priceTimeE5, priceTimeE10, priceTimeDiesel;
+  int32_t gridRow = 0;
+  int32_t pricesChanged = 0;
+  PriceText newPriceE5, newPriceE10, newPriceDiesel;
+  TimeText newPriceTimeE5, newPriceTimeE10, newPriceTimeDiesel;
+  std::array<OverrideTime, 9> overrides;  // 1..8 used
+};
+
+// The three MTS-K fuels in publication order, with their fields and columns.
+struct Fuel {
+  int32_t StationEntry::*product;
+  PriceText StationEntry::*price;
+  TimeText StationEntry::*priceTime;
+  PriceText StationEntry::*newPrice;
+  TimeText StationEntry::*newPriceTime;
+  const char* priceColumn;
+  const char* timeColumn;
+  int gridColumn;
+};
+extern const std::array<Fuel, 3> kFuels;  // Super E5, Super E10, Diesel
+
+class StationTable {
+ public:
+  static constexpr long kMaxStation = 1000;
+  StationTable() : entries_(kMaxStation + 1) {}
+  // Throws Failure (subscript out of range) for a number outside 0..1000.
+  StationEntry& operator[](long station);
+  static bool InRange(long station) { return station >= 0 && station <= kMaxStation; }
+
+ private:
+  std::vector<StationEntry> entries_;
+};
+
+// Head-office values loaded at start.
+struct MasterData {
+  int32_t CentralProductE5 = 0;
+  int32_t CentralProductE10 = 0;
+  int32_t CentralProductDiesel = 0;
+  int32_t CentralProductLpg = 0;
+  int32_t CentralProductCng = 0;
+  std::string MtsProductList = " 0";
+  std::string GasProductList = " 0";
+  std::string StationPublicationNumber;
+  std::string PricePublicationNumber;
+  std::string ReporterName;
+  std::string LpgExportFile;
+  int32_t LpgExportAktiv = 0;
+  std::array<std::string, 31> ProductShortNames;
+  std::array<std::string, 17> HolidayIdentifiers;
+  // Bounds of the price work, set by the station publication.
+  int32_t FirstStationNumber = 1;
+  int32_t LastStationNumber = 0;
+};
+
+// The rows of the last successful read of the current prices.
+struct CurrentPrices {
+  ResultSet rows;
+};
+
+}  // namespace velunor

@@ -1,0 +1,62 @@
+#include "service/db/stationspreise.h"
+
+#include <cmath>
+
+#include "service/common/procedure.h"
+#include "service/common/zusatzfunktionen.h"
+#include "service/db/db_values.h"
+#include "service/db/stationskraftstoffe.h"
+
+namespace velunor {
+
+void DB_Get_MTS_StationsPreise(DbState& state) {
+  Procedure p(state.env.log, "DB_Get_MTS_StationsPreise");
+  const std::string sql =
+      "select station, produkt, preis, date_format( datum,'%Y-%m-%dT%H:%i:%s') datum from "
+      "lox_station_aktuelle_preise order by station";
+  p.With(sql).Run([&] {
+    ResultSet rows = state.db().Query(sql);
+    if (rows.RecordCount() > 0) state.current_prices.rows = std::move(rows);
+  });
+  AktuellePreiseZuordnen(state);
+}
+
+void AktuellePreiseZuordnen(DbState& state) {
+  Procedure p(state.env.log, "AktuellePreiseZuordnen");
+  // One suffix for the whole run: the offset in force now, not at the price's date.
+  const std::string suffix = ZeitzonenText(state.env.clock);
+  const ResultSet& rows = state.current_prices.rows;
+  WindowModel& grid = state.env.window;
+
+  for (size_t r = 0; r < rows.RecordCount(); ++r) {
+    p.Run([&] {
+      StationEntry& e = state.stations[DbLong(rows.GetRows(0, r))];
+      if (e.hasMtsFuels <= 0) return;
+      const long product = DbLong(rows.GetRows(1, r));
+      const Fuel* fuel = nullptr;
+      for (const Fuel& f : kFuels) {
+        if (product == e.*f.product) {
+          fuel = &f;
+          break;
+        }
+      }
+      if (fuel == nullptr) return;
+      const std::string price_text = Required(rows.GetRows(2, r));
+      const std::string time = Required(rows.GetRows(3, r));
+      const double current = NumberValue(ReplaceAll(price_text, ",", "."));
+      const double stored = (e.*fuel->price).Number();
+      if (std::fabs(current - stored) > 1e-9) {
+        std::string value = price_text;
+        e.*fuel->newPrice = Dezimal(value, 3, 6);
+        e.*fuel->newPriceTime = time + suffix;
+        e.pricesChanged = 1;
+        grid.SetCell(e.gridRow + 1, fuel->gridColumn, (e.*fuel->newPrice).Trimmed() + " €");
+        grid.SetCell(e.gridRow + 1, 0, GridTimeText(time));
+      } else if (current > 0 && grid.cell(e.gridRow + 1, 0).empty()) {
+        grid.SetCell(e.gridRow + 1, 0, GridTimeText(time));
+      }
+    });
+  }
+}
+
+}  // namespace velunor
