@@ -31,6 +31,7 @@ struct DbState {
   MasterData stammdaten;
   TransmissionSettings settings;
   StationTable stations;
+  StationPublicationIndex published;
   CurrentPrices current_prices;
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).

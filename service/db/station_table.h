@@ -104,6 +104,14 @@ struct MasterData {
   int32_t LastStationNumber = 0;
 };
 
+// Which stations the prepared station publication reports and the slot of
+// each station's last line. Built by the station publication; kept here
+// because the station synchronisation takes a deactivated station out of it.
+struct StationPublicationIndex {
+  std::array<int32_t, StationTable::kMaxStation + 1> StationActive{};
+  std::array<int32_t, StationTable::kMaxStation + 1> StationLineLast{};
+};
+
 // The rows of the last successful read of the current prices.
 struct CurrentPrices {
   ResultSet rows;
