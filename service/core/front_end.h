@@ -1,0 +1,23 @@
+// What the service window needs from the front end that shows it (headless
+// or Qt) beyond messages and repaints: the tray icon, the main timer and the
+// end of the event loop.
+#pragma once
+
+#include "service/common/window_model.h"
+
+namespace velunor {
+
+class FrontEnd : public WindowHost {
+ public:
+  virtual void AddTrayIcon() = 0;
+  virtual void RemoveTrayIcon() = 0;
+  // Restores, shows and focuses the window.
+  virtual void ShowWindow() = 0;
+  // Handles pending window events once.
+  virtual void ProcessEvents() = 0;
+  virtual void StartTimer() = 0;
+  // Leaves the event loop; the program then exits with `exit_code`.
+  virtual void Quit(int exit_code) = 0;
+};
+
+}  // namespace velunor

@@ -1,0 +1,46 @@
+#include "service/core/komm_log.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+TEST(KommLogTest, ListAndFileOfTheCurrentRunAndTheClearText) {
+  testing::TestEnv t;
+  t.dir.Write("ComLogDatei.txt", "line of the previous run\r\n");
+  {
+    KommLogWriter log(t.env);
+    log.KommLog(kKommLogClear);
+    EXPECT_TRUE(t.window.list1().empty());
+    EXPECT_EQ(t.dir.Read("ComLogDatei.txt"), "line of the previous run\r\n")
+        << "clearing writes nothing and does not open the file";
+    log.KommLog("Sending Request...");
+    log.KommLog("");
+    log.KommLog("%%%clear%%%");
+    EXPECT_EQ(t.window.list1(),
+              (std::vector<std::string>{"09:05:00 Sending Request...", "09:05:00 ", "09:05:00 %%%clear%%%"}));
+    EXPECT_EQ(t.window.list1_selected(), 2);
+    EXPECT_EQ(t.dir.Read("ComLogDatei.txt"),
+              "06.12.2026 09:05:00 Sending Request...\r\n06.12.2026 09:05:00 \r\n"
+              "06.12.2026 09:05:00 %%%clear%%%\r\n");
+    log.KommLog(kKommLogClear);
+    EXPECT_TRUE(t.window.list1().empty());
+  }
+  EXPECT_GE(t.host.repaints, 4);
+}
+
+TEST(KommLogTest, UnwritableFileIsLoggedAndTheListStillUpdated) {
+  testing::TestEnv t;
+  std::filesystem::create_directory(t.dir.path() / "ComLogDatei.txt");  // a folder in its way
+  KommLogWriter log(t.env);
+  log.KommLog("a");
+  log.KommLog("b");
+  EXPECT_EQ(t.window.list1().size(), 2u);
+  ASSERT_EQ(t.ErrorLines().size(), 1u) << "reported once, not per line";
+  EXPECT_NE(t.ErrorLines()[0].find("KommLog / 75 / "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,333 @@
+#include "service/core/markt_transp.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "service/common/fehler_log.h"
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+// Records every procedure call; results are set by the test.
+struct RecordingProcedures : Procedures {
+  int DB_Verbinden() override { return Call("DB_Verbinden"), connect_result; }
+  void DB_Trennen() override { Call("DB_Trennen"); }
+  void DB_LOXStammdaten() override {
+    Call("DB_LOXStammdaten");
+    if (fail_stammdaten) log->Write(13, "Typen unverträglich", "DB_LOXStammdaten", "");
+  }
+  void XML_Init() override { Call("XML_Init"); }
+  int DB_Stationsdaten(int mode) override {
+    Call("DB_Stationsdaten " + std::to_string(mode));
+    return station_changes;
+  }
+  void XML_Stationsdaten() override { Call("XML_Stationsdaten"); }
+  void XML_Preisdaten() override { Call("XML_Preisdaten"); }
+  void XML_Out_Station() override {
+    Call("XML_Out_Station");
+    station_number = "2026-000001";
+  }
+  void XML_Out_Preise() override {
+    Call("XML_Out_Preise");
+    price_number = "2026-000001";
+  }
+  void DB_Get_MTS_StationsPreise() override {
+    Call("DB_Get_MTS_StationsPreise");
+    if (lose_connection_on_read) log->Write(kErrConnectionLost, "gone", "DB_Get_MTS_StationsPreise", "");
+  }
+  void AktuellePreiseZuordnen() override { Call("AktuellePreiseZuordnen"); }
+  void DB_Preisdaten() override { Call("DB_Preisdaten"); }
+  void DB_TransferLog(int code, const std::string& text) override {
+    Call("DB_TransferLog " + std::to_string(code) + " " + text);
+  }
+  void Gas_Tankstelle_Export() override { Call("Gas_Tankstelle_Export"); }
+  void NachtlaufAusfuehren() override { Call("NachtlaufAusfuehren"); }
+  std::string SOAPEnvelope() override { return Call("SOAPEnvelope"), "<envelope/>"; }
+  int SOAPTransaction(const std::string& data, const std::string& url) override {
+    Call("SOAPTransaction " + url + " " + data);
+    return transaction_result;
+  }
+  void KommLog(const std::string& m) override { Call("KommLog " + m); }
+  std::string StationPublicationNumber() override { return station_number; }
+  std::string PricePublicationNumber() override { return price_number; }
+  std::string UrlGrunddatenlieferung() override { return "https://grund"; }
+  std::string UrlPreisdatenlieferung() override { return "https://preis"; }
+  int LpgExportAktiv() override { return lpg; }
+
+  void Call(const std::string& name) { calls.push_back(name); }
+  bool Called(const std::string& name) const {
+    return std::find(calls.begin(), calls.end(), name) != calls.end();
+  }
+
+  FehlerLog* log = nullptr;
+  std::vector<std::string> calls;
+  int connect_result = 1;
+  int station_changes = 0;
+  int transaction_result = 0;
+  bool fail_stammdaten = false;
+  bool lose_connection_on_read = false;
+  int lpg = 0;
+  std::string station_number = "2026-000005";
+  std::string price_number = "2026-000007";
+};
+
+struct RecordingFrontEnd : FrontEnd {
+  void MessageBox(const std::string& text, const std::string&) override { messages.push_back(text); }
+  void Repaint() override {}
+  void AddTrayIcon() override { tray = true; }
+  void RemoveTrayIcon() override { tray = false; }
+  void ShowWindow() override { ++shown; }
+  void ProcessEvents() override {}
+  void StartTimer() override { timer = true; }
+  void Quit(int code) override { exit_code = code; }
+  std::vector<std::string> messages;
+  bool tray = false;
+  bool timer = false;
+  int shown = 0;
+  int exit_code = -1;
+};
+
+class MarktTranspTest : public ::testing::Test {
+ protected:
+  MarktTranspTest() { procs_.log = &t_.log; }
+  void Start() {
+    t_.dir.Write("STATION.INI", "x\r\n127.0.0.1:3306\r\nvelunor\r\ngeheim\r\n");
+    w_.Form_Load();
+    w_.Form_Activate();
+  }
+  void Tick(int n = 1) {
+    for (int i = 0; i < n; ++i) w_.Haupt_Timer_Timer();
+  }
+  testing::TestEnv t_;
+  RecordingProcedures procs_;
+  RecordingFrontEnd fe_;
+  std::string server_, user_, password_;
+  MarktTransp w_{t_.env, procs_, fe_, {&server_, &user_, &password_}};
+};
+
+TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
+  Start();
+  EXPECT_EQ(t_.window.caption(), "Datenübergabe an die Markttransparenzstelle");
+  EXPECT_EQ(t_.window.panel(2), "09:05:00 Uhr");
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet");
+  EXPECT_EQ(server_, "127.0.0.1:3306");
+  EXPECT_EQ(password_, "geheim");
+  EXPECT_EQ(procs_.calls,
+            (std::vector<std::string>{"DB_Verbinden", "DB_LOXStammdaten", "XML_Init",
+                                      "DB_Stationsdaten 0", "XML_Stationsdaten", "XML_Preisdaten"}));
+  EXPECT_TRUE(fe_.timer);
+  EXPECT_TRUE(fe_.tray);
+  EXPECT_EQ(w_.AblaufStatus, 0);
+  w_.Form_Activate();
+  EXPECT_EQ(procs_.calls.size(), 6u) << "a second activation does nothing";
+}
+
+TEST_F(MarktTranspTest, AbortedStartsSayWhyAndUnload) {
+  w_.Form_Activate();  // no STATION.INI
+  EXPECT_TRUE(fe_.messages.empty()) << "a missing station file ends silently";
+  EXPECT_EQ(fe_.exit_code, 1);
+  ASSERT_EQ(t_.ErrorLines().size(), 1u);
+  EXPECT_NE(t_.ErrorLines()[0].find("Form_Activate / 0 / Die Datei '"), std::string::npos);
+  EXPECT_NE(t_.ErrorLines()[0].find("STATION.INI' wurde nicht gefunden! / "), std::string::npos);
+  EXPECT_TRUE(procs_.Called("DB_Trennen")) << "every end goes through the unload";
+}
+
+TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
+  procs_.connect_result = 0;
+  Start();
+  EXPECT_EQ(fe_.messages, std::vector<std::string>{"Keine Verbindung zur Datenbank möglich"});
+  EXPECT_EQ(fe_.exit_code, 1);
+  EXPECT_FALSE(procs_.Called("DB_LOXStammdaten"));
+
+  RecordingProcedures procs;
+  procs.log = &t_.log;
+  procs.fail_stammdaten = true;
+  procs.station_changes = 2;
+  RecordingFrontEnd fe;
+  MarktTransp w(t_.env, procs, fe, {&server_, &user_, &password_});
+  w.Form_Activate();
+  EXPECT_TRUE(procs.Called("XML_Preisdaten")) << "the later steps still run";
+  EXPECT_TRUE(fe.timer);
+  EXPECT_EQ(w.AblaufStatus, 31);
+  EXPECT_EQ(fe.messages, std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
+  EXPECT_EQ(fe.exit_code, 1);
+}
+
+TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
+  Start();
+  procs_.calls.clear();
+  Tick(79);
+  EXPECT_FALSE(procs_.Called("DB_Stationsdaten 0"));
+  Tick();  // 80
+  EXPECT_TRUE(procs_.Called("DB_Stationsdaten 0"));
+  EXPECT_EQ(w_.AblaufStatus, 0);
+  Tick(10);  // 90
+  EXPECT_EQ(w_.AblaufStatus, 0);
+  Tick();  // 91
+  EXPECT_EQ(w_.AblaufStatus, 1);
+  EXPECT_EQ(w_.TaktZaehler, 0);
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Automatischer Preisdatenexport");
+  procs_.calls.clear();
+  Tick(6);
+  EXPECT_EQ(procs_.calls,
+            (std::vector<std::string>{"DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten",
+                                      "XML_Out_Preise", "SOAPEnvelope", "KommLog %%%CLEAR%%%",
+                                      "SOAPTransaction https://preis <envelope/>",
+                                      "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
+  EXPECT_EQ(t_.window.label1(5), "06.12.2026 09:05:00");
+  EXPECT_EQ(w_.AblaufStatus, 0);
+  EXPECT_EQ(w_.TaktZaehler, 6) << "the counter kept counting during the chain";
+}
+
+TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
+  procs_.station_number = "";
+  procs_.price_number = "2026-000000";
+  Start();
+  procs_.transaction_result = 1;
+  Tick();
+  EXPECT_EQ(w_.AblaufStatus, 30);
+  Tick(4);  // 30, 31, 32, 40
+  EXPECT_EQ(w_.AblaufStatus, 90);
+  procs_.station_number = "2026-000000";  // the failed station export
+  Tick();
+  EXPECT_EQ(t_.window.label1(6), "!! 06.12.2026 09:05:00 !!");
+  EXPECT_TRUE(procs_.Called("DB_TransferLog 100 Fehler bei der Stationsdaten-Übertragung"));
+  EXPECT_EQ(w_.AblaufStatus, 0) << "a failed station transmission starts no price chain";
+
+  procs_.station_number = "2026-000001";
+  procs_.calls.clear();
+  Tick();
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Grund-Preisdatenexport aktiviert");
+  EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
+  EXPECT_EQ(w_.AblaufStatus, 2) << "reading the prices is skipped";
+  EXPECT_EQ(w_.TaktZaehler, -1);
+  Tick(5);  // 2, 3, 4, 10, 90
+  EXPECT_TRUE(procs_.Called("DB_TransferLog 200 Fehler bei der Preisdaten-Übertragung"));
+  EXPECT_EQ(t_.window.label1(7), "!! 06.12.2026 09:05:00 !!");
+  EXPECT_EQ(w_.AblaufStatus, 0);
+}
+
+TEST_F(MarktTranspTest, SuccessfulStationTransmissionLeadsIntoAPriceChain) {
+  Start();
+  w_.AblaufStatus = 31;
+  Tick(4);
+  EXPECT_TRUE(procs_.Called("SOAPTransaction https://grund <envelope/>"));
+  EXPECT_EQ(t_.window.label1(4), "06.12.2026 09:05:00");
+  EXPECT_EQ(w_.AblaufStatus, 1);
+}
+
+TEST_F(MarktTranspTest, NightlyRefreshRunsOnlyAfterPendingChangesAreSent) {
+  Start();
+  t_.clock.Set({2026, 12, 6, 23, 5, 0});
+  procs_.station_changes = 1;
+  w_.TaktZaehler = 79;
+  Tick();
+  EXPECT_EQ(w_.AblaufStatus, 31);
+  EXPECT_FALSE(procs_.Called("NachtlaufAusfuehren"));
+  w_.AblaufStatus = 0;
+  procs_.station_changes = 0;
+  w_.TaktZaehler = 79;
+  Tick();
+  EXPECT_TRUE(procs_.Called("NachtlaufAusfuehren"));
+  EXPECT_EQ(w_.NachtlaufErledigt, 1);
+  procs_.calls.clear();
+  w_.TaktZaehler = 79;
+  Tick();
+  EXPECT_FALSE(procs_.Called("NachtlaufAusfuehren")) << "once per night";
+  t_.clock.Set({2026, 12, 7, 4, 30, 0});
+  w_.TaktZaehler = 79;
+  Tick();
+  EXPECT_EQ(w_.NachtlaufErledigt, 0);
+}
+
+TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
+  Start();
+  procs_.lose_connection_on_read = true;
+  w_.AblaufStatus = 1;
+  w_.TaktZaehler = 10;
+  Tick();  // state 1 reports the lost connection
+  EXPECT_EQ(w_.AblaufStatus, 2);
+  Tick();
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (800)");
+  EXPECT_EQ(w_.AblaufStatus, 801);
+  Tick(15);
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (815)");
+  Tick();
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung neu herstellen...");
+  procs_.connect_result = 0;
+  Tick();
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Immer noch keine DB-Verbindung möglich!");
+  EXPECT_EQ(w_.AblaufStatus, 800);
+  EXPECT_EQ(t_.log.LetzterFehler(), 0);
+  procs_.connect_result = 1;
+  Tick(18);
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung erfolgreich hergestellt!");
+  EXPECT_EQ(w_.AblaufStatus, 0) << "the interrupted chain is not resumed";
+  EXPECT_EQ(w_.TaktZaehler, 47) << "the counter kept counting during the wait";
+}
+
+TEST_F(MarktTranspTest, LpgExportWaitsForAnIdleTickAfter600) {
+  procs_.lpg = 1;
+  Start();
+  w_.LpgTaktZaehler = 600;
+  w_.AblaufStatus = 1;
+  Tick(6);
+  EXPECT_FALSE(procs_.Called("Gas_Tankstelle_Export")) << "not while a chain runs";
+  EXPECT_EQ(w_.AblaufStatus, 0);
+  Tick();
+  EXPECT_TRUE(procs_.Called("Gas_Tankstelle_Export"));
+  EXPECT_EQ(w_.LpgTaktZaehler, 0);
+}
+
+TEST_F(MarktTranspTest, ButtonsActOnlyWhenIdleAndTheTrayOnlyOnLeftClicks) {
+  Start();
+  w_.AblaufStatus = 2;
+  w_.Command1_Click(1);
+  EXPECT_EQ(w_.AblaufStatus, 2) << "exit during a chain does nothing";
+  EXPECT_EQ(t_.window.button(1).caption, "Beenden");
+  w_.Command1_Click(2);
+  EXPECT_EQ(w_.ManuellAnforderung, 0);
+
+  w_.AblaufStatus = 0;
+  w_.Command1_Click(2);
+  w_.Command1_Click(2);
+  EXPECT_EQ(w_.ManuellAnforderung, 1);
+  EXPECT_FALSE(t_.window.button(2).enabled);
+  Tick();
+  EXPECT_EQ(w_.AblaufStatus, 30);
+  EXPECT_EQ(w_.ManuellAnforderung, 2);
+  Tick(5);  // station chain and transmission, then the price chain from state 1
+  EXPECT_EQ(w_.AblaufStatus, 1);
+  Tick(6);
+  EXPECT_EQ(w_.AblaufStatus, 0);
+  procs_.calls.clear();
+  Tick();
+  EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
+  EXPECT_EQ(w_.TaktZaehler, -1);
+  Tick(6);
+  EXPECT_FALSE(t_.window.button(2).enabled);
+  Tick();
+  EXPECT_TRUE(t_.window.button(2).enabled) << "enabled again in the idle tick after the chain";
+
+  w_.Command1_Click(0);
+  EXPECT_FALSE(t_.window.visible());
+  w_.Picture1_MouseMove(0x204 * 15);  // right button
+  EXPECT_FALSE(t_.window.visible());
+  w_.Picture1_MouseMove(MarktTransp::kTrayLeftDouble);
+  EXPECT_TRUE(t_.window.visible());
+  EXPECT_EQ(fe_.shown, 1);
+
+  w_.Command1_Click(1);
+  EXPECT_EQ(t_.window.button(1).caption, "Wird beendet!");
+  EXPECT_FALSE(t_.window.button(0).enabled);
+  Tick();
+  EXPECT_EQ(fe_.exit_code, 0);
+  EXPECT_FALSE(fe_.tray);
+  EXPECT_TRUE(procs_.Called("DB_Trennen"));
+}
+
+}  // namespace
+}  // namespace velunor
