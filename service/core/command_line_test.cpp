@@ -1,0 +1,26 @@
+#include "service/core/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace velunor {
+namespace {
+
+TEST(CommandLineTest, OptionsAndUsageErrors) {
+  CommandLine c = ParseCommandLine({"--program-dir", "/opt/velunor", "--headless", "--tick-ms",
+                                    "50", "--ticks", "300", "--cert-store", "/etc/certs"});
+  EXPECT_EQ(c.error, "");
+  EXPECT_EQ(c.program_dir, "/opt/velunor");
+  EXPECT_EQ(c.cert_store, "/etc/certs");
+  EXPECT_TRUE(c.headless);
+  EXPECT_EQ(c.tick_ms, 50);
+  EXPECT_EQ(c.ticks, 300);
+  EXPECT_EQ(ParseCommandLine({}).tick_ms, 1000);
+  EXPECT_NE(ParseCommandLine({"--tick-ms", "0"}).error, "");
+  EXPECT_NE(ParseCommandLine({"--tick-ms", "12x"}).error, "");
+  EXPECT_NE(ParseCommandLine({"--ticks"}).error, "");
+  EXPECT_NE(ParseCommandLine({"--frobnicate"}).error.find("--frobnicate"), std::string::npos);
+  EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,100 @@
+#include "service/core/headless_front_end.h"
+
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace velunor {
+
+HeadlessFrontEnd::HeadlessFrontEnd(WindowModel& window, std::FILE* out, std::FILE* err)
+    : window_(window), out_(out), err_(err) {
+  window_.SetObserver(this);
+}
+
+void HeadlessFrontEnd::MessageBox(const std::string& text, const std::string&) {
+  std::fprintf(out_, "%s\n", text.c_str());
+  std::fflush(out_);
+  if (err_ != nullptr) {
+    std::fprintf(err_, "velunor: %s\n", text.c_str());
+    std::fflush(err_);
+  }
+}
+
+void HeadlessFrontEnd::Repaint() { std::fflush(out_); }
+
+void HeadlessFrontEnd::Quit(int exit_code) {
+  quit_ = true;
+  exit_code_ = exit_code;
+}
+
+void HeadlessFrontEnd::Changed(Control control, int index) {
+  if (control == Control::kInfo) {
+    std::fprintf(out_, "%s\n", window_.info().c_str());
+  } else if (control == Control::kList1 && index >= 0) {
+    std::fprintf(out_, "%s\n", window_.list1()[static_cast<size_t>(index)].c_str());
+  }
+}
+
+void HeadlessFrontEnd::BlockSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGUSR1);
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
+  using Steady = std::chrono::steady_clock;
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGUSR1);
+
+  bool exit_requested = false;
+  bool manual_requested = false;
+  long ticks = 0;
+  auto next_tick = Steady::now() + std::chrono::milliseconds(tick_ms);
+  while (!quit_) {
+    const auto now = Steady::now();
+    if (now < next_tick) {
+      const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(next_tick - now);
+      timespec timeout{static_cast<time_t>(wait.count() / 1000000000),
+                       static_cast<long>(wait.count() % 1000000000)};
+      const int sig = sigtimedwait(&set, nullptr, &timeout);
+      if (sig == SIGTERM || sig == SIGINT) {
+        if (exit_requested) {
+          // A second request: end now, still closing the connection and the icon.
+          window.Form_Unload();
+          Quit(0);
+          break;
+        }
+        exit_requested = true;
+      } else if (sig == SIGUSR1) {
+        manual_requested = true;
+      }
+      continue;
+    }
+    next_tick += std::chrono::milliseconds(tick_ms);
+    if (Steady::now() > next_tick) next_tick = Steady::now();  // ticks missed are not made up
+
+    if (!timer_) continue;
+    if (max_ticks > 0 && ticks >= max_ticks) exit_requested = true;
+    if (window.AblaufStatus == 0) {
+      if (exit_requested) {
+        window.Command1_Click(1);
+      } else if (manual_requested) {
+        window.Command1_Click(2);
+        manual_requested = false;
+      }
+    }
+    window.Haupt_Timer_Timer();
+    ++ticks;
+  }
+  return exit_code_;
+}
+
+}  // namespace velunor

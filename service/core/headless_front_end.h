@@ -1,0 +1,50 @@
+// The front end without a window: status lines, communication lines and
+// message texts go to standard output, one line each (messages also to
+// standard error), and a loop delivers the timer ticks. SIGTERM/SIGINT act
+// like "Beenden" at the next idle tick (a second one ends at once through the
+// unload); SIGUSR1 acts like "Manuelle Übertragung".
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "service/core/front_end.h"
+#include "service/core/markt_transp.h"
+
+namespace velunor {
+
+class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
+ public:
+  HeadlessFrontEnd(WindowModel& window, std::FILE* out, std::FILE* err);
+
+  void MessageBox(const std::string& text, const std::string& title) override;
+  void Repaint() override;
+  void AddTrayIcon() override {}
+  void RemoveTrayIcon() override {}
+  void ShowWindow() override {}
+  void ProcessEvents() override {}
+  void StartTimer() override { timer_ = true; }
+  void Quit(int exit_code) override;
+  void Changed(Control control, int index) override;
+
+  // Runs the timer until the window quits; ticks every `tick_ms`, at most
+  // `max_ticks` before the normal shutdown is requested (0: no limit).
+  // Returns the exit code. REQUIRES: the signals are blocked (BlockSignals).
+  int Run(MarktTransp& window, int tick_ms, long max_ticks);
+
+  bool quit() const { return quit_; }
+  int exit_code() const { return exit_code_; }
+
+  // Blocks SIGTERM, SIGINT and SIGUSR1 so that Run receives them synchronously.
+  static void BlockSignals();
+
+ private:
+  WindowModel& window_;
+  std::FILE* out_;
+  std::FILE* err_;
+  bool timer_ = false;
+  bool quit_ = false;
+  int exit_code_ = 0;
+};
+
+}  // namespace velunor
