@@ -1,0 +1,130 @@
+#include "service/db/gas_tankstelle_export.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "service/common/procedure.h"
+#include "service/db/db_values.h"
+#include "service/db/lpg_export_format.h"
+
+namespace velunor {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ExportStatement(const std::string& gas_product_list) {
+  return "select P.station, name1, name2, matchcode, strasse, plzort, gt_aktiv, gt_id, "
+         "PP.zentrale_produktnummer ZP, date_format( P.datum,'%d.%m.%Y %H:%i') datum, P.preis "
+         "from lox.lox_station_produkte PP, lox.lox_station S, lox.lox_station_aktuelle_preise P, "
+         "lox.lox_station_mts M "
+         "where PP.station = S.station and P.station = S.station and M.station = S.station and "
+         "PP.station_produktnummer = P.produkt and PP.zentrale_produktnummer in ( " +
+         gas_product_list + " ) and gt_aktiv = 1 and gt_id > 0" + " order by P.Station";
+}
+
+// The stored path uses backslashes; on this system both separators work.
+fs::path FilePath(std::string_view stored) { return ReplaceAll(std::string(stored), "\\", "/"); }
+
+LpgExportRow ReadRow(const ResultSet& rows, size_t r, const MasterData& m) {
+  const long product = DbLong(rows.Value(r, "ZP"));
+  if (product < 0 || static_cast<size_t>(product) >= m.ProductShortNames.size()) {
+    throw Failure(kErrSubscriptOutOfRange, "Produkt " + std::to_string(product) +
+                                               " liegt außerhalb von 0 bis " +
+                                               std::to_string(m.ProductShortNames.size() - 1));
+  }
+  // A NULL text reads as empty: an incomplete address still gives its line.
+  return LpgExportRow{rows.Text(r, "gt_id"),
+                      rows.Text(r, "name1"),
+                      rows.Text(r, "strasse"),
+                      rows.Text(r, "plzort"),
+                      rows.Text(r, "datum"),
+                      rows.Text(r, "preis"),
+                      m.ProductShortNames[static_cast<size_t>(product)]};
+}
+
+std::string ErrnoText() { return errno != 0 ? std::strerror(errno) : "unbekannter Fehler"; }
+
+// Creates or truncates `file` and writes `content`. Throws Failure, after
+// removing the file when it was created but could not be completed.
+void WriteFile(const fs::path& file, const std::string& content) {
+  errno = 0;
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    throw Failure(kErrPathFileAccess,
+                  "Datei " + file.string() + " kann nicht angelegt werden: " + ErrnoText());
+  }
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.close();
+  if (!out) {
+    const std::string reason = ErrnoText();
+    std::error_code ignored;
+    fs::remove(file, ignored);
+    throw Failure(kErrPathFileAccess,
+                  "Datei " + file.string() + " kann nicht geschrieben werden: " + reason);
+  }
+}
+
+void Rename(const fs::path& from, const fs::path& to) {
+  std::error_code ec;
+  fs::rename(from, to, ec);
+  if (ec) {
+    throw Failure(kErrPathFileAccess, "Datei " + from.string() + " kann nicht in " + to.string() +
+                                          " umbenannt werden: " + ec.message());
+  }
+}
+
+void Remove(const fs::path& file) {
+  std::error_code ec;
+  fs::remove(file, ec);
+  if (ec) {
+    throw Failure(kErrPathFileAccess,
+                  "Datei " + file.string() + " kann nicht gelöscht werden: " + ec.message());
+  }
+}
+
+}  // namespace
+
+void Gas_Tankstelle_Export(DbState& state) {
+  const MasterData& m = state.stammdaten;
+  const std::string sql = ExportStatement(m.GasProductList);
+  Procedure p(state.env.log, "Gas-Tankstelle-Export");
+  p.With(sql);
+
+  fs::path export_file;
+  fs::path temp_file;
+  if (!p.Run([&] {
+        temp_file = FilePath(LpgTempFileName(m.LpgExportFile));
+        export_file = FilePath(m.LpgExportFile);
+      })) {
+    return;
+  }
+
+  ResultSet rows;
+  p.Run([&] { rows = state.db().Query(sql); });
+
+  // The whole file is built first: a row that cannot be read is logged and
+  // left out, and the file is written in one step below.
+  std::string content = std::string(kLpgExportHeader) + "\r\n";
+  size_t lines = 0;
+  for (size_t r = 0; r < rows.RecordCount(); ++r) {
+    p.Run([&] {
+      content += LpgExportLine(ReadRow(rows, r, m));
+      ++lines;
+    });
+  }
+  // Nothing to offer: the portal keeps its last file rather than an empty one.
+  if (lines == 0) return;
+
+  if (!p.Run([&] { WriteFile(temp_file, content); })) return;
+  // rename replaces the export file in one step, so the portal's software
+  // never finds the file missing or half copied.
+  if (!p.Run([&] { Rename(temp_file, export_file); })) {
+    p.Run([&] { Remove(temp_file); });
+  }
+}
+
+}  // namespace velunor

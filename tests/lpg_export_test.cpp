@@ -1,0 +1,273 @@
+// The LPG-portal export against the private MariaDB: what is selected, the
+// bytes of the file, and that a failing step is logged while the portal's
+// last complete file stays in place.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "service/common/failure.h"
+#include "service/db/gas_tankstelle_export.h"
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DbTestEnv;
+
+// The statement as the export must send it, with the product list " 0, 4, 5".
+const std::string kStatement =
+    "select P.station, name1, name2, matchcode, strasse, plzort, gt_aktiv, gt_id, "
+    "PP.zentrale_produktnummer ZP, date_format( P.datum,'%d.%m.%Y %H:%i') datum, P.preis from "
+    "lox.lox_station_produkte PP, lox.lox_station S, lox.lox_station_aktuelle_preise P, "
+    "lox.lox_station_mts M where PP.station = S.station and P.station = S.station and M.station "
+    "= S.station and PP.station_produktnummer = P.produkt and PP.zentrale_produktnummer in (  0, "
+    "4, 5 ) and gt_aktiv = 1 and gt_id > 0 order by P.Station";
+
+const std::string kHeader =
+    "marke;station;name;strasse;plz;ort;zeit;preis;kraftstoff;oeffnet;schliesst;oeffnet_feiertag;"
+    "schliesst_feiertag";
+const std::string kNone = "\"None\";\"None\";\"None\";\"None\";";
+const std::string kOldFile = "alt;\"letzte Preise\";\r\n";
+
+// A folder in which nobody, not even root, can create a file while this
+// object lives: the immutable attribute, or for other users the mode.
+class UnwritableFolder {
+ public:
+  explicit UnwritableFolder(fs::path dir) : dir_(std::move(dir)) {
+    const int fd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+      int flags = 0;
+      if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        int immutable = flags | FS_IMMUTABLE_FL;
+        if (ioctl(fd, FS_IOC_SETFLAGS, &immutable) == 0) {
+          old_flags_ = flags;
+          immutable_ = true;
+        }
+      }
+      close(fd);
+    }
+    if (!immutable_) fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
+  }
+  ~UnwritableFolder() {
+    if (immutable_) {
+      const int fd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
+      ioctl(fd, FS_IOC_SETFLAGS, &old_flags_);
+      close(fd);
+    } else {
+      fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
+    }
+  }
+  // False where this process may write anyway (root without the attribute).
+  bool Holds() const {
+    const fs::path probe = dir_ / "probe";
+    const bool created = static_cast<bool>(std::ofstream(probe));
+    std::error_code ignored;
+    fs::remove(probe, ignored);
+    return !created;
+  }
+
+ private:
+  fs::path dir_;
+  bool immutable_ = false;
+  int old_flags_ = 0;
+};
+
+class LpgExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = t_.dir.path() / "lpg";
+    fs::create_directories(folder_);
+    MasterData& m = t_.db.stammdaten;
+    m.GasProductList = " 0, 4, 5";
+    m.ProductShortNames[3] = "DIE";
+    m.ProductShortNames[4] = "LPG";
+    m.ProductShortNames[5] = "CNG";
+    // Entered at the head office with backslashes.
+    m.LpgExportFile = t_.dir.path().string() + "\\lpg\\preise.csv";
+
+    Sql("insert into lox_station (station, name1, name2, matchcode, strasse, plzort) values "
+        "(1, 'Müller Gas', 'Zweitname', 'MUELLER', 'Hauptstraße 5', '12345 Köln'), "
+        "(2, 'Tank \"Zur Post\"', '', '', 'Am Markt 1', '1234'), "
+        "(3, 'Ohne Portal', '', '', 'Weg 3', '54321 Ort'), "
+        "(4, 'Ohne Portal-Id', '', '', 'Weg 4', '54321 Ort')");
+    Sql("insert into lox_station_mts (station, gt_aktiv, gt_id) values (1, 1, 101), (2, 1, 102), "
+        "(3, 0, 103), (4, 1, 0)");
+    Sql("insert into lox_station_produkte values (1, 13, 3, 'J'), (1, 14, 4, 'J'), "
+        "(1, 15, 5, 'J'), (2, 24, 4, 'J'), (3, 34, 4, 'J'), (4, 44, 4, 'J')");
+    Sql("insert into lox_station_aktuelle_preise values "
+        "(1, 13, 1.659, '2026-12-06 08:02:00'), (1, 14, 0.899, '2026-12-06 07:45:00'), "
+        "(1, 15, 1.129, '2026-12-05 23:59:00'), (2, 24, 0.919, '2026-01-02 03:04:00'), "
+        "(3, 34, 0.8, '2026-12-06 08:00:00'), (4, 44, 0.8, '2026-12-06 08:00:00')");
+  }
+  void Sql(const std::string& sql) { t_.sql().Execute(sql); }
+  std::string Read(const std::string& name) const { return t_.dir.Read("lpg/" + name); }
+  void Write(const std::string& name, const std::string& bytes) const {
+    t_.dir.Write("lpg/" + name, bytes);
+  }
+  bool Exists(const std::string& name) const { return fs::exists(folder_ / name); }
+  // Error-log entries of the export, and the rest of each after the procedure name.
+  std::vector<std::string> ExportErrors() const {
+    std::vector<std::string> found;
+    for (const std::string& line : t_.ErrorLines()) {
+      const size_t at = line.find(" --> Gas-Tankstelle-Export / ");
+      if (at != std::string::npos) found.push_back(line.substr(at + 29));
+    }
+    return found;
+  }
+
+  DbTestEnv t_;
+  fs::path folder_;
+};
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  for (size_t end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2) {
+    lines.push_back(text.substr(pos, end - pos));
+  }
+  EXPECT_EQ(pos, text.size()) << "every line, the last too, ends with CR LF";
+  return lines;
+}
+
+TEST_F(LpgExportTest, NothingToExportLeavesTheFileAloneAndWritesNoTemporaryFile) {
+  Write("preise.csv", kOldFile);
+
+  t_.db.stammdaten.GasProductList = " 0";
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_EQ(Read("preise.csv"), kOldFile) << "product list \" 0\" selects nothing";
+  EXPECT_FALSE(Exists("preise.tmp"));
+
+  // Station 3 is switched off, station 4 has no portal id.
+  t_.db.stammdaten.GasProductList = " 0, 4, 5";
+  Sql("update lox_station_mts set gt_aktiv = 0 where station in (1, 2)");
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_EQ(Read("preise.csv"), kOldFile) << "no participating station";
+  EXPECT_FALSE(Exists("preise.tmp"));
+  EXPECT_TRUE(t_.ErrorLines().empty());
+}
+
+TEST_F(LpgExportTest, WritesEveryGasPriceOfTheParticipatingStationsAsWindows1252) {
+  Write("preise.csv", kOldFile);
+  Write("preise.tmp", std::string(5000, 'x'));  // left over by an interrupted run
+
+  Gas_Tankstelle_Export(t_.db);
+
+  EXPECT_TRUE(t_.ErrorLines().empty()) << t_.ErrorLines().front();
+  EXPECT_FALSE(Exists("preise.tmp"));
+  const std::vector<std::string> lines = SplitCrLf(Read("preise.csv"));
+  ASSERT_EQ(lines.size(), 4u) << "header, LPG and CNG of station 1, LPG of station 2";
+  EXPECT_EQ(lines[0], kHeader);
+  // Station 1: umlauts as single Windows-1252 bytes, one line per gas product
+  // (their order within the station is the database's); its Diesel is not exported.
+  const std::string station1 =
+      "\"\";\"101\";\"M\xFCller Gas\";\"Hauptstra\xDF"
+      "e 5\";\"12345\";"
+      "\"K\xF6ln\";";
+  std::vector<std::string> first{lines[1], lines[2]};
+  std::sort(first.begin(), first.end());
+  EXPECT_EQ(first[0], station1 + "05.12.2026 23:59;\"1,129\";\"CNG\";" + kNone);
+  EXPECT_EQ(first[1], station1 + "06.12.2026 07:45;\"0,899\";\"LPG\";" + kNone);
+  // Station 2: a postcode field shorter than 6 characters leaves the town
+  // empty; the quotes in its name are doubled so the line still parses.
+  EXPECT_EQ(lines[3],
+            "\"\";\"102\";\"Tank \"\"Zur Post\"\"\";\"Am Markt 1\";\"1234\";\"\";"
+            "02.01.2026 03:04;\"0,919\";\"LPG\";" +
+                kNone);
+
+  // Every run writes the current prices anew.
+  Sql("update lox_station_aktuelle_preise set preis = 0.909 where station = 2");
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_NE(Read("preise.csv").find("\"0,909\";\"LPG\";"), std::string::npos);
+  EXPECT_FALSE(Exists("preise.tmp"));
+}
+
+TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextRun) {
+  Write("preise.csv", kOldFile);
+  {
+    UnwritableFolder locked(folder_);
+    if (!locked.Holds()) GTEST_SKIP() << "this system lets the test write into any folder";
+    Gas_Tankstelle_Export(t_.db);
+  }
+  EXPECT_EQ(Read("preise.csv"), kOldFile);
+  EXPECT_FALSE(Exists("preise.tmp"));
+  const std::vector<std::string> errors = ExportErrors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("75 / Datei ", 0), 0u) << errors[0];
+  EXPECT_NE(errors[0].find("preise.tmp kann nicht angelegt werden"), std::string::npos)
+      << errors[0];
+  EXPECT_EQ(errors[0].substr(errors[0].size() - kStatement.size()), kStatement)
+      << "the statement is the context";
+
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_NE(Read("preise.csv"), kOldFile) << "the next run tries again";
+  EXPECT_EQ(ExportErrors().size(), 1u);
+}
+
+TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTemporaryFile) {
+  Write("preise.csv", kOldFile);
+
+  // The temporary name is taken by a folder: nothing can be written.
+  fs::create_directory(folder_ / "preise.tmp");
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_EQ(Read("preise.csv"), kOldFile);
+  EXPECT_TRUE(fs::is_directory(folder_ / "preise.tmp")) << "someone else's folder stays";
+  ASSERT_EQ(ExportErrors().size(), 1u);
+  fs::remove(folder_ / "preise.tmp");
+
+  // The export name is a folder: the complete temporary file cannot replace
+  // it, and is removed so that no stale file is left for the portal.
+  fs::create_directory(folder_ / "ziel.csv");
+  t_.db.stammdaten.LpgExportFile = t_.dir.path().string() + "\\lpg\\ziel.csv";
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_TRUE(fs::is_empty(folder_ / "ziel.csv"));
+  EXPECT_FALSE(Exists("ziel.tmp"));
+  ASSERT_EQ(ExportErrors().size(), 2u);
+  EXPECT_NE(ExportErrors()[1].find("ziel.tmp kann nicht in "), std::string::npos)
+      << ExportErrors()[1];
+
+  // The folder's path names a regular file.
+  t_.dir.Write("datei", "kein Ordner");
+  t_.db.stammdaten.LpgExportFile = t_.dir.path().string() + "\\datei\\preise.csv";
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_EQ(t_.dir.Read("datei"), "kein Ordner");
+  ASSERT_EQ(ExportErrors().size(), 3u);
+  for (const std::string& e : ExportErrors()) {
+    EXPECT_EQ(e.rfind("75 / ", 0), 0u) << e;
+    EXPECT_EQ(e.substr(e.size() - kStatement.size()), kStatement) << e;
+  }
+  EXPECT_EQ(Read("preise.csv"), kOldFile);
+}
+
+TEST_F(LpgExportTest, DatabaseFailuresAreLoggedWithTheStatementAndTouchNoFile) {
+  Write("preise.csv", kOldFile);
+
+  t_.db.stammdaten.GasProductList = " 0, x";
+  Gas_Tankstelle_Export(t_.db);
+  ASSERT_EQ(ExportErrors().size(), 1u);
+  EXPECT_NE(ExportErrors()[0].find("in (  0, x ) and gt_aktiv = 1"), std::string::npos)
+      << ExportErrors()[0];
+
+  // Without a connection the lost-connection number reaches the scheduler.
+  t_.db.stammdaten.GasProductList = " 0, 4, 5";
+  t_.db.DbVerbindung.reset();
+  Gas_Tankstelle_Export(t_.db);
+  ASSERT_EQ(ExportErrors().size(), 2u);
+  EXPECT_EQ(ExportErrors()[1].rfind(std::to_string(kErrConnectionLost) + " / ", 0), 0u)
+      << ExportErrors()[1];
+  EXPECT_EQ(t_.log.LetzterFehler(), kErrConnectionLost);
+
+  EXPECT_EQ(Read("preise.csv"), kOldFile);
+  EXPECT_FALSE(Exists("preise.tmp"));
+}
+
+}  // namespace
+}  // namespace velunor
