@@ -1,0 +1,19 @@
+// Building block of the price body: the lines of one station's
+// petrolStationInformation element from its entry of the station table.
+// Pure function; at most 47 lines (2 + 3 fuels x 4 + 8 periods x 4 + 1).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "service/db/station_table.h"
+
+namespace velunor {
+
+// The reference line goes in as it is; a fuel whose stored price reads as 0
+// or less is left out; dateOfPrice is written only when activeTime is 1 and
+// the time is not blank; override periods are taken from slot 1 up to the
+// first free slot.
+std::vector<std::string> PriceElement(const StationEntry& entry, const std::string& reference);
+
+}  // namespace velunor

@@ -1,0 +1,165 @@
+#include "service/publication/station_body.h"
+
+#include "service/db/db_values.h"
+#include "service/publication/publication_state.h"
+#include "service/publication/xml_out.h"
+
+namespace velunor {
+
+namespace {
+
+// Lines after the last openingTimes group: the location and the end tag.
+constexpr size_t kClosingLines = 5;
+
+// The column's text without surrounding spaces; a NULL is a logged failure
+// and gives the empty text.
+std::string RequiredText(Procedure& p, const ResultSet& rs, size_t row, const char* column) {
+  std::string value;
+  p.Run([&] { value = Trim(Required(rs.Value(row, column))); });
+  return value;
+}
+
+// The column's text without surrounding spaces; a NULL is the empty text.
+std::string OptionalText(Procedure& p, const ResultSet& rs, size_t row, const char* column) {
+  std::string value;
+  p.Run([&] { value = Trim(rs.Text(row, column)); });
+  return value;
+}
+
+// The column's text as stored; a NULL is the empty text.
+std::string RawText(Procedure& p, const ResultSet& rs, size_t row, const char* column) {
+  std::string value;
+  p.Run([&] { value = rs.Text(row, column); });
+  return value;
+}
+
+void AppendPeriod(std::vector<std::string>& lines, const std::string& start,
+                  const std::string& end) {
+  lines.emplace_back("                <recurringTimePeriodOfDay xsi:type=\"TimePeriodByHour\">");
+  lines.push_back(XML_Tag(20, "startTimeOfPeriod", start));
+  lines.push_back(XML_Tag(20, "endTimeOfPeriod", end));
+  lines.emplace_back("                </recurringTimePeriodOfDay>");
+}
+
+// The openingTimes group of one row of mts_petrolstation_times.
+std::vector<std::string> OpeningTimes(Procedure& p, const ResultSet& times, size_t row,
+                                      const std::array<std::string, 9>& day_names) {
+  std::vector<std::string> lines;
+  lines.emplace_back("            <openingTimes>");
+  AppendPeriod(lines, RequiredText(p, times, row, "ps_starttime"),
+               RequiredText(p, times, row, "ps_endtime"));
+  const std::string start2 = OptionalText(p, times, row, "ps_starttime2");
+  const std::string end2 = OptionalText(p, times, row, "ps_endtime2");
+  if (!start2.empty() && !end2.empty()) AppendPeriod(lines, start2, end2);
+  lines.emplace_back("                <recurringDayWeekMonthPeriod>");
+  // Flag positions count from the first character; a blank is no flag, so
+  // the text is read as stored.
+  const std::string days = RawText(p, times, row, "ps_wochentag");
+  for (size_t d = 1; d <= 8 && d <= days.size(); ++d) {
+    if (days[d - 1] == '1') lines.push_back(XML_Tag(20, "applicableDay", day_names[d]));
+  }
+  lines.emplace_back("                </recurringDayWeekMonthPeriod>");
+  lines.emplace_back("            </openingTimes>");
+  return lines;
+}
+
+}  // namespace
+
+std::string StationReferenceLine(const std::string& id, const std::string& version) {
+  return "        <petrolStationReference targetClass=\"PetrolStation\"  id=\"" + XML_Quote(id) +
+         "\" version=\"" + XML_Quote(version) + "\"/>";
+}
+
+std::vector<std::string> StationElement(const ResultSet& station, size_t row,
+                                        const ResultSet& times,
+                                        const std::array<std::string, 9>& day_names, Procedure& p) {
+  std::vector<std::string> lines;
+  lines.push_back("        <petrolStation id=\"" + XML_Quote(RawText(p, station, row, "ps_id")) +
+                  "\" version=\"" + XML_Quote(RawText(p, station, row, "ps_version")) + "\">");
+  static constexpr std::pair<const char*, const char*> kTextElements[] = {
+      {"petrolStationVersionTime", "ps_version_time"},
+      {"petrolStationName", "ps_name"},
+      {"petrolStationBrand", "ps_brand"},
+      {"petrolStationStreet", "ps_street"},
+      {"petrolStationHouseNumber", "ps_housenumber"},
+      {"petrolStationPostcode", "ps_postcode"},
+      {"petrolStationPlace", "ps_place"},
+  };
+  for (const auto& [tag, column] : kTextElements) {
+    lines.push_back(XML_Tag(12, tag, RequiredText(p, station, row, column)));
+  }
+  const std::string holiday = OptionalText(p, station, row, "ps_federalstate");
+  if (!holiday.empty()) {
+    lines.push_back(XML_Tag(12, "petrolStationPublicHolidayIdentifier", holiday));
+  }
+
+  for (size_t t = 0; t < times.RecordCount(); ++t) {
+    std::vector<std::string> group = OpeningTimes(p, times, t, day_names);
+    if (lines.size() + group.size() + kClosingLines > static_cast<size_t>(LineTable::kSlots)) {
+      p.Log(kErrSubscriptOutOfRange,
+            "Öffnungszeiten der Station " + RawText(p, station, row, "station") +
+                " passen nicht mehr in 201 Zeilen und fehlen in der Veröffentlichung");
+      continue;
+    }
+    lines.insert(lines.end(), group.begin(), group.end());
+  }
+
+  lines.emplace_back("            <petrolStationLocation>");
+  lines.push_back(
+      XML_Tag(16, "latitude", ReplaceAll(RequiredText(p, station, row, "ps_latitude"), ",", ".")));
+  lines.push_back(XML_Tag(16, "longitude",
+                          ReplaceAll(RequiredText(p, station, row, "ps_longitude"), ",", ".")));
+  lines.emplace_back("            </petrolStationLocation>");
+  lines.emplace_back("        </petrolStation>");
+  return lines;
+}
+
+void XML_Stationsdaten(PublicationState& pub, DbState& state) {
+  Procedure p(state.env.log, "XML_Stationsdaten");
+  MasterData& m = state.stammdaten;
+  StationPublicationIndex& index = state.published;
+  m.FirstStationNumber = StationTable::kMaxStation;
+  m.LastStationNumber = 0;
+  for (size_t n = 1; n <= StationTable::kMaxStation; ++n) {
+    index.StationActive[n] = 0;
+    pub.StationReference[n].clear();
+    index.StationLineLast[n] = 0;
+  }
+
+  const std::string sql = "select * from mts_petrolstation order by station";
+  ResultSet stations;
+  p.With(sql).Run([&] { stations = state.db().Query(sql); });
+  for (size_t r = 0; r < stations.RecordCount(); ++r) {
+    p.With(sql);
+    long n = 0;
+    if (!p.Run([&] { n = DbLong(stations.Value(r, "Station")); })) continue;
+    if (n < m.FirstStationNumber) m.FirstStationNumber = static_cast<int32_t>(n);
+    if (n > m.LastStationNumber) m.LastStationNumber = static_cast<int32_t>(n);
+    if (!StationTable::InRange(n)) {
+      // The tables end at 1000; such a station cannot be published at all.
+      p.Log(kErrSubscriptOutOfRange,
+            "Station " + std::to_string(n) + " liegt außerhalb von 0 bis 1000");
+      continue;
+    }
+    const size_t i = static_cast<size_t>(n);
+    p.Run([&] { index.StationActive[i] = DbLong(stations.Value(r, "Status")) != 0 ? 1 : 0; });
+    pub.StationReference[i] = StationReferenceLine(RawText(p, stations, r, "ps_id"),
+                                                   RawText(p, stations, r, "ps_version"));
+
+    const std::string times_sql =
+        "select * from mts_petrolstation_times where station = " + std::to_string(n);
+    ResultSet times;
+    p.With(times_sql).Run([&] { times = state.db().Query(times_sql); });
+    std::vector<std::string> lines = StationElement(stations, r, times, pub.DayNames, p);
+    const int32_t last = static_cast<int32_t>(lines.size()) - 1;
+    if (p.Run([&] { pub.StationLines.Assign(n, std::move(lines)); })) {
+      index.StationLineLast[i] = last;
+    }
+  }
+  if (m.FirstStationNumber < 1) m.FirstStationNumber = 1;
+  if (m.LastStationNumber > StationTable::kMaxStation) {
+    m.LastStationNumber = StationTable::kMaxStation;
+  }
+}
+
+}  // namespace velunor

@@ -1,0 +1,177 @@
+// The frames of both publications and their assembly with the bodies.
+#include <fstream>
+#include <functional>
+
+#include "service/common/procedure.h"
+#include "service/common/zusatzfunktionen.h"
+#include "service/db/db_values.h"
+#include "service/db/preisdaten.h"
+#include "service/publication/publication_number.h"
+#include "service/publication/xml_out.h"
+
+namespace velunor {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kSchemaPath = "/schema/01-01-00";
+constexpr const char* kNumberPlaceholder = "YYYY-VVVV";
+
+// What tells the two documents apart in the assembly.
+struct Kind {
+  const char* procedure;
+  const char* prefix;  // before the number in the id and in the status label
+  int stammdaten_id;
+  std::string MasterData::*number;
+  int label;
+  const char* file_name;
+  int header_last;  // last header and footer slot read
+  int footer_last;
+};
+
+const Kind kStation = {"XML_Out_Station", "G-", 133, &MasterData::StationPublicationNumber, 1,
+                       "MTS_G.xml",       20,   20};
+const Kind kPrice = {"XML_Out_Preise", "P-", 134, &MasterData::PricePublicationNumber, 3,
+                     "MTS_P.xml",      9,    1};
+
+// Advances the number of the kind, stores it and shows it; returns the new number.
+std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
+  Env& env = state.env;
+  std::string& number = state.stammdaten.*kind.number;
+  p.Run([&] { number = NextPublicationNumber(number, env.clock.Now().year); });
+  // The number is made of digits and a hyphen; quoting only matters for a
+  // stored value that was damaged by hand.
+  const std::string sql = "replace into stammdaten ( id, value ) values ( " +
+                          std::to_string(kind.stammdaten_id) + ", '" + SQLQuote(number, 0) + "' )";
+  p.With(sql).Run([&] { state.db().Execute(sql); });
+  p.With("").Run([&] {
+    env.window.SetLabel1(kind.label, kind.prefix + number + " am: " + NowFromDate(env.clock));
+  });
+  return number;
+}
+
+void WriteDocumentFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    throw Failure(kErrPathFileAccess,
+                  "Die Datei '" + path.string() + "' kann nicht geschrieben werden");
+  }
+}
+
+using BodyWriter = std::function<void(Procedure&, std::string&)>;
+
+void Assemble(PublicationState& pub, DbState& state, const Kind& kind,
+              const PublicationState::Frame& header, const PublicationState::Frame& footer,
+              const BodyWriter& body) {
+  Procedure p(state.env.log, kind.procedure);
+  std::string& xml = pub.PublicationXml;
+  xml.clear();
+  for (int slot = 1; slot <= kind.header_last; ++slot) {
+    const std::string& line = header[static_cast<size_t>(slot)];
+    if (line.empty()) break;
+    if (slot == 4) {
+      const std::string number = AdvanceNumber(p, state, kind);
+      xml += ReplaceAll(line, kNumberPlaceholder, number);
+    } else {
+      xml += line;
+    }
+    xml += kCrLf;
+  }
+  body(p, xml);
+  for (int slot = 0; slot <= kind.footer_last; ++slot) {
+    const std::string& line = footer[static_cast<size_t>(slot)];
+    if (line.empty()) break;
+    xml += line;
+    xml += kCrLf;
+  }
+  p.With("").Run([&] { WriteDocumentFile(state.env.program_dir / kind.file_name, xml + kCrLf); });
+}
+
+// Appends the station's lines 0..last, each with CR LF, up to the first empty one.
+void AppendLines(std::string& xml, const LineTable& lines, long station, long last) {
+  for (long slot = 0; slot <= last; ++slot) {
+    const std::string& line = lines.Line(station, slot);
+    if (line.empty()) break;
+    xml += line;
+    xml += kCrLf;
+  }
+}
+
+}  // namespace
+
+void XML_Init(PublicationState& pub, DbState& state) {
+  Procedure p(state.env.log, "XML_Init");
+  p.Run([&] {
+    pub.DayNames = {"",       "monday",   "tuesday", "wednesday",    "thursday",
+                    "friday", "saturday", "sunday",  "publicHoliday"};
+  });
+  p.Run([&] {
+    // The authority is a setting; quoted so that no setting can break the tag.
+    const std::string ns = XML_Quote(pub.schema_authority) + kSchemaPath;
+    PublicationState::Frame& h = pub.StationHeader;
+    PublicationState::Frame& f = pub.StationFooter;
+    h = {};
+    f = {};
+    h[1] = "<d2LogicalModel xmlns=\"" + ns + "\"";
+    h[2] = " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+    h[3] = " xsi:schemaLocation=\"" + ns +
+           "/PetrolStationPublication_v01-01-00.xsd\" modelBaseVersion=\"2\" "
+           "extensionName=\"PetrolStationPublication\" extensionVersion=\"01-01-00\">";
+    h[4] =
+        "    <payloadPublication xsi:type=\"PetrolStationPublication\" lang=\"de\" "
+        "id=\"G-YYYY-VVVV\">";
+    h[5] = "        <publicationCreator>";
+    h[6] = "            <country>de</country>";
+    h[7] = "            <nationalIdentifier>DE-MDM-" + XML_Quote(state.stammdaten.ReporterName) +
+           "</nationalIdentifier>";
+    h[8] = "        </publicationCreator>";
+    h[9] = "        <genericPublicationName>PetrolStationPublication</genericPublicationName>";
+    f[0] = "    </payloadPublication>";
+    f[1] = "</d2LogicalModel>";
+
+    // The price header differs in three lines. Its schema location names the
+    // namespace and the file as a pair, and its line carries no leading space.
+    PublicationState::Frame& ph = pub.PriceHeader;
+    ph = {};
+    for (size_t slot = 0; slot <= 8; ++slot) ph[slot] = h[slot];
+    ph[3] = "xsi:schemaLocation=\"" + ns +
+            " FuelPricePublication_v01-01-00.xsd\" modelBaseVersion=\"2\" "
+            "extensionName=\"FuelPricePublication\" extensionVersion=\"01-01-00\">";
+    ph[4] =
+        "    <payloadPublication xsi:type=\"FuelPricePublication\" lang=\"de\" "
+        "id=\"P-YYYY-VVVV\">";
+    ph[9] = "        <genericPublicationName>FuelPricePublication</genericPublicationName>";
+    pub.PriceFooter = {};
+    pub.PriceFooter[0] = f[0];
+    pub.PriceFooter[1] = f[1];
+  });
+}
+
+void XML_Out_Station(PublicationState& pub, DbState& state) {
+  const StationPublicationIndex& index = state.published;
+  Assemble(pub, state, kStation, pub.StationHeader, pub.StationFooter,
+           [&](Procedure& p, std::string& xml) {
+             for (long n = 1; n <= StationTable::kMaxStation; ++n) {
+               const size_t i = static_cast<size_t>(n);
+               if (index.StationActive[i] <= 0) continue;
+               p.Run([&] { AppendLines(xml, pub.StationLines, n, index.StationLineLast[i]); });
+             }
+           });
+}
+
+void XML_Out_Preise(PublicationState& pub, DbState& state) {
+  const MasterData& m = state.stammdaten;
+  Assemble(pub, state, kPrice, pub.PriceHeader, pub.PriceFooter,
+           [&](Procedure& p, std::string& xml) {
+             for (long n = m.FirstStationNumber; n <= m.LastStationNumber; ++n) {
+               p.Run([&] {
+                 const long last = pub.PriceLineLast.at(static_cast<size_t>(n));
+                 if (last > 0) AppendLines(xml, pub.PriceLines, n, last);
+               });
+             }
+           });
+}
+
+}  // namespace velunor

@@ -1,0 +1,269 @@
+// Both publication documents built from the private MariaDB: exact bytes
+// against hand-written golden files, the publication numbers, the files and
+// the failure paths. Every document must parse as well-formed XML.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <pugixml.hpp>
+
+#include "service/publication/xml_out.h"
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+using testing::DbTestEnv;
+
+std::string Golden(const std::string& name) {
+  const char* root = std::getenv("VELUNOR_ROOT");
+  const std::filesystem::path path =
+      std::filesystem::path(root != nullptr && *root != '\0' ? root : VELUNOR_SOURCE_ROOT) /
+      "tests" / "golden" / name;
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Parses the document; fails the test with pugixml's reason when it is not well-formed.
+void ExpectWellFormed(const std::string& xml, pugi::xml_document& doc) {
+  const pugi::xml_parse_result result = doc.load_buffer(xml.data(), xml.size());
+  EXPECT_TRUE(result) << result.description() << " at byte " << result.offset << " of\n" << xml;
+  EXPECT_STREQ(doc.document_element().name(), "d2LogicalModel");
+}
+
+size_t Count(const pugi::xml_document& doc, const char* element) {
+  return doc.select_nodes((std::string("//") + element).c_str()).size();
+}
+
+class PublicationTest : public ::testing::Test {
+ protected:
+  void Sql(const std::string& sql) { t_.sql().Execute(sql); }
+  std::string One(const std::string& sql) {
+    const ResultSet rs = t_.sql().Query(sql);
+    return rs.RecordCount() == 0 || !rs.GetRows(0, 0) ? "<null>" : *rs.GetRows(0, 0);
+  }
+  void Init(const std::string& station_number, const std::string& price_number) {
+    Sql("insert into stammdaten values (133, '" + station_number + "'), (134, '" + price_number +
+        "')");
+    t_.db.stammdaten.StationPublicationNumber = station_number;
+    t_.db.stammdaten.PricePublicationNumber = price_number;
+    t_.db.stammdaten.ReporterName = "Müller & Söhne";
+    XML_Init(pub_, t_.db);
+  }
+  // The small data set of the golden files.
+  void SeedGoldenStations() {
+    Sql("insert into mts_petrolstation values "
+        "(1, 2, 'a1b2c3d4-0001', 3, '2026-12-01T10:15:00+01:00', 'Tankstelle Müller & Söhne ', "
+        "'Jößl', 'Hauptstraße', '12a', '20095', ' Hamburg ', '53,5511', '9.9937', 'DE-HH'), "
+        "(2, 2, 'a1b2c3d4-0002', 17, '2026-11-30T08:00:00+01:00', 'Autohof An der B ''Ost''', "
+        "'', 'Lindenallee', '7-9', '01067', 'Dresden', '51,0504', '13,7373', ''), "
+        "(3, 0, 'a1b2c3d4-0003', 5, '2026-10-01T12:00:00+02:00', 'Stillgelegt', 'X', "
+        "'Weg', '2', '10115', 'Berlin', '52.52', '13.40', 'DE-BE'), "
+        "(5, 2, 'a1b2c3d4-0005', 1, '2026-12-06T09:00:00+01:00', 'Rasthof Überlingen \"Süd\"', "
+        "'Q1 <Partner>', 'Seestraße', '1', '88662', 'Überlingen', '47.7667', '9.1583', 'DE-BW')");
+    Sql("insert into mts_petrolstation_times values "
+        "(2, 2, 1, '08:00:00', '18:00:00', '0000011', '09:00:00', NULL), "
+        "(1, 1, 1, '06:00:00', '22:00:00', '11111001', '', ''), "
+        "(2, 1, 1, '06:00:00', '12:00:00', '11111000', '14:00:00', '20:00:00'), "
+        "(3, 1, 1, '00:00:00', '00:00:00', '11111111', '', '')");
+  }
+  void SeedGoldenPrices() {
+    StationEntry& s1 = t_.db.stations[1];
+    s1.activeTime = 1;
+    s1.priceE5 = " 1.859";
+    s1.priceTimeE5 = "2026-12-06T08:00:00+01:00";
+    s1.priceE10 = " 1.799";
+    s1.priceTimeE10 = "2026-12-06T08:01:00+01:00";
+    s1.priceDiesel = " 1.659";
+    s1.priceTimeDiesel = "2026-12-06T08:02:00+01:00";
+    s1.overrides[1] = {1, 1, {}, {}};
+    s1.overrides[1].periodStart = "2026-12-24T14:00:00+01:00";
+    s1.overrides[1].periodEnd = "2026-12-26T06:00:00+01:00";
+
+    StationEntry& s2 = t_.db.stations[2];
+    s2.activeTime = 0;
+    s2.priceE5 = " 1.899";
+    s2.priceTimeE5 = "2026-12-06T07:00:00+01:00";
+    s2.priceE10 = "0.0";
+    s2.priceDiesel = " 1.699";
+    s2.priceTimeDiesel = "2026-12-06T07:30:00+01:00";
+    s2.overrides[1] = {1, 0, {}, {}};
+    s2.overrides[1].periodStart = "2026-12-24T06:00:00+01:00";
+    s2.overrides[1].periodEnd = "2026-12-24T14:00:00+01:00";
+    s2.overrides[2] = {1, 1, {}, {}};
+    s2.overrides[2].periodStart = "2026-12-25T00:00:00+01:00";
+    s2.overrides[2].periodEnd = "2026-12-26T00:00:00+01:00";
+    s2.overrides[4] = {1, 1, {}, {}};  // after a free slot: never published
+
+    t_.db.stations[3].priceE5 = " 1.555";  // deactivated station
+    StationEntry& s5 = t_.db.stations[5];
+    s5.activeTime = 1;
+    s5.priceE10 = " 1.749";  // without a time
+  }
+
+  DbTestEnv t_;
+  PublicationState pub_;
+};
+
+TEST_F(PublicationTest, BothDocumentsMatchTheGoldenFilesByteForByte) {
+  Init("2026-41", "2025-388");
+  SeedGoldenStations();
+  SeedGoldenPrices();
+
+  XML_Stationsdaten(pub_, t_.db);
+  EXPECT_EQ(t_.db.stammdaten.FirstStationNumber, 1);
+  EXPECT_EQ(t_.db.stammdaten.LastStationNumber, 5);
+  EXPECT_EQ(t_.db.published.StationActive[3], 0) << "status 0 is not reported";
+  EXPECT_GT(t_.db.published.StationLineLast[3], 0) << "but its lines are built all the same";
+  XML_Out_Station(pub_, t_.db);
+
+  const std::string golden_g = Golden("MTS_G.xml");
+  ASSERT_FALSE(golden_g.empty()) << "tests/golden/MTS_G.xml not found";
+  EXPECT_EQ(t_.dir.Read("MTS_G.xml"), golden_g);
+  EXPECT_EQ(pub_.PublicationXml + "\r\n", golden_g)
+      << "the document ends with one CR LF, the file with one more";
+  EXPECT_EQ(One("select value from stammdaten where id = 133"), "2026-42");
+  EXPECT_EQ(t_.window.label1(1), "G-2026-42 am: 06.12.2026 09:05:00");
+  pugi::xml_document doc;
+  ExpectWellFormed(pub_.PublicationXml, doc);
+  EXPECT_EQ(Count(doc, "petrolStation"), 3u);
+
+  XML_Preisdaten(pub_, t_.db);
+  XML_Out_Preise(pub_, t_.db);
+  const std::string golden_p = Golden("MTS_P.xml");
+  EXPECT_EQ(t_.dir.Read("MTS_P.xml"), golden_p);
+  EXPECT_EQ(pub_.PublicationXml + "\r\n", golden_p);
+  EXPECT_EQ(One("select value from stammdaten where id = 134"), "2026-1");
+  EXPECT_EQ(t_.window.label1(3), "P-2026-1 am: 06.12.2026 09:05:00");
+  ExpectWellFormed(pub_.PublicationXml, doc);
+  EXPECT_EQ(Count(doc, "petrolStationInformation"), 3u);
+  EXPECT_EQ(t_.dir.Read("MTS_G.xml"), golden_g) << "the station file stays as it was";
+
+  EXPECT_TRUE(t_.ErrorLines().empty()) << t_.ErrorLines().front();
+}
+
+TEST_F(PublicationTest, NumbersAdvanceWithEveryDocumentAndAreStoredBeforeSending) {
+  Init("2026-999998", "");
+  XML_Stationsdaten(pub_, t_.db);
+  XML_Out_Station(pub_, t_.db);
+  EXPECT_NE(pub_.PublicationXml.find("id=\"G-2026-999999\""), std::string::npos);
+  XML_Out_Station(pub_, t_.db);
+  EXPECT_NE(pub_.PublicationXml.find("id=\"G-2026-0\""), std::string::npos)
+      << "after 999999 comes 0, even though nothing was acknowledged";
+  EXPECT_EQ(One("select value from stammdaten where id = 133"), "2026-0");
+  XML_Preisdaten(pub_, t_.db);
+  XML_Out_Preise(pub_, t_.db);
+  EXPECT_EQ(One("select value from stammdaten where id = 134"), "2026-1")
+      << "an empty number starts the year";
+
+  t_.clock.Set(DateTime{2027, 1, 1, 0, 0, 5});
+  XML_Out_Station(pub_, t_.db);
+  EXPECT_EQ(t_.db.stammdaten.StationPublicationNumber, "2027-1");
+  EXPECT_EQ(One("select value from stammdaten where id = 133"), "2027-1");
+  EXPECT_EQ(t_.window.label1(1), "G-2027-1 am: 01.01.2027 00:00:05");
+  EXPECT_TRUE(t_.ErrorLines().empty());
+}
+
+TEST_F(PublicationTest, WithoutStationsBothDocumentsAreTheirFramesOnly) {
+  Init("2026-1", "2026-1");
+  XML_Stationsdaten(pub_, t_.db);
+  EXPECT_EQ(t_.db.stammdaten.FirstStationNumber, 1000);
+  EXPECT_EQ(t_.db.stammdaten.LastStationNumber, 0);
+  XML_Out_Station(pub_, t_.db);
+  const std::string& g = pub_.PublicationXml;
+  EXPECT_EQ(std::count(g.begin(), g.end(), '\n'), 11) << g;
+  const std::string end =
+      "PetrolStationPublication</genericPublicationName>\r\n    </payloadPublication>\r\n"
+      "</d2LogicalModel>\r\n";
+  ASSERT_GT(g.size(), end.size());
+  EXPECT_EQ(g.substr(g.size() - end.size()), end) << g;
+  pugi::xml_document doc;
+  ExpectWellFormed(g, doc);
+
+  XML_Preisdaten(pub_, t_.db);
+  XML_Out_Preise(pub_, t_.db);
+  const std::string& p = pub_.PublicationXml;
+  EXPECT_EQ(std::count(p.begin(), p.end(), '\n'), 11) << p;
+  EXPECT_NE(p.find("\r\nxsi:schemaLocation=\"http://www.mdm-portal.de/schema/01-01-00 "
+                   "FuelPricePublication_v01-01-00.xsd\""),
+            std::string::npos);
+  ExpectWellFormed(p, doc);
+  EXPECT_EQ(t_.dir.Read("MTS_P.xml"), p + "\r\n");
+}
+
+TEST_F(PublicationTest, ANumberThatCannotBeStoredOrAFileThatCannotBeWrittenStillGivesTheDocument) {
+  Init("2026-7", "2026-7");
+  SeedGoldenStations();
+  XML_Stationsdaten(pub_, t_.db);
+  t_.db.DbVerbindung.reset();  // the connection is lost
+  t_.env.program_dir = t_.dir.path() / "missing" / "folder";
+  XML_Out_Station(pub_, t_.db);
+
+  EXPECT_NE(pub_.PublicationXml.find("id=\"G-2026-8\""), std::string::npos);
+  EXPECT_NE(pub_.PublicationXml.find("</d2LogicalModel>\r\n"), std::string::npos);
+  pugi::xml_document doc;
+  ExpectWellFormed(pub_.PublicationXml, doc);
+  EXPECT_EQ(Count(doc, "petrolStation"), 3u);
+  EXPECT_EQ(t_.window.label1(1), "G-2026-8 am: 06.12.2026 09:05:00");
+  const std::vector<std::string> log = t_.ErrorLines();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].substr(20),
+            "--> XML_Out_Station / -2147467259 / Keine Verbindung zur Datenbank / replace into "
+            "stammdaten ( id, value ) values ( 133, '2026-8' )");
+  EXPECT_NE(log[1].find("--> XML_Out_Station / 75 / "), std::string::npos) << log[1];
+  EXPECT_EQ(t_.log.LetzterFehler(), -2147467259) << "the scheduler must notice the lost connection";
+}
+
+TEST_F(PublicationTest, HostileAndOutOfRangeDataStillGiveWellFormedDocuments) {
+  Init("2026-1", "2026-1");
+  Sql("insert into mts_petrolstation values "
+      "(0, 2, 'zero', 1, 't', 'n', 'b', 's', 'h', 'p', 'o', '1', '2', ''), "
+      "(4, 2, 'x\" y=\"1&2<3', 2, 't', 'A&B <C> \"D\" ''E''', 'b', 's', 'h', 'p', 'o', "
+      "'1', '2', 'DE-&'), "
+      "(6, 2, 'null-texts', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
+      "(1001, 2, 'too-far', 1, 't', 'n', 'b', 's', 'h', 'p', 'o', '1', '2', '')");
+  std::string times = "insert into mts_petrolstation_times values ";
+  for (int satz = 1; satz <= 12; ++satz) {
+    times += (satz == 1 ? "(" : ", (") + std::string("4, ") + std::to_string(satz) +
+             ", 1, '06:00:00', '12:00:00', '11111111', '13:00:00', '20:00:00')";
+  }
+  Sql(times);
+  t_.db.stations[4].priceE5 = " 1.500";
+  t_.db.stations[6].priceE5 = " 1.600";
+
+  XML_Stationsdaten(pub_, t_.db);
+  EXPECT_EQ(t_.db.stammdaten.FirstStationNumber, 1) << "station 0 is never published";
+  EXPECT_EQ(t_.db.stammdaten.LastStationNumber, 1000);
+  XML_Out_Station(pub_, t_.db);
+  pugi::xml_document doc;
+  ExpectWellFormed(pub_.PublicationXml, doc);
+  EXPECT_EQ(Count(doc, "petrolStation"), 2u) << "stations 4 and 6";
+  EXPECT_EQ(Count(doc, "openingTimes"), 9u) << "groups beyond 201 lines are left out whole";
+  const pugi::xml_node station4 = doc.select_node("//petrolStation[1]").node();
+  EXPECT_STREQ(station4.attribute("id").value(), "x\" y=\"1&2<3");
+  EXPECT_STREQ(station4.child_value("petrolStationName"), "A&B <C> \"D\" 'E'");
+
+  XML_Preisdaten(pub_, t_.db);
+  XML_Out_Preise(pub_, t_.db);
+  ExpectWellFormed(pub_.PublicationXml, doc);
+  EXPECT_EQ(Count(doc, "petrolStationInformation"), 2u);
+  EXPECT_STREQ(doc.select_node("//petrolStationReference").node().attribute("id").value(),
+               "x\" y=\"1&2<3");
+
+  // Station 1001: one entry; station 6: one per NULL text; station 4: three groups left out.
+  const std::vector<std::string> log = t_.ErrorLines();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.find("Station 1001") != l.npos; }),
+            1);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.find("/ 94 /") != l.npos; }),
+            9);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.find("Station 4 ") != l.npos; }),
+            3);
+}
+
+}  // namespace
+}  // namespace velunor
