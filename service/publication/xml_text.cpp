@@ -37,6 +37,10 @@ std::string XML_Quote(const std::string& text) {
         out += "&apos;";
         break;
       default:
+        // Control characters other than tab and line ends are not allowed in
+        // XML at all; one in a station's name would make the whole
+        // publication unreadable for the MTS-K, so it is dropped.
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') break;
         out += c;
         break;
     }

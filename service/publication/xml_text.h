@@ -16,7 +16,8 @@ std::string XML_Tag(int16_t indent, const std::string& tag, const std::string& v
 // Replaces & with "&#38;" (first, so that the references added for < > " '
 // are not escaped again), < with "&lt;", > with "&gt;", " with "&quot;" and
 // ' with "&apos;". The German letters are already in their UTF-8 byte form
-// and pass unchanged, as does every other byte.
+// and pass unchanged, as does every other byte except the control characters
+// below 0x20 that XML forbids (all but tab, LF and CR), which are dropped.
 std::string XML_Quote(const std::string& text);
 
 }  // namespace velunor

@@ -34,5 +34,10 @@ TEST(XmlTextTest, QuoteEscapesAmpersandFirstAndNeverTouchesUtf8Letters) {
   EXPECT_EQ(XML_Quote("€ é"), "€ é") << "other letters pass unchanged";
 }
 
+TEST(XmlTextTest, QuoteDropsControlCharactersThatXmlForbids) {
+  EXPECT_EQ(XML_Quote(std::string("Tank\x01stelle\x1F\x7F", 14)), "Tankstelle\x7F");
+  EXPECT_EQ(XML_Quote("a\tb\r\nc"), "a\tb\r\nc") << "tab and line ends are allowed";
+}
+
 }  // namespace
 }  // namespace velunor
