@@ -82,6 +82,8 @@ CREATE TABLE IF NOT EXISTS mts_holiday_identifier (
   identifier VARCHAR(40) NOT NULL DEFAULT ''
 ) DEFAULT CHARSET = utf8mb4;
 
+-- ps_housenumber is as wide as lox_station.strasse: it is the tail of that text
+-- from its first digit, which for a street name with a digit can be most of it.
 CREATE TABLE IF NOT EXISTS mts_petrolstation (
   station         INT NOT NULL PRIMARY KEY,
   status          INT NOT NULL DEFAULT 0,
@@ -91,7 +93,7 @@ CREATE TABLE IF NOT EXISTS mts_petrolstation (
   ps_name         VARCHAR(100) NULL,
   ps_brand        VARCHAR(100) NULL,
   ps_street       VARCHAR(100) NULL,
-  ps_housenumber  VARCHAR(20)  NULL,
+  ps_housenumber  VARCHAR(100) NULL,
   ps_postcode     VARCHAR(10)  NULL,
   ps_place        VARCHAR(100) NULL,
   ps_latitude     VARCHAR(20)  NULL,
@@ -109,7 +111,7 @@ CREATE TABLE IF NOT EXISTS mts_petrolstation_historie (
   ps_name         VARCHAR(100) NULL,
   ps_brand        VARCHAR(100) NULL,
   ps_street       VARCHAR(100) NULL,
-  ps_housenumber  VARCHAR(20)  NULL,
+  ps_housenumber  VARCHAR(100) NULL,
   ps_postcode     VARCHAR(10)  NULL,
   ps_place        VARCHAR(100) NULL,
   ps_latitude     VARCHAR(20)  NULL,

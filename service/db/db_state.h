@@ -33,6 +33,8 @@ struct DbState {
   StationTable stations;
   StationPublicationIndex published;
   CurrentPrices current_prices;
+  // Rows of lox_station seen by the previous station synchronisation; 0 = not yet known.
+  int32_t LetzteStationsanzahl = 0;
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;
