@@ -1,0 +1,288 @@
+#include "service/transmission/curl_transport.h"
+
+#include <sys/socket.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include <curl/curl.h>
+
+#include "service/common/failure.h"
+#include "service/transmission/openssl_hooks.h"
+#include "service/transmission/socket_address.h"
+
+namespace velunor {
+
+namespace {
+
+struct CurlFree {
+  void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+struct SlistFree {
+  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+struct UrlFree {
+  void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+
+// Everything the callbacks of one Send need; Send closes the easy handle
+// before this goes, so it outlives every callback.
+struct Transfer {
+  Transfer(CURL* handle, TlsEvents& e, std::string trusted, std::size_t max_bytes, bool follows)
+      : curl(handle),
+        events(e),
+        tls(e, std::move(trusted), [this] { return Peer(); }),
+        max_answer_bytes(max_bytes),
+        follow(follows) {}
+
+  // "ip:port" of the connection the transfer uses right now.
+  std::string Peer() const {
+    char* ip = nullptr;
+    long port = 0;
+    if (curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &ip) != CURLE_OK || ip == nullptr ||
+        *ip == '\0' || curl_easy_getinfo(curl, CURLINFO_PRIMARY_PORT, &port) != CURLE_OK) {
+      return "";
+    }
+    const std::string address(ip);
+    const std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;
+    return host + ":" + std::to_string(port);
+  }
+
+  CURL* curl;
+  TlsEvents& events;
+  tls::TlsSession tls;
+  std::size_t max_answer_bytes;
+  bool follow;
+  std::string status_line;
+  long status = 0;
+  std::string location;
+  std::string body;
+  bool too_large = false;
+  std::string ssl_setup_error;
+};
+
+std::string Trim(std::string s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+  size_t start = 0;
+  while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start]))) ++start;
+  return s.substr(start);
+}
+
+bool StartsWithNoCase(const std::string& s, const char* prefix) {
+  for (size_t i = 0; prefix[i] != '\0'; ++i) {
+    if (i >= s.size() ||
+        std::tolower(static_cast<unsigned char>(s[i])) != static_cast<unsigned char>(prefix[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  if (t->body.size() + n > t->max_answer_bytes) {
+    t->too_large = true;
+    return 0;  // libcurl ends the transfer
+  }
+  t->body.append(data, n);
+  return n;
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  const std::string line(data, n);
+  if (line.rfind("HTTP/", 0) == 0) {
+    // Each answer (a redirect, then the final one) starts with its status line.
+    t->status_line = Trim(line);
+    const size_t blank = t->status_line.find(' ');
+    t->status = blank == std::string::npos ? 0 : std::atol(t->status_line.c_str() + blank + 1);
+    t->location.clear();
+  } else if (StartsWithNoCase(line, "location:")) {
+    t->location = Trim(line.substr(9));
+  } else if (Trim(line).empty() && t->follow && t->status >= 300 && t->status < 400 &&
+             !t->location.empty()) {
+    try {
+      t->events.SOAP1_ConnectionStatus("Redirected", static_cast<int>(t->status), t->location);
+    } catch (...) {
+      // Handlers keep their own failures; nothing may cross libcurl's C frames.
+    }
+  }
+  return n;
+}
+
+curl_socket_t OnOpenSocket(void* user, curlsocktype /*purpose*/, curl_sockaddr* address) {
+  auto* t = static_cast<Transfer*>(user);
+  try {
+    t->events.SOAP1_ConnectionStatus("Connecting", 0, SocketAddressText(&address->addr));
+  } catch (...) {
+  }
+  return socket(address->family, address->socktype, address->protocol);
+}
+
+// The host of the URL libcurl is about to connect to (after a redirect, the
+// new one); brackets of an IPv6 literal removed. Empty when not plain ASCII,
+// which leaves the name check to libcurl.
+std::string HostOf(CURL* curl) {
+  char* url = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr)
+    return "";
+  std::unique_ptr<CURLU, UrlFree> parsed(curl_url());
+  char* host = nullptr;
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK ||
+      curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) {
+    return "";
+  }
+  std::string h = host;
+  curl_free(host);
+  if (h.size() > 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+  for (char c : h) {
+    if (static_cast<unsigned char>(c) >= 0x80) return "";
+  }
+  return h;
+}
+
+CURLcode OnSslContext(CURL* curl, void* ssl_ctx, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  if (!tls::ConfigureSslContext(static_cast<SSL_CTX*>(ssl_ctx), t->tls, HostOf(curl),
+                                &t->ssl_setup_error)) {
+    return CURLE_SSL_CACERT_BADFILE;
+  }
+  return CURLE_OK;
+}
+
+std::string Seconds(std::chrono::milliseconds ms) {
+  if (ms.count() % 1000 == 0) return std::to_string(ms.count() / 1000) + " s";
+  return std::to_string(ms.count()) + " ms";
+}
+
+template <class T>
+void Set(CURL* curl, CURLoption option, T value) {
+  const CURLcode code = curl_easy_setopt(curl, option, value);
+  if (code != CURLE_OK) {
+    throw Failure(code, std::string("libcurl refused a setting: ") + curl_easy_strerror(code));
+  }
+}
+
+}  // namespace
+
+CurlTransport::CurlTransport(const CertStore& certs) : CurlTransport(certs, Options{}) {}
+
+CurlTransport::CurlTransport(const CertStore& certs, Options options)
+    : certs_(certs), options_(std::move(options)) {
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+}
+
+CurlTransport::~CurlTransport() { curl_global_cleanup(); }
+
+HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) {
+  const ClientCredentials credentials =
+      certs_.LoadClientCredentials(request.cert_store, request.cert_subject);
+  if (credentials.status == CredentialsStatus::kNotFound) {
+    throw Failure(kErrClientCertificateNotFound,
+                  "Client certificate not found: " + credentials.error);
+  }
+  if (credentials.status != CredentialsStatus::kFound) {
+    throw Failure(kErrClientCertificateUnusable,
+                  "Client certificate unusable: " + credentials.error);
+  }
+
+  std::unique_ptr<CURL, CurlFree> handle(curl_easy_init());
+  if (!handle) throw Failure(CURLE_FAILED_INIT, "libcurl cannot start a transfer");
+  CURL* curl = handle.get();
+  Transfer transfer(curl, events, certs_.TrustedCertificatesPem(options_.trust_store),
+                    options_.max_answer_bytes, request.follow_redirects);
+  std::unique_ptr<curl_slist, SlistFree> headers;
+  char error_text[CURL_ERROR_SIZE] = "";
+  // Closing the connection still calls back into `transfer` and may write the
+  // error text: the handle is closed before any of them goes, on every way out.
+  struct CloseFirst {
+    std::unique_ptr<CURL, CurlFree>& handle;
+    ~CloseFirst() { handle.reset(); }
+  } close_first{handle};
+
+  Set(curl, CURLOPT_ERRORBUFFER, error_text);
+  Set(curl, CURLOPT_NOSIGNAL, 1L);
+  Set(curl, CURLOPT_URL, request.url.c_str());
+  // HTTPS only, also after a redirect: the publication never goes out in clear.
+  Set(curl, CURLOPT_PROTOCOLS_STR, "https");
+  Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+  Set(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  Set(curl, CURLOPT_SSLVERSION,
+      static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+  Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  // Each transfer sets up its trust anew, so a changed store "Root" counts at once.
+  Set(curl, CURLOPT_CA_CACHE_TIMEOUT, 0L);
+  char* bundle = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_CAINFO, &bundle) == CURLE_OK && bundle != nullptr) {
+    std::error_code ec;
+    if (!std::filesystem::exists(bundle, ec)) {
+      // Without the system's bundle, the store "Root" alone decides.
+      Set(curl, CURLOPT_CAINFO, static_cast<const char*>(nullptr));
+    }
+  }
+  Set(curl, CURLOPT_SSL_CTX_FUNCTION, &OnSslContext);
+  Set(curl, CURLOPT_SSL_CTX_DATA, &transfer);
+
+  curl_blob cert_blob{const_cast<char*>(credentials.certificate_pem.data()),
+                      credentials.certificate_pem.size(), CURL_BLOB_NOCOPY};
+  curl_blob key_blob{const_cast<char*>(credentials.private_key_pem.data()),
+                     credentials.private_key_pem.size(), CURL_BLOB_NOCOPY};
+  Set(curl, CURLOPT_SSLCERT_BLOB, &cert_blob);
+  Set(curl, CURLOPT_SSLCERTTYPE, "PEM");
+  Set(curl, CURLOPT_SSLKEY_BLOB, &key_blob);
+  Set(curl, CURLOPT_SSLKEYTYPE, "PEM");
+
+  Set(curl, CURLOPT_FOLLOWLOCATION, request.follow_redirects ? 1L : 0L);
+  Set(curl, CURLOPT_MAXREDIRS, static_cast<long>(options_.max_redirects));
+  // A moved service keeps receiving the publication; only "see other" turns into a GET.
+  Set(curl, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_301 | CURL_REDIR_POST_302));
+
+  Set(curl, CURLOPT_USERAGENT, request.user_agent.c_str());
+  headers.reset(curl_slist_append(nullptr, ("Content-Type: " + request.content_type).c_str()));
+  // No "Expect: 100-continue" round trip: the body goes out with the request.
+  if (!headers || curl_slist_append(headers.get(), "Expect:") == nullptr) {
+    throw Failure(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+  }
+  Set(curl, CURLOPT_HTTPHEADER, headers.get());
+  Set(curl, CURLOPT_POST, 1L);
+  Set(curl, CURLOPT_POSTFIELDS, request.body.data());
+  Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+
+  Set(curl, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
+  Set(curl, CURLOPT_OPENSOCKETDATA, &transfer);
+  Set(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
+  Set(curl, CURLOPT_HEADERDATA, &transfer);
+  Set(curl, CURLOPT_WRITEFUNCTION, &OnBody);
+  Set(curl, CURLOPT_WRITEDATA, &transfer);
+  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count()));
+
+  const CURLcode code = curl_easy_perform(curl);
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  handle.reset();
+
+  if (transfer.too_large) {
+    throw Failure(kErrAnswerTooLarge, "The answer is larger than " +
+                                          std::to_string(options_.max_answer_bytes) + " bytes");
+  }
+  if (code == CURLE_OPERATION_TIMEDOUT) {
+    throw Failure(code, std::string(curl_easy_strerror(code)) + ": no complete answer within " +
+                            Seconds(options_.timeout));
+  }
+  if (code != CURLE_OK) {
+    std::string text = error_text[0] != '\0' ? error_text : curl_easy_strerror(code);
+    if (!transfer.ssl_setup_error.empty()) text = transfer.ssl_setup_error;
+    throw Failure(code, text);
+  }
+  if (status < 200 || status > 299) {
+    throw Failure(static_cast<int32_t>(status), "Server answered with " + transfer.status_line);
+  }
+  return HttpsAnswer{transfer.status_line, std::move(transfer.body)};
+}
+
+}  // namespace velunor

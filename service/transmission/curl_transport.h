@@ -1,0 +1,47 @@
+// The real HTTPS transport: libcurl over OpenSSL, TLS 1.2 only, the client
+// certificate and key taken from the certificate store, the server checked
+// against the system's CA bundle plus the store "Root", HTTPS only (also for
+// redirects). One connection per request; nothing is kept between requests.
+// Not thread-safe: one Send at a time.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+#include "service/transmission/https_transport.h"
+#include "shared/cert_store.h"
+
+namespace velunor {
+
+class CurlTransport : public HttpsTransport {
+ public:
+  struct Options {
+    // The whole request, connection to last answer byte.
+    std::chrono::milliseconds timeout{60000};
+    // Store whose certificates are trusted besides the system's bundle.
+    std::string trust_store = "Root";
+    // An answer beyond this is refused rather than held in memory.
+    std::size_t max_answer_bytes = 16 * 1024 * 1024;
+    int max_redirects = 10;
+  };
+
+  // `certs` must outlive the transport.
+  explicit CurlTransport(const CertStore& certs);
+  CurlTransport(const CertStore& certs, Options options);
+  ~CurlTransport() override;
+  CurlTransport(const CurlTransport&) = delete;
+  CurlTransport& operator=(const CurlTransport&) = delete;
+
+  // Throws Failure: kErrClientCertificateNotFound / kErrClientCertificateUnusable
+  // before any connection; libcurl's code with its message for connection,
+  // TLS and time-out failures; the HTTP status for an answer outside 2xx;
+  // kErrAnswerTooLarge. The private key never appears in a message.
+  HttpsAnswer Send(const HttpsRequest& request, TlsEvents& events) override;
+
+ private:
+  const CertStore& certs_;
+  Options options_;
+};
+
+}  // namespace velunor

@@ -1,0 +1,46 @@
+// The HTTPS client that carries a SOAP request to the MTS-K: one POST with
+// a client certificate, blocking until the answer is in. CurlTransport is the
+// real one; tests that are about something else use ScriptedTransport.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "service/transmission/tls_events.h"
+
+namespace velunor {
+
+// Failure numbers of the transport. libcurl's own codes (1..99) and HTTP
+// statuses (300..599) are passed on as they are; these lie above both.
+inline constexpr int32_t kErrClientCertificateNotFound = 1001;
+inline constexpr int32_t kErrClientCertificateUnusable = 1002;
+inline constexpr int32_t kErrAnswerTooLarge = 1003;
+
+struct HttpsRequest {
+  std::string cert_store;    // store of the client certificate ("MY")
+  std::string cert_subject;  // its subject, matched exactly
+  std::string user_agent;
+  bool follow_redirects = true;
+  std::string content_type;
+  std::string body;  // sent unchanged
+  std::string url;
+};
+
+struct HttpsAnswer {
+  std::string status_line;  // e.g. "HTTP/1.1 200 OK", without the line end
+  std::string body;         // the answer's bytes as received
+};
+
+class HttpsTransport {
+ public:
+  virtual ~HttpsTransport() = default;
+
+  // Sends `request` and returns the final answer. Connection and TLS events
+  // go to `events` while sending. Throws Failure when there is no usable
+  // answer: client certificate missing or unusable, no connection, TLS
+  // handshake or server certificate refused, time-out, an answer status
+  // outside 200..299.
+  virtual HttpsAnswer Send(const HttpsRequest& request, TlsEvents& events) = 0;
+};
+
+}  // namespace velunor

@@ -1,0 +1,106 @@
+#include "service/transmission/soap_transaction.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "service/common/failure.h"
+#include "service/common/zusatzfunktionen.h"
+#include "service/transmission/soap_answer.h"
+#include "service/transmission/tls_events.h"
+
+namespace velunor {
+
+namespace {
+
+constexpr int16_t kAcknowledged = 0;
+constexpr int16_t kRefused = 1;
+constexpr int16_t kNoAnswerKey = 9;
+
+// The log must not turn a failed transaction into an exception for the caller.
+void LogQuietly(KommLogSink& komm_log, const std::string& meldung) {
+  try {
+    komm_log.KommLog(meldung);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+int16_t SOAPTransaction(const SoapSendung& sendung, Env& env, KommLogSink& komm_log,
+                        HttpsTransport& transport) {
+  int step = 0;
+  int32_t number = 0;
+  std::string description;
+  try {
+    step = 1;
+    komm_log.KommLog("Beginning transaction to the MDM-Server (" + sendung.SendeArt + ")");
+    step = 2;
+    // The send blocks the window; the operator sees this line meanwhile.
+    env.window.SetInfo(NowFromDate(env.clock) + " Übertragung an MTS");
+    env.host.Repaint();
+    step = 3;
+    HttpsRequest request;
+    request.cert_store = kClientCertificateStore;
+    step = 4;
+    komm_log.KommLog("Using certificate " + sendung.VerwendetesZertifikat);
+    komm_log.KommLog("Remote URL: " + sendung.AktuelleUrl);
+    step = 5;
+    request.cert_subject = sendung.VerwendetesZertifikat;
+    request.user_agent = kUserAgent;
+    request.follow_redirects = true;
+    request.content_type = kSoapContentType;
+    request.body = sendung.SendeDaten;
+    request.url = sendung.AktuelleUrl;
+    TlsEventLog events(env.log, komm_log);
+    HttpsAnswer answer = transport.Send(request, events);
+    step = 6;
+    komm_log.KommLog("Server answered: " + answer.status_line);
+    step = 7;
+    const SoapAnswer parsed = ReadSoapAnswer(answer.body);
+    int16_t status = kNoAnswerKey;
+    step = 8;
+    if (!parsed.parsed) {
+      komm_log.KommLog("SOAP-Parse-Error!");
+    } else {
+      step = 10;
+      for (const std::string& text : parsed.responses) {
+        if (text == "acknowledge") {
+          komm_log.KommLog("SOAP: Server acknowledged transaction");
+          status = kAcknowledged;
+        } else {
+          komm_log.KommLog("SOAP: Server tell us: " + text);
+          status = kRefused;
+        }
+      }
+      step = 11;
+      if (status == kNoAnswerKey) {
+        komm_log.KommLog("SOAP-Key /Envelope/Body/d2LogicalModel/exchange/response not found!");
+      }
+    }
+    step = 12;
+    if (status != kAcknowledged) {
+      komm_log.KommLog("Transaction failed!");
+      return 1;
+    }
+    komm_log.KommLog("Transaction successfull");
+    return 0;
+  } catch (const Failure& f) {
+    number = f.number();
+    description = f.description();
+  } catch (const std::bad_alloc&) {
+    number = kErrOutOfMemory;
+    description = "Nicht genügend Speicher";
+  } catch (const std::out_of_range& e) {
+    number = kErrSubscriptOutOfRange;
+    description = e.what();
+  } catch (const std::exception& e) {
+    number = kErrInvalidCall;
+    description = e.what();
+  }
+  LogQuietly(komm_log, "ERR: " + std::to_string(number) + " " + description +
+                           " Zeile: " + std::to_string(step));
+  LogQuietly(komm_log, "Transaction failed!");
+  return 1;
+}
+
+}  // namespace velunor

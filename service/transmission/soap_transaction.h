@@ -1,0 +1,42 @@
+// One transmission of a publication to the MTS-K: send the SOAP envelope with
+// the client certificate, log the server's status, evaluate the answer. Every
+// step and every failure goes to the communication log; the result alone
+// tells the caller how it went. Runs on the window's thread and blocks it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "service/common/env.h"
+#include "service/common/komm_log.h"
+#include "service/transmission/https_transport.h"
+
+namespace velunor {
+
+// The client certificate's store; the service never changes it.
+inline constexpr const char* kClientCertificateStore = "MY";
+inline constexpr const char* kUserAgent = "Quillon-Velunor V1.20";
+inline constexpr const char* kSoapContentType = "text/xml;charset=utf-8";
+
+// The transmission under way, as the scheduler set it up.
+struct SoapSendung {
+  std::string SendeDaten;             // the envelope (SOAPEnvelope), sent unchanged
+  std::string SendeArt;               // "Stationdata" or "Pricedata"; for the log only
+  std::string AktuelleUrl;            // the service URL of this transmission
+  std::string VerwendetesZertifikat;  // subject of the client certificate
+};
+
+// Returns 0 when the service acknowledged the publication (the last
+// `response` found reads "acknowledge"), 1 otherwise. Writes the
+// communication log and the status line `Info` (repainted at once) only;
+// the TLS handlers' own failures go to the error log. Never throws: a
+// failure at step n of the transaction is logged as
+// "ERR: <number> <description> Zeile: <n>" followed by "Transaction failed!".
+// The steps: 1 begin, 2 status line, 3 certificate store, 4 certificate and
+// URL lines, 5 send (certificate, connection, TLS, HTTP status), 6 server
+// status, 7 parse and walk the answer, 8 parse verdict, 10 response texts,
+// 11 key check, 12 result.
+int16_t SOAPTransaction(const SoapSendung& sendung, Env& env, KommLogSink& komm_log,
+                        HttpsTransport& transport);
+
+}  // namespace velunor

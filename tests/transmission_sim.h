@@ -1,0 +1,60 @@
+// For the transmission's integration tests: certificates made by
+// tools/make-test-certs into a test directory, and a real mdm-sim process on
+// a free port of 127.0.0.1, started per test and stopped (SIGTERM, then
+// waited for) when the object goes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velunor::testing {
+
+struct TestCertificates {
+  // Runs the script; throws std::runtime_error when it fails.
+  explicit TestCertificates(const std::filesystem::path& dir, bool p12 = false);
+  std::filesystem::path store;  // certificate store root: MY/, Root/
+  std::filesystem::path sim;    // CA, server and rogue certificates
+  std::string client_subject;   // as the store shows it
+};
+
+class MdmSim {
+ public:
+  struct Config {
+    std::vector<std::string> outcomes;  // --outcome, in order
+    std::string tls_version = "1.2";
+    bool rogue_server = false;       // a server certificate of a CA nobody trusts
+    std::string host = "127.0.0.1";  // another loopback address is not in the certificate
+  };
+
+  // Starts the simulator with its files below `work`; throws
+  // std::runtime_error with its console output when it does not come up.
+  MdmSim(const TestCertificates& certs, const std::filesystem::path& work, Config config);
+  ~MdmSim();
+  MdmSim(const MdmSim&) = delete;
+  MdmSim& operator=(const MdmSim&) = delete;
+
+  int port() const { return port_; }
+  std::string Url(const std::string& path) const;  // "https://<host>:<port><path>"
+
+  int RequestCount() const;
+  std::string RequestBody(int number) const;
+  std::string RequestHeaders(int number) const;
+  std::string RequestInfo(int number) const;
+  std::string Console() const;
+
+  // The outcomes for the next requests, through the control file.
+  void SetOutcomes(const std::vector<std::string>& outcomes) const;
+
+ private:
+  std::string ReadFile(const std::filesystem::path& file) const;
+
+  std::filesystem::path work_;
+  std::string host_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace velunor::testing

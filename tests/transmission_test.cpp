@@ -1,0 +1,299 @@
+// The transmission end to end: SOAPTransaction over the real libcurl
+// transport and real TLS 1.2 against mdm-sim, with certificates made by the
+// project's script. Every case checks the communication log line by line.
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "service/transmission/curl_transport.h"
+#include "service/transmission/soap_envelope.h"
+#include "service/transmission/soap_transaction.h"
+#include "service/transmission/transmission_fakes.h"
+#include "shared/cert_store.h"
+#include "tests/test_support.h"
+#include "tests/transmission_sim.h"
+
+namespace velunor {
+namespace {
+
+using testing::MdmSim;
+using testing::RecordingKommLog;
+using testing::TestCertificates;
+using Lines = std::vector<std::string>;
+
+// A price publication as the publication frame writes it: CR LF line ends,
+// German letters as UTF-8.
+const char kPublication[] =
+    "<d2LogicalModel xmlns=\"http://datex2.eu/schema/2/2_0\" modelBaseVersion=\"2\">\r\n"
+    "<payloadPublication xsi:type=\"FuelPricePublication\" lang=\"de\">\r\n"
+    "<name>Stra\xC3\x9F"
+    "e am M\xC3\xBChlbach</name>\r\n"
+    "</payloadPublication>\r\n"
+    "</d2LogicalModel>\r\n";
+
+const char kServerSubject[] = "CN=127.0.0.1, O=Velunor Test, C=DE";
+const char kTestCa[] = "CN=Velunor Test CA, O=Velunor Test, C=DE";
+const char kCipher[] = "SSL: Handshake complete: TLSv1.2, ECDHE-RSA-AES256-GCM-SHA384";
+
+class TransmissionTest : public ::testing::Test {
+ protected:
+  TransmissionTest() : certs_(t_.dir.path() / "certs"), store_(certs_.store) {}
+
+  void TearDown() override {
+    for (const std::string& line : komm_.lines) {
+      EXPECT_EQ(line.find("PRIVATE KEY"), std::string::npos) << "key material in the log";
+    }
+    for (const std::string& line : t_.ErrorLines()) {
+      EXPECT_EQ(line.find("PRIVATE KEY"), std::string::npos) << "key material in the log";
+    }
+  }
+
+  MdmSim& StartSim(MdmSim::Config config) {
+    sim_ = std::make_unique<MdmSim>(certs_, t_.dir.path() / "sim", std::move(config));
+    return *sim_;
+  }
+
+  // One transaction; returns its communication-log lines.
+  Lines Send(const std::string& url, std::string subject = "",
+             CurlTransport::Options options = {}) {
+    if (subject.empty()) subject = certs_.client_subject;
+    komm_.lines.clear();
+    CurlTransport transport(store_, options);
+    sendung_ = {SOAPEnvelope(kPublication), "Pricedata", url, subject};
+    result_ = SOAPTransaction(sendung_, t_.env, komm_, transport);
+    return komm_.lines;
+  }
+
+  Lines Opening(const std::string& url, const std::string& subject = "") const {
+    return {"Beginning transaction to the MDM-Server (Pricedata)",
+            "Using certificate " + (subject.empty() ? certs_.client_subject : subject),
+            "Remote URL: " + url};
+  }
+  Lines Handshake() const {
+    const std::string peer = "127.0.0.1:" + std::to_string(sim_->port());
+    return {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+            std::string("SSL: Certificate subject: ") + kServerSubject,
+            std::string("SSL: Certificate issuer: ") + kTestCa, kCipher};
+  }
+  static Lines Join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  }
+
+  velunor::testing::TestEnv t_;
+  TestCertificates certs_;
+  DirectoryCertStore store_;
+  std::unique_ptr<MdmSim> sim_;
+  RecordingKommLog komm_;
+  SoapSendung sendung_;
+  int16_t result_ = -1;
+};
+
+TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
+  MdmSim& sim = StartSim({{"ack", "ack-plain"}});
+  for (int run = 1; run <= 2; ++run) {
+    const std::string url = sim.Url("/mts-k/prices");
+    EXPECT_EQ(Send(url),
+              Join({Opening(url),
+                    Handshake(),
+                    {"Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
+                     "Transaction successfull"}}))
+        << (run == 1 ? "answer with XML declaration" : "answer without XML declaration");
+    EXPECT_EQ(result_, 0);
+  }
+  ASSERT_EQ(sim.RequestCount(), 2);
+  EXPECT_EQ(sim.RequestBody(1), SOAPEnvelope(kPublication));
+  const std::string body = sim.RequestBody(1);
+  EXPECT_EQ(body.substr(body.size() - 26), "\r\n\r\n</S:Body></S:Envelope>");
+
+  const std::string headers = sim.RequestHeaders(1);
+  EXPECT_EQ(headers.rfind("POST /mts-k/prices HTTP/1.1\r\n", 0), 0u) << headers;
+  EXPECT_NE(headers.find("\r\nContent-Type: text/xml;charset=utf-8\r\n"), std::string::npos);
+  EXPECT_NE(headers.find("\r\nUser-Agent: Quillon-Velunor V1.20\r\n"), std::string::npos);
+  EXPECT_NE(headers.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"),
+            std::string::npos);
+  EXPECT_EQ(headers.find("SOAPAction"), std::string::npos) << headers;
+  EXPECT_EQ(headers.find("Expect"), std::string::npos) << headers;
+  EXPECT_EQ(sim.RequestInfo(1).rfind("client-subject: " + certs_.client_subject + "\n", 0), 0u)
+      << "the certificate chosen by its subject was presented";
+  EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Übertragung an MTS");
+  EXPECT_TRUE(t_.ErrorLines().empty());
+}
+
+TEST_F(TransmissionTest, AnswersOtherThanAnAcknowledgementFail) {
+  MdmSim& sim = StartSim({{"refuse:Preisangabe ungültig", "responses:acknowledge|denied", "non-xml",
+                           "empty", "http:500"}});
+  const std::string url = sim.Url("/mts-k/prices");
+  const Lines ok_status = {"Server answered: HTTP/1.1 200 OK"};
+
+  EXPECT_EQ(Send(url),
+            Join({Opening(url),
+                  Handshake(),
+                  ok_status,
+                  {"SOAP: Server tell us: Preisangabe ungültig", "Transaction failed!"}}));
+  EXPECT_EQ(result_, 1);
+
+  EXPECT_EQ(Send(url), Join({Opening(url),
+                             Handshake(),
+                             ok_status,
+                             {"SOAP: Server acknowledged transaction",
+                              "SOAP: Server tell us: denied", "Transaction failed!"}}));
+  EXPECT_EQ(result_, 1);
+
+  for (const char* what : {"non-xml", "empty"}) {
+    EXPECT_EQ(
+        Send(url),
+        Join({Opening(url), Handshake(), ok_status, {"SOAP-Parse-Error!", "Transaction failed!"}}))
+        << what;
+    EXPECT_EQ(result_, 1);
+  }
+
+  EXPECT_EQ(Send(url),
+            Join({Opening(url),
+                  Handshake(),
+                  {"ERR: 500 Server answered with HTTP/1.1 500 Internal Server Error Zeile: 5",
+                   "Transaction failed!"}}));
+  EXPECT_EQ(result_, 1);
+  EXPECT_EQ(sim.RequestCount(), 5);
+}
+
+TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
+  MdmSim& sim = StartSim({});
+  const std::string url = sim.Url("/mts-k/prices");
+
+  const std::string other = "CN=Müller Tankstellen GmbH, O=Müller, C=DE";
+  EXPECT_EQ(Send(url, other),
+            Join({Opening(url, other),
+                  {"ERR: 1001 Client certificate not found: no certificate with the subject \"" +
+                       other + "\" in store \"MY\" Zeile: 5",
+                   "Transaction failed!"}}));
+  EXPECT_EQ(result_, 1);
+
+  // The CA certificate is in the store Root only, and has no key anyway.
+  EXPECT_EQ(
+      Send(url, kTestCa)[3],
+      std::string("ERR: 1001 Client certificate not found: no certificate with the subject \"") +
+          kTestCa + "\" in store \"MY\" Zeile: 5");
+
+  std::filesystem::remove(certs_.store / "MY" / "client.pem");
+  EXPECT_EQ(Send(url), Join({Opening(url),
+                             {"ERR: 1001 Client certificate not found: no certificate with the "
+                              "subject \"" +
+                                  certs_.client_subject + "\" in store \"MY\" Zeile: 5",
+                              "Transaction failed!"}}));
+  std::filesystem::remove_all(certs_.store / "MY");
+  EXPECT_EQ(Send(url)[3],
+            "ERR: 1001 Client certificate not found: certificate store \"MY\" does "
+            "not exist in " +
+                certs_.store.string() + " Zeile: 5");
+  EXPECT_EQ(result_, 1);
+
+  // Plain HTTP would carry the publication in clear; the transport refuses it.
+  std::filesystem::create_directories(certs_.store / "MY");
+  std::filesystem::copy_file(certs_.sim / "rogue-client.pem", certs_.store / "MY" / "rogue.pem");
+  const std::string http = "http://127.0.0.1:" + std::to_string(sim.port()) + "/mts-k/prices";
+  EXPECT_EQ(Send(http, "CN=Rogue Client, O=Nobody, C=DE"),
+            Join({Opening(http, "CN=Rogue Client, O=Nobody, C=DE"),
+                  {"ERR: 1 Protocol \"http\" not supported or disabled in libcurl Zeile: 5",
+                   "Transaction failed!"}}));
+  EXPECT_EQ(sim.RequestCount(), 0);
+}
+
+TEST_F(TransmissionTest, ServerRefusesAClientCertificateOfAnotherCa) {
+  MdmSim& sim = StartSim({});
+  std::filesystem::copy_file(certs_.sim / "rogue-client.pem", certs_.store / "MY" / "rogue.pem");
+  const std::string url = sim.Url("/mts-k/prices");
+  const std::string rogue = "CN=Rogue Client, O=Nobody, C=DE";
+  const Lines lines = Send(url, rogue);
+  EXPECT_EQ(result_, 1);
+  ASSERT_EQ(lines.size(), 10u) << ::testing::PrintToString(lines);
+  Lines expected = Join({Opening(url, rogue), Handshake()});
+  expected.back() = "SSL: Alert received: fatal unknown CA";  // the server's word, no handshake
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 8), expected);
+  EXPECT_TRUE(std::regex_match(lines[8], std::regex("ERR: 35 .*alert unknown ca Zeile: 5")))
+      << lines[8];
+  EXPECT_EQ(lines[9], "Transaction failed!");
+  EXPECT_EQ(sim.RequestCount(), 0);
+}
+
+TEST_F(TransmissionTest, ServerCertificateOfAnUnknownCaIsRefused) {
+  MdmSim& sim = StartSim({{}, "1.2", /*rogue_server=*/true});
+  const std::string url = sim.Url("/mts-k/prices");
+  const std::string peer = "127.0.0.1:" + std::to_string(sim.port());
+  EXPECT_EQ(Send(url),
+            Join({Opening(url),
+                  {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+                   "SSL: Certificate subject: CN=127.0.0.1, O=Nobody, C=DE",
+                   "SSL: Certificate issuer: CN=Unknown Test CA, O=Nobody, C=DE",
+                   "SSL: The following problems have been determined for this certificate:",
+                   "SSL: unable to get local issuer certificate",
+                   "ERR: 60 SSL certificate problem: unable to get local issuer certificate "
+                   "Zeile: 5",
+                   "Transaction failed!"}}));
+  EXPECT_EQ(result_, 1);
+  EXPECT_EQ(sim.RequestCount(), 0);
+}
+
+TEST_F(TransmissionTest, ServerCertificateForAnotherAddressIsRefused) {
+  MdmSim& sim = StartSim({{}, "1.2", false, "127.0.0.2"});
+  const std::string url = sim.Url("/mts-k/prices");
+  const std::string peer = "127.0.0.2:" + std::to_string(sim.port());
+  EXPECT_EQ(Send(url),
+            Join({Opening(url),
+                  {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+                   std::string("SSL: Certificate subject: ") + kServerSubject,
+                   std::string("SSL: Certificate issuer: ") + kTestCa,
+                   "SSL: The following problems have been determined for this certificate:",
+                   "SSL: IP address mismatch",
+                   "ERR: 60 SSL certificate problem: IP address mismatch Zeile: 5",
+                   "Transaction failed!"}}));
+  EXPECT_EQ(sim.RequestCount(), 0);
+}
+
+TEST_F(TransmissionTest, AServerWithTls13OnlyFailsTheHandshake) {
+  MdmSim& sim = StartSim({{}, "1.3"});
+  const std::string url = sim.Url("/mts-k/prices");
+  const std::string peer = "127.0.0.1:" + std::to_string(sim.port());
+  const Lines lines = Send(url);
+  EXPECT_EQ(result_, 1);
+  ASSERT_EQ(lines.size(), 8u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 6),
+            Join({Opening(url),
+                  {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+                   "SSL: Alert received: fatal protocol version"}}));
+  EXPECT_TRUE(std::regex_match(lines[6], std::regex("ERR: 35 .*alert protocol version Zeile: 5")))
+      << lines[6];
+  EXPECT_EQ(lines[7], "Transaction failed!");
+  EXPECT_EQ(sim.RequestCount(), 0);
+}
+
+TEST_F(TransmissionTest, NoAnswerWithinTheTimeOutFails) {
+  MdmSim& sim = StartSim({{"delay:5"}});
+  const std::string url = sim.Url("/mts-k/prices");
+  CurlTransport::Options quick;
+  quick.timeout = std::chrono::seconds(1);
+  EXPECT_EQ(Send(url, "", quick),
+            Join({Opening(url),
+                  Handshake(),
+                  {"ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5",
+                   "Transaction failed!"}}));
+  EXPECT_EQ(result_, 1);
+  EXPECT_EQ(sim.RequestCount(), 1) << "the request itself had arrived";
+}
+
+TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
+  MdmSim& sim = StartSim({{"redirect:/v2/prices", "ack"}});
+  const std::string url = sim.Url("/mts-k/prices");
+  EXPECT_EQ(Send(url),
+            Join({Opening(url),
+                  Handshake(),
+                  {"Connection: Redirected /v2/prices", "Server answered: HTTP/1.1 200 OK",
+                   "SOAP: Server acknowledged transaction", "Transaction successfull"}}));
+  ASSERT_EQ(sim.RequestCount(), 2);
+  EXPECT_EQ(sim.RequestHeaders(2).rfind("POST /v2/prices HTTP/1.1\r\n", 0), 0u);
+  EXPECT_EQ(sim.RequestBody(2), SOAPEnvelope(kPublication));
+}
+
+}  // namespace
+}  // namespace velunor

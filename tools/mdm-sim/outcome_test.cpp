@@ -1,0 +1,118 @@
+#include "tools/mdm-sim/outcome.h"
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace mdmsim {
+namespace {
+
+Outcome Parse(const std::string& text) {
+  std::string error;
+  std::optional<Outcome> o = ParseOutcome(text, &error);
+  EXPECT_TRUE(o) << text << ": " << error;
+  return o.value_or(Outcome{});
+}
+
+TEST(OutcomeTest, EachFormGivesItsAnswer) {
+  Reply r = MakeReply(Parse("ack"));
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.content_type, "text/xml;charset=utf-8");
+  EXPECT_EQ(r.body.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<soapenv:Envelope", 0), 0u);
+  EXPECT_NE(r.body.find("<exchange>\n<response>acknowledge</response>\n<supplierIdentification>"),
+            std::string::npos);
+
+  r = MakeReply(Parse("ack-plain"));
+  EXPECT_EQ(r.body.rfind("<soapenv:Envelope", 0), 0u);
+
+  r = MakeReply(Parse("refuse:Preis <ungültig> & zu alt"));
+  EXPECT_NE(r.body.find("<response>Preis &lt;ungültig&gt; &amp; zu alt</response>"),
+            std::string::npos);
+
+  r = MakeReply(Parse("responses:acknowledge|denied"));
+  EXPECT_NE(r.body.find("<response>acknowledge</response>\n<response>denied</response>"),
+            std::string::npos);
+
+  r = MakeReply(Parse("http:500"));
+  EXPECT_EQ(r.status, 500);
+  r = MakeReply(Parse("non-xml"));
+  EXPECT_EQ(r.content_type, "text/html;charset=utf-8");
+  EXPECT_NE(r.body.find("<br></p>"), std::string::npos) << "the page must not be well-formed";
+  EXPECT_EQ(MakeReply(Parse("empty")).body, "");
+
+  const Outcome delayed = Parse("delay:1.5:refuse:spät");
+  EXPECT_DOUBLE_EQ(delayed.delay_seconds, 1.5);
+  EXPECT_EQ(delayed.responses, std::vector<std::string>{"spät"});
+  EXPECT_EQ(delayed.text, "delay:1.5:refuse:spät");
+  EXPECT_EQ(Parse("delay:3").responses, std::vector<std::string>{"acknowledge"});
+
+  r = MakeReply(Parse("redirect:/v2/prices"));
+  EXPECT_EQ(r.status, 307);
+  EXPECT_EQ(r.location, "/v2/prices");
+  EXPECT_EQ(MakeReply(Parse("file:/nonexistent/answer.xml")).status, 500);
+
+  for (const char* bad : {"", "acknowledge", "http:42", "http:abc", "http:", "delay:x", "delay:-1",
+                          "delay:2:nonsense", "redirect:elsewhere"}) {
+    std::string error;
+    EXPECT_FALSE(ParseOutcome(bad, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+}
+
+TEST(OutcomeTest, QueueHandsOutInOrderAndKeepsTheLast) {
+  OutcomeQueue queue({Parse("http:500"), Parse("refuse:x"), Parse("ack")});
+  int n = 0;
+  EXPECT_EQ(queue.Next(&n).text, "http:500");
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(queue.Next(&n).text, "refuse:x");
+  EXPECT_EQ(queue.Next(&n).text, "ack");
+  EXPECT_EQ(queue.Next(&n).text, "ack");
+  EXPECT_EQ(n, 4);
+  queue.Replace({Parse("non-xml")});
+  EXPECT_EQ(queue.Pending(), std::vector<std::string>{"non-xml"});
+  queue.Replace({});
+  EXPECT_EQ(queue.Next(&n).text, "non-xml") << "an empty replacement changes nothing";
+  EXPECT_EQ(OutcomeQueue({}).Pending(), std::vector<std::string>{"ack"});
+}
+
+TEST(OutcomeTest, ControlFileCountsOnceAndBadFilesAreRefused) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("mdm-sim-control-" + std::to_string(std::random_device{}()));
+  std::string error;
+  EXPECT_FALSE(TakeControlFile(file, &error)) << "no file, no change";
+
+  std::ofstream(file) << "# next two answers\r\nrefuse:Preis fehlt\r\n\r\nack-plain\r\n";
+  std::optional<std::vector<Outcome>> taken = TakeControlFile(file, &error);
+  ASSERT_TRUE(taken);
+  ASSERT_EQ(taken->size(), 2u);
+  EXPECT_EQ((*taken)[0].responses, std::vector<std::string>{"Preis fehlt"});
+  EXPECT_FALSE((*taken)[1].declaration);
+  EXPECT_FALSE(std::filesystem::exists(file));
+
+  std::ofstream(file) << "ack\nbogus\n";
+  taken = TakeControlFile(file, &error);
+  ASSERT_TRUE(taken);
+  EXPECT_TRUE(taken->empty());
+  EXPECT_EQ(error, "unknown outcome: bogus");
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(OutcomeTest, StopEndsAWaitEarly) {
+  StopSignal stop;
+  EXPECT_TRUE(stop.Wait(0.01));
+  const auto start = std::chrono::steady_clock::now();
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop.Stop();
+  });
+  EXPECT_FALSE(stop.Wait(30));
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_FALSE(stop.Wait(5)) << "stays stopped";
+}
+
+}  // namespace
+}  // namespace mdmsim
