@@ -6,73 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "service/common/fehler_log.h"
+#include "service/core/recording_procedures.h"
 #include "tests/test_support.h"
 
 namespace velunor {
 namespace {
 
-// Records every procedure call; results are set by the test.
-struct RecordingProcedures : Procedures {
-  int DB_Verbinden() override { return Call("DB_Verbinden"), connect_result; }
-  void DB_Trennen() override { Call("DB_Trennen"); }
-  void DB_LOXStammdaten() override {
-    Call("DB_LOXStammdaten");
-    if (fail_stammdaten) log->Write(13, "Typen unverträglich", "DB_LOXStammdaten", "");
-  }
-  void XML_Init() override { Call("XML_Init"); }
-  int DB_Stationsdaten(int mode) override {
-    Call("DB_Stationsdaten " + std::to_string(mode));
-    return station_changes;
-  }
-  void XML_Stationsdaten() override { Call("XML_Stationsdaten"); }
-  void XML_Preisdaten() override { Call("XML_Preisdaten"); }
-  void XML_Out_Station() override {
-    Call("XML_Out_Station");
-    station_number = "2026-000001";
-  }
-  void XML_Out_Preise() override {
-    Call("XML_Out_Preise");
-    price_number = "2026-000001";
-  }
-  void DB_Get_MTS_StationsPreise() override {
-    Call("DB_Get_MTS_StationsPreise");
-    if (lose_connection_on_read) log->Write(kErrConnectionLost, "gone", "DB_Get_MTS_StationsPreise", "");
-  }
-  void AktuellePreiseZuordnen() override { Call("AktuellePreiseZuordnen"); }
-  void DB_Preisdaten() override { Call("DB_Preisdaten"); }
-  void DB_TransferLog(int code, const std::string& text) override {
-    Call("DB_TransferLog " + std::to_string(code) + " " + text);
-  }
-  void Gas_Tankstelle_Export() override { Call("Gas_Tankstelle_Export"); }
-  void NachtlaufAusfuehren() override { Call("NachtlaufAusfuehren"); }
-  std::string SOAPEnvelope() override { return Call("SOAPEnvelope"), "<envelope/>"; }
-  int SOAPTransaction(const std::string& data, const std::string& url) override {
-    Call("SOAPTransaction " + url + " " + data);
-    return transaction_result;
-  }
-  void KommLog(const std::string& m) override { Call("KommLog " + m); }
-  std::string StationPublicationNumber() override { return station_number; }
-  std::string PricePublicationNumber() override { return price_number; }
-  std::string UrlGrunddatenlieferung() override { return "https://grund"; }
-  std::string UrlPreisdatenlieferung() override { return "https://preis"; }
-  int LpgExportAktiv() override { return lpg; }
-
-  void Call(const std::string& name) { calls.push_back(name); }
-  bool Called(const std::string& name) const {
-    return std::find(calls.begin(), calls.end(), name) != calls.end();
-  }
-
-  FehlerLog* log = nullptr;
-  std::vector<std::string> calls;
-  int connect_result = 1;
-  int station_changes = 0;
-  int transaction_result = 0;
-  bool fail_stammdaten = false;
-  bool lose_connection_on_read = false;
-  int lpg = 0;
-  std::string station_number = "2026-000005";
-  std::string price_number = "2026-000007";
-};
+using testing::RecordingProcedures;
 
 struct RecordingFrontEnd : FrontEnd {
   void MessageBox(const std::string& text, const std::string&) override { messages.push_back(text); }

@@ -1,0 +1,101 @@
+// velunor: the fuel-price reporting service. Builds the process state, then
+// runs the window (Qt when a display is available, else headless) until it
+// ends. Exit status: 0 normal end, 1 start aborted, 2 usage error.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "service/common/clock.h"
+#include "service/common/failure.h"
+#include "service/core/command_line.h"
+#include "service/core/headless_front_end.h"
+#include "service/core/markt_transp.h"
+#include "service/core/service_procedures.h"
+#include "service/core/velunor_state.h"
+
+#ifdef VELUNOR_WITH_QT
+#include "service/core/qt/qt_window.h"
+#endif
+
+namespace {
+
+std::filesystem::path ExecutableDirectory(const char* argv0) {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) return exe.parent_path();
+  return std::filesystem::absolute(argv0).parent_path();
+}
+
+// A window only where one can be shown: Qt ends the process when it cannot
+// reach the display it is given, so a stale DISPLAY must fall back to headless.
+bool DisplayAvailable() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && *platform != '\0') return true;  // chosen explicitly
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (wayland != nullptr && *wayland != '\0' && runtime != nullptr &&
+      std::filesystem::exists(std::filesystem::path(runtime) / wayland)) {
+    return true;
+  }
+  const char* x = std::getenv("DISPLAY");
+  if (x == nullptr || *x == '\0') return false;
+  const std::string display = x;
+  if (display[0] != ':') return true;  // a remote display: let Qt try
+  const std::string number = display.substr(1, display.find('.') - 1);
+  return std::filesystem::exists("/tmp/.X11-unix/X" + number);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace velunor;
+  const CommandLine cl = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!cl.error.empty()) {
+    std::fprintf(stderr, "velunor: %s\n%s", cl.error.c_str(), UsageText().c_str());
+    return 2;
+  }
+  if (cl.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (cl.version) {
+    std::printf("Velunor V %s\n", VELUNOR_VERSION);
+    return 0;
+  }
+
+  const std::filesystem::path program_dir = std::filesystem::absolute(
+      cl.program_dir.empty() ? ExecutableDirectory(argv[0]) : std::filesystem::path(cl.program_dir));
+  const std::filesystem::path cert_store =
+      cl.cert_store.empty() ? program_dir / "certstore" : std::filesystem::path(cl.cert_store);
+  if (!std::filesystem::is_directory(program_dir)) {
+    std::fprintf(stderr, "velunor: program directory %s does not exist\n", program_dir.c_str());
+    return 2;
+  }
+
+  SystemClock clock;
+  WindowModel window;
+#ifdef VELUNOR_WITH_QT
+  if (!cl.headless && DisplayAvailable()) {
+    // Qt calls Form_Load and Form_Activate itself once its window exists.
+    return RunQtService(argc, argv, program_dir, cert_store, clock, window, cl.tick_ms, cl.ticks);
+  }
+#endif
+  HeadlessFrontEnd front_end(window, stdout, stderr);
+  HeadlessFrontEnd::BlockSignals();
+  VelunorState state(program_dir, cert_store, clock, window, front_end);
+  ServiceProcedures procedures(state);
+  MarktTransp markt_transp(state.env, procedures, front_end,
+                           {&state.db.DbServer, &state.db.DbBenutzer, &state.db.DbPasswort});
+  markt_transp.Form_Load();
+  try {
+    markt_transp.Form_Activate();
+  } catch (const ProgramEnd&) {
+    return 1;  // the message was shown; a configuration fault ends at once
+  }
+  if (front_end.quit()) return front_end.exit_code();
+  return front_end.Run(markt_transp, cl.tick_ms, cl.ticks);
+}

@@ -1,0 +1,19 @@
+// The service with its window on a desktop: builds the process state with the
+// Qt front end as its window host and runs the window until it ends. For main;
+// no Qt type here. Exit status as QtFrontEnd::Run: 0 normal end, 1 aborted start.
+#pragma once
+
+#include <filesystem>
+
+#include "service/common/clock.h"
+#include "service/common/window_model.h"
+
+namespace velunor {
+
+// `argc` and `argv` go to Qt (which takes its own options out of them) and
+// must outlive the call. REQUIRES: a display (see QtDisplayAvailable()).
+int RunQtService(int& argc, char** argv, const std::filesystem::path& program_dir,
+                 const std::filesystem::path& cert_store, Clock& clock, WindowModel& window,
+                 int tick_ms, long max_ticks);
+
+}  // namespace velunor

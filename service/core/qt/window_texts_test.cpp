@@ -1,0 +1,26 @@
+#include "service/core/qt/window_texts.h"
+
+#include <gtest/gtest.h>
+
+namespace velunor {
+namespace {
+
+TEST(WindowTextsTest, CaptionsShowDoubledAmpersandsOnceAndHideAccessKeys) {
+  EXPECT_EQ(VisibleCaption("Stationen zu Müller && Söhne"), "Stationen zu Müller & Söhne");
+  EXPECT_EQ(VisibleCaption("&&&&"), "&&");
+  EXPECT_EQ(VisibleCaption("&Beenden"), "Beenden");
+  EXPECT_EQ(VisibleCaption("A & B"), "A  B") << "a single ampersand marks a key, it is not shown";
+  EXPECT_EQ(VisibleCaption("Ende&"), "Ende");
+  EXPECT_EQ(VisibleCaption("Stationen"), "Stationen");
+}
+
+TEST(WindowTextsTest, OnlyTheFramedTimeIsAFailure) {
+  EXPECT_TRUE(IsFailureMark("!! 06.12.2026 09:05:00 !!"));
+  EXPECT_FALSE(IsFailureMark("06.12.2026 09:05:00"));
+  EXPECT_FALSE(IsFailureMark("---"));
+  EXPECT_FALSE(IsFailureMark("!! 06.12.2026"));
+  EXPECT_FALSE(IsFailureMark(""));
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,71 @@
+#include "service/core/service_procedures.h"
+
+#include "service/common/procedure.h"
+#include "service/db/gas_tankstelle_export.h"
+#include "service/db/lox_stammdaten.h"
+#include "service/db/preisdaten.h"
+#include "service/db/stationsdaten.h"
+#include "service/db/stationspreise.h"
+#include "service/db/verbindung.h"
+#include "service/publication/xml_out.h"
+#include "service/transmission/soap_envelope.h"
+#include "service/transmission/soap_transaction.h"
+
+namespace velunor {
+
+int ServiceProcedures::DB_Verbinden() { return velunor::DB_Verbinden(s_.db, s_.db.DbServer); }
+void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
+void ServiceProcedures::DB_LOXStammdaten() { velunor::DB_LOXStammdaten(s_.db); }
+void ServiceProcedures::XML_Init() { velunor::XML_Init(s_.pub, s_.db); }
+int ServiceProcedures::DB_Stationsdaten(int mode) { return velunor::DB_Stationsdaten(s_.db, mode); }
+void ServiceProcedures::XML_Stationsdaten() { velunor::XML_Stationsdaten(s_.pub, s_.db); }
+void ServiceProcedures::XML_Preisdaten() { velunor::XML_Preisdaten(s_.pub, s_.db); }
+
+void ServiceProcedures::XML_Out_Station() {
+  velunor::XML_Out_Station(s_.pub, s_.db);
+  sende_art_ = "Stationdata";
+}
+
+void ServiceProcedures::XML_Out_Preise() {
+  velunor::XML_Out_Preise(s_.pub, s_.db);
+  sende_art_ = "Pricedata";
+}
+
+void ServiceProcedures::DB_Get_MTS_StationsPreise() { velunor::DB_Get_MTS_StationsPreise(s_.db); }
+void ServiceProcedures::AktuellePreiseZuordnen() { velunor::AktuellePreiseZuordnen(s_.db); }
+void ServiceProcedures::DB_Preisdaten() { velunor::DB_Preisdaten(s_.db); }
+
+void ServiceProcedures::DB_TransferLog(int code, const std::string& text) {
+  velunor::DB_TransferLog(s_.db, code, text);
+}
+
+void ServiceProcedures::Gas_Tankstelle_Export() { velunor::Gas_Tankstelle_Export(s_.db); }
+
+void ServiceProcedures::NachtlaufAusfuehren() {
+  s_.db.db().Execute("update lox_station_mts set status = 2 where ps_aktiv = 1");
+}
+
+std::string ServiceProcedures::SOAPEnvelope() { return velunor::SOAPEnvelope(s_.pub.PublicationXml); }
+
+int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std::string& url) {
+  const SoapSendung sendung{sende_daten, sende_art_, url, s_.db.settings.VerwendetesZertifikat};
+  return velunor::SOAPTransaction(sendung, s_.env, s_.komm_log, s_.transport);
+}
+
+void ServiceProcedures::KommLog(const std::string& meldung) { s_.komm_log.KommLog(meldung); }
+
+std::string ServiceProcedures::StationPublicationNumber() {
+  return s_.db.stammdaten.StationPublicationNumber;
+}
+std::string ServiceProcedures::PricePublicationNumber() {
+  return s_.db.stammdaten.PricePublicationNumber;
+}
+std::string ServiceProcedures::UrlGrunddatenlieferung() {
+  return s_.db.settings.UrlGrunddatenlieferung;
+}
+std::string ServiceProcedures::UrlPreisdatenlieferung() {
+  return s_.db.settings.UrlPreisdatenlieferung;
+}
+int ServiceProcedures::LpgExportAktiv() { return s_.db.stammdaten.LpgExportAktiv; }
+
+}  // namespace velunor

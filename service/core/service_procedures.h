@@ -1,0 +1,47 @@
+// The real procedures of the service on its process state: what the start-up
+// sequence and the scheduler call. Each one follows its own failure handling;
+// nothing here adds any.
+#pragma once
+
+#include <string>
+
+#include "service/core/procedures.h"
+#include "service/core/velunor_state.h"
+
+namespace velunor {
+
+class ServiceProcedures : public Procedures {
+ public:
+  explicit ServiceProcedures(VelunorState& state) : s_(state) {}
+
+  int DB_Verbinden() override;
+  void DB_Trennen() override;
+  void DB_LOXStammdaten() override;
+  void XML_Init() override;
+  int DB_Stationsdaten(int mode) override;
+  void XML_Stationsdaten() override;
+  void XML_Preisdaten() override;
+  void XML_Out_Station() override;
+  void XML_Out_Preise() override;
+  void DB_Get_MTS_StationsPreise() override;
+  void AktuellePreiseZuordnen() override;
+  void DB_Preisdaten() override;
+  void DB_TransferLog(int code, const std::string& text) override;
+  void Gas_Tankstelle_Export() override;
+  void NachtlaufAusfuehren() override;
+  std::string SOAPEnvelope() override;
+  int SOAPTransaction(const std::string& sende_daten, const std::string& url) override;
+  void KommLog(const std::string& meldung) override;
+
+  std::string StationPublicationNumber() override;
+  std::string PricePublicationNumber() override;
+  std::string UrlGrunddatenlieferung() override;
+  std::string UrlPreisdatenlieferung() override;
+  int LpgExportAktiv() override;
+
+ private:
+  VelunorState& s_;
+  std::string sende_art_;  // what the envelope last built carries
+};
+
+}  // namespace velunor

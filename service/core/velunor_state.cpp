@@ -1,0 +1,15 @@
+#include "service/core/velunor_state.h"
+
+namespace velunor {
+
+VelunorState::VelunorState(const std::filesystem::path& program_dir,
+                           const std::filesystem::path& cert_store, Clock& clock,
+                           WindowModel& window, WindowHost& host)
+    : log(program_dir, clock),
+      env{program_dir, clock, log, window, host},
+      db(env),
+      certs(cert_store),
+      transport(certs),
+      komm_log(env) {}
+
+}  // namespace velunor
