@@ -3,6 +3,9 @@
 // end of the event loop.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 #include "service/common/window_model.h"
 
 namespace velunor {
@@ -18,6 +21,9 @@ class FrontEnd : public WindowHost {
   virtual void StartTimer() = 0;
   // Leaves the event loop; the program then exits with `exit_code`.
   virtual void Quit(int exit_code) = 0;
+  // Why the program ends where no message box is shown: standard error only,
+  // so that an aborted start always says why.
+  virtual void Notice(const std::string& text) { std::fprintf(stderr, "velunor: %s\n", text.c_str()); }
 };
 
 }  // namespace velunor

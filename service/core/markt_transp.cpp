@@ -71,8 +71,9 @@ void MarktTransp::Form_Activate() {
   const std::filesystem::path path = env_.program_dir / kStationIniName;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    env_.log.Write(0, "Die Datei '" + path.string() + "' wurde nicht gefunden!", "Form_Activate",
-                   "");
+    const std::string text = "Die Datei '" + path.string() + "' wurde nicht gefunden!";
+    env_.log.Write(0, text, "Form_Activate", "");
+    front_end_.Notice(text);
     End(1);
     return;
   }

@@ -23,7 +23,9 @@ struct RecordingFrontEnd : FrontEnd {
   void ProcessEvents() override {}
   void StartTimer() override { timer = true; }
   void Quit(int code) override { exit_code = code; }
+  void Notice(const std::string& text) override { notices.push_back(text); }
   std::vector<std::string> messages;
+  std::vector<std::string> notices;
   bool tray = false;
   bool timer = false;
   int shown = 0;
@@ -67,7 +69,9 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
 
 TEST_F(MarktTranspTest, AbortedStartsSayWhyAndUnload) {
   w_.Form_Activate();  // no STATION.INI
-  EXPECT_TRUE(fe_.messages.empty()) << "a missing station file ends silently";
+  EXPECT_TRUE(fe_.messages.empty()) << "a missing station file shows no message box";
+  ASSERT_EQ(fe_.notices.size(), 1u) << "but says why on standard error";
+  EXPECT_NE(fe_.notices[0].find("STATION.INI' wurde nicht gefunden!"), std::string::npos);
   EXPECT_EQ(fe_.exit_code, 1);
   ASSERT_EQ(t_.ErrorLines().size(), 1u);
   EXPECT_NE(t_.ErrorLines()[0].find("Form_Activate / 0 / Die Datei '"), std::string::npos);
