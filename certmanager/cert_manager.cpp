@@ -1,0 +1,124 @@
+#include "certmanager/cert_manager.h"
+
+#include <utility>
+
+#include "certmanager/detail_text.h"
+#include "shared/settings_file.h"
+
+namespace velunor {
+
+namespace {
+
+constexpr const char* kUrlNames[] = {"URL Grunddatenlieferung", "URL Preisdatenlieferung"};
+
+}  // namespace
+
+CertManager::CertManager(CertManagerView& view, const CertMgr& cert_mgr,
+                         std::filesystem::path program_dir)
+    : view_(view), cert_mgr_(cert_mgr), program_dir_(std::move(program_dir)) {}
+
+void CertManager::Form_Load() {
+  const StoreNames stores = cert_mgr_.Stores();
+  for (const std::string& name : stores.names) view_.AddStore(name);
+  if (!stores.names.empty()) {
+    view_.SelectStore(0);
+    cbStores_Click();
+  } else {
+    view_.EnableSelectCertificate(false);
+    // Most often a wrong --cert-store; the path tells the operator where Kestrin looked.
+    if (!stores.error.empty()) view_.SetInfo(UnreadableStoreLine(stores.error));
+  }
+
+  const SettingsFileRead settings = ReadSettingsFile(program_dir_ / kSettingsFileName);
+  if (!settings.error.empty()) {
+    // Empty fields would look like a fresh installation, and saving them would
+    // throw away the settings the service runs with.
+    view_.ShowMessage("Die Einstellungen können nicht gelesen werden: " + settings.error,
+                      kMessageTitle);
+    return;
+  }
+  if (!settings.found) return;
+  // A short file fills the fields it has lines for; the others stay empty.
+  certificate_in_use_ = settings.values.VerwendetesZertifikat;
+  view_.SetCertificateInUse(certificate_in_use_);
+  view_.SetUrl(0, settings.values.UrlGrunddatenlieferung);
+  view_.SetUrl(1, settings.values.UrlPreisdatenlieferung);
+}
+
+void CertManager::cbStores_Click() {
+  view_.ClearCertificates();
+  view_.SetInfo("");
+  chosen_ = -1;
+  store_ = cert_mgr_.List(view_.StoreText());
+  for (const CertificateEntry& entry : store_.listing.certificates) {
+    view_.AddCertificate(entry.details.subject);
+  }
+  if (store_.listing.certificates.empty()) {
+    // Left enabled by the previous store, the button would take a certificate
+    // that is no longer on the screen.
+    view_.EnableSelectCertificate(false);
+    ShowInfo();
+    return;
+  }
+  view_.HighlightCertificate(0);
+  ZertList_Click();
+  view_.EnableSelectCertificate(true);
+}
+
+void CertManager::ZertList_Click() {
+  const int row = view_.HighlightedCertificate();
+  const int count = static_cast<int>(store_.listing.certificates.size());
+  // By position, not by subject: an old certificate beside its renewal has
+  // the same subject, and each row shows its own details.
+  chosen_ = row >= 0 && row < count ? row : -1;
+  ShowInfo();
+}
+
+void CertManager::SelectCert_Click(int index) {
+  if (index == 0) {
+    if (chosen_ < 0) return;
+    certificate_in_use_ = store_.listing.certificates[chosen_].details.subject;
+    view_.SetCertificateInUse(certificate_in_use_);
+  } else if (index == 1) {
+    Beenden();
+  }
+}
+
+void CertManager::ShowInfo() {
+  std::string text;
+  if (chosen_ >= 0) text = DetailText(store_.listing.certificates[chosen_].details);
+  std::string problems;
+  if (!store_.error.empty()) problems += UnreadableStoreLine(store_.error);
+  for (const std::string& file : store_.listing.problems) problems += UnreadableFileLine(file);
+  if (!text.empty() && !problems.empty()) text += "\r\n";
+  view_.SetInfo(text + problems);
+}
+
+void CertManager::Beenden() {
+  if (!view_.AskYesNo(kSaveQuestion, kSaveTitle)) {
+    view_.Unload();
+    return;
+  }
+  const TransmissionSettings values{certificate_in_use_, view_.Url(0), view_.Url(1)};
+  const std::string* urls[] = {&values.UrlGrunddatenlieferung, &values.UrlPreisdatenlieferung};
+  for (int i = 0; i < 2; ++i) {
+    // A line break would split the value over two lines of the file and
+    // shift every setting after it.
+    if (urls[i]->find_first_of("\r\n") != std::string::npos) {
+      view_.ShowMessage(std::string(kUrlNames[i]) +
+                            ": Die Eingabe enthält einen Zeilenumbruch und kann so nicht "
+                            "gespeichert werden.",
+                        kMessageTitle);
+      return;
+    }
+  }
+  std::string error;
+  if (!WriteSettingsFile(program_dir_ / kSettingsFileName, values, &error)) {
+    view_.ShowMessage("Die Einstellungen konnten nicht gespeichert werden: " + error,
+                      kMessageTitle);
+    return;
+  }
+  view_.Unload();
+}
+
+}  // namespace velunor

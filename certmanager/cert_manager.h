@@ -1,0 +1,57 @@
+// The form `CertManager` of Kestrin without its widgets: the event handlers
+// that browse the certificate stores, show a certificate's details, take the
+// certificate in use and, on the operator's confirmation, write Velunor.CFG.
+// Nothing reaches the disk except through "Beenden" answered with Yes.
+// Single-threaded: the window's event thread calls every handler.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "certmanager/cert_manager_view.h"
+#include "certmanager/cert_mgr.h"
+
+namespace velunor {
+
+inline constexpr const char* kSaveQuestion = "Möchten Sie evtl. vorgenommene Änderungen speichern?";
+inline constexpr const char* kSaveTitle = "Speichern?";
+inline constexpr const char* kMessageTitle = "Kestrin";
+
+class CertManager {
+ public:
+  // `view` and `cert_mgr` must outlive this object. Velunor.CFG is read from
+  // and written to `program_dir`.
+  CertManager(CertManagerView& view, const CertMgr& cert_mgr, std::filesystem::path program_dir);
+
+  // Lists the stores, opens the first one, then shows the settings file.
+  // A settings file that exists but cannot be read is reported in a message.
+  void Form_Load();
+
+  // Shows the certificates of the store named in `cbStores` and the details
+  // of the first; a store that cannot be read and unreadable files show as
+  // lines in `tInfo`. `SelectCert`(0) is enabled only while there is a
+  // certificate to take.
+  void cbStores_Click();
+
+  // Shows the details of the highlighted certificate.
+  void ZertList_Click();
+
+  // 0: the highlighted certificate becomes the one in use (`Label4`).
+  // 1: asks "Speichern?"; Yes writes Velunor.CFG and ends, No just ends. A
+  //    value that cannot be stored, or a failed write, is reported and the
+  //    window stays open so the input is not lost.
+  void SelectCert_Click(int index);
+
+ private:
+  void ShowInfo();
+  void Beenden();
+
+  CertManagerView& view_;
+  const CertMgr& cert_mgr_;
+  std::filesystem::path program_dir_;
+  StoreContents store_;  // the store chosen in `cbStores`
+  int chosen_ = -1;      // index of the chosen certificate in store_, -1 none
+  std::string certificate_in_use_;
+};
+
+}  // namespace velunor

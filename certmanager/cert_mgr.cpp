@@ -1,0 +1,36 @@
+#include "certmanager/cert_mgr.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace velunor {
+
+namespace {
+
+// The certificate store lists a directory it cannot open as empty, which an
+// operator cannot tell from a store without certificates; opening it here
+// first keeps the reason.
+std::string OpenError(const std::filesystem::path& dir) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(dir, ec);
+  if (!ec) return "";
+  return dir.string() + ": " + ec.message();
+}
+
+}  // namespace
+
+StoreNames DirectoryCertMgr::Stores() const {
+  StoreNames result;
+  result.error = OpenError(store_.root());
+  if (result.error.empty()) result.names = store_.Stores();
+  return result;
+}
+
+StoreContents DirectoryCertMgr::List(const std::string& store) const {
+  StoreContents result;
+  result.error = OpenError(store_.root() / store);
+  if (result.error.empty()) result.listing = store_.List(store);
+  return result;
+}
+
+}  // namespace velunor

@@ -1,0 +1,82 @@
+// The store component over real directories: a store or root that cannot be
+// opened says why instead of looking empty, and a broken file does not hide
+// the certificates beside it.
+#include "certmanager/cert_mgr.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "certmanager/test_dir.h"
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+using kestrin_test::ReadBytes;
+using kestrin_test::TestDir;
+using kestrin_test::WriteBytes;
+
+class DirectoryCertMgrTest : public ::testing::Test {
+ protected:
+  DirectoryCertMgrTest() : root_(dir_.path() / "certstore"), store_(root_), mgr_(store_) {}
+
+  void MakeCertificates() {
+    const std::string cmd = std::string(VELUNOR_MAKE_TEST_CERTS) + " '" + root_.string() + "' '" +
+                            (dir_.path() / "sim").string() + "' >/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  }
+
+  TestDir dir_;
+  fs::path root_;
+  DirectoryCertStore store_;
+  DirectoryCertMgr mgr_;
+};
+
+TEST_F(DirectoryCertMgrTest, ARootThatCannotBeOpenedSaysWhy) {
+  const StoreNames names = mgr_.Stores();
+  EXPECT_TRUE(names.names.empty());
+  EXPECT_EQ(names.error, root_.string() + ": No such file or directory");
+
+  WriteBytes(root_, "not a directory");
+  EXPECT_EQ(mgr_.Stores().error, root_.string() + ": Not a directory");
+}
+
+TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
+  MakeCertificates();
+  WriteBytes(root_ / "MY" / "kaputt.pem", "-----BEGIN CERTIFICATE-----\nnonsense\n");
+  const StoreNames names = mgr_.Stores();
+  EXPECT_EQ(names.names, (std::vector<std::string>{"MY", "Root"}));
+  EXPECT_EQ(names.error, "");
+
+  const StoreContents my = mgr_.List("MY");
+  EXPECT_EQ(my.error, "");
+  std::string subject = ReadBytes(dir_.path() / "sim" / "client-subject.txt");
+  subject.pop_back();  // the line end
+  EXPECT_EQ(Subjects(my.listing), std::vector<std::string>{subject})
+      << "the text the service selects by";
+  ASSERT_EQ(my.listing.problems.size(), 1u);
+  EXPECT_EQ(my.listing.problems[0].rfind("kaputt.pem: ", 0), 0u) << my.listing.problems[0];
+
+  // Removed while Kestrin shows it.
+  fs::remove_all(root_ / "Root");
+  const StoreContents gone = mgr_.List("Root");
+  EXPECT_TRUE(gone.listing.certificates.empty());
+  EXPECT_EQ(gone.error, (root_ / "Root").string() + ": No such file or directory");
+}
+
+TEST_F(DirectoryCertMgrTest, AStoreWithoutReadPermissionSaysWhy) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every directory";
+  MakeCertificates();
+  ASSERT_EQ(::chmod((root_ / "MY").c_str(), 0), 0);
+  const StoreContents my = mgr_.List("MY");
+  ::chmod((root_ / "MY").c_str(), 0700);
+  EXPECT_TRUE(my.listing.certificates.empty());
+  EXPECT_EQ(my.error, (root_ / "MY").string() + ": Permission denied");
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,277 @@
+// Kestrin's window under Qt's offscreen platform over a certificate store
+// made with the openssl command line at fixed times (faketime), so every
+// detail line is known: loading, switching stores, taking a certificate, and
+// what "Beenden" leaves in Velunor.CFG.
+#include <QComboBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTest>
+
+#include <cstdlib>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "certmanager/kestrin_test_driver.h"
+#include "certmanager/test_dir.h"
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+using kestrin_test::BoxAnswer;
+using kestrin_test::Kestrin;
+using kestrin_test::ReadBytes;
+using kestrin_test::TestDir;
+using kestrin_test::WriteBytes;
+using Lines = std::vector<std::string>;
+
+const char kClient[] = "CN=Müller Tankstellen GmbH, O=Müller\\, Söhne KG, C=DE";
+const char kCa[] = "CN=Velunor Detail CA, O=Velunor Test, C=DE";
+
+// The CA at 2024-03-01 08:00:00 UTC; the client certificate (serial 0A1B2C3D,
+// RSA 2048, version 3) from 2024-03-05 10:20:30 UTC for 120 days, so it ends
+// in summer time. Stores: MY (client with key, CA), Root (CA, a broken
+// file), Tresor (empty).
+const char kMakeStore[] = R"(set -e
+cd "$1"
+key() { openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1" 2>/dev/null; }
+key ca.key
+key client.key
+TZ=UTC faketime '2024-03-01 08:00:00' openssl req -x509 -new -utf8 -key ca.key \
+  -subj '/C=DE/O=Velunor Test/CN=Velunor Detail CA' -days 7300 -set_serial 7 -out ca.pem
+openssl req -new -utf8 -key client.key -subj '/C=DE/O=Müller, Söhne KG/CN=Müller Tankstellen GmbH' \
+  -out client.csr
+echo 'basicConstraints = CA:false' >client.ext
+TZ=UTC faketime '2024-03-05 10:20:30' openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key \
+  -set_serial 0x0A1B2C3D -days 120 -sha256 -extfile client.ext -out client.crt 2>/dev/null
+openssl rsa -in client.key -RSAPublicKey_out -outform DER -out client-key.der 2>/dev/null
+mkdir -p store/MY store/Root store/Tresor
+cat client.crt client.key >store/MY/client.pem
+cp ca.pem store/MY/zz-ca.pem
+cp ca.pem store/Root/ca.pem
+printf -- '-----BEGIN CERTIFICATE-----\nkaputt\n' >store/Root/kaputt.pem
+)";
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (unsigned char c : bytes) {
+    if (!hex.empty()) hex += ' ';
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 0x0F];
+  }
+  return hex;
+}
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class KestrinWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteBytes(dir_.path() / "make-store", kMakeStore);
+    const std::string cmd =
+        "bash '" + (dir_.path() / "make-store").string() + "' '" + dir_.path().string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    fs::create_directories(program_dir_);
+  }
+
+  Kestrin& Start() {
+    kestrin_ = std::make_unique<Kestrin>(program_dir_, dir_.path() / "store");
+    return *kestrin_;
+  }
+  std::string Text(const char* name) const {
+    if (auto* label = kestrin_->Find<QLabel>(name)) return label->text().toStdString();
+    if (auto* edit = kestrin_->Find<QLineEdit>(name)) return edit->text().toStdString();
+    if (auto* info = kestrin_->Find<QPlainTextEdit>(name)) return info->toPlainText().toStdString();
+    if (auto* frame = kestrin_->Find<QGroupBox>(name)) return frame->title().toStdString();
+    if (auto* button = kestrin_->Find<QPushButton>(name)) return button->text().toStdString();
+    ADD_FAILURE() << "the window has no " << name;
+    return "";
+  }
+  Lines Items(const char* name) const {
+    Lines items;
+    if (auto* list = kestrin_->Find<QListWidget>(name)) {
+      for (int i = 0; i < list->count(); ++i) items.push_back(list->item(i)->text().toStdString());
+    } else if (auto* combo = kestrin_->Find<QComboBox>(name)) {
+      for (int i = 0; i < combo->count(); ++i) items.push_back(combo->itemText(i).toStdString());
+    }
+    return items;
+  }
+  Lines Info() const { return SplitLines(Text("tInfo")); }
+  fs::path Cfg() const { return program_dir_ / "Velunor.CFG"; }
+  // "Beenden", answering the question with `answer`.
+  void Beenden(QMessageBox::StandardButton answer) {
+    BoxAnswer box(answer);
+    kestrin_->Click("SelectCert_1");
+    ASSERT_TRUE(box.seen) << "no question on Beenden";
+    EXPECT_EQ(box.title, "Speichern?");
+    EXPECT_EQ(box.text, "Möchten Sie evtl. vorgenommene Änderungen speichern?");
+  }
+
+  TestDir dir_;
+  fs::path program_dir_ = dir_.path() / "program";
+  std::unique_ptr<Kestrin> kestrin_;
+};
+
+TEST_F(KestrinWindowTest, LoadWithoutSettingsFileShowsTheFirstStore) {
+  Kestrin& k = Start();
+  EXPECT_EQ(k.window.windowTitle().toStdString(), "Velunor Zertifikatsauswahl");
+  const std::pair<const char*, const char*> captions[] = {
+      {"Frame1_0", "Zertifikat"},
+      {"Label1", "Zertifikatsspeicher:"},
+      {"Label2_0", "Verfügbare Zertifikate:"},
+      {"Label3", "Detail-Information zum ausgewählten Zertifikat:"},
+      {"SelectCert_0", "Zertifikat auswählen"},
+      {"Frame1_1", "Konfiguration"},
+      {"Label2_1", "Verwendetes Zertifikat:"},
+      {"Label2_2", "URL Grunddatenlieferung:"},
+      {"Label2_3", "URL Preisdatenlieferung:"},
+      {"SelectCert_1", "Beenden"},
+      {"StatusBar1", "Kestrin V 1.20.0"},
+  };
+  for (const auto& [name, caption] : captions) EXPECT_EQ(Text(name), caption) << name;
+
+  EXPECT_EQ(Items("cbStores"), (Lines{"MY", "Root", "Tresor"}));
+  EXPECT_EQ(k.Find<QComboBox>("cbStores")->currentText(), "MY");
+  EXPECT_EQ(Items("ZertList"), (Lines{kClient, kCa}));
+  EXPECT_EQ(k.Find<QListWidget>("ZertList")->currentRow(), 0);
+  EXPECT_EQ(Info().at(1), std::string("Betreff:        ") + kClient);
+  EXPECT_TRUE(k.Find<QPushButton>("SelectCert_0")->isEnabled());
+  for (const char* empty : {"Label4", "Text1_0", "Text1_1"}) EXPECT_EQ(Text(empty), "") << empty;
+  EXPECT_FALSE(fs::exists(Cfg())) << "loading never writes";
+}
+
+TEST_F(KestrinWindowTest, LoadWithSettingsFileShowsItsLines) {
+  // Taken whole: blanks and commas stay, the fourth line is not used.
+  WriteBytes(Cfg(),
+             std::string(kClient) +
+                 "\r\n https://mdm.example/station,1 \r\nhttps://mdm.example/preise\r\nrest\r\n");
+  Start();
+  EXPECT_EQ(Text("Label4"), kClient);
+  EXPECT_EQ(Text("Text1_0"), " https://mdm.example/station,1 ");
+  EXPECT_EQ(Text("Text1_1"), "https://mdm.example/preise");
+
+  // Two lines only: the third field stays empty.
+  WriteBytes(Cfg(), "CN=Alt\r\nhttps://mdm.example/station");
+  Start();
+  EXPECT_EQ(Text("Label4"), "CN=Alt");
+  EXPECT_EQ(Text("Text1_0"), "https://mdm.example/station");
+  EXPECT_EQ(Text("Text1_1"), "");
+}
+
+TEST_F(KestrinWindowTest, DetailTextOfAKnownCertificateLineByLine) {
+  Start();
+  const std::string key = Hex(ReadBytes(dir_.path() / "client-key.der"));
+  ASSERT_EQ(key.size(), 270u * 3 - 1) << "RSAPublicKey of a 2048-bit key";
+  EXPECT_EQ(Info(), (Lines{
+                        std::string("Aussteller:     ") + kCa,
+                        std::string("Betreff:        ") + kClient,
+                        "Version:        3",
+                        "Seriennummer:   0A1B2C3D",
+                        "Algorythmus:    sha256WithRSAEncryption",
+                        "Ausgestellt am: 05.03.2024 11:20:30",  // CET
+                        "Gültig bis:     03.07.2024 12:20:30",  // CEST
+                        "Public Key Algorithm: rsaEncryption",
+                        "Public Key Length:    2048",
+                        "Public Key:           ",
+                        key,
+                    }));
+  EXPECT_TRUE(QFontInfo(kestrin_->Find<QPlainTextEdit>("tInfo")->font()).fixedPitch())
+      << "the labels' blanks line the values up only in a fixed-pitch font";
+
+  // Another row, by keyboard or mouse, shows its own details.
+  QTest::keyClick(kestrin_->Find<QListWidget>("ZertList"), Qt::Key_Down);
+  EXPECT_EQ(Info().at(1), std::string("Betreff:        ") + kCa);
+  EXPECT_EQ(Info().at(3), "Seriennummer:   07");
+}
+
+TEST_F(KestrinWindowTest, SwitchingStoresClearsTheDetailsAndKeepsLabel4) {
+  Kestrin& k = Start();
+  k.Click("SelectCert_0");
+  EXPECT_EQ(Text("Label4"), kClient);
+
+  k.ChooseStore("Root");
+  EXPECT_EQ(Items("ZertList"), Lines{kCa});
+  const Lines info = Info();
+  ASSERT_EQ(info.size(), 13u) << Text("tInfo");
+  EXPECT_EQ(info[0], std::string("Aussteller:     ") + kCa);
+  EXPECT_EQ(info[1], std::string("Betreff:        ") + kCa);
+  EXPECT_EQ(info[11], "") << "the broken file is set apart from the details";
+  EXPECT_EQ(info[12].rfind("Zertifikatsdatei nicht lesbar: kaputt.pem: ", 0), 0u) << info[12];
+  EXPECT_EQ(Text("Label4"), kClient);
+  EXPECT_TRUE(k.Find<QPushButton>("SelectCert_0")->isEnabled());
+
+  k.ChooseStore("Tresor");
+  EXPECT_EQ(Items("ZertList"), Lines{});
+  EXPECT_EQ(Text("tInfo"), "");
+  EXPECT_FALSE(k.Find<QPushButton>("SelectCert_0")->isEnabled());
+  EXPECT_EQ(Text("Label4"), kClient);
+  EXPECT_FALSE(fs::exists(Cfg())) << "choosing alone writes nothing";
+}
+
+TEST_F(KestrinWindowTest, BeendenWithYesWritesTheThreeLines) {
+  WriteBytes(Cfg(), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\nhttps://alt.example/p\r\n");
+  Kestrin& k = Start();
+  k.Click("SelectCert_0");
+  auto* station = k.Find<QLineEdit>("Text1_0");
+  station->clear();
+  QTest::keyClicks(station, "https://mdm.example/station");
+  k.Find<QLineEdit>("Text1_1")->setText(" https://mdm.example/preise ");
+  Beenden(QMessageBox::Yes);
+  EXPECT_EQ(ReadBytes(Cfg()), std::string(kClient) +
+                                  "\r\nhttps://mdm.example/station\r\n"
+                                  " https://mdm.example/preise \r\n");
+  EXPECT_FALSE(k.window.isVisible()) << "the window ends after saving";
+
+  // Without "Zertifikat auswählen" the subject loaded from the file is kept.
+  WriteBytes(Cfg(), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\n");
+  Start();
+  Beenden(QMessageBox::Yes);
+  EXPECT_EQ(ReadBytes(Cfg()), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\n\r\n");
+
+  // Without a file the first line stays empty.
+  fs::remove(Cfg());
+  Start();
+  Beenden(QMessageBox::Yes);
+  EXPECT_EQ(ReadBytes(Cfg()), "\r\n\r\n\r\n");
+}
+
+TEST_F(KestrinWindowTest, BeendenWithNoOrTheTitleBarLeavesTheFileUnchanged) {
+  const std::string before = "CN=Alt\r\nhttps://alt.example/g\r\nhttps://alt.example/p\r\n";
+  WriteBytes(Cfg(), before);
+  Kestrin& k = Start();
+  k.Click("SelectCert_0");
+  k.Find<QLineEdit>("Text1_0")->setText("https://mdm.example/station");
+  Beenden(QMessageBox::No);
+  EXPECT_EQ(ReadBytes(Cfg()), before);
+  EXPECT_FALSE(k.window.isVisible()) << "No still ends the program";
+
+  {
+    Kestrin& again = Start();
+    again.Click("SelectCert_0");
+    const BoxAnswer none(QMessageBox::Yes);
+    again.window.close();
+    QApplication::processEvents();
+    EXPECT_FALSE(none.seen) << "closing by the title bar asks nothing";
+    EXPECT_EQ(ReadBytes(Cfg()), before);
+  }
+
+  fs::remove(Cfg());
+  Start();
+  Beenden(QMessageBox::No);
+  EXPECT_FALSE(fs::exists(Cfg()));
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,90 @@
+// kestrin: the certificate and URL manager. Builds the window over the
+// certificate store and the program directory and runs it until "Beenden"
+// or the title bar ends it. Exit status: 0 normal end, 1 no display or no
+// screenshot written, 2 usage error.
+#include <QApplication>
+#include <QPixmap>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "certmanager/cert_manager.h"
+#include "certmanager/cert_mgr.h"
+#include "certmanager/kestrin_options.h"
+#include "certmanager/kestrin_window.h"
+#include "shared/cert_store.h"
+
+namespace {
+
+std::filesystem::path ExecutableDirectory(const char* argv0) {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) return exe.parent_path();
+  return std::filesystem::absolute(argv0).parent_path();
+}
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace velunor;
+  const KestrinOptions options =
+      ParseKestrinOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "kestrin: %s\n%s", options.error.c_str(), KestrinUsage().c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(KestrinUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("Kestrin V %s\n", KESTRIN_VERSION);
+    return 0;
+  }
+
+  const std::filesystem::path program_dir = std::filesystem::absolute(
+      options.program_dir.empty() ? ExecutableDirectory(argv[0])
+                                  : std::filesystem::path(options.program_dir));
+  const std::filesystem::path cert_store = options.cert_store.empty()
+                                               ? program_dir / "certstore"
+                                               : std::filesystem::path(options.cert_store);
+  if (!std::filesystem::is_directory(program_dir)) {
+    std::fprintf(stderr, "kestrin: program directory %s does not exist\n", program_dir.c_str());
+    return 2;
+  }
+  // Without a display Qt aborts with a message about platform plugins.
+  if (!DisplayAvailable()) {
+    std::fprintf(stderr, "kestrin: no display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
+    return 1;
+  }
+
+  QApplication app(argc, argv);
+  const DirectoryCertStore store(cert_store);
+  const DirectoryCertMgr cert_mgr(store);
+  KestrinWindow window;
+  CertManager form(window, cert_mgr, program_dir);
+  window.Connect(form);
+  form.Form_Load();
+  window.show();
+
+  if (!options.screenshot.empty()) {
+    QApplication::processEvents();
+    if (!window.grab().save(QString::fromStdString(options.screenshot), "PNG")) {
+      std::fprintf(stderr, "kestrin: cannot write %s\n", options.screenshot.c_str());
+      return 1;
+    }
+    return 0;
+  }
+  return QApplication::exec();
+}
