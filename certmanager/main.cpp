@@ -16,15 +16,9 @@
 #include "certmanager/kestrin_options.h"
 #include "certmanager/kestrin_window.h"
 #include "shared/cert_store.h"
+#include "shared/program_dir.h"
 
 namespace {
-
-std::filesystem::path ExecutableDirectory(const char* argv0) {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) return exe.parent_path();
-  return std::filesystem::absolute(argv0).parent_path();
-}
 
 bool DisplayAvailable() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -53,12 +47,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  const std::filesystem::path program_dir = std::filesystem::absolute(
-      options.program_dir.empty() ? ExecutableDirectory(argv[0])
-                                  : std::filesystem::path(options.program_dir));
-  const std::filesystem::path cert_store = options.cert_store.empty()
-                                               ? program_dir / "certstore"
-                                               : std::filesystem::path(options.cert_store);
+  const ProgramLocations locations =
+      ResolveProgramLocations(argv[0], options.program_dir, options.cert_store);
+  const std::filesystem::path& program_dir = locations.program_dir;
+  const std::filesystem::path& cert_store = locations.cert_store;
   if (!std::filesystem::is_directory(program_dir)) {
     std::fprintf(stderr, "kestrin: program directory %s does not exist\n", program_dir.c_str());
     return 2;

@@ -16,19 +16,13 @@
 #include "service/core/markt_transp.h"
 #include "service/core/service_procedures.h"
 #include "service/core/velunor_state.h"
+#include "shared/program_dir.h"
 
 #ifdef VELUNOR_WITH_QT
 #include "service/core/qt/qt_window.h"
 #endif
 
 namespace {
-
-std::filesystem::path ExecutableDirectory(const char* argv0) {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) return exe.parent_path();
-  return std::filesystem::absolute(argv0).parent_path();
-}
 
 // A window only where one can be shown: Qt ends the process when it cannot
 // reach the display it is given, so a stale DISPLAY must fall back to headless.
@@ -67,10 +61,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  const std::filesystem::path program_dir = std::filesystem::absolute(
-      cl.program_dir.empty() ? ExecutableDirectory(argv[0]) : std::filesystem::path(cl.program_dir));
-  const std::filesystem::path cert_store =
-      cl.cert_store.empty() ? program_dir / "certstore" : std::filesystem::path(cl.cert_store);
+  const ProgramLocations locations =
+      ResolveProgramLocations(argv[0], cl.program_dir, cl.cert_store);
+  const std::filesystem::path& program_dir = locations.program_dir;
+  const std::filesystem::path& cert_store = locations.cert_store;
   if (!std::filesystem::is_directory(program_dir)) {
     std::fprintf(stderr, "velunor: program directory %s does not exist\n", program_dir.c_str());
     return 2;
