@@ -34,7 +34,13 @@ void HeadlessFrontEnd::Changed(Control control, int index) {
     std::fprintf(out_, "%s\n", window_.info().c_str());
   } else if (control == Control::kList1 && index >= 0) {
     std::fprintf(out_, "%s\n", window_.list1()[static_cast<size_t>(index)].c_str());
+  } else {
+    return;
   }
+  // Standard output of an unattended service is a pipe or a file, which the
+  // C library buffers in blocks: without this, a status line would reach the
+  // journal kilobytes later, or never when the process is killed.
+  std::fflush(out_);
 }
 
 void HeadlessFrontEnd::BlockSignals() {

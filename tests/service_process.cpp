@@ -1,0 +1,122 @@
+#include "tests/service_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace velunor::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kLibFaketime = VELUNOR_LIBFAKETIME;
+
+std::string Slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
+    : options_(std::move(options)) {
+  // The loader only warns about a missing preload library; the run would
+  // then go on at the real time and fail for a less obvious reason.
+  if (!fs::exists(kLibFaketime)) {
+    throw std::runtime_error(std::string("libfaketime not found at ") + kLibFaketime);
+  }
+  fs::create_directories(options_.output_dir);
+  std::vector<std::string> args = {
+      binary.string(), "--program-dir", options_.program_dir.string(),
+      "--headless",    "--tick-ms",     std::to_string(options_.tick_ms)};
+  if (!options_.cert_store.empty()) {
+    args.push_back("--cert-store");
+    args.push_back(options_.cert_store.string());
+  }
+  if (options_.ticks > 0) {
+    args.push_back("--ticks");
+    args.push_back(std::to_string(options_.ticks));
+  }
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  // libfaketime preloaded into velunor itself rather than the faketime
+  // command, which forks: signals must reach the service, not a wrapper.
+  // "@" starts the clock at the given local time and lets it run.
+  std::vector<std::string> env = {std::string("LD_PRELOAD=") + kLibFaketime,
+                                  "FAKETIME=@" + options_.start_time};
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("LD_PRELOAD=", 0) != 0 && entry.rfind("FAKETIME", 0) != 0) env.push_back(entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  const std::string out = (options_.output_dir / "stdout.txt").string();
+  const std::string err = (options_.output_dir / "stderr.txt").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    pid_ = -1;
+    throw std::runtime_error("cannot start " + binary.string());
+  }
+}
+
+ServiceProcess::~ServiceProcess() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+}
+
+int ServiceProcess::Wait(double seconds) {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  const bool ended = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds);
+  if (!ended) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return -1;
+  }
+  pid_ = -1;
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return WEXITSTATUS(status);
+}
+
+void ServiceProcess::Signal(int signal_number) const {
+  if (pid_ > 0) kill(pid_, signal_number);
+}
+
+std::string ServiceProcess::Stdout() const { return Slurp(options_.output_dir / "stdout.txt"); }
+std::string ServiceProcess::Stderr() const { return Slurp(options_.output_dir / "stderr.txt"); }
+
+bool WaitUntil(const std::function<bool()>& condition, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace velunor::testing

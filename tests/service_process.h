@@ -1,0 +1,51 @@
+// The program velunor as a process of its own for the end-to-end tests:
+// started headless with libfaketime preloaded, so that its clock begins at a
+// chosen local time and runs on from there, with standard output and
+// standard error captured in files. The object owns the process: one still running when it
+// goes is killed and reaped.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace velunor::testing {
+
+class ServiceProcess {
+ public:
+  struct Options {
+    std::filesystem::path program_dir;
+    std::filesystem::path cert_store;  // empty: the service's default in the program directory
+    std::filesystem::path output_dir;  // gets stdout.txt and stderr.txt
+    std::string start_time = "2026-12-06 09:05:00";
+    int tick_ms = 20;
+    long ticks = 0;  // 0: no limit, the test ends the run with a signal
+  };
+
+  // Starts `binary`; throws std::runtime_error when it cannot be started.
+  ServiceProcess(const std::filesystem::path& binary, Options options);
+  ~ServiceProcess();
+  ServiceProcess(const ServiceProcess&) = delete;
+  ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+  // Waits up to `seconds` for the end. Returns the exit status, 128 + the
+  // signal's number when a signal ended it, or -1 when it did not end in
+  // time (it is killed then).
+  int Wait(double seconds);
+  void Signal(int signal_number) const;
+
+  std::string Stdout() const;
+  std::string Stderr() const;
+
+ private:
+  Options options_;
+  pid_t pid_ = -1;
+};
+
+// Polls `condition` every 10 ms; true as soon as it holds, false when it
+// still does not after `seconds`.
+bool WaitUntil(const std::function<bool()>& condition, double seconds);
+
+}  // namespace velunor::testing
