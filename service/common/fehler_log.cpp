@@ -41,6 +41,7 @@ void FehlerLog::Write(int32_t number, const std::string& description,
 
   const std::string entry =
       procedure + " / " + std::to_string(number) + " / " + description + " / " + context;
+  last_entry_ = entry;
   const int log_number = ReadLogNumber();
   int current = log_number;
 

@@ -33,6 +33,10 @@ class FehlerLog {
   int32_t LetzterFehler() const { return letzter_fehler_; }
   void ResetLetzterFehler() { letzter_fehler_ = 0; }
 
+  // The text of the last entry ("procedure / number / description / context"),
+  // "" before the first.
+  const std::string& last_entry() const { return last_entry_; }
+
   // Number of entries dropped because their file could not be written.
   int dropped() const { return dropped_; }
 
@@ -47,6 +51,7 @@ class FehlerLog {
   std::filesystem::path dir_;
   Clock& clock_;
   int32_t letzter_fehler_ = 0;
+  std::string last_entry_;
   int dropped_ = 0;
 };
 

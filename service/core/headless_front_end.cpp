@@ -31,7 +31,13 @@ void HeadlessFrontEnd::Quit(int exit_code) {
 
 void HeadlessFrontEnd::Changed(Control control, int index) {
   if (control == Control::kInfo) {
-    std::fprintf(out_, "%s\n", window_.info().c_str());
+    // The idle tick writes " Warten auf Auftrag" every second: a status is
+    // printed when its text changes, not when only its time stamp does.
+    const std::string& info = window_.info();
+    const std::string text = info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info;
+    if (text == last_status_) return;
+    last_status_ = text;
+    std::fprintf(out_, "%s\n", info.c_str());
   } else if (control == Control::kList1 && index >= 0) {
     std::fprintf(out_, "%s\n", window_.list1()[static_cast<size_t>(index)].c_str());
   } else {

@@ -1,5 +1,6 @@
-// The front end without a window: status lines, communication lines and
-// message texts go to standard output, one line each (messages also to
+// The front end without a window: status lines (when their text changes),
+// communication lines and message texts go to standard output, one line each, flushed
+// at once (messages also to
 // standard error), and a loop delivers the timer ticks. SIGTERM/SIGINT act
 // like "Beenden" at the next idle tick (a second one ends at once through the
 // unload); SIGUSR1 acts like "Manuelle Übertragung".
@@ -42,6 +43,8 @@ class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
   WindowModel& window_;
   std::FILE* out_;
   std::FILE* err_;
+  static constexpr size_t kTimeStampLength = 19;  // "dd.mm.yyyy hh:mm:ss"
+  std::string last_status_;
   bool timer_ = false;
   bool quit_ = false;
   int exit_code_ = 0;

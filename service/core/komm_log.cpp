@@ -25,6 +25,9 @@ void KommLogWriter::KommLog(const std::string& meldung) {
     });
     p.Run([&] {
       if (!file_.is_open()) return;  // already reported when opening failed
+      // A failed write (a full disk) leaves the stream failed for good; each
+      // line tries afresh, so the file is written again once there is space.
+      file_.clear();
       // Flushed per line: the file must be complete even if the process is killed.
       file_ << NowFromDate(env_.clock) << " " << meldung << "\r\n" << std::flush;
       if (!file_) throw Failure(kErrPathFileAccess, std::string(kKommLogFileName) + " kann nicht geschrieben werden");

@@ -119,6 +119,8 @@ void MarktTransp::Form_Activate() {
   p.Run([&] { front_end_.StartTimer(); });
 
   if (env_.log.LetzterFehler() != 0) {
+    // The message names no cause; the operator reading standard error gets the last one.
+    front_end_.Notice("Letzter Eintrag im Fehlerprotokoll: " + env_.log.last_entry());
     front_end_.MessageBox("Fehler beim Programmstart - wird beendet", kProgramName);
     End(1);
   }

@@ -97,6 +97,9 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   EXPECT_TRUE(fe.timer);
   EXPECT_EQ(w.AblaufStatus, 31);
   EXPECT_EQ(fe.messages, std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
+  ASSERT_EQ(fe.notices.size(), 1u);
+  EXPECT_EQ(fe.notices[0],
+            "Letzter Eintrag im Fehlerprotokoll: DB_LOXStammdaten / 13 / Typen unverträglich / ");
   EXPECT_EQ(fe.exit_code, 1);
 }
 
