@@ -28,10 +28,14 @@ double NumberValue(const std::string& text) {
 // 0.89949999... in binary and would otherwise round down.
 static std::string Fixed(double value, int decimals) {
   value += std::copysign(1e-9, value);
-  char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                              decimals < 0 ? 0 : decimals);
-  return std::string(buffer, result.ptr);
+  const int precision = decimals < 0 ? 0 : decimals;
+  // Room for any double written out: up to 309 digits before the point (a
+  // smaller buffer makes to_chars fail and leaves its bytes unspecified).
+  std::string buffer(330 + static_cast<size_t>(precision), '\0');
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                              std::chars_format::fixed, precision);
+  buffer.resize(static_cast<size_t>(result.ptr - buffer.data()));
+  return buffer;
 }
 
 std::string RechtsBuendig(std::string& text, int width) {

@@ -24,6 +24,7 @@
 
 namespace {
 
+#ifdef VELUNOR_WITH_QT
 // A window only where one can be shown: Qt ends the process when it cannot
 // reach the display it is given, so a stale DISPLAY must fall back to headless.
 bool DisplayAvailable() {
@@ -42,6 +43,7 @@ bool DisplayAvailable() {
   const std::string number = display.substr(1, display.find('.') - 1);
   return std::filesystem::exists("/tmp/.X11-unix/X" + number);
 }
+#endif
 
 }  // namespace
 

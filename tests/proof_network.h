@@ -1,0 +1,48 @@
+// A generated station network in a `lox` database for the load and fault
+// runs, and the means to check that a price publication carries every
+// current upstream price. Station n has the MTS-K id "st-<n>" and the central
+// products 1 (Super E5), 2 (Super E10) and 3 (Diesel) under the same numbers.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "service/db/odbc.h"
+
+namespace velunor::testing {
+
+// The three prices of one station as publication texts ("1.759"); empty
+// where the station has no such price.
+struct StationPrices {
+  std::string e5, e10, diesel;
+  bool operator==(const StationPrices&) const = default;
+};
+
+// Keyed by the MTS-K id of the station ("st-7").
+using PriceMap = std::map<std::string, StationPrices>;
+
+// Fills an empty (reset) `lox` with head-office settings and `stations`
+// active stations 1..stations, each with three fuels, one current price per
+// fuel, a regular opening time and a pending master-data change, so that the
+// first start reports all of them. Throws DbError.
+void SeedStationNetwork(Connection& db, int stations);
+
+// Changes every current price upstream by `thousandths` thousandths of a
+// euro and stamps it with the database's time, as the upstream system does.
+void ChangeAllPrices(Connection& db, int thousandths);
+
+// The current upstream prices of the MTS-K fuels of every active station.
+PriceMap UpstreamPrices(Connection& db);
+
+// The prices the service has stored in mts_petrolstation_price for every
+// active station (a station without a row is missing from the map).
+PriceMap StoredPrices(Connection& db);
+
+// The prices a price publication (bare or inside its SOAP envelope) reports.
+// Throws std::runtime_error when the text is not one price publication.
+PriceMap PublishedPrices(const std::string& xml);
+
+// "st-3 1.759/1.709/1.609 instead of ..." for the first differences; "" when equal.
+std::string PriceDifferences(const PriceMap& expected, const PriceMap& actual);
+
+}  // namespace velunor::testing

@@ -1,0 +1,109 @@
+// A whole velunor service inside a test process: a program directory with
+// STATION.INI and Velunor.CFG, test certificates, a running endpoint
+// simulator, the process state with the real procedures, and the window
+// MarktTransp, whose timer the test drives tick by tick on a fake clock
+// (so error-log retry pauses are counted, not slept). For the load and
+// fault tests and the price-chain benchmark. Single-threaded.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/common/clock.h"
+#include "service/common/window_model.h"
+#include "service/core/front_end.h"
+#include "service/core/markt_transp.h"
+#include "service/core/service_procedures.h"
+#include "service/core/velunor_state.h"
+#include "tests/test_support.h"
+#include "tests/transmission_sim.h"
+
+namespace velunor::testing {
+
+// The window's host: records messages and the end of the program.
+class RigFrontEnd : public FrontEnd {
+ public:
+  void MessageBox(const std::string& text, const std::string&) override {
+    messages.push_back(text);
+  }
+  void Repaint() override {}
+  void AddTrayIcon() override {}
+  void RemoveTrayIcon() override {}
+  void ShowWindow() override {}
+  void ProcessEvents() override {}
+  void StartTimer() override {}
+  void Quit(int code) override { exit_code = code; }
+  void Notice(const std::string& text) override { messages.push_back(text); }
+
+  std::vector<std::string> messages;
+  int exit_code = -1;  // -1 while the program runs
+};
+
+class ServiceRig {
+ public:
+  struct Options {
+    std::string db_server;  // "host:port"; empty: the shared test database
+    std::vector<std::string> outcomes = {"ack"};
+    // Where the service's files go; empty: a fresh temporary directory.
+    std::filesystem::path program_dir;
+    // Above 0: the transmissions use a transport with this time-out instead
+    // of the service's 60 s, so that a test can wait for it.
+    std::chrono::milliseconds transport_timeout{0};
+    // A URL to send the price publications to instead of the simulator's.
+    std::string price_url;
+  };
+
+  // Makes certificates, starts the simulator and writes the two files.
+  // Throws std::runtime_error when the simulator does not come up.
+  explicit ServiceRig(Options options);
+  ~ServiceRig();
+
+  // Form_Load and Form_Activate; false when the start ended the program.
+  bool Start();
+  void Tick(int n = 1);
+  // Ticks until AblaufStatus equals `state`; throws std::runtime_error when
+  // it does not within `max_ticks`.
+  void TickUntilState(int state, int max_ticks = 200);
+  // From idle: lets the tick counter reach the automatic price export and
+  // ticks until the chain stands at `state`, whose step the next tick runs.
+  void TickToPriceState(int state);
+  // A whole automatic price export, from idle back to idle.
+  void RunPriceExport();
+  // After the start: ticks until the first station and price publications
+  // have been made and the scheduler is idle (bounded like TickUntilState).
+  void RunFirstExports();
+
+  MarktTransp& window() { return *window_; }
+  VelunorState& state() { return *state_; }
+  MdmSim& sim() { return *sim_; }
+  FakeClock& clock() { return clock_; }
+  WindowModel& model() { return model_; }
+  RigFrontEnd& front_end() { return front_end_; }
+  const std::filesystem::path& program_dir() const { return program_dir_; }
+  bool running() const { return front_end_.exit_code == -1 && !window_->unloaded(); }
+
+  // Lines of the error log file MTS-Error-0.LOG.
+  std::vector<std::string> ErrorLines() const;
+  // The body of the simulator's last request ("" when none).
+  std::string LastRequest() const;
+  // Rows of the transfer log with this code.
+  int TransferLogCount(Connection& db, int code) const;
+
+ private:
+  Options options_;
+  TempDir work_;
+  std::filesystem::path program_dir_;
+  std::unique_ptr<TestCertificates> certs_;
+  std::unique_ptr<MdmSim> sim_;
+  FakeClock clock_;
+  WindowModel model_;
+  RigFrontEnd front_end_;
+  std::unique_ptr<VelunorState> state_;
+  std::unique_ptr<Procedures> procedures_;
+  std::unique_ptr<MarktTransp> window_;
+};
+
+}  // namespace velunor::testing

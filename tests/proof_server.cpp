@@ -1,0 +1,111 @@
+#include "tests/proof_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "service/db/verbindung.h"
+
+namespace velunor::testing {
+
+namespace {
+
+constexpr int kFirstPort = 33700;
+constexpr int kPorts = 100;
+
+// True when nothing listens on 127.0.0.1:port (a bind succeeds).
+bool PortFree(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return free;
+}
+
+// Runs a shell command; returns its exit status and puts its output in `output`.
+int Shell(const std::string& command, std::string* output) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char buffer[512];
+  size_t n = 0;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, n);
+  return pclose(pipe);
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> ConnectLox(int port) {
+  auto c = std::make_unique<Connection>();
+  c->Open(std::string("DRIVER={") + kDriver31 + "};SERVER=127.0.0.1;PORT=" + std::to_string(port) +
+              ";DATABASE=lox;UID=" + TestDb::kUser + ";PWD=" + TestDb::kPassword +
+              ";Option=11;CHARSET=utf8mb4",
+          10);
+  return c;
+}
+
+PrivateServer::PrivateServer() {
+  std::random_device rd;
+  const int offset = static_cast<int>(rd() % kPorts);
+  std::string failure = "no free port between 33700 and 33799";
+  // Another test may take a port between the probe and the server's bind.
+  for (int i = 0, tries = 0; i < kPorts && tries < 3 && !running_; ++i) {
+    const int port = kFirstPort + (offset + i) % kPorts;
+    if (!PortFree(port)) continue;
+    port_ = port;
+    ++tries;
+    try {
+      Start();
+    } catch (const std::runtime_error& e) {
+      // A half-made data directory would be taken as ready by the next try.
+      failure = e.what();
+      std::string ignored;
+      Shell("'" + std::string(VELUNOR_SOURCE_ROOT) + "/scripts/mariadb-sandbox' stop '" +
+                dir_.path().string() + "'",
+            &ignored);
+      std::error_code ec;
+      std::filesystem::remove_all(dir_.path() / "data", ec);
+    }
+  }
+  if (!running_) throw std::runtime_error(failure);
+}
+
+PrivateServer::~PrivateServer() {
+  try {
+    Stop();
+  } catch (const std::exception&) {
+    // The temporary directory goes anyway; a server left behind dies with it.
+  }
+}
+
+void PrivateServer::Run(const std::string& arguments) {
+  const std::string command =
+      std::string("'") + VELUNOR_SOURCE_ROOT + "/scripts/mariadb-sandbox' " + arguments;
+  std::string output;
+  if (Shell(command, &output) != 0) throw std::runtime_error(command + " failed: " + output);
+}
+
+void PrivateServer::Start() {
+  if (running_) return;
+  Run("start '" + dir_.path().string() + "' " + std::to_string(port_));
+  running_ = true;
+}
+
+void PrivateServer::Stop() {
+  if (!running_) return;
+  Run("stop '" + dir_.path().string() + "'");
+  running_ = false;
+}
+
+std::unique_ptr<Connection> PrivateServer::Connect() const { return ConnectLox(port_); }
+
+}  // namespace velunor::testing

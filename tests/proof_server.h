@@ -1,0 +1,47 @@
+// A MariaDB server of one test's own, made by scripts/mariadb-sandbox on a
+// free port of 127.0.0.1 between 33700 and 33799, so that the test may stop
+// and start it without disturbing the shared test database. Its data
+// directory goes when the object goes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "service/db/odbc.h"
+#include "tests/test_support.h"
+
+namespace velunor::testing {
+
+class PrivateServer {
+ public:
+  // Starts the server with the project's schema; throws std::runtime_error
+  // with the script's output when it does not come up.
+  PrivateServer();
+  ~PrivateServer();
+  PrivateServer(const PrivateServer&) = delete;
+  PrivateServer& operator=(const PrivateServer&) = delete;
+
+  // Stops the server; returns when it is gone.
+  void Stop();
+  // Starts it again on the same port with the same data.
+  void Start();
+  bool running() const { return running_; }
+
+  int port() const { return port_; }
+  // "127.0.0.1:<port>" as STATION.INI names it.
+  std::string Server() const { return "127.0.0.1:" + std::to_string(port_); }
+  // A connection to `lox` as the test account.
+  std::unique_ptr<Connection> Connect() const;
+
+ private:
+  void Run(const std::string& arguments);
+
+  TempDir dir_;
+  int port_ = 0;
+  bool running_ = false;
+};
+
+// A connection to `lox` on 127.0.0.1:`port` as the test account.
+std::unique_ptr<Connection> ConnectLox(int port);
+
+}  // namespace velunor::testing

@@ -1,0 +1,51 @@
+// A TCP relay on 127.0.0.1 in front of another local port, for tests of a
+// connection that the far side drops: it passes connections through
+// unchanged, closes them right after accepting, or closes them in the middle
+// of the client's request (once the client has sent a given number of
+// bytes), without any answer. One thread serves one connection at a time;
+// the mode may be changed from the test's thread at any time.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+#include <thread>
+
+namespace velunor::testing {
+
+class TcpCutter {
+ public:
+  enum class Mode { kPass, kCloseAtOnce, kCloseDuringRequest };
+
+  // Listens on a free port; throws std::runtime_error when it cannot. The
+  // target may be named later, before the first connection arrives.
+  TcpCutter(int target_port, Mode mode);
+  ~TcpCutter();
+  TcpCutter(const TcpCutter&) = delete;
+  TcpCutter& operator=(const TcpCutter&) = delete;
+
+  int port() const { return port_; }
+  void SetMode(Mode mode) { mode_ = mode; }
+  void SetTarget(int port) { target_port_ = port; }
+  // Connections accepted so far, and those closed by the cutter.
+  int accepted() const { return accepted_; }
+  int cut() const { return cut_; }
+
+  // Bytes from the client after which kCloseDuringRequest closes.
+  static constexpr size_t kCutAfterBytes = 8000;
+
+ private:
+  void Serve();
+  void Relay(int client);
+
+  int listen_fd_ = -1;
+  int port_ = 0;
+  std::atomic<int> target_port_;
+  std::atomic<Mode> mode_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> accepted_{0};
+  std::atomic<int> cut_{0};
+  std::thread thread_;
+};
+
+}  // namespace velunor::testing
