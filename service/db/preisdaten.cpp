@@ -74,12 +74,11 @@ void DB_Preisdaten(DbState& state) {
         "mts_petrolstation_price PS where station = " + s;
     p.At(2).With(sql).Run([&] { state.db().Execute(sql); });
 
-    std::string history_key = "0";
-    sql = "select last_insert_id()";
-    p.At(3).With(sql).Run([&] { history_key = Required(state.db().Query(sql).GetRows(0, 0)); });
-
-    sql = "insert into mts_petrolstation_override_times_historie select " + history_key +
-          ", MT.* from mts_petrolstation_override_times MT where station = " + s;
+    // LAST_INSERT_ID() in the copy itself is the key of the history row just
+    // made on this connection: the same key as reading it back first, with one
+    // round trip less per station.
+    sql = "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
+          "from mts_petrolstation_override_times MT where station = " + s;
     p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
 
     std::vector<DbValue> params;
@@ -89,16 +88,29 @@ void DB_Preisdaten(DbState& state) {
     all_written = all_written && price_written;
     TakeOverPendingPrices(e, price_written);
 
-    sql = "delete from mts_petrolstation_override_times where station = " + s;
-    all_written = p.At(8).With(sql).Run([&] { state.db().Execute(sql); }) && all_written;
-
+    std::vector<std::string> override_rows;
     for (int k = 1; k <= 8; ++k) {
       const OverrideTime& o = e.overrides[static_cast<size_t>(k)];
       if (o.active != 1) continue;
-      sql = "insert into mts_petrolstation_override_times values( " + s + ", " +
-            std::to_string(k) + " , " + std::to_string(o.closed) + ", '" + o.periodStart.str() +
-            "', '" + o.periodEnd.str() + "' )";
-      all_written = p.At(9).With(sql).Run([&] { state.db().Execute(sql); }) && all_written;
+      override_rows.push_back("insert into mts_petrolstation_override_times values( " + s + ", " +
+                              std::to_string(k) + " , " + std::to_string(o.closed) + ", '" +
+                              o.periodStart.str() + "', '" + o.periodEnd.str() + "' )");
+    }
+    // Rewriting rows the table already holds changes nothing; after a price
+    // change (the usual case) the override rows are left as they are.
+    if (!e.overrideRowsKnown || e.overrideRowsWritten != override_rows) {
+      e.overrideRowsKnown = false;
+      sql = "delete from mts_petrolstation_override_times where station = " + s;
+      bool rows_written = p.At(8).With(sql).Run([&] { state.db().Execute(sql); });
+      for (const std::string& insert : override_rows) {
+        sql = insert;
+        rows_written = p.At(9).With(sql).Run([&] { state.db().Execute(sql); }) && rows_written;
+      }
+      if (rows_written) {
+        e.overrideRowsWritten = std::move(override_rows);
+        e.overrideRowsKnown = true;
+      }
+      all_written = all_written && rows_written;
     }
 
     if (all_written) e.pricesChanged = 0;

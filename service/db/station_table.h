@@ -56,6 +56,10 @@ struct StationEntry {
   PriceText newPriceE5, newPriceE10, newPriceDiesel;
   TimeText newPriceTimeE5, newPriceTimeE10, newPriceTimeDiesel;
   std::array<OverrideTime, 9> overrides;  // 1..8 used
+  // The override rows as last written to the table by this process (insert
+  // statements); unknown until the first successful write.
+  bool overrideRowsKnown = false;
+  std::vector<std::string> overrideRowsWritten;
 };
 
 // The three MTS-K fuels in publication order, with their fields and columns.
