@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/received_publication.h"
-#include "tests/sandbox_server.h"
+#include "tests/proof_server.h"
 #include "tests/service_process.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -198,7 +198,7 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
 }
 
 TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChangedMeanwhile) {
-  testing::SandboxServer server;
+  testing::PrivateServer server;
   auto sql = server.Connect();
   testing::InsertStationNetwork(*sql);
   const TestCertificates certs(dir_.path() / "certs");
@@ -308,7 +308,7 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
 TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
   // Three values: the password is missing. An account without a password
   // lets the start get past the connection, to show the rest of it.
-  testing::SandboxServer server;
+  testing::PrivateServer server;
   server.RunAsRoot(
       "CREATE USER 'ohne_kennwort'@'127.0.0.1'; "
       "GRANT ALL ON lox.* TO 'ohne_kennwort'@'127.0.0.1';");

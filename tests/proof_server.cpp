@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -87,7 +88,7 @@ PrivateServer::~PrivateServer() {
   }
 }
 
-void PrivateServer::Run(const std::string& arguments) {
+void PrivateServer::Run(const std::string& arguments) const {
   const std::string command =
       std::string("'") + VELUNOR_SOURCE_ROOT + "/scripts/mariadb-sandbox' " + arguments;
   std::string output;
@@ -107,5 +108,15 @@ void PrivateServer::Stop() {
 }
 
 std::unique_ptr<Connection> PrivateServer::Connect() const { return ConnectLox(port_); }
+
+void PrivateServer::RunAsRoot(const std::string& sql) const {
+  const std::filesystem::path file = dir_.path() / "root.sql";
+  std::ofstream(file, std::ios::binary) << sql << "\n";
+  const std::string command = "mariadb --no-defaults -uroot --socket='" +
+                              (dir_.path() / "mariadb.sock").string() + "' lox < '" +
+                              file.string() + "'";
+  std::string output;
+  if (Shell(command, &output) != 0) throw std::runtime_error(command + " failed: " + output);
+}
 
 }  // namespace velunor::testing

@@ -32,9 +32,12 @@ class PrivateServer {
   std::string Server() const { return "127.0.0.1:" + std::to_string(port_); }
   // A connection to `lox` as the test account.
   std::unique_ptr<Connection> Connect() const;
+  // Runs `sql` on `lox` as the server's administrator through its socket
+  // (for accounts the test account may not create); throws on failure.
+  void RunAsRoot(const std::string& sql) const;
 
  private:
-  void Run(const std::string& arguments);
+  void Run(const std::string& arguments) const;
 
   TempDir dir_;
   int port_ = 0;
