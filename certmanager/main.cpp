@@ -16,19 +16,8 @@
 #include "certmanager/kestrin_options.h"
 #include "certmanager/kestrin_window.h"
 #include "shared/cert_store.h"
+#include "shared/display.h"
 #include "shared/program_dir.h"
-
-namespace {
-
-bool DisplayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace velunor;

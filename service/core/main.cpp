@@ -16,36 +16,12 @@
 #include "service/core/markt_transp.h"
 #include "service/core/service_procedures.h"
 #include "service/core/velunor_state.h"
+#include "shared/display.h"
 #include "shared/program_dir.h"
 
 #ifdef VELUNOR_WITH_QT
 #include "service/core/qt/qt_window.h"
 #endif
-
-namespace {
-
-#ifdef VELUNOR_WITH_QT
-// A window only where one can be shown: Qt ends the process when it cannot
-// reach the display it is given, so a stale DISPLAY must fall back to headless.
-bool DisplayAvailable() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform != nullptr && *platform != '\0') return true;  // chosen explicitly
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (wayland != nullptr && *wayland != '\0' && runtime != nullptr &&
-      std::filesystem::exists(std::filesystem::path(runtime) / wayland)) {
-    return true;
-  }
-  const char* x = std::getenv("DISPLAY");
-  if (x == nullptr || *x == '\0') return false;
-  const std::string display = x;
-  if (display[0] != ':') return true;  // a remote display: let Qt try
-  const std::string number = display.substr(1, display.find('.') - 1);
-  return std::filesystem::exists("/tmp/.X11-unix/X" + number);
-}
-#endif
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace velunor;

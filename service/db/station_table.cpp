@@ -1,15 +1,13 @@
 #include "service/db/station_table.h"
 
 #include "service/common/zusatzfunktionen.h"
+#include "service/db/db_values.h"
 
 namespace velunor {
 
 template <size_t N>
 std::string FixedText<N>::Trimmed() const {
-  const size_t first = text_.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  const size_t last = text_.find_last_not_of(' ');
-  return text_.substr(first, last - first + 1);
+  return Trim(text_);
 }
 
 template <size_t N>

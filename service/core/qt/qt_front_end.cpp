@@ -14,6 +14,7 @@
 #include "service/common/failure.h"
 #include "service/core/qt/app_icon.h"
 #include "service/core/qt/main_window.h"
+#include "shared/display.h"
 
 namespace velunor {
 
@@ -45,13 +46,7 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-bool QtDisplayAvailable() {
-  for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
-}
+bool QtDisplayAvailable() { return DisplayAvailable(); }
 
 struct QtFrontEnd::Impl {
   Impl(int& argc, char** argv, WindowModel& window_model);
