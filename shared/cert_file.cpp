@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -12,6 +14,7 @@
 #include <openssl/objects.h>
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>
+#include <openssl/provider.h>
 
 namespace velunor::certfile {
 
@@ -117,6 +120,27 @@ bool ReadPem(const std::string& bytes, CertFile* out, std::string* error) {
   return true;
 }
 
+// Older Windows exports encrypt PKCS#12 files with RC2-40 or 3DES, which
+// OpenSSL 3 keeps in its legacy provider. Loaded once, at the first file that
+// needs it; naming a provider explicitly stops the default one from loading
+// by itself, so both are loaded. Returns false when the legacy one is missing.
+bool LoadLegacyProvider() {
+  static const bool loaded = [] {
+    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");
+    ERR_clear_error();
+    return legacy != nullptr && standard != nullptr;
+  }();
+  return loaded;
+}
+
+bool ParseWithEmptyPassword(PKCS12* p12, EVP_PKEY** key, X509** cert, STACK_OF(X509) * *chain) {
+  // Tools write an empty password either as "" or as no password at all.
+  if (PKCS12_parse(p12, "", key, cert, chain) == 1) return true;
+  ERR_clear_error();
+  return PKCS12_parse(p12, nullptr, key, cert, chain) == 1;
+}
+
 bool ReadPkcs12(const std::string& bytes, CertFile* out, std::string* error) {
   BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
   std::unique_ptr<PKCS12, Pkcs12Free> p12(d2i_PKCS12_bio(bio.get(), nullptr));
@@ -127,12 +151,10 @@ bool ReadPkcs12(const std::string& bytes, CertFile* out, std::string* error) {
   EVP_PKEY* key = nullptr;
   X509* cert = nullptr;
   STACK_OF(X509)* chain = nullptr;
-  // Tools write an empty password either as "" or as no password at all.
-  if (PKCS12_parse(p12.get(), "", &key, &cert, &chain) != 1) {
-    ERR_clear_error();
-    if (PKCS12_parse(p12.get(), nullptr, &key, &cert, &chain) != 1) {
-      *error =
-          "cannot open the PKCS#12 file with an empty password: " + OpenSslErrors("wrong password");
+  if (!ParseWithEmptyPassword(p12.get(), &key, &cert, &chain)) {
+    const std::string reason = OpenSslErrors("wrong password");
+    if (!LoadLegacyProvider() || !ParseWithEmptyPassword(p12.get(), &key, &cert, &chain)) {
+      *error = "cannot open the PKCS#12 file with an empty password: " + OpenSslErrors(reason);
       return false;
     }
   }
@@ -151,7 +173,7 @@ bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string*
   *out = CertFile{};
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    *error = "cannot be opened";
+    *error = std::string("cannot be opened: ") + std::strerror(errno);
     return false;
   }
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

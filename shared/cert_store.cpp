@@ -112,10 +112,15 @@ StoreListing DirectoryCertStore::List(const std::string& store) const {
 
 std::optional<CertificateEntry> DirectoryCertStore::Choose(const std::string& store,
                                                            const std::string& subject) const {
+  return Choose(List(store), subject);
+}
+
+std::optional<CertificateEntry> DirectoryCertStore::Choose(const StoreListing& listing,
+                                                           const std::string& subject) {
   std::optional<CertificateEntry> best;
-  for (CertificateEntry& e : List(store).certificates) {
+  for (const CertificateEntry& e : listing.certificates) {
     if (e.details.subject != subject) continue;
-    if (!best || Better(e, *best)) best = std::move(e);
+    if (!best || Better(e, *best)) best = e;
   }
   return best;
 }
@@ -129,10 +134,15 @@ ClientCredentials DirectoryCertStore::LoadClientCredentials(const std::string& s
     c.error = "certificate store \"" + store + "\" does not exist in " + root_.string();
     return c;
   }
-  const std::optional<CertificateEntry> chosen = Choose(store, subject);
+  const StoreListing listing = List(store);
+  const std::optional<CertificateEntry> chosen = Choose(listing, subject);
   if (!chosen) {
     c.status = CredentialsStatus::kNotFound;
     c.error = "no certificate with the subject \"" + subject + "\" in store \"" + store + "\"";
+    // The one wanted may sit in a file that cannot be read: say which and why.
+    for (size_t i = 0; i < listing.problems.size(); ++i) {
+      c.error += (i == 0 ? "; files that cannot be read there: " : "; ") + listing.problems[i];
+    }
     return c;
   }
   const std::string where = chosen->file.filename().string();

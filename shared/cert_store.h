@@ -115,6 +115,8 @@ class DirectoryCertStore : public CertStore {
 
  private:
   std::vector<std::filesystem::path> StoreFiles(const std::string& store) const;
+  static std::optional<CertificateEntry> Choose(const StoreListing& listing,
+                                                const std::string& subject);
 
   std::filesystem::path root_;
 };

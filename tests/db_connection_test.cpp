@@ -1,6 +1,7 @@
 // The connection against the private MariaDB: the three string forms, the
 // driver fallback with private driver registrations, a wrong password, a
 // server that goes away under an open connection, and bound parameters.
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 
@@ -135,10 +136,13 @@ TEST(DbConnectionTest, TrennenClosesOnceAndIgnoresAMissingConnection) {
 TEST(DbConnectionTest, ParametersWithQuotesAndUmlautsSurviveARoundTrip) {
   DbTestEnv t;
   const std::string name = "Müller's \"Tank\" \\ Straße; --'";
-  t.sql().Execute("insert into lox_station ( station, name1, strasse, plzort ) values ( ?, ?, ?, ? )",
-                  {"7", name, "", "12345 Öhringen"});
-  const ResultSet rs = t.sql().Query("select name1, plzort, length(name1) l, char_length(name1) c "
-                                     "from lox_station where station = ?", {"7"});
+  t.sql().Execute(
+      "insert into lox_station ( station, name1, strasse, plzort ) values ( ?, ?, ?, ? )",
+      {"7", name, "", "12345 Öhringen"});
+  const ResultSet rs = t.sql().Query(
+      "select name1, plzort, length(name1) l, char_length(name1) c "
+      "from lox_station where station = ?",
+      {"7"});
   ASSERT_EQ(rs.RecordCount(), 1u);
   EXPECT_EQ(rs.Text(0, "NAME1"), name);
   EXPECT_EQ(rs.Text(0, "plzort"), "12345 Öhringen");
@@ -164,15 +168,68 @@ TEST(DbConnectionTest, NullIsToldApartFromEmptyTextAndErrorsCarryTheDriverText) 
   }
 }
 
+TEST(DbConnectionTest, AFailedConnectSaysWhyWithoutThePassword) {
+  TestEnv t;
+  DbState db(t.env);
+  db.DbBenutzer = TestDb::kUser;
+  db.DbPasswort = "falsches Kennwort";
+  EXPECT_EQ(DB_Verbinden(db, TestDb::Server()), 0);
+  EXPECT_EQ(db.connect_diagnostic.rfind("SQLSTATE 28000, Fehler 1045: ", 0), 0u)
+      << db.connect_diagnostic;
+  EXPECT_NE(db.connect_diagnostic.find("Access denied"), std::string::npos);
+  EXPECT_EQ(db.connect_diagnostic.find("falsches Kennwort"), std::string::npos);
+
+  db.DbPasswort = TestDb::kPassword;
+  EXPECT_EQ(DB_Verbinden(db, "127.0.0.1:1"), 0);
+  EXPECT_NE(db.connect_diagnostic.find("Fehler 2002: "), std::string::npos)
+      << "a closed port reads differently: " << db.connect_diagnostic;
+  EXPECT_EQ(DB_Verbinden(db, TestDb::Server()), 1);
+  EXPECT_EQ(db.connect_diagnostic, "");
+  EXPECT_TRUE(t.ErrorLines().empty()) << "connecting writes no error-log entry";
+}
+
+// A lock another session holds is waited for 20 s on the server, then the
+// statement ends as a lost connection; later statements fail at once rather
+// than wait again, so the scheduler reconnects after one bounded wait.
+TEST(DbConnectionTest, AHeldLockEndsAsALostConnectionAndLaterStatementsFailAtOnce) {
+  DbTestEnv t;
+  auto holder = TestDb::Connect();
+  holder->Execute("lock tables lox_station write");
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    t.sql().Query("select * from lox_station");
+    FAIL() << "the locked table cannot be read";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), kErrConnectionLost) << f.description();
+    EXPECT_NE(f.description().find("Lock wait timeout"), std::string::npos) << f.description();
+  }
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::seconds(15));
+  EXPECT_LT(waited, std::chrono::seconds(30)) << "the server's limit comes before the client's";
+  holder->Execute("unlock tables");
+
+  const auto again = std::chrono::steady_clock::now();
+  try {
+    t.sql().Execute("select 1");
+    FAIL() << "the connection counts as lost";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), kErrConnectionLost);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(1));
+  EXPECT_EQ(DB_Verbinden(t.db, TestDb::Server()), 1) << "a new connection works at once";
+  EXPECT_NO_THROW(t.sql().Execute("select 1"));
+}
+
 TEST(DbConnectionTest, ServerStoppedUnderAnOpenConnectionReportsTheLostConnectionNumber) {
   const char* root = std::getenv("VELUNOR_ROOT");
   if (root == nullptr) GTEST_SKIP() << "run through scripts/test";
   TempDir server_dir;
   const std::string port = std::to_string(35000 + (::getpid() % 2000));
   const std::string script = std::string(root) + "/scripts/mariadb-sandbox";
-  ASSERT_EQ(std::system((script + " start " + server_dir.path().string() + " " + port +
-                         " >/dev/null").c_str()),
-            0);
+  ASSERT_EQ(
+      std::system(
+          (script + " start " + server_dir.path().string() + " " + port + " >/dev/null").c_str()),
+      0);
   TestEnv t;
   DbState db(t.env);
   db.DbBenutzer = TestDb::kUser;

@@ -5,7 +5,9 @@
 #include <initializer_list>
 
 #include "service/db/lox_stammdaten.h"
+#include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
+#include "service/db/verbindung.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -105,6 +107,11 @@ class DbStationsdatenTest : public ::testing::Test {
   }
   void Load() { DB_LOXStammdaten(t_.db); }
   int Run(int mode = kStationsdatenPruefen) { return DB_Stationsdaten(t_.db, mode); }
+  // A station publication assembled now and acknowledged by the MTS-K.
+  void Acknowledge() {
+    StationPublicationAssembled(t_.db);
+    StationPublicationAcknowledged(t_.db, "Haupt_Timer_Timer");
+  }
   void Today(int year, int month, int day) { t_.clock.Set(DateTime{year, month, day, 9, 5, 0}); }
 
   DbTestEnv t_;
@@ -168,7 +175,8 @@ TEST_F(DbStationsdatenTest, ChangedStationGetsANewVersionWithHistoryAndItsTextsU
   EXPECT_EQ(t_.db.stations[1].productDiesel, 13) << "the fuel assignment runs again";
   EXPECT_EQ(WeeklyRecords(1), "1,1,06:00:00,22:00:00,11111110,,");
 
-  EXPECT_EQ(Run(), 0) << "synchronised stations are not found again";
+  Acknowledge();
+  EXPECT_EQ(Run(), 0) << "synchronised and acknowledged stations are not found again";
 
   // A later change in summer time keeps the previous row and its times in the history.
   Sql("update lox_station set name1 = 'Neu' where station = 1");
@@ -185,6 +193,54 @@ TEST_F(DbStationsdatenTest, ChangedStationGetsANewVersionWithHistoryAndItsTextsU
   EXPECT_EQ(Rows("select historie_id, station, satz, ps_wochentag from "
                  "mts_petrolstation_times_historie"),
             key + ",1,1,11111110");
+  EXPECT_TRUE(t_.ErrorLines().empty());
+}
+
+TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterARestart) {
+  AddStation(1, "Eins", 2, 1);
+  AddStation(2, "Zwei", 1, 1);
+  Load();
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(t_.dir.Read("MTS_G.pending"), "1\r\n") << "pending before the upstream status is 1";
+  EXPECT_EQ(Rows("select station, status, ps_version from lox_station_mts order by station"),
+            "1,1,5 | 2,1,4");
+
+  // No acknowledgement (refused, failed or never sent): the next run marks
+  // the station as changed again and synchronises it with a new version.
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation"), "1,6");
+  EXPECT_EQ(Rows("select station, status, ps_version from lox_station_mts order by station"),
+            "1,1,6 | 2,1,4");
+  EXPECT_EQ(Rows("select ps_version from mts_petrolstation_historie"), "5");
+
+  // A publication assembled now carries station 1; station 2 changes after
+  // it: the acknowledgement delivers station 1 only.
+  StationPublicationAssembled(t_.db);
+  MarkChanged(2);
+  EXPECT_EQ(Run(), 2);
+  StationPublicationAcknowledged(t_.db, "Haupt_Timer_Timer");
+  EXPECT_EQ(t_.dir.Read("MTS_G.pending"), "2\r\n");
+  EXPECT_TRUE(t_.db.delivery.since.has_value());
+
+  // A restart (a new process state on the same program directory and
+  // database) still knows station 2 and sends it.
+  {
+    DbState restarted(t_.env);
+    restarted.DbServer = t_.db.DbServer;
+    restarted.DbBenutzer = t_.db.DbBenutzer;
+    restarted.DbPasswort = t_.db.DbPasswort;
+    ASSERT_EQ(DB_Verbinden(restarted, restarted.DbServer), 1);
+    DB_LOXStammdaten(restarted);
+    EXPECT_EQ(DB_Stationsdaten(restarted, kStationsdatenPruefen), 1);
+    EXPECT_EQ(restarted.delivery.pending, std::set<long>{2});
+  }
+  EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation order by station"), "1,7 | 2,6")
+      << "station 1 went out again with station 2; station 2 again after the restart";
+
+  Acknowledge();
+  EXPECT_EQ(t_.dir.Read("MTS_G.pending"), "") << "nothing pending, no file";
+  EXPECT_FALSE(t_.db.delivery.since.has_value());
+  EXPECT_EQ(Run(), 0) << "delivered stations are not sent again";
   EXPECT_TRUE(t_.ErrorLines().empty());
 }
 

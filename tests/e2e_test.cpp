@@ -4,22 +4,31 @@
 // simulator with test certificates. The tests look only at what a user of
 // the service could see: the requests the simulator received, the database,
 // the files in the program directory, the output and the exit status.
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "tests/received_publication.h"
 #include "tests/proof_server.h"
+#include "tests/received_publication.h"
 #include "tests/service_process.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -76,8 +85,10 @@ class E2eTest : public ::testing::Test {
     Write("Velunor.CFG", certs.client_subject + "\r\n" + station_url + "\r\n" + price_url + "\r\n");
   }
   // Starts velunor on the program directory; `ticks` 0 runs until a signal.
-  std::unique_ptr<ServiceProcess> Run(const std::string& name, long ticks) const {
+  std::unique_ptr<ServiceProcess> Run(const std::string& name, long ticks,
+                                      std::vector<std::string> environment = {}) const {
     ServiceProcess::Options options;
+    options.environment = std::move(environment);
     options.program_dir = ProgramDir();
     options.cert_store = dir_.path() / "certs" / "certstore";
     options.output_dir = dir_.path() / name;
@@ -330,6 +341,117 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
   ASSERT_EQ(errors.size(), 1u) << ProgramFile("MTS-Error-0.LOG");
   EXPECT_NE(errors[0].find("--> Form_Activate / "), std::string::npos) << errors[0];
   EXPECT_NE(errors[0].find("enthält 3 von 4 Werten"), std::string::npos) << errors[0];
+
+  // The operator completes the file. Upstream says the stations are
+  // synchronised, but the MTS-K never received them: this start sends them
+  // (the publication numbers are not 0, so no base export would).
+  std::filesystem::remove(ProgramDir() / "MTS-Error-0.LOG");
+  Write("STATION.INI", "Test\r\n" + server.Server() + "\r\nohne_kennwort\r\n\r\n");
+  const TestCertificates certs(dir_.path() / "certs");
+  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
+  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+  auto second = Run("second", 12);
+  ASSERT_EQ(second->Wait(30), 0) << second->Stderr();
+  ASSERT_EQ(Kinds(sim), "GP");
+  const testing::ReceivedPublication sent = testing::ParseReceived(sim.RequestBody(1));
+  EXPECT_EQ(sent.stations, (std::map<std::string, std::string>{
+                               {"id-0001", "v5 Tankstelle Müller, Hauptstraße 12"},
+                               {"id-0002", "v3 Autohof Göppingen, Stuttgarter Str. 150a"}}))
+      << "sent anew with a version the aborted start never reported";
+  EXPECT_FALSE(fs::exists(ProgramDir() / "MTS_G.pending")) << "delivered";
+}
+
+// A station sells Super E10, but upstream has no current price for it yet.
+// The run stores the station's price row; the next start reads it back and
+// reports, instead of ending every later start on a NULL of its own making.
+TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
+  auto sql = TestDb::Connect();
+  TestDb::Reset(*sql);
+  testing::InsertStationNetwork(*sql);
+  sql->Execute("delete from lox_station_aktuelle_preise where station = 2 and produkt = 22");
+  const TestCertificates certs(dir_.path() / "certs");
+  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
+  WriteStationIni(TestDb::Server());
+  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+
+  auto first = Run("run1", 12);
+  ASSERT_EQ(first->Wait(30), 0) << first->Stderr();
+  ASSERT_EQ(Kinds(sim), "GP");
+  EXPECT_EQ(QueryRows(*sql,
+                      "select ps_pricee10, ps_pricee10_time from mts_petrolstation_price "
+                      "where station = 2"),
+            "0.0,");
+
+  auto second = Run("run2", 100);
+  ASSERT_EQ(second->Wait(30), 0) << second->Stdout() << second->Stderr();
+  EXPECT_EQ(second->Stderr(), "");
+  EXPECT_FALSE(fs::exists(ProgramDir() / "MTS-Error-0.LOG")) << ProgramFile("MTS-Error-0.LOG");
+  ASSERT_EQ(Kinds(sim), "GPP") << "the automatic price export of the second run";
+  const testing::ReceivedPublication prices = testing::ParseReceived(sim.RequestBody(3));
+  EXPECT_EQ(prices.Price("id-0002", "Diesel"), testing::InitialPrice(2, 3));
+  EXPECT_EQ(prices.Price("id-0002", "E10"), "") << "no price, no block";
+}
+
+// Under systemd (NOTIFY_SOCKET set) the service reports readiness, its status
+// line, a heartbeat per tick and its end.
+TEST_F(E2eTest, TellsTheServiceManagerReadinessStatusHeartbeatAndStop) {
+  auto sql = TestDb::Connect();
+  TestDb::Reset(*sql);
+  testing::InsertStationNetwork(*sql);
+  const TestCertificates certs(dir_.path() / "certs");
+  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
+  WriteStationIni(TestDb::Server());
+  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+
+  const fs::path socket_path = dir_.path() / "notify";
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socket_path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // Read while the service runs, as systemd does: an unread queue would make
+  // the service's own sending wait.
+  std::vector<std::string> messages;
+  std::atomic<bool> done = false;
+  std::thread reader([&] {
+    char buffer[4096];
+    while (!done) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) continue;
+      const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+      if (n > 0) messages.emplace_back(buffer, static_cast<size_t>(n));
+    }
+  });
+  auto run = Run("run", 20, {"NOTIFY_SOCKET=" + socket_path.string()});
+  const int status = run->Wait(30);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  done = true;
+  reader.join();
+  close(fd);
+  ASSERT_EQ(status, 0) << run->Stderr();
+
+  const auto ends_with = [](const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  const auto first = [&](const std::function<bool(const std::string&)>& match) {
+    return std::find_if(messages.begin(), messages.end(), match) - messages.begin();
+  };
+  const long end = static_cast<long>(messages.size());
+  const long ready = first([](const std::string& m) { return m == "READY=1"; });
+  ASSERT_LT(ready, end) << ::testing::PrintToString(messages);
+  ASSERT_GT(ready, 0);
+  EXPECT_TRUE(ends_with(messages[static_cast<size_t>(ready) - 1], " Velunor erfolgreich gestartet"))
+      << "ready once the start has succeeded: " << messages[static_cast<size_t>(ready) - 1];
+  EXPECT_LT(ready, first([](const std::string& m) { return m == "WATCHDOG=1"; }))
+      << "the heartbeat comes from the tick loop";
+  EXPECT_GE(std::count(messages.begin(), messages.end(), "WATCHDOG=1"), 20) << "one per tick";
+  EXPECT_LT(first([&](const std::string& m) {
+              return m.rfind("STATUS=", 0) == 0 && ends_with(m, " Übertragung an MTS");
+            }),
+            end)
+      << "the status line goes to the service manager as it changes";
+  EXPECT_EQ(messages.back(), "STOPPING=1");
 }
 
 }  // namespace

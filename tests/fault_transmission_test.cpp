@@ -1,9 +1,11 @@
-// The MTS-K endpoint failing during a price transmission: refusing, answering
-// with something that is not SOAP, with an HTTP error, not answering in time,
-// or dropping the connection at once or in the middle of the request. The
-// failure must be logged (transfer log, window, communication log), the
-// service must keep running, and the next cycle must report every changed
-// price, also those of the failed cycle.
+// The MTS-K endpoint failing during a station transmission: refusing,
+// answering with something that is not SOAP, with an HTTP error, not
+// answering in time, or dropping the connection at once or in the middle of
+// the request. The failure must be logged (transfer log, window,
+// communication log), the service must keep running, and the station data
+// the authority never accepted must go out again at the next change check.
+// (A failed price publication loses nothing: every price publication carries
+// every current price.)
 #include <algorithm>
 #include <chrono>
 #include <optional>
@@ -13,6 +15,7 @@
 
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"
+#include "tests/received_publication.h"
 #include "tests/tcp_cutter.h"
 
 namespace velunor {
@@ -44,9 +47,16 @@ std::string Joined(const std::vector<std::string>& lines) {
   return text;
 }
 
+// The version and name of `ps_id` in station publication `body` ("" when absent).
+std::string StationText(const std::string& body, const std::string& ps_id) {
+  const testing::ReceivedPublication p = testing::ParseReceived(body);
+  if (p.kind != "PetrolStationPublication" || p.stations.count(ps_id) == 0) return "";
+  return p.stations.at(ps_id);
+}
+
 class FaultTransmissionTest : public ::testing::TestWithParam<Fault> {};
 
-TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheNextCycleReportsEveryPrice) {
+TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNextChangeCheck) {
   const Fault& fault = GetParam();
   auto db = testing::TestDb::Connect();
   testing::TestDb::Reset(*db);
@@ -57,30 +67,35 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheNextCycleReportsEveryPrice) {
   options.transport_timeout = std::chrono::milliseconds(fault.timeout_ms);
   if (fault.cut) {
     cutter.emplace(0, TcpCutter::Mode::kPass);
-    options.price_url = "https://127.0.0.1:" + std::to_string(cutter->port()) + "/mdm/pricedata";
+    options.station_url =
+        "https://127.0.0.1:" + std::to_string(cutter->port()) + "/mdm/stationdata";
   }
   ServiceRig rig(options);
   if (cutter) cutter->SetTarget(rig.sim().port());
   ASSERT_TRUE(rig.Start()) << Joined(rig.front_end().messages);
   rig.RunFirstExports();
-  ASSERT_EQ(rig.TransferLogCount(*db, 1), 1) << "the first price publication went through";
+  ASSERT_EQ(rig.TransferLogCount(*db, 0), 1) << "the first station publication went through";
 
-  // A cycle in which every price changes and the transmission fails.
-  testing::ChangeAllPrices(*db, 5);
+  // A station changes upstream; its publication fails.
+  db->Execute("update lox_station set name1 = 'Umbenannt' where station = 5");
+  db->Execute("update lox_station_mts set status = 2 where station = 5");
   if (cutter) {
     cutter->SetMode(*fault.cut);
   } else {
     rig.sim().SetOutcomes({fault.outcome});
   }
-  rig.TickToPriceState(90);
+  rig.window().TaktZaehler = 79;
+  rig.Tick();  // the change check
+  ASSERT_EQ(rig.window().AblaufStatus, 31);
+  rig.TickUntilState(90, 5);
   const int requests_before_fault = rig.sim().RequestCount();
   const auto start = std::chrono::steady_clock::now();
   rig.Tick();
   const auto send_time = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(rig.window().AblaufStatus, 0);
+  EXPECT_EQ(rig.window().AblaufStatus, 0) << "a failed station transmission starts no prices";
   ASSERT_TRUE(rig.running());
-  EXPECT_EQ(rig.TransferLogCount(*db, 200), 1) << "the failure is in the transfer log";
-  EXPECT_EQ(rig.model().label1(7).rfind("!! ", 0), 0u) << rig.model().label1(7);
+  EXPECT_EQ(rig.TransferLogCount(*db, 100), 1) << "the failure is in the transfer log";
+  EXPECT_EQ(rig.model().label1(6).rfind("!! ", 0), 0u) << rig.model().label1(6);
   EXPECT_TRUE(Contains(rig.model().list1(), "Transaction failed!")) << Joined(rig.model().list1());
   EXPECT_TRUE(Contains(rig.model().list1(), fault.komm_line))
       << "expected \"" << fault.komm_line << "\" in\n"
@@ -89,40 +104,50 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheNextCycleReportsEveryPrice) {
     EXPECT_LT(send_time, std::chrono::milliseconds(fault.timeout_ms + 2000))
         << "the transport's time-out ends the wait, not the server";
   }
+  std::string failed_version;
   if (cutter) {
     EXPECT_GE(cutter->cut(), 1) << "the connection was dropped";
     EXPECT_EQ(rig.sim().RequestCount(), requests_before_fault) << "no request got through";
   } else {
-    EXPECT_EQ(rig.sim().RequestCount(), requests_before_fault + 1);
+    ASSERT_EQ(rig.sim().RequestCount(), requests_before_fault + 1);
+    failed_version = StationText(rig.LastRequest(), "st-5");
+    EXPECT_NE(failed_version.find("Umbenannt"), std::string::npos) << failed_version;
   }
 
-  // Some stations change again, the others keep the prices of the failed cycle.
-  db->Execute("update lox_station_aktuelle_preise set preis = preis + 0.002 where station <= 5");
-  const testing::PriceMap expected = testing::UpstreamPrices(*db);
+  // The endpoint works again. The next cycle's change check sends the
+  // station anew, with a new version; nothing upstream changed meanwhile.
   if (cutter) {
     cutter->SetMode(TcpCutter::Mode::kPass);
   } else {
     rig.sim().SetOutcomes({"ack"});
   }
   const int requests = rig.sim().RequestCount();
-  rig.TickUntilState(1, 100);  // the next automatic price export
-  rig.TickUntilState(0, 10);
-  ASSERT_TRUE(rig.running());
-  ASSERT_EQ(rig.sim().RequestCount(), requests + 1);
-  EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig.LastRequest())), "")
-      << "the next cycle reports every current price";
-  EXPECT_EQ(testing::PriceDifferences(expected, testing::StoredPrices(*db)), "");
-  EXPECT_EQ(rig.TransferLogCount(*db, 1), 2) << "the next cycle was acknowledged";
-  EXPECT_EQ(rig.TransferLogCount(*db, 200), 1);
+  std::string resent;
+  for (int i = 0; i < 150 && resent.empty(); ++i) {
+    rig.Tick();
+    for (int n = requests + 1; n <= rig.sim().RequestCount() && resent.empty(); ++n) {
+      resent = StationText(rig.sim().RequestBody(n), "st-5");
+    }
+  }
+  ASSERT_FALSE(resent.empty()) << "the station data did not go out again; error log:\n"
+                               << Joined(rig.ErrorLines());
+  EXPECT_NE(resent.find("Umbenannt"), std::string::npos) << resent;
+  if (!failed_version.empty()) {
+    EXPECT_NE(resent, failed_version) << "a new version";
+  }
+  rig.TickUntilState(0, 20);
+  EXPECT_EQ(rig.TransferLogCount(*db, 0), 2) << "the station data were acknowledged";
+  EXPECT_TRUE(rig.state().db.delivery.pending.empty());
+  EXPECT_TRUE(rig.ErrorLines().empty()) << Joined(rig.ErrorLines());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Endpoint, FaultTransmissionTest,
     ::testing::Values(Fault{"Refused",
-                            "refuse:Preisdaten abgelehnt",
+                            "refuse:Stationsdaten abgelehnt",
                             {},
                             0,
-                            "SOAP: Server tell us: Preisdaten abgelehnt"},
+                            "SOAP: Server tell us: Stationsdaten abgelehnt"},
                       Fault{"NotXml", "non-xml", {}, 0, "SOAP-Parse-Error!"},
                       Fault{"EmptyAnswer", "empty", {}, 0, "SOAP-Parse-Error!"},
                       Fault{"HttpError", "http:500", {}, 0, "ERR: 500 "},

@@ -58,12 +58,13 @@ ServiceRig::ServiceRig(Options options)
                                                                 << server << "\r\n"
                                                                 << TestDb::kUser << "\r\n"
                                                                 << TestDb::kPassword << "\r\n";
+  const std::string station_url =
+      options_.station_url.empty() ? sim_->Url("/mdm/stationdata") : options_.station_url;
   const std::string price_url =
       options_.price_url.empty() ? sim_->Url("/mdm/pricedata") : options_.price_url;
-  std::ofstream(program_dir_ / "Velunor.CFG", std::ios::binary)
-      << certs_->client_subject << "\r\n"
-      << sim_->Url("/mdm/stationdata") << "\r\n"
-      << price_url << "\r\n";
+  std::ofstream(program_dir_ / "Velunor.CFG", std::ios::binary) << certs_->client_subject << "\r\n"
+                                                                << station_url << "\r\n"
+                                                                << price_url << "\r\n";
 
   state_ = std::make_unique<VelunorState>(program_dir_, certs_->store, clock_, model_, front_end_);
   if (options_.transport_timeout.count() > 0) {

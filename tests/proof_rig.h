@@ -52,7 +52,8 @@ class ServiceRig {
     // Above 0: the transmissions use a transport with this time-out instead
     // of the service's 60 s, so that a test can wait for it.
     std::chrono::milliseconds transport_timeout{0};
-    // A URL to send the price publications to instead of the simulator's.
+    // URLs to send the publications to instead of the simulator's.
+    std::string station_url;
     std::string price_url;
   };
 

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -82,6 +83,7 @@ PrivateServer::PrivateServer() {
 
 PrivateServer::~PrivateServer() {
   try {
+    Thaw();
     Stop();
   } catch (const std::exception&) {
     // The temporary directory goes anyway; a server left behind dies with it.
@@ -105,6 +107,26 @@ void PrivateServer::Stop() {
   if (!running_) return;
   Run("stop '" + dir_.path().string() + "'");
   running_ = false;
+}
+
+void PrivateServer::Signal(int signal_number) const {
+  std::ifstream in(dir_.path() / "mariadb.pid");
+  pid_t pid = 0;
+  if (!(in >> pid) || pid <= 0 || kill(pid, signal_number) != 0) {
+    throw std::runtime_error("cannot signal the server in " + dir_.path().string());
+  }
+}
+
+void PrivateServer::Freeze() {
+  if (frozen_) return;
+  Signal(SIGSTOP);
+  frozen_ = true;
+}
+
+void PrivateServer::Thaw() {
+  if (!frozen_) return;
+  Signal(SIGCONT);
+  frozen_ = false;
 }
 
 std::unique_ptr<Connection> PrivateServer::Connect() const { return ConnectLox(port_); }

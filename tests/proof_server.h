@@ -25,6 +25,10 @@ class PrivateServer {
   void Stop();
   // Starts it again on the same port with the same data.
   void Start();
+  // Stops the server process where it stands (SIGSTOP), and lets it go on
+  // (SIGCONT): a server that stops answering without closing a connection.
+  void Freeze();
+  void Thaw();
   bool running() const { return running_; }
 
   int port() const { return port_; }
@@ -39,9 +43,12 @@ class PrivateServer {
  private:
   void Run(const std::string& arguments) const;
 
+  void Signal(int signal_number) const;
+
   TempDir dir_;
   int port_ = 0;
   bool running_ = false;
+  bool frozen_ = false;
 };
 
 // A connection to `lox` on 127.0.0.1:`port` as the test account.

@@ -57,6 +57,7 @@ ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
   // "@" starts the clock at the given local time and lets it run.
   std::vector<std::string> env = {std::string("LD_PRELOAD=") + kLibFaketime,
                                   "FAKETIME=@" + options_.start_time};
+  env.insert(env.end(), options_.environment.begin(), options_.environment.end());
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
     if (entry.rfind("LD_PRELOAD=", 0) != 0 && entry.rfind("FAKETIME", 0) != 0) env.push_back(entry);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace velunor::testing {
 
@@ -21,7 +22,8 @@ class ServiceProcess {
     std::filesystem::path output_dir;  // gets stdout.txt and stderr.txt
     std::string start_time = "2026-12-06 09:05:00";
     int tick_ms = 20;
-    long ticks = 0;  // 0: no limit, the test ends the run with a signal
+    long ticks = 0;                        // 0: no limit, the test ends the run with a signal
+    std::vector<std::string> environment;  // "NAME=value" added to the test's own
   };
 
   // Starts `binary`; throws std::runtime_error when it cannot be started.

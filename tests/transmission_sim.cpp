@@ -29,10 +29,13 @@ std::string Slurp(const fs::path& file) {
 
 }  // namespace
 
-TestCertificates::TestCertificates(const fs::path& dir, bool p12)
+TestCertificates::TestCertificates(const fs::path& dir, ClientFile file)
     : store(dir / "certstore"), sim(dir / "sim") {
-  const std::string cmd = std::string(VELUNOR_MAKE_TEST_CERTS) + (p12 ? " --p12" : "") + " '" +
-                          store.string() + "' '" + sim.string() + "' >/dev/null";
+  const char* option = file == ClientFile::kP12         ? " --p12"
+                       : file == ClientFile::kLegacyP12 ? " --p12-legacy"
+                                                        : "";
+  const std::string cmd = std::string(VELUNOR_MAKE_TEST_CERTS) + option + " '" + store.string() +
+                          "' '" + sim.string() + "' >/dev/null";
   if (std::system(cmd.c_str()) != 0) throw std::runtime_error("failed: " + cmd);
   client_subject = Slurp(sim / "client-subject.txt");
   while (!client_subject.empty() && client_subject.back() == '\n') client_subject.pop_back();

@@ -13,8 +13,12 @@
 namespace velunor::testing {
 
 struct TestCertificates {
+  // How the client certificate lies in the store "MY": PEM with its key, or
+  // PKCS#12 with an empty password, also with the legacy encryption of older
+  // Windows exports (RC2-40/3DES).
+  enum class ClientFile { kPem, kP12, kLegacyP12 };
   // Runs the script; throws std::runtime_error when it fails.
-  explicit TestCertificates(const std::filesystem::path& dir, bool p12 = false);
+  explicit TestCertificates(const std::filesystem::path& dir, ClientFile file = ClientFile::kPem);
   std::filesystem::path store;  // certificate store root: MY/, Root/
   std::filesystem::path sim;    // CA, server and rogue certificates
   std::string client_subject;   // as the store shows it

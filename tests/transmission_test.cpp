@@ -1,6 +1,7 @@
 // The transmission end to end: SOAPTransaction over the real libcurl
 // transport and real TLS 1.2 against mdm-sim, with certificates made by the
 // project's script. Every case checks the communication log line by line.
+#include <cstdlib>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -198,6 +199,53 @@ TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
                   {"ERR: 1 Protocol \"http\" not supported or disabled in libcurl Zeile: 5",
                    "Transaction failed!"}}));
   EXPECT_EQ(sim.RequestCount(), 0);
+}
+
+// A client certificate exported by an older Windows (PKCS#12 with RC2-40 and
+// 3DES) is read through OpenSSL's legacy provider and used over real TLS; a
+// store file that cannot be read is named in the ERR line, not hidden behind
+// "no certificate with the subject".
+TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
+  testing::TestEnv t;
+  const TestCertificates certs(t.dir.path() / "certs", TestCertificates::ClientFile::kLegacyP12);
+  MdmSim sim(certs, t.dir.path() / "sim", MdmSim::Config{{"ack"}});
+  DirectoryCertStore store(certs.store);
+  RecordingKommLog komm;
+  const std::string url = sim.Url("/mts-k/prices");
+  const SoapSendung sendung{SOAPEnvelope(kPublication), "Pricedata", url, certs.client_subject};
+  {
+    CurlTransport transport(store);
+    EXPECT_EQ(SOAPTransaction(sendung, t.env, komm, transport), 0)
+        << ::testing::PrintToString(komm.lines);
+  }
+  EXPECT_EQ(sim.RequestCount(), 1);
+  EXPECT_EQ(komm.lines.back(), "Transaction successfull");
+
+  // The same certificate under a password the service does not know.
+  const std::filesystem::path p12 = certs.store / "MY" / "client.p12";
+  const std::string plain = (t.dir.path() / "plain.pem").string();
+  ASSERT_EQ(std::system(("openssl pkcs12 -legacy -nodes -passin pass: -in '" + p12.string() +
+                         "' -out '" + plain +
+                         "' && openssl pkcs12 -export -passout pass:geheim "
+                         "-in '" +
+                         plain + "' -out '" + p12.string() + "'")
+                            .c_str()),
+            0);
+  komm.lines.clear();
+  {
+    CurlTransport transport(store);
+    EXPECT_EQ(SOAPTransaction(sendung, t.env, komm, transport), 1);
+  }
+  ASSERT_GE(komm.lines.size(), 2u);
+  const std::string err = komm.lines[komm.lines.size() - 2];
+  EXPECT_EQ(err.rfind("ERR: 1001 Client certificate not found: no certificate with the subject", 0),
+            0u)
+      << err;
+  EXPECT_NE(err.find("; files that cannot be read there: client.p12: cannot open the PKCS#12 "
+                     "file with an empty password"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(sim.RequestCount(), 1) << "nothing sent without the certificate";
 }
 
 TEST_F(TransmissionTest, ServerRefusesAClientCertificateOfAnotherCa) {

@@ -15,8 +15,8 @@ static std::tm LocalNow() {
 
 DateTime SystemClock::Now() const {
   const std::tm tm = LocalNow();
-  return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                  tm.tm_sec < 60 ? tm.tm_sec : 59};
+  return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour,        tm.tm_min,     tm.tm_sec < 60 ? tm.tm_sec : 59};
 }
 
 int SystemClock::ZoneState() const {
@@ -25,8 +25,21 @@ int SystemClock::ZoneState() const {
   return tm.tm_isdst > 0 ? 2 : 1;
 }
 
+std::int64_t SystemClock::EpochSeconds() const { return std::time(nullptr); }
+
 void SystemClock::SleepMs(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void FakeClock::Advance(long seconds) {
+  const std::int64_t total = EpochSeconds() + seconds;
+  const long days = static_cast<long>(total / 86400);
+  const long rest = static_cast<long>(total % 86400);
+  DateTime t = AddDays(DateTime{1970, 1, 1, 0, 0, 0}, days);
+  t.hour = static_cast<int>(rest / 3600);
+  t.minute = static_cast<int>(rest / 60 % 60);
+  t.second = static_cast<int>(rest % 60);
+  now_ = t;
 }
 
 }  // namespace velunor

@@ -35,13 +35,20 @@ bool FehlerLog::Retry(F&& step) {
   return false;
 }
 
-void FehlerLog::Write(int32_t number, const std::string& description,
-                      const std::string& procedure, const std::string& context) {
+void FehlerLog::Write(int32_t number, const std::string& description, const std::string& procedure,
+                      const std::string& context) {
   if (letzter_fehler_ != kErrConnectionLost) letzter_fehler_ = number;
+  last_entry_ = Append(number, description, procedure, context);
+}
 
+void FehlerLog::WriteNotice(const std::string& description, const std::string& procedure) {
+  Append(0, description, procedure, "");
+}
+
+std::string FehlerLog::Append(int32_t number, const std::string& description,
+                              const std::string& procedure, const std::string& context) {
   const std::string entry =
       procedure + " / " + std::to_string(number) + " / " + description + " / " + context;
-  last_entry_ = entry;
   const int log_number = ReadLogNumber();
   int current = log_number;
 
@@ -60,7 +67,7 @@ void FehlerLog::Write(int32_t number, const std::string& description,
     });
     if (!rotated) {
       ++dropped_;
-      return;
+      return entry;
     }
   }
 
@@ -75,6 +82,7 @@ void FehlerLog::Write(int32_t number, const std::string& description,
     return static_cast<bool>(out);
   });
   if (!written) ++dropped_;
+  return entry;
 }
 
 }  // namespace velunor

@@ -15,7 +15,7 @@ class FehlerLog {
  public:
   static constexpr std::uintmax_t kFullSize = 2048001;  // a file this big starts the next one
   static constexpr int kMaxFileNumber = 20;
-  static constexpr int kRetries = 20;        // per step, each after a pause
+  static constexpr int kRetries = 20;  // per step, each after a pause
   static constexpr int kRetryPauseMs = 50;
 
   FehlerLog(std::filesystem::path program_dir, Clock& clock);
@@ -27,6 +27,11 @@ class FehlerLog {
   // Never throws.
   void Write(int32_t number, const std::string& description, const std::string& procedure,
              const std::string& context);
+
+  // An entry that reports a state rather than a failure (number 0, empty
+  // context): it leaves LetzterFehler alone, so it neither ends a start nor
+  // hides a lost connection. Never throws.
+  void WriteNotice(const std::string& description, const std::string& procedure);
 
   // Number of the last entry; once it is the lost-connection number it stays
   // until ResetLetzterFehler.
@@ -45,6 +50,9 @@ class FehlerLog {
 
  private:
   int ReadLogNumber() const;
+  // Writes the line; returns the entry text.
+  std::string Append(int32_t number, const std::string& description, const std::string& procedure,
+                     const std::string& context);
   template <class F>
   bool Retry(F&& step);
 

@@ -5,18 +5,23 @@
 namespace velunor {
 
 WindowModel::WindowModel() {
-  label1_ = {"Version Grunddaten:", "---", "Version Preisdaten:", "---", "---", "---", "---", "---"};
+  label1_ = {
+      "Version Grunddaten:", "---", "Version Preisdaten:", "---", "---", "---", "---", "---"};
   frame1_ = "Stationen";
   buttons_[0].caption = "Fenster schließen";
   buttons_[1].caption = "Beenden";
   buttons_[2].caption = "Manuelle Übertragung";
   grid_.resize(1);
-  grid_[0] = {"Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG",
-              "CNG"};
+  grid_[0] = {
+      "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
 }
 
+void WindowModel::AddObserver(WindowObserver* observer) { observers_.push_back(observer); }
+
+void WindowModel::RemoveObserver(WindowObserver* observer) { std::erase(observers_, observer); }
+
 void WindowModel::Notify(Control control, int index) {
-  if (observer_ != nullptr) observer_->Changed(control, index);
+  for (WindowObserver* observer : observers_) observer->Changed(control, index);
 }
 
 void WindowModel::SetCaption(const std::string& text) {
@@ -27,6 +32,12 @@ void WindowModel::SetCaption(const std::string& text) {
 void WindowModel::SetInfo(const std::string& text) {
   info_ = text;
   Notify(Control::kInfo, -1);
+}
+
+void WindowModel::SetAlarm(const std::string& text) {
+  if (text == alarm_) return;
+  alarm_ = text;
+  Notify(Control::kAlarm, -1);
 }
 
 void WindowModel::SetLabel1(int index, const std::string& text) {

@@ -1,6 +1,7 @@
 // The state of the operator window's controls, written by every subsystem and
-// rendered by a front end (headless or Qt). Changes are announced to one
-// observer. Single-threaded: only the window's thread touches it.
+// rendered by a front end (headless or Qt). Changes are announced to the
+// observers (the front end, the service manager's status). Single-threaded:
+// only the window's thread touches it.
 #pragma once
 
 #include <array>
@@ -9,7 +10,18 @@
 
 namespace velunor {
 
-enum class Control { kCaption, kInfo, kLabel1, kList1, kFrame1, kGrid, kButton, kStatusBar, kVisibility };
+enum class Control {
+  kCaption,
+  kInfo,
+  kAlarm,
+  kLabel1,
+  kList1,
+  kFrame1,
+  kGrid,
+  kButton,
+  kStatusBar,
+  kVisibility
+};
 
 class WindowObserver {
  public:
@@ -41,13 +53,20 @@ class WindowModel {
 
   WindowModel();
 
-  void SetObserver(WindowObserver* observer) { observer_ = observer; }
+  // Observers are told of every change in the order they were added; an
+  // observer must be removed before it goes.
+  void AddObserver(WindowObserver* observer);
+  void RemoveObserver(WindowObserver* observer);
 
   const std::string& caption() const { return caption_; }
   void SetCaption(const std::string& text);
 
   const std::string& info() const { return info_; }
   void SetInfo(const std::string& text);
+
+  // The compliance alarm, shown in red below the status line; "" when none.
+  const std::string& alarm() const { return alarm_; }
+  void SetAlarm(const std::string& text);
 
   // Label1(0..7); an index outside throws std::out_of_range.
   const std::string& label1(int index) const { return label1_.at(static_cast<size_t>(index)); }
@@ -82,9 +101,10 @@ class WindowModel {
  private:
   void Notify(Control control, int index);
 
-  WindowObserver* observer_ = nullptr;
+  std::vector<WindowObserver*> observers_;
   std::string caption_;
   std::string info_;
+  std::string alarm_;
   std::array<std::string, 8> label1_;
   std::vector<std::string> list1_;
   int list1_selected_ = -1;

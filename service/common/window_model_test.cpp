@@ -24,7 +24,7 @@ TEST(WindowModelTest, InitialCaptionsAndChangeNotifications) {
   EXPECT_TRUE(m.button(2).enabled);
 
   Recorder r;
-  m.SetObserver(&r);
+  m.AddObserver(&r);
   m.SetLabel1(4, "06.12.2026 09:05:00");
   m.AddList1("09:05:00 a");
   m.AddList1("09:05:01 b");

@@ -10,8 +10,10 @@ namespace velunor {
 
 HeadlessFrontEnd::HeadlessFrontEnd(WindowModel& window, std::FILE* out, std::FILE* err)
     : window_(window), out_(out), err_(err) {
-  window_.SetObserver(this);
+  window_.AddObserver(this);
 }
+
+HeadlessFrontEnd::~HeadlessFrontEnd() { window_.RemoveObserver(this); }
 
 void HeadlessFrontEnd::MessageBox(const std::string& text, const std::string&) {
   std::fprintf(out_, "%s\n", text.c_str());
@@ -95,10 +97,10 @@ int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
 
     if (!timer_) continue;
     if (max_ticks > 0 && ticks >= max_ticks) exit_requested = true;
-    if (window.AblaufStatus == 0) {
-      if (exit_requested) {
-        window.Command1_Click(1);
-      } else if (manual_requested) {
+    if (exit_requested) {
+      window.RequestShutdown();
+    } else if (window.AblaufStatus == 0) {
+      if (manual_requested) {
         window.Command1_Click(2);
         manual_requested = false;
       }

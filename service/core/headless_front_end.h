@@ -17,6 +17,9 @@ namespace velunor {
 class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
  public:
   HeadlessFrontEnd(WindowModel& window, std::FILE* out, std::FILE* err);
+  ~HeadlessFrontEnd() override;
+  HeadlessFrontEnd(const HeadlessFrontEnd&) = delete;
+  HeadlessFrontEnd& operator=(const HeadlessFrontEnd&) = delete;
 
   void MessageBox(const std::string& text, const std::string& title) override;
   void Repaint() override;

@@ -14,6 +14,7 @@
 #include "service/core/command_line.h"
 #include "service/core/headless_front_end.h"
 #include "service/core/markt_transp.h"
+#include "service/core/service_notifier.h"
 #include "service/core/service_procedures.h"
 #include "service/core/velunor_state.h"
 #include "shared/display.h"
@@ -60,8 +61,10 @@ int main(int argc, char** argv) {
   HeadlessFrontEnd::BlockSignals();
   VelunorState state(program_dir, cert_store, clock, window, front_end);
   ServiceProcedures procedures(state);
+  SystemdNotifier notifier(window);
   MarktTransp markt_transp(state.env, procedures, front_end,
-                           {&state.db.DbServer, &state.db.DbBenutzer, &state.db.DbPasswort});
+                           {&state.db.DbServer, &state.db.DbBenutzer, &state.db.DbPasswort},
+                           &notifier);
   markt_transp.Form_Load();
   try {
     markt_transp.Form_Activate();

@@ -19,6 +19,7 @@ namespace {
 
 constexpr int16_t kIdle = 0;
 constexpr int16_t kLostConnection = 800;
+constexpr int16_t kReconnect = 817;
 constexpr int16_t kShutdown = 900;
 
 // The running number of a publication number "yyyy-nnnnnn": its text from
@@ -35,14 +36,20 @@ std::string ClockPanelText(const Clock& clock) {
 }
 
 MarktTransp::MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end,
-                         StationIniTarget ini)
-    : env_(env), procs_(procedures), front_end_(front_end), ini_(ini) {}
+                         StationIniTarget ini, ServiceNotifier* notifier)
+    : env_(env),
+      procs_(procedures),
+      front_end_(front_end),
+      ini_(ini),
+      notifier_(notifier),
+      watch_(env, front_end) {}
 
 void MarktTransp::Status(const std::string& text) {
   env_.window.SetInfo(NowFromDate(env_.clock) + text);
 }
 
 void MarktTransp::End(int exit_code) {
+  if (notifier_ != nullptr) notifier_->Stopping();
   if (!unloaded_) Form_Unload();
   front_end_.Quit(exit_code);
 }
@@ -80,7 +87,8 @@ void MarktTransp::Form_Activate() {
   p.Run([&] {
     StationIni ini;
     if (!ReadStationIni(path, &ini)) {
-      throw Failure(kErrPathFileAccess, "Die Datei '" + path.string() + "' kann nicht gelesen werden");
+      throw Failure(kErrPathFileAccess,
+                    "Die Datei '" + path.string() + "' kann nicht gelesen werden");
     }
     *ini_.DbServer = ini.DbServer;
     *ini_.DbBenutzer = ini.DbBenutzer;
@@ -96,6 +104,10 @@ void MarktTransp::Form_Activate() {
   p.Run([&] { connected = procs_.DB_Verbinden(); });
   if (connected == 0) {
     front_end_.MessageBox("Keine Verbindung zur Datenbank möglich", kProgramName);
+    // The message names no cause; the driver's own words go to standard error.
+    std::string why;
+    p.Run([&] { why = procs_.ConnectDiagnostic(); });
+    if (!why.empty()) front_end_.Notice("Datenbank meldet: " + why);
     End(1);
     return;
   }
@@ -123,11 +135,15 @@ void MarktTransp::Form_Activate() {
     front_end_.Notice("Letzter Eintrag im Fehlerprotokoll: " + env_.log.last_entry());
     front_end_.MessageBox("Fehler beim Programmstart - wird beendet", kProgramName);
     End(1);
+    return;
   }
+  watch_.Start();
+  if (notifier_ != nullptr) notifier_->Ready();
 }
 
 void MarktTransp::Haupt_Timer_Timer() {
   if (unloaded_) return;
+  if (notifier_ != nullptr) notifier_->Alive();
   Procedure p(env_.log, "Haupt_Timer_Timer");
   p.Run([&] { env_.window.SetPanel(2, ClockPanelText(env_.clock)); });
   if (TaktZaehler < 100) ++TaktZaehler;
@@ -196,18 +212,26 @@ void MarktTransp::Haupt_Timer_Timer() {
       break;
     case 816:
       p.Run([&] { Status(" DB-Verbindung neu herstellen..."); });
-      AblaufStatus = 817;
+      AblaufStatus = kReconnect;
       break;
-    case 817: {
+    case kReconnect: {
       env_.log.ResetLetzterFehler();
       int connected = 0;
       p.Run([&] { connected = procs_.DB_Verbinden(); });
       if (connected == 1) {
         p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
         AblaufStatus = kIdle;
+        last_connect_notice_.clear();
       } else {
         p.Run([&] { Status(" Immer noch keine DB-Verbindung möglich!"); });
         AblaufStatus = kLostConnection;
+        // Why, once per new reason: the wait repeats every 17 ticks.
+        std::string why;
+        p.Run([&] { why = procs_.ConnectDiagnostic(); });
+        if (!why.empty() && why != last_connect_notice_) {
+          last_connect_notice_ = why;
+          front_end_.Notice("Datenbank meldet: " + why);
+        }
       }
       break;
     }
@@ -224,6 +248,9 @@ void MarktTransp::Haupt_Timer_Timer() {
       }
       break;
   }
+  std::optional<std::int64_t> stations_since;
+  p.Run([&] { stations_since = procs_.UnacknowledgedStationsSince(); });
+  watch_.Check(stations_since);
 }
 
 void MarktTransp::Idle() {
@@ -312,6 +339,7 @@ void MarktTransp::Transmit() {
   if (SendeArt == "Stationdata") {
     if (result == 0) {
       p.Run([&] { env_.window.SetLabel1(4, now); });
+      p.Run([&] { procs_.StationPublicationAcknowledged(); });
       p.Run([&] { procs_.DB_TransferLog(0, "Stationsdaten erfolgreich übertragen"); });
       AblaufStatus = 1;
     } else {
@@ -321,6 +349,7 @@ void MarktTransp::Transmit() {
     }
   } else if (SendeArt == "Pricedata") {
     if (result == 0) {
+      watch_.PriceAcknowledged();
       p.Run([&] { env_.window.SetLabel1(5, now); });
       p.Run([&] { procs_.DB_TransferLog(1, "Preisdaten erfolgreich übertragen"); });
     } else {
@@ -357,6 +386,15 @@ void MarktTransp::Command1_Click(int index) {
         break;
     }
   });
+}
+
+bool MarktTransp::RequestShutdown() {
+  const bool connection_lost = AblaufStatus >= kLostConnection && AblaufStatus <= kReconnect;
+  if (AblaufStatus != kIdle && !connection_lost) return false;
+  AblaufStatus = kShutdown;
+  env_.window.SetButtonCaption(1, "Wird beendet!");
+  for (int i = 0; i < 3; ++i) env_.window.SetButtonEnabled(i, false);
+  return true;
 }
 
 void MarktTransp::Picture1_MouseMove(int x) {

@@ -8,8 +8,10 @@
 #include <string>
 
 #include "service/common/env.h"
+#include "service/core/compliance_watch.h"
 #include "service/core/front_end.h"
 #include "service/core/procedures.h"
+#include "service/core/service_notifier.h"
 
 namespace velunor {
 
@@ -22,7 +24,9 @@ struct StationIniTarget {
 
 class MarktTransp {
  public:
-  MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end, StationIniTarget ini);
+  // `notifier` (may be null) hears of the start, every tick and the end.
+  MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end, StationIniTarget ini,
+              ServiceNotifier* notifier = nullptr);
 
   void Form_Load();
   // The start-up sequence; runs once. A configuration fault escapes as ProgramEnd.
@@ -32,6 +36,12 @@ class MarktTransp {
   // `x` is the tray icon's mouse message in window units (15 per pixel).
   void Picture1_MouseMove(int x);
   void Form_Unload();
+
+  // The service manager's (or an operator's) request to stop: taken like
+  // "Beenden" when idle, and also while the database connection is lost
+  // (nothing is pending then that a restart would not redo). False when a
+  // job is running; ask again at a later tick.
+  bool RequestShutdown();
 
   // Scheduler state, readable (and settable) for tests and the front ends.
   int16_t AblaufStatus = 0;
@@ -45,9 +55,10 @@ class MarktTransp {
   int16_t AktivierungErfolgt = 0;
   bool timer_enabled() const { return timer_enabled_; }
   bool unloaded() const { return unloaded_; }
+  const ComplianceWatch& compliance() const { return watch_; }
 
-  static constexpr int kTrayLeftDown = 7695;     // 0x201 * 15
-  static constexpr int kTrayLeftDouble = 7725;   // 0x203 * 15
+  static constexpr int kTrayLeftDown = 7695;    // 0x201 * 15
+  static constexpr int kTrayLeftDouble = 7725;  // 0x203 * 15
 
  private:
   void Status(const std::string& text);  // Info := now + text
@@ -59,6 +70,9 @@ class MarktTransp {
   Procedures& procs_;
   FrontEnd& front_end_;
   StationIniTarget ini_;
+  ServiceNotifier* notifier_;
+  ComplianceWatch watch_;
+  std::string last_connect_notice_;  // the reconnect failure last written to standard error
   bool timer_enabled_ = false;
   bool unloaded_ = false;
 };

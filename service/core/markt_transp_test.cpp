@@ -15,7 +15,9 @@ namespace {
 using testing::RecordingProcedures;
 
 struct RecordingFrontEnd : FrontEnd {
-  void MessageBox(const std::string& text, const std::string&) override { messages.push_back(text); }
+  void MessageBox(const std::string& text, const std::string&) override {
+    messages.push_back(text);
+  }
   void Repaint() override {}
   void AddTrayIcon() override { tray = true; }
   void RemoveTrayIcon() override { tray = false; }
@@ -57,9 +59,9 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet");
   EXPECT_EQ(server_, "127.0.0.1:3306");
   EXPECT_EQ(password_, "geheim");
-  EXPECT_EQ(procs_.calls,
-            (std::vector<std::string>{"DB_Verbinden", "DB_LOXStammdaten", "XML_Init",
-                                      "DB_Stationsdaten 0", "XML_Stationsdaten", "XML_Preisdaten"}));
+  EXPECT_EQ(procs_.calls, (std::vector<std::string>{"DB_Verbinden", "DB_LOXStammdaten", "XML_Init",
+                                                    "DB_Stationsdaten 0", "XML_Stationsdaten",
+                                                    "XML_Preisdaten"}));
   EXPECT_TRUE(fe_.timer);
   EXPECT_TRUE(fe_.tray);
   EXPECT_EQ(w_.AblaufStatus, 0);
@@ -83,6 +85,11 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   procs_.connect_result = 0;
   Start();
   EXPECT_EQ(fe_.messages, std::vector<std::string>{"Keine Verbindung zur Datenbank möglich"});
+  EXPECT_EQ(
+      fe_.notices,
+      std::vector<std::string>{"Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"})
+      << "the driver's reason on standard error";
+  EXPECT_TRUE(t_.ErrorLines().empty()) << "the error log stays empty";
   EXPECT_EQ(fe_.exit_code, 1);
   EXPECT_FALSE(procs_.Called("DB_LOXStammdaten"));
 
@@ -120,10 +127,10 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
   procs_.calls.clear();
   Tick(6);
   EXPECT_EQ(procs_.calls,
-            (std::vector<std::string>{"DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten",
-                                      "XML_Out_Preise", "SOAPEnvelope", "KommLog %%%CLEAR%%%",
-                                      "SOAPTransaction https://preis <envelope/>",
-                                      "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
+            (std::vector<std::string>{
+                "DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten", "XML_Out_Preise",
+                "SOAPEnvelope", "KommLog %%%CLEAR%%%", "SOAPTransaction https://preis <envelope/>",
+                "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
   EXPECT_EQ(t_.window.label1(5), "06.12.2026 09:05:00");
   EXPECT_EQ(w_.AblaufStatus, 0);
   EXPECT_EQ(w_.TaktZaehler, 6) << "the counter kept counting during the chain";
@@ -214,6 +221,100 @@ TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung erfolgreich hergestellt!");
   EXPECT_EQ(w_.AblaufStatus, 0) << "the interrupted chain is not resumed";
   EXPECT_EQ(w_.TaktZaehler, 47) << "the counter kept counting during the wait";
+}
+
+TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
+  Start();
+  w_.AblaufStatus = 3;
+  EXPECT_FALSE(w_.RequestShutdown()) << "a running chain finishes first";
+  EXPECT_EQ(w_.AblaufStatus, 3);
+  w_.AblaufStatus = 805;  // waiting for the database
+  w_.Command1_Click(1);
+  EXPECT_EQ(w_.AblaufStatus, 805) << "the button keeps its rule";
+  EXPECT_TRUE(w_.RequestShutdown()) << "the service manager's stop does not wait for the server";
+  EXPECT_EQ(t_.window.button(1).caption, "Wird beendet!");
+  Tick();
+  EXPECT_EQ(fe_.exit_code, 0);
+  EXPECT_TRUE(procs_.Called("DB_Trennen"));
+
+  // The failed reconnect says why on standard error, once per reason.
+  RecordingProcedures procs;
+  procs.log = &t_.log;
+  RecordingFrontEnd fe;
+  MarktTransp w(t_.env, procs, fe, {&server_, &user_, &password_});
+  w.Form_Activate();
+  procs.connect_result = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    w.AblaufStatus = 817;
+    w.Haupt_Timer_Timer();
+    EXPECT_EQ(w.AblaufStatus, 800);
+  }
+  EXPECT_EQ(fe.notices, std::vector<std::string>{
+                            "Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"});
+}
+
+TEST_F(MarktTranspTest, StationDataCountAsDeliveredOnlyWhenAcknowledged) {
+  Start();
+  procs_.transaction_result = 1;
+  w_.AblaufStatus = 31;
+  Tick(4);
+  EXPECT_FALSE(procs_.Called("StationPublicationAcknowledged"));
+  procs_.transaction_result = 0;
+  w_.AblaufStatus = 31;
+  Tick(4);
+  EXPECT_TRUE(procs_.Called("StationPublicationAcknowledged"));
+  EXPECT_EQ(w_.AblaufStatus, 1);
+}
+
+// Five minutes without an acknowledged price publication, or with station
+// data waiting for one, raise the alarm; the acknowledgement clears it. Each
+// change is one error-log entry that does not count as the last error, one
+// line on standard error and the window's alarm line.
+TEST_F(MarktTranspTest, ComplianceAlarmRisesAfterFiveMinutesAndClearsOnAcknowledgement) {
+  Start();
+  procs_.transaction_result = 1;
+  auto second = [&] {
+    t_.clock.Advance(1);
+    Tick();
+  };
+  for (int i = 0; i < 300; ++i) second();
+  EXPECT_EQ(t_.window.alarm(), "") << "five minutes are allowed";
+  EXPECT_TRUE(fe_.notices.empty());
+  second();
+  const std::string alarm =
+      "ALARM: Seit 06.12.2026 09:05:00 keine Preisdaten von der MTS-K bestätigt (Meldefrist 5 "
+      "Minuten)";
+  EXPECT_EQ(t_.window.alarm(), alarm);
+  EXPECT_EQ(fe_.notices, std::vector<std::string>{alarm});
+  ASSERT_EQ(t_.ErrorLines().size(), 1u);
+  EXPECT_EQ(t_.ErrorLines()[0], "12-06-2026 09:10:01 --> Haupt_Timer_Timer / 0 / " + alarm + " / ");
+  EXPECT_EQ(t_.log.LetzterFehler(), 0) << "an alarm is no error of a step";
+  for (int i = 0; i < 60; ++i) second();
+  EXPECT_EQ(fe_.notices.size(), 1u) << "raised once";
+
+  // Station data wait as well.
+  procs_.stations_since = t_.clock.EpochSeconds();
+  second();
+  EXPECT_EQ(fe_.notices.size(), 1u);
+  for (int i = 0; i < 300; ++i) second();
+  ASSERT_EQ(fe_.notices.size(), 2u);
+  EXPECT_EQ(fe_.notices[1],
+            "ALARM: Geänderte Stationsdaten seit 06.12.2026 09:11:02 nicht von der MTS-K bestätigt "
+            "(Meldefrist 5 Minuten)");
+  EXPECT_EQ(t_.window.alarm(), alarm + " / " + fe_.notices[1]);
+
+  // The next price publication is acknowledged, then the station data.
+  procs_.transaction_result = 0;
+  while (!procs_.Called("DB_TransferLog 1 Preisdaten erfolgreich übertragen")) second();
+  ASSERT_EQ(fe_.notices.size(), 3u);
+  EXPECT_EQ(fe_.notices[2], "Alarm beendet: Preisdaten von der MTS-K bestätigt");
+  EXPECT_EQ(t_.window.alarm(), fe_.notices[1]);
+  procs_.stations_since.reset();
+  second();
+  ASSERT_EQ(fe_.notices.size(), 4u);
+  EXPECT_EQ(fe_.notices[3], "Alarm beendet: Stationsdaten von der MTS-K bestätigt");
+  EXPECT_EQ(t_.window.alarm(), "");
+  EXPECT_EQ(t_.ErrorLines().size(), 4u);
 }
 
 TEST_F(MarktTranspTest, LpgExportWaitsForAnIdleTickAfter600) {

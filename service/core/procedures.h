@@ -3,6 +3,8 @@
 // process state; scheduler tests use a recording implementation.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace velunor {
@@ -12,6 +14,9 @@ class Procedures {
   virtual ~Procedures() = default;
 
   virtual int DB_Verbinden() = 0;  // with DbServer; 1 connected, 0 not
+  // Why the last DB_Verbinden failed, as the driver said it (no password);
+  // "" after a success.
+  virtual std::string ConnectDiagnostic() = 0;
   virtual void DB_Trennen() = 0;
   virtual void DB_LOXStammdaten() = 0;
   virtual void XML_Init() = 0;
@@ -32,6 +37,13 @@ class Procedures {
   // Sends `sende_daten` to `url`; 0 on success.
   virtual int SOAPTransaction(const std::string& sende_daten, const std::string& url) = 0;
   virtual void KommLog(const std::string& meldung) = 0;
+  // The MTS-K acknowledged the station publication last assembled: the
+  // stations it carries are delivered.
+  virtual void StationPublicationAcknowledged() = 0;
+  // When the oldest synchronised station data still waiting for an
+  // acknowledgement were synchronised (the clock's epoch seconds); nullopt
+  // when none wait.
+  virtual std::optional<std::int64_t> UnacknowledgedStationsSince() = 0;
 
   // Values the scheduler reads.
   virtual std::string StationPublicationNumber() = 0;

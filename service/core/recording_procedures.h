@@ -15,6 +15,7 @@ namespace velunor::testing {
 
 struct RecordingProcedures : Procedures {
   int DB_Verbinden() override { return Call("DB_Verbinden"), connect_result; }
+  std::string ConnectDiagnostic() override { return connect_result == 1 ? "" : connect_diagnostic; }
   void DB_Trennen() override { Call("DB_Trennen"); }
   void DB_LOXStammdaten() override {
     Call("DB_LOXStammdaten");
@@ -53,6 +54,8 @@ struct RecordingProcedures : Procedures {
     return transaction_result;
   }
   void KommLog(const std::string& m) override { Call("KommLog " + m); }
+  void StationPublicationAcknowledged() override { Call("StationPublicationAcknowledged"); }
+  std::optional<std::int64_t> UnacknowledgedStationsSince() override { return stations_since; }
   std::string StationPublicationNumber() override { return station_number; }
   std::string PricePublicationNumber() override { return price_number; }
   std::string UrlGrunddatenlieferung() override { return "https://grund"; }
@@ -67,6 +70,8 @@ struct RecordingProcedures : Procedures {
   FehlerLog* log = nullptr;
   std::vector<std::string> calls;
   int connect_result = 1;
+  std::string connect_diagnostic = "SQLSTATE 28000, Fehler 1045: Access denied";
+  std::optional<std::int64_t> stations_since;
   int station_changes = 0;
   int transaction_result = 0;
   bool fail_stammdaten = false;

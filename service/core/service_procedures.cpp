@@ -4,6 +4,7 @@
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
+#include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/stationspreise.h"
 #include "service/db/verbindung.h"
@@ -14,6 +15,7 @@
 namespace velunor {
 
 int ServiceProcedures::DB_Verbinden() { return velunor::DB_Verbinden(s_.db, s_.db.DbServer); }
+std::string ServiceProcedures::ConnectDiagnostic() { return s_.db.connect_diagnostic; }
 void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
 void ServiceProcedures::DB_LOXStammdaten() { velunor::DB_LOXStammdaten(s_.db); }
 void ServiceProcedures::XML_Init() { velunor::XML_Init(s_.pub, s_.db); }
@@ -23,6 +25,7 @@ void ServiceProcedures::XML_Preisdaten() { velunor::XML_Preisdaten(s_.pub, s_.db
 
 void ServiceProcedures::XML_Out_Station() {
   velunor::XML_Out_Station(s_.pub, s_.db);
+  StationPublicationAssembled(s_.db);
   sende_art_ = "Stationdata";
 }
 
@@ -45,7 +48,9 @@ void ServiceProcedures::NachtlaufAusfuehren() {
   s_.db.db().Execute("update lox_station_mts set status = 2 where ps_aktiv = 1");
 }
 
-std::string ServiceProcedures::SOAPEnvelope() { return velunor::SOAPEnvelope(s_.pub.PublicationXml); }
+std::string ServiceProcedures::SOAPEnvelope() {
+  return velunor::SOAPEnvelope(s_.pub.PublicationXml);
+}
 
 int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std::string& url) {
   const SoapSendung sendung{sende_daten, sende_art_, url, s_.db.settings.VerwendetesZertifikat};
@@ -53,6 +58,14 @@ int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std
 }
 
 void ServiceProcedures::KommLog(const std::string& meldung) { s_.komm_log.KommLog(meldung); }
+
+void ServiceProcedures::StationPublicationAcknowledged() {
+  velunor::StationPublicationAcknowledged(s_.db, "Haupt_Timer_Timer");
+}
+
+std::optional<std::int64_t> ServiceProcedures::UnacknowledgedStationsSince() {
+  return s_.db.delivery.since;
+}
 
 std::string ServiceProcedures::StationPublicationNumber() {
   return s_.db.stammdaten.StationPublicationNumber;

@@ -15,6 +15,7 @@ class ServiceProcedures : public Procedures {
   explicit ServiceProcedures(VelunorState& state) : s_(state) {}
 
   int DB_Verbinden() override;
+  std::string ConnectDiagnostic() override;
   void DB_Trennen() override;
   void DB_LOXStammdaten() override;
   void XML_Init() override;
@@ -32,6 +33,8 @@ class ServiceProcedures : public Procedures {
   std::string SOAPEnvelope() override;
   int SOAPTransaction(const std::string& sende_daten, const std::string& url) override;
   void KommLog(const std::string& meldung) override;
+  void StationPublicationAcknowledged() override;
+  std::optional<std::int64_t> UnacknowledgedStationsSince() override;
 
   std::string StationPublicationNumber() override;
   std::string PricePublicationNumber() override;

@@ -3,7 +3,10 @@
 // database procedures load and keep between runs (settings, station table).
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "service/common/env.h"
@@ -12,6 +15,23 @@
 #include "shared/settings_file.h"
 
 namespace velunor {
+
+// What the service adds to every connection string: UTF-8, and time-outs
+// that MariaDB Connector/ODBC honours (its ODBC time-out attributes it does
+// not): connecting ends after 10 s, a read or write after 30 s without an
+// answer, so a stopped server or a half-open connection is noticed as a lost
+// connection within 30 s.
+inline constexpr const char* kConnectionOptions =
+    ";CHARSET=utf8mb4;CONN_TIMEOUT=10;READ_TIMEOUT=30;WRITE_TIMEOUT=30";
+
+// Stations synchronised but not yet acknowledged by the MTS-K (see
+// station_delivery.h).
+struct StationDelivery {
+  bool loaded = false;                // the file of an earlier run has been read
+  std::set<long> pending;             // synchronised, not yet acknowledged
+  std::set<long> carried;             // pending stations in the publication under way
+  std::optional<std::int64_t> since;  // when the oldest pending station was synchronised
+};
 
 struct DbState {
   explicit DbState(Env& e) : env(e) {}
@@ -24,8 +44,9 @@ struct DbState {
   std::string DbBenutzer;
   std::string DbPasswort;
   // Appended to the string handed to the driver manager: the connection's
-  // character set, so that umlauts arrive as UTF-8 both ways.
-  std::string connection_suffix = ";CHARSET=utf8mb4";
+  // character set, so that umlauts arrive as UTF-8 both ways, and the bounds
+  // of every wait on the server (see verbindung.h).
+  std::string connection_suffix = kConnectionOptions;
   // Head-office settings, the transmission settings file, the station table
   // and the last read of the current prices.
   MasterData stammdaten;
@@ -35,9 +56,13 @@ struct DbState {
   CurrentPrices current_prices;
   // Rows of lox_station seen by the previous station synchronisation; 0 = not yet known.
   int32_t LetzteStationsanzahl = 0;
+  StationDelivery delivery;
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;
+  // Why the last DB_Verbinden failed: SQLSTATE, the driver's number and its
+  // text, never the password; "" after a success.
+  std::string connect_diagnostic;
 
   // The shared connection; throws the lost-connection failure when there is none.
   Connection& db() {

@@ -14,9 +14,27 @@ namespace {
 // driver gives no native number (ADO's "errors occurred").
 constexpr int32_t kErrDatabaseGeneric = -2147217900;
 
+// Failures after which the connection cannot be trusted with another
+// statement: the connection is gone or timed out (08xxx, HYT00, 2002, 2003,
+// 2006, 2013, 2055), a write timed out (5014, after which the driver reports
+// false successes), or the server gave up waiting for a lock or for the
+// statement itself (1205, 1969), which the service treats like a server that
+// stopped answering.
 bool LostConnection(const std::string& sqlstate, int native, const std::string& text) {
-  if (sqlstate.rfind("08", 0) == 0) return true;
-  if (native == 2002 || native == 2003 || native == 2006 || native == 2013) return true;
+  if (sqlstate.rfind("08", 0) == 0 || sqlstate == "HYT00") return true;
+  switch (native) {
+    case 1205:
+    case 1969:
+    case 2002:
+    case 2003:
+    case 2006:
+    case 2013:
+    case 2055:
+    case 5014:
+      return true;
+    default:
+      break;
+  }
   return text.find("server has gone away") != std::string::npos ||
          text.find("Lost connection") != std::string::npos;
 }
@@ -91,9 +109,8 @@ bool ResultSet::HasColumn(std::string_view name) const {
 
 const DbValue& ResultSet::GetRows(size_t column, size_t row) const {
   if (row >= rows_.size() || column >= columns_.size()) {
-    throw Failure(kErrSubscriptOutOfRange, "Keine Zeile " + std::to_string(row) +
-                                               " / Spalte " + std::to_string(column) +
-                                               " im Ergebnis");
+    throw Failure(kErrSubscriptOutOfRange, "Keine Zeile " + std::to_string(row) + " / Spalte " +
+                                               std::to_string(column) + " im Ergebnis");
   }
   return rows_[row][column];
 }
@@ -128,9 +145,9 @@ void Connection::Open(const std::string& connection_string, int login_timeout_se
   SQLCHAR out[1024];
   SQLSMALLINT out_length = 0;
   std::string in = connection_string;
-  const SQLRETURN rc = SQLDriverConnect(
-      h_->dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), static_cast<SQLSMALLINT>(in.size()),
-      out, sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+  const SQLRETURN rc = SQLDriverConnect(h_->dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                                        static_cast<SQLSMALLINT>(in.size()), out, sizeof out,
+                                        &out_length, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(rc)) throw Diagnose(SQL_HANDLE_DBC, h_->dbc, "SQLDriverConnect");
   open_ = true;
 }
@@ -155,12 +172,28 @@ ResultSet Connection::Query(const std::string& sql, const std::vector<DbValue>& 
   return Run(sql, &params, true);
 }
 
-ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* params,
-                          bool fetch) {
+ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* params, bool fetch) {
   if (!open_) {
     throw DbError(kErrConnectionLost, "Die Verbindung zur Datenbank ist nicht geöffnet", "08003",
                   0);
   }
+  if (broken_) {
+    // One bounded wait per lost connection, not one per statement of the step.
+    throw DbError(kErrConnectionLost,
+                  "Die Verbindung zur Datenbank ist nach einem Verbindungsfehler nicht mehr "
+                  "nutzbar",
+                  "08S01", 0);
+  }
+  try {
+    return RunStatement(sql, params, fetch);
+  } catch (const DbError& e) {
+    if (e.number() == kErrConnectionLost) broken_ = true;
+    throw;
+  }
+}
+
+ResultSet Connection::RunStatement(const std::string& sql, const std::vector<DbValue>* params,
+                                   bool fetch) {
   ++statements_;
   Statement st;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &st.h))) {
@@ -174,16 +207,16 @@ ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* pa
       indicators[i] = p ? static_cast<SQLLEN>(p->size()) : SQL_NULL_DATA;
       const SQLRETURN rc = SQLBindParameter(
           st.h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-          p ? std::max<SQLULEN>(p->size(), 1) : 1, 0,
-          p ? const_cast<char*>(p->data()) : nullptr, p ? static_cast<SQLLEN>(p->size()) : 0,
-          &indicators[i]);
+          p ? std::max<SQLULEN>(p->size(), 1) : 1, 0, p ? const_cast<char*>(p->data()) : nullptr,
+          p ? static_cast<SQLLEN>(p->size()) : 0, &indicators[i]);
       if (!SQL_SUCCEEDED(rc)) throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLBindParameter");
     }
   }
   std::string text = sql;
-  const SQLRETURN rc =
-      SQLExecDirect(st.h, reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()));
-  if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLExecDirect");
+  const SQLRETURN rc = SQLExecDirect(st.h, reinterpret_cast<SQLCHAR*>(text.data()),
+                                     static_cast<SQLINTEGER>(text.size()));
+  if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+    throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLExecDirect");
   if (!fetch) return {};
 
   SQLSMALLINT column_count = 0;
@@ -219,9 +252,10 @@ ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* pa
           is_null = true;
           break;
         }
-        const size_t chunk = (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer))
-                                 ? sizeof buffer - 1
-                                 : static_cast<size_t>(indicator);
+        const size_t chunk =
+            (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer))
+                ? sizeof buffer - 1
+                : static_cast<size_t>(indicator);
         value.append(buffer, chunk);
         if (g == SQL_SUCCESS) break;
       }

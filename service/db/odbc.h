@@ -82,12 +82,18 @@ class Connection {
 
   // Statements sent since the connection was made (for benchmarks).
   long statements() const { return statements_; }
+  // True after a statement failed with the lost-connection number: every
+  // later statement then fails at once with that number, so a step never
+  // waits on a dead connection more than once.
+  bool broken() const { return broken_; }
 
  private:
   struct Handles;
   ResultSet Run(const std::string& sql, const std::vector<DbValue>* params, bool fetch);
+  ResultSet RunStatement(const std::string& sql, const std::vector<DbValue>* params, bool fetch);
   std::unique_ptr<Handles> h_;
   bool open_ = false;
+  bool broken_ = false;
   long statements_ = 0;
 };
 

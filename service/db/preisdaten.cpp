@@ -9,20 +9,34 @@ namespace velunor {
 
 namespace {
 
-// The price row of one station as it will be written: column name and value.
+// One column of the price row as it will be written. A column that is only
+// set for a new row keeps the stored value of an existing one.
+struct PriceColumn {
+  std::string name;
+  std::string value;
+  bool new_row_only = false;
+};
+
+// The price row of one station as it will be written.
 struct PriceRow {
-  std::vector<std::pair<std::string, std::string>> columns;
+  std::vector<PriceColumn> columns;
 };
 
 PriceRow BuildPriceRow(const StationEntry& e) {
   PriceRow row;
-  row.columns.emplace_back("status", "2");
+  row.columns.push_back({"status", "2"});
   for (const Fuel& fuel : kFuels) {
     if (e.*fuel.product == 0) {
-      row.columns.emplace_back(fuel.priceColumn, "0.0");
+      row.columns.push_back({fuel.priceColumn, "0.0"});
     } else if ((e.*fuel.newPrice).Number() > 0) {
-      row.columns.emplace_back(fuel.priceColumn, (e.*fuel.newPrice).Trimmed());
-      row.columns.emplace_back(fuel.timeColumn, (e.*fuel.newPriceTime).str());
+      row.columns.push_back({fuel.priceColumn, (e.*fuel.newPrice).Trimmed()});
+      row.columns.push_back({fuel.timeColumn, (e.*fuel.newPriceTime).str()});
+    } else {
+      // A fuel the station sells but upstream has no price for yet: a new
+      // row gets "no price" rather than NULL, which the start would read
+      // back as a failure; an existing row keeps what it has.
+      row.columns.push_back({fuel.priceColumn, "0.0", true});
+      row.columns.push_back({fuel.timeColumn, "", true});
     }
   }
   return row;
@@ -35,11 +49,14 @@ std::string UpsertStatement(const PriceRow& row, std::vector<DbValue>* params, l
   std::string marks = "?";
   std::string updates;
   params->push_back(std::to_string(station));
-  for (const auto& [name, value] : row.columns) {
+  for (const PriceColumn& column : row.columns) {
+    const std::string& name = column.name;
     names += ", " + name;
     marks += ", ?";
-    updates += (updates.empty() ? "" : ", ") + name + " = values( " + name + " )";
-    params->push_back(value);
+    if (!column.new_row_only) {
+      updates += (updates.empty() ? "" : ", ") + name + " = values( " + name + " )";
+    }
+    params->push_back(column.value);
   }
   return "insert into mts_petrolstation_price ( " + names + " ) values ( " + marks +
          " ) on duplicate key update " + updates;
@@ -71,14 +88,17 @@ void DB_Preisdaten(DbState& state) {
 
     std::string sql =
         "insert into mts_petrolstation_price_historie select null, PS.* from "
-        "mts_petrolstation_price PS where station = " + s;
+        "mts_petrolstation_price PS where station = " +
+        s;
     p.At(2).With(sql).Run([&] { state.db().Execute(sql); });
 
     // LAST_INSERT_ID() in the copy itself is the key of the history row just
     // made on this connection: the same key as reading it back first, with one
     // round trip less per station.
-    sql = "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
-          "from mts_petrolstation_override_times MT where station = " + s;
+    sql =
+        "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
+        "from mts_petrolstation_override_times MT where station = " +
+        s;
     p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
 
     std::vector<DbValue> params;

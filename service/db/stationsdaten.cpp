@@ -1,6 +1,7 @@
 #include "service/db/stationsdaten.h"
 
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 #include "service/common/procedure.h"
@@ -8,6 +9,7 @@
 #include "service/db/db_values.h"
 #include "service/db/oeffnungszeiten.h"
 #include "service/db/station_address.h"
+#include "service/db/station_delivery.h"
 #include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
@@ -62,6 +64,21 @@ std::vector<DbValue> MasterRow(const ResultSet& changed, size_t r, long station,
           FederalStateIdentifier(changed.Value(r, "Bundesland_ID"), m.HolidayIdentifiers)};
 }
 
+// Upstream texts the publication needs are stored as empty text when they
+// are NULL: a NULL in the service's own row would fail every later read of
+// it, while the bad upstream value is reported here, once per change.
+void ReplaceNullTexts(Procedure& p, std::vector<DbValue>& row, long station) {
+  static constexpr std::pair<size_t, const char*> kRequired[] = {
+      {5, "name1"}, {6, "ps_brand"}, {11, "ps_latitude"}, {12, "ps_longitude"}};
+  for (const auto& [index, column] : kRequired) {
+    if (row[index]) continue;
+    row[index] = std::string();
+    p.Log(kErrInvalidUseOfNull, "Unzulässige Verwendung von Null: " + std::string(column) +
+                                    " der Station " + std::to_string(station) +
+                                    " ist NULL und wird leer übernommen");
+  }
+}
+
 }  // namespace
 
 int DB_Stationsdaten(DbState& state, int mode) {
@@ -79,10 +96,17 @@ int DB_Stationsdaten(DbState& state, int mode) {
   });
   std::string update_sql =
       "update lox_station_mts set status = 1, ps_version = ps_version + 1 where station in ( 0 ";
+  std::set<long> handled;
+
+  // Stations synchronised earlier whose publication the MTS-K never
+  // acknowledged are changed again, so that this run sends them anew.
+  p.At(10).Run([&] { LoadPendingStations(state); });
+  std::string sql = PendingStationsStatement(state);
+  if (!sql.empty()) p.At(11).With(sql).Run([&] { state.db().Execute(sql); });
 
   // An added or removed station row counts as a change; the first run only
   // learns the count.
-  std::string sql = "SELECT Count(station) FROM lox_station WHERE 1";
+  sql = "SELECT Count(station) FROM lox_station WHERE 1";
   p.At(2).With(sql).Run([&] {
     const ResultSet count = state.db().Query(sql);
     if (count.RecordCount() != 1) return;
@@ -154,12 +178,15 @@ int DB_Stationsdaten(DbState& state, int mode) {
     if (p.At(55).Run([&] {
           params = MasterRow(changed, r, station, VersionTime(env.clock.Now(), zeitzonen_text), m);
         })) {
+      p.With(BoundStatementText(kMasterRow, params));
+      ReplaceNullTexts(p, params, station);
       sql = BoundStatementText(kMasterRow, params);
       p.At(56).With(sql).Run([&] { state.db().Execute(kMasterRow, params); });
     }
 
     DB_Oeffnungszeiten(state, p, station, heute_datum);
     update_sql += ", " + s;
+    handled.insert(station);
   }
 
   sql = "select station from lox_station_mts where status = 2 and ps_aktiv = 0";
@@ -180,6 +207,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
       if (row >= 2) grid.SetCell(row, 1, "Nein");
     });
     update_sql += ", " + s;
+    handled.insert(station);
     sql = "update mts_petrolstation set status = 0 where station = " + s;
     p.At(65).With(sql).Run([&] { state.db().Execute(sql); });
     sql = "update mts_petrolstation_price set status = 0 where station = " + s;
@@ -187,8 +215,14 @@ int DB_Stationsdaten(DbState& state, int mode) {
     ++aenderungen;
   }
 
+  // Pending before the upstream status says synchronised: a crash between
+  // the two then sends a station twice, never not at all.
+  p.At(12).Run([&] { AddPendingStations(state, handled, p.name()); });
   sql = update_sql + " )";
   p.At(7).With(sql).Run([&] { state.db().Execute(sql); });
+  // A pending station that the run could not handle again (no longer in
+  // lox_station, say) still needs a publication that is acknowledged.
+  if (aenderungen == 0 && !state.delivery.pending.empty()) aenderungen = 1;
   return aenderungen;
 }
 

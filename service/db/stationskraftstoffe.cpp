@@ -24,8 +24,11 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
   std::string sql =
       "select PS.zentrale_produktnummer, PS.station_produktnummer, MT.ps_aktiv_time from "
       "lox_station_produkte PS, lox_station_mts MT "
-      "where PS.station = " + s + " and PS.station = MT.station and MT.ps_aktiv = 1 "
-      "and PS.produkt_aktiv = 'J' and PS.zentrale_produktnummer in ( " + product_list + " )";
+      "where PS.station = " +
+      s +
+      " and PS.station = MT.station and MT.ps_aktiv = 1 "
+      "and PS.produkt_aktiv = 'J' and PS.zentrale_produktnummer in ( " +
+      product_list + " )";
   ResultSet products;
   p.With(sql).Run([&] { products = state.db().Query(sql); });
   for (size_t r = 0; r < products.RecordCount(); ++r) {
@@ -68,8 +71,11 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
       }
       grid.SetCell(row, fuel.gridColumn, std::to_string(e.*fuel.product));
       if (!has_record) return;
-      std::string price = Required(stored.Value(0, fuel.priceColumn));
-      const std::string time = Required(stored.Value(0, fuel.timeColumn));
+      // The row is the service's own: a NULL price or time (written by an
+      // earlier version for a fuel without upstream price) is "no price",
+      // never a failure that would end every later start.
+      std::string price = stored.Text(0, fuel.priceColumn);
+      const std::string time = stored.Text(0, fuel.timeColumn);
       e.*fuel.price = Dezimal(price, 3, 6);
       e.*fuel.priceTime = Trim(time);
       if (fuel.product == &StationEntry::productDiesel) {

@@ -7,6 +7,31 @@ namespace velunor {
 namespace {
 constexpr const char* kProvider = "Provider=MSDASQL;";
 constexpr int kLoginTimeoutSeconds = 10;
+
+// The server gives up on a lock or a statement before the client's 30 s read
+// time-out would: the statement ends cleanly on the server (no write left
+// behind to finish later, no thread left waiting) and the service treats it
+// as a lost connection all the same.
+constexpr const char* kSessionLimits =
+    "set session innodb_lock_wait_timeout = 20, lock_wait_timeout = 20, "
+    "max_statement_time = 25";
+
+// "SQLSTATE 28000, Fehler 1045: <driver text>"; the password never appears,
+// even where a driver would quote the connection string back.
+std::string Diagnostic(const Failure& f, const std::string& password) {
+  std::string text = f.description();
+  if (!password.empty()) {
+    for (size_t at = 0; (at = text.find(password, at)) != std::string::npos; at += 3) {
+      text.replace(at, password.size(), "***");
+    }
+  }
+  if (const auto* db = dynamic_cast<const DbError*>(&f)) {
+    return "SQLSTATE " + (db->sqlstate().empty() ? std::string("-") : db->sqlstate()) +
+           ", Fehler " + std::to_string(db->native()) + ": " + text;
+  }
+  return text;
+}
+
 }  // namespace
 
 bool IPPort(const std::string& entry, std::string& host, std::string& port) {
@@ -36,6 +61,7 @@ std::string ConnectionString(const std::string& driver, const std::string& serve
 int DB_Verbinden(DbState& state, const std::string& server) {
   std::string driver = kDriver31;
   state.connect_attempts = 0;
+  state.connect_diagnostic.clear();
   for (;;) {
     ++state.connect_attempts;
     std::string full;
@@ -50,9 +76,16 @@ int DB_Verbinden(DbState& state, const std::string& server) {
     try {
       state.DbVerbindung->Open(odbc, kLoginTimeoutSeconds);
       if (!state.DbVerbindung->IsOpen()) return 0;
+      try {
+        state.DbVerbindung->Execute(kSessionLimits);
+      } catch (const Failure&) {
+        // A server without these settings keeps only the client's time-outs;
+        // a lost connection shows at the first statement.
+      }
       state.DbVerbunden = 1;
       return 1;
     } catch (const Failure& f) {
+      state.connect_diagnostic = Diagnostic(f, state.DbPasswort);
       if (IsMissingDriverError(f.description()) && driver != kDriver20) {
         driver = kDriver20;
         continue;

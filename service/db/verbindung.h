@@ -22,7 +22,8 @@ std::string ConnectionString(const std::string& driver, const std::string& serve
 
 // Opens a new DbVerbindung (replacing the old one); 1 when open, 0 otherwise.
 // At most two attempts: the 2.0 driver is tried only when the 3.1 driver or
-// its data source is missing. Writes no error-log entry.
+// its data source is missing. Writes no error-log entry; why it failed is
+// left in state.connect_diagnostic (without the password).
 int DB_Verbinden(DbState& state, const std::string& server);
 
 // Closes and releases the connection if DbVerbunden; never fails.

@@ -11,15 +11,10 @@ namespace {
 // Lines after the last openingTimes group: the location and the end tag.
 constexpr size_t kClosingLines = 5;
 
-// The column's text without surrounding spaces; a NULL is a logged failure
-// and gives the empty text.
-std::string RequiredText(Procedure& p, const ResultSet& rs, size_t row, const char* column) {
-  std::string value;
-  p.Run([&] { value = Trim(Required(rs.Value(row, column))); });
-  return value;
-}
-
 // The column's text without surrounding spaces; a NULL is the empty text.
+// The rows are the service's own: a NULL written by an earlier version must
+// not fail every start (the station synchronisation reports a NULL upstream
+// value when it copies it).
 std::string OptionalText(Procedure& p, const ResultSet& rs, size_t row, const char* column) {
   std::string value;
   p.Run([&] { value = Trim(rs.Text(row, column)); });
@@ -46,8 +41,8 @@ std::vector<std::string> OpeningTimes(Procedure& p, const ResultSet& times, size
                                       const std::array<std::string, 9>& day_names) {
   std::vector<std::string> lines;
   lines.emplace_back("            <openingTimes>");
-  AppendPeriod(lines, RequiredText(p, times, row, "ps_starttime"),
-               RequiredText(p, times, row, "ps_endtime"));
+  AppendPeriod(lines, OptionalText(p, times, row, "ps_starttime"),
+               OptionalText(p, times, row, "ps_endtime"));
   const std::string start2 = OptionalText(p, times, row, "ps_starttime2");
   const std::string end2 = OptionalText(p, times, row, "ps_endtime2");
   if (!start2.empty() && !end2.empty()) AppendPeriod(lines, start2, end2);
@@ -86,7 +81,7 @@ std::vector<std::string> StationElement(const ResultSet& station, size_t row,
       {"petrolStationPlace", "ps_place"},
   };
   for (const auto& [tag, column] : kTextElements) {
-    lines.push_back(XML_Tag(12, tag, RequiredText(p, station, row, column)));
+    lines.push_back(XML_Tag(12, tag, OptionalText(p, station, row, column)));
   }
   const std::string holiday = OptionalText(p, station, row, "ps_federalstate");
   if (!holiday.empty()) {
@@ -106,9 +101,9 @@ std::vector<std::string> StationElement(const ResultSet& station, size_t row,
 
   lines.emplace_back("            <petrolStationLocation>");
   lines.push_back(
-      XML_Tag(16, "latitude", ReplaceAll(RequiredText(p, station, row, "ps_latitude"), ",", ".")));
+      XML_Tag(16, "latitude", ReplaceAll(OptionalText(p, station, row, "ps_latitude"), ",", ".")));
   lines.push_back(XML_Tag(16, "longitude",
-                          ReplaceAll(RequiredText(p, station, row, "ps_longitude"), ",", ".")));
+                          ReplaceAll(OptionalText(p, station, row, "ps_longitude"), ",", ".")));
   lines.emplace_back("            </petrolStationLocation>");
   lines.emplace_back("        </petrolStation>");
   return lines;

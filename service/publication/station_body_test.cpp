@@ -57,7 +57,9 @@ class StationBodyTest : public ::testing::Test {
   Procedure p_{t_.log, "XML_Stationsdaten"};
 };
 
-TEST_F(StationBodyTest, NullTextGivesAnEmptyElementAndOneLoggedFailure) {
+// The rows are the service's own; one an earlier version wrote with NULLs
+// must not fail every start, which ends on any logged failure.
+TEST_F(StationBodyTest, NullTextGivesAnEmptyElementWithoutFailure) {
   std::vector<DbValue> row = OrdinaryStation();
   row[5] = std::nullopt;   // ps_name
   row[11] = std::nullopt;  // ps_latitude
@@ -65,9 +67,7 @@ TEST_F(StationBodyTest, NullTextGivesAnEmptyElementAndOneLoggedFailure) {
   EXPECT_EQ(lines[2], "            <petrolStationName></petrolStationName>");
   EXPECT_EQ(lines[9], "                <latitude></latitude>");
   EXPECT_EQ(lines.back(), "        </petrolStation>");
-  const std::vector<std::string> log = t_.ErrorLines();
-  ASSERT_EQ(log.size(), 2u);
-  EXPECT_NE(log[0].find("--> XML_Stationsdaten / 94 / "), std::string::npos) << log[0];
+  EXPECT_TRUE(t_.ErrorLines().empty());
 }
 
 TEST_F(StationBodyTest, IdentifierAndVersionAreEscapedInTheirAttributes) {

@@ -38,6 +38,9 @@ QFrame#Versions, QFrame#Frame1 {
   background: #ffffff; border: 1px solid #cfd8e3; border-radius: 4px;
 }
 QLabel#Label1_0, QLabel#Label1_2, QLabel#Label2, QLabel#Frame1Caption { color: #1f5f8b; font-weight: bold; }
+QLabel#Alarm {
+  color: #ffffff; background: #b3261e; border-radius: 4px; padding: 8px 14px; font-weight: bold;
+}
 QLabel[when="empty"] { color: #8a96a3; }
 QLabel[when="failed"] {
   color: #b3261e; background: #fdecea; border: 1px solid #e8a39d; border-radius: 3px;
@@ -95,6 +98,10 @@ MainWindow::MainWindow(const WindowModel& model) : model_(model) {
   info_font.setPointSize(kInfoPoints);
   info_->setMinimumHeight(QFontMetrics(info_font).height() + 24);  // no jump at the first status
   layout->addWidget(info_);
+  alarm_ = NewLabel("Alarm", central);
+  alarm_->setWordWrap(true);
+  alarm_->setVisible(false);
+  layout->addWidget(alarm_);
   layout->addWidget(BuildVersions());
   layout->addWidget(BuildCommunication(), 2);
   layout->addWidget(BuildStations(), 5);
@@ -191,6 +198,7 @@ QWidget* MainWindow::BuildButtons() {
 void MainWindow::RenderAll() {
   Render(Control::kCaption, -1);
   Render(Control::kInfo, -1);
+  Render(Control::kAlarm, -1);
   for (int i = 0; i < 8; ++i) Render(Control::kLabel1, i);
   Render(Control::kList1, -1);
   Render(Control::kFrame1, -1);
@@ -206,6 +214,10 @@ void MainWindow::Render(Control control, int index) {
       break;
     case Control::kInfo:
       info_->setText(Text(model_.info()));
+      break;
+    case Control::kAlarm:
+      alarm_->setText(Text(model_.alarm()));
+      alarm_->setVisible(!model_.alarm().empty());
       break;
     case Control::kLabel1:
       RenderLabel1(index);

@@ -128,7 +128,7 @@ void QtFrontEnd::Impl::Tick() {
   in_tick = true;
   Guarded([&] {
     if (max_ticks > 0 && ticks >= max_ticks) exit_requested = true;
-    if (exit_requested && markt->AblaufStatus == 0) markt->Command1_Click(1);
+    if (exit_requested) markt->RequestShutdown();
     markt->Haupt_Timer_Timer();
   });
   ++ticks;
@@ -157,10 +157,10 @@ void QtFrontEnd::Impl::Finish(int code) {
 
 QtFrontEnd::QtFrontEnd(int& argc, char** argv, WindowModel& model)
     : impl_(std::make_unique<Impl>(argc, argv, model)) {
-  model.SetObserver(this);
+  model.AddObserver(this);
 }
 
-QtFrontEnd::~QtFrontEnd() { impl_->model.SetObserver(nullptr); }
+QtFrontEnd::~QtFrontEnd() { impl_->model.RemoveObserver(this); }
 
 int QtFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
   if (!Start(window, tick_ms, max_ticks)) return impl_->exit_code;

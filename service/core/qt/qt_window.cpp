@@ -2,6 +2,7 @@
 
 #include "service/core/markt_transp.h"
 #include "service/core/qt/qt_front_end.h"
+#include "service/core/service_notifier.h"
 #include "service/core/service_procedures.h"
 #include "service/core/velunor_state.h"
 
@@ -14,8 +15,10 @@ int RunQtService(int& argc, char** argv, const std::filesystem::path& program_di
   QtFrontEnd front_end(argc, argv, window);
   VelunorState state(program_dir, cert_store, clock, window, front_end);
   ServiceProcedures procedures(state);
+  SystemdNotifier notifier(window);
   MarktTransp markt_transp(state.env, procedures, front_end,
-                           {&state.db.DbServer, &state.db.DbBenutzer, &state.db.DbPasswort});
+                           {&state.db.DbServer, &state.db.DbBenutzer, &state.db.DbPasswort},
+                           &notifier);
   return front_end.Run(markt_transp, tick_ms, max_ticks);
 }
 

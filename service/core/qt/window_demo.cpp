@@ -52,6 +52,7 @@ class DemoProcedures : public Procedures {
   explicit DemoProcedures(Env& env) : env_(env), komm_log_(env) {}
 
   int DB_Verbinden() override { return 1; }
+  std::string ConnectDiagnostic() override { return ""; }
   void DB_Trennen() override {}
   void DB_LOXStammdaten() override {
     WindowModel& w = env_.window;
@@ -116,6 +117,8 @@ class DemoProcedures : public Procedures {
     return result;
   }
   void KommLog(const std::string& meldung) override { komm_log_.KommLog(meldung); }
+  void StationPublicationAcknowledged() override {}
+  std::optional<std::int64_t> UnacknowledgedStationsSince() override { return std::nullopt; }
   std::string StationPublicationNumber() override { return "2026-" + Pad(station_sequence_, 6); }
   std::string PricePublicationNumber() override { return "2026-" + Pad(price_sequence_, 6); }
   std::string UrlGrunddatenlieferung() override { return "https://mdm.example.invalid/station"; }

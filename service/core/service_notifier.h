@@ -1,0 +1,45 @@
+// Telling the service manager how the service stands: ready after a good
+// start, its status line, alive once per tick, stopping at the end. The
+// systemd one speaks through libsystemd's sd_notify and does nothing where
+// no NOTIFY_SOCKET is set (a desktop, a test run). Single-threaded.
+#pragma once
+
+#include <string>
+
+#include "service/common/window_model.h"
+
+namespace velunor {
+
+class ServiceNotifier {
+ public:
+  virtual ~ServiceNotifier() = default;
+  virtual void Ready() = 0;
+  virtual void Alive() = 0;  // the watchdog's heartbeat
+  virtual void Stopping() = 0;
+};
+
+// The status shown by "systemctl status": the alarm, when there is one,
+// before the status line.
+std::string ServiceStatusText(const WindowModel& window);
+
+// Sends READY=1, WATCHDOG=1, STOPPING=1 and, whenever the status line's text
+// or the alarm changes, STATUS=. Observes `window` from construction to
+// destruction.
+class SystemdNotifier : public ServiceNotifier, public WindowObserver {
+ public:
+  explicit SystemdNotifier(WindowModel& window);
+  ~SystemdNotifier() override;
+  SystemdNotifier(const SystemdNotifier&) = delete;
+  SystemdNotifier& operator=(const SystemdNotifier&) = delete;
+
+  void Ready() override;
+  void Alive() override;
+  void Stopping() override;
+  void Changed(Control control, int index) override;
+
+ private:
+  WindowModel& window_;
+  std::string last_status_;
+};
+
+}  // namespace velunor

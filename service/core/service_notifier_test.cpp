@@ -1,0 +1,74 @@
+#include "service/core/service_notifier.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+// A datagram socket of the test's own in the place of systemd's, named in
+// NOTIFY_SOCKET while the object lives.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const std::filesystem::path& path) : path_(path) {
+    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    setenv("NOTIFY_SOCKET", path.c_str(), 1);
+  }
+  ~NotifySocket() {
+    unsetenv("NOTIFY_SOCKET");
+    close(fd_);
+  }
+  bool bound() const { return bound_; }
+  // Every message received so far.
+  std::vector<std::string> Messages() {
+    std::vector<std::string> messages;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) {
+      messages.emplace_back(buffer, static_cast<size_t>(n));
+    }
+    return messages;
+  }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  bool bound_ = false;
+};
+
+TEST(ServiceNotifierTest, TellsTheServiceManagerReadinessStatusAliveAndStop) {
+  testing::TempDir dir;
+  NotifySocket manager(dir.path() / "notify");
+  ASSERT_TRUE(manager.bound());
+  WindowModel window;
+  SystemdNotifier notifier(window);
+
+  window.SetInfo("06.12.2026 09:05:00 Programmstart");
+  notifier.Ready();
+  window.SetInfo("06.12.2026 09:05:01 Warten auf Auftrag");
+  window.SetInfo("06.12.2026 09:05:02 Warten auf Auftrag");  // only the time changed
+  notifier.Alive();
+  window.SetAlarm("ALARM: Preise");
+  window.SetLabel1(4, "not a status");
+  notifier.Stopping();
+  EXPECT_EQ(manager.Messages(),
+            (std::vector<std::string>{
+                "STATUS=06.12.2026 09:05:00 Programmstart", "READY=1",
+                "STATUS=06.12.2026 09:05:01 Warten auf Auftrag", "WATCHDOG=1",
+                "STATUS=ALARM: Preise | 06.12.2026 09:05:02 Warten auf Auftrag", "STOPPING=1"}));
+}
+
+}  // namespace
+}  // namespace velunor
