@@ -122,16 +122,25 @@ bool ReadPem(const std::string& bytes, CertFile* out, std::string* error) {
 
 // Older Windows exports encrypt PKCS#12 files with RC2-40 or 3DES, which
 // OpenSSL 3 keeps in its legacy provider. Loaded once, at the first file that
-// needs it; naming a provider explicitly stops the default one from loading
-// by itself, so both are loaded. Returns false when the legacy one is missing.
+// needs it, and unloaded at the end of the process; naming a provider
+// explicitly stops the default one from loading by itself, so both are
+// loaded. Returns false when the legacy one is missing.
 bool LoadLegacyProvider() {
-  static const bool loaded = [] {
-    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-    OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");
-    ERR_clear_error();
-    return legacy != nullptr && standard != nullptr;
-  }();
-  return loaded;
+  struct Providers {
+    Providers()
+        : legacy(OSSL_PROVIDER_load(nullptr, "legacy")),
+          standard(OSSL_PROVIDER_load(nullptr, "default")) {
+      ERR_clear_error();
+    }
+    ~Providers() {
+      if (legacy != nullptr) OSSL_PROVIDER_unload(legacy);
+      if (standard != nullptr) OSSL_PROVIDER_unload(standard);
+    }
+    OSSL_PROVIDER* legacy;
+    OSSL_PROVIDER* standard;
+  };
+  static const Providers providers;
+  return providers.legacy != nullptr && providers.standard != nullptr;
 }
 
 bool ParseWithEmptyPassword(PKCS12* p12, EVP_PKEY** key, X509** cert, STACK_OF(X509) * *chain) {

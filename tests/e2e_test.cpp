@@ -279,6 +279,30 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   EXPECT_NE(errors.find(" / -2147467259 / "), std::string::npos) << errors;
 }
 
+// While the service waits for a lost database, systemd's stop (SIGTERM) ends
+// it at once: nothing is under way that a restart would not redo.
+TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
+  testing::PrivateServer server;
+  auto sql = server.Connect();
+  testing::InsertStationNetwork(*sql);
+  const TestCertificates certs(dir_.path() / "certs");
+  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
+  WriteStationIni(server.Server());
+  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+
+  auto run = Run("run", 0);
+  ASSERT_TRUE(WaitUntil([&] { return sim.RequestCount() >= 2; }, 20)) << run->Stdout();
+  sql.reset();
+  server.Stop();
+  ASSERT_TRUE(WaitUntil(
+      [&] { return run->Stdout().find("DB-Verbindung verloren, warten...") != std::string::npos; },
+      20))
+      << run->Stdout();
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->Wait(5), 0) << run->Stdout();
+  EXPECT_EQ(run->Stdout().find("DB-Verbindung erfolgreich hergestellt!"), std::string::npos);
+}
+
 TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   // No STATION.INI.
   {
@@ -295,8 +319,10 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   {
     auto run = Run("no-db", 5);
     EXPECT_EQ(run->Wait(30), 1);
-    EXPECT_NE(run->Stderr().find("Keine Verbindung zur Datenbank möglich"), std::string::npos)
-        << run->Stderr();
+    EXPECT_NE(run->Stderr().find("velunor: Keine Verbindung zur Datenbank möglich\nvelunor: "
+                                 "Datenbank meldet: SQLSTATE HY000, Fehler 2002: "),
+              std::string::npos)
+        << "the driver's reason follows the message: " << run->Stderr();
   }
 
   // No Velunor.CFG next to a reachable database.

@@ -168,6 +168,15 @@ TEST_F(QtWindowTest, ShowsEveryControlOfTheModelAndFollowsItsChanges) {
   t_.window.SetLabel1(7, "---");
   EXPECT_EQ(failure->palette().color(QPalette::WindowText),
             Find<QLabel>("Label1_6")->palette().color(QPalette::WindowText));
+
+  QLabel* alarm = Find<QLabel>("Alarm");
+  EXPECT_FALSE(alarm->isVisible()) << "no alarm, no line";
+  t_.window.SetAlarm("ALARM: Seit 06.12.2026 09:05:00 keine Preisdaten von der MTS-K bestätigt");
+  EXPECT_TRUE(alarm->isVisible());
+  EXPECT_EQ(alarm->text(),
+            "ALARM: Seit 06.12.2026 09:05:00 keine Preisdaten von der MTS-K bestätigt");
+  t_.window.SetAlarm("");
+  EXPECT_FALSE(alarm->isVisible());
 }
 
 TEST_F(QtWindowTest, ButtonClicksReachTheSchedulerOnlyWhenIdle) {
