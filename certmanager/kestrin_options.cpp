@@ -1,34 +1,23 @@
 #include "certmanager/kestrin_options.h"
 
+#include "shared/option_reader.h"
+
 namespace velunor {
 
 KestrinOptions ParseKestrinOptions(const std::vector<std::string>& args) {
+  using Kind = OptionSpec::Kind;
+  const ReadOptions read = ReadCommandLine(args, {{"--help", Kind::kFlag},
+                                                  {"--version", Kind::kFlag},
+                                                  {"--program-dir", Kind::kValue},
+                                                  {"--cert-store", Kind::kValue},
+                                                  {"--screenshot", Kind::kValue}});
   KestrinOptions o;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string* target = nullptr;
-    if (a == "--help" || a == "-h") {
-      o.help = true;
-    } else if (a == "--version") {
-      o.version = true;
-    } else if (a == "--program-dir") {
-      target = &o.program_dir;
-    } else if (a == "--cert-store") {
-      target = &o.cert_store;
-    } else if (a == "--screenshot") {
-      target = &o.screenshot;
-    } else {
-      o.error = "unknown argument '" + a + "'";
-      return o;
-    }
-    if (target == nullptr) continue;
-    // An empty value would silently mean the default directory.
-    if (i + 1 >= args.size() || args[i + 1].empty()) {
-      o.error = "option " + a + " needs a value";
-      return o;
-    }
-    *target = args[++i];
-  }
+  o.error = read.error;
+  o.help = read.Has("--help");
+  o.version = read.Has("--version");
+  o.program_dir = read.Value("--program-dir");
+  o.cert_store = read.Value("--cert-store");
+  o.screenshot = read.Value("--screenshot");
   return o;
 }
 

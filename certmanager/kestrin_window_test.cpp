@@ -43,12 +43,12 @@ cd "$1"
 key() { openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1" 2>/dev/null; }
 key ca.key
 key client.key
-TZ=UTC faketime '2024-03-01 08:00:00' openssl req -x509 -new -utf8 -key ca.key \
+TZ=UTC faketime -f '2024-03-01 08:00:00' openssl req -x509 -new -utf8 -key ca.key \
   -subj '/C=DE/O=Velunor Test/CN=Velunor Detail CA' -days 7300 -set_serial 7 -out ca.pem
 openssl req -new -utf8 -key client.key -subj '/C=DE/O=Müller, Söhne KG/CN=Müller Tankstellen GmbH' \
   -out client.csr
 echo 'basicConstraints = CA:false' >client.ext
-TZ=UTC faketime '2024-03-05 10:20:30' openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key \
+TZ=UTC faketime -f '2024-03-05 10:20:30' openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key \
   -set_serial 0x0A1B2C3D -days 120 -sha256 -extfile client.ext -out client.crt 2>/dev/null
 openssl rsa -in client.key -RSAPublicKey_out -outform DER -out client-key.der 2>/dev/null
 mkdir -p store/MY store/Root store/Tresor

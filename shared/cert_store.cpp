@@ -29,8 +29,15 @@ bool IsStoreName(const std::string& store) {
          store.find_first_of("/\\") == std::string::npos;
 }
 
-bool Better(const CertificateEntry& a, const CertificateEntry& b) {
+bool ValidAt(const CertificateEntry& e, std::time_t now) {
+  return e.details.not_before <= now && now <= e.details.not_after;
+}
+
+// Of two certificates with the same subject (an old one beside its renewal):
+// one with a key, then one valid now, then the one valid the longest.
+bool Better(const CertificateEntry& a, const CertificateEntry& b, std::time_t now) {
   if (a.has_private_key != b.has_private_key) return a.has_private_key;
+  if (ValidAt(a, now) != ValidAt(b, now)) return ValidAt(a, now);
   return a.details.not_after > b.details.not_after;
 }
 
@@ -117,10 +124,11 @@ std::optional<CertificateEntry> DirectoryCertStore::Choose(const std::string& st
 
 std::optional<CertificateEntry> DirectoryCertStore::Choose(const StoreListing& listing,
                                                            const std::string& subject) {
+  const std::time_t now = std::time(nullptr);
   std::optional<CertificateEntry> best;
   for (const CertificateEntry& e : listing.certificates) {
     if (e.details.subject != subject) continue;
-    if (!best || Better(e, *best)) best = e;
+    if (!best || Better(e, *best, now)) best = e;
   }
   return best;
 }
@@ -170,6 +178,14 @@ ClientCredentials DirectoryCertStore::LoadClientCredentials(const std::string& s
     c.status = CredentialsStatus::kUnusable;
     c.error = where + ": the private key cannot be exported";
     return c;
+  }
+  const std::time_t now = std::time(nullptr);
+  if (now < chosen->details.not_before) {
+    c.validity_problem = "the client certificate (" + where + ") is not valid before " +
+                         FormatValidity(chosen->details.not_before);
+  } else if (now > chosen->details.not_after) {
+    c.validity_problem = "the client certificate (" + where + ") expired on " +
+                         FormatValidity(chosen->details.not_after);
   }
   c.status = CredentialsStatus::kFound;
   return c;

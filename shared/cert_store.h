@@ -63,6 +63,9 @@ struct ClientCredentials {
   std::string certificate_pem;  // the certificate, then the rest of its chain from the file
   std::string private_key_pem;  // unencrypted PKCS#8
   std::string error;            // why not found or unusable; never contains key material
+  // kFound, but no certificate of the subject is valid at this moment: says
+  // whether it is not yet valid or expired, with the date; "" otherwise.
+  std::string validity_problem;
 };
 
 class CertStore {
@@ -80,8 +83,9 @@ class CertStore {
 
   // The certificate of `store` whose subject equals `subject` byte for byte.
   // Of several such certificates (an old one beside its renewal), one with a
-  // private key wins over one without, then the one valid the longest; ties
-  // go to the first listed. nullopt when none matches.
+  // private key wins over one without, then one valid at this moment over one
+  // not yet or no longer valid, then the one valid the longest; ties go to
+  // the first listed. nullopt when none matches.
   virtual std::optional<CertificateEntry> Choose(const std::string& store,
                                                  const std::string& subject) const = 0;
 

@@ -145,6 +145,51 @@ TEST_F(CertStoreTest, ChoosesOnlyTheExactSubjectAndExplainsWhatIsMissing) {
   EXPECT_EQ(certs.LoadClientCredentials("MY", kClientSubject).status, CredentialsStatus::kFound);
 }
 
+// A renewal that becomes valid only next month must not push aside the
+// certificate valid today; without any valid one, the best is taken and its
+// validity named.
+TEST_F(CertStoreTest, TheCertificateValidNowIsChosenBeforeARenewalOfTheFuture) {
+  MakeCerts();
+  const fs::path my = store() / "MY";
+  const std::string ca =
+      "-CA '" + (sim() / "ca.pem").string() + "' -CAkey '" + (sim() / "ca-key.pem").string() + "'";
+  const std::string csr = (dir_ / "client.csr").string();
+  Shell("openssl x509 -x509toreq -in '" + (my / "client.pem").string() + "' -signkey '" +
+        (my / "client.pem").string() + "' -out '" + csr + "' 2>/dev/null");
+  // Valid from 40 days ahead until long after the current one; expired last year.
+  auto issue = [&](const std::string& offset, int days, const std::string& file, int serial) {
+    Shell("faketime -f '" + offset + "' openssl x509 -req -in '" + csr + "' " + ca + " -days " +
+          std::to_string(days) + " -set_serial " + std::to_string(serial) + " -out '" +
+          (dir_ / "cert.pem").string() + "' 2>/dev/null && cat '" + (dir_ / "cert.pem").string() +
+          "' > '" + (my / file).string() + "' && openssl pkey -in '" +
+          (my / "client.pem").string() + "' >> '" + (my / file).string() + "'");
+  };
+  issue("+40d", 9000, "b-renewal.pem", 77);
+  issue("-400d", 30, "c-expired.pem", 78);
+  DirectoryCertStore certs(store());
+  ASSERT_EQ(certs.List("MY").certificates.size(), 3u);
+
+  std::optional<CertificateEntry> chosen = certs.Choose("MY", kClientSubject);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->file.filename(), "client.pem") << "valid now, though the renewal lasts longer";
+  ClientCredentials c = certs.LoadClientCredentials("MY", kClientSubject);
+  EXPECT_EQ(c.status, CredentialsStatus::kFound);
+  EXPECT_EQ(c.validity_problem, "");
+
+  fs::remove(my / "client.pem");
+  c = certs.LoadClientCredentials("MY", kClientSubject);
+  EXPECT_EQ(c.status, CredentialsStatus::kFound) << "none is valid now: the best is taken";
+  EXPECT_EQ(
+      c.validity_problem.rfind("the client certificate (b-renewal.pem) is not valid before ", 0),
+      0u)
+      << c.validity_problem;
+
+  fs::remove(my / "b-renewal.pem");
+  c = certs.LoadClientCredentials("MY", kClientSubject);
+  EXPECT_EQ(c.validity_problem.rfind("the client certificate (c-expired.pem) expired on ", 0), 0u)
+      << c.validity_problem;
+}
+
 TEST_F(CertStoreTest, DamagedFilesAreReportedAndDoNotHideTheOthers) {
   MakeCerts();
   const fs::path my = store() / "MY";

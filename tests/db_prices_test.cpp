@@ -19,7 +19,8 @@ using testing::TestDb;
 class DbPricesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    t_.dir.Write("Velunor.CFG", "CN=Test, C=DE\r\nhttps://127.0.0.1/grund\r\nhttps://127.0.0.1/preis\r\n");
+    t_.dir.Write("Velunor.CFG",
+                 "CN=Test, C=DE\r\nhttps://127.0.0.1/grund\r\nhttps://127.0.0.1/preis\r\n");
     Sql("insert into stammdaten values (132, '12345000000000000000'), (133, '2026-000005'), "
         "(134, '2026-000007'), (135, 'Müller & Söhne'), (491, '0'), (999, 'x')");
     Sql("replace into stammdaten values (998, '131')");
@@ -29,7 +30,8 @@ class DbPricesTest : public ::testing::Test {
         "(3, 'Drei')");
     Sql("insert into lox_station_mts (station, ps_aktiv, ps_aktiv_time) values (1, 1, 1), "
         "(2, 1, 0), (3, 0, 0)");
-    Sql("insert into lox_station_produkte values (1, 11, 1, 'J'), (1, 12, 2, 'J'), (1, 13, 3, 'J'), "
+    Sql("insert into lox_station_produkte values (1, 11, 1, 'J'), (1, 12, 2, 'J'), (1, 13, 3, "
+        "'J'), "
         "(2, 21, 1, 'J'), (2, 23, 3, 'J'), (2, 24, 4, 'J'), (2, 22, 2, 'N'), (3, 31, 1, 'J')");
     Sql("insert into lox_station_aktuelle_preise values (1, 11, 1.859, '2026-12-06 08:00:00'), "
         "(1, 12, 1.799, '2026-12-06 08:01:00'), (1, 13, 1.659, '2026-12-06 08:02:00'), "
@@ -79,7 +81,12 @@ TEST_F(DbPricesTest, ConfigurationFaultsEndTheStartOneAtATimeInTheirOrder) {
             "angegeben!");
 
   t_.host.messages.clear();
-  Sql("insert into stammdaten values (490, 'C:\\\\Portal\\\\Export\\\\lpg.csv')");
+  Sql("insert into stammdaten values (490, '/gibt/es/nicht/lpg.csv')");
+  EXPECT_EQ(Load(), "Pfad '/gibt/es/nicht' für den Export Gas-Tankstelle nicht gefunden!")
+      << "a Linux path is checked as well";
+
+  t_.host.messages.clear();
+  Sql("update stammdaten set value = 'C:\\\\Portal\\\\Export\\\\lpg.csv' where id = 490");
   EXPECT_EQ(Load(), "Pfad 'C:\\Portal\\Export' für den Export Gas-Tankstelle nicht gefunden!");
 
   t_.host.messages.clear();
@@ -187,13 +194,12 @@ TEST_F(DbPricesTest, IntakeComparesNumbersAndMarksZeroPricesInSummerTime) {
   t_.window.SetCell(3, 0, "");
   t_.clock.SetZoneState(2);
   // Rows as the database may deliver them: a comma, a fourth decimal, a zero.
-  t_.db.current_prices.rows = ResultSet(
-      {"station", "produkt", "preis", "datum"},
-      {{"1", "11", "1,859", "2026-12-06T09:00:00"},
-       {"1", "12", "1.7890", "2026-12-06T09:01:00"},
-       {"1", "13", "0", "2026-12-06T09:02:00"},
-       {"1", "99", "2.000", "2026-12-06T09:03:00"},
-       {"1001", "11", "1.000", "2026-12-06T09:03:00"}});
+  t_.db.current_prices.rows = ResultSet({"station", "produkt", "preis", "datum"},
+                                        {{"1", "11", "1,859", "2026-12-06T09:00:00"},
+                                         {"1", "12", "1.7890", "2026-12-06T09:01:00"},
+                                         {"1", "13", "0", "2026-12-06T09:02:00"},
+                                         {"1", "99", "2.000", "2026-12-06T09:03:00"},
+                                         {"1001", "11", "1.000", "2026-12-06T09:03:00"}});
   AktuellePreiseZuordnen(t_.db);
   EXPECT_TRUE(one.newPriceE5.Blank()) << "1,859 equals the stored 1.859";
   EXPECT_TRUE(one.newPriceE10.Blank()) << "1.7890 equals the stored 1.789";
@@ -265,17 +271,58 @@ TEST_F(DbPricesTest, PersistenceWritesHistoryPricesZeroForUnsoldFuelsAndOverride
   DB_Preisdaten(t_.db);
   const std::string key = One("select max(historie_id) from mts_petrolstation_price_historie");
   EXPECT_EQ(One("select count(*) from mts_petrolstation_override_times_historie where "
-                "historie_id = " + key),
+                "historie_id = " +
+                key),
             "3");
   EXPECT_EQ(One("select count(*) from mts_petrolstation_override_times where station = 2"), "2");
   EXPECT_EQ(One("select ps_pricee5 from mts_petrolstation_price where station = 2"), "1.899");
 }
 
+// Each assignment is a step of its own: a NULL ps_aktiv_time upstream costs
+// the station its price times (logged), not its fuels or stored prices; a
+// failed price write is logged with the statement's values.
+TEST_F(DbPricesTest, OneFailedStepHasOnlyItsOwnEffect) {
+  struct Restore {
+    DbTestEnv& t;
+    ~Restore() {
+      t.sql().Execute("update lox_station_mts set ps_aktiv_time = 0 where ps_aktiv_time is null");
+      t.sql().Execute("alter table lox_station_mts modify ps_aktiv_time int not null default 0");
+      t.sql().Execute("alter table mts_petrolstation_price drop column if exists pflicht");
+    }
+  } restore{t_};
+  Sql("alter table lox_station_mts modify ps_aktiv_time int null");
+  Sql("update lox_station_mts set ps_aktiv_time = null where station = 1");
+  EXPECT_EQ(Load(), "");
+  const StationEntry& one = t_.db.stations[1];
+  EXPECT_EQ(one.hasMtsFuels, 1);
+  EXPECT_EQ(one.activeTime, 0);
+  EXPECT_EQ(one.productE5, 11);
+  EXPECT_EQ(one.productDiesel, 13);
+  EXPECT_EQ(one.priceDiesel.str(), " 1.659") << "the stored prices are loaded";
+  EXPECT_EQ(Cell(2, 4), "13");
+  ASSERT_EQ(t_.ErrorLines().size(), 3u) << "one entry per product row";
+  EXPECT_NE(t_.ErrorLines()[0].find("--> DB_Get_MTS_Stationskraftstoffe / 94 / "),
+            std::string::npos)
+      << t_.ErrorLines()[0];
+
+  Sql("alter table mts_petrolstation_price add column pflicht int not null");
+  t_.db.stammdaten.FirstStationNumber = 1;
+  t_.db.stammdaten.LastStationNumber = 2;
+  DB_Preisdaten(t_.db);
+  const std::string failed = t_.ErrorLines().back();
+  EXPECT_NE(failed.find("--> DB_Preisdaten / 1364 / Zeile: 5 "), std::string::npos) << failed;
+  EXPECT_NE(failed.find(" values ( '2', '2', '1.899', '2026-12-06T07:00:00+01:00', '0.0', "),
+            std::string::npos)
+      << "the statement with its values, not with markers: " << failed;
+  EXPECT_EQ(failed.find('?'), std::string::npos) << failed;
+}
+
 TEST_F(DbPricesTest, TransferLogEscapesAndCutsItsText) {
   DB_TransferLog(t_.db, kLogPreisdatenFehler, "Fehler bei der Preisdaten-Übertragung");
   DB_TransferLog(t_.db, kLogStationsdatenOk, "O'Neil \\ \"x\" " + std::string(80, 'z'));
-  EXPECT_EQ(One("select concat(log_code, ':', log_text) from mts_petrolstation_log where log_id = 1"),
-            "200:Fehler bei der Preisdaten-Übertragung");
+  EXPECT_EQ(
+      One("select concat(log_code, ':', log_text) from mts_petrolstation_log where log_id = 1"),
+      "200:Fehler bei der Preisdaten-Übertragung");
   EXPECT_EQ(One("select log_text from mts_petrolstation_log where log_id = 2"),
             "O'Neil \\ \"x\" " + std::string(80 - 17, 'z'));
   EXPECT_EQ(One("select count(*) from mts_petrolstation_log where log_zeit is not null"), "2");

@@ -5,9 +5,12 @@
 #include <initializer_list>
 
 #include "service/db/lox_stammdaten.h"
+#include "service/db/preisdaten.h"
 #include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/verbindung.h"
+#include "service/publication/publication_state.h"
+#include "service/publication/xml_out.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -395,6 +398,42 @@ TEST_F(DbStationsdatenTest, AroundTheClockReplacesRecordOneAndLeavesTheSpecialPe
   EXPECT_EQ(WeeklyRecords(1), "1,1,00:00:00,00:00:00,11111111,,");
   EXPECT_EQ(Overrides(1), "1:1:2026-12-20T08:00:00+01:00-2026-12-20T12:00:00+01:00");
   EXPECT_EQ(t_.db.stations[1].pricesChanged, 0);
+}
+
+// A special period open until midnight on New Year's Eve reaches the price
+// publication with its end at 24:00 and is stored by position; a special
+// whose time is no time of day is left out with one entry naming it.
+TEST_F(DbStationsdatenTest, NewYearsEveUntilMidnightIsPublishedAndAMalformedSpecialNamed) {
+  AddStation(1, "Eins", 2, 1);
+  SetTimes(1, {Weekly({"06:0022:0011111110"}),
+               Specials({"31.12.202631.12.202618:0024:0010", "31.12.202631.12.2026ab:cd14:0010"})});
+  Today(2026, 12, 10);
+  Load();
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(Overrides(1), "1:0:2026-12-31T18:00:00+01:00-2026-12-31T24:00:00+01:00");
+  const std::vector<std::string> log = t_.ErrorLines();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("DB_Stationsdaten / 13 / Zeile: 89 Typen unverträglich: 'ab:cd' ist keine "
+                        "Uhrzeit (Station 1, Sonderzeit 2: '31.12.202631.12.2026ab:cd14:0010')"),
+            std::string::npos)
+      << log[0];
+
+  PublicationState pub;
+  XML_Init(pub, t_.db);
+  XML_Stationsdaten(pub, t_.db);
+  DB_Preisdaten(t_.db);
+  EXPECT_EQ(Rows("select * from mts_petrolstation_override_times"),
+            "1,1,0,2026-12-31T18:00:00+01:00,2026-12-31T24:00:00+01:00");
+  XML_Preisdaten(pub, t_.db);
+  XML_Out_Preise(pub, t_.db);
+  EXPECT_NE(pub.PublicationXml.find("            <overrideOpen>\r\n"
+                                    "                <startOfPeriod>2026-12-31T18:00:00+01:00"
+                                    "</startOfPeriod>\r\n"
+                                    "                <endOfPeriod>2026-12-31T24:00:00+01:00"
+                                    "</endOfPeriod>\r\n"
+                                    "            </overrideOpen>\r\n"),
+            std::string::npos)
+      << pub.PublicationXml;
 }
 
 TEST_F(DbStationsdatenTest, SpecialPeriodsFillTheOverridesFromTodayToOneMonthAhead) {

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "shared/option_reader.h"
+
 namespace velunor {
 
 namespace {
@@ -17,59 +19,57 @@ bool ParseNumber(const std::string& text, long min, long* out) {
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  using Kind = OptionSpec::Kind;
+  const ReadOptions read = ReadCommandLine(args, {{"--help", Kind::kFlag},
+                                                  {"--version", Kind::kFlag},
+                                                  {"--headless", Kind::kFlag},
+                                                  {"--program-dir", Kind::kValue},
+                                                  {"--cert-store", Kind::kValue},
+                                                  {"--tick-ms", Kind::kValue},
+                                                  {"--ticks", Kind::kValue},
+                                                  {"--screenshot", Kind::kValue}});
   CommandLine c;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) {
-        c.error = "option " + a + " needs a value";
-        return false;
-      }
-      *out = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      c.help = true;
-    } else if (a == "--version") {
-      c.version = true;
-    } else if (a == "--headless") {
-      c.headless = true;
-    } else if (a == "--program-dir") {
-      if (!value(&c.program_dir)) return c;
-    } else if (a == "--cert-store") {
-      if (!value(&c.cert_store)) return c;
-    } else if (a == "--tick-ms") {
-      long n = 0;
-      if (!value(&v)) return c;
-      if (!ParseNumber(v, 1, &n) || n > 3600000) {
-        c.error = "--tick-ms needs a number of milliseconds from 1 to 3600000, not '" + v + "'";
-        return c;
-      }
-      c.tick_ms = static_cast<int>(n);
-    } else if (a == "--ticks") {
-      if (!value(&v)) return c;
-      if (!ParseNumber(v, 1, &c.ticks)) {
-        c.error = "--ticks needs a positive number, not '" + v + "'";
-        return c;
-      }
-    } else {
-      c.error = "unknown argument '" + a + "'";
+  c.error = read.error;
+  if (!c.error.empty()) return c;
+  c.help = read.Has("--help");
+  c.version = read.Has("--version");
+  c.headless = read.Has("--headless");
+  c.program_dir = read.Value("--program-dir");
+  c.cert_store = read.Value("--cert-store");
+  c.screenshot = read.Value("--screenshot");
+  if (read.Has("--tick-ms")) {
+    const std::string v = read.Value("--tick-ms");
+    long n = 0;
+    if (!ParseNumber(v, 1, &n) || n > 3600000) {
+      c.error = "--tick-ms needs a number of milliseconds from 1 to 3600000, not '" + v + "'";
       return c;
     }
+    c.tick_ms = static_cast<int>(n);
+  }
+  if (read.Has("--ticks")) {
+    const std::string v = read.Value("--ticks");
+    if (!ParseNumber(v, 1, &c.ticks)) {
+      c.error = "--ticks needs a positive number, not '" + v + "'";
+      return c;
+    }
+  }
+  if (!c.screenshot.empty() && (c.headless || c.ticks == 0)) {
+    c.error = "--screenshot needs the window and --ticks";
   }
   return c;
 }
 
 std::string UsageText() {
   return "usage: velunor [--program-dir DIR] [--cert-store DIR] [--headless] [--tick-ms N] "
-         "[--ticks N]\n"
+         "[--ticks N] [--screenshot FILE]\n"
          "  --program-dir DIR  directory with STATION.INI, Velunor.CFG and the logs\n"
          "                     (default: the directory of the program)\n"
          "  --cert-store DIR   certificate store (default: certstore in the program directory)\n"
          "  --headless         no window; status and communication lines go to standard output\n"
          "  --tick-ms N        timer interval in milliseconds (default 1000)\n"
          "  --ticks N          end after N ticks through the normal shutdown\n"
+         "  --screenshot FILE  with the window and --ticks: save the window as a PNG at the\n"
+         "                     first idle tick after the last one\n"
          "  --help, --version\n"
          "Signals: SIGTERM/SIGINT end at the next idle tick (twice: at once), SIGUSR1 starts a\n"
          "manual transfer.\n";

@@ -13,7 +13,8 @@ struct CommandLine {
   std::string cert_store;   // empty: "certstore" in the program directory
   bool headless = false;
   int tick_ms = 1000;
-  long ticks = 0;  // 0: no limit
+  long ticks = 0;          // 0: no limit
+  std::string screenshot;  // window only: saved as PNG before the end of --ticks
   bool help = false;
   bool version = false;
   std::string error;

@@ -20,6 +20,11 @@ TEST(CommandLineTest, OptionsAndUsageErrors) {
   EXPECT_NE(ParseCommandLine({"--ticks"}).error, "");
   EXPECT_NE(ParseCommandLine({"--frobnicate"}).error.find("--frobnicate"), std::string::npos);
   EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+  // An empty directory would silently mean the program's own: refused, in
+  // the same words as Kestrin's.
+  EXPECT_EQ(ParseCommandLine({"--program-dir", ""}).error, "option --program-dir needs a value");
+  EXPECT_EQ(ParseCommandLine({"--cert-store", ""}).error, "option --cert-store needs a value");
+  EXPECT_EQ(ParseCommandLine({"--program-dir"}).error, "option --program-dir needs a value");
 }
 
 }  // namespace

@@ -69,7 +69,6 @@ int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
   sigaddset(&set, SIGUSR1);
 
   bool exit_requested = false;
-  bool manual_requested = false;
   long ticks = 0;
   auto next_tick = Steady::now() + std::chrono::milliseconds(tick_ms);
   while (!quit_) {
@@ -87,8 +86,11 @@ int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
           break;
         }
         exit_requested = true;
-      } else if (sig == SIGUSR1) {
-        manual_requested = true;
+      } else if (sig == SIGUSR1 && timer_) {
+        // Like the button, between ticks: no effect while a job runs or
+        // while the button is disabled by the manual transfer under way;
+        // nothing is kept for later.
+        window.Command1_Click(2);
       }
       continue;
     }
@@ -97,14 +99,7 @@ int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
 
     if (!timer_) continue;
     if (max_ticks > 0 && ticks >= max_ticks) exit_requested = true;
-    if (exit_requested) {
-      window.RequestShutdown();
-    } else if (window.AblaufStatus == 0) {
-      if (manual_requested) {
-        window.Command1_Click(2);
-        manual_requested = false;
-      }
-    }
+    if (exit_requested) window.RequestShutdown();
     window.Haupt_Timer_Timer();
     ++ticks;
   }

@@ -3,7 +3,8 @@
 // at once (messages also to
 // standard error), and a loop delivers the timer ticks. SIGTERM/SIGINT act
 // like "Beenden" at the next idle tick (a second one ends at once through the
-// unload); SIGUSR1 acts like "Manuelle Übertragung".
+// unload); SIGUSR1 acts like "Manuelle Übertragung" (no effect while a job
+// runs, and not kept for later).
 #pragma once
 
 #include <cstdio>

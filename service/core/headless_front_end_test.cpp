@@ -1,9 +1,17 @@
 #include "service/core/headless_front_end.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "service/core/markt_transp.h"
+#include "service/core/recording_procedures.h"
+#include "tests/test_support.h"
 
 namespace velunor {
 namespace {
@@ -38,6 +46,34 @@ TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEac
   EXPECT_EQ(Contents(err), "velunor: Keine Verbindung zur Datenbank möglich\n");
   std::fclose(out);
   std::fclose(err);
+}
+
+// SIGUSR1 is the "Manuelle Übertragung" button: between ticks, no effect
+// while a job runs or while a manual transfer is under way, never kept for
+// later.
+TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
+  HeadlessFrontEnd::BlockSignals();
+  auto manual_transfers = [](bool chain_running, bool transfer_running) {
+    testing::TestEnv t;
+    t.dir.Write("STATION.INI", "x\r\n127.0.0.1:3306\r\nvelunor\r\ngeheim\r\n");
+    testing::RecordingProcedures procs;
+    procs.log = &t.log;
+    std::FILE* out = std::tmpfile();
+    HeadlessFrontEnd front_end(t.window, out, nullptr);
+    std::string server, user, password;
+    MarktTransp w(t.env, procs, front_end, {&server, &user, &password});
+    w.Form_Load();
+    w.Form_Activate();
+    if (chain_running) w.AblaufStatus = 1;
+    if (transfer_running) w.Command1_Click(2);
+    kill(getpid(), SIGUSR1);  // pending until the loop waits for the next tick
+    front_end.Run(w, 1, 40);
+    std::fclose(out);
+    return std::count(procs.calls.begin(), procs.calls.end(), "DB_Stationsdaten 1");
+  };
+  EXPECT_EQ(manual_transfers(false, false), 1) << "idle: the signal starts a manual transfer";
+  EXPECT_EQ(manual_transfers(true, false), 0) << "during a chain: no effect, not kept";
+  EXPECT_EQ(manual_transfers(false, true), 1) << "during a manual transfer: ignored";
 }
 
 }  // namespace

@@ -54,9 +54,14 @@ int main(int argc, char** argv) {
 #ifdef VELUNOR_WITH_QT
   if (!cl.headless && DisplayAvailable()) {
     // Qt calls Form_Load and Form_Activate itself once its window exists.
-    return RunQtService(argc, argv, program_dir, cert_store, clock, window, cl.tick_ms, cl.ticks);
+    return RunQtService(argc, argv, program_dir, cert_store, clock, window, cl.tick_ms, cl.ticks,
+                        cl.screenshot);
   }
 #endif
+  if (!cl.screenshot.empty()) {
+    std::fprintf(stderr, "velunor: --screenshot needs a display for the window\n");
+    return 2;
+  }
   HeadlessFrontEnd front_end(window, stdout, stderr);
   HeadlessFrontEnd::BlockSignals();
   VelunorState state(program_dir, cert_store, clock, window, front_end);

@@ -42,6 +42,8 @@ class MarktTransp {
   // (nothing is pending then that a restart would not redo). False when a
   // job is running; ask again at a later tick.
   bool RequestShutdown();
+  // True in the idle state, where the operator's buttons act.
+  bool IsIdle() const { return AblaufStatus == 0; }
 
   // Scheduler state, readable (and settable) for tests and the front ends.
   int16_t AblaufStatus = 0;

@@ -50,18 +50,32 @@ void DB_LOXStammdaten(DbState& state) {
     p.Run([&] {
       const std::string value = Required(settings.Value(r, "value"));
       switch (DbLong(settings.Value(r, "id"))) {
-        case 132: ReadFuelCodes(m, value); break;
-        case 133: m.StationPublicationNumber = value; break;
-        case 134: m.PricePublicationNumber = value; break;
-        case 135: m.ReporterName = value; break;
-        case 490: m.LpgExportFile = value; break;
-        case 491: m.LpgExportAktiv = static_cast<int32_t>(NumberValue(value)); break;
+        case 132:
+          ReadFuelCodes(m, value);
+          break;
+        case 133:
+          m.StationPublicationNumber = value;
+          break;
+        case 134:
+          m.PricePublicationNumber = value;
+          break;
+        case 135:
+          m.ReporterName = value;
+          break;
+        case 490:
+          m.LpgExportFile = value;
+          break;
+        case 491:
+          m.LpgExportAktiv = static_cast<int32_t>(NumberValue(value));
+          break;
         case 998:
           if (NumberValue(value) < 131) {
-            EndProgram(env, "Zum Velunor muss die Datenbankversion mindestens den Stand 131 haben!");
+            EndProgram(env,
+                       "Zum Velunor muss die Datenbankversion mindestens den Stand 131 haben!");
           }
           break;
-        default: break;
+        default:
+          break;
       }
     });
   }
@@ -72,9 +86,9 @@ void DB_LOXStammdaten(DbState& state) {
                  "Kein Pfad und Exportdatei für den Export Gas-Tankstelle in den Firmenstammdaten "
                  "angegeben!");
     }
-    const size_t slash = m.LpgExportFile.find_last_of('\\');
+    // Stored paths use backslashes; on this system both separators work.
+    const size_t slash = m.LpgExportFile.find_last_of("\\/");
     if (slash != std::string::npos) {
-      // Stored paths use backslashes; on this system both separators work.
       const std::string folder = m.LpgExportFile.substr(0, slash);
       std::error_code ec;
       if (!std::filesystem::is_directory(ReplaceAll(folder, "\\", "/"), ec)) {
@@ -98,14 +112,15 @@ void DB_LOXStammdaten(DbState& state) {
   }
 
   if (m.ReporterName.empty()) {
-    EndProgram(env,
-               "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
+    EndProgram(
+        env, "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
   }
   p.Run([&] { grid.SetFrame1("Stationen zu " + ReplaceAll(m.ReporterName, "&", "&&")); });
 
   ResultSet holidays;
   p.Run([&] {
-    holidays = state.db().Query("select nummer, identifier from mts_holiday_identifier order by nummer");
+    holidays =
+        state.db().Query("select nummer, identifier from mts_holiday_identifier order by nummer");
   });
   for (size_t r = 0; r < holidays.RecordCount(); ++r) {
     p.Run([&] {
@@ -126,7 +141,8 @@ void DB_LOXStammdaten(DbState& state) {
   for (size_t r = 0; r < products.RecordCount(); ++r) {
     p.Run([&] {
       const long n = DbLong(products.Value(r, "nummer"));
-      if (n >= 1 && n <= 20) m.ProductShortNames[static_cast<size_t>(n)] = products.Text(r, "kuerzel");
+      if (n >= 1 && n <= 20)
+        m.ProductShortNames[static_cast<size_t>(n)] = products.Text(r, "kuerzel");
     });
   }
 
@@ -143,7 +159,9 @@ void DB_LOXStammdaten(DbState& state) {
   });
 
   ResultSet stations;
-  p.Run([&] { stations = state.db().Query("select station, name1 from lox_station order by station"); });
+  p.Run([&] {
+    stations = state.db().Query("select station, name1 from lox_station order by station");
+  });
   p.Run([&] { grid.SetGridRows(static_cast<int>(2 * stations.RecordCount() + 2)); });
   for (size_t i = 1; i <= stations.RecordCount(); ++i) {
     long s = 0;

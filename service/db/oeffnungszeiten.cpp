@@ -76,7 +76,13 @@ void DB_Oeffnungszeiten(DbState& state, Procedure& p, long station,
   size_t slot = 1;
   for (int k = 1; k <= 8; ++k) {
     p.At(89).Run([&] {
-      const std::optional<SpecialPeriod> period = TakeSpecial(week.Special(k), today);
+      std::optional<SpecialPeriod> period;
+      try {
+        period = TakeSpecial(week.Special(k), today);
+      } catch (const Failure& f) {
+        throw Failure(f.number(), f.description() + " (Station " + s + ", Sonderzeit " +
+                                      std::to_string(k) + ": '" + week.Special(k) + "')");
+      }
       if (!period) return;
       OverrideTime& o = entry->overrides.at(slot);
       o.periodStart = period->periodStart;

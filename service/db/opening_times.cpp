@@ -10,8 +10,9 @@ namespace velunor {
 
 namespace {
 
-// Entries are read position by position; a short text counts as blank there.
-constexpr size_t kEntryLength = 20;
+// Entries are read position by position; a short text counts as blank there
+// (entries are kept as they stand, so a weekday mask is what its positions
+// hold). Specials are padded to their 32 positions.
 constexpr size_t kSpecialLength = 32;
 
 bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
@@ -83,6 +84,11 @@ DateTime ReferenceSunday(const DateTime& today) {
   return AddDays(date, (7 - DayOfWeek(date)) % 7);
 }
 
+std::optional<int> ReadSpecialTime(const std::string& text) {
+  if (text == "24:00") return 2400;
+  return ReadClockTime(text);
+}
+
 std::optional<int> ReadClockTime(const std::string& text) {
   if (text.size() != 5 || text[2] != ':' || !Digits(text, {0, 1, 3, 4})) return std::nullopt;
   const int hours = Number(text, 0, 2);
@@ -110,7 +116,7 @@ DateTime AddOneMonth(const DateTime& date) {
 }
 
 void OpeningWeek::SetRegular(const std::array<std::string, 6>& times) {
-  for (size_t k = 1; k <= 6; ++k) entries_[k] = Padded(times[k - 1], kEntryLength);
+  for (size_t k = 1; k <= 6; ++k) entries_[k] = times[k - 1];
 }
 
 void OpeningWeek::SetSpecials(const std::array<std::string, 6>& times) {
@@ -128,7 +134,7 @@ bool OpeningWeek::ApplyPeriod(int zeitraum, const std::string& start_datum,
   const int to = ReadDayMonth(end_datum);
 
   const size_t base = 5 * static_cast<size_t>(zeitraum - 1);
-  for (size_t i = 1; i <= 5; ++i) periods_[base + i] = Padded(times[i - 1], kEntryLength);
+  for (size_t i = 1; i <= 5; ++i) periods_[base + i] = times[i - 1];
 
   // The week published is Monday to Sunday after the reference Sunday; each of
   // its days belongs either to the period's times or to the regular ones.
@@ -220,8 +226,13 @@ std::optional<SpecialPeriod> TakeSpecial(const std::string& special, const DateT
   const double open = NumberValue(Mid(s, 31, 1));
   const double closed = NumberValue(Mid(s, 32, 1));
   if (open <= 0 && closed <= 0) return std::nullopt;
-  // The times go into the publication as they are; only real times may.
-  if (!ReadClockTime(from_time) || !ReadClockTime(to_time)) return std::nullopt;
+  // The times go into the publication as they are: a time of day, or 24:00
+  // for a period open until midnight. Anything else cannot be published.
+  for (const std::string& time : {from_time, to_time}) {
+    if (!ReadSpecialTime(time)) {
+      throw Failure(kErrTypeMismatch, "Typen unverträglich: '" + time + "' ist keine Uhrzeit");
+    }
+  }
 
   const DateTime first = ReadDate(Mid(s, 1, 10));
   const DateTime last = ReadDate(Mid(s, 11, 10));

@@ -39,6 +39,10 @@ DateTime ReferenceSunday(const DateTime& today);
 // else (24:00, blanks, letters, a missing colon).
 std::optional<int> ReadClockTime(const std::string& text);
 
+// As ReadClockTime, and also "24:00" (the end of a day, open until
+// midnight), which a special period may name.
+std::optional<int> ReadSpecialTime(const std::string& text);
+
 // "dd.mm.yyyy" as a date; throws Failure (type mismatch) when it is none.
 DateTime ReadDate(const std::string& text);
 
@@ -83,9 +87,9 @@ class OpeningWeek {
 };
 
 // A special taken into the station's override periods, or nullopt when it is
-// not usable (blank, day 0, no times, neither open nor closed, malformed time)
-// or lies outside the window from today to one month ahead. Throws Failure
-// when a usable special's date cannot be read.
+// not usable (blank, day 0, no times, neither open nor closed) or lies outside
+// the window from today to one month ahead. Throws Failure when a usable
+// special's date cannot be read or a time is no time of day (24:00 is one).
 std::optional<SpecialPeriod> TakeSpecial(const std::string& special, const DateTime& today);
 
 }  // namespace velunor

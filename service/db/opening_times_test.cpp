@@ -159,16 +159,40 @@ TEST(OpeningTimesTest, SpecialPeriodsAreTakenFromTodayUpToOneMonthAhead) {
   EXPECT_EQ(period->periodEnd, "2026-03-29T18:00:00+02:00");
 }
 
-TEST(OpeningTimesTest, UnusableSpecialsAreSkippedAndUnreadableDatesFail) {
+TEST(OpeningTimesTest, UnusableSpecialsAreSkippedAndUnreadableDatesOrTimesFail) {
   const DateTime today = Day(2026, 12, 6);
   for (const char* unusable :
        {"", "00.12.202624.12.202606:0014:0010", "24.12.202600.12.202606:0014:0010",
-        "24.12.202624.12.2026     14:0010", "24.12.202624.12.202606:0014:0000",
-        "24.12.202624.12.202606:0024:0010", "24.12.202624.12.2026'':0014:0001", "24.12.2026"}) {
+        "24.12.202624.12.2026     14:0010", "24.12.202624.12.202606:0014:0000", "24.12.2026"}) {
     EXPECT_FALSE(TakeSpecial(unusable, today)) << unusable;
   }
   EXPECT_THROW(TakeSpecial("31.11.202601.12.202606:0014:0010", today), Failure);
   EXPECT_THROW(TakeSpecial("24.12.26  24.12.202606:0014:0010", today), Failure);
+  // Not a time of day at all: the special cannot be published, and says so.
+  for (const char* no_time :
+       {"24.12.202624.12.2026'':0014:0001", "24.12.202624.12.202606:0024:3010",
+        "24.12.202624.12.202625:0026:0010", "24.12.202624.12.2026ab:cd14:0010"}) {
+    EXPECT_THROW(TakeSpecial(no_time, today), Failure) << no_time;
+  }
+}
+
+// Open until midnight, as on New Year's Eve: the end of the day is 24:00,
+// which an XML dateTime allows.
+TEST(OpeningTimesTest, ASpecialPeriodMayEndAt2400) {
+  const std::optional<SpecialPeriod> period =
+      TakeSpecial("31.12.202631.12.202618:0024:0010", Day(2026, 12, 6));
+  ASSERT_TRUE(period);
+  EXPECT_EQ(period->periodStart, "2026-12-31T18:00:00+01:00");
+  EXPECT_EQ(period->periodEnd, "2026-12-31T24:00:00+01:00");
+}
+
+// The weekday mask is positions 11 to 18 as the entry has them: an entry
+// shorter than 18 characters gives a shorter mask, not trailing blanks.
+TEST(OpeningTimesTest, TheWeekdayMaskIsThePositionsAsTheyStand) {
+  OpeningWeek week(Day(2026, 12, 6));
+  week.SetRegular({"06:0022:001111100", "08:0020:0000000110", "", "", "", ""});
+  week.Assemble();
+  EXPECT_EQ(Masks(week.Records()), "1111100 00000110");
 }
 
 }  // namespace

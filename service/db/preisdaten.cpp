@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "service/common/procedure.h"
+#include "service/db/bound_statement.h"
 #include "service/db/db_values.h"
 
 namespace velunor {
@@ -103,8 +104,10 @@ void DB_Preisdaten(DbState& state) {
 
     std::vector<DbValue> params;
     const PriceRow row = BuildPriceRow(e);
-    sql = UpsertStatement(row, &params, station);
-    const bool price_written = p.At(5).With(sql).Run([&] { state.db().Execute(sql, params); });
+    const std::string upsert = UpsertStatement(row, &params, station);
+    // The error log shows the statement with its values, as an operator reads it.
+    sql = BoundStatementText(upsert, params);
+    const bool price_written = p.At(5).With(sql).Run([&] { state.db().Execute(upsert, params); });
     all_written = all_written && price_written;
     TakeOverPendingPrices(e, price_written);
 

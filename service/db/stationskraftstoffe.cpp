@@ -31,11 +31,15 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
       product_list + " )";
   ResultSet products;
   p.With(sql).Run([&] { products = state.db().Query(sql); });
+  // Each assignment is a step of its own: a NULL ps_aktiv_time costs the
+  // station its price times, not its fuels.
   for (size_t r = 0; r < products.RecordCount(); ++r) {
+    p.Run([&] { table[station].hasMtsFuels = 1; });
+    p.Run([&] {
+      table[station].activeTime = static_cast<int32_t>(DbLong(products.Value(r, "ps_aktiv_time")));
+    });
     p.Run([&] {
       StationEntry& e = table[station];
-      e.hasMtsFuels = 1;
-      e.activeTime = static_cast<int32_t>(DbLong(products.Value(r, "ps_aktiv_time")));
       const long z = DbLong(products.Value(r, "zentrale_produktnummer"));
       const auto product = static_cast<int32_t>(DbLong(products.Value(r, "station_produktnummer")));
       if (z == m.CentralProductE5) {
@@ -63,25 +67,29 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
   p.With(sql).Run([&] { stored = state.db().Query(sql); });
   const bool has_record = stored.RecordCount() > 0;
   for (const Fuel& fuel : kFuels) {
+    int32_t product = 0;
+    if (!p.Run([&] { product = table[station].*fuel.product; })) continue;
+    if (product == 0) {
+      p.Run([&] { grid.SetCell(row, fuel.gridColumn, "----"); });
+      continue;
+    }
+    p.Run([&] { grid.SetCell(row, fuel.gridColumn, std::to_string(product)); });
+    if (!has_record) continue;
+    // The row is the service's own: a NULL price or time (written by an
+    // earlier version for a fuel without upstream price) is "no price",
+    // never a failure that would end every later start. Price and time are
+    // steps of their own.
     p.Run([&] {
-      StationEntry& e = table[station];
-      if (e.*fuel.product == 0) {
-        grid.SetCell(row, fuel.gridColumn, "----");
-        return;
-      }
-      grid.SetCell(row, fuel.gridColumn, std::to_string(e.*fuel.product));
-      if (!has_record) return;
-      // The row is the service's own: a NULL price or time (written by an
-      // earlier version for a fuel without upstream price) is "no price",
-      // never a failure that would end every later start.
       std::string price = stored.Text(0, fuel.priceColumn);
-      const std::string time = stored.Text(0, fuel.timeColumn);
-      e.*fuel.price = Dezimal(price, 3, 6);
-      e.*fuel.priceTime = Trim(time);
-      if (fuel.product == &StationEntry::productDiesel) {
-        grid.SetCell(row + 1, 0, GridTimeText((e.*fuel.priceTime).str()));
-      }
-      grid.SetCell(row + 1, fuel.gridColumn, (e.*fuel.price).Trimmed() + " €");
+      table[station].*fuel.price = Dezimal(price, 3, 6);
+    });
+    p.Run([&] { table[station].*fuel.priceTime = Trim(stored.Text(0, fuel.timeColumn)); });
+    if (fuel.product == &StationEntry::productDiesel) {
+      p.Run(
+          [&] { grid.SetCell(row + 1, 0, GridTimeText((table[station].*fuel.priceTime).str())); });
+    }
+    p.Run([&] {
+      grid.SetCell(row + 1, fuel.gridColumn, (table[station].*fuel.price).Trimmed() + " €");
     });
   }
 }

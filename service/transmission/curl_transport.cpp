@@ -167,6 +167,28 @@ void Set(CURL* curl, CURLoption option, T value) {
   }
 }
 
+// The answer of a finished transfer, or the failure that ended it.
+HttpsAnswer Outcome(CURLcode code, long status, const char* error_text, Transfer& transfer,
+                    const CurlTransport::Options& options) {
+  if (transfer.too_large) {
+    throw Failure(kErrAnswerTooLarge, "The answer is larger than " +
+                                          std::to_string(options.max_answer_bytes) + " bytes");
+  }
+  if (code == CURLE_OPERATION_TIMEDOUT) {
+    throw Failure(code, std::string(curl_easy_strerror(code)) + ": no complete answer within " +
+                            Seconds(options.timeout));
+  }
+  if (code != CURLE_OK) {
+    std::string text = error_text[0] != '\0' ? error_text : curl_easy_strerror(code);
+    if (!transfer.ssl_setup_error.empty()) text = transfer.ssl_setup_error;
+    throw Failure(code, text);
+  }
+  if (status < 200 || status > 299) {
+    throw Failure(static_cast<int32_t>(status), "Server answered with " + transfer.status_line);
+  }
+  return HttpsAnswer{transfer.status_line, std::move(transfer.body)};
+}
+
 }  // namespace
 
 CurlTransport::CurlTransport(const CertStore& certs) : CurlTransport(certs, Options{}) {}
@@ -265,24 +287,13 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   handle.reset();
-
-  if (transfer.too_large) {
-    throw Failure(kErrAnswerTooLarge, "The answer is larger than " +
-                                          std::to_string(options_.max_answer_bytes) + " bytes");
+  try {
+    return Outcome(code, status, error_text, transfer, options_);
+  } catch (const Failure& f) {
+    // A failure with a certificate that is not valid now: that is the likely cause.
+    if (credentials.validity_problem.empty()) throw;
+    throw Failure(f.number(), f.description() + "; " + credentials.validity_problem);
   }
-  if (code == CURLE_OPERATION_TIMEDOUT) {
-    throw Failure(code, std::string(curl_easy_strerror(code)) + ": no complete answer within " +
-                            Seconds(options_.timeout));
-  }
-  if (code != CURLE_OK) {
-    std::string text = error_text[0] != '\0' ? error_text : curl_easy_strerror(code);
-    if (!transfer.ssl_setup_error.empty()) text = transfer.ssl_setup_error;
-    throw Failure(code, text);
-  }
-  if (status < 200 || status > 299) {
-    throw Failure(static_cast<int32_t>(status), "Server answered with " + transfer.status_line);
-  }
-  return HttpsAnswer{transfer.status_line, std::move(transfer.body)};
 }
 
 }  // namespace velunor

@@ -1,47 +1,56 @@
 #include "service/transmission/soap_answer.h"
 
+#include <climits>
 #include <cstring>
+#include <memory>
 
-#include <pugixml.hpp>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
 
 namespace velunor {
 
 namespace {
 
-const char* LocalName(const pugi::xml_node& node) {
-  const char* name = node.name();
-  const char* colon = std::strrchr(name, ':');
-  return colon != nullptr ? colon + 1 : name;
+struct DocFree {
+  void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
+};
+struct ContextFree {
+  void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+
+bool Named(const xmlNode* node, const char* local) {
+  return node->type == XML_ELEMENT_NODE &&
+         std::strcmp(reinterpret_cast<const char*>(node->name), local) == 0;
 }
 
-// The element children of each of `parents` named `local`, in document order.
-std::vector<pugi::xml_node> Children(const std::vector<pugi::xml_node>& parents,
+// The element children of each of `parents` with the local name `local`, in
+// document order (libxml2 keeps prefixes apart from names).
+std::vector<const xmlNode*> Children(const std::vector<const xmlNode*>& parents,
                                      const char* local) {
-  std::vector<pugi::xml_node> found;
-  for (const pugi::xml_node& parent : parents) {
-    for (const pugi::xml_node& child : parent.children()) {
-      if (child.type() == pugi::node_element && std::strcmp(LocalName(child), local) == 0) {
-        found.push_back(child);
-      }
+  std::vector<const xmlNode*> found;
+  for (const xmlNode* parent : parents) {
+    for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
+      if (Named(child, local)) found.push_back(child);
     }
   }
   return found;
 }
 
-// All text below `node`, as a DOM's text content reads it. Walks without
-// recursion, so a hostile answer nested a million levels deep cannot
-// exhaust the stack.
-std::string TextContent(const pugi::xml_node& node) {
+// All text below `node`, as a DOM's text content reads it, walked without
+// recursion.
+std::string TextContent(const xmlNode* node) {
   std::string text;
-  for (pugi::xml_node n = node.first_child(); n;) {
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
-    if (n.first_child()) {
-      n = n.first_child();
+  for (const xmlNode* n = node->children; n != nullptr;) {
+    if ((n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) && n->content != nullptr) {
+      text += reinterpret_cast<const char*>(n->content);
+    }
+    if (n->type == XML_ELEMENT_NODE && n->children != nullptr) {
+      n = n->children;
       continue;
     }
-    while (n != node && !n.next_sibling()) n = n.parent();
-    if (n == node) break;
-    n = n.next_sibling();
+    while (n != nullptr && n != node && n->next == nullptr) n = n->parent;
+    if (n == nullptr || n == node) break;
+    n = n->next;
   }
   return text;
 }
@@ -57,17 +66,34 @@ std::string TrimSpace(const std::string& s) {
 
 SoapAnswer ReadSoapAnswer(const std::string& bytes) {
   SoapAnswer answer;
-  pugi::xml_document doc;
-  const pugi::xml_parse_result result =
-      doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
-  if (!result || !doc.document_element()) return answer;
+  if (bytes.empty() || bytes.size() > static_cast<size_t>(INT_MAX)) return answer;
+  static const bool initialised = [] {
+    xmlInitParser();
+    return true;
+  }();
+  (void)initialised;
+
+  // The answer is the only untrusted XML the service reads: no network, no
+  // external or expanded entities, no error output of the library's own.
+  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
+  if (!context) return answer;
+  std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
+      context.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options));
+  // Well-formed and namespace-well-formed (every prefix declared), and no
+  // document type declaration, which a SOAP message must not carry.
+  if (!doc || !context->wellFormed || !context->nsWellFormed || doc->intSubset != nullptr) {
+    return answer;
+  }
+  const xmlNode* envelope = xmlDocGetRootElement(doc.get());
+  if (envelope == nullptr) return answer;
   answer.parsed = true;
 
-  std::vector<pugi::xml_node> level{doc.document_element()};
+  std::vector<const xmlNode*> level{envelope};
   for (const char* local : {"Body", "d2LogicalModel", "exchange", "response"}) {
     level = Children(level, local);
   }
-  for (const pugi::xml_node& response : level) {
+  for (const xmlNode* response : level) {
     answer.responses.push_back(TrimSpace(TextContent(response)));
   }
   return answer;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "service/common/failure.h"
 #include "service/core/qt/app_icon.h"
@@ -73,6 +74,7 @@ struct QtFrontEnd::Impl {
   MarktTransp* markt = nullptr;     // set by Start
   long max_ticks = 0;
   long ticks = 0;
+  std::string final_screenshot;
   bool exit_requested = false;
   bool in_tick = false;
   int modal_depth = 0;
@@ -128,6 +130,16 @@ void QtFrontEnd::Impl::Tick() {
   in_tick = true;
   Guarded([&] {
     if (max_ticks > 0 && ticks >= max_ticks) exit_requested = true;
+    if (exit_requested && !final_screenshot.empty() && markt->IsIdle()) {
+      const std::string file = std::exchange(final_screenshot, "");
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      if (!window->grab().save(Text(file), "PNG")) {
+        std::fprintf(stderr, "velunor: cannot write %s\n", file.c_str());
+        markt->Form_Unload();
+        Finish(1);
+        return;
+      }
+    }
     if (exit_requested) markt->RequestShutdown();
     markt->Haupt_Timer_Timer();
   });
@@ -186,6 +198,10 @@ bool QtFrontEnd::Start(MarktTransp& window, int tick_ms, long max_ticks) {
   ProcessEvents();  // the window is on the screen before the start-up work begins
   d.Guarded([&] { window.Form_Activate(); });
   return !d.finished;
+}
+
+void QtFrontEnd::SetFinalScreenshot(const std::string& png_path) {
+  impl_->final_screenshot = png_path;
 }
 
 bool QtFrontEnd::finished() const { return impl_->finished; }

@@ -45,6 +45,10 @@ class QtFrontEnd : public FrontEnd, public WindowObserver {
 
   // Saves the window as it stands as a PNG file; false when that fails.
   bool SaveScreenshot(const std::string& png_path);
+  // With a tick limit: the window is saved as this PNG at the first idle
+  // tick after the limit, just before the shutdown; a failure to save ends
+  // the program with status 1.
+  void SetFinalScreenshot(const std::string& png_path);
 
   // FrontEnd. MessageBox also writes the text to standard error.
   void MessageBox(const std::string& text, const std::string& title) override;

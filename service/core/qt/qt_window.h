@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "service/common/clock.h"
 #include "service/common/window_model.h"
@@ -14,6 +15,6 @@ namespace velunor {
 // must outlive the call. REQUIRES: a display (see QtDisplayAvailable()).
 int RunQtService(int& argc, char** argv, const std::filesystem::path& program_dir,
                  const std::filesystem::path& cert_store, Clock& clock, WindowModel& window,
-                 int tick_ms, long max_ticks);
+                 int tick_ms, long max_ticks, const std::string& final_screenshot = "");
 
 }  // namespace velunor

@@ -1,0 +1,40 @@
+// The command-line reader both programs use, so that they read and refuse
+// options alike: "--name VALUE" options and "--name" flags; a value that is
+// missing or empty (an empty directory would silently mean the default one)
+// and an unknown argument are usage errors, reported as `error` (the caller
+// prints it with its usage text and exits with status 2). Never exits.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace velunor {
+
+struct OptionSpec {
+  enum class Kind {
+    kFlag,           // --name
+    kValue,          // --name VALUE, VALUE not empty
+    kOptionalValue,  // --name [VALUE]: takes the next argument unless it is an option
+  };
+  std::string name;  // with its dashes, e.g. "--program-dir"
+  Kind kind = Kind::kFlag;
+};
+
+struct ReadOptions {
+  std::set<std::string> flags;                // flags and value options given
+  std::map<std::string, std::string> values;  // the value of each value option given
+  std::string error;                          // "" when the line was read
+
+  bool Has(const std::string& name) const { return flags.count(name) != 0; }
+  // The value, or `fallback` when the option was not given (or given without one).
+  std::string Value(const std::string& name, const std::string& fallback = "") const;
+};
+
+// Reads `args` (without the program name) against `spec`; "-h" counts as
+// "--help" when the spec has "--help". The first error ends the reading.
+ReadOptions ReadCommandLine(const std::vector<std::string>& args,
+                            const std::vector<OptionSpec>& spec);
+
+}  // namespace velunor
