@@ -1,6 +1,7 @@
 #include "shared/file_replace.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,10 +16,38 @@ std::string Reason(const std::filesystem::path& file, int error_number) {
   return file.string() + ": " + std::strerror(error_number);
 }
 
+int CreateExclusively(const std::filesystem::path& file) {
+  return open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+// The preferred name, when nothing but a regular file of an earlier run is in
+// the way; -1 with errno from the last attempt otherwise.
+int CreatePreferred(const std::filesystem::path& temp, const ReplaceOptions& options) {
+  int fd = CreateExclusively(temp);
+  if (fd >= 0 || errno != EEXIST) return fd;
+  struct stat st {};
+  if (lstat(temp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(temp.c_str()) == 0) {
+    fd = CreateExclusively(temp);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  if (options.temporary_taken != nullptr) *options.temporary_taken = true;
+  errno = EEXIST;
+  return -1;
+}
+
 // A name beside `target` that nothing else uses: the target's name, a dot
 // and random letters, tried until one can be created exclusively.
-int CreateTemporary(const std::filesystem::path& target, std::filesystem::path* temp,
-                    std::string* error) {
+int CreateTemporary(const std::filesystem::path& target, const ReplaceOptions& options,
+                    std::filesystem::path* temp, std::string* error) {
+  if (!options.temporary.empty()) {
+    *temp = options.temporary;
+    const int fd = CreatePreferred(*temp, options);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) {
+      *error = Reason(*temp, errno);
+      return -1;
+    }
+  }
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -26,7 +55,7 @@ int CreateTemporary(const std::filesystem::path& target, std::filesystem::path* 
     for (int i = 0; i < 8; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
     *temp = target;
     *temp += suffix + ".tmp";
-    const int fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = CreateExclusively(*temp);
     if (fd >= 0) return fd;
     if (errno != EEXIST) {
       *error = Reason(*temp, errno);
@@ -51,10 +80,11 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error) {
+bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error,
+                 const ReplaceOptions& options) {
   std::string reason;
   std::filesystem::path temp;
-  const int fd = CreateTemporary(target, &temp, &reason);
+  const int fd = CreateTemporary(target, options, &temp, &reason);
   if (fd < 0) {
     if (error != nullptr) *error = reason;
     return false;

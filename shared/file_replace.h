@@ -10,9 +10,20 @@
 
 namespace velunor {
 
+struct ReplaceOptions {
+  // The temporary file's name when nothing is in the way (a regular file left
+  // there by an earlier run is removed first); empty, or something other than
+  // a regular file at that name: a fresh name beside the target.
+  std::filesystem::path temporary;
+  // Set to true when the preferred temporary name was taken by something
+  // other than a regular file (a link, a folder), which the caller reports.
+  bool* temporary_taken = nullptr;
+};
+
 // Returns true when `target` holds exactly `bytes`. On failure returns false
 // with `error` saying which file and why; the old target is then untouched
 // and no temporary file is left behind.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error);
+bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error,
+                 const ReplaceOptions& options = {});
 
 }  // namespace velunor

@@ -1,5 +1,7 @@
 #include "shared/settings_file.h"
 
+#include "shared/file_replace.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -36,29 +38,15 @@ SettingsFileRead ReadSettingsFile(const std::filesystem::path& file) {
 
 bool WriteSettingsFile(const std::filesystem::path& file, const TransmissionSettings& values,
                        std::string* error) {
-  std::filesystem::path temp = file;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << values.VerwendetesZertifikat << "\r\n"
-        << values.UrlGrunddatenlieferung << "\r\n"
-        << values.UrlPreisdatenlieferung << "\r\n";
-    out.flush();
-    if (!out) {
-      if (error != nullptr) *error = temp.string() + ": " + std::strerror(errno);
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
-    if (error != nullptr) *error = file.string() + ": " + ec.message();
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
+  // The service reads the file at its start: it finds the old one or the
+  // new one, never half of it.
+  const std::string text = values.VerwendetesZertifikat + "\r\n" +
+                           values.UrlGrunddatenlieferung + "\r\n" +
+                           values.UrlPreisdatenlieferung + "\r\n";
+  std::string reason;
+  if (ReplaceFile(file, text, &reason)) return true;
+  if (error != nullptr) *error = reason;
+  return false;
 }
 
 }  // namespace velunor

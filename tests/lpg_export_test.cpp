@@ -202,8 +202,9 @@ TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextR
   const std::vector<std::string> errors = ExportErrors();
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].rfind("75 / Datei ", 0), 0u) << errors[0];
-  EXPECT_NE(errors[0].find("preise.tmp kann nicht angelegt werden"), std::string::npos)
+  EXPECT_NE(errors[0].find("preise.csv kann nicht geschrieben werden: "), std::string::npos)
       << errors[0];
+  EXPECT_NE(errors[0].find("preise.tmp: "), std::string::npos) << "names the file it could not make";
   EXPECT_EQ(errors[0].substr(errors[0].size() - kStatement.size()), kStatement)
       << "the statement is the context";
 
@@ -215,13 +216,17 @@ TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextR
 TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTemporaryFile) {
   Write("preise.csv", kOldFile);
 
-  // The temporary name is taken by a folder: nothing can be written.
+  // The temporary name is taken by a folder: it is left alone, reported, and
+  // the export goes through a temporary file of another name.
   fs::create_directory(folder_ / "preise.tmp");
   Gas_Tankstelle_Export(t_.db);
-  EXPECT_EQ(Read("preise.csv"), kOldFile);
+  EXPECT_NE(Read("preise.csv"), kOldFile);
   EXPECT_TRUE(fs::is_directory(folder_ / "preise.tmp")) << "someone else's folder stays";
   ASSERT_EQ(ExportErrors().size(), 1u);
+  EXPECT_NE(ExportErrors()[0].find("preise.tmp ist keine gewöhnliche Datei"), std::string::npos)
+      << ExportErrors()[0];
   fs::remove(folder_ / "preise.tmp");
+  Write("preise.csv", kOldFile);
 
   // The export name is a folder: the complete temporary file cannot replace
   // it, and is removed so that no stale file is left for the portal.
@@ -231,7 +236,7 @@ TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTempora
   EXPECT_TRUE(fs::is_empty(folder_ / "ziel.csv"));
   EXPECT_FALSE(Exists("ziel.tmp"));
   ASSERT_EQ(ExportErrors().size(), 2u);
-  EXPECT_NE(ExportErrors()[1].find("ziel.tmp kann nicht in "), std::string::npos)
+  EXPECT_NE(ExportErrors()[1].find("ziel.csv kann nicht geschrieben werden: "), std::string::npos)
       << ExportErrors()[1];
 
   // The folder's path names a regular file.

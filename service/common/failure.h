@@ -33,6 +33,16 @@ class Failure : public std::runtime_error {
   int32_t number_;
 };
 
+// The number and description of the exception being handled, as both logs
+// write them: a Failure's own; 7 for lack of memory; 9 for an index out of
+// range; 5 for any other standard exception.
+// REQUIRES: called inside a catch block for std::exception.
+struct CaughtError {
+  int32_t number;
+  std::string description;
+};
+CaughtError CurrentError();
+
 // Thrown to end the program at once (a configuration fault at start). It is
 // deliberately not a std::exception, so generic handlers cannot catch it.
 struct ProgramEnd {

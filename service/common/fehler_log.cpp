@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "service/common/failure.h"
+#include "shared/file_replace.h"
 
 namespace velunor {
 
@@ -60,10 +61,11 @@ std::string FehlerLog::Append(int32_t number, const std::string& description,
       std::error_code rm;
       std::filesystem::remove(LogFile(current), rm);
       if (rm) return false;
-      std::ofstream out(NumberFile(), std::ios::binary | std::ios::trunc);
-      out << ' ' << current << " \r\n";
-      out.flush();
-      return static_cast<bool>(out);
+      // One blank on either side of the number, as the file has always been.
+      std::string text(1, ' ');
+      text.append(std::to_string(current)).append(" \r\n");
+      std::string error;
+      return ReplaceFile(NumberFile(), text, &error);
     });
     if (!rotated) {
       ++dropped_;

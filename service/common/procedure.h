@@ -8,7 +8,6 @@
 #pragma once
 
 #include <exception>
-#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,14 +38,9 @@ class Procedure {
     try {
       std::forward<F>(step)();
       return true;
-    } catch (const Failure& f) {
-      Log(f.number(), f.description());
-    } catch (const std::bad_alloc&) {
-      Log(kErrOutOfMemory, "Nicht genügend Speicher");
-    } catch (const std::out_of_range& e) {
-      Log(kErrSubscriptOutOfRange, e.what());
-    } catch (const std::exception& e) {
-      Log(kErrInvalidCall, e.what());
+    } catch (const std::exception&) {
+      const CaughtError error = CurrentError();
+      Log(error.number, error.description);
     }
     return false;
   }

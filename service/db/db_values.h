@@ -6,6 +6,7 @@
 #include <string>
 
 #include "service/common/failure.h"
+#include "service/common/text.h"
 #include "service/common/zusatzfunktionen.h"
 #include "service/db/odbc.h"
 
@@ -20,20 +21,5 @@ inline const std::string& Required(const DbValue& v) {
 
 // The numeric value of a column, truncated to a whole number.
 inline long DbLong(const DbValue& v) { return static_cast<long>(NumberValue(Required(v))); }
-
-// Without leading and trailing blanks.
-inline std::string Trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// The text of `text` with every `from` replaced by `to`.
-inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size()) {
-    text.replace(pos, from.size(), to);
-  }
-  return text;
-}
 
 }  // namespace velunor

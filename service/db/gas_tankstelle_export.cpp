@@ -1,14 +1,12 @@
 #include "service/db/gas_tankstelle_export.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "service/common/procedure.h"
 #include "service/db/db_values.h"
 #include "service/db/lpg_export_format.h"
+#include "shared/file_replace.h"
 
 namespace velunor {
 
@@ -46,46 +44,6 @@ LpgExportRow ReadRow(const ResultSet& rows, size_t r, const MasterData& m) {
                       m.ProductShortNames[static_cast<size_t>(product)]};
 }
 
-std::string ErrnoText() { return errno != 0 ? std::strerror(errno) : "unbekannter Fehler"; }
-
-// Creates or truncates `file` and writes `content`. Throws Failure, after
-// removing the file when it was created but could not be completed.
-void WriteFile(const fs::path& file, const std::string& content) {
-  errno = 0;
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    throw Failure(kErrPathFileAccess,
-                  "Datei " + file.string() + " kann nicht angelegt werden: " + ErrnoText());
-  }
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  out.close();
-  if (!out) {
-    const std::string reason = ErrnoText();
-    std::error_code ignored;
-    fs::remove(file, ignored);
-    throw Failure(kErrPathFileAccess,
-                  "Datei " + file.string() + " kann nicht geschrieben werden: " + reason);
-  }
-}
-
-void Rename(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  fs::rename(from, to, ec);
-  if (ec) {
-    throw Failure(kErrPathFileAccess, "Datei " + from.string() + " kann nicht in " + to.string() +
-                                          " umbenannt werden: " + ec.message());
-  }
-}
-
-void Remove(const fs::path& file) {
-  std::error_code ec;
-  fs::remove(file, ec);
-  if (ec) {
-    throw Failure(kErrPathFileAccess,
-                  "Datei " + file.string() + " kann nicht gelöscht werden: " + ec.message());
-  }
-}
-
 }  // namespace
 
 void Gas_Tankstelle_Export(DbState& state) {
@@ -119,11 +77,20 @@ void Gas_Tankstelle_Export(DbState& state) {
   // Nothing to offer: the portal keeps its last file rather than an empty one.
   if (lines == 0) return;
 
-  if (!p.Run([&] { WriteFile(temp_file, content); })) return;
-  // rename replaces the export file in one step, so the portal's software
-  // never finds the file missing or half copied.
-  if (!p.Run([&] { Rename(temp_file, export_file); })) {
-    p.Run([&] { Remove(temp_file); });
+  // The complete file replaces the export file in one step, so the portal's
+  // software never finds it missing or half written.
+  bool temporary_taken = false;
+  p.Run([&] {
+    std::string reason;
+    if (!ReplaceFile(export_file, content, &reason, {temp_file, &temporary_taken})) {
+      throw Failure(kErrPathFileAccess,
+                    "Datei " + export_file.string() + " kann nicht geschrieben werden: " + reason);
+    }
+  });
+  if (temporary_taken) {
+    p.Log(kErrPathFileAccess, "Datei " + temp_file.string() +
+                                  " ist keine gewöhnliche Datei und bleibt unberührt; eine "
+                                  "temporäre Datei anderen Namens wurde verwendet");
   }
 }
 

@@ -5,6 +5,7 @@
 #include "service/common/end_program.h"
 #include "service/common/procedure.h"
 #include "service/db/db_values.h"
+#include "service/db/station_grid.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
@@ -162,18 +163,7 @@ void DB_LOXStammdaten(DbState& state) {
   p.Run([&] {
     stations = state.db().Query("select station, name1 from lox_station order by station");
   });
-  p.Run([&] { grid.SetGridRows(static_cast<int>(2 * stations.RecordCount() + 2)); });
-  for (size_t i = 1; i <= stations.RecordCount(); ++i) {
-    long s = 0;
-    const int row = static_cast<int>(2 * i);
-    p.Run([&] { s = DbLong(stations.Value(i - 1, "station")); });
-    p.Run([&] { state.stations[s].gridRow = row; });
-    p.Run([&] {
-      grid.SetCell(row, 0, std::to_string(s) + " " + stations.Text(i - 1, "name1"));
-      grid.SetCell(row + 1, 0, "");
-    });
-    DB_Get_MTS_Stationskraftstoffe(state, s, m.MtsProductList);
-  }
+  LayOutStationGrid(state, p, stations, 0);
 
   DB_Get_MTS_StationsPreise(state);
 }

@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "service/db/bound_statement.h"
+#include "service/db/sql_statement.h"
 #include "service/db/db_values.h"
 #include "service/db/opening_times.h"
 

@@ -3,64 +3,31 @@
 #include <vector>
 
 #include "service/common/procedure.h"
-#include "service/db/bound_statement.h"
+#include "service/db/sql_statement.h"
 #include "service/db/db_values.h"
 
 namespace velunor {
 
 namespace {
 
-// One column of the price row as it will be written. A column that is only
-// set for a new row keeps the stored value of an existing one.
-struct PriceColumn {
-  std::string name;
-  std::string value;
-  bool new_row_only = false;
-};
-
-// The price row of one station as it will be written.
-struct PriceRow {
-  std::vector<PriceColumn> columns;
-};
-
-PriceRow BuildPriceRow(const StationEntry& e) {
-  PriceRow row;
-  row.columns.push_back({"status", "2"});
+// The station's price row as it will be written, by column name.
+std::vector<SqlColumn> PriceRow(const StationEntry& e, long station) {
+  std::vector<SqlColumn> row = {{"station", std::to_string(station), false}, {"status", "2"}};
   for (const Fuel& fuel : kFuels) {
     if (e.*fuel.product == 0) {
-      row.columns.push_back({fuel.priceColumn, "0.0"});
+      row.push_back({fuel.priceColumn, "0.0"});
     } else if ((e.*fuel.newPrice).Number() > 0) {
-      row.columns.push_back({fuel.priceColumn, (e.*fuel.newPrice).Trimmed()});
-      row.columns.push_back({fuel.timeColumn, (e.*fuel.newPriceTime).str()});
+      row.push_back({fuel.priceColumn, (e.*fuel.newPrice).Trimmed()});
+      row.push_back({fuel.timeColumn, (e.*fuel.newPriceTime).str()});
     } else {
       // A fuel the station sells but upstream has no price for yet: a new
       // row gets "no price" rather than NULL, which the start would read
       // back as a failure; an existing row keeps what it has.
-      row.columns.push_back({fuel.priceColumn, "0.0", true});
-      row.columns.push_back({fuel.timeColumn, "", true});
+      row.push_back({fuel.priceColumn, "0.0", false});
+      row.push_back({fuel.timeColumn, "", false});
     }
   }
   return row;
-}
-
-// Inserts the row or, when the station has one, changes the named columns
-// only: the same effect as adding or changing a row through an updatable result.
-std::string UpsertStatement(const PriceRow& row, std::vector<DbValue>* params, long station) {
-  std::string names = "station";
-  std::string marks = "?";
-  std::string updates;
-  params->push_back(std::to_string(station));
-  for (const PriceColumn& column : row.columns) {
-    const std::string& name = column.name;
-    names += ", " + name;
-    marks += ", ?";
-    if (!column.new_row_only) {
-      updates += (updates.empty() ? "" : ", ") + name + " = values( " + name + " )";
-    }
-    params->push_back(column.value);
-  }
-  return "insert into mts_petrolstation_price ( " + names + " ) values ( " + marks +
-         " ) on duplicate key update " + updates;
 }
 
 // Moves the stored pending prices into the stored fields; when the row could
@@ -103,8 +70,8 @@ void DB_Preisdaten(DbState& state) {
     p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
 
     std::vector<DbValue> params;
-    const PriceRow row = BuildPriceRow(e);
-    const std::string upsert = UpsertStatement(row, &params, station);
+    const std::string upsert =
+        InsertOrUpdateStatement("mts_petrolstation_price", PriceRow(e, station), &params);
     // The error log shows the statement with its values, as an operator reads it.
     sql = BoundStatementText(upsert, params);
     const bool price_written = p.At(5).With(sql).Run([&] { state.db().Execute(upsert, params); });

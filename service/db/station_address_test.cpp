@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "service/db/bound_statement.h"
+#include "service/db/sql_statement.h"
 
 namespace velunor {
 namespace {

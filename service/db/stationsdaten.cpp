@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "service/common/procedure.h"
-#include "service/db/bound_statement.h"
+#include "service/db/sql_statement.h"
 #include "service/db/db_values.h"
 #include "service/db/oeffnungszeiten.h"
 #include "service/db/station_address.h"
 #include "service/db/station_delivery.h"
+#include "service/db/station_grid.h"
 #include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
@@ -23,19 +24,6 @@ constexpr const char* kMasterColumns[] = {
     "station",  "status",      "ps_id",        "ps_version",     "ps_version_time",
     "ps_name",  "ps_brand",    "ps_street",    "ps_housenumber", "ps_postcode",
     "ps_place", "ps_latitude", "ps_longitude", "ps_federalstate"};
-
-std::string MasterRowStatement() {
-  std::string names, marks, updates;
-  for (const char* column : kMasterColumns) {
-    const std::string name = column;
-    names += (names.empty() ? "" : ", ") + name;
-    marks += marks.empty() ? "?" : ", ?";
-    if (name == "station") continue;
-    updates += (updates.empty() ? "" : ", ") + name + " = values( " + name + " )";
-  }
-  return "insert into mts_petrolstation ( " + names + " ) values ( " + marks +
-         " ) on duplicate key update " + updates;
-}
 
 std::string VersionTime(const DateTime& now, const std::string& zeitzonen_text) {
   return Pad(now.year, 4) + "-" + Pad(now.month, 2) + "-" + Pad(now.day, 2) + "T" +
@@ -133,20 +121,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
         "mts_petrolstation_price MP on PS.station = MP.station order by station";
     ResultSet list;
     p.At(42).With(sql).Run([&] { list = state.db().Query(sql); });
-    p.At(43).Run([&] { grid.SetGridRows(static_cast<int>(2 * list.RecordCount() + 2)); });
-    for (size_t i = 1; i <= list.RecordCount(); ++i) {
-      const int row = static_cast<int>(2 * i);
-      long station = 0;
-      if (!p.At(44).Run([&] { station = DbLong(list.Value(i - 1, "station")); })) continue;
-      p.At(45).Run([&] { state.stations[station].gridRow = row; });
-      p.At(46).Run([&] {
-        grid.SetCell(row, 0, std::to_string(station) + " " + list.Text(i - 1, "name1"));
-        grid.SetCell(row + 1, 0, "");
-        const DbValue& diesel_time = list.Value(i - 1, "ps_pricediesel_time");
-        if (diesel_time) grid.SetCell(row + 1, 0, GridTimeText(*diesel_time));
-      });
-      DB_Get_MTS_Stationskraftstoffe(state, station, m.MtsProductList);
-    }
+    LayOutStationGrid(state, p, list, 43);
   }
 
   for (size_t r = 0; r < changed.RecordCount(); ++r) {
@@ -173,15 +148,20 @@ int DB_Stationsdaten(DbState& state, int mode) {
       }
     }
 
-    static const std::string kMasterRow = MasterRowStatement();
-    std::vector<DbValue> params;
+    std::vector<DbValue> values;
     if (p.At(55).Run([&] {
-          params = MasterRow(changed, r, station, VersionTime(env.clock.Now(), zeitzonen_text), m);
+          values = MasterRow(changed, r, station, VersionTime(env.clock.Now(), zeitzonen_text), m);
         })) {
-      p.With(BoundStatementText(kMasterRow, params));
+      std::vector<SqlColumn> columns;
+      for (size_t i = 0; i < values.size(); ++i) {
+        columns.push_back({kMasterColumns[i], values[i], i > 0});  // the key is not updated
+      }
+      std::vector<DbValue> params;
+      const std::string upsert = InsertOrUpdateStatement("mts_petrolstation", columns, &params);
+      p.With(BoundStatementText(upsert, params));
       ReplaceNullTexts(p, params, station);
-      sql = BoundStatementText(kMasterRow, params);
-      p.At(56).With(sql).Run([&] { state.db().Execute(kMasterRow, params); });
+      sql = BoundStatementText(upsert, params);
+      p.At(56).With(sql).Run([&] { state.db().Execute(upsert, params); });
     }
 
     DB_Oeffnungszeiten(state, p, station, heute_datum);

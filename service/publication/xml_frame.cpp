@@ -1,5 +1,4 @@
 // The frames of both publications and their assembly with the bodies.
-#include <fstream>
 #include <functional>
 
 #include "service/common/procedure.h"
@@ -8,6 +7,7 @@
 #include "service/db/preisdaten.h"
 #include "service/publication/publication_number.h"
 #include "service/publication/xml_out.h"
+#include "shared/file_replace.h"
 
 namespace velunor {
 
@@ -51,12 +51,10 @@ std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
 }
 
 void WriteDocumentFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
+  std::string reason;
+  if (!ReplaceFile(path, bytes, &reason)) {
     throw Failure(kErrPathFileAccess,
-                  "Die Datei '" + path.string() + "' kann nicht geschrieben werden");
+                  "Die Datei '" + path.string() + "' kann nicht geschrieben werden: " + reason);
   }
 }
 

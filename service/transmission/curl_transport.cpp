@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 
 #include "service/common/failure.h"
+#include "service/common/text.h"
 #include "service/transmission/openssl_hooks.h"
 #include "service/transmission/socket_address.h"
 
@@ -63,13 +64,6 @@ struct Transfer {
   std::string ssl_setup_error;
 };
 
-std::string Trim(std::string s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
-  size_t start = 0;
-  while (start < s.size() && std::isspace(static_cast<unsigned char>(s[start]))) ++start;
-  return s.substr(start);
-}
-
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
   for (size_t i = 0; prefix[i] != '\0'; ++i) {
     if (i >= s.size() ||
@@ -97,13 +91,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   const std::string line(data, n);
   if (line.rfind("HTTP/", 0) == 0) {
     // Each answer (a redirect, then the final one) starts with its status line.
-    t->status_line = Trim(line);
+    t->status_line = Trim(line, kWhiteSpace);
     const size_t blank = t->status_line.find(' ');
     t->status = blank == std::string::npos ? 0 : std::atol(t->status_line.c_str() + blank + 1);
     t->location.clear();
   } else if (StartsWithNoCase(line, "location:")) {
-    t->location = Trim(line.substr(9));
-  } else if (Trim(line).empty() && t->follow && t->status >= 300 && t->status < 400 &&
+    t->location = Trim(line.substr(9), kWhiteSpace);
+  } else if (Trim(line, kWhiteSpace).empty() && t->follow && t->status >= 300 && t->status < 400 &&
              !t->location.empty()) {
     try {
       t->events.SOAP1_ConnectionStatus("Redirected", static_cast<int>(t->status), t->location);

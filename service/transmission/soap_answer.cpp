@@ -7,6 +7,8 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include "service/common/text.h"
+
 namespace velunor {
 
 namespace {
@@ -55,13 +57,6 @@ std::string TextContent(const xmlNode* node) {
   return text;
 }
 
-std::string TrimSpace(const std::string& s) {
-  const char* kSpace = " \t\r\n";
-  const size_t start = s.find_first_not_of(kSpace);
-  if (start == std::string::npos) return "";
-  return s.substr(start, s.find_last_not_of(kSpace) - start + 1);
-}
-
 }  // namespace
 
 SoapAnswer ReadSoapAnswer(const std::string& bytes) {
@@ -94,7 +89,7 @@ SoapAnswer ReadSoapAnswer(const std::string& bytes) {
     level = Children(level, local);
   }
   for (const xmlNode* response : level) {
-    answer.responses.push_back(TrimSpace(TextContent(response)));
+    answer.responses.push_back(Trim(TextContent(response), kWhiteSpace));
   }
   return answer;
 }

@@ -1,7 +1,5 @@
 #include "service/transmission/soap_transaction.h"
 
-#include <new>
-#include <stdexcept>
 
 #include "service/common/failure.h"
 #include "service/common/zusatzfunktionen.h"
@@ -84,18 +82,10 @@ int16_t SOAPTransaction(const SoapSendung& sendung, Env& env, KommLogSink& komm_
     }
     komm_log.KommLog("Transaction successfull");
     return 0;
-  } catch (const Failure& f) {
-    number = f.number();
-    description = f.description();
-  } catch (const std::bad_alloc&) {
-    number = kErrOutOfMemory;
-    description = "Nicht genügend Speicher";
-  } catch (const std::out_of_range& e) {
-    number = kErrSubscriptOutOfRange;
-    description = e.what();
-  } catch (const std::exception& e) {
-    number = kErrInvalidCall;
-    description = e.what();
+  } catch (const std::exception&) {
+    const CaughtError error = CurrentError();
+    number = error.number;
+    description = error.description;
   }
   LogQuietly(komm_log, "ERR: " + std::to_string(number) + " " + description +
                            " Zeile: " + std::to_string(step));

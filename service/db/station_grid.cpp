@@ -1,0 +1,31 @@
+#include "service/db/station_grid.h"
+
+#include "service/db/db_values.h"
+#include "service/db/stationskraftstoffe.h"
+
+namespace velunor {
+
+void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, int first_line) {
+  WindowModel& grid = state.env.window;
+  auto step = [&](int offset) -> Procedure& {
+    return p.At(first_line == 0 ? 0 : first_line + offset);
+  };
+  const bool diesel_time = stations.HasColumn("ps_pricediesel_time");
+  step(0).Run([&] { grid.SetGridRows(static_cast<int>(2 * stations.RecordCount() + 2)); });
+  for (size_t i = 1; i <= stations.RecordCount(); ++i) {
+    const int row = static_cast<int>(2 * i);
+    long station = 0;
+    if (!step(1).Run([&] { station = DbLong(stations.Value(i - 1, "station")); })) continue;
+    step(2).Run([&] { state.stations[station].gridRow = row; });
+    step(3).Run([&] {
+      grid.SetCell(row, 0, std::to_string(station) + " " + stations.Text(i - 1, "name1"));
+      grid.SetCell(row + 1, 0, "");
+      if (!diesel_time) return;
+      const DbValue& time = stations.Value(i - 1, "ps_pricediesel_time");
+      if (time) grid.SetCell(row + 1, 0, GridTimeText(*time));
+    });
+    DB_Get_MTS_Stationskraftstoffe(state, station, state.stammdaten.MtsProductList);
+  }
+}
+
+}  // namespace velunor

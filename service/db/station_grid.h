@@ -1,0 +1,19 @@
+// The station grid's rows for the upstream stations: two rows per station
+// (number and name; prices and the last price-change time), each station's
+// gridRow, and its fuel assignment. Shared by the master-data load and the
+// station synchronisation, which lay the grid out alike.
+#pragma once
+
+#include "service/common/procedure.h"
+#include "service/db/db_state.h"
+#include "service/db/odbc.h"
+
+namespace velunor {
+
+// `stations` holds the columns station and name1, ordered by station, and
+// optionally ps_pricediesel_time (shown in the second row when not NULL).
+// Each step runs through `p`; `first_line` numbers them ("Zeile: ") from
+// there on, 0 for none. A row whose station number cannot be read is skipped.
+void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, int first_line);
+
+}  // namespace velunor
