@@ -12,8 +12,7 @@ WindowModel::WindowModel() {
   buttons_[1].caption = "Beenden";
   buttons_[2].caption = "Manuelle Übertragung";
   grid_.resize(1);
-  grid_[0] = {
-      "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
+  for (size_t c = 0; c < kGridCaptions.size(); ++c) grid_[0][c] = kGridCaptions[c];
 }
 
 void WindowModel::AddObserver(WindowObserver* observer) { observers_.push_back(observer); }

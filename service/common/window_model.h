@@ -49,6 +49,10 @@ struct ButtonState {
 class WindowModel {
  public:
   static constexpr int kGridColumns = 7;
+  // Caption row 0 of the station grid: the station, its reporting flag, then
+  // one column per fuel code (see service/db/fuels.h).
+  static constexpr std::array<const char*, kGridColumns> kGridCaptions = {
+      "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
   using GridRow = std::array<std::string, kGridColumns>;
 
   WindowModel();

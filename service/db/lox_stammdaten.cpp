@@ -5,6 +5,7 @@
 #include "service/common/end_program.h"
 #include "service/common/procedure.h"
 #include "service/db/db_values.h"
+#include "service/db/fuels.h"
 #include "service/db/station_grid.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
@@ -13,20 +14,14 @@ namespace velunor {
 
 namespace {
 
-// Fuel codes 1..5 in the order of the grid columns 2..6.
-int32_t MasterData::*const kCentralProducts[] = {
-    &MasterData::CentralProductE5, &MasterData::CentralProductE10,
-    &MasterData::CentralProductDiesel, &MasterData::CentralProductLpg,
-    &MasterData::CentralProductCng};
-
 void ReadFuelCodes(MasterData& m, const std::string& codes) {
   for (int i = 1; i <= 20; ++i) {
     const char c = static_cast<size_t>(i) <= codes.size() ? codes[static_cast<size_t>(i) - 1] : ' ';
     const int code = (c >= '0' && c <= '9') ? c - '0' : 0;
-    if (code < 1 || code > 5) continue;
-    m.*kCentralProducts[code - 1] = i;
-    std::string& list = code <= 3 ? m.MtsProductList : m.GasProductList;
-    list += ", " + std::to_string(i);
+    if (code < 1 || code > static_cast<int>(kFuelCodes.size())) continue;
+    const FuelCode& fuel = CodeOf(code);
+    m.*fuel.central_product = i;
+    m.*fuel.product_list += ", " + std::to_string(i);
   }
 }
 
@@ -38,7 +33,7 @@ void DB_LOXStammdaten(DbState& state) {
   MasterData& m = state.stammdaten;
   WindowModel& grid = env.window;
 
-  for (auto field : kCentralProducts) m.*field = 0;
+  for (const FuelCode& fuel : kFuelCodes) m.*fuel.central_product = 0;
   m.MtsProductList = " 0";
   m.GasProductList = " 0";
 
@@ -150,9 +145,9 @@ void DB_LOXStammdaten(DbState& state) {
   p.Run([&] {
     grid.SetGridRows(2);
     grid.SetCell(1, 0, "Zentrale");
-    for (int code = 1; code <= 5; ++code) {
-      const int32_t product = m.*kCentralProducts[code - 1];
-      grid.SetCell(1, code + 1,
+    for (const FuelCode& fuel : kFuelCodes) {
+      const int32_t product = m.*fuel.central_product;
+      grid.SetCell(1, fuel.grid_column,
                    product != 0 ? std::to_string(product) + " - " +
                                       m.ProductShortNames.at(static_cast<size_t>(product))
                                 : "----");

@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
-#include "service/db/sql_statement.h"
 #include "service/db/db_values.h"
 #include "service/db/opening_times.h"
+#include "service/db/sql_statement.h"
 
 namespace velunor {
 

@@ -3,8 +3,9 @@
 #include <vector>
 
 #include "service/common/procedure.h"
-#include "service/db/sql_statement.h"
 #include "service/db/db_values.h"
+#include "service/db/fuels.h"
+#include "service/db/sql_statement.h"
 
 namespace velunor {
 

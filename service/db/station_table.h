@@ -62,19 +62,6 @@ struct StationEntry {
   std::vector<std::string> overrideRowsWritten;
 };
 
-// The three MTS-K fuels in publication order, with their fields and columns.
-struct Fuel {
-  int32_t StationEntry::*product;
-  PriceText StationEntry::*price;
-  TimeText StationEntry::*priceTime;
-  PriceText StationEntry::*newPrice;
-  TimeText StationEntry::*newPriceTime;
-  const char* priceColumn;
-  const char* timeColumn;
-  int gridColumn;
-};
-extern const std::array<Fuel, 3> kFuels;  // Super E5, Super E10, Diesel
-
 class StationTable {
  public:
   static constexpr long kMaxStation = 1000;

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "service/common/procedure.h"
-#include "service/db/sql_statement.h"
 #include "service/db/db_values.h"
 #include "service/db/oeffnungszeiten.h"
+#include "service/db/sql_statement.h"
 #include "service/db/station_address.h"
 #include "service/db/station_delivery.h"
 #include "service/db/station_grid.h"

@@ -2,6 +2,7 @@
 
 #include "service/common/procedure.h"
 #include "service/db/db_values.h"
+#include "service/db/fuels.h"
 
 namespace velunor {
 
@@ -42,12 +43,12 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
       StationEntry& e = table[station];
       const long z = DbLong(products.Value(r, "zentrale_produktnummer"));
       const auto product = static_cast<int32_t>(DbLong(products.Value(r, "station_produktnummer")));
-      if (z == m.CentralProductE5) {
-        e.productE5 = product;
-      } else if (z == m.CentralProductE10) {
-        e.productE10 = product;
-      } else if (z == m.CentralProductDiesel) {
-        e.productDiesel = product;
+      // The first fuel whose central product it is; a product of none is ignored.
+      for (const Fuel& fuel : kFuels) {
+        if (z == m.*CodeOf(fuel).central_product) {
+          e.*fuel.product = product;
+          break;
+        }
       }
     });
   }
@@ -70,10 +71,10 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
     int32_t product = 0;
     if (!p.Run([&] { product = table[station].*fuel.product; })) continue;
     if (product == 0) {
-      p.Run([&] { grid.SetCell(row, fuel.gridColumn, "----"); });
+      p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, "----"); });
       continue;
     }
-    p.Run([&] { grid.SetCell(row, fuel.gridColumn, std::to_string(product)); });
+    p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, std::to_string(product)); });
     if (!has_record) continue;
     // The row is the service's own: a NULL price or time (written by an
     // earlier version for a fuel without upstream price) is "no price",
@@ -89,7 +90,8 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
           [&] { grid.SetCell(row + 1, 0, GridTimeText((table[station].*fuel.priceTime).str())); });
     }
     p.Run([&] {
-      grid.SetCell(row + 1, fuel.gridColumn, (table[station].*fuel.price).Trimmed() + " €");
+      grid.SetCell(row + 1, CodeOf(fuel).grid_column,
+                   (table[station].*fuel.price).Trimmed() + " €");
     });
   }
 }

@@ -5,6 +5,7 @@
 #include "service/common/procedure.h"
 #include "service/common/zusatzfunktionen.h"
 #include "service/db/db_values.h"
+#include "service/db/fuels.h"
 #include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
@@ -50,7 +51,8 @@ void AktuellePreiseZuordnen(DbState& state) {
         e.*fuel->newPrice = Dezimal(value, 3, 6);
         e.*fuel->newPriceTime = time + suffix;
         e.pricesChanged = 1;
-        grid.SetCell(e.gridRow + 1, fuel->gridColumn, (e.*fuel->newPrice).Trimmed() + " €");
+        grid.SetCell(e.gridRow + 1, CodeOf(*fuel).grid_column,
+                     (e.*fuel->newPrice).Trimmed() + " €");
         grid.SetCell(e.gridRow + 1, 0, GridTimeText(time));
       } else if (current > 0 && grid.cell(e.gridRow + 1, 0).empty()) {
         grid.SetCell(e.gridRow + 1, 0, GridTimeText(time));

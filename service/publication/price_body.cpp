@@ -1,24 +1,19 @@
 #include "service/publication/price_body.h"
 
 #include "service/common/procedure.h"
+#include "service/db/fuels.h"
 #include "service/publication/xml_out.h"
 
 namespace velunor {
-
-namespace {
-// Element names of the fuels in the order of kFuels.
-constexpr const char* kFuelElements[] = {"fuelPriceE5", "fuelPriceE10", "fuelPriceDiesel"};
-}  // namespace
 
 std::vector<std::string> PriceElement(const StationEntry& entry, const std::string& reference) {
   std::vector<std::string> lines;
   lines.emplace_back("        <petrolStationInformation>");
   lines.push_back(reference);
-  for (size_t f = 0; f < kFuels.size(); ++f) {
-    const Fuel& fuel = kFuels[f];
+  for (const Fuel& fuel : kFuels) {
     const PriceText& price = entry.*fuel.price;
     if (price.Number() <= 0) continue;
-    const std::string element = kFuelElements[f];
+    const std::string element = fuel.element;
     lines.push_back("            <" + element + ">");
     // The price stands at the indent of its parent's start tag and the time
     // one level deeper: the MTS-K has always received this layout.
