@@ -48,7 +48,7 @@ void Seed(testing::DbTestEnv& t) {
   DB_LOXStammdaten(t.db);
   // The first run learns the station count and writes every station once.
   db.Execute("update lox_station_mts set status = 2");
-  DB_Stationsdaten(t.db, kStationsdatenPruefen);
+  DB_Stationsdaten(t.db, kStationSyncCheck);
 }
 
 void BM_Stationsdaten1000ChangedStations(benchmark::State& state) {
@@ -59,7 +59,7 @@ void BM_Stationsdaten1000ChangedStations(benchmark::State& state) {
     t.sql().Execute("update lox_station_mts set status = 2");
     const long before = t.sql().statements();
     state.ResumeTiming();
-    const int changes = DB_Stationsdaten(t.db, kStationsdatenPruefen);
+    const int changes = DB_Stationsdaten(t.db, kStationSyncCheck);
     state.counters["statements"] = static_cast<double>(t.sql().statements() - before);
     state.counters["changes"] = changes;
   }

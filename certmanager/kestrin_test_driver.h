@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "certmanager/cert_manager.h"
-#include "certmanager/cert_mgr.h"
+#include "certmanager/kestrin_form.h"
+#include "certmanager/store_browser.h"
 #include "certmanager/kestrin_window.h"
 #include "shared/cert_store.h"
 

@@ -6,7 +6,7 @@
 
 #include <QMainWindow>
 
-#include "certmanager/cert_manager.h"
+#include "certmanager/kestrin_form.h"
 
 class QComboBox;
 class QLabel;

@@ -12,7 +12,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "service/common/failure.h"
-#include "service/db/opening_times.h"
+#include "service/db/opening_week.h"
 
 namespace {
 

@@ -156,9 +156,9 @@ TEST(DbConnectionTest, NullIsToldApartFromEmptyTextAndErrorsCarryTheDriverText) 
   EXPECT_FALSE(rs.Value(0, "a").has_value());
   ASSERT_TRUE(rs.Value(0, "B").has_value());
   EXPECT_EQ(*rs.Value(0, "b"), "");
-  EXPECT_EQ(*rs.GetRows(2, 0), "5");
+  EXPECT_EQ(*rs.ValueAt(0, 2), "5");
   EXPECT_THROW(rs.Value(0, "nope"), Failure);
-  EXPECT_THROW(rs.GetRows(0, 1), Failure);
+  EXPECT_THROW(rs.ValueAt(1, 0), Failure);
   try {
     t.sql().Execute("select * from no_such_table");
     FAIL() << "expected a failure";

@@ -43,7 +43,7 @@ class DbPricesTest : public ::testing::Test {
   void Sql(const std::string& sql) { t_.sql().Execute(sql); }
   std::string One(const std::string& sql) {
     const ResultSet rs = t_.sql().Query(sql);
-    return rs.RecordCount() == 0 || !rs.GetRows(0, 0) ? "<null>" : *rs.GetRows(0, 0);
+    return rs.RecordCount() == 0 || !rs.ValueAt(0, 0) ? "<null>" : *rs.ValueAt(0, 0);
   }
   std::string Cell(int row, int column) { return t_.window.cell(row, column); }
   // Runs the load and returns the message that ended it, or "" when it ran through.
@@ -318,8 +318,8 @@ TEST_F(DbPricesTest, OneFailedStepHasOnlyItsOwnEffect) {
 }
 
 TEST_F(DbPricesTest, TransferLogEscapesAndCutsItsText) {
-  DB_TransferLog(t_.db, kLogPreisdatenFehler, "Fehler bei der Preisdaten-Übertragung");
-  DB_TransferLog(t_.db, kLogStationsdatenOk, "O'Neil \\ \"x\" " + std::string(80, 'z'));
+  DB_TransferLog(t_.db, kTransferPricesFailed, "Fehler bei der Preisdaten-Übertragung");
+  DB_TransferLog(t_.db, kTransferStationsOk, "O'Neil \\ \"x\" " + std::string(80, 'z'));
   EXPECT_EQ(
       One("select concat(log_code, ':', log_text) from mts_petrolstation_log where log_id = 1"),
       "200:Fehler bei der Preisdaten-Übertragung");

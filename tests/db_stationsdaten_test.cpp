@@ -38,7 +38,7 @@ class DbStationsdatenTest : public ::testing::Test {
     for (size_t r = 0; r < rs.RecordCount(); ++r) {
       text += r == 0 ? "" : " | ";
       for (size_t c = 0; c < rs.ColumnCount(); ++c) {
-        const DbValue& v = rs.GetRows(c, r);
+        const DbValue& v = rs.ValueAt(r, c);
         text += (c == 0 ? "" : ",") + (v ? *v : "<null>");
       }
     }
@@ -109,7 +109,7 @@ class DbStationsdatenTest : public ::testing::Test {
     return text;
   }
   void Load() { DB_LOXStammdaten(t_.db); }
-  int Run(int mode = kStationsdatenPruefen) { return DB_Stationsdaten(t_.db, mode); }
+  int Run(int mode = kStationSyncCheck) { return DB_Stationsdaten(t_.db, mode); }
   // A station publication assembled now and acknowledged by the MTS-K.
   void Acknowledge() {
     StationPublicationAssembled(t_.db);
@@ -149,7 +149,7 @@ TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts
   EXPECT_EQ(t_.db.stations[4].gridRow, 4);
 
   t_.window.SetCell(2, 0, "unverändert");
-  EXPECT_EQ(Run(kStationsdatenErzwingen), 0);
+  EXPECT_EQ(Run(kStationSyncForced), 0);
   EXPECT_EQ(t_.window.cell(2, 0), "1 Eins") << "mode 1 rebuilds the grid";
   EXPECT_EQ(Rows("select station, status, ps_version from lox_station_mts order by station"),
             "1,1,4 | 2,1,4 | 3,1,4 | 4,1,4")
@@ -234,7 +234,7 @@ TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterA
     restarted.DbPasswort = t_.db.DbPasswort;
     ASSERT_EQ(DB_Verbinden(restarted, restarted.DbServer), 1);
     DB_LOXStammdaten(restarted);
-    EXPECT_EQ(DB_Stationsdaten(restarted, kStationsdatenPruefen), 1);
+    EXPECT_EQ(DB_Stationsdaten(restarted, kStationSyncCheck), 1);
     EXPECT_EQ(restarted.delivery.pending, std::set<long>{2});
   }
   EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation order by station"), "1,7 | 2,6")

@@ -109,7 +109,7 @@ long MinOf(const std::vector<Sample>& v, long Sample::*field) {
 
 int TransferLogRows(Connection& db, const std::string& condition) {
   return std::stoi(
-      *db.Query("select count(*) from mts_petrolstation_log where " + condition).GetRows(0, 0));
+      *db.Query("select count(*) from mts_petrolstation_log where " + condition).ValueAt(0, 0));
 }
 
 TEST(EnduranceTest, ManyTicksWithChangingPricesKeepMemoryAndFileHandlesFlat) {

@@ -63,9 +63,9 @@ TEST(KestrinTransmissionTest, TheCertificateChosenInKestrinCarriesTheServicesTra
   for (const auto& [art, url] : sendungen) {
     testing::RecordingKommLog komm;
     CurlTransport transport(store);
-    const SoapSendung sendung{SOAPEnvelope("<d2LogicalModel/>\r\n"), art, url,
+    const Transmission transmission{SOAPEnvelope("<d2LogicalModel/>\r\n"), art, url,
                               cfg.values.VerwendetesZertifikat};
-    EXPECT_EQ(SOAPTransaction(sendung, t.env, komm, transport), 0)
+    EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 0)
         << ::testing::PrintToString(komm.lines);
     ASSERT_FALSE(komm.lines.empty());
     EXPECT_EQ(komm.lines[1], "Using certificate " + certs.client_subject);

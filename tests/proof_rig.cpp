@@ -26,9 +26,9 @@ class ShortTimeoutProcedures : public ServiceProcedures {
     sende_art_ = "Pricedata";
   }
   int SOAPTransaction(const std::string& sende_daten, const std::string& url) override {
-    const SoapSendung sendung{sende_daten, sende_art_, url,
+    const Transmission transmission{sende_daten, sende_art_, url,
                               state_.db.settings.VerwendetesZertifikat};
-    return velunor::SOAPTransaction(sendung, state_.env, state_.komm_log, transport_);
+    return velunor::SOAPTransaction(transmission, state_.env, state_.komm_log, transport_);
   }
 
  private:
@@ -158,7 +158,7 @@ std::string ServiceRig::LastRequest() const {
 int ServiceRig::TransferLogCount(Connection& db, int code) const {
   const ResultSet rs = db.Query("select count(*) from mts_petrolstation_log where log_code = " +
                                 std::to_string(code));
-  return std::stoi(*rs.GetRows(0, 0));
+  return std::stoi(*rs.ValueAt(0, 0));
 }
 
 }  // namespace velunor::testing

@@ -42,7 +42,7 @@ class PublicationTest : public ::testing::Test {
   void Sql(const std::string& sql) { t_.sql().Execute(sql); }
   std::string One(const std::string& sql) {
     const ResultSet rs = t_.sql().Query(sql);
-    return rs.RecordCount() == 0 || !rs.GetRows(0, 0) ? "<null>" : *rs.GetRows(0, 0);
+    return rs.RecordCount() == 0 || !rs.ValueAt(0, 0) ? "<null>" : *rs.ValueAt(0, 0);
   }
   void Init(const std::string& station_number, const std::string& price_number) {
     Sql("insert into stammdaten values (133, '" + station_number + "'), (134, '" + price_number +

@@ -67,7 +67,7 @@ std::string QueryRows(Connection& db, const std::string& sql) {
   for (size_t r = 0; r < rs.RecordCount(); ++r) {
     text += r == 0 ? "" : " | ";
     for (size_t c = 0; c < rs.ColumnCount(); ++c) {
-      const DbValue& v = rs.GetRows(c, r);
+      const DbValue& v = rs.ValueAt(r, c);
       text += (c == 0 ? "" : ",") + (v ? *v : "<null>");
     }
   }

@@ -60,8 +60,8 @@ class TransmissionTest : public ::testing::Test {
     if (subject.empty()) subject = certs_.client_subject;
     komm_.lines.clear();
     CurlTransport transport(store_, options);
-    sendung_ = {SOAPEnvelope(kPublication), "Pricedata", url, subject};
-    result_ = SOAPTransaction(sendung_, t_.env, komm_, transport);
+    transmission_ = {SOAPEnvelope(kPublication), "Pricedata", url, subject};
+    result_ = SOAPTransaction(transmission_, t_.env, komm_, transport);
     return komm_.lines;
   }
 
@@ -87,7 +87,7 @@ class TransmissionTest : public ::testing::Test {
   DirectoryCertStore store_;
   std::unique_ptr<MdmSim> sim_;
   RecordingKommLog komm_;
-  SoapSendung sendung_;
+  Transmission transmission_;
   int16_t result_ = -1;
 };
 
@@ -212,10 +212,10 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
   DirectoryCertStore store(certs.store);
   RecordingKommLog komm;
   const std::string url = sim.Url("/mts-k/prices");
-  const SoapSendung sendung{SOAPEnvelope(kPublication), "Pricedata", url, certs.client_subject};
+  const Transmission transmission{SOAPEnvelope(kPublication), "Pricedata", url, certs.client_subject};
   {
     CurlTransport transport(store);
-    EXPECT_EQ(SOAPTransaction(sendung, t.env, komm, transport), 0)
+    EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 0)
         << ::testing::PrintToString(komm.lines);
   }
   EXPECT_EQ(sim.RequestCount(), 1);
@@ -234,7 +234,7 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
   komm.lines.clear();
   {
     CurlTransport transport(store);
-    EXPECT_EQ(SOAPTransaction(sendung, t.env, komm, transport), 1);
+    EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 1);
   }
   ASSERT_GE(komm.lines.size(), 2u);
   const std::string err = komm.lines[komm.lines.size() - 2];

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "service/common/env.h"
-#include "service/common/komm_log.h"
+#include "service/common/komm_log_sink.h"
 
 namespace velunor {
 

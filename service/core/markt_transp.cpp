@@ -310,7 +310,7 @@ void MarktTransp::Idle() {
     }
     if (now.substr(11, 4) == "23:0" && NachtlaufErledigt == 0) {
       NachtlaufErledigt = 1;
-      p.Run([&] { procs_.NachtlaufAusfuehren(); });
+      p.Run([&] { procs_.RunNightlyRefresh(); });
       return;
     }
     if (now.substr(11, 2) == "04" && NachtlaufErledigt == 1) {

@@ -31,7 +31,7 @@ class Procedures {
   virtual void DB_TransferLog(int code, const std::string& text) = 0;
   virtual void Gas_Tankstelle_Export() = 0;
   // Marks every active station as changed (the nightly refresh).
-  virtual void NachtlaufAusfuehren() = 0;
+  virtual void RunNightlyRefresh() = 0;
   // The SOAP envelope of the publication last assembled.
   virtual std::string SOAPEnvelope() = 0;
   // Sends `sende_daten` to `url`; 0 on success.

@@ -47,7 +47,7 @@ struct RecordingProcedures : Procedures {
     Call("DB_TransferLog " + std::to_string(code) + " " + text);
   }
   void Gas_Tankstelle_Export() override { Call("Gas_Tankstelle_Export"); }
-  void NachtlaufAusfuehren() override { Call("NachtlaufAusfuehren"); }
+  void RunNightlyRefresh() override { Call("RunNightlyRefresh"); }
   std::string SOAPEnvelope() override { return Call("SOAPEnvelope"), "<envelope/>"; }
   int SOAPTransaction(const std::string& data, const std::string& url) override {
     Call("SOAPTransaction " + url + " " + data);

@@ -44,7 +44,7 @@ void ServiceProcedures::DB_TransferLog(int code, const std::string& text) {
 
 void ServiceProcedures::Gas_Tankstelle_Export() { velunor::Gas_Tankstelle_Export(s_.db); }
 
-void ServiceProcedures::NachtlaufAusfuehren() {
+void ServiceProcedures::RunNightlyRefresh() {
   s_.db.db().Execute("update lox_station_mts set status = 2 where ps_aktiv = 1");
 }
 
@@ -53,8 +53,8 @@ std::string ServiceProcedures::SOAPEnvelope() {
 }
 
 int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std::string& url) {
-  const SoapSendung sendung{sende_daten, sende_art_, url, s_.db.settings.VerwendetesZertifikat};
-  return velunor::SOAPTransaction(sendung, s_.env, s_.komm_log, s_.transport);
+  const Transmission transmission{sende_daten, sende_art_, url, s_.db.settings.VerwendetesZertifikat};
+  return velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, s_.transport);
 }
 
 void ServiceProcedures::KommLog(const std::string& meldung) { s_.komm_log.KommLog(meldung); }

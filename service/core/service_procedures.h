@@ -29,7 +29,7 @@ class ServiceProcedures : public Procedures {
   void DB_Preisdaten() override;
   void DB_TransferLog(int code, const std::string& text) override;
   void Gas_Tankstelle_Export() override;
-  void NachtlaufAusfuehren() override;
+  void RunNightlyRefresh() override;
   std::string SOAPEnvelope() override;
   int SOAPTransaction(const std::string& sende_daten, const std::string& url) override;
   void KommLog(const std::string& meldung) override;

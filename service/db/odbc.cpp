@@ -107,7 +107,7 @@ bool ResultSet::HasColumn(std::string_view name) const {
                      [&](const std::string& c) { return EqualNoCase(c, name); });
 }
 
-const DbValue& ResultSet::GetRows(size_t column, size_t row) const {
+const DbValue& ResultSet::ValueAt(size_t row, size_t column) const {
   if (row >= rows_.size() || column >= columns_.size()) {
     throw Failure(kErrSubscriptOutOfRange, "Keine Zeile " + std::to_string(row) + " / Spalte " +
                                                std::to_string(column) + " im Ergebnis");
@@ -116,7 +116,7 @@ const DbValue& ResultSet::GetRows(size_t column, size_t row) const {
 }
 
 const DbValue& ResultSet::Value(size_t row, std::string_view column) const {
-  return GetRows(ColumnIndex(column), row);
+  return ValueAt(row, ColumnIndex(column));
 }
 
 std::string ResultSet::Text(size_t row, std::string_view column) const {

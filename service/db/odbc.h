@@ -47,8 +47,9 @@ class ResultSet {
 
   // Throws Failure when row or column is out of range.
   const DbValue& Value(size_t row, std::string_view column) const;
-  // GetRows-style access: by column position, then row.
-  const DbValue& GetRows(size_t column, size_t row) const;
+  // Access by position (0-based, in select order), as GetRows gives it;
+  // row first, like Value. Throws Failure when out of range.
+  const DbValue& ValueAt(size_t row, size_t column) const;
   // The value as text; NULL gives "".
   std::string Text(size_t row, std::string_view column) const;
 

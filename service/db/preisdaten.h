@@ -11,10 +11,10 @@
 
 namespace velunor {
 
-inline constexpr int kLogStationsdatenOk = 0;
-inline constexpr int kLogStationsdatenFehler = 100;
-inline constexpr int kLogPreisdatenOk = 1;
-inline constexpr int kLogPreisdatenFehler = 200;
+inline constexpr int kTransferStationsOk = 0;
+inline constexpr int kTransferStationsFailed = 100;
+inline constexpr int kTransferPricesOk = 1;
+inline constexpr int kTransferPricesFailed = 200;
 
 // Writes every station from FirstStationNumber to LastStationNumber whose
 // pricesChanged is 1.

@@ -6,7 +6,7 @@
 
 #include "service/common/procedure.h"
 #include "service/db/db_values.h"
-#include "service/db/oeffnungszeiten.h"
+#include "service/db/prepare_opening_times.h"
 #include "service/db/sql_statement.h"
 #include "service/db/station_address.h"
 #include "service/db/station_delivery.h"
@@ -98,7 +98,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
   p.At(2).With(sql).Run([&] {
     const ResultSet count = state.db().Query(sql);
     if (count.RecordCount() != 1) return;
-    const long stations = DbLong(count.GetRows(0, 0));
+    const long stations = DbLong(count.ValueAt(0, 0));
     if (stations == state.LetzteStationsanzahl) return;
     if (state.LetzteStationsanzahl != 0) {
       aenderungen = static_cast<int32_t>(std::labs(stations - state.LetzteStationsanzahl));
@@ -114,7 +114,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
   p.At(3).With(sql).Run([&] { changed = state.db().Query(sql); });
   aenderungen += static_cast<int32_t>(changed.RecordCount());
 
-  if (mode == kStationsdatenErzwingen || aenderungen >= 1) {
+  if (mode == kStationSyncForced || aenderungen >= 1) {
     p.At(41).Run([&] { grid.SetGridRows(2); });
     sql =
         "select PS.station station, name1, ps_pricediesel_time from lox_station PS left join "
@@ -141,7 +141,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
       std::string history_key;
       sql = "select last_insert_id()";
       if (p.At(53).With(sql).Run(
-              [&] { history_key = Required(state.db().Query(sql).GetRows(0, 0)); })) {
+              [&] { history_key = Required(state.db().Query(sql).ValueAt(0, 0)); })) {
         sql = "insert into mts_petrolstation_times_historie select " + history_key +
               ", MT.* from mts_petrolstation_times MT where station = " + s;
         p.At(54).With(sql).Run([&] { state.db().Execute(sql); });
@@ -164,7 +164,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
       p.At(56).With(sql).Run([&] { state.db().Execute(upsert, params); });
     }
 
-    DB_Oeffnungszeiten(state, p, station, heute_datum);
+    PrepareOpeningTimes(state, p, station, heute_datum);
     update_sql += ", " + s;
     handled.insert(station);
   }

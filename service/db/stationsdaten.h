@@ -11,8 +11,8 @@
 
 namespace velunor {
 
-inline constexpr int kStationsdatenPruefen = 0;    // look for changes
-inline constexpr int kStationsdatenErzwingen = 1;  // rebuild the grid even without changes
+inline constexpr int kStationSyncCheck = 0;    // look for changes
+inline constexpr int kStationSyncForced = 1;  // rebuild the grid even without changes
 
 // Returns the number of changes found: stations added to or removed from
 // lox_station since the previous run (the first run only learns the count),

@@ -31,9 +31,9 @@ void AktuellePreiseZuordnen(DbState& state) {
 
   for (size_t r = 0; r < rows.RecordCount(); ++r) {
     p.Run([&] {
-      StationEntry& e = state.stations[DbLong(rows.GetRows(0, r))];
+      StationEntry& e = state.stations[DbLong(rows.ValueAt(r, 0))];
       if (e.hasMtsFuels <= 0) return;
-      const long product = DbLong(rows.GetRows(1, r));
+      const long product = DbLong(rows.ValueAt(r, 1));
       const Fuel* fuel = nullptr;
       for (const Fuel& f : kFuels) {
         if (product == e.*f.product) {
@@ -42,8 +42,8 @@ void AktuellePreiseZuordnen(DbState& state) {
         }
       }
       if (fuel == nullptr) return;
-      const std::string price_text = Required(rows.GetRows(2, r));
-      const std::string time = Required(rows.GetRows(3, r));
+      const std::string price_text = Required(rows.ValueAt(r, 2));
+      const std::string time = Required(rows.ValueAt(r, 3));
       const double current = NumberValue(ReplaceAll(price_text, ",", "."));
       const double stored = (e.*fuel->price).Number();
       if (std::fabs(current - stored) > 1e-9) {

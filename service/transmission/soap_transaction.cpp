@@ -24,14 +24,14 @@ void LogQuietly(KommLogSink& komm_log, const std::string& meldung) {
 
 }  // namespace
 
-int16_t SOAPTransaction(const SoapSendung& sendung, Env& env, KommLogSink& komm_log,
+int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
                         HttpsTransport& transport) {
   int step = 0;
   int32_t number = 0;
   std::string description;
   try {
     step = 1;
-    komm_log.KommLog("Beginning transaction to the MDM-Server (" + sendung.SendeArt + ")");
+    komm_log.KommLog("Beginning transaction to the MDM-Server (" + transmission.SendeArt + ")");
     step = 2;
     // The send blocks the window; the operator sees this line meanwhile.
     env.window.SetInfo(NowFromDate(env.clock) + " Übertragung an MTS");
@@ -40,15 +40,15 @@ int16_t SOAPTransaction(const SoapSendung& sendung, Env& env, KommLogSink& komm_
     HttpsRequest request;
     request.cert_store = kClientCertificateStore;
     step = 4;
-    komm_log.KommLog("Using certificate " + sendung.VerwendetesZertifikat);
-    komm_log.KommLog("Remote URL: " + sendung.AktuelleUrl);
+    komm_log.KommLog("Using certificate " + transmission.VerwendetesZertifikat);
+    komm_log.KommLog("Remote URL: " + transmission.AktuelleUrl);
     step = 5;
-    request.cert_subject = sendung.VerwendetesZertifikat;
+    request.cert_subject = transmission.VerwendetesZertifikat;
     request.user_agent = kUserAgent;
     request.follow_redirects = true;
     request.content_type = kSoapContentType;
-    request.body = sendung.SendeDaten;
-    request.url = sendung.AktuelleUrl;
+    request.body = transmission.SendeDaten;
+    request.url = transmission.AktuelleUrl;
     TlsEventLog events(env.log, komm_log);
     HttpsAnswer answer = transport.Send(request, events);
     step = 6;

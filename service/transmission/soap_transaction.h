@@ -8,7 +8,7 @@
 #include <string>
 
 #include "service/common/env.h"
-#include "service/common/komm_log.h"
+#include "service/common/komm_log_sink.h"
 #include "service/transmission/https_transport.h"
 
 namespace velunor {
@@ -19,7 +19,7 @@ inline constexpr const char* kUserAgent = "Quillon-Velunor V1.20";
 inline constexpr const char* kSoapContentType = "text/xml;charset=utf-8";
 
 // The transmission under way, as the scheduler set it up.
-struct SoapSendung {
+struct Transmission {
   std::string SendeDaten;             // the envelope (SOAPEnvelope), sent unchanged
   std::string SendeArt;               // "Stationdata" or "Pricedata"; for the log only
   std::string AktuelleUrl;            // the service URL of this transmission
@@ -36,7 +36,7 @@ struct SoapSendung {
 // URL lines, 5 send (certificate, connection, TLS, HTTP status), 6 server
 // status, 7 parse and walk the answer, 8 parse verdict, 10 response texts,
 // 11 key check, 12 result.
-int16_t SOAPTransaction(const SoapSendung& sendung, Env& env, KommLogSink& komm_log,
+int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
                         HttpsTransport& transport);
 
 }  // namespace velunor

@@ -28,8 +28,8 @@ std::string Answer(const std::string& responses, bool declaration = true) {
 class SoapTransactionTest : public ::testing::Test {
  protected:
   int16_t Run(const std::string& art = "Pricedata") {
-    sendung_ = {SOAPEnvelope("<d2LogicalModel/>\r\n"), art, "https://mdm.example/prices", kSubject};
-    return SOAPTransaction(sendung_, t_.env, komm_, transport_);
+    transmission_ = {SOAPEnvelope("<d2LogicalModel/>\r\n"), art, "https://mdm.example/prices", kSubject};
+    return SOAPTransaction(transmission_, t_.env, komm_, transport_);
   }
   // The lines after "Remote URL: ...".
   Lines Tail() const {
@@ -39,7 +39,7 @@ class SoapTransactionTest : public ::testing::Test {
   velunor::testing::TestEnv t_;
   RecordingKommLog komm_;
   ScriptedTransport transport_;
-  SoapSendung sendung_;
+  Transmission transmission_;
 };
 
 TEST_F(SoapTransactionTest, AcknowledgedPublicationLogsEveryStepInOrder) {
@@ -76,7 +76,7 @@ TEST_F(SoapTransactionTest, AcknowledgedPublicationLogsEveryStepInOrder) {
   EXPECT_EQ(r.user_agent, "Quillon-Velunor V1.20");
   EXPECT_TRUE(r.follow_redirects);
   EXPECT_EQ(r.content_type, "text/xml;charset=utf-8");
-  EXPECT_EQ(r.body, sendung_.SendeDaten);
+  EXPECT_EQ(r.body, transmission_.SendeDaten);
   EXPECT_EQ(r.url, "https://mdm.example/prices");
   EXPECT_TRUE(t_.ErrorLines().empty()) << "the transaction writes no error log";
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "service/common/fehler_log.h"
-#include "service/common/komm_log.h"
+#include "service/common/komm_log_sink.h"
 
 namespace velunor {
 

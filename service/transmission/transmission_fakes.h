@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "service/common/failure.h"
-#include "service/common/komm_log.h"
+#include "service/common/komm_log_sink.h"
 #include "service/transmission/https_transport.h"
 
 namespace velunor::testing {

@@ -1,4 +1,4 @@
-#include "certmanager/cert_mgr.h"
+#include "certmanager/store_browser.h"
 
 #include <filesystem>
 #include <system_error>

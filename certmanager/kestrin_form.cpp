@@ -1,4 +1,4 @@
-#include "certmanager/cert_manager.h"
+#include "certmanager/kestrin_form.h"
 
 #include <utility>
 

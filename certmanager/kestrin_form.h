@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "certmanager/cert_manager_view.h"
-#include "certmanager/cert_mgr.h"
+#include "certmanager/kestrin_form_view.h"
+#include "certmanager/store_browser.h"
 
 namespace velunor {
 

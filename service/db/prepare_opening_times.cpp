@@ -1,10 +1,10 @@
-#include "service/db/oeffnungszeiten.h"
+#include "service/db/prepare_opening_times.h"
 
 #include <array>
 #include <vector>
 
 #include "service/db/db_values.h"
-#include "service/db/opening_times.h"
+#include "service/db/opening_week.h"
 #include "service/db/sql_statement.h"
 
 namespace velunor {
@@ -20,7 +20,7 @@ std::array<std::string, N> Times(const ResultSet& rows, size_t r) {
 
 }  // namespace
 
-void DB_Oeffnungszeiten(DbState& state, Procedure& p, long station,
+void PrepareOpeningTimes(DbState& state, Procedure& p, long station,
                         const std::string& heute_datum) {
   const std::string s = std::to_string(station);
   DateTime today;

@@ -15,7 +15,7 @@
 namespace velunor {
 
 // Positions 1-17 of the entry that opens a station around the clock.
-inline constexpr char kRundUmDieUhr[] = "00:0000:001111111";
+inline constexpr char kAroundTheClock[] = "00:0000:001111111";
 
 // One row of mts_petrolstation_times: weekday mask (Monday .. Sunday, public
 // holidays) and up to two time ranges as hh:mm:ss (the second may be empty).

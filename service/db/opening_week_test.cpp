@@ -1,4 +1,4 @@
-#include "service/db/opening_times.h"
+#include "service/db/opening_week.h"
 
 #include <gtest/gtest.h>
 

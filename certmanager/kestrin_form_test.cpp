@@ -1,6 +1,6 @@
 // The form logic over a recording view and a store given in memory: what the
 // handlers show, what they enable, and what reaches Velunor.CFG when.
-#include "certmanager/cert_manager.h"
+#include "certmanager/kestrin_form.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

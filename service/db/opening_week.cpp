@@ -1,4 +1,4 @@
-#include "service/db/opening_times.h"
+#include "service/db/opening_week.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -178,7 +178,7 @@ std::string OpeningWeek::Special(int k) const {
 }
 
 bool OpeningWeek::AroundTheClock() const {
-  return n_ >= 1 && Mid(entries_[1], 1, 17) == kRundUmDieUhr;
+  return n_ >= 1 && Mid(entries_[1], 1, 17) == kAroundTheClock;
 }
 
 std::vector<WeeklyRecord> OpeningWeek::Records() {

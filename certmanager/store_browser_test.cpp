@@ -1,7 +1,7 @@
 // The store component over real directories: a store or root that cannot be
 // opened says why instead of looking empty, and a broken file does not hide
 // the certificates beside it.
-#include "certmanager/cert_mgr.h"
+#include "certmanager/store_browser.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
