@@ -106,9 +106,9 @@ void RunOneChain(testing::ServiceRig& rig, Connection& upstream, ChainFigures& f
   double chain_odbc_ms = 0;
   long chain_statements = 0;
   for (size_t i = 0; i < kSteps.size(); ++i) {
-    if (rig.window().AblaufStatus != kSteps[i].state) {
+    if (rig.scheduler().AblaufStatus != kSteps[i].state) {
       throw std::runtime_error("the chain stands at state " +
-                               std::to_string(rig.window().AblaufStatus) + " instead of " +
+                               std::to_string(rig.scheduler().AblaufStatus) + " instead of " +
                                std::to_string(kSteps[i].state));
     }
     Connection& db = rig.state().db.db();
@@ -131,7 +131,7 @@ void RunOneChain(testing::ServiceRig& rig, Connection& upstream, ChainFigures& f
   f.chain_odbc_ms.push_back(chain_odbc_ms);
   f.chain_statements = chain_statements;
 
-  if (rig.window().AblaufStatus != 0) throw std::runtime_error("the chain did not end in idle");
+  if (rig.scheduler().AblaufStatus != 0) throw std::runtime_error("the chain did not end in idle");
   if (rig.sim().RequestCount() != requests_before + 1) {
     throw std::runtime_error("the chain did not send exactly one publication");
   }

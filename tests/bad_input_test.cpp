@@ -22,6 +22,8 @@
 namespace velunor {
 namespace {
 
+using testing::Joined;
+
 using testing::PrivateServer;
 using testing::ServiceRig;
 
@@ -36,12 +38,6 @@ const std::string kQuoted = "O'Brien\"\\";
 std::string Repeat(const std::string& unit, size_t times) {
   std::string text;
   for (size_t i = 0; i < times; ++i) text += unit;
-  return text;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
   return text;
 }
 

@@ -9,6 +9,7 @@
 
 #include "service/common/failure.h"
 #include "service/db/verbindung.h"
+#include "tests/proof_server.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -221,29 +222,21 @@ TEST(DbConnectionTest, AHeldLockEndsAsALostConnectionAndLaterStatementsFailAtOnc
 }
 
 TEST(DbConnectionTest, ServerStoppedUnderAnOpenConnectionReportsTheLostConnectionNumber) {
-  const char* root = std::getenv("VELUNOR_ROOT");
-  if (root == nullptr) GTEST_SKIP() << "run through scripts/test";
-  TempDir server_dir;
-  const std::string port = std::to_string(35000 + (::getpid() % 2000));
-  const std::string script = std::string(root) + "/scripts/mariadb-sandbox";
-  ASSERT_EQ(
-      std::system(
-          (script + " start " + server_dir.path().string() + " " + port + " >/dev/null").c_str()),
-      0);
+  testing::PrivateServer server;
   TestEnv t;
   DbState db(t.env);
   db.DbBenutzer = TestDb::kUser;
   db.DbPasswort = TestDb::kPassword;
-  ASSERT_EQ(DB_Verbinden(db, "127.0.0.1:" + port), 1);
+  ASSERT_EQ(DB_Verbinden(db, server.Server()), 1);
   db.db().Execute("select 1");
-  ASSERT_EQ(std::system((script + " stop " + server_dir.path().string()).c_str()), 0);
+  server.Stop();
   try {
     db.db().Execute("update lox_station set name1 = 'x'");
     FAIL() << "a statement on a stopped server must fail";
   } catch (const Failure& f) {
     EXPECT_EQ(f.number(), kErrConnectionLost) << f.description();
   }
-  EXPECT_EQ(DB_Verbinden(db, "127.0.0.1:" + port), 0) << "the server is gone";
+  EXPECT_EQ(DB_Verbinden(db, server.Server()), 0) << "the server is gone";
 }
 
 }  // namespace

@@ -77,12 +77,11 @@ class E2eTest : public ::testing::Test {
     std::ofstream(ProgramDir() / name, std::ios::binary) << bytes;
   }
   void WriteStationIni(const std::string& server) const {
-    Write("STATION.INI",
-          "Test\r\n" + server + "\r\n" + TestDb::kUser + "\r\n" + TestDb::kPassword + "\r\n");
+    testing::WriteStationIni(ProgramDir(), server, TestDb::kUser, TestDb::kPassword);
   }
   void WriteSettings(const TestCertificates& certs, const std::string& station_url,
                      const std::string& price_url) const {
-    Write("Velunor.CFG", certs.client_subject + "\r\n" + station_url + "\r\n" + price_url + "\r\n");
+    testing::WriteSettings(ProgramDir(), certs.client_subject, station_url, price_url);
   }
   // Starts velunor on the program directory; `ticks` 0 runs until a signal.
   std::unique_ptr<ServiceProcess> Run(const std::string& name, long ticks,

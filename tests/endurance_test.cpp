@@ -126,16 +126,13 @@ TEST(EnduranceTest, ManyTicksWithChangingPricesKeepMemoryAndFileHandlesFlat) {
   fs::create_directories(program);
   testing::TestCertificates certs(work.path() / "certs");
   testing::MdmSim sim(certs, work.path() / "sim", {});
-  std::ofstream(program / "STATION.INI", std::ios::binary) << "Endurance\r\n"
-                                                           << testing::TestDb::Server() << "\r\n"
-                                                           << testing::TestDb::kUser << "\r\n"
-                                                           << testing::TestDb::kPassword << "\r\n";
-  std::ofstream(program / "Velunor.CFG", std::ios::binary) << certs.client_subject << "\r\n"
-                                                           << sim.Url("/mdm/stationdata") << "\r\n"
-                                                           << sim.Url("/mdm/pricedata") << "\r\n";
+  testing::WriteStationIni(program, testing::TestDb::Server(), testing::TestDb::kUser,
+                           testing::TestDb::kPassword);
+  testing::WriteSettings(program, certs.client_subject, sim.Url("/mdm/stationdata"),
+                         sim.Url("/mdm/pricedata"));
 
   std::vector<std::string> args = {
-      VELUNOR_BINARY, "--headless",         "--program-dir", program.string(),
+      VELUNOR_BIN, "--headless",         "--program-dir", program.string(),
       "--cert-store", certs.store.string(), "--tick-ms",     std::to_string(tick_ms),
       "--ticks",      std::to_string(ticks)};
   std::vector<char*> argv;

@@ -20,17 +20,13 @@
 namespace velunor {
 namespace {
 
+using testing::Joined;
+
 using testing::PrivateServer;
 using testing::ServiceRig;
 
 constexpr int kStations = 20;
 constexpr int kLostConnection = 800;
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() &&
@@ -63,8 +59,8 @@ class FaultDbTest : public ::testing::Test {
     // The step runs against the stopped server; the lost connection shows at
     // the latest when a later step of the chain needs the database. The tick
     // that notices it already shows the first wait state.
-    for (int i = 0; i < 8 && rig_->window().AblaufStatus <= kLostConnection; ++i) rig_->Tick();
-    ASSERT_EQ(rig_->window().AblaufStatus, kLostConnection + 1)
+    for (int i = 0; i < 8 && rig_->scheduler().AblaufStatus <= kLostConnection; ++i) rig_->Tick();
+    ASSERT_EQ(rig_->scheduler().AblaufStatus, kLostConnection + 1)
         << "the scheduler did not notice the lost connection; error log:\n"
         << Joined(rig_->ErrorLines());
     EXPECT_NE(Joined(rig_->ErrorLines()).find(" / -2147467259 / "), std::string::npos);
@@ -151,9 +147,9 @@ TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
     db->Execute("update lox_station_mts set status = 2 where station = 3");
   }
   const int requests = rig_->sim().RequestCount();
-  rig_->window().TaktZaehler = 79;
+  rig_->scheduler().TaktZaehler = 79;
   rig_->Tick();  // the change check finds station 3
-  ASSERT_EQ(rig_->window().AblaufStatus, 31);
+  ASSERT_EQ(rig_->scheduler().AblaufStatus, 31);
   ASSERT_NO_FATAL_FAILURE(LoseTheServerIn(GetParam()));
   EXPECT_EQ(rig_->sim().RequestCount(), requests) << "the station publication was abandoned";
 
@@ -192,7 +188,7 @@ TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAn
   rig_->Tick();  // stores the prices: the first statement waits for its time-out
   const auto noticed = std::chrono::steady_clock::now() - frozen;
   rig_->Tick();
-  EXPECT_EQ(rig_->window().AblaufStatus, kLostConnection + 1);
+  EXPECT_EQ(rig_->scheduler().AblaufStatus, kLostConnection + 1);
   RecordProperty(
       "seconds_to_notice",
       static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(noticed).count()));
@@ -204,7 +200,7 @@ TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAn
   const auto attempt = std::chrono::steady_clock::now();
   rig_->Tick();
   EXPECT_LT(std::chrono::steady_clock::now() - attempt, std::chrono::seconds(20));
-  EXPECT_EQ(rig_->window().AblaufStatus, kLostConnection);
+  EXPECT_EQ(rig_->scheduler().AblaufStatus, kLostConnection);
 
   server_.Thaw();
   rig_->TickUntilState(0, 20);

@@ -21,6 +21,8 @@
 namespace velunor {
 namespace {
 
+using testing::Joined;
+
 using testing::ServiceRig;
 using testing::TcpCutter;
 
@@ -39,12 +41,6 @@ std::ostream& operator<<(std::ostream& out, const Fault& f) { return out << f.na
 bool Contains(const std::vector<std::string>& lines, const std::string& part) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& l) { return l.find(part) != std::string::npos; });
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
 }
 
 // The version and name of `ps_id` in station publication `body` ("" when absent).
@@ -84,15 +80,15 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
   } else {
     rig.sim().SetOutcomes({fault.outcome});
   }
-  rig.window().TaktZaehler = 79;
+  rig.scheduler().TaktZaehler = 79;
   rig.Tick();  // the change check
-  ASSERT_EQ(rig.window().AblaufStatus, 31);
+  ASSERT_EQ(rig.scheduler().AblaufStatus, 31);
   rig.TickUntilState(90, 5);
   const int requests_before_fault = rig.sim().RequestCount();
   const auto start = std::chrono::steady_clock::now();
   rig.Tick();
   const auto send_time = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(rig.window().AblaufStatus, 0) << "a failed station transmission starts no prices";
+  EXPECT_EQ(rig.scheduler().AblaufStatus, 0) << "a failed station transmission starts no prices";
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(rig.TransferLogCount(*db, 100), 1) << "the failure is in the transfer log";
   EXPECT_EQ(rig.model().label1(6).rfind("!! ", 0), 0u) << rig.model().label1(6);

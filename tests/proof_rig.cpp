@@ -8,42 +8,6 @@
 
 namespace velunor::testing {
 
-namespace {
-
-// The real procedures, except that the transmissions go through a transport
-// of their own with a short time-out; everything else is the service's.
-class ShortTimeoutProcedures : public ServiceProcedures {
- public:
-  ShortTimeoutProcedures(VelunorState& state, std::chrono::milliseconds timeout)
-      : ServiceProcedures(state), state_(state), transport_(state.certs, Options(timeout)) {}
-
-  void XML_Out_Station() override {
-    ServiceProcedures::XML_Out_Station();
-    sende_art_ = "Stationdata";
-  }
-  void XML_Out_Preise() override {
-    ServiceProcedures::XML_Out_Preise();
-    sende_art_ = "Pricedata";
-  }
-  int SOAPTransaction(const std::string& sende_daten, const std::string& url) override {
-    const Transmission transmission{sende_daten, sende_art_, url,
-                              state_.db.settings.VerwendetesZertifikat};
-    return velunor::SOAPTransaction(transmission, state_.env, state_.komm_log, transport_);
-  }
-
- private:
-  static CurlTransport::Options Options(std::chrono::milliseconds timeout) {
-    CurlTransport::Options o;
-    o.timeout = timeout;
-    return o;
-  }
-  VelunorState& state_;
-  CurlTransport transport_;
-  std::string sende_art_;
-};
-
-}  // namespace
-
 ServiceRig::ServiceRig(Options options)
     : options_(std::move(options)), clock_(DateTime{2026, 12, 6, 9, 5, 0}) {
   program_dir_ = options_.program_dir.empty() ? work_.path() / "program" : options_.program_dir;
@@ -54,69 +18,71 @@ ServiceRig::ServiceRig(Options options)
   sim_ = std::make_unique<MdmSim>(*certs_, work_.path() / "sim", config);
 
   const std::string server = options_.db_server.empty() ? TestDb::Server() : options_.db_server;
-  std::ofstream(program_dir_ / "STATION.INI", std::ios::binary) << "Proof\r\n"
-                                                                << server << "\r\n"
-                                                                << TestDb::kUser << "\r\n"
-                                                                << TestDb::kPassword << "\r\n";
-  const std::string station_url =
-      options_.station_url.empty() ? sim_->Url("/mdm/stationdata") : options_.station_url;
-  const std::string price_url =
-      options_.price_url.empty() ? sim_->Url("/mdm/pricedata") : options_.price_url;
-  std::ofstream(program_dir_ / "Velunor.CFG", std::ios::binary) << certs_->client_subject << "\r\n"
-                                                                << station_url << "\r\n"
-                                                                << price_url << "\r\n";
+  WriteStationIni(program_dir_, server, TestDb::kUser, TestDb::kPassword);
+  WriteSettings(program_dir_, certs_->client_subject,
+                options_.station_url.empty() ? sim_->Url("/mdm/stationdata") : options_.station_url,
+                options_.price_url.empty() ? sim_->Url("/mdm/pricedata") : options_.price_url);
+  Assemble();
+}
 
-  state_ = std::make_unique<VelunorState>(program_dir_, certs_->store, clock_, model_, front_end_);
-  if (options_.transport_timeout.count() > 0) {
-    procedures_ = std::make_unique<ShortTimeoutProcedures>(*state_, options_.transport_timeout);
-  } else {
-    procedures_ = std::make_unique<ServiceProcedures>(*state_);
-  }
-  window_ = std::make_unique<MarktTransp>(
-      state_->env, *procedures_, front_end_,
-      StationIniTarget{&state_->db.DbServer, &state_->db.DbBenutzer, &state_->db.DbPasswort});
+void ServiceRig::Assemble() {
+  if (service_ && !service_->window().unloaded()) service_->window().Form_Unload();
+  service_.reset();
+  // A new program run: a new window and front end as well.
+  front_end_ = std::make_unique<FakeFrontEnd>();
+  model_ = std::make_unique<WindowModel>();
+  ServiceSetup setup;
+  setup.program_dir = program_dir_;
+  setup.cert_store = certs_->store;
+  if (options_.transport_timeout.count() > 0) setup.transport_options.timeout = options_.transport_timeout;
+  service_ = std::make_unique<Service>(setup, clock_, *model_, *front_end_);
 }
 
 ServiceRig::~ServiceRig() {
-  if (!window_->unloaded()) window_->Form_Unload();
+  if (!service_->window().unloaded()) service_->window().Form_Unload();
 }
 
 bool ServiceRig::Start() {
-  window_->Form_Load();
+  window().Form_Load();
   try {
-    window_->Form_Activate();
+    window().Form_Activate();
   } catch (const ProgramEnd&) {
     return false;
   }
   return running();
 }
 
+bool ServiceRig::Restart() {
+  Assemble();
+  return Start();
+}
+
 void ServiceRig::Tick(int n) {
-  for (int i = 0; i < n; ++i) window_->Haupt_Timer_Timer();
+  for (int i = 0; i < n; ++i) window().Haupt_Timer_Timer();
 }
 
 void ServiceRig::TickUntilState(int state, int max_ticks) {
   for (int i = 0; i < max_ticks; ++i) {
-    if (window_->AblaufStatus == state) return;
+    if (scheduler().AblaufStatus == state) return;
     Tick();
   }
-  if (window_->AblaufStatus == state) return;
+  if (scheduler().AblaufStatus == state) return;
   throw std::runtime_error("the scheduler did not reach state " + std::to_string(state) +
                            " within " + std::to_string(max_ticks) + " ticks; it stands at " +
-                           std::to_string(window_->AblaufStatus));
+                           std::to_string(scheduler().AblaufStatus));
 }
 
 void ServiceRig::TickToPriceState(int state) {
-  if (window_->AblaufStatus != 0) {
+  if (scheduler().AblaufStatus != 0) {
     throw std::runtime_error("a price export can only start from idle, not from state " +
-                             std::to_string(window_->AblaufStatus));
+                             std::to_string(scheduler().AblaufStatus));
   }
   // The tick counter passes 90 on the next tick: the automatic price export.
-  window_->TaktZaehler = 90;
+  scheduler().TaktZaehler = 90;
   Tick();
-  if (window_->AblaufStatus != 1) {
+  if (scheduler().AblaufStatus != 1) {
     throw std::runtime_error("the idle tick started state " +
-                             std::to_string(window_->AblaufStatus) +
+                             std::to_string(scheduler().AblaufStatus) +
                              " instead of the price export");
   }
   TickUntilState(state, 10);
@@ -128,10 +94,10 @@ void ServiceRig::RunPriceExport() {
 }
 
 void ServiceRig::RunFirstExports() {
-  const MasterData& m = state_->db.stammdaten;
+  const MasterData& m = state().db.stammdaten;
   for (int i = 0; i < 100; ++i) {
     Tick();
-    if (window_->AblaufStatus == 0 && !m.StationPublicationNumber.empty() &&
+    if (scheduler().AblaufStatus == 0 && !m.StationPublicationNumber.empty() &&
         !m.PricePublicationNumber.empty()) {
       return;
     }
@@ -139,16 +105,6 @@ void ServiceRig::RunFirstExports() {
   throw std::runtime_error("the first publications were not made within 100 ticks");
 }
 
-std::vector<std::string> ServiceRig::ErrorLines() const {
-  std::vector<std::string> lines;
-  std::ifstream in(program_dir_ / "MTS-Error-0.LOG", std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 std::string ServiceRig::LastRequest() const {
   const int n = sim_->RequestCount();

@@ -1,9 +1,9 @@
 // A whole velunor service inside a test process: a program directory with
 // STATION.INI and Velunor.CFG, test certificates, a running endpoint
-// simulator, the process state with the real procedures, and the window
-// MarktTransp, whose timer the test drives tick by tick on a fake clock
-// (so error-log retry pauses are counted, not slept). For the load and
-// fault tests and the price-chain benchmark. Single-threaded.
+// simulator, and the service as main assembles it (service.h), whose timer
+// the test drives tick by tick on a fake clock (so error-log retry pauses
+// are counted, not slept). For the scheduler, load and fault tests and the
+// price-chain benchmark. Single-threaded.
 #pragma once
 
 #include <chrono>
@@ -14,56 +14,40 @@
 
 #include "service/common/clock.h"
 #include "service/common/window_model.h"
-#include "service/core/front_end.h"
 #include "service/core/markt_transp.h"
-#include "service/core/service_procedures.h"
-#include "service/core/velunor_state.h"
+#include "service/core/service.h"
+#include "tests/fake_front_end.h"
 #include "tests/test_support.h"
 #include "tests/transmission_sim.h"
 
 namespace velunor::testing {
 
-// The window's host: records messages and the end of the program.
-class RigFrontEnd : public FrontEnd {
- public:
-  void MessageBox(const std::string& text, const std::string&) override {
-    messages.push_back(text);
-  }
-  void Repaint() override {}
-  void AddTrayIcon() override {}
-  void RemoveTrayIcon() override {}
-  void ShowWindow() override {}
-  void ProcessEvents() override {}
-  void StartTimer() override {}
-  void Quit(int code) override { exit_code = code; }
-  void Notice(const std::string& text) override { messages.push_back(text); }
-
-  std::vector<std::string> messages;
-  int exit_code = -1;  // -1 while the program runs
-};
-
 class ServiceRig {
  public:
   struct Options {
-    std::string db_server;  // "host:port"; empty: the shared test database
+    std::string db_server;  // "host:port"; empty: the shared test database (not reset here)
     std::vector<std::string> outcomes = {"ack"};
     // Where the service's files go; empty: a fresh temporary directory.
     std::filesystem::path program_dir;
-    // Above 0: the transmissions use a transport with this time-out instead
-    // of the service's 60 s, so that a test can wait for it.
+    // Above 0: the transport's time-out instead of the service's 60 s, so
+    // that a test can wait for it.
     std::chrono::milliseconds transport_timeout{0};
     // URLs to send the publications to instead of the simulator's.
     std::string station_url;
     std::string price_url;
   };
 
-  // Makes certificates, starts the simulator and writes the two files.
+  // Makes certificates, starts the simulator, writes the two files and
+  // assembles the service.
   // Throws std::runtime_error when the simulator does not come up.
   explicit ServiceRig(Options options);
   ~ServiceRig();
 
   // Form_Load and Form_Activate; false when the start ended the program.
   bool Start();
+  // The end of a program run and the start of the next one: a new process
+  // state on the same program directory, database and simulator.
+  bool Restart();
   void Tick(int n = 1);
   // Ticks until AblaufStatus equals `state`; throws std::runtime_error when
   // it does not within `max_ticks`.
@@ -77,34 +61,36 @@ class ServiceRig {
   // have been made and the scheduler is idle (bounded like TickUntilState).
   void RunFirstExports();
 
-  MarktTransp& window() { return *window_; }
-  VelunorState& state() { return *state_; }
+  MarktTransp& window() { return service_->window(); }
+  VelunorState& state() { return service_->state(); }
+  SchedulerVariables& scheduler() { return service_->scheduler(); }
   MdmSim& sim() { return *sim_; }
   FakeClock& clock() { return clock_; }
-  WindowModel& model() { return model_; }
-  RigFrontEnd& front_end() { return front_end_; }
+  WindowModel& model() { return *model_; }
+  FakeFrontEnd& front_end() { return *front_end_; }
   const std::filesystem::path& program_dir() const { return program_dir_; }
-  bool running() const { return front_end_.exit_code == -1 && !window_->unloaded(); }
+  bool running() const { return front_end_->exit_code == -1 && !service_->window().unloaded(); }
 
   // Lines of the error log file MTS-Error-0.LOG.
-  std::vector<std::string> ErrorLines() const;
+  std::vector<std::string> ErrorLines() const { return ReadErrorLog(program_dir_); }
   // The body of the simulator's last request ("" when none).
   std::string LastRequest() const;
   // Rows of the transfer log with this code.
   int TransferLogCount(Connection& db, int code) const;
 
  private:
+  // A new process state, window and front end on the same files.
+  void Assemble();
+
   Options options_;
   TempDir work_;
   std::filesystem::path program_dir_;
   std::unique_ptr<TestCertificates> certs_;
   std::unique_ptr<MdmSim> sim_;
   FakeClock clock_;
-  WindowModel model_;
-  RigFrontEnd front_end_;
-  std::unique_ptr<VelunorState> state_;
-  std::unique_ptr<Procedures> procedures_;
-  std::unique_ptr<MarktTransp> window_;
+  std::unique_ptr<WindowModel> model_;
+  std::unique_ptr<FakeFrontEnd> front_end_;
+  std::unique_ptr<Service> service_;
 };
 
 }  // namespace velunor::testing

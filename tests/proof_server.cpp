@@ -71,7 +71,7 @@ PrivateServer::PrivateServer() {
       // A half-made data directory would be taken as ready by the next try.
       failure = e.what();
       std::string ignored;
-      Shell("'" + std::string(VELUNOR_SOURCE_ROOT) + "/scripts/mariadb-sandbox' stop '" +
+      Shell("'" + (SourceRoot() / "scripts" / "mariadb-sandbox").string() + "' stop '" +
                 dir_.path().string() + "'",
             &ignored);
       std::error_code ec;
@@ -92,7 +92,7 @@ PrivateServer::~PrivateServer() {
 
 void PrivateServer::Run(const std::string& arguments) const {
   const std::string command =
-      std::string("'") + VELUNOR_SOURCE_ROOT + "/scripts/mariadb-sandbox' " + arguments;
+      "'" + (SourceRoot() / "scripts" / "mariadb-sandbox").string() + "' " + arguments;
   std::string output;
   if (Shell(command, &output) != 0) throw std::runtime_error(command + " failed: " + output);
 }

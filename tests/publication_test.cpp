@@ -18,10 +18,7 @@ namespace {
 using testing::DbTestEnv;
 
 std::string Golden(const std::string& name) {
-  const char* root = std::getenv("VELUNOR_ROOT");
-  const std::filesystem::path path =
-      std::filesystem::path(root != nullptr && *root != '\0' ? root : VELUNOR_SOURCE_ROOT) /
-      "tests" / "golden" / name;
+  const std::filesystem::path path = testing::SourceRoot() / "tests" / "golden" / name;
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }

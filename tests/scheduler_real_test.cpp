@@ -16,8 +16,8 @@
 
 #include "service/common/failure.h"
 #include "service/core/markt_transp.h"
-#include "service/core/service_procedures.h"
-#include "service/core/velunor_state.h"
+#include "tests/fake_front_end.h"
+#include "tests/proof_rig.h"
 #include "tests/received_publication.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -26,95 +26,55 @@
 namespace velunor {
 namespace {
 
+using testing::FakeFrontEnd;
 using testing::MdmSim;
+using testing::ServiceRig;
 using testing::ReceivedPublication;
 using testing::TempDir;
 using testing::TestCertificates;
 using testing::TestDb;
 
-// The window's host: records the end of the program and the tray icon.
-struct RecordingFrontEnd : FrontEnd {
-  void MessageBox(const std::string& text, const std::string&) override {
-    messages.push_back(text);
-  }
-  void Repaint() override {}
-  void AddTrayIcon() override { tray = true; }
-  void RemoveTrayIcon() override { tray = false; }
-  void ShowWindow() override {}
-  void ProcessEvents() override {}
-  void StartTimer() override { timer = true; }
-  void Quit(int code) override { exit_code = code; }
-  void Notice(const std::string& text) override { messages.push_back(text); }
-  std::vector<std::string> messages;
-  bool tray = false;
-  bool timer = false;
-  int exit_code = -1;
-};
-
 constexpr const char* kAt0905 = "06.12.2026 09:05:00";
 
 class SchedulerRealTest : public ::testing::Test {
  protected:
-  SchedulerRealTest() : certs_(dir_.path() / "certs"), sql_(TestDb::Connect()) {
+  SchedulerRealTest() : sql_(TestDb::Connect()) {
     TestDb::Reset(*sql_);
     testing::InsertStationNetwork(*sql_);
-    std::filesystem::create_directories(ProgramDir());
-    sim_ = std::make_unique<MdmSim>(certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-    Write("STATION.INI", "Test\r\n" + TestDb::Server() + "\r\n" + TestDb::kUser + "\r\n" +
-                             TestDb::kPassword + "\r\n");
-    Write("Velunor.CFG", certs_.client_subject + "\r\n" + sim_->Url("/mdm/stationdata") + "\r\n" +
-                             sim_->Url("/mdm/pricedata") + "\r\n");
-  }
-  ~SchedulerRealTest() override { Stop(); }
-
-  std::filesystem::path ProgramDir() const { return dir_.path() / "program"; }
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(ProgramDir() / name, std::ios::binary) << bytes;
+    rig_ = std::make_unique<ServiceRig>(ServiceRig::Options{});
   }
 
-  // A program start: a fresh process state, then Form_Load and Form_Activate.
-  void Start() {
-    Stop();
-    fe_ = std::make_unique<RecordingFrontEnd>();
-    window_ = std::make_unique<WindowModel>();
-    state_ = std::make_unique<VelunorState>(ProgramDir(), certs_.store, clock_, *window_, *fe_);
-    procs_ = std::make_unique<ServiceProcedures>(*state_);
-    w_ = std::make_unique<MarktTransp>(
-        state_->env, *procs_, *fe_,
-        StationIniTarget{&state_->db.DbServer, &state_->db.DbBenutzer, &state_->db.DbPasswort});
-    w_->Form_Load();
-    w_->Form_Activate();
-  }
-  // The end of a run; the next Start is a new program run.
-  void Stop() {
-    if (w_ && !w_->unloaded()) w_->Form_Unload();
-    w_.reset();
-    procs_.reset();
-    state_.reset();
-  }
+  // The program's first start, and a new program run on the same files.
+  void Start() { rig_->Start(); }
+  void Restart() { rig_->Restart(); }
 
   // Starts with the network's two changed stations pending and ticks until
   // the first station and price publications are acknowledged.
   void StartAndSendFirstPublications() {
     Start();
-    ASSERT_EQ(w_->AblaufStatus, 31) << "changed stations at start go straight to the station chain";
-    ASSERT_TRUE(fe_->timer);
-    ASSERT_TRUE(fe_->messages.empty()) << fe_->messages.front();
+    ASSERT_EQ(vars().AblaufStatus, 31) << "changed stations at start go straight to the station chain";
+    ASSERT_TRUE(fe().timer);
+    ASSERT_TRUE(fe().messages.empty()) << fe().messages.front();
     Tick(10);  // 31, 32, 40, 90 (success: price chain) 1, 2, 3, 4, 10, 90
-    ASSERT_EQ(w_->AblaufStatus, 0);
-    ASSERT_EQ(sim_->RequestCount(), 2);
+    ASSERT_EQ(vars().AblaufStatus, 0);
+    ASSERT_EQ(sim().RequestCount(), 2);
     ASSERT_EQ(Received(1).kind, "PetrolStationPublication");
     ASSERT_EQ(Received(2).kind, "FuelPricePublication");
   }
 
-  void Tick(int n = 1) {
-    for (int i = 0; i < n; ++i) w_->Haupt_Timer_Timer();
-  }
+  void Tick(int n = 1) { rig_->Tick(n); }
+  MarktTransp& w() { return rig_->window(); }
+  SchedulerVariables& vars() { return rig_->scheduler(); }
+  FakeFrontEnd& fe() { return rig_->front_end(); }
+  MdmSim& sim() { return rig_->sim(); }
+  WindowModel& model() { return rig_->model(); }
+  VelunorState& state() { return rig_->state(); }
+  FakeClock& clock() { return rig_->clock(); }
 
-  std::string Info() const { return window_->info(); }
+  std::string Info() { return model().info(); }
   std::string Rows(const std::string& sql) { return testing::QueryRows(*sql_, sql); }
-  ReceivedPublication Received(int number) const {
-    return testing::ParseReceived(sim_->RequestBody(number));
+  ReceivedPublication Received(int number) {
+    return testing::ParseReceived(sim().RequestBody(number));
   }
   std::string TransferLog() {
     return Rows("select log_code from mts_petrolstation_log order by log_id");
@@ -132,54 +92,40 @@ class SchedulerRealTest : public ::testing::Test {
                   std::to_string(station));
   }
   std::string ServiceConnectionId() {
-    return testing::QueryRows(state_->db.db(), "select connection_id()");
+    return testing::QueryRows(state().db.db(), "select connection_id()");
   }
-  std::vector<std::string> ErrorLines() const {
-    std::ifstream in(ProgramDir() / "MTS-Error-0.LOG", std::ios::binary);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> ErrorLines() const { return rig_->ErrorLines(); }
 
-  TempDir dir_;
-  FakeClock clock_{DateTime{2026, 12, 6, 9, 5, 0}};
-  TestCertificates certs_;
   std::unique_ptr<Connection> sql_;
-  std::unique_ptr<MdmSim> sim_;
-  std::unique_ptr<RecordingFrontEnd> fe_;
-  std::unique_ptr<WindowModel> window_;
-  std::unique_ptr<VelunorState> state_;
-  std::unique_ptr<ServiceProcedures> procs_;
-  std::unique_ptr<MarktTransp> w_;
+  std::unique_ptr<ServiceRig> rig_;
 };
 
 TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(w_->TaktZaehler, 10) << "the counter counts from the start on, chains included";
+  EXPECT_EQ(vars().TaktZaehler, 10) << "the counter counts from the start on, chains included";
   testing::SetUpstreamPrice(*sql_, 1, 3, "1.549");
 
   Tick(69);
-  EXPECT_EQ(w_->TaktZaehler, 79);
+  EXPECT_EQ(vars().TaktZaehler, 79);
   EXPECT_EQ(Info(), std::string(kAt0905) + " Warten auf Auftrag");
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Prüfung auf geänderte Stationsdaten");
-  EXPECT_EQ(w_->AblaufStatus, 0) << "no station changed";
+  EXPECT_EQ(vars().AblaufStatus, 0) << "no station changed";
   EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation order by station"),
             "1,4 | 2,2");
   Tick(10);
-  EXPECT_EQ(w_->TaktZaehler, 90);
-  EXPECT_EQ(w_->AblaufStatus, 0) << "90 does not start the price export yet";
-  EXPECT_EQ(sim_->RequestCount(), 2);
+  EXPECT_EQ(vars().TaktZaehler, 90);
+  EXPECT_EQ(vars().AblaufStatus, 0) << "90 does not start the price export yet";
+  EXPECT_EQ(sim().RequestCount(), 2);
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 1);
-  EXPECT_EQ(w_->TaktZaehler, 0);
+  EXPECT_EQ(vars().AblaufStatus, 1);
+  EXPECT_EQ(vars().TaktZaehler, 0);
   EXPECT_EQ(Info(), std::string(kAt0905) + " Automatischer Preisdatenexport");
 
   Tick(6);  // 1, 2, 3, 4, 10, 90
-  EXPECT_EQ(w_->AblaufStatus, 0);
-  EXPECT_EQ(w_->TaktZaehler, 6);
-  ASSERT_EQ(sim_->RequestCount(), 3);
+  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(vars().TaktZaehler, 6);
+  ASSERT_EQ(sim().RequestCount(), 3);
   const ReceivedPublication prices = Received(3);
   EXPECT_EQ(prices.kind, "FuelPricePublication");
   EXPECT_EQ(prices.Price("id-0001", "Diesel"), "1.549") << "the upstream change was reported";
@@ -187,7 +133,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   EXPECT_EQ(prices.prices.count("id-0003"), 0u) << "a station that does not report";
   EXPECT_EQ(StoredPrice(1, "ps_pricediesel"), "1.549");
   EXPECT_EQ(TransferLog(), "0 | 1 | 1");
-  EXPECT_EQ(window_->label1(5), kAt0905);
+  EXPECT_EQ(model().label1(5), kAt0905);
 
   // The next cycle's change check finds a renamed station and sends it.
   sql_->Execute("update lox_station set name1 = 'Autohof Göppingen Süd' where station = 2");
@@ -195,147 +141,145 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   Tick(73);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,2 | 3,1") << "not examined before 80";
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 31) << "the stations are already prepared, 30 is skipped";
+  EXPECT_EQ(vars().AblaufStatus, 31) << "the stations are already prepared, 30 is skipped";
   EXPECT_EQ(Info(), std::string(kAt0905) + " Verarbeitung geänderte Stationsdaten");
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   Tick(4);  // 31, 32, 40, 90
-  ASSERT_EQ(sim_->RequestCount(), 4);
+  ASSERT_EQ(sim().RequestCount(), 4);
   const ReceivedPublication stations = Received(4);
   EXPECT_EQ(stations.kind, "PetrolStationPublication");
   EXPECT_EQ(stations.stations.at("id-0002"), "v3 Autohof Göppingen Süd, Stuttgarter Str. 150a");
   EXPECT_EQ(stations.stations.at("id-0001"), "v4 Tankstelle Müller, Hauptstraße 12");
-  EXPECT_EQ(w_->AblaufStatus, 1) << "a successful station transmission leads into a price chain";
+  EXPECT_EQ(vars().AblaufStatus, 1) << "a successful station transmission leads into a price chain";
   EXPECT_TRUE(ErrorLines().empty()) << ErrorLines().front();
 }
 
 TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  Stop();
   const std::string zero_numbers = "update stammdaten set value = '2026-0' where id in (133, 134)";
   sql_->Execute(zero_numbers);
 
   // Success: the station transmission leads into a price chain that gives
   // the price publication its first number, so no base price export follows.
-  Start();
-  ASSERT_EQ(w_->AblaufStatus, 0);
+  Restart();
+  ASSERT_EQ(vars().AblaufStatus, 0);
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Grund-Stationsdatenexport aktiviert");
-  EXPECT_EQ(w_->AblaufStatus, 30);
+  EXPECT_EQ(vars().AblaufStatus, 30);
   Tick(5);  // 30, 31, 32, 40, 90
-  ASSERT_EQ(sim_->RequestCount(), 3);
+  ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(Received(3).stations.size(), 2u);
-  EXPECT_EQ(window_->label1(4), kAt0905);
-  EXPECT_EQ(w_->AblaufStatus, 1);
+  EXPECT_EQ(model().label1(4), kAt0905);
+  EXPECT_EQ(vars().AblaufStatus, 1);
   Tick(6);
-  ASSERT_EQ(sim_->RequestCount(), 4);
+  ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).kind, "FuelPricePublication");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-1 | 134,2026-1");
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 0);
+  EXPECT_EQ(vars().AblaufStatus, 0);
   EXPECT_EQ(Info(), std::string(kAt0905) + " Warten auf Auftrag");
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1");
 
   // Failure: the refused station transmission starts no price chain; the
   // next idle tick starts the base price export without reading the prices.
-  Stop();
   sql_->Execute(zero_numbers);
-  sim_->SetOutcomes({"refuse:Zertifikat unbekannt", "ack"});
-  Start();
+  sim().SetOutcomes({"refuse:Zertifikat unbekannt", "ack"});
+  Restart();
   Tick(6);  // 0 -> 30, 30, 31, 32, 40, 90
-  ASSERT_EQ(sim_->RequestCount(), 5);
+  ASSERT_EQ(sim().RequestCount(), 5);
   EXPECT_EQ(Received(5).kind, "PetrolStationPublication");
-  EXPECT_EQ(window_->label1(6), std::string("!! ") + kAt0905 + " !!");
+  EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100");
-  EXPECT_EQ(w_->AblaufStatus, 0) << "a failed station transmission starts no price chain";
+  EXPECT_EQ(vars().AblaufStatus, 0) << "a failed station transmission starts no price chain";
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Grund-Preisdatenexport aktiviert");
-  EXPECT_EQ(w_->AblaufStatus, 2);
-  EXPECT_EQ(w_->TaktZaehler, -1);
-  EXPECT_EQ(sim_->RequestCount(), 5);
+  EXPECT_EQ(vars().AblaufStatus, 2);
+  EXPECT_EQ(vars().TaktZaehler, -1);
+  EXPECT_EQ(sim().RequestCount(), 5);
   Tick(5);  // 2, 3, 4, 10, 90
-  ASSERT_EQ(sim_->RequestCount(), 6);
+  ASSERT_EQ(sim().RequestCount(), 6);
   const ReceivedPublication prices = Received(6);
   EXPECT_EQ(prices.kind, "FuelPricePublication");
   EXPECT_EQ(prices.Price("id-0001", "E5"), testing::InitialPrice(1, 1));
   EXPECT_EQ(prices.Price("id-0002", "E10"), testing::InitialPrice(2, 2));
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100 | 1");
   EXPECT_EQ(Rows("select value from stammdaten where id = 134"), "2026-1");
-  EXPECT_EQ(w_->AblaufStatus, 0);
+  EXPECT_EQ(vars().AblaufStatus, 0);
 }
 
 TEST_F(SchedulerRealTest, FailedTransmissionsAreLoggedAndStartNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  sim_->SetOutcomes({"http:503"});
+  sim().SetOutcomes({"http:503"});
   MarkChanged(1);
-  w_->TaktZaehler = 79;
+  vars().TaktZaehler = 79;
   Tick();
-  ASSERT_EQ(w_->AblaufStatus, 31);
+  ASSERT_EQ(vars().AblaufStatus, 31);
   Tick(4);  // 31, 32, 40, 90
-  ASSERT_EQ(sim_->RequestCount(), 3);
+  ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100");
-  EXPECT_EQ(window_->label1(6), std::string("!! ") + kAt0905 + " !!");
-  EXPECT_EQ(w_->AblaufStatus, 0) << "no price chain after a failed station transmission";
+  EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
+  EXPECT_EQ(vars().AblaufStatus, 0) << "no price chain after a failed station transmission";
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 0);
-  EXPECT_EQ(sim_->RequestCount(), 3);
+  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(sim().RequestCount(), 3);
 
   testing::SetUpstreamPrice(*sql_, 2, 1, "1.749");
-  w_->TaktZaehler = 90;
+  vars().TaktZaehler = 90;
   Tick(7);  // idle -> 1, then 1, 2, 3, 4, 10, 90
-  ASSERT_EQ(sim_->RequestCount(), 4);
+  ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).Price("id-0002", "E5"), "1.749");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100 | 200");
-  EXPECT_EQ(window_->label1(7), std::string("!! ") + kAt0905 + " !!");
-  EXPECT_EQ(window_->label1(5), kAt0905) << "the last success stays shown";
-  EXPECT_EQ(w_->AblaufStatus, 0);
-  EXPECT_EQ(window_->list1().front().substr(9),
+  EXPECT_EQ(model().label1(7), std::string("!! ") + kAt0905 + " !!");
+  EXPECT_EQ(model().label1(5), kAt0905) << "the last success stays shown";
+  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(model().list1().front().substr(9),
             "Beginning transaction to the MDM-Server (Pricedata)")
       << "the list shows the last transmission only";
 }
 
 TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRefresh) {
-  clock_.Set(DateTime{2026, 12, 6, 23, 5, 0});
+  clock().Set(DateTime{2026, 12, 6, 23, 5, 0});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   MarkChanged(1);
-  w_->TaktZaehler = 79;
+  vars().TaktZaehler = 79;
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 31) << "pending changes first";
-  EXPECT_EQ(w_->NachtlaufErledigt, 0);
+  EXPECT_EQ(vars().AblaufStatus, 31) << "pending changes first";
+  EXPECT_EQ(vars().NachtlaufErledigt, 0);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "no nightly refresh";
   Tick(10);
-  ASSERT_EQ(w_->AblaufStatus, 0);
-  ASSERT_EQ(sim_->RequestCount(), 4);
+  ASSERT_EQ(vars().AblaufStatus, 0);
+  ASSERT_EQ(sim().RequestCount(), 4);
 
-  clock_.Set(DateTime{2026, 12, 6, 23, 7, 0});
-  w_->TaktZaehler = 79;
+  clock().Set(DateTime{2026, 12, 6, 23, 7, 0});
+  vars().TaktZaehler = 79;
   Tick();
-  EXPECT_EQ(w_->NachtlaufErledigt, 1);
-  EXPECT_EQ(w_->AblaufStatus, 0);
+  EXPECT_EQ(vars().NachtlaufErledigt, 1);
+  EXPECT_EQ(vars().AblaufStatus, 0);
   EXPECT_EQ(UpstreamStatus(), "1,2 | 2,2 | 3,1") << "every reporting station marked as changed";
-  EXPECT_EQ(sim_->RequestCount(), 4) << "sent at the next change check, not now";
+  EXPECT_EQ(sim().RequestCount(), 4) << "sent at the next change check, not now";
 
-  w_->TaktZaehler = 79;
+  vars().TaktZaehler = 79;
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 31);
+  EXPECT_EQ(vars().AblaufStatus, 31);
   Tick(4);
-  ASSERT_EQ(sim_->RequestCount(), 5);
+  ASSERT_EQ(sim().RequestCount(), 5);
   const ReceivedPublication refreshed = Received(5);
   EXPECT_EQ(refreshed.stations.at("id-0001"), "v6 Tankstelle Müller, Hauptstraße 12");
   EXPECT_EQ(refreshed.stations.at("id-0002"), "v3 Autohof Göppingen, Stuttgarter Str. 150a");
   Tick(6);
-  ASSERT_EQ(w_->AblaufStatus, 0);
+  ASSERT_EQ(vars().AblaufStatus, 0);
 
-  clock_.Set(DateTime{2026, 12, 6, 23, 9, 0});
-  w_->TaktZaehler = 79;
+  clock().Set(DateTime{2026, 12, 6, 23, 9, 0});
+  vars().TaktZaehler = 79;
   Tick();
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "once per night";
-  clock_.Set(DateTime{2026, 12, 7, 4, 30, 0});
-  w_->TaktZaehler = 79;
+  clock().Set(DateTime{2026, 12, 7, 4, 30, 0});
+  vars().TaktZaehler = 79;
   Tick();
-  EXPECT_EQ(w_->NachtlaufErledigt, 0) << "cleared in hour 04";
+  EXPECT_EQ(vars().NachtlaufErledigt, 0) << "cleared in hour 04";
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   // The clock jumped five hours without a price export: the compliance
   // alarm is the only entry.
@@ -347,14 +291,14 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
 TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLosesNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 2, 2, "1.689");
-  w_->TaktZaehler = 90;
+  vars().TaktZaehler = 90;
   Tick(2);  // idle -> 1, then 1 reads the new price
-  ASSERT_EQ(w_->AblaufStatus, 2);
+  ASSERT_EQ(vars().AblaufStatus, 2);
   const std::string killed = ServiceConnectionId();
   sql_->Execute("kill " + killed);
 
   Tick();  // 2: storing fails
-  EXPECT_EQ(state_->log.LetzterFehler(), kErrConnectionLost);
+  EXPECT_EQ(state().log.LetzterFehler(), kErrConnectionLost);
   const std::vector<std::string> errors = ErrorLines();
   ASSERT_FALSE(errors.empty());
   EXPECT_NE(errors.front().find("--> DB_Preisdaten / -2147467259 / "), std::string::npos)
@@ -367,32 +311,32 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung neu herstellen...");
   // The first attempt finds no server; the wait starts again.
-  const std::string server = state_->db.DbServer;
-  state_->db.DbServer = "127.0.0.1:1";
+  const std::string server = state().db.DbServer;
+  state().db.DbServer = "127.0.0.1:1";
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Immer noch keine DB-Verbindung möglich!");
-  EXPECT_EQ(w_->AblaufStatus, 800);
-  EXPECT_EQ(state_->log.LetzterFehler(), 0) << "cleared before each attempt";
-  state_->db.DbServer = server;
+  EXPECT_EQ(vars().AblaufStatus, 800);
+  EXPECT_EQ(state().log.LetzterFehler(), 0) << "cleared before each attempt";
+  state().db.DbServer = server;
   Tick(17);
-  EXPECT_EQ(w_->AblaufStatus, 817);
+  EXPECT_EQ(vars().AblaufStatus, 817);
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung erfolgreich hergestellt!");
-  EXPECT_EQ(w_->AblaufStatus, 0);
+  EXPECT_EQ(vars().AblaufStatus, 0);
   EXPECT_NE(ServiceConnectionId(), killed) << "a new connection";
-  EXPECT_EQ(w_->TaktZaehler, 38) << "the counter kept counting during the wait";
+  EXPECT_EQ(vars().TaktZaehler, 38) << "the counter kept counting during the wait";
 
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 0) << "the interrupted price chain is not resumed";
+  EXPECT_EQ(vars().AblaufStatus, 0) << "the interrupted price chain is not resumed";
   EXPECT_EQ(Info(), std::string(kAt0905) + " Warten auf Auftrag");
-  EXPECT_EQ(sim_->RequestCount(), 2);
+  EXPECT_EQ(sim().RequestCount(), 2);
   EXPECT_EQ(TransferLog(), "0 | 1");
   EXPECT_EQ(StoredPrice(2, "ps_pricee10"), testing::InitialPrice(2, 2));
 
   // The price read before the loss is still pending: the next export has it.
-  w_->TaktZaehler = 90;
+  vars().TaktZaehler = 90;
   Tick(7);
-  ASSERT_EQ(sim_->RequestCount(), 3);
+  ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).Price("id-0002", "E10"), "1.689");
   EXPECT_EQ(StoredPrice(2, "ps_pricee10"), "1.689");
   EXPECT_EQ(Rows("select ps_pricee10 from mts_petrolstation_price_historie where station = 2"),
@@ -401,66 +345,66 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
 }
 
 TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTakes) {
-  const std::filesystem::path lpg_file = ProgramDir() / "lpg" / "gas-preise.csv";
+  const std::filesystem::path lpg_file = rig_->program_dir() / "lpg" / "gas-preise.csv";
   std::filesystem::create_directories(lpg_file.parent_path());
   sql_->Execute("update stammdaten set value = '1' where id = 491");
   sql_->Execute("insert into stammdaten values (490, ?)", {lpg_file.string()});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(w_->LpgTaktZaehler, 10) << "counted on every tick";
+  EXPECT_EQ(vars().LpgTaktZaehler, 10) << "counted on every tick";
 
-  w_->LpgTaktZaehler = 600;
-  w_->TaktZaehler = 90;
+  vars().LpgTaktZaehler = 600;
+  vars().TaktZaehler = 90;
   Tick();
-  EXPECT_EQ(w_->AblaufStatus, 1) << "the automatic price export comes first";
-  EXPECT_EQ(w_->LpgTaktZaehler, 601);
+  EXPECT_EQ(vars().AblaufStatus, 1) << "the automatic price export comes first";
+  EXPECT_EQ(vars().LpgTaktZaehler, 601);
   EXPECT_FALSE(std::filesystem::exists(lpg_file));
   for (int step = 1; step <= 6; ++step) {
     Tick();
     EXPECT_FALSE(std::filesystem::exists(lpg_file)) << "written during the chain, step " << step;
   }
-  ASSERT_EQ(w_->AblaufStatus, 0);
+  ASSERT_EQ(vars().AblaufStatus, 0);
   Tick();
   ASSERT_TRUE(std::filesystem::exists(lpg_file));
-  EXPECT_EQ(w_->LpgTaktZaehler, 0);
+  EXPECT_EQ(vars().LpgTaktZaehler, 0);
   std::ifstream in(lpg_file, std::ios::binary);
   const std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(csv.find("4711"), std::string::npos) << csv;
   EXPECT_NE(csv.find("0,899"), std::string::npos) << csv;
-  EXPECT_EQ(sim_->RequestCount(), 3);
+  EXPECT_EQ(sim().RequestCount(), 3);
   EXPECT_TRUE(ErrorLines().empty()) << ErrorLines().front();
 }
 
 TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButton) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
-  w_->Command1_Click(2);
-  EXPECT_EQ(w_->ManuellAnforderung, 1);
-  EXPECT_FALSE(window_->button(2).enabled);
+  w().Command1_Click(2);
+  EXPECT_EQ(vars().ManuellAnforderung, 1);
+  EXPECT_FALSE(model().button(2).enabled);
 
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Manueller Stationsdatenexport aktiviert");
-  EXPECT_EQ(w_->AblaufStatus, 30);
+  EXPECT_EQ(vars().AblaufStatus, 30);
   Tick(5);  // 30, 31, 32, 40, 90
-  ASSERT_EQ(sim_->RequestCount(), 3);
+  ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(Received(3).stations.size(), 2u) << "all reporting stations, though none changed";
   Tick(6);
-  ASSERT_EQ(sim_->RequestCount(), 4);
+  ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).Price("id-0001", "E5"), "1.739");
-  EXPECT_FALSE(window_->button(2).enabled);
+  EXPECT_FALSE(model().button(2).enabled);
 
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Manueller Preisdatenexport aktiviert");
-  EXPECT_EQ(w_->AblaufStatus, 1);
-  EXPECT_EQ(w_->TaktZaehler, -1);
+  EXPECT_EQ(vars().AblaufStatus, 1);
+  EXPECT_EQ(vars().TaktZaehler, -1);
   Tick(6);
-  ASSERT_EQ(sim_->RequestCount(), 5);
+  ASSERT_EQ(sim().RequestCount(), 5);
   EXPECT_EQ(Received(5).kind, "FuelPricePublication");
-  EXPECT_FALSE(window_->button(2).enabled) << "not before the idle tick after the chain";
+  EXPECT_FALSE(model().button(2).enabled) << "not before the idle tick after the chain";
   Tick();
-  EXPECT_TRUE(window_->button(2).enabled);
-  EXPECT_EQ(w_->ManuellAnforderung, 0);
-  EXPECT_EQ(w_->AblaufStatus, 0);
+  EXPECT_TRUE(model().button(2).enabled);
+  EXPECT_EQ(vars().ManuellAnforderung, 0);
+  EXPECT_EQ(vars().AblaufStatus, 0);
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 1");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-7 | 134,2026-10");
@@ -469,27 +413,27 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
 
 TEST_F(SchedulerRealTest, ExitDuringAChainWaitsForIdleThenUnloads) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  w_->TaktZaehler = 90;
+  vars().TaktZaehler = 90;
   Tick(2);
-  ASSERT_EQ(w_->AblaufStatus, 2);
-  w_->Command1_Click(1);
-  EXPECT_EQ(w_->AblaufStatus, 2) << "the exit button acts only while idle";
-  EXPECT_EQ(window_->button(1).caption, "Beenden");
+  ASSERT_EQ(vars().AblaufStatus, 2);
+  w().Command1_Click(1);
+  EXPECT_EQ(vars().AblaufStatus, 2) << "the exit button acts only while idle";
+  EXPECT_EQ(model().button(1).caption, "Beenden");
   Tick(5);  // 2, 3, 4, 10, 90
-  ASSERT_EQ(w_->AblaufStatus, 0);
-  EXPECT_EQ(sim_->RequestCount(), 3) << "the chain ran to its transmission";
+  ASSERT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(sim().RequestCount(), 3) << "the chain ran to its transmission";
 
   const std::string connection = ServiceConnectionId();
-  w_->Command1_Click(1);
-  EXPECT_EQ(w_->AblaufStatus, 900);
-  EXPECT_EQ(window_->button(1).caption, "Wird beendet!");
-  EXPECT_FALSE(window_->button(2).enabled);
+  w().Command1_Click(1);
+  EXPECT_EQ(vars().AblaufStatus, 900);
+  EXPECT_EQ(model().button(1).caption, "Wird beendet!");
+  EXPECT_FALSE(model().button(2).enabled);
   Tick();
-  EXPECT_EQ(fe_->exit_code, 0);
-  EXPECT_TRUE(w_->unloaded());
-  EXPECT_FALSE(window_->visible());
-  EXPECT_FALSE(fe_->tray);
-  EXPECT_EQ(state_->db.DbVerbunden, 0);
+  EXPECT_EQ(fe().exit_code, 0);
+  EXPECT_TRUE(w().unloaded());
+  EXPECT_FALSE(model().visible());
+  EXPECT_FALSE(fe().tray);
+  EXPECT_EQ(state().db.DbVerbunden, 0);
   const bool gone = [&] {
     for (int i = 0; i < 200; ++i) {
       if (Rows("select count(*) from information_schema.processlist where id = " + connection) ==
@@ -502,7 +446,7 @@ TEST_F(SchedulerRealTest, ExitDuringAChainWaitsForIdleThenUnloads) {
   }();
   EXPECT_TRUE(gone) << "the server still has the service's connection";
   Tick(100);
-  EXPECT_EQ(sim_->RequestCount(), 3) << "no tick acts after the unload";
+  EXPECT_EQ(sim().RequestCount(), 3) << "no tick acts after the unload";
   EXPECT_EQ(TransferLog(), "0 | 1 | 1");
 }
 

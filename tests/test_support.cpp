@@ -16,11 +16,38 @@ std::string EnvOr(const char* name, const char* fallback) {
   const char* v = std::getenv(name);
   return v != nullptr && *v != '\0' ? v : fallback;
 }
-
-std::filesystem::path SourceRoot() {
-  return EnvOr("VELUNOR_ROOT", VELUNOR_SOURCE_ROOT);
-}
 }  // namespace
+
+std::filesystem::path SourceRoot() { return EnvOr("VELUNOR_ROOT", VELUNOR_SOURCE_ROOT); }
+
+std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir) {
+  std::vector<std::string> lines;
+  std::ifstream in(program_dir / "MTS-Error-0.LOG", std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+void WriteStationIni(const std::filesystem::path& program_dir, const std::string& server,
+                     const std::string& user, const std::string& password) {
+  std::ofstream(program_dir / "STATION.INI", std::ios::binary)
+      << "Test\r\n" << server << "\r\n" << user << "\r\n" << password << "\r\n";
+}
+
+void WriteSettings(const std::filesystem::path& program_dir, const std::string& subject,
+                   const std::string& station_url, const std::string& price_url) {
+  std::ofstream(program_dir / "Velunor.CFG", std::ios::binary)
+      << subject << "\r\n" << station_url << "\r\n" << price_url << "\r\n";
+}
 
 TempDir::TempDir() {
   std::random_device rd;
@@ -48,16 +75,7 @@ TestEnv::TestEnv()
       log(dir.path(), clock),
       env{dir.path(), clock, log, window, host} {}
 
-std::vector<std::string> TestEnv::ErrorLines() const {
-  std::vector<std::string> lines;
-  std::istringstream in(dir.Read("MTS-Error-0.LOG"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
+std::vector<std::string> TestEnv::ErrorLines() const { return ReadErrorLog(dir.path()); }
 
 std::string TestDb::Host() { return EnvOr("VELUNOR_TEST_DB_HOST", "127.0.0.1"); }
 std::string TestDb::Port() { return EnvOr("VELUNOR_TEST_DB_PORT", "3306"); }

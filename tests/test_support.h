@@ -17,6 +17,24 @@
 
 namespace velunor::testing {
 
+// The repository's root: VELUNOR_ROOT (set by scripts/test), else the tree
+// the tests were built from.
+std::filesystem::path SourceRoot();
+
+// The lines of the error log MTS-Error-0.LOG in `program_dir`, without line
+// ends; empty when there is none.
+std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir);
+
+// The lines joined with a line end each, for failure messages.
+std::string Joined(const std::vector<std::string>& lines);
+
+// STATION.INI with its four values, one per line.
+void WriteStationIni(const std::filesystem::path& program_dir, const std::string& server,
+                     const std::string& user, const std::string& password);
+// Velunor.CFG with its three lines.
+void WriteSettings(const std::filesystem::path& program_dir, const std::string& subject,
+                   const std::string& station_url, const std::string& price_url);
+
 // A fresh directory under the system's temporary directory, removed at the end.
 class TempDir {
  public:

@@ -90,7 +90,7 @@ int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
         // Like the button, between ticks: no effect while a job runs or
         // while the button is disabled by the manual transfer under way;
         // nothing is kept for later.
-        window.Command1_Click(2);
+        window.RequestManualTransfer();
       }
       continue;
     }

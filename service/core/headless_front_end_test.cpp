@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "service/core/markt_transp.h"
-#include "service/core/recording_procedures.h"
+#include "tests/recording_procedures.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -55,16 +55,17 @@ TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
   HeadlessFrontEnd::BlockSignals();
   auto manual_transfers = [](bool chain_running, bool transfer_running) {
     testing::TestEnv t;
-    t.dir.Write("STATION.INI", "x\r\n127.0.0.1:3306\r\nvelunor\r\ngeheim\r\n");
+    testing::WriteStationIni(t.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
     testing::RecordingProcedures procs;
     procs.log = &t.log;
     std::FILE* out = std::tmpfile();
     HeadlessFrontEnd front_end(t.window, out, nullptr);
     std::string server, user, password;
-    MarktTransp w(t.env, procs, front_end, {&server, &user, &password});
+    SchedulerVariables vars;
+    MarktTransp w(t.env, procs, front_end, vars, {&server, &user, &password});
     w.Form_Load();
     w.Form_Activate();
-    if (chain_running) w.AblaufStatus = 1;
+    if (chain_running) vars.AblaufStatus = kReadPrices;
     if (transfer_running) w.Command1_Click(2);
     kill(getpid(), SIGUSR1);  // pending until the loop waits for the next tick
     front_end.Run(w, 1, 40);

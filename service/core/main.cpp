@@ -14,9 +14,8 @@
 #include "service/core/command_line.h"
 #include "service/core/headless_front_end.h"
 #include "service/core/markt_transp.h"
+#include "service/core/service.h"
 #include "service/core/service_notifier.h"
-#include "service/core/service_procedures.h"
-#include "service/core/velunor_state.h"
 #include "shared/display.h"
 #include "shared/program_dir.h"
 
@@ -64,12 +63,13 @@ int main(int argc, char** argv) {
   }
   HeadlessFrontEnd front_end(window, stdout, stderr);
   HeadlessFrontEnd::BlockSignals();
-  VelunorState state(program_dir, cert_store, clock, window, front_end);
-  ServiceProcedures procedures(state);
   SystemdNotifier notifier(window);
-  MarktTransp markt_transp(state.env, procedures, front_end,
-                           {&state.db.DbServer, &state.db.DbBenutzer, &state.db.DbPasswort},
-                           &notifier);
+  ServiceSetup setup;
+  setup.program_dir = program_dir;
+  setup.cert_store = cert_store;
+  setup.notifier = &notifier;
+  Service service(setup, clock, window, front_end);
+  MarktTransp& markt_transp = service.window();
   markt_transp.Form_Load();
   try {
     markt_transp.Form_Activate();

@@ -8,6 +8,8 @@
 #include "service/common/zusatzfunktionen.h"
 #include "service/core/komm_log.h"
 #include "service/core/station_ini.h"
+#include "service/db/preisdaten.h"
+#include "service/db/stationsdaten.h"
 
 #ifndef VELUNOR_VERSION
 #define VELUNOR_VERSION "0.0.0"
@@ -17,15 +19,75 @@ namespace velunor {
 
 namespace {
 
-constexpr int16_t kIdle = 0;
-constexpr int16_t kLostConnection = 800;
-constexpr int16_t kReconnect = 817;
-constexpr int16_t kShutdown = 900;
+// The steps of the two chains that run one procedure: the state, its status
+// text, the procedure, and the state that follows.
+struct ChainStepRow {
+  SchedulerState state;
+  const char* status;
+  void (*run)(Procedures&);
+  SchedulerState next;
+};
+
+constexpr ChainStepRow kChainSteps[] = {
+    {kReadPrices, " Preisdaten aus Datenbank lesen",
+     [](Procedures& p) { p.DB_Get_MTS_StationsPreise(); }, kStorePrices},
+    {kStorePrices, " Preisdatenexport vorbereiten", [](Procedures& p) { p.DB_Preisdaten(); },
+     kBuildPriceLines},
+    {kBuildPriceLines, " Preisdaten zusammenstellen", [](Procedures& p) { p.XML_Preisdaten(); },
+     kBuildPricePublication},
+    {kBuildPricePublication, " Preisdaten zu XML aufbereiten",
+     [](Procedures& p) { p.XML_Out_Preise(); }, kWrapPricePublication},
+    {kPrepareStations, " Stationsdatenexport vorbereiten",
+     [](Procedures& p) { p.DB_Stationsdaten(kStationSyncForced); }, kBuildStationLines},
+    {kBuildStationLines, " Stationsdaten zusammenstellen",
+     [](Procedures& p) { p.XML_Stationsdaten(); }, kBuildStationPublication},
+    {kBuildStationPublication, " Stationsdaten zu XML aufbereiten",
+     [](Procedures& p) { p.XML_Out_Station(); }, kWrapStationPublication},
+};
+
+// The end of each chain: the publication in its envelope goes to its URL.
+struct WrapRow {
+  SchedulerState state;
+  const char* kind;  // SendeArt
+  std::string (Procedures::*url)();
+};
+
+constexpr WrapRow kWraps[] = {
+    {kWrapPricePublication, kPriceData, &Procedures::UrlPreisdatenlieferung},
+    {kWrapStationPublication, kStationData, &Procedures::UrlGrunddatenlieferung},
+};
+
+// What a transmission's outcome writes, by SendeArt: the window's label, the
+// transfer-log row, and the state after a success (after a failure: idle).
+struct OutcomeRow {
+  const char* kind;
+  int success_label;
+  int failure_label;
+  int success_code;
+  const char* success_text;
+  int failure_code;
+  const char* failure_text;
+  SchedulerState after_success;
+};
+
+constexpr OutcomeRow kOutcomes[] = {
+    // A station transmission is always followed by a price export.
+    {kStationData, 4, 6, kTransferStationsOk, "Stationsdaten erfolgreich übertragen",
+     kTransferStationsFailed, "Fehler bei der Stationsdaten-Übertragung", kReadPrices},
+    {kPriceData, 5, 7, kTransferPricesOk, "Preisdaten erfolgreich übertragen",
+     kTransferPricesFailed, "Fehler bei der Preisdaten-Übertragung", kIdle},
+};
 
 // The running number of a publication number "yyyy-nnnnnn": its text from
 // the 6th character on, read as a number (0 when absent).
 double Sequence(const std::string& publication_number) {
   return publication_number.size() < 6 ? 0.0 : NumberValue(publication_number.substr(5));
+}
+
+std::string Hex(int value) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(value));
+  return hex;
 }
 
 }  // namespace
@@ -36,10 +98,11 @@ std::string ClockPanelText(const Clock& clock) {
 }
 
 MarktTransp::MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end,
-                         StationIniTarget ini, ServiceNotifier* notifier)
+                         SchedulerVariables& vars, StationIniTarget ini, ServiceNotifier* notifier)
     : env_(env),
       procs_(procedures),
       front_end_(front_end),
+      vars_(vars),
       ini_(ini),
       notifier_(notifier),
       watch_(env, front_end) {}
@@ -63,8 +126,8 @@ void MarktTransp::Form_Load() {
 }
 
 void MarktTransp::Form_Activate() {
-  if (AktivierungErfolgt == 1) return;
-  AktivierungErfolgt = 1;
+  if (vars_.AktivierungErfolgt == 1) return;
+  vars_.AktivierungErfolgt = 1;
   Procedure p(env_.log, "Form_Activate");
   auto status = [&](const std::string& text, bool repaint) {
     p.Run([&] {
@@ -118,7 +181,7 @@ void MarktTransp::Form_Activate() {
   p.Run([&] { procs_.XML_Init(); });
   status(" Stationsdaten einlesen", true);
   p.Run([&] {
-    if (procs_.DB_Stationsdaten(0) >= 1) AblaufStatus = 31;
+    if (procs_.DB_Stationsdaten(kStationSyncCheck) >= 1) vars_.AblaufStatus = kBuildStationLines;
   });
   status(" Ausgabesätze Stationsdaten", true);
   p.Run([&] { procs_.XML_Stationsdaten(); });
@@ -126,7 +189,7 @@ void MarktTransp::Form_Activate() {
   p.Run([&] { procs_.XML_Preisdaten(); });
   status(" Velunor erfolgreich gestartet", true);
 
-  TaktZaehler = 0;
+  vars_.TaktZaehler = 0;
   timer_enabled_ = true;
   p.Run([&] { front_end_.StartTimer(); });
 
@@ -146,111 +209,83 @@ void MarktTransp::Haupt_Timer_Timer() {
   if (notifier_ != nullptr) notifier_->Alive();
   Procedure p(env_.log, "Haupt_Timer_Timer");
   p.Run([&] { env_.window.SetPanel(2, ClockPanelText(env_.clock)); });
-  if (TaktZaehler < 100) ++TaktZaehler;
-  if (env_.log.LetzterFehler() == kErrConnectionLost && AblaufStatus < kLostConnection) {
-    AblaufStatus = kLostConnection;
+  if (vars_.TaktZaehler < 100) ++vars_.TaktZaehler;
+  if (env_.log.LetzterFehler() == kErrConnectionLost && vars_.AblaufStatus < kWaitForDatabase) {
+    vars_.AblaufStatus = kWaitForDatabase;
   }
   p.Run([&] {
-    if (procs_.LpgExportAktiv() == 1) ++LpgTaktZaehler;
+    if (procs_.LpgExportAktiv() == 1) ++vars_.LpgTaktZaehler;
   });
 
-  switch (AblaufStatus) {
-    case kIdle:
-      Idle();
-      break;
-    case 1:
-      p.Run([&] { Status(" Preisdaten aus Datenbank lesen"); });
-      p.Run([&] { procs_.DB_Get_MTS_StationsPreise(); });
-      AblaufStatus = 2;
-      break;
-    case 2:
-      p.Run([&] { Status(" Preisdatenexport vorbereiten"); });
-      p.Run([&] { procs_.DB_Preisdaten(); });
-      AblaufStatus = 3;
-      break;
-    case 3:
-      p.Run([&] { Status(" Preisdaten zusammenstellen"); });
-      p.Run([&] { procs_.XML_Preisdaten(); });
-      AblaufStatus = 4;
-      break;
-    case 4:
-      p.Run([&] { Status(" Preisdaten zu XML aufbereiten"); });
-      p.Run([&] { procs_.XML_Out_Preise(); });
-      AblaufStatus = 10;
-      break;
-    case 10:
-      p.Run([&] { SendeDaten = procs_.SOAPEnvelope(); });
-      SendeArt = "Pricedata";
-      p.Run([&] { AktuelleUrl = procs_.UrlPreisdatenlieferung(); });
-      AblaufStatus = 90;
-      p.Run([&] { procs_.KommLog(kKommLogClear); });
-      break;
-    case 30:
-      p.Run([&] { Status(" Stationsdatenexport vorbereiten"); });
-      p.Run([&] { procs_.DB_Stationsdaten(1); });
-      AblaufStatus = 31;
-      break;
-    case 31:
-      p.Run([&] { Status(" Stationsdaten zusammenstellen"); });
-      p.Run([&] { procs_.XML_Stationsdaten(); });
-      AblaufStatus = 32;
-      break;
-    case 32:
-      p.Run([&] { Status(" Stationsdaten zu XML aufbereiten"); });
-      p.Run([&] { procs_.XML_Out_Station(); });
-      AblaufStatus = 40;
-      break;
-    case 40:
-      p.Run([&] { SendeDaten = procs_.SOAPEnvelope(); });
-      SendeArt = "Stationdata";
-      p.Run([&] { AktuelleUrl = procs_.UrlGrunddatenlieferung(); });
-      AblaufStatus = 90;
-      p.Run([&] { procs_.KommLog(kKommLogClear); });
-      break;
-    case 90:
-      Transmit();
-      break;
-    case 816:
-      p.Run([&] { Status(" DB-Verbindung neu herstellen..."); });
-      AblaufStatus = kReconnect;
-      break;
-    case kReconnect: {
-      env_.log.ResetLetzterFehler();
-      int connected = 0;
-      p.Run([&] { connected = procs_.DB_Verbinden(); });
-      if (connected == 1) {
-        p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
-        AblaufStatus = kIdle;
-        last_connect_notice_.clear();
-      } else {
-        p.Run([&] { Status(" Immer noch keine DB-Verbindung möglich!"); });
-        AblaufStatus = kLostConnection;
-        // Why, once per new reason: the wait repeats every 17 ticks.
-        std::string why;
-        p.Run([&] { why = procs_.ConnectDiagnostic(); });
-        if (!why.empty() && why != last_connect_notice_) {
-          last_connect_notice_ = why;
-          front_end_.Notice("Datenbank meldet: " + why);
-        }
-      }
-      break;
-    }
-    case kShutdown:
-      p.Run([&] { env_.window.SetVisible(false); });
-      End(0);
-      break;
-    default:
-      if (AblaufStatus >= 800 && AblaufStatus <= 815) {
-        p.Run([&] {
-          Status(" DB-Verbindung verloren, warten... (" + std::to_string(AblaufStatus) + ")");
-        });
-        ++AblaufStatus;
-      }
-      break;
+  if (vars_.AblaufStatus == kIdle) {
+    Idle();
+  } else if (vars_.AblaufStatus == kTransmit) {
+    Transmit();
+  } else if (vars_.AblaufStatus == kShutdown) {
+    p.Run([&] { env_.window.SetVisible(false); });
+    End(0);
+    return;
+  } else if (!ChainStep(p) && !WrapPublication(p)) {
+    WaitForDatabase(p);  // any other state does nothing
   }
+
   std::optional<std::int64_t> stations_since;
   p.Run([&] { stations_since = procs_.UnacknowledgedStationsSince(); });
   watch_.Check(stations_since);
+}
+
+bool MarktTransp::ChainStep(Procedure& p) {
+  for (const ChainStepRow& row : kChainSteps) {
+    if (row.state != vars_.AblaufStatus) continue;
+    p.Run([&] { Status(row.status); });
+    p.Run([&] { row.run(procs_); });
+    vars_.AblaufStatus = row.next;
+    return true;
+  }
+  return false;
+}
+
+bool MarktTransp::WrapPublication(Procedure& p) {
+  for (const WrapRow& row : kWraps) {
+    if (row.state != vars_.AblaufStatus) continue;
+    p.Run([&] { vars_.SendeDaten = procs_.SOAPEnvelope(); });
+    vars_.SendeArt = row.kind;
+    p.Run([&] { vars_.AktuelleUrl = (procs_.*row.url)(); });
+    vars_.AblaufStatus = kTransmit;
+    p.Run([&] { procs_.KommLog(kKommLogClear); });
+    return true;
+  }
+  return false;
+}
+
+void MarktTransp::WaitForDatabase(Procedure& p) {
+  int16_t& state = vars_.AblaufStatus;
+  if (state >= kWaitForDatabase && state <= kLastWaitForDatabase) {
+    p.Run([&] { Status(" DB-Verbindung verloren, warten... (" + std::to_string(state) + ")"); });
+    ++state;
+  } else if (state == kAnnounceReconnect) {
+    p.Run([&] { Status(" DB-Verbindung neu herstellen..."); });
+    state = kReconnect;
+  } else if (state == kReconnect) {
+    env_.log.ResetLetzterFehler();
+    int connected = 0;
+    p.Run([&] { connected = procs_.DB_Verbinden(); });
+    if (connected == 1) {
+      p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
+      state = kIdle;
+      last_connect_notice_.clear();
+      return;
+    }
+    p.Run([&] { Status(" Immer noch keine DB-Verbindung möglich!"); });
+    state = kWaitForDatabase;
+    // Why, once per new reason: the wait repeats every 17 ticks.
+    std::string why;
+    p.Run([&] { why = procs_.ConnectDiagnostic(); });
+    if (!why.empty() && why != last_connect_notice_) {
+      last_connect_notice_ = why;
+      front_end_.Notice("Datenbank meldet: " + why);
+    }
+  }
 }
 
 void MarktTransp::Idle() {
@@ -258,21 +293,21 @@ void MarktTransp::Idle() {
   const std::string now = NowFromDate(env_.clock);
   p.Run([&] { env_.window.SetInfo(now + " Warten auf Auftrag"); });
 
-  switch (ManuellAnforderung) {
-    case 1:
+  switch (vars_.ManuellAnforderung) {
+    case kManualRequested:
       p.Run([&] { Status(" Manueller Stationsdatenexport aktiviert"); });
-      AblaufStatus = 30;
-      ManuellAnforderung = 2;
+      vars_.AblaufStatus = kPrepareStations;
+      vars_.ManuellAnforderung = kManualPricesDue;
       return;
-    case 2:
+    case kManualPricesDue:
       p.Run([&] { Status(" Manueller Preisdatenexport aktiviert"); });
       p.Run([&] { procs_.AktuellePreiseZuordnen(); });
-      AblaufStatus = 1;
-      TaktZaehler = -1;
-      ManuellAnforderung = 3;
+      vars_.AblaufStatus = kReadPrices;
+      vars_.TaktZaehler = -1;
+      vars_.ManuellAnforderung = kManualPricesStarted;
       return;
-    case 3:
-      ManuellAnforderung = 0;
+    case kManualPricesStarted:
+      vars_.ManuellAnforderung = kNoManualRequest;
       p.Run([&] { env_.window.SetButtonEnabled(2, true); });
       break;
     default:
@@ -285,48 +320,48 @@ void MarktTransp::Idle() {
   p.Run([&] { price_sequence = Sequence(procs_.PricePublicationNumber()); });
   if (station_sequence == 0) {
     p.Run([&] { Status(" Grund-Stationsdatenexport aktiviert"); });
-    AblaufStatus = 30;
+    vars_.AblaufStatus = kPrepareStations;
     return;
   }
   if (price_sequence == 0) {
     p.Run([&] { Status(" Grund-Preisdatenexport aktiviert"); });
     p.Run([&] { procs_.AktuellePreiseZuordnen(); });
-    AblaufStatus = 2;
-    TaktZaehler = -1;
+    vars_.AblaufStatus = kStorePrices;  // the prices were just read
+    vars_.TaktZaehler = -1;
     return;
   }
 
-  if (TaktZaehler == 80) {
+  if (vars_.TaktZaehler == 80) {
     p.Run([&] {
       Status(" Prüfung auf geänderte Stationsdaten");
       front_end_.Repaint();
     });
     int changes = 0;
-    p.Run([&] { changes = procs_.DB_Stationsdaten(0); });
+    p.Run([&] { changes = procs_.DB_Stationsdaten(kStationSyncCheck); });
     if (changes >= 1) {
       p.Run([&] { Status(" Verarbeitung geänderte Stationsdaten"); });
-      AblaufStatus = 31;
+      vars_.AblaufStatus = kBuildStationLines;  // the stations are prepared already
       return;
     }
-    if (now.substr(11, 4) == "23:0" && NachtlaufErledigt == 0) {
-      NachtlaufErledigt = 1;
+    if (now.substr(11, 4) == "23:0" && vars_.NachtlaufErledigt == 0) {
+      vars_.NachtlaufErledigt = 1;
       p.Run([&] { procs_.RunNightlyRefresh(); });
       return;
     }
-    if (now.substr(11, 2) == "04" && NachtlaufErledigt == 1) {
-      NachtlaufErledigt = 0;
+    if (now.substr(11, 2) == "04" && vars_.NachtlaufErledigt == 1) {
+      vars_.NachtlaufErledigt = 0;
       return;
     }
   }
 
-  if (TaktZaehler > 90) {
-    AblaufStatus = 1;
-    TaktZaehler = 0;
+  if (vars_.TaktZaehler > 90) {
+    vars_.AblaufStatus = kReadPrices;
+    vars_.TaktZaehler = 0;
     p.Run([&] { Status(" Automatischer Preisdatenexport"); });
     return;
   }
-  if (LpgTaktZaehler > 600) {
-    LpgTaktZaehler = 0;
+  if (vars_.LpgTaktZaehler > 600) {
+    vars_.LpgTaktZaehler = 0;
     p.Run([&] { procs_.Gas_Tankstelle_Export(); });
   }
 }
@@ -334,31 +369,27 @@ void MarktTransp::Idle() {
 void MarktTransp::Transmit() {
   Procedure p(env_.log, "Haupt_Timer_Timer");
   int result = 1;  // a transaction that could not even be called has failed
-  p.Run([&] { result = procs_.SOAPTransaction(SendeDaten, AktuelleUrl); });
+  p.Run([&] {
+    result = procs_.SOAPTransaction(vars_.SendeDaten, vars_.SendeArt, vars_.AktuelleUrl);
+  });
   const std::string now = NowFromDate(env_.clock);
-  if (SendeArt == "Stationdata") {
-    if (result == 0) {
-      p.Run([&] { env_.window.SetLabel1(4, now); });
+  vars_.AblaufStatus = kIdle;
+  for (const OutcomeRow& row : kOutcomes) {
+    if (vars_.SendeArt != row.kind) continue;
+    if (result != 0) {
+      p.Run([&] { env_.window.SetLabel1(row.failure_label, "!! " + now + " !!"); });
+      p.Run([&] { procs_.DB_TransferLog(row.failure_code, row.failure_text); });
+      return;
+    }
+    if (vars_.SendeArt == kStationData) {
       p.Run([&] { procs_.StationPublicationAcknowledged(); });
-      p.Run([&] { procs_.DB_TransferLog(0, "Stationsdaten erfolgreich übertragen"); });
-      AblaufStatus = 1;
     } else {
-      p.Run([&] { env_.window.SetLabel1(6, "!! " + now + " !!"); });
-      p.Run([&] { procs_.DB_TransferLog(100, "Fehler bei der Stationsdaten-Übertragung"); });
-      AblaufStatus = kIdle;
-    }
-  } else if (SendeArt == "Pricedata") {
-    if (result == 0) {
       watch_.PriceAcknowledged();
-      p.Run([&] { env_.window.SetLabel1(5, now); });
-      p.Run([&] { procs_.DB_TransferLog(1, "Preisdaten erfolgreich übertragen"); });
-    } else {
-      p.Run([&] { env_.window.SetLabel1(7, "!! " + now + " !!"); });
-      p.Run([&] { procs_.DB_TransferLog(200, "Fehler bei der Preisdaten-Übertragung"); });
     }
-    AblaufStatus = kIdle;
-  } else {
-    AblaufStatus = kIdle;
+    p.Run([&] { env_.window.SetLabel1(row.success_label, now); });
+    p.Run([&] { procs_.DB_TransferLog(row.success_code, row.success_text); });
+    vars_.AblaufStatus = row.after_success;
+    return;
   }
 }
 
@@ -372,15 +403,15 @@ void MarktTransp::Command1_Click(int index) {
         env_.window.SetVisible(false);
         break;
       case 1:
-        if (AblaufStatus != kIdle) return;
-        AblaufStatus = kShutdown;
+        if (vars_.AblaufStatus != kIdle) return;
+        vars_.AblaufStatus = kShutdown;
         env_.window.SetButtonCaption(1, "Wird beendet!");
         for (int i = 0; i < 3; ++i) env_.window.SetButtonEnabled(i, false);
         break;
       case 2:
-        if (AblaufStatus != kIdle) return;
+        if (vars_.AblaufStatus != kIdle) return;
         env_.window.SetButtonEnabled(2, false);
-        ManuellAnforderung = 1;
+        vars_.ManuellAnforderung = kManualRequested;
         break;
       default:
         break;
@@ -389,21 +420,26 @@ void MarktTransp::Command1_Click(int index) {
 }
 
 bool MarktTransp::RequestShutdown() {
-  const bool connection_lost = AblaufStatus >= kLostConnection && AblaufStatus <= kReconnect;
-  if (AblaufStatus != kIdle && !connection_lost) return false;
-  AblaufStatus = kShutdown;
+  if (vars_.AblaufStatus != kIdle && !IsWaitingForDatabase(vars_.AblaufStatus)) return false;
+  vars_.AblaufStatus = kShutdown;
   env_.window.SetButtonCaption(1, "Wird beendet!");
   for (int i = 0; i < 3; ++i) env_.window.SetButtonEnabled(i, false);
   return true;
 }
 
+bool MarktTransp::RequestManualTransfer() {
+  const ButtonState& button = env_.window.button(2);
+  const bool taken = IsIdle() && button.visible && button.enabled;
+  Command1_Click(2);
+  return taken;
+}
+
 void MarktTransp::Picture1_MouseMove(int x) {
   Procedure p(env_.log, "Picture1_MouseMove");
   p.Run([&] {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(x));
-    const std::string message = hex;
-    if (message == "1E0F" || message == "1E2D") {
+    // The window compares the message as hexadecimal text.
+    const std::string message = Hex(x);
+    if (message == Hex(kTrayLeftDown) || message == Hex(kTrayLeftDouble)) {
       env_.window.SetVisible(true);
       front_end_.ShowWindow();
     }

@@ -1,16 +1,20 @@
 // The service window MarktTransp: its load and activation (the start-up
 // sequence), the main timer's state machine, the buttons, the tray icon's
 // mouse events and the unload. All handlers run on the window's thread and
-// follow the log-and-go-on convention under their own names.
+// follow the log-and-go-on convention under their own names. Front ends call
+// the handlers and the requests below; the scheduler's variables belong to
+// the assembly (service.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "service/common/env.h"
+#include "service/common/procedure.h"
 #include "service/core/compliance_watch.h"
 #include "service/core/front_end.h"
 #include "service/core/procedures.h"
+#include "service/core/scheduler_variables.h"
 #include "service/core/service_notifier.h"
 
 namespace velunor {
@@ -24,9 +28,10 @@ struct StationIniTarget {
 
 class MarktTransp {
  public:
-  // `notifier` (may be null) hears of the start, every tick and the end.
-  MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end, StationIniTarget ini,
-              ServiceNotifier* notifier = nullptr);
+  // Every argument must outlive the window; `notifier` (may be null) hears of
+  // the start, every tick and the end.
+  MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end, SchedulerVariables& vars,
+              StationIniTarget ini, ServiceNotifier* notifier = nullptr);
 
   void Form_Load();
   // The start-up sequence; runs once. A configuration fault escapes as ProgramEnd.
@@ -42,28 +47,29 @@ class MarktTransp {
   // (nothing is pending then that a restart would not redo). False when a
   // job is running; ask again at a later tick.
   bool RequestShutdown();
+  // "Manuelle Übertragung": false when a job runs or a manual transfer is
+  // already under way (the button is disabled); nothing is kept for later.
+  bool RequestManualTransfer();
   // True in the idle state, where the operator's buttons act.
-  bool IsIdle() const { return AblaufStatus == 0; }
+  bool IsIdle() const { return vars_.AblaufStatus == kIdle; }
+  // The scheduler's variables as they stand, for display.
+  SchedulerVariables Snapshot() const { return vars_; }
 
-  // Scheduler state, readable (and settable) for tests and the front ends.
-  int16_t AblaufStatus = 0;
-  int32_t TaktZaehler = 0;
-  int16_t ManuellAnforderung = 0;
-  int16_t NachtlaufErledigt = 0;
-  int32_t LpgTaktZaehler = 0;
-  std::string SendeDaten;
-  std::string SendeArt;
-  std::string AktuelleUrl;
-  int16_t AktivierungErfolgt = 0;
   bool timer_enabled() const { return timer_enabled_; }
   bool unloaded() const { return unloaded_; }
   const ComplianceWatch& compliance() const { return watch_; }
 
-  static constexpr int kTrayLeftDown = 7695;    // 0x201 * 15
-  static constexpr int kTrayLeftDouble = 7725;  // 0x203 * 15
+  // The tray icon's mouse messages that restore the window, in window units.
+  static constexpr int kTrayLeftDown = 0x201 * 15;    // 7695
+  static constexpr int kTrayLeftDouble = 0x203 * 15;  // 7725
 
  private:
   void Status(const std::string& text);  // Info := now + text
+  // One step of a chain (states 1 to 4 and 30 to 32); false when `state` is none.
+  bool ChainStep(Procedure& p);
+  // States 10 and 40: the envelope and the transmission under way.
+  bool WrapPublication(Procedure& p);
+  void WaitForDatabase(Procedure& p);
   void Idle();
   void Transmit();
   void End(int exit_code);  // unload and leave the event loop
@@ -71,12 +77,13 @@ class MarktTransp {
   Env& env_;
   Procedures& procs_;
   FrontEnd& front_end_;
+  SchedulerVariables& vars_;
   StationIniTarget ini_;
   ServiceNotifier* notifier_;
   ComplianceWatch watch_;
-  std::string last_connect_notice_;  // the reconnect failure last written to standard error
   bool timer_enabled_ = false;
   bool unloaded_ = false;
+  std::string last_connect_notice_;  // the reconnect failure last written to standard error
 };
 
 // "hh:mm:ss Uhr", the status bar's clock.

@@ -6,39 +6,22 @@
 #include <gtest/gtest.h>
 
 #include "service/common/fehler_log.h"
-#include "service/core/recording_procedures.h"
+#include "tests/fake_front_end.h"
+#include "tests/recording_procedures.h"
 #include "tests/test_support.h"
 
 namespace velunor {
 namespace {
 
+using testing::FakeFrontEnd;
 using testing::RecordingProcedures;
 
-struct RecordingFrontEnd : FrontEnd {
-  void MessageBox(const std::string& text, const std::string&) override {
-    messages.push_back(text);
-  }
-  void Repaint() override {}
-  void AddTrayIcon() override { tray = true; }
-  void RemoveTrayIcon() override { tray = false; }
-  void ShowWindow() override { ++shown; }
-  void ProcessEvents() override {}
-  void StartTimer() override { timer = true; }
-  void Quit(int code) override { exit_code = code; }
-  void Notice(const std::string& text) override { notices.push_back(text); }
-  std::vector<std::string> messages;
-  std::vector<std::string> notices;
-  bool tray = false;
-  bool timer = false;
-  int shown = 0;
-  int exit_code = -1;
-};
 
 class MarktTranspTest : public ::testing::Test {
  protected:
   MarktTranspTest() { procs_.log = &t_.log; }
   void Start() {
-    t_.dir.Write("STATION.INI", "x\r\n127.0.0.1:3306\r\nvelunor\r\ngeheim\r\n");
+    testing::WriteStationIni(t_.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
     w_.Form_Load();
     w_.Form_Activate();
   }
@@ -47,9 +30,10 @@ class MarktTranspTest : public ::testing::Test {
   }
   testing::TestEnv t_;
   RecordingProcedures procs_;
-  RecordingFrontEnd fe_;
+  FakeFrontEnd fe_;
   std::string server_, user_, password_;
-  MarktTransp w_{t_.env, procs_, fe_, {&server_, &user_, &password_}};
+  SchedulerVariables vars_;
+  MarktTransp w_{t_.env, procs_, fe_, vars_, {&server_, &user_, &password_}};
 };
 
 TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
@@ -64,7 +48,7 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
                                                     "XML_Preisdaten"}));
   EXPECT_TRUE(fe_.timer);
   EXPECT_TRUE(fe_.tray);
-  EXPECT_EQ(w_.AblaufStatus, 0);
+  EXPECT_EQ(vars_.AblaufStatus, 0);
   w_.Form_Activate();
   EXPECT_EQ(procs_.calls.size(), 6u) << "a second activation does nothing";
 }
@@ -97,12 +81,13 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   procs.log = &t_.log;
   procs.fail_stammdaten = true;
   procs.station_changes = 2;
-  RecordingFrontEnd fe;
-  MarktTransp w(t_.env, procs, fe, {&server_, &user_, &password_});
+  FakeFrontEnd fe;
+  SchedulerVariables vars;
+  MarktTransp w(t_.env, procs, fe, vars, {&server_, &user_, &password_});
   w.Form_Activate();
   EXPECT_TRUE(procs.Called("XML_Preisdaten")) << "the later steps still run";
   EXPECT_TRUE(fe.timer);
-  EXPECT_EQ(w.AblaufStatus, 31);
+  EXPECT_EQ(vars.AblaufStatus, 31);
   EXPECT_EQ(fe.messages, std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
   ASSERT_EQ(fe.notices.size(), 1u);
   EXPECT_EQ(fe.notices[0],
@@ -117,23 +102,23 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
   EXPECT_FALSE(procs_.Called("DB_Stationsdaten 0"));
   Tick();  // 80
   EXPECT_TRUE(procs_.Called("DB_Stationsdaten 0"));
-  EXPECT_EQ(w_.AblaufStatus, 0);
+  EXPECT_EQ(vars_.AblaufStatus, 0);
   Tick(10);  // 90
-  EXPECT_EQ(w_.AblaufStatus, 0);
+  EXPECT_EQ(vars_.AblaufStatus, 0);
   Tick();  // 91
-  EXPECT_EQ(w_.AblaufStatus, 1);
-  EXPECT_EQ(w_.TaktZaehler, 0);
+  EXPECT_EQ(vars_.AblaufStatus, 1);
+  EXPECT_EQ(vars_.TaktZaehler, 0);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Automatischer Preisdatenexport");
   procs_.calls.clear();
   Tick(6);
   EXPECT_EQ(procs_.calls,
             (std::vector<std::string>{
                 "DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten", "XML_Out_Preise",
-                "SOAPEnvelope", "KommLog %%%CLEAR%%%", "SOAPTransaction https://preis <envelope/>",
+                "SOAPEnvelope", "KommLog %%%CLEAR%%%", "SOAPTransaction Pricedata https://preis <envelope/>",
                 "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
   EXPECT_EQ(t_.window.label1(5), "06.12.2026 09:05:00");
-  EXPECT_EQ(w_.AblaufStatus, 0);
-  EXPECT_EQ(w_.TaktZaehler, 6) << "the counter kept counting during the chain";
+  EXPECT_EQ(vars_.AblaufStatus, 0);
+  EXPECT_EQ(vars_.TaktZaehler, 6) << "the counter kept counting during the chain";
 }
 
 TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
@@ -142,71 +127,71 @@ TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
   Start();
   procs_.transaction_result = 1;
   Tick();
-  EXPECT_EQ(w_.AblaufStatus, 30);
+  EXPECT_EQ(vars_.AblaufStatus, 30);
   Tick(4);  // 30, 31, 32, 40
-  EXPECT_EQ(w_.AblaufStatus, 90);
+  EXPECT_EQ(vars_.AblaufStatus, 90);
   procs_.station_number = "2026-000000";  // the failed station export
   Tick();
   EXPECT_EQ(t_.window.label1(6), "!! 06.12.2026 09:05:00 !!");
   EXPECT_TRUE(procs_.Called("DB_TransferLog 100 Fehler bei der Stationsdaten-Übertragung"));
-  EXPECT_EQ(w_.AblaufStatus, 0) << "a failed station transmission starts no price chain";
+  EXPECT_EQ(vars_.AblaufStatus, 0) << "a failed station transmission starts no price chain";
 
   procs_.station_number = "2026-000001";
   procs_.calls.clear();
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Grund-Preisdatenexport aktiviert");
   EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
-  EXPECT_EQ(w_.AblaufStatus, 2) << "reading the prices is skipped";
-  EXPECT_EQ(w_.TaktZaehler, -1);
+  EXPECT_EQ(vars_.AblaufStatus, 2) << "reading the prices is skipped";
+  EXPECT_EQ(vars_.TaktZaehler, -1);
   Tick(5);  // 2, 3, 4, 10, 90
   EXPECT_TRUE(procs_.Called("DB_TransferLog 200 Fehler bei der Preisdaten-Übertragung"));
   EXPECT_EQ(t_.window.label1(7), "!! 06.12.2026 09:05:00 !!");
-  EXPECT_EQ(w_.AblaufStatus, 0);
+  EXPECT_EQ(vars_.AblaufStatus, 0);
 }
 
 TEST_F(MarktTranspTest, SuccessfulStationTransmissionLeadsIntoAPriceChain) {
   Start();
-  w_.AblaufStatus = 31;
+  vars_.AblaufStatus = 31;
   Tick(4);
-  EXPECT_TRUE(procs_.Called("SOAPTransaction https://grund <envelope/>"));
+  EXPECT_TRUE(procs_.Called("SOAPTransaction Stationdata https://grund <envelope/>"));
   EXPECT_EQ(t_.window.label1(4), "06.12.2026 09:05:00");
-  EXPECT_EQ(w_.AblaufStatus, 1);
+  EXPECT_EQ(vars_.AblaufStatus, 1);
 }
 
 TEST_F(MarktTranspTest, NightlyRefreshRunsOnlyAfterPendingChangesAreSent) {
   Start();
   t_.clock.Set({2026, 12, 6, 23, 5, 0});
   procs_.station_changes = 1;
-  w_.TaktZaehler = 79;
+  vars_.TaktZaehler = 79;
   Tick();
-  EXPECT_EQ(w_.AblaufStatus, 31);
+  EXPECT_EQ(vars_.AblaufStatus, 31);
   EXPECT_FALSE(procs_.Called("RunNightlyRefresh"));
-  w_.AblaufStatus = 0;
+  vars_.AblaufStatus = 0;
   procs_.station_changes = 0;
-  w_.TaktZaehler = 79;
+  vars_.TaktZaehler = 79;
   Tick();
   EXPECT_TRUE(procs_.Called("RunNightlyRefresh"));
-  EXPECT_EQ(w_.NachtlaufErledigt, 1);
+  EXPECT_EQ(vars_.NachtlaufErledigt, 1);
   procs_.calls.clear();
-  w_.TaktZaehler = 79;
+  vars_.TaktZaehler = 79;
   Tick();
   EXPECT_FALSE(procs_.Called("RunNightlyRefresh")) << "once per night";
   t_.clock.Set({2026, 12, 7, 4, 30, 0});
-  w_.TaktZaehler = 79;
+  vars_.TaktZaehler = 79;
   Tick();
-  EXPECT_EQ(w_.NachtlaufErledigt, 0);
+  EXPECT_EQ(vars_.NachtlaufErledigt, 0);
 }
 
 TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   Start();
   procs_.lose_connection_on_read = true;
-  w_.AblaufStatus = 1;
-  w_.TaktZaehler = 10;
+  vars_.AblaufStatus = 1;
+  vars_.TaktZaehler = 10;
   Tick();  // state 1 reports the lost connection
-  EXPECT_EQ(w_.AblaufStatus, 2);
+  EXPECT_EQ(vars_.AblaufStatus, 2);
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (800)");
-  EXPECT_EQ(w_.AblaufStatus, 801);
+  EXPECT_EQ(vars_.AblaufStatus, 801);
   Tick(15);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (815)");
   Tick();
@@ -214,23 +199,23 @@ TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   procs_.connect_result = 0;
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Immer noch keine DB-Verbindung möglich!");
-  EXPECT_EQ(w_.AblaufStatus, 800);
+  EXPECT_EQ(vars_.AblaufStatus, 800);
   EXPECT_EQ(t_.log.LetzterFehler(), 0);
   procs_.connect_result = 1;
   Tick(18);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung erfolgreich hergestellt!");
-  EXPECT_EQ(w_.AblaufStatus, 0) << "the interrupted chain is not resumed";
-  EXPECT_EQ(w_.TaktZaehler, 47) << "the counter kept counting during the wait";
+  EXPECT_EQ(vars_.AblaufStatus, 0) << "the interrupted chain is not resumed";
+  EXPECT_EQ(vars_.TaktZaehler, 47) << "the counter kept counting during the wait";
 }
 
 TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   Start();
-  w_.AblaufStatus = 3;
+  vars_.AblaufStatus = 3;
   EXPECT_FALSE(w_.RequestShutdown()) << "a running chain finishes first";
-  EXPECT_EQ(w_.AblaufStatus, 3);
-  w_.AblaufStatus = 805;  // waiting for the database
+  EXPECT_EQ(vars_.AblaufStatus, 3);
+  vars_.AblaufStatus = 805;  // waiting for the database
   w_.Command1_Click(1);
-  EXPECT_EQ(w_.AblaufStatus, 805) << "the button keeps its rule";
+  EXPECT_EQ(vars_.AblaufStatus, 805) << "the button keeps its rule";
   EXPECT_TRUE(w_.RequestShutdown()) << "the service manager's stop does not wait for the server";
   EXPECT_EQ(t_.window.button(1).caption, "Wird beendet!");
   Tick();
@@ -240,14 +225,15 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   // The failed reconnect says why on standard error, once per reason.
   RecordingProcedures procs;
   procs.log = &t_.log;
-  RecordingFrontEnd fe;
-  MarktTransp w(t_.env, procs, fe, {&server_, &user_, &password_});
+  FakeFrontEnd fe;
+  SchedulerVariables vars;
+  MarktTransp w(t_.env, procs, fe, vars, {&server_, &user_, &password_});
   w.Form_Activate();
   procs.connect_result = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    w.AblaufStatus = 817;
+    vars.AblaufStatus = 817;
     w.Haupt_Timer_Timer();
-    EXPECT_EQ(w.AblaufStatus, 800);
+    EXPECT_EQ(vars.AblaufStatus, 800);
   }
   EXPECT_EQ(fe.notices, std::vector<std::string>{
                             "Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"});
@@ -256,14 +242,14 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
 TEST_F(MarktTranspTest, StationDataCountAsDeliveredOnlyWhenAcknowledged) {
   Start();
   procs_.transaction_result = 1;
-  w_.AblaufStatus = 31;
+  vars_.AblaufStatus = 31;
   Tick(4);
   EXPECT_FALSE(procs_.Called("StationPublicationAcknowledged"));
   procs_.transaction_result = 0;
-  w_.AblaufStatus = 31;
+  vars_.AblaufStatus = 31;
   Tick(4);
   EXPECT_TRUE(procs_.Called("StationPublicationAcknowledged"));
-  EXPECT_EQ(w_.AblaufStatus, 1);
+  EXPECT_EQ(vars_.AblaufStatus, 1);
 }
 
 // Five minutes without an acknowledged price publication, or with station
@@ -320,41 +306,41 @@ TEST_F(MarktTranspTest, ComplianceAlarmRisesAfterFiveMinutesAndClearsOnAcknowled
 TEST_F(MarktTranspTest, LpgExportWaitsForAnIdleTickAfter600) {
   procs_.lpg = 1;
   Start();
-  w_.LpgTaktZaehler = 600;
-  w_.AblaufStatus = 1;
+  vars_.LpgTaktZaehler = 600;
+  vars_.AblaufStatus = 1;
   Tick(6);
   EXPECT_FALSE(procs_.Called("Gas_Tankstelle_Export")) << "not while a chain runs";
-  EXPECT_EQ(w_.AblaufStatus, 0);
+  EXPECT_EQ(vars_.AblaufStatus, 0);
   Tick();
   EXPECT_TRUE(procs_.Called("Gas_Tankstelle_Export"));
-  EXPECT_EQ(w_.LpgTaktZaehler, 0);
+  EXPECT_EQ(vars_.LpgTaktZaehler, 0);
 }
 
 TEST_F(MarktTranspTest, ButtonsActOnlyWhenIdleAndTheTrayOnlyOnLeftClicks) {
   Start();
-  w_.AblaufStatus = 2;
+  vars_.AblaufStatus = 2;
   w_.Command1_Click(1);
-  EXPECT_EQ(w_.AblaufStatus, 2) << "exit during a chain does nothing";
+  EXPECT_EQ(vars_.AblaufStatus, 2) << "exit during a chain does nothing";
   EXPECT_EQ(t_.window.button(1).caption, "Beenden");
   w_.Command1_Click(2);
-  EXPECT_EQ(w_.ManuellAnforderung, 0);
+  EXPECT_EQ(vars_.ManuellAnforderung, 0);
 
-  w_.AblaufStatus = 0;
+  vars_.AblaufStatus = 0;
   w_.Command1_Click(2);
   w_.Command1_Click(2);
-  EXPECT_EQ(w_.ManuellAnforderung, 1);
+  EXPECT_EQ(vars_.ManuellAnforderung, 1);
   EXPECT_FALSE(t_.window.button(2).enabled);
   Tick();
-  EXPECT_EQ(w_.AblaufStatus, 30);
-  EXPECT_EQ(w_.ManuellAnforderung, 2);
+  EXPECT_EQ(vars_.AblaufStatus, 30);
+  EXPECT_EQ(vars_.ManuellAnforderung, 2);
   Tick(5);  // station chain and transmission, then the price chain from state 1
-  EXPECT_EQ(w_.AblaufStatus, 1);
+  EXPECT_EQ(vars_.AblaufStatus, 1);
   Tick(6);
-  EXPECT_EQ(w_.AblaufStatus, 0);
+  EXPECT_EQ(vars_.AblaufStatus, 0);
   procs_.calls.clear();
   Tick();
   EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
-  EXPECT_EQ(w_.TaktZaehler, -1);
+  EXPECT_EQ(vars_.TaktZaehler, -1);
   Tick(6);
   EXPECT_FALSE(t_.window.button(2).enabled);
   Tick();

@@ -34,8 +34,10 @@ class Procedures {
   virtual void RunNightlyRefresh() = 0;
   // The SOAP envelope of the publication last assembled.
   virtual std::string SOAPEnvelope() = 0;
-  // Sends `sende_daten` to `url`; 0 on success.
-  virtual int SOAPTransaction(const std::string& sende_daten, const std::string& url) = 0;
+  // Sends `sende_daten`, a publication of kind `sende_art` ("Stationdata" or
+  // "Pricedata"), to `url`; 0 on success.
+  virtual int SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
+                              const std::string& url) = 0;
   virtual void KommLog(const std::string& meldung) = 0;
   // The MTS-K acknowledged the station publication last assembled: the
   // stations it carries are delivered.

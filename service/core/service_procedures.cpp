@@ -26,12 +26,10 @@ void ServiceProcedures::XML_Preisdaten() { velunor::XML_Preisdaten(s_.pub, s_.db
 void ServiceProcedures::XML_Out_Station() {
   velunor::XML_Out_Station(s_.pub, s_.db);
   StationPublicationAssembled(s_.db);
-  sende_art_ = "Stationdata";
 }
 
 void ServiceProcedures::XML_Out_Preise() {
   velunor::XML_Out_Preise(s_.pub, s_.db);
-  sende_art_ = "Pricedata";
 }
 
 void ServiceProcedures::DB_Get_MTS_StationsPreise() { velunor::DB_Get_MTS_StationsPreise(s_.db); }
@@ -52,9 +50,11 @@ std::string ServiceProcedures::SOAPEnvelope() {
   return velunor::SOAPEnvelope(s_.pub.PublicationXml);
 }
 
-int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std::string& url) {
-  const Transmission transmission{sende_daten, sende_art_, url, s_.db.settings.VerwendetesZertifikat};
-  return velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, s_.transport);
+int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
+                                       const std::string& url) {
+  const Transmission transmission{sende_daten, sende_art, url,
+                                  s_.db.settings.VerwendetesZertifikat};
+  return velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_);
 }
 
 void ServiceProcedures::KommLog(const std::string& meldung) { s_.komm_log.KommLog(meldung); }

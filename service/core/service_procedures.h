@@ -7,12 +7,15 @@
 
 #include "service/core/procedures.h"
 #include "service/core/velunor_state.h"
+#include "service/transmission/https_transport.h"
 
 namespace velunor {
 
 class ServiceProcedures : public Procedures {
  public:
-  explicit ServiceProcedures(VelunorState& state) : s_(state) {}
+  // `state` and `transport` must outlive the procedures.
+  ServiceProcedures(VelunorState& state, HttpsTransport& transport)
+      : s_(state), transport_(transport) {}
 
   int DB_Verbinden() override;
   std::string ConnectDiagnostic() override;
@@ -31,7 +34,8 @@ class ServiceProcedures : public Procedures {
   void Gas_Tankstelle_Export() override;
   void RunNightlyRefresh() override;
   std::string SOAPEnvelope() override;
-  int SOAPTransaction(const std::string& sende_daten, const std::string& url) override;
+  int SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
+                      const std::string& url) override;
   void KommLog(const std::string& meldung) override;
   void StationPublicationAcknowledged() override;
   std::optional<std::int64_t> UnacknowledgedStationsSince() override;
@@ -44,7 +48,7 @@ class ServiceProcedures : public Procedures {
 
  private:
   VelunorState& s_;
-  std::string sende_art_;  // what the envelope last built carries
+  HttpsTransport& transport_;
 };
 
 }  // namespace velunor

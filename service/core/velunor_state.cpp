@@ -9,7 +9,6 @@ VelunorState::VelunorState(const std::filesystem::path& program_dir,
       env{program_dir, clock, log, window, host},
       db(env),
       certs(cert_store),
-      transport(certs),
       komm_log(env) {}
 
 }  // namespace velunor

@@ -1,7 +1,7 @@
-// The process state of the service, built once by main (or a test): error
-// log, environment, database state, publication state, certificate store,
-// HTTPS transport and communication log. Owns everything except the clock,
-// the window model and the front end, which the caller provides.
+// The process state of the service: error log, environment, database state,
+// publication state, certificate store and communication log. Owns
+// everything except the clock, the window model and the window's host, which
+// the caller provides. Built by the assembly (service.h).
 #pragma once
 
 #include <filesystem>
@@ -11,7 +11,6 @@
 #include "service/core/komm_log.h"
 #include "service/db/db_state.h"
 #include "service/publication/publication_state.h"
-#include "service/transmission/curl_transport.h"
 #include "shared/cert_store.h"
 
 namespace velunor {
@@ -25,7 +24,6 @@ struct VelunorState {
   DbState db;
   PublicationState pub;
   DirectoryCertStore certs;
-  CurlTransport transport;
   KommLogWriter komm_log;
 };
 

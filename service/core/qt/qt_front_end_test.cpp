@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "service/core/recording_procedures.h"
+#include "tests/recording_procedures.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -56,7 +56,7 @@ class QtWindowTest : public ::testing::Test {
  protected:
   QtWindowTest() {
     procs_.log = &t_.log;
-    t_.dir.Write("STATION.INI", "x\r\n127.0.0.1:3306\r\nvelunor\r\ngeheim\r\n");
+    testing::WriteStationIni(t_.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
   }
 
   static QWidget* Window() {
@@ -101,7 +101,8 @@ class QtWindowTest : public ::testing::Test {
   Env env_{t_.dir.path(), t_.clock, t_.log, t_.window, fe_};
   Procs procs_;
   std::string server_, user_, password_;
-  MarktTransp w_{env_, procs_, fe_, {&server_, &user_, &password_}};
+  SchedulerVariables vars_;
+  MarktTransp w_{env_, procs_, fe_, vars_, {&server_, &user_, &password_}};
   std::vector<std::string> messages_;
 };
 
@@ -181,25 +182,25 @@ TEST_F(QtWindowTest, ShowsEveryControlOfTheModelAndFollowsItsChanges) {
 
 TEST_F(QtWindowTest, ButtonClicksReachTheSchedulerOnlyWhenIdle) {
   ASSERT_TRUE(fe_.Start(w_, kNoTicks, 0));
-  w_.AblaufStatus = 2;
+  vars_.AblaufStatus = 2;
   Click(1);
-  EXPECT_EQ(w_.AblaufStatus, 2) << "exit during a chain does nothing";
+  EXPECT_EQ(vars_.AblaufStatus, 2) << "exit during a chain does nothing";
   EXPECT_EQ(Button(1)->text(), "Beenden");
   EXPECT_TRUE(Button(1)->isEnabled());
   Click(2);
-  EXPECT_EQ(w_.ManuellAnforderung, 0) << "no manual transfer during a chain";
+  EXPECT_EQ(vars_.ManuellAnforderung, 0) << "no manual transfer during a chain";
   EXPECT_TRUE(Button(2)->isEnabled());
 
-  w_.AblaufStatus = 0;
+  vars_.AblaufStatus = 0;
   Click(2);
-  EXPECT_EQ(w_.ManuellAnforderung, 1);
+  EXPECT_EQ(vars_.ManuellAnforderung, 1);
   EXPECT_FALSE(t_.window.button(2).enabled);
   EXPECT_FALSE(Button(2)->isEnabled()) << "the first click disables the button";
   w_.Haupt_Timer_Timer();
-  EXPECT_EQ(w_.ManuellAnforderung, 2);
-  w_.AblaufStatus = 0;
+  EXPECT_EQ(vars_.ManuellAnforderung, 2);
+  vars_.AblaufStatus = 0;
   Click(2);
-  EXPECT_EQ(w_.ManuellAnforderung, 2) << "a second click starts no second transfer";
+  EXPECT_EQ(vars_.ManuellAnforderung, 2) << "a second click starts no second transfer";
 }
 
 TEST_F(QtWindowTest, TheTimerRunsTheManualTransferAndEndsTheProgramAfterBeenden) {
@@ -208,9 +209,9 @@ TEST_F(QtWindowTest, TheTimerRunsTheManualTransferAndEndsTheProgramAfterBeenden)
   ASSERT_FALSE(Button(2)->isEnabled());
   EXPECT_TRUE(QTest::qWaitFor([] { return Button(2)->isEnabled(); }, kWaitMs))
       << "the scheduler enables the button again after the transfer";
-  EXPECT_TRUE(procs_.Called("SOAPTransaction https://grund <envelope/>"));
-  EXPECT_TRUE(procs_.Called("SOAPTransaction https://preis <envelope/>"));
-  ASSERT_EQ(w_.AblaufStatus, 0);
+  EXPECT_TRUE(procs_.Called("SOAPTransaction Stationdata https://grund <envelope/>"));
+  EXPECT_TRUE(procs_.Called("SOAPTransaction Pricedata https://preis <envelope/>"));
+  ASSERT_EQ(vars_.AblaufStatus, 0);
 
   Click(1);
   EXPECT_EQ(Button(1)->text(), "Wird beendet!");
@@ -253,7 +254,7 @@ TEST_F(QtWindowTest, TheTrayIconRestoresOnLeftClicksOnly) {
 
 TEST_F(QtWindowTest, ClosingThroughTheTitleBarUnloadsAndEndsWhateverRuns) {
   ASSERT_TRUE(fe_.Start(w_, kNoTicks, 0));
-  w_.AblaufStatus = 3;
+  vars_.AblaufStatus = 3;
   Window()->close();
   EXPECT_TRUE(fe_.finished());
   EXPECT_EQ(fe_.exit_code(), 0);

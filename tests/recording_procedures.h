@@ -49,8 +49,9 @@ struct RecordingProcedures : Procedures {
   void Gas_Tankstelle_Export() override { Call("Gas_Tankstelle_Export"); }
   void RunNightlyRefresh() override { Call("RunNightlyRefresh"); }
   std::string SOAPEnvelope() override { return Call("SOAPEnvelope"), "<envelope/>"; }
-  int SOAPTransaction(const std::string& data, const std::string& url) override {
-    Call("SOAPTransaction " + url + " " + data);
+  int SOAPTransaction(const std::string& data, const std::string& kind,
+                      const std::string& url) override {
+    Call("SOAPTransaction " + kind + " " + url + " " + data);
     return transaction_result;
   }
   void KommLog(const std::string& m) override { Call("KommLog " + m); }
