@@ -16,8 +16,8 @@
 #include <string>
 
 #include "certmanager/kestrin_form.h"
-#include "certmanager/store_browser.h"
 #include "certmanager/kestrin_window.h"
+#include "certmanager/store_browser.h"
 #include "shared/cert_store.h"
 
 namespace velunor::kestrin_test {

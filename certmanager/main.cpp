@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "certmanager/kestrin_form.h"
-#include "certmanager/store_browser.h"
 #include "certmanager/kestrin_options.h"
 #include "certmanager/kestrin_window.h"
+#include "certmanager/store_browser.h"
 #include "shared/cert_store.h"
 #include "shared/display.h"
 #include "shared/program_dir.h"

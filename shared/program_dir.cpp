@@ -12,9 +12,10 @@ static std::filesystem::path ExecutableDirectory(const char* argv0) {
 ProgramLocations ResolveProgramLocations(const char* argv0, const std::string& program_dir,
                                          const std::string& cert_store) {
   ProgramLocations l;
-  l.program_dir = std::filesystem::absolute(program_dir.empty() ? ExecutableDirectory(argv0)
-                                                                : std::filesystem::path(program_dir));
-  l.cert_store = cert_store.empty() ? l.program_dir / "certstore" : std::filesystem::path(cert_store);
+  l.program_dir = std::filesystem::absolute(
+      program_dir.empty() ? ExecutableDirectory(argv0) : std::filesystem::path(program_dir));
+  l.cert_store =
+      cert_store.empty() ? l.program_dir / "certstore" : std::filesystem::path(cert_store);
   return l;
 }
 

@@ -40,9 +40,8 @@ bool WriteSettingsFile(const std::filesystem::path& file, const TransmissionSett
                        std::string* error) {
   // The service reads the file at its start: it finds the old one or the
   // new one, never half of it.
-  const std::string text = values.VerwendetesZertifikat + "\r\n" +
-                           values.UrlGrunddatenlieferung + "\r\n" +
-                           values.UrlPreisdatenlieferung + "\r\n";
+  const std::string text = values.VerwendetesZertifikat + "\r\n" + values.UrlGrunddatenlieferung +
+                           "\r\n" + values.UrlPreisdatenlieferung + "\r\n";
   std::string reason;
   if (ReplaceFile(file, text, &reason)) return true;
   if (error != nullptr) *error = reason;

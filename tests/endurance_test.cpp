@@ -132,7 +132,7 @@ TEST(EnduranceTest, ManyTicksWithChangingPricesKeepMemoryAndFileHandlesFlat) {
                          sim.Url("/mdm/pricedata"));
 
   std::vector<std::string> args = {
-      VELUNOR_BIN, "--headless",         "--program-dir", program.string(),
+      VELUNOR_BIN,    "--headless",         "--program-dir", program.string(),
       "--cert-store", certs.store.string(), "--tick-ms",     std::to_string(tick_ms),
       "--ticks",      std::to_string(ticks)};
   std::vector<char*> argv;

@@ -11,7 +11,9 @@
 namespace velunor::testing {
 
 struct FakeFrontEnd : FrontEnd {
-  void MessageBox(const std::string& text, const std::string&) override { messages.push_back(text); }
+  void MessageBox(const std::string& text, const std::string&) override {
+    messages.push_back(text);
+  }
   void Repaint() override {}
   void AddTrayIcon() override { tray = true; }
   void RemoveTrayIcon() override { tray = false; }

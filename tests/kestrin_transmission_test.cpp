@@ -64,7 +64,7 @@ TEST(KestrinTransmissionTest, TheCertificateChosenInKestrinCarriesTheServicesTra
     testing::RecordingKommLog komm;
     CurlTransport transport(store);
     const Transmission transmission{SOAPEnvelope("<d2LogicalModel/>\r\n"), art, url,
-                              cfg.values.VerwendetesZertifikat};
+                                    cfg.values.VerwendetesZertifikat};
     EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 0)
         << ::testing::PrintToString(komm.lines);
     ASSERT_FALSE(komm.lines.empty());

@@ -204,7 +204,8 @@ TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextR
   EXPECT_EQ(errors[0].rfind("75 / Datei ", 0), 0u) << errors[0];
   EXPECT_NE(errors[0].find("preise.csv kann nicht geschrieben werden: "), std::string::npos)
       << errors[0];
-  EXPECT_NE(errors[0].find("preise.tmp: "), std::string::npos) << "names the file it could not make";
+  EXPECT_NE(errors[0].find("preise.tmp: "), std::string::npos)
+      << "names the file it could not make";
   EXPECT_EQ(errors[0].substr(errors[0].size() - kStatement.size()), kStatement)
       << "the statement is the context";
 

@@ -34,7 +34,8 @@ void ServiceRig::Assemble() {
   ServiceSetup setup;
   setup.program_dir = program_dir_;
   setup.cert_store = certs_->store;
-  if (options_.transport_timeout.count() > 0) setup.transport_options.timeout = options_.transport_timeout;
+  if (options_.transport_timeout.count() > 0)
+    setup.transport_options.timeout = options_.transport_timeout;
   service_ = std::make_unique<Service>(setup, clock_, *model_, *front_end_);
 }
 
@@ -104,7 +105,6 @@ void ServiceRig::RunFirstExports() {
   }
   throw std::runtime_error("the first publications were not made within 100 ticks");
 }
-
 
 std::string ServiceRig::LastRequest() const {
   const int n = sim_->RequestCount();

@@ -28,8 +28,8 @@ namespace {
 
 using testing::FakeFrontEnd;
 using testing::MdmSim;
-using testing::ServiceRig;
 using testing::ReceivedPublication;
+using testing::ServiceRig;
 using testing::TempDir;
 using testing::TestCertificates;
 using testing::TestDb;
@@ -52,7 +52,8 @@ class SchedulerRealTest : public ::testing::Test {
   // the first station and price publications are acknowledged.
   void StartAndSendFirstPublications() {
     Start();
-    ASSERT_EQ(vars().AblaufStatus, 31) << "changed stations at start go straight to the station chain";
+    ASSERT_EQ(vars().AblaufStatus, 31)
+        << "changed stations at start go straight to the station chain";
     ASSERT_TRUE(fe().timer);
     ASSERT_TRUE(fe().messages.empty()) << fe().messages.front();
     Tick(10);  // 31, 32, 40, 90 (success: price chain) 1, 2, 3, 4, 10, 90

@@ -39,14 +39,17 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 void WriteStationIni(const std::filesystem::path& program_dir, const std::string& server,
                      const std::string& user, const std::string& password) {
-  std::ofstream(program_dir / "STATION.INI", std::ios::binary)
-      << "Test\r\n" << server << "\r\n" << user << "\r\n" << password << "\r\n";
+  std::ofstream(program_dir / "STATION.INI", std::ios::binary) << "Test\r\n"
+                                                               << server << "\r\n"
+                                                               << user << "\r\n"
+                                                               << password << "\r\n";
 }
 
 void WriteSettings(const std::filesystem::path& program_dir, const std::string& subject,
                    const std::string& station_url, const std::string& price_url) {
-  std::ofstream(program_dir / "Velunor.CFG", std::ios::binary)
-      << subject << "\r\n" << station_url << "\r\n" << price_url << "\r\n";
+  std::ofstream(program_dir / "Velunor.CFG", std::ios::binary) << subject << "\r\n"
+                                                               << station_url << "\r\n"
+                                                               << price_url << "\r\n";
 }
 
 TempDir::TempDir() {
@@ -90,13 +93,23 @@ std::unique_ptr<Connection> TestDb::Connect() {
 }
 
 void TestDb::Reset(Connection& db) {
-  static const char* kTables[] = {
-      "lox_station", "lox_station_mts", "lox_station_mts_times", "lox_station_produkte",
-      "lox_station_aktuelle_preise", "stammdaten", "stammdaten_produkte",
-      "mts_holiday_identifier", "mts_petrolstation", "mts_petrolstation_historie",
-      "mts_petrolstation_times", "mts_petrolstation_times_historie", "mts_petrolstation_price",
-      "mts_petrolstation_price_historie", "mts_petrolstation_override_times",
-      "mts_petrolstation_override_times_historie", "mts_petrolstation_log"};
+  static const char* kTables[] = {"lox_station",
+                                  "lox_station_mts",
+                                  "lox_station_mts_times",
+                                  "lox_station_produkte",
+                                  "lox_station_aktuelle_preise",
+                                  "stammdaten",
+                                  "stammdaten_produkte",
+                                  "mts_holiday_identifier",
+                                  "mts_petrolstation",
+                                  "mts_petrolstation_historie",
+                                  "mts_petrolstation_times",
+                                  "mts_petrolstation_times_historie",
+                                  "mts_petrolstation_price",
+                                  "mts_petrolstation_price_historie",
+                                  "mts_petrolstation_override_times",
+                                  "mts_petrolstation_override_times_historie",
+                                  "mts_petrolstation_log"};
   for (const char* t : kTables) db.Execute(std::string("truncate table ") + t);
   // The seed rows are the schema file's INSERT statements.
   std::ifstream in(SourceRoot() / "sql" / "lox-schema.sql");

@@ -212,7 +212,8 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
   DirectoryCertStore store(certs.store);
   RecordingKommLog komm;
   const std::string url = sim.Url("/mts-k/prices");
-  const Transmission transmission{SOAPEnvelope(kPublication), "Pricedata", url, certs.client_subject};
+  const Transmission transmission{SOAPEnvelope(kPublication), "Pricedata", url,
+                                  certs.client_subject};
   {
     CurlTransport transport(store);
     EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 0)

@@ -63,9 +63,9 @@ std::string Dezimal(std::string& value, float decimals_in, float width_in) {
     return std::string(buffer, result.ptr);
   }
 
-  const double largest = decimals <= 0 ? std::pow(10.0, width) - 1
-                                       : std::pow(10.0, width - decimals - 1) -
-                                             std::pow(10.0, -decimals);
+  const double largest = decimals <= 0
+                             ? std::pow(10.0, width) - 1
+                             : std::pow(10.0, width - decimals - 1) - std::pow(10.0, -decimals);
   std::string text;
   if (n <= largest + 1e-9) {
     text = Fixed(n, decimals);
@@ -77,8 +77,8 @@ std::string Dezimal(std::string& value, float decimals_in, float width_in) {
 
 std::string NowFromDate(const Clock& clock) {
   const DateTime t = clock.Now();
-  return Pad(t.day, 2) + "." + Pad(t.month, 2) + "." + Pad(t.year, 4) + " " + Pad(t.hour, 2) +
-         ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2);
+  return Pad(t.day, 2) + "." + Pad(t.month, 2) + "." + Pad(t.year, 4) + " " + Pad(t.hour, 2) + ":" +
+         Pad(t.minute, 2) + ":" + Pad(t.second, 2);
 }
 
 int ZeitzonenStatus(const Clock& clock) { return clock.ZoneState(); }

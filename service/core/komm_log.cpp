@@ -20,7 +20,9 @@ void KommLogWriter::KommLog(const std::string& meldung) {
         opened_ = true;
         const auto path = env_.program_dir / kKommLogFileName;
         file_.open(path, std::ios::binary | std::ios::trunc);
-        if (!file_) throw Failure(kErrPathFileAccess, "Datei " + path.string() + " kann nicht geöffnet werden");
+        if (!file_)
+          throw Failure(kErrPathFileAccess,
+                        "Datei " + path.string() + " kann nicht geöffnet werden");
       }
     });
     p.Run([&] {
@@ -30,7 +32,9 @@ void KommLogWriter::KommLog(const std::string& meldung) {
       file_.clear();
       // Flushed per line: the file must be complete even if the process is killed.
       file_ << NowFromDate(env_.clock) << " " << meldung << "\r\n" << std::flush;
-      if (!file_) throw Failure(kErrPathFileAccess, std::string(kKommLogFileName) + " kann nicht geschrieben werden");
+      if (!file_)
+        throw Failure(kErrPathFileAccess,
+                      std::string(kKommLogFileName) + " kann nicht geschrieben werden");
     });
   }
   p.Run([&] { env_.host.Repaint(); });

@@ -19,8 +19,8 @@ TEST(KommLogTest, ListAndFileOfTheCurrentRunAndTheClearText) {
     log.KommLog("Sending Request...");
     log.KommLog("");
     log.KommLog("%%%clear%%%");
-    EXPECT_EQ(t.window.list1(),
-              (std::vector<std::string>{"09:05:00 Sending Request...", "09:05:00 ", "09:05:00 %%%clear%%%"}));
+    EXPECT_EQ(t.window.list1(), (std::vector<std::string>{"09:05:00 Sending Request...",
+                                                          "09:05:00 ", "09:05:00 %%%clear%%%"}));
     EXPECT_EQ(t.window.list1_selected(), 2);
     EXPECT_EQ(t.dir.Read("ComLogDatei.txt"),
               "06.12.2026 09:05:00 Sending Request...\r\n06.12.2026 09:05:00 \r\n"

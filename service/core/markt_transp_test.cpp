@@ -16,7 +16,6 @@ namespace {
 using testing::FakeFrontEnd;
 using testing::RecordingProcedures;
 
-
 class MarktTranspTest : public ::testing::Test {
  protected:
   MarktTranspTest() { procs_.log = &t_.log; }
@@ -111,11 +110,11 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Automatischer Preisdatenexport");
   procs_.calls.clear();
   Tick(6);
-  EXPECT_EQ(procs_.calls,
-            (std::vector<std::string>{
-                "DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten", "XML_Out_Preise",
-                "SOAPEnvelope", "KommLog %%%CLEAR%%%", "SOAPTransaction Pricedata https://preis <envelope/>",
-                "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
+  EXPECT_EQ(procs_.calls, (std::vector<std::string>{
+                              "DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten",
+                              "XML_Out_Preise", "SOAPEnvelope", "KommLog %%%CLEAR%%%",
+                              "SOAPTransaction Pricedata https://preis <envelope/>",
+                              "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
   EXPECT_EQ(t_.window.label1(5), "06.12.2026 09:05:00");
   EXPECT_EQ(vars_.AblaufStatus, 0);
   EXPECT_EQ(vars_.TaktZaehler, 6) << "the counter kept counting during the chain";

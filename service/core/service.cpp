@@ -16,7 +16,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, F
       own_transport_(RealTransport(setup, state_.certs)),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_),
       window_(state_.env, procedures_, front_end, scheduler_,
-              {&state_.db.DbServer, &state_.db.DbBenutzer, &state_.db.DbPasswort},
-              setup.notifier) {}
+              {&state_.db.DbServer, &state_.db.DbBenutzer, &state_.db.DbPasswort}, setup.notifier) {
+}
 
 }  // namespace velunor

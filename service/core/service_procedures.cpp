@@ -28,9 +28,7 @@ void ServiceProcedures::XML_Out_Station() {
   StationPublicationAssembled(s_.db);
 }
 
-void ServiceProcedures::XML_Out_Preise() {
-  velunor::XML_Out_Preise(s_.pub, s_.db);
-}
+void ServiceProcedures::XML_Out_Preise() { velunor::XML_Out_Preise(s_.pub, s_.db); }
 
 void ServiceProcedures::DB_Get_MTS_StationsPreise() { velunor::DB_Get_MTS_StationsPreise(s_.db); }
 void ServiceProcedures::AktuellePreiseZuordnen() { velunor::AktuellePreiseZuordnen(s_.db); }

@@ -7,8 +7,7 @@ namespace {
 
 TEST(StationIniTest, OneValuePerLineAndQuotedOnOneLineGiveTheSameValues) {
   const StationIni lines = ParseStationIni("reserved\r\n dbhost:3307 \r\nlox\r\ngeheim\r\n");
-  const StationIni quoted =
-      ParseStationIni("\"reserved\",\"dbhost:3307\",\"lox\",\"geheim\"\r\n");
+  const StationIni quoted = ParseStationIni("\"reserved\",\"dbhost:3307\",\"lox\",\"geheim\"\r\n");
   for (const StationIni* ini : {&lines, &quoted}) {
     EXPECT_EQ(ini->values_read, 4);
     EXPECT_EQ(ini->IniFeld1, "reserved");

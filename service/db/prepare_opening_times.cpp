@@ -21,7 +21,7 @@ std::array<std::string, N> Times(const ResultSet& rows, size_t r) {
 }  // namespace
 
 void PrepareOpeningTimes(DbState& state, Procedure& p, long station,
-                        const std::string& heute_datum) {
+                         const std::string& heute_datum) {
   const std::string s = std::to_string(station);
   DateTime today;
   if (!p.At(81).Run([&] { today = ReadDate(heute_datum.substr(0, 10)); })) return;

@@ -15,6 +15,7 @@ namespace velunor {
 // records; fills overrides 1..8 without gaps and sets pricesChanged when a
 // special period is taken. A station open around the clock keeps its
 // overrides and pricesChanged as they are.
-void PrepareOpeningTimes(DbState& state, Procedure& p, long station, const std::string& heute_datum);
+void PrepareOpeningTimes(DbState& state, Procedure& p, long station,
+                         const std::string& heute_datum);
 
 }  // namespace velunor

@@ -11,7 +11,7 @@
 
 namespace velunor {
 
-inline constexpr int kStationSyncCheck = 0;    // look for changes
+inline constexpr int kStationSyncCheck = 0;   // look for changes
 inline constexpr int kStationSyncForced = 1;  // rebuild the grid even without changes
 
 // Returns the number of changes found: stations added to or removed from

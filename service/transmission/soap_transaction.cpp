@@ -1,6 +1,5 @@
 #include "service/transmission/soap_transaction.h"
 
-
 #include "service/common/failure.h"
 #include "service/common/zusatzfunktionen.h"
 #include "service/transmission/soap_answer.h"

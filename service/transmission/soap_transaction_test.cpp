@@ -28,7 +28,8 @@ std::string Answer(const std::string& responses, bool declaration = true) {
 class SoapTransactionTest : public ::testing::Test {
  protected:
   int16_t Run(const std::string& art = "Pricedata") {
-    transmission_ = {SOAPEnvelope("<d2LogicalModel/>\r\n"), art, "https://mdm.example/prices", kSubject};
+    transmission_ = {SOAPEnvelope("<d2LogicalModel/>\r\n"), art, "https://mdm.example/prices",
+                     kSubject};
     return SOAPTransaction(transmission_, t_.env, komm_, transport_);
   }
   // The lines after "Remote URL: ...".
