@@ -11,6 +11,7 @@
 #include "service/db/verbindung.h"
 #include "service/publication/publication_state.h"
 #include "service/publication/xml_out.h"
+#include "tests/small_network.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -32,18 +33,7 @@ class DbStationsdatenTest : public ::testing::Test {
     t_.sql().Execute(sql, params);
   }
   // The rows of a query, fields joined by ",", rows by " | "; NULL as <null>.
-  std::string Rows(const std::string& sql) {
-    const ResultSet rs = t_.sql().Query(sql);
-    std::string text;
-    for (size_t r = 0; r < rs.RecordCount(); ++r) {
-      text += r == 0 ? "" : " | ";
-      for (size_t c = 0; c < rs.ColumnCount(); ++c) {
-        const DbValue& v = rs.ValueAt(r, c);
-        text += (c == 0 ? "" : ",") + (v ? *v : "<null>");
-      }
-    }
-    return text;
-  }
+  std::string Rows(const std::string& sql) { return testing::QueryRows(t_.sql(), sql); }
 
   void AddStation(long station, const std::string& name, int status, int aktiv,
                   const std::string& strasse = "Hauptstr. 1",

@@ -83,6 +83,15 @@ class E2eTest : public ::testing::Test {
                      const std::string& price_url) const {
     testing::WriteSettings(ProgramDir(), certs.client_subject, station_url, price_url);
   }
+  // Test certificates, a simulator that acknowledges, and the two files of a
+  // program directory that point to `server` and the simulator.
+  const MdmSim& SetUpService(const std::string& server) {
+    certs_ = std::make_unique<TestCertificates>(dir_.path() / "certs");
+    sim_ = std::make_unique<MdmSim>(*certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
+    if (!server.empty()) WriteStationIni(server);
+    WriteSettings(*certs_, sim_->Url("/mdm/stationdata"), sim_->Url("/mdm/pricedata"));
+    return *sim_;
+  }
   // Starts velunor on the program directory; `ticks` 0 runs until a signal.
   std::unique_ptr<ServiceProcess> Run(const std::string& name, long ticks,
                                       std::vector<std::string> environment = {}) const {
@@ -99,6 +108,8 @@ class E2eTest : public ::testing::Test {
   std::string ProgramFile(const std::string& name) const { return Slurp(ProgramDir() / name); }
 
   TempDir dir_;
+  std::unique_ptr<TestCertificates> certs_;
+  std::unique_ptr<MdmSim> sim_;
 };
 
 // Kinds of all requests the simulator received, in order: "G" station, "P" price.
@@ -115,10 +126,7 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   auto sql = TestDb::Connect();
   TestDb::Reset(*sql);
   testing::InsertStationNetwork(*sql);
-  const TestCertificates certs(dir_.path() / "certs");
-  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  WriteStationIni(TestDb::Server());
-  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+  const MdmSim& sim = SetUpService(TestDb::Server());
 
   // A first run publishes the network, so that the second finds MTS-K rows
   // to keep history of, and a communication log of an earlier run.
@@ -211,10 +219,7 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   testing::PrivateServer server;
   auto sql = server.Connect();
   testing::InsertStationNetwork(*sql);
-  const TestCertificates certs(dir_.path() / "certs");
-  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  WriteStationIni(server.Server());
-  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+  const MdmSim& sim = SetUpService(server.Server());
 
   auto run = Run("run", 0);
   const auto logged = [&](int rows) {
@@ -284,10 +289,7 @@ TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
   testing::PrivateServer server;
   auto sql = server.Connect();
   testing::InsertStationNetwork(*sql);
-  const TestCertificates certs(dir_.path() / "certs");
-  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  WriteStationIni(server.Server());
-  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+  const MdmSim& sim = SetUpService(server.Server());
 
   auto run = Run("run", 0);
   ASSERT_TRUE(WaitUntil([&] { return sim.RequestCount() >= 2; }, 20)) << run->Stdout();
@@ -372,9 +374,7 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
   // (the publication numbers are not 0, so no base export would).
   std::filesystem::remove(ProgramDir() / "MTS-Error-0.LOG");
   Write("STATION.INI", "Test\r\n" + server.Server() + "\r\nohne_kennwort\r\n\r\n");
-  const TestCertificates certs(dir_.path() / "certs");
-  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+  const MdmSim& sim = SetUpService("");
   auto second = Run("second", 12);
   ASSERT_EQ(second->Wait(30), 0) << second->Stderr();
   ASSERT_EQ(Kinds(sim), "GP");
@@ -394,10 +394,7 @@ TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
   TestDb::Reset(*sql);
   testing::InsertStationNetwork(*sql);
   sql->Execute("delete from lox_station_aktuelle_preise where station = 2 and produkt = 22");
-  const TestCertificates certs(dir_.path() / "certs");
-  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  WriteStationIni(TestDb::Server());
-  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+  const MdmSim& sim = SetUpService(TestDb::Server());
 
   auto first = Run("run1", 12);
   ASSERT_EQ(first->Wait(30), 0) << first->Stderr();
@@ -423,10 +420,7 @@ TEST_F(E2eTest, TellsTheServiceManagerReadinessStatusHeartbeatAndStop) {
   auto sql = TestDb::Connect();
   TestDb::Reset(*sql);
   testing::InsertStationNetwork(*sql);
-  const TestCertificates certs(dir_.path() / "certs");
-  const MdmSim sim(certs, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  WriteStationIni(TestDb::Server());
-  WriteSettings(certs, sim.Url("/mdm/stationdata"), sim.Url("/mdm/pricedata"));
+  const MdmSim& sim = SetUpService(TestDb::Server());
 
   const fs::path socket_path = dir_.path() / "notify";
   const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
