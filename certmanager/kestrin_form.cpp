@@ -32,8 +32,11 @@ void CertManager::Form_Load() {
   const SettingsFileRead settings = ReadSettingsFile(program_dir_ / kSettingsFileName);
   if (!settings.error.empty()) {
     // Empty fields would look like a fresh installation, and saving them would
-    // throw away the settings the service runs with.
-    view_.ShowMessage("Die Einstellungen können nicht gelesen werden: " + settings.error,
+    // throw away the settings the service runs with: no saving this time.
+    settings_unreadable_ = true;
+    view_.ShowMessage("Die Einstellungen können nicht gelesen werden: " + settings.error +
+                          "\nKestrin speichert deshalb nicht über diese Datei; bitte die Datei "
+                          "lesbar machen und Kestrin neu starten.",
                       kMessageTitle);
     return;
   }
@@ -95,7 +98,7 @@ void CertManager::ShowInfo() {
 }
 
 void CertManager::Beenden() {
-  if (!view_.AskYesNo(kSaveQuestion, kSaveTitle)) {
+  if (settings_unreadable_ || !view_.AskYesNo(kSaveQuestion, kSaveTitle)) {
     view_.Unload();
     return;
   }

@@ -52,6 +52,8 @@ class CertManager {
   StoreContents store_;  // the store chosen in `cbStores`
   int chosen_ = -1;      // index of the chosen certificate in store_, -1 none
   std::string certificate_in_use_;
+  // Velunor.CFG exists but could not be read: Kestrin never saves over it.
+  bool settings_unreadable_ = false;
 };
 
 }  // namespace velunor

@@ -242,8 +242,18 @@ TEST_F(CertManagerTest, ASettingsFileThatCannotBeReadIsReported) {
           "Kestrin: Die Einstellungen können nicht gelesen werden: " + Cfg().string() + ": ", 0),
       0u)
       << view_.messages[0];
+  EXPECT_NE(view_.messages[0].find("Kestrin speichert deshalb nicht über diese Datei"),
+            std::string::npos)
+      << view_.messages[0];
   EXPECT_EQ(view_.in_use, "");
   EXPECT_EQ(view_.certificates.size(), 2u) << "the stores are shown all the same";
+
+  // "Beenden" offers no saving: three empty lines would replace the settings.
+  form_->SelectCert_Click(0);
+  form_->SelectCert_Click(1);
+  EXPECT_TRUE(view_.questions.empty()) << "no \"Speichern?\"";
+  EXPECT_TRUE(view_.unloaded);
+  EXPECT_TRUE(std::filesystem::is_socket(Cfg())) << "what stands there stays";
 }
 
 }  // namespace

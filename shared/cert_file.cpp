@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include <openssl/bio.h>
 #include <openssl/bn.h>
@@ -185,7 +184,17 @@ bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string*
     *error = std::string("cannot be opened: ") + std::strerror(errno);
     return false;
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Read in one piece into a buffer of the file's size: a growing buffer
+  // would leave copies of the key behind in the memory it gave back.
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  if (ec || size > 1024 * 1024) {
+    *error = ec ? "cannot be read: " + ec.message() : "is larger than a certificate file can be";
+    return false;
+  }
+  std::string bytes(static_cast<size_t>(size), '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   const std::string ext = Lower(file.extension().string());
   const bool ok =
       (ext == ".p12" || ext == ".pfx") ? ReadPkcs12(bytes, out, error) : ReadPem(bytes, out, error);

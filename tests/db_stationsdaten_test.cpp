@@ -237,6 +237,23 @@ TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterA
   EXPECT_TRUE(t_.ErrorLines().empty());
 }
 
+// A line break in an upstream text cannot forge a line of the error log.
+TEST_F(DbStationsdatenTest, AControlCharacterInAStationNameStaysInItsOneLogLine) {
+  struct Restore {
+    DbTestEnv& t;
+    ~Restore() {
+      t.sql().Execute("alter table mts_petrolstation modify ps_name varchar(100) null");
+    }
+  } restore{t_};
+  Sql("alter table mts_petrolstation modify ps_name varchar(5) null");  // the write fails
+  AddStation(1, "Nord\n12-06-2026 09:05:00 --> Gefälscht", 2, 1);
+  Load();
+  Run();
+  const std::vector<std::string> log = t_.ErrorLines();
+  ASSERT_EQ(log.size(), 1u) << testing::Joined(log);
+  EXPECT_NE(log[0].find("Nord\\n12-06-2026 09:05:00 --> Gefälscht"), std::string::npos) << log[0];
+}
+
 TEST_F(DbStationsdatenTest, AddressPartsAndFederalStateFollowTheUpstreamTexts) {
   AddStation(1, "A", 2, 1, "Hauptstr.12", "01067Musterstadt", std::string("0"));
   AddStation(2, "B", 2, 1, "Marktplatz", "79098 Freiburg", std::string("17"));

@@ -420,7 +420,7 @@ TEST_F(E2eTest, TellsTheServiceManagerReadinessStatusHeartbeatAndStop) {
   auto sql = TestDb::Connect();
   TestDb::Reset(*sql);
   testing::InsertStationNetwork(*sql);
-  const MdmSim& sim = SetUpService(TestDb::Server());
+  SetUpService(TestDb::Server());
 
   const fs::path socket_path = dir_.path() / "notify";
   const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);

@@ -15,6 +15,7 @@
 
 #include "service/common/failure.h"
 #include "service/db/gas_tankstelle_export.h"
+#include "service/db/lpg_export_format.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -188,6 +189,23 @@ TEST_F(LpgExportTest, WritesEveryGasPriceOfTheParticipatingStationsAsWindows1252
   Gas_Tankstelle_Export(t_.db);
   EXPECT_NE(Read("preise.csv").find("\"0,909\";\"LPG\";"), std::string::npos);
   EXPECT_FALSE(Exists("preise.tmp"));
+}
+
+// The folder is typically shared with the portal's transfer software: a link
+// planted at the temporary name (or at the export file) is never followed.
+TEST_F(LpgExportTest, LinksPlantedInTheSharedFolderAreNeverFollowed) {
+  testing::TempDir outside;
+  const fs::path secret = outside.path() / "secret";
+  std::ofstream(secret, std::ios::binary) << "owned by someone else";
+  fs::create_symlink(secret, folder_ / "preise.tmp");
+  fs::create_symlink(secret, folder_ / "preise.csv");
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_EQ(testing::ReadFile(secret), "owned by someone else");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder_ / "preise.csv")));
+  EXPECT_EQ(Read("preise.csv").rfind(kLpgExportHeader, 0), 0u) << "the export, whole";
+  EXPECT_TRUE(fs::is_symlink(folder_ / "preise.tmp")) << "someone else's link stays";
+  ASSERT_EQ(ExportErrors().size(), 1u) << "reported";
+  EXPECT_NE(ExportErrors()[0].find("preise.tmp ist keine gewöhnliche Datei"), std::string::npos);
 }
 
 TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextRun) {

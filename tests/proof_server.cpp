@@ -18,6 +18,14 @@ namespace velunor::testing {
 
 namespace {
 
+// The sandbox script, quoted for the shell.
+std::string SandboxScript() {
+  std::string script = "'";
+  script += (SourceRoot() / "scripts" / "mariadb-sandbox").string();
+  script += "'";
+  return script;
+}
+
 constexpr int kFirstPort = 33700;
 constexpr int kPorts = 100;
 
@@ -71,7 +79,7 @@ PrivateServer::PrivateServer() {
       // A half-made data directory would be taken as ready by the next try.
       failure = e.what();
       std::string ignored;
-      Shell("'" + (SourceRoot() / "scripts" / "mariadb-sandbox").string() + "' stop '" +
+      Shell(SandboxScript() + " stop '" +
                 dir_.path().string() + "'",
             &ignored);
       std::error_code ec;
@@ -91,8 +99,7 @@ PrivateServer::~PrivateServer() {
 }
 
 void PrivateServer::Run(const std::string& arguments) const {
-  const std::string command =
-      "'" + (SourceRoot() / "scripts" / "mariadb-sandbox").string() + "' " + arguments;
+  const std::string command = SandboxScript() + " " + arguments;
   std::string output;
   if (Shell(command, &output) != 0) throw std::runtime_error(command + " failed: " + output);
 }

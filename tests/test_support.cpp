@@ -31,6 +31,11 @@ std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir) 
   return lines;
 }
 
+std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
@@ -39,10 +44,14 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 void WriteStationIni(const std::filesystem::path& program_dir, const std::string& server,
                      const std::string& user, const std::string& password) {
-  std::ofstream(program_dir / "STATION.INI", std::ios::binary) << "Test\r\n"
-                                                               << server << "\r\n"
-                                                               << user << "\r\n"
-                                                               << password << "\r\n";
+  const std::filesystem::path file = program_dir / "STATION.INI";
+  std::ofstream(file, std::ios::binary) << "Test\r\n"
+                                        << server << "\r\n"
+                                        << user << "\r\n"
+                                        << password << "\r\n";
+  // As an installation leaves it: the password for the service's account only.
+  std::filesystem::permissions(
+      file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 void WriteSettings(const std::filesystem::path& program_dir, const std::string& subject,

@@ -25,6 +25,9 @@ std::filesystem::path SourceRoot();
 // ends; empty when there is none.
 std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir);
 
+// The whole file; "" when it cannot be read.
+std::string ReadFile(const std::filesystem::path& file);
+
 // The lines joined with a line end each, for failure messages.
 std::string Joined(const std::vector<std::string>& lines);
 

@@ -368,6 +368,17 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   ASSERT_EQ(sim.RequestCount(), 2);
   EXPECT_EQ(sim.RequestHeaders(2).rfind("POST /v2/prices HTTP/1.1\r\n", 0), 0u);
   EXPECT_EQ(sim.RequestBody(2), SOAPEnvelope(kPublication));
+
+  // Another host name (the same server answers to it; its certificate names
+  // both): the publication and the client certificate go nowhere else.
+  const std::string elsewhere = "https://localhost:" + std::to_string(sim.port()) + "/v2/prices";
+  sim.SetOutcomes({"redirect:" + elsewhere, "ack"});
+  const Lines lines = Send(url);
+  EXPECT_EQ(result_, 1);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2],
+            "ERR: 1004 Redirect to another server refused: " + elsewhere + " Zeile: 5");
+  EXPECT_EQ(sim.RequestCount(), 3) << "no request at the other host";
 }
 
 }  // namespace

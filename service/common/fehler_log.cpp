@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "service/common/failure.h"
+#include "service/common/text.h"
 #include "shared/file_replace.h"
 
 namespace velunor {
@@ -48,8 +49,9 @@ void FehlerLog::WriteNotice(const std::string& description, const std::string& p
 
 std::string FehlerLog::Append(int32_t number, const std::string& description,
                               const std::string& procedure, const std::string& context) {
-  const std::string entry =
-      procedure + " / " + std::to_string(number) + " / " + description + " / " + context;
+  // One entry is one line, whatever the texts from outside hold.
+  const std::string entry = EscapeControls(procedure) + " / " + std::to_string(number) + " / " +
+                            EscapeControls(description) + " / " + EscapeControls(context);
   const int log_number = ReadLogNumber();
   int current = log_number;
 

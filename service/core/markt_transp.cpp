@@ -156,6 +156,9 @@ void MarktTransp::Form_Activate() {
     *ini_.DbServer = ini.DbServer;
     *ini_.DbBenutzer = ini.DbBenutzer;
     *ini_.DbPasswort = ini.DbPasswort;
+    // The start goes on; the operator reading standard error is told once.
+    const std::string exposure = StationIniExposure(path);
+    if (!exposure.empty()) front_end_.Notice(exposure);
     if (ini.values_read < 4) {
       throw Failure(kErrInputPastEnd, "Eingabe hinter Dateiende: '" + path.string() + "' enthält " +
                                           std::to_string(ini.values_read) + " von 4 Werten");

@@ -52,6 +52,24 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
   EXPECT_EQ(procs_.calls.size(), 6u) << "a second activation does nothing";
 }
 
+TEST_F(MarktTranspTest, AStationIniOthersCanReadIsWarnedAboutOnceAndTheStartGoesOn) {
+  testing::WriteStationIni(t_.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
+  std::filesystem::permissions(
+      t_.dir.path() / "STATION.INI",
+      std::filesystem::perms::group_read | std::filesystem::perms::others_read,
+      std::filesystem::perm_options::add);
+  w_.Form_Load();
+  w_.Form_Activate();
+  ASSERT_EQ(fe_.notices.size(), 1u);
+  EXPECT_EQ(fe_.notices[0], "Warnung: " + (t_.dir.path() / "STATION.INI").string() +
+                                " enthält das Datenbank-Kennwort und ist für andere Konten "
+                                "lesbar (Rechte 0644); bitte mit \"chmod 600\" schützen");
+  EXPECT_EQ(fe_.notices[0].find("geheim"), std::string::npos);
+  EXPECT_TRUE(fe_.timer) << "the start goes on";
+  EXPECT_EQ(fe_.exit_code, -1);
+  EXPECT_TRUE(t_.ErrorLines().empty());
+}
+
 TEST_F(MarktTranspTest, AbortedStartsSayWhyAndUnload) {
   w_.Form_Activate();  // no STATION.INI
   EXPECT_TRUE(fe_.messages.empty()) << "a missing station file shows no message box";

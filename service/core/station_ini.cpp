@@ -1,5 +1,9 @@
 #include "service/core/station_ini.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -57,6 +61,15 @@ bool ReadStationIni(const std::filesystem::path& file, StationIni* out) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   *out = ParseStationIni(text);
   return true;
+}
+
+std::string StationIniExposure(const std::filesystem::path& file) {
+  struct stat st {};
+  if (stat(file.c_str(), &st) != 0 || (st.st_mode & (S_IRWXG | S_IRWXO)) == 0) return "";
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  return "Warnung: " + file.string() + " enthält das Datenbank-Kennwort und ist für andere " +
+         "Konten lesbar (Rechte " + mode + "); bitte mit \"chmod 600\" schützen";
 }
 
 }  // namespace velunor

@@ -25,4 +25,8 @@ StationIni ParseStationIni(const std::string& text);
 // Reads the file; returns false when it cannot be opened.
 bool ReadStationIni(const std::filesystem::path& file, StationIni* out);
 
+// The file holds the database password: a warning when its group or other
+// accounts may read it, "" otherwise (also when its mode cannot be read).
+std::string StationIniExposure(const std::filesystem::path& file);
+
 }  // namespace velunor

@@ -62,7 +62,29 @@ struct Transfer {
   std::string body;
   bool too_large = false;
   std::string ssl_setup_error;
+  std::string origin;            // "scheme://host:port" of the request's URL
+  std::string refused_location;  // a redirect to another server, not followed
 };
+
+// "scheme://host:port" of `url`, which may be relative to `base`; "" when it
+// cannot be read.
+std::string Origin(const std::string& base, const std::string& url) {
+  std::unique_ptr<CURLU, UrlFree> parsed(curl_url());
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+      curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+    return "";
+  }
+  std::string origin;
+  for (const auto& [part, separator] :
+       {std::pair{CURLUPART_SCHEME, "://"}, std::pair{CURLUPART_HOST, ":"},
+        std::pair{CURLUPART_PORT, ""}}) {
+    char* text = nullptr;
+    if (curl_url_get(parsed.get(), part, &text, CURLU_DEFAULT_PORT) != CURLUE_OK) return "";
+    origin += std::string(text) + separator;
+    curl_free(text);
+  }
+  return origin;
+}
 
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
   for (size_t i = 0; prefix[i] != '\0'; ++i) {
@@ -99,6 +121,14 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     t->location = Trim(line.substr(9), kWhiteSpace);
   } else if (Trim(line, kWhiteSpace).empty() && t->follow && t->status >= 300 && t->status < 400 &&
              !t->location.empty()) {
+    // The publication and the client certificate go to the configured server
+    // only: a redirect elsewhere ends the transfer before libcurl follows it.
+    char* current = nullptr;
+    curl_easy_getinfo(t->curl, CURLINFO_EFFECTIVE_URL, &current);
+    if (Origin(current != nullptr ? current : "", t->location) != t->origin) {
+      t->refused_location = t->location;
+      return 0;
+    }
     try {
       t->events.SOAP1_ConnectionStatus("Redirected", static_cast<int>(t->status), t->location);
     } catch (...) {
@@ -164,6 +194,10 @@ void Set(CURL* curl, CURLoption option, T value) {
 // The answer of a finished transfer, or the failure that ended it.
 HttpsAnswer Outcome(CURLcode code, long status, const char* error_text, Transfer& transfer,
                     const CurlTransport::Options& options) {
+  if (!transfer.refused_location.empty()) {
+    throw Failure(kErrRedirectRefused,
+                  "Redirect to another server refused: " + transfer.refused_location);
+  }
   if (transfer.too_large) {
     throw Failure(kErrAnswerTooLarge, "The answer is larger than " +
                                           std::to_string(options.max_answer_bytes) + " bytes");
@@ -211,6 +245,7 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   CURL* curl = handle.get();
   Transfer transfer(curl, events, certs_.TrustedCertificatesPem(options_.trust_store),
                     options_.max_answer_bytes, request.follow_redirects);
+  transfer.origin = Origin(request.url, request.url);
   std::unique_ptr<curl_slist, SlistFree> headers;
   char error_text[CURL_ERROR_SIZE] = "";
   // Closing the connection still calls back into `transfer` and may write the
@@ -255,7 +290,8 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
 
   Set(curl, CURLOPT_FOLLOWLOCATION, request.follow_redirects ? 1L : 0L);
   Set(curl, CURLOPT_MAXREDIRS, static_cast<long>(options_.max_redirects));
-  // A moved service keeps receiving the publication; only "see other" turns into a GET.
+  // A moved service keeps receiving the publication (redirects to the same
+  // server only, see OnHeader); only "see other" turns into a GET.
   Set(curl, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_301 | CURL_REDIR_POST_302));
 
   Set(curl, CURLOPT_USERAGENT, request.user_agent.c_str());

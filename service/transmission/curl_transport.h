@@ -1,7 +1,8 @@
 // The real HTTPS transport: libcurl over OpenSSL, TLS 1.2 only, the client
 // certificate and key taken from the certificate store, the server checked
-// against the system's CA bundle plus the store "Root", HTTPS only (also for
-// redirects). One connection per request; nothing is kept between requests.
+// against the system's CA bundle plus the store "Root", HTTPS only; redirects
+// are followed to the same scheme, host and port only. One connection per
+// request; nothing is kept between requests.
 // Not thread-safe: one Send at a time.
 #pragma once
 
@@ -36,7 +37,8 @@ class CurlTransport : public HttpsTransport {
   // Throws Failure: kErrClientCertificateNotFound / kErrClientCertificateUnusable
   // before any connection; libcurl's code with its message for connection,
   // TLS and time-out failures; the HTTP status for an answer outside 2xx;
-  // kErrAnswerTooLarge. The private key never appears in a message.
+  // kErrAnswerTooLarge; kErrRedirectRefused for a redirect to another server,
+  // naming its location. The private key never appears in a message.
   HttpsAnswer Send(const HttpsRequest& request, TlsEvents& events) override;
 
  private:

@@ -15,6 +15,7 @@ namespace velunor {
 inline constexpr int32_t kErrClientCertificateNotFound = 1001;
 inline constexpr int32_t kErrClientCertificateUnusable = 1002;
 inline constexpr int32_t kErrAnswerTooLarge = 1003;
+inline constexpr int32_t kErrRedirectRefused = 1004;
 
 struct HttpsRequest {
   std::string cert_store;    // store of the client certificate ("MY")

@@ -43,7 +43,7 @@ const char kUsage[] =
     "  --quiet              no console lines\n"
     "outcomes:\n"
     "  ack | ack-plain | refuse:TEXT | responses:T1|T2... | non-xml | empty\n"
-    "  http:CODE | delay:SECONDS[:OUTCOME] | redirect:PATH | file:PATH\n";
+    "  http:CODE | delay:SECONDS[:OUTCOME] | redirect:PATH|URL | file:PATH\n";
 
 struct Options {
   TlsFiles tls;

@@ -112,7 +112,8 @@ std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error)
     then->delay_seconds += value;
     then->text = text;
     return then;
-  } else if (StartsWith(text, "redirect:", &rest) && !rest.empty() && rest[0] == '/') {
+  } else if (StartsWith(text, "redirect:", &rest) &&
+             ((!rest.empty() && rest[0] == '/') || rest.rfind("https://", 0) == 0)) {
     o.kind = Outcome::Kind::kRedirect;
     o.target = rest;
   } else if (StartsWith(text, "file:", &rest) && !rest.empty()) {

@@ -10,7 +10,8 @@
 //   empty               status 200 with an empty body
 //   http:CODE           status CODE with a short text body
 //   delay:SECONDS[:OUTCOME]  wait, then answer OUTCOME (default ack)
-//   redirect:PATH       status 307 to PATH on this server
+//   redirect:PATH       status 307 to PATH on this server, or to a whole
+//                       https:// URL (another server)
 //   file:PATH           status 200 with the bytes of the file PATH
 #pragma once
 

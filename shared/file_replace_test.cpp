@@ -1,0 +1,104 @@
+#include "shared/file_replace.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include <gtest/gtest.h>
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileReplaceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    dir_ = fs::temp_directory_path() / ("velunor-replace-" + std::to_string(rd()));
+    fs::create_directories(dir_ / "inside");
+    fs::create_directories(dir_ / "outside");
+    Write(dir_ / "outside" / "secret", "owned by someone else");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static void Write(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+  }
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  // Files in `inside` other than `keep`: temporary files left behind.
+  size_t Leftovers(const std::string& keep) const {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(dir_ / "inside")) {
+      if (e.path().filename() != keep) ++n;
+    }
+    return n;
+  }
+
+  fs::path dir_;
+};
+
+// Links planted where a writer puts its files: the temporary name it would
+// prefer and the target itself. None is followed; the target ends up a
+// regular file with the new bytes, and what the links point to is untouched.
+TEST_F(FileReplaceTest, PlantedLinksAreNeverFollowed) {
+  const fs::path target = dir_ / "inside" / "preise.csv";
+  const fs::path temp = dir_ / "inside" / "preise.tmp";
+  fs::create_symlink(dir_ / "outside" / "secret", temp);
+  bool taken = false;
+  std::string error;
+  ASSERT_TRUE(ReplaceFile(target, "neu", &error, {temp, &taken})) << error;
+  EXPECT_TRUE(taken) << "the caller is told, to report it";
+  EXPECT_EQ(Read(dir_ / "outside" / "secret"), "owned by someone else");
+  EXPECT_TRUE(fs::is_symlink(temp)) << "someone else's link stays";
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
+  EXPECT_EQ(Read(target), "neu");
+
+  // A link at the target is replaced, not written through.
+  fs::remove(target);
+  fs::create_symlink(dir_ / "outside" / "secret", target);
+  ASSERT_TRUE(ReplaceFile(target, "wieder neu", &error)) << error;
+  EXPECT_EQ(Read(dir_ / "outside" / "secret"), "owned by someone else");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
+  EXPECT_EQ(Read(target), "wieder neu");
+
+  // A regular file at the preferred name, left by an earlier run, is taken over.
+  fs::remove(temp);
+  Write(temp, "alt");
+  taken = false;
+  ASSERT_TRUE(ReplaceFile(target, "dritte", &error, {temp, &taken})) << error;
+  EXPECT_FALSE(taken);
+  EXPECT_FALSE(fs::exists(temp));
+  EXPECT_EQ(Leftovers("preise.csv"), 0u);
+}
+
+// A full disk (here: the file-size limit of the process) while writing: the
+// old file stays whole and no temporary file is left.
+TEST_F(FileReplaceTest, AFullDiskLeavesTheOldFileWhole) {
+  const fs::path target = dir_ / "inside" / "MTS_P.xml";
+  Write(target, "die alte Veröffentlichung");
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto previous = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string error;
+  const bool written = ReplaceFile(target, std::string(1000, 'x'), &error);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
+  EXPECT_FALSE(written);
+  EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+  EXPECT_EQ(Read(target), "die alte Veröffentlichung");
+  EXPECT_EQ(Leftovers("MTS_P.xml"), 0u);
+}
+
+}  // namespace
+}  // namespace velunor
