@@ -79,9 +79,7 @@ PrivateServer::PrivateServer() {
       // A half-made data directory would be taken as ready by the next try.
       failure = e.what();
       std::string ignored;
-      Shell(SandboxScript() + " stop '" +
-                dir_.path().string() + "'",
-            &ignored);
+      Shell(SandboxScript() + " stop '" + dir_.path().string() + "'", &ignored);
       std::error_code ec;
       std::filesystem::remove_all(dir_.path() / "data", ec);
     }

@@ -49,8 +49,7 @@ TEST(KommLogTest, ControlCharactersAreEscapedAndALargeFileStartsAfresh) {
   const std::string kept = t.dir.Read("ComLogDatei.1.txt");
   EXPECT_GT(kept.size(), 200u) << "the part that passed the limit";
   EXPECT_NE(kept.find("line 4"), std::string::npos) << kept;
-  EXPECT_EQ(t.dir.Read("ComLogDatei.txt"), "06.12.2026 09:05:00 last line\r\n")
-      << "started afresh";
+  EXPECT_EQ(t.dir.Read("ComLogDatei.txt"), "06.12.2026 09:05:00 last line\r\n") << "started afresh";
   EXPECT_EQ(t.window.list1().size(), 7u) << "the list is not affected";
   EXPECT_TRUE(t.ErrorLines().empty());
 }
