@@ -2,12 +2,14 @@
 // connection that the far side drops: it passes connections through
 // unchanged, closes them right after accepting, or closes them in the middle
 // of the client's request (once the client has sent a given number of
-// bytes), without any answer. One thread serves one connection at a time;
-// the mode may be changed from the test's thread at any time.
+// bytes), without any answer. A tap may watch what the client sends. One
+// thread serves one connection at a time; the mode may be changed from the
+// test's thread at any time.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -30,6 +32,11 @@ class TcpCutter {
   // Connections accepted so far, and those closed by the cutter.
   int accepted() const { return accepted_; }
   int cut() const { return cut_; }
+  // Called on the relay's thread with each piece the client sends, before
+  // it is passed on. REQUIRES: set before the first connection arrives.
+  void SetClientTap(std::function<void(const char* data, size_t size)> tap) {
+    tap_ = std::move(tap);
+  }
 
   // Bytes from the client after which kCloseDuringRequest closes.
   static constexpr size_t kCutAfterBytes = 8000;
@@ -45,6 +52,7 @@ class TcpCutter {
   std::atomic<bool> stop_{false};
   std::atomic<int> accepted_{0};
   std::atomic<int> cut_{0};
+  std::function<void(const char*, size_t)> tap_;
   std::thread thread_;
 };
 

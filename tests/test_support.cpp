@@ -120,6 +120,13 @@ void TestDb::Reset(Connection& db) {
                                   "mts_petrolstation_override_times_historie",
                                   "mts_petrolstation_log"};
   for (const char* t : kTables) db.Execute(std::string("truncate table ") + t);
+  // Triggers a test adds to make the server refuse or wait (named test_...).
+  const ResultSet triggers = db.Query(
+      "select trigger_name from information_schema.triggers where trigger_schema = database() "
+      "and trigger_name like 'test\\_%'");
+  for (size_t r = 0; r < triggers.RecordCount(); ++r) {
+    db.Execute("drop trigger if exists " + triggers.Text(r, "trigger_name"));
+  }
   // The seed rows are the schema file's INSERT statements.
   std::ifstream in(SourceRoot() / "sql" / "lox-schema.sql");
   const std::string schema((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

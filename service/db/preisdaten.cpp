@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "service/common/procedure.h"
+#include "service/db/batch_write.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
 #include "service/db/sql_statement.h"
@@ -42,69 +43,187 @@ void TakeOverPendingPrices(StationEntry& e, bool written) {
   }
 }
 
+// The station's override rows as value lists "( 7, 1 , 0, 'start', 'end' )".
+std::vector<std::string> OverrideValues(const StationEntry& e, long station) {
+  std::vector<std::string> rows;
+  for (int k = 1; k <= 8; ++k) {
+    const OverrideTime& o = e.overrides[static_cast<size_t>(k)];
+    if (o.active != 1) continue;
+    rows.push_back("( " + std::to_string(station) + ", " + std::to_string(k) + " , " +
+                   std::to_string(o.closed) + ", '" + o.periodStart.str() + "', '" +
+                   o.periodEnd.str() + "' )");
+  }
+  return rows;
+}
+
+constexpr const char* kOverrideInsert = "insert into mts_petrolstation_override_times values";
+
+// Rewriting rows the table already holds changes nothing; after a price
+// change (the usual case) the override rows are left as they are.
+bool OverridesToWrite(const StationEntry& e, const std::vector<std::string>& values) {
+  if (!e.overrideRowsKnown) return true;
+  if (e.overrideRowsWritten.size() != values.size()) return true;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (e.overrideRowsWritten[i] != kOverrideInsert + values[i]) return true;
+  }
+  return false;
+}
+
+void RememberOverrides(StationEntry& e, const std::vector<std::string>& values) {
+  e.overrideRowsWritten.clear();
+  for (const std::string& v : values) e.overrideRowsWritten.push_back(kOverrideInsert + v);
+  e.overrideRowsKnown = true;
+}
+
+// One station's rows, statement by statement: the way after a batch the
+// server refused, so that only a failing station's own step is logged.
+void WriteStationPrices(DbState& state, Procedure& p, long station, StationEntry& e) {
+  const std::string s = std::to_string(station);
+  std::string sql =
+      "insert into mts_petrolstation_price_historie select null, PS.* from "
+      "mts_petrolstation_price PS where station = " +
+      s;
+  p.At(2).With(sql).Run([&] { state.db().Execute(sql); });
+
+  // LAST_INSERT_ID() in the copy itself is the key of the history row just
+  // made on this connection.
+  sql =
+      "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
+      "from mts_petrolstation_override_times MT where station = " +
+      s;
+  p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
+
+  std::vector<DbValue> params;
+  const std::string upsert =
+      InsertOrUpdateStatement("mts_petrolstation_price", PriceRow(e, station), &params);
+  // The error log shows the statement with its values, as an operator reads it.
+  sql = BoundStatementText(upsert, params);
+  const bool price_written = p.At(5).With(sql).Run([&] { state.db().Execute(upsert, params); });
+  TakeOverPendingPrices(e, price_written);
+  bool all_written = price_written;
+
+  const std::vector<std::string> overrides = OverrideValues(e, station);
+  if (OverridesToWrite(e, overrides)) {
+    e.overrideRowsKnown = false;
+    sql = "delete from mts_petrolstation_override_times where station = " + s;
+    bool rows_written = p.At(8).With(sql).Run([&] { state.db().Execute(sql); });
+    for (const std::string& values : overrides) {
+      sql = kOverrideInsert + values;
+      rows_written = p.At(9).With(sql).Run([&] { state.db().Execute(sql); }) && rows_written;
+    }
+    if (rows_written) RememberOverrides(e, overrides);
+    all_written = all_written && rows_written;
+  }
+  if (all_written) e.pricesChanged = 0;
+}
+
+// Every changed station's price row in one statement. The time column tells
+// the row's case apart, so one update rule keeps each case's effect on an
+// existing row: NULL (a fuel the station does not sell) sets the price to
+// "0.0" and keeps the time; "" with "0.0" (no upstream price yet) keeps both;
+// a time (a new price) sets both.
+RowsStatement PriceRows() {
+  std::string columns = "station, status";
+  std::string updates = "status = values( status )";
+  for (const Fuel& fuel : kFuels) {
+    const std::string price = fuel.priceColumn;
+    const std::string time = fuel.timeColumn;
+    const std::string keeps = "values( " + time + " ) = '' and values( " + price + " ) = '0.0'";
+    columns += ", " + price + ", " + time;
+    updates += ", " + price + " = if( " + keeps + ", " + price + ", values( " + price + " ) )";
+    updates += ", " + time + " = if( values( " + time + " ) is null or ( " + keeps + " ), " + time +
+               ", values( " + time + " ) )";
+  }
+  return {"insert into mts_petrolstation_price ( " + columns + " ) values ",
+          MarkerRow(2 + 2 * kFuels.size()), " on duplicate key update " + updates};
+}
+
+// The station's values in the column order of PriceRowsStatement, from the
+// row the station-by-station write would send (a column it leaves out is NULL).
+void AppendPriceValues(const StationEntry& e, long station, std::vector<DbValue>& params) {
+  const std::vector<SqlColumn> row = PriceRow(e, station);
+  auto value = [&](const char* column) -> DbValue {
+    for (const SqlColumn& c : row) {
+      if (c.name == column) return c.value;
+    }
+    return std::nullopt;
+  };
+  params.push_back(value("station"));
+  params.push_back(value("status"));
+  for (const Fuel& fuel : kFuels) {
+    params.push_back(value(fuel.priceColumn));
+    params.push_back(value(fuel.timeColumn));
+  }
+}
+
+// The history copies, price rows and changed override rows of all `stations`
+// in one transaction. The history keys are numbered on from the highest key,
+// in station order, as one statement per station numbers them.
+BatchResult WritePricesTogether(DbState& state, Procedure& p, const std::vector<long>& stations) {
+  const std::string list = KeyList(stations);
+  std::vector<DbValue> params;
+  std::vector<long> rewritten;
+  std::string override_rows;
+  for (long station : stations) {
+    const StationEntry& e = state.stations[station];
+    AppendPriceValues(e, station, params);
+    const std::vector<std::string> overrides = OverrideValues(e, station);
+    if (!OverridesToWrite(e, overrides)) continue;
+    rewritten.push_back(station);
+    for (const std::string& v : overrides)
+      override_rows += (override_rows.empty() ? " " : ", ") + v;
+  }
+
+  return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
+    const std::string last_key = Required(
+        db.Query("select coalesce( max( historie_id ), 0 ) from mts_petrolstation_price_historie")
+            .ValueAt(0, 0));
+    db.Execute("insert into mts_petrolstation_price_historie select " + last_key +
+               " + row_number() over ( order by station ), PS.* from mts_petrolstation_price PS "
+               "where station in ( " +
+               list + " )");
+    db.Execute(
+        "insert into mts_petrolstation_override_times_historie select H.historie_id, MT.* "
+        "from mts_petrolstation_override_times MT join mts_petrolstation_price_historie H "
+        "on H.station = MT.station and H.historie_id > " +
+        last_key + " where MT.station in ( " + list + " ) order by MT.station, MT.ps_override_nr");
+    db.ExecuteRows(PriceRows(), params);
+    if (rewritten.empty()) return;
+    db.Execute("delete from mts_petrolstation_override_times where station in ( " +
+               KeyList(rewritten) + " )");
+    if (!override_rows.empty()) db.Execute(kOverrideInsert + override_rows);
+  });
+}
+
 }  // namespace
 
 void DB_Preisdaten(DbState& state) {
   Procedure p(state.env.log, "DB_Preisdaten");
   const MasterData& m = state.stammdaten;
+  std::vector<long> changed;
   for (long station = m.FirstStationNumber; station <= m.LastStationNumber; ++station) {
     StationEntry* entry = nullptr;
     p.At(1).Run([&] { entry = &state.stations[station]; });
-    if (entry == nullptr || entry->pricesChanged != 1) continue;
-    StationEntry& e = *entry;
-    const std::string s = std::to_string(station);
-    bool all_written = true;
+    if (entry != nullptr && entry->pricesChanged == 1) changed.push_back(station);
+  }
+  if (changed.empty()) return;
 
-    std::string sql =
-        "insert into mts_petrolstation_price_historie select null, PS.* from "
-        "mts_petrolstation_price PS where station = " +
-        s;
-    p.At(2).With(sql).Run([&] { state.db().Execute(sql); });
-
-    // LAST_INSERT_ID() in the copy itself is the key of the history row just
-    // made on this connection: the same key as reading it back first, with one
-    // round trip less per station.
-    sql =
-        "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
-        "from mts_petrolstation_override_times MT where station = " +
-        s;
-    p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
-
-    std::vector<DbValue> params;
-    const std::string upsert =
-        InsertOrUpdateStatement("mts_petrolstation_price", PriceRow(e, station), &params);
-    // The error log shows the statement with its values, as an operator reads it.
-    sql = BoundStatementText(upsert, params);
-    const bool price_written = p.At(5).With(sql).Run([&] { state.db().Execute(upsert, params); });
-    all_written = all_written && price_written;
-    TakeOverPendingPrices(e, price_written);
-
-    std::vector<std::string> override_rows;
-    for (int k = 1; k <= 8; ++k) {
-      const OverrideTime& o = e.overrides[static_cast<size_t>(k)];
-      if (o.active != 1) continue;
-      override_rows.push_back("insert into mts_petrolstation_override_times values( " + s + ", " +
-                              std::to_string(k) + " , " + std::to_string(o.closed) + ", '" +
-                              o.periodStart.str() + "', '" + o.periodEnd.str() + "' )");
-    }
-    // Rewriting rows the table already holds changes nothing; after a price
-    // change (the usual case) the override rows are left as they are.
-    if (!e.overrideRowsKnown || e.overrideRowsWritten != override_rows) {
-      e.overrideRowsKnown = false;
-      sql = "delete from mts_petrolstation_override_times where station = " + s;
-      bool rows_written = p.At(8).With(sql).Run([&] { state.db().Execute(sql); });
-      for (const std::string& insert : override_rows) {
-        sql = insert;
-        rows_written = p.At(9).With(sql).Run([&] { state.db().Execute(sql); }) && rows_written;
+  switch (WritePricesTogether(state, p.At(2), changed)) {
+    case BatchResult::kWritten:
+      for (long station : changed) {
+        StationEntry& e = state.stations[station];
+        TakeOverPendingPrices(e, true);
+        RememberOverrides(e, OverrideValues(e, station));
+        e.pricesChanged = 0;
       }
-      if (rows_written) {
-        e.overrideRowsWritten = std::move(override_rows);
-        e.overrideRowsKnown = true;
-      }
-      all_written = all_written && rows_written;
-    }
-
-    if (all_written) e.pricesChanged = 0;
+      break;
+    case BatchResult::kRefused:
+      for (long station : changed) WriteStationPrices(state, p, station, state.stations[station]);
+      break;
+    case BatchResult::kConnectionLost:
+      // Nothing was written: every price stays pending for the next run.
+      for (long station : changed) TakeOverPendingPrices(state.stations[station], false);
+      break;
   }
 }
 

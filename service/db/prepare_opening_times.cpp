@@ -1,10 +1,8 @@
 #include "service/db/prepare_opening_times.h"
 
 #include <array>
-#include <vector>
 
 #include "service/db/db_values.h"
-#include "service/db/opening_week.h"
 #include "service/db/sql_statement.h"
 
 namespace velunor {
@@ -18,60 +16,63 @@ std::array<std::string, N> Times(const ResultSet& rows, size_t r) {
   return times;
 }
 
+// The times and the mask come from upstream text: bound, never spliced in.
+constexpr const char* kInsertTimes = "insert into mts_petrolstation_times values";
+constexpr size_t kTimesColumns = 7;  // station, satz, then ps_typ 1 written as it stands
+
+std::string TimesMarkers() { return "( ?, ?, 1, ?, ?, ?, ?, ? )"; }
+
+void AppendRecord(std::vector<DbValue>& params, long station, size_t satz,
+                  const WeeklyRecord& rec) {
+  params.insert(params.end(), {std::to_string(station), std::to_string(satz), rec.start, rec.end,
+                               rec.mask, rec.start2, rec.end2});
+}
+
+std::string AroundTheClockRow(long station) {
+  return "( " + std::to_string(station) + ", 1, 1, '00:00:00', '00:00:00', '11111111', '', '' )";
+}
+
 }  // namespace
 
-void PrepareOpeningTimes(DbState& state, Procedure& p, long station,
-                         const std::string& heute_datum) {
-  const std::string s = std::to_string(station);
-  DateTime today;
-  if (!p.At(81).Run([&] { today = ReadDate(heute_datum.substr(0, 10)); })) return;
-  OpeningWeek week(today);
-
-  std::string sql =
-      "select * from lox_station_mts_times where station = " + s + " order by zeitraum";
+ResultSet ReadUpstreamOpeningTimes(DbState& state, Procedure& p,
+                                   const std::vector<long>& stations) {
   ResultSet rows;
+  if (stations.empty()) return rows;
+  const std::string sql = "select * from lox_station_mts_times where station in ( " +
+                          KeyList(stations) + " ) order by station, zeitraum";
   p.At(82).With(sql).Run([&] { rows = state.db().Query(sql); });
-  for (size_t r = 0; r < rows.RecordCount(); ++r) {
+  return rows;
+}
+
+OpeningTimesPlan PlanOpeningTimes(DbState& state, Procedure& p, long station,
+                                  const ResultSet& upstream, const std::vector<size_t>& rows,
+                                  const DateTime& today) {
+  const std::string s = std::to_string(station);
+  p.With("select * from lox_station_mts_times where station = " + s + " order by zeitraum");
+  OpeningWeek week(today);
+  for (size_t r : rows) {
     p.At(83).Run([&] {
-      const long z = DbLong(rows.Value(r, "zeitraum"));
+      const long z = DbLong(upstream.Value(r, "zeitraum"));
       if (z == 0) {
-        week.SetRegular(Times<6>(rows, r));
+        week.SetRegular(Times<6>(upstream, r));
       } else if (z == 4) {
-        week.SetSpecials(Times<6>(rows, r));
+        week.SetSpecials(Times<6>(upstream, r));
       } else if (z >= 1 && z <= 3) {
-        week.ApplyPeriod(static_cast<int>(z), rows.Text(r, "start_datum"),
-                         rows.Text(r, "end_datum"), Times<5>(rows, r));
+        week.ApplyPeriod(static_cast<int>(z), upstream.Text(r, "start_datum"),
+                         upstream.Text(r, "end_datum"), Times<5>(upstream, r));
       }
     });
   }
   week.Assemble();
 
-  if (week.AroundTheClock()) {
-    sql = "delete from mts_petrolstation_times where station = " + s + " and satz > 1";
-    p.At(84).With(sql).Run([&] { state.db().Execute(sql); });
-    sql = "replace into mts_petrolstation_times values( " + s +
-          ", 1, 1, '00:00:00', '00:00:00', '11111111', '', '' )";
-    p.At(85).With(sql).Run([&] { state.db().Execute(sql); });
-    return;
-  }
-
-  sql = "delete from mts_petrolstation_times where station = " + s;
-  p.At(86).With(sql).Run([&] { state.db().Execute(sql); });
-  const std::vector<WeeklyRecord> records = week.Records();
-  for (size_t satz = 1; satz <= records.size(); ++satz) {
-    const WeeklyRecord& rec = records[satz - 1];
-    // The times and the mask come from upstream text: bound, never spliced in.
-    static const std::string kInsert =
-        "insert into mts_petrolstation_times values( ?, ?, 1, ?, ?, ?, ?, ? )";
-    const std::vector<DbValue> params = {s,        std::to_string(satz), rec.start, rec.end,
-                                         rec.mask, rec.start2,           rec.end2};
-    sql = BoundStatementText(kInsert, params);
-    p.At(87).With(sql).Run([&] { state.db().Execute(kInsert, params); });
-  }
+  OpeningTimesPlan plan;
+  plan.around_the_clock = week.AroundTheClock();
+  if (plan.around_the_clock) return plan;
+  plan.records = week.Records();
 
   StationEntry* entry = nullptr;
   p.At(88).Run([&] { entry = &state.stations[station]; });
-  if (entry == nullptr) return;
+  if (entry == nullptr) return plan;
   for (size_t k = 1; k <= 8; ++k) entry->overrides[k].active = 0;
   size_t slot = 1;
   for (int k = 1; k <= 8; ++k) {
@@ -93,6 +94,61 @@ void PrepareOpeningTimes(DbState& state, Procedure& p, long station,
       ++slot;
     });
   }
+  return plan;
+}
+
+void WriteOpeningTimes(DbState& state, Procedure& p, long station, const OpeningTimesPlan& plan) {
+  const std::string s = std::to_string(station);
+  std::string sql;
+  if (plan.around_the_clock) {
+    sql = "delete from mts_petrolstation_times where station = " + s + " and satz > 1";
+    p.At(84).With(sql).Run([&] { state.db().Execute(sql); });
+    sql = "replace into mts_petrolstation_times values" + AroundTheClockRow(station);
+    p.At(85).With(sql).Run([&] { state.db().Execute(sql); });
+    return;
+  }
+  sql = "delete from mts_petrolstation_times where station = " + s;
+  p.At(86).With(sql).Run([&] { state.db().Execute(sql); });
+  for (size_t satz = 1; satz <= plan.records.size(); ++satz) {
+    std::vector<DbValue> params;
+    AppendRecord(params, station, satz, plan.records[satz - 1]);
+    const std::string insert = kInsertTimes + TimesMarkers();
+    sql = BoundStatementText(insert, params);
+    p.At(87).With(sql).Run([&] { state.db().Execute(insert, params); });
+  }
+}
+
+void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& plans) {
+  std::vector<long> weekly;
+  std::vector<long> around_the_clock;
+  std::string markers;
+  std::vector<DbValue> params;
+  std::string replacements;
+  for (const auto& [station, plan] : plans) {
+    if (plan.around_the_clock) {
+      around_the_clock.push_back(station);
+      replacements += (replacements.empty() ? "" : ", ") + AroundTheClockRow(station);
+      continue;
+    }
+    weekly.push_back(station);
+    for (size_t satz = 1; satz <= plan.records.size(); ++satz) {
+      markers += (markers.empty() ? "" : ", ") + TimesMarkers();
+      AppendRecord(params, station, satz, plan.records[satz - 1]);
+    }
+  }
+  // A station open around the clock keeps its first record's row and has
+  // it replaced; every other station's records are written anew.
+  std::string which;
+  if (!weekly.empty()) which = "station in ( " + KeyList(weekly) + " )";
+  if (!around_the_clock.empty()) {
+    which += (which.empty() ? "" : " or ") + std::string("( station in ( ") +
+             KeyList(around_the_clock) + " ) and satz > 1 )";
+  }
+  if (which.empty()) return;
+  db.Execute("delete from mts_petrolstation_times where " + which);
+  if (!markers.empty()) db.Execute(kInsertTimes + markers, params);
+  if (!replacements.empty())
+    db.Execute("replace into mts_petrolstation_times values" + replacements);
 }
 
 }  // namespace velunor

@@ -1,21 +1,44 @@
 // Turns a station's upstream opening-time rows (lox_station_mts_times) into
 // its weekly records in mts_petrolstation_times and its special periods in the
-// station table's overrides. Runs inside the station synchronisation: a
-// failing step is logged through the caller's procedure and the next one runs.
+// station table's overrides: first worked out for every changed station, then
+// written for all of them together, or station by station. Runs inside the
+// station synchronisation: a failing step is logged through the caller's
+// procedure and the next one runs.
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
 
+#include "service/common/date_time.h"
 #include "service/common/procedure.h"
+#include "service/db/batch_write.h"
 #include "service/db/db_state.h"
+#include "service/db/opening_week.h"
 
 namespace velunor {
 
-// `heute_datum` is today as "dd.mm.yyyy". Rewrites the station's weekly
-// records; fills overrides 1..8 without gaps and sets pricesChanged when a
-// special period is taken. A station open around the clock keeps its
-// overrides and pricesChanged as they are.
-void PrepareOpeningTimes(DbState& state, Procedure& p, long station,
-                         const std::string& heute_datum);
+// What a station's rows in mts_petrolstation_times become.
+struct OpeningTimesPlan {
+  bool around_the_clock = false;
+  std::vector<WeeklyRecord> records;  // satz 1, 2, ...; none when around the clock
+};
+
+// The upstream rows of `stations` in one read, ordered by station and zeitraum.
+ResultSet ReadUpstreamOpeningTimes(DbState& state, Procedure& p, const std::vector<long>& stations);
+
+// Works out the plan from `rows` of `upstream` (the station's rows in the
+// order of zeitraum). Unless the station is open around the clock, fills its
+// overrides 1..8 without gaps and sets pricesChanged when a special period is
+// taken; a station open around the clock keeps both as they are.
+OpeningTimesPlan PlanOpeningTimes(DbState& state, Procedure& p, long station,
+                                  const ResultSet& upstream, const std::vector<size_t>& rows,
+                                  const DateTime& today);
+
+// Writes one station's plan, statement by statement.
+void WriteOpeningTimes(DbState& state, Procedure& p, long station, const OpeningTimesPlan& plan);
+
+// Writes the plans of many stations with at most three statements.
+void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& plans);
 
 }  // namespace velunor

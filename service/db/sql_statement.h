@@ -1,6 +1,7 @@
 // Statements with bound parameters: the one way the service writes a row by
 // column name (insert it, or change the named columns of the existing one),
-// and the text of such a statement as an operator reads it in the error log.
+// the pieces of statements that name many stations or rows at once, and the
+// text of a statement as an operator reads it in the error log.
 #pragma once
 
 #include <string>
@@ -26,7 +27,28 @@ struct SqlColumn {
 std::string InsertOrUpdateStatement(const std::string& table, const std::vector<SqlColumn>& columns,
                                     std::vector<DbValue>* params);
 
+// A statement for many rows of the same columns: head, then one `row` of
+// markers per row, separated by ", ", then tail.
+struct RowsStatement {
+  std::string head;
+  std::string row;
+  std::string tail;
+};
+
+// The parts of InsertOrUpdateStatement (the columns' values are not used).
+RowsStatement InsertOrUpdateRows(const std::string& table, const std::vector<SqlColumn>& columns);
+
+// "( ?, ?, ? )": the markers of one row of `columns` values.
+std::string MarkerRow(size_t columns);
+
 // The statement with every `?` replaced by its value in quotes, or NULL.
 std::string BoundStatementText(const std::string& sql, const std::vector<DbValue>& params);
+
+// "1, 2, 3": station numbers for "where station in ( ... )".
+std::string KeyList(const std::vector<long>& keys);
+
+// The statement for a log entry: a statement for many stations is cut after
+// its first 200 characters, with its length, so that one entry stays readable.
+std::string ShortStatementText(const std::string& sql);
 
 }  // namespace velunor

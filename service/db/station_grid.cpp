@@ -1,5 +1,7 @@
 #include "service/db/station_grid.h"
 
+#include <vector>
+
 #include "service/db/db_values.h"
 #include "service/db/stationskraftstoffe.h"
 
@@ -12,11 +14,13 @@ void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, 
   };
   const bool diesel_time = stations.HasColumn("ps_pricediesel_time");
   step(0).Run([&] { grid.SetGridRows(static_cast<int>(2 * stations.RecordCount() + 2)); });
+  std::vector<long> laid_out;
   for (size_t i = 1; i <= stations.RecordCount(); ++i) {
     const int row = static_cast<int>(2 * i);
     long station = 0;
     if (!step(1).Run([&] { station = DbLong(stations.Value(i - 1, "station")); })) continue;
     step(2).Run([&] { state.stations[station].gridRow = row; });
+    laid_out.push_back(station);
     step(3).Run([&] {
       grid.SetCell(row, 0, std::to_string(station) + " " + stations.Text(i - 1, "name1"));
       grid.SetCell(row + 1, 0, "");
@@ -24,8 +28,8 @@ void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, 
       const DbValue& time = stations.Value(i - 1, "ps_pricediesel_time");
       if (time) grid.SetCell(row + 1, 0, GridTimeText(*time));
     });
-    DB_Get_MTS_Stationskraftstoffe(state, station, state.stammdaten.MtsProductList);
   }
+  DB_Get_MTS_Stationskraftstoffe(state, laid_out, state.stammdaten.MtsProductList);
 }
 
 }  // namespace velunor

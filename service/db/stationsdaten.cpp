@@ -1,10 +1,13 @@
 #include "service/db/stationsdaten.h"
 
 #include <cstdlib>
+#include <iterator>
+#include <map>
 #include <set>
 #include <vector>
 
 #include "service/common/procedure.h"
+#include "service/db/batch_write.h"
 #include "service/db/db_values.h"
 #include "service/db/prepare_opening_times.h"
 #include "service/db/sql_statement.h"
@@ -67,13 +70,157 @@ void ReplaceNullTexts(Procedure& p, std::vector<DbValue>& row, long station) {
   }
 }
 
+// A changed station as the run worked it out before writing anything.
+struct ChangedStation {
+  long station = 0;
+  bool has_master = false;      // its row could be worked out
+  std::vector<DbValue> master;  // in the order of kMasterColumns, NULL texts replaced
+  bool has_times = false;       // today could be read, so its opening times are planned
+  OpeningTimesPlan times;
+};
+
+std::vector<SqlColumn> MasterColumns(const std::vector<DbValue>& values) {
+  std::vector<SqlColumn> columns;
+  for (size_t i = 0; i < values.size(); ++i) {
+    columns.push_back({kMasterColumns[i], values[i], i > 0});  // the key is not updated
+  }
+  return columns;
+}
+
+// Reads what the changed stations need (fuels, upstream opening times) and
+// works out each station's row and opening times; writes nothing.
+std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
+                                                const ResultSet& changed,
+                                                const std::string& zeitzonen_text,
+                                                const std::string& heute_datum) {
+  std::vector<ChangedStation> plans;
+  std::vector<size_t> rows;  // of `changed`, for each station read
+  for (size_t r = 0; r < changed.RecordCount(); ++r) {
+    ChangedStation c;
+    if (!p.At(51).Run([&] { c.station = DbLong(changed.Value(r, "station")); })) continue;
+    plans.push_back(std::move(c));
+    rows.push_back(r);
+  }
+  std::vector<long> stations;
+  for (const ChangedStation& c : plans) stations.push_back(c.station);
+  DB_Get_MTS_Stationskraftstoffe(state, stations, state.stammdaten.MtsProductList);
+
+  DateTime today;
+  const bool has_today =
+      !stations.empty() && p.At(81).Run([&] { today = ReadDate(heute_datum.substr(0, 10)); });
+  const ResultSet upstream = has_today ? ReadUpstreamOpeningTimes(state, p, stations) : ResultSet();
+  std::map<long, std::vector<size_t>> upstream_rows;
+  for (size_t r = 0; r < upstream.RecordCount(); ++r) {
+    p.At(83).Run([&] { upstream_rows[DbLong(upstream.Value(r, "station"))].push_back(r); });
+  }
+
+  for (size_t i = 0; i < plans.size(); ++i) {
+    ChangedStation& c = plans[i];
+    c.has_master = p.At(55).Run([&] {
+      c.master = MasterRow(changed, rows[i], c.station,
+                           VersionTime(state.env.clock.Now(), zeitzonen_text), state.stammdaten);
+    });
+    if (c.has_master) {
+      std::vector<DbValue> params;
+      p.With(BoundStatementText(
+          InsertOrUpdateStatement("mts_petrolstation", MasterColumns(c.master), &params), params));
+      ReplaceNullTexts(p, c.master, c.station);
+    }
+    if (has_today) {
+      c.has_times = true;
+      c.times = PlanOpeningTimes(state, p, c.station, upstream, upstream_rows[c.station], today);
+    }
+  }
+  return plans;
+}
+
+// One station's rows, statement by statement: the way after a batch the
+// server refused, so that only a failing station's own step is logged.
+void WriteStationAlone(DbState& state, Procedure& p, const ChangedStation& c) {
+  const std::string s = std::to_string(c.station);
+  std::string sql =
+      "insert into mts_petrolstation_historie select null, PS.* from mts_petrolstation PS "
+      "where station = " +
+      s;
+  // The opening times are copied under the key of this station's history
+  // row only; after a failed copy the connection's last key belongs to
+  // another row.
+  if (p.At(52).With(sql).Run([&] { state.db().Execute(sql); })) {
+    std::string history_key;
+    sql = "select last_insert_id()";
+    if (p.At(53).With(sql).Run(
+            [&] { history_key = Required(state.db().Query(sql).ValueAt(0, 0)); })) {
+      sql = "insert into mts_petrolstation_times_historie select " + history_key +
+            ", MT.* from mts_petrolstation_times MT where station = " + s;
+      p.At(54).With(sql).Run([&] { state.db().Execute(sql); });
+    }
+  }
+  if (c.has_master) {
+    std::vector<DbValue> params;
+    const std::string upsert =
+        InsertOrUpdateStatement("mts_petrolstation", MasterColumns(c.master), &params);
+    sql = BoundStatementText(upsert, params);
+    p.At(56).With(sql).Run([&] { state.db().Execute(upsert, params); });
+  }
+  if (c.has_times) WriteOpeningTimes(state, p, c.station, c.times);
+}
+
+void DeactivateStationAlone(DbState& state, Procedure& p, long station) {
+  const std::string s = std::to_string(station);
+  std::string sql = "update mts_petrolstation set status = 0 where station = " + s;
+  p.At(65).With(sql).Run([&] { state.db().Execute(sql); });
+  sql = "update mts_petrolstation_price set status = 0 where station = " + s;
+  p.At(66).With(sql).Run([&] { state.db().Execute(sql); });
+}
+
+// History copies, rows and opening times of the changed stations and the
+// status of the deactivated ones in one transaction. The history keys are
+// numbered on from the highest key in station order, as one statement per
+// station numbers them.
+BatchResult WriteStationsTogether(DbState& state, Procedure& p,
+                                  const std::vector<ChangedStation>& changed,
+                                  const std::vector<long>& deactivated) {
+  std::vector<long> stations;
+  std::vector<DbValue> master_values;
+  std::map<long, OpeningTimesPlan> times;
+  for (const ChangedStation& c : changed) {
+    stations.push_back(c.station);
+    if (c.has_master) master_values.insert(master_values.end(), c.master.begin(), c.master.end());
+    if (c.has_times) times[c.station] = c.times;
+  }
+  const RowsStatement master_rows = InsertOrUpdateRows(
+      "mts_petrolstation", MasterColumns(std::vector<DbValue>(std::size(kMasterColumns))));
+  return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
+    if (!stations.empty()) {
+      const std::string list = KeyList(stations);
+      const std::string last_key = Required(
+          db.Query("select coalesce( max( historie_id ), 0 ) from mts_petrolstation_historie")
+              .ValueAt(0, 0));
+      db.Execute("insert into mts_petrolstation_historie select " + last_key +
+                 " + row_number() over ( order by station ), PS.* from mts_petrolstation PS "
+                 "where station in ( " +
+                 list + " )");
+      db.Execute(
+          "insert into mts_petrolstation_times_historie select H.historie_id, MT.* "
+          "from mts_petrolstation_times MT join mts_petrolstation_historie H "
+          "on H.station = MT.station and H.historie_id > " +
+          last_key + " where MT.station in ( " + list + " ) order by MT.station, MT.satz");
+    }
+    if (!master_values.empty()) db.ExecuteRows(master_rows, master_values);
+    WriteOpeningTimes(db, times);
+    if (deactivated.empty()) return;
+    const std::string list = KeyList(deactivated);
+    db.Execute("update mts_petrolstation set status = 0 where station in ( " + list + " )");
+    db.Execute("update mts_petrolstation_price set status = 0 where station in ( " + list + " )");
+  });
+}
+
 }  // namespace
 
 int DB_Stationsdaten(DbState& state, int mode) {
   Procedure p(state.env.log, "DB_Stationsdaten");
   Env& env = state.env;
   WindowModel& grid = env.window;
-  const MasterData& m = state.stammdaten;
 
   std::string zeitzonen_text = "+01:00";
   std::string heute_datum;
@@ -124,53 +271,18 @@ int DB_Stationsdaten(DbState& state, int mode) {
     LayOutStationGrid(state, p, list, 43);
   }
 
-  for (size_t r = 0; r < changed.RecordCount(); ++r) {
-    long station = 0;
-    if (!p.At(51).Run([&] { station = DbLong(changed.Value(r, "station")); })) continue;
-    const std::string s = std::to_string(station);
-    DB_Get_MTS_Stationskraftstoffe(state, station, m.MtsProductList);
-
-    sql =
-        "insert into mts_petrolstation_historie select null, PS.* from mts_petrolstation PS "
-        "where station = " +
-        s;
-    // The opening times are copied under the key of this station's history
-    // row only; after a failed copy the connection's last key belongs to
-    // another row.
-    if (p.At(52).With(sql).Run([&] { state.db().Execute(sql); })) {
-      std::string history_key;
-      sql = "select last_insert_id()";
-      if (p.At(53).With(sql).Run(
-              [&] { history_key = Required(state.db().Query(sql).ValueAt(0, 0)); })) {
-        sql = "insert into mts_petrolstation_times_historie select " + history_key +
-              ", MT.* from mts_petrolstation_times MT where station = " + s;
-        p.At(54).With(sql).Run([&] { state.db().Execute(sql); });
-      }
-    }
-
-    std::vector<DbValue> values;
-    if (p.At(55).Run([&] {
-          values = MasterRow(changed, r, station, VersionTime(env.clock.Now(), zeitzonen_text), m);
-        })) {
-      std::vector<SqlColumn> columns;
-      for (size_t i = 0; i < values.size(); ++i) {
-        columns.push_back({kMasterColumns[i], values[i], i > 0});  // the key is not updated
-      }
-      std::vector<DbValue> params;
-      const std::string upsert = InsertOrUpdateStatement("mts_petrolstation", columns, &params);
-      p.With(BoundStatementText(upsert, params));
-      ReplaceNullTexts(p, params, station);
-      sql = BoundStatementText(upsert, params);
-      p.At(56).With(sql).Run([&] { state.db().Execute(upsert, params); });
-    }
-
-    PrepareOpeningTimes(state, p, station, heute_datum);
-    update_sql += ", " + s;
-    handled.insert(station);
+  // Everything is worked out first and then written together, so that the
+  // run costs the same few statements for 1,000 stations as for one.
+  const std::vector<ChangedStation> plans =
+      PlanChangedStations(state, p, changed, zeitzonen_text, heute_datum);
+  for (const ChangedStation& c : plans) {
+    update_sql += ", " + std::to_string(c.station);
+    handled.insert(c.station);
   }
 
   sql = "select station from lox_station_mts where status = 2 and ps_aktiv = 0";
   ResultSet deactivated;
+  std::vector<long> deactivated_stations;
   p.At(61).With(sql).Run([&] { deactivated = state.db().Query(sql); });
   for (size_t r = 0; r < deactivated.RecordCount(); ++r) {
     long station = 0;
@@ -188,11 +300,18 @@ int DB_Stationsdaten(DbState& state, int mode) {
     });
     update_sql += ", " + s;
     handled.insert(station);
-    sql = "update mts_petrolstation set status = 0 where station = " + s;
-    p.At(65).With(sql).Run([&] { state.db().Execute(sql); });
-    sql = "update mts_petrolstation_price set status = 0 where station = " + s;
-    p.At(66).With(sql).Run([&] { state.db().Execute(sql); });
+    deactivated_stations.push_back(station);
     ++aenderungen;
+  }
+
+  switch (WriteStationsTogether(state, p.At(52), plans, deactivated_stations)) {
+    case BatchResult::kWritten:
+    case BatchResult::kConnectionLost:  // logged; the stations stay changed upstream
+      break;
+    case BatchResult::kRefused:
+      for (const ChangedStation& c : plans) WriteStationAlone(state, p, c);
+      for (long station : deactivated_stations) DeactivateStationAlone(state, p, station);
+      break;
   }
 
   // Pending before the upstream status says synchronised: a crash between

@@ -1,40 +1,48 @@
 #include "service/db/stationskraftstoffe.h"
 
+#include <map>
+
 #include "service/common/procedure.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
+#include "service/db/sql_statement.h"
 
 namespace velunor {
 
-std::string GridTimeText(const std::string& time) {
-  return "     " + ReplaceAll(time.substr(0, 16), "T", " ");
+namespace {
+
+// The active products of the stations `where` selects, in station and product order.
+std::string ProductsStatement(const std::string& where, const std::string& product_list) {
+  return "select PS.station, PS.zentrale_produktnummer, PS.station_produktnummer, "
+         "MT.ps_aktiv_time from lox_station_produkte PS, lox_station_mts MT "
+         "where PS.station " +
+         where +
+         " and PS.station = MT.station and MT.ps_aktiv = 1 "
+         "and PS.produkt_aktiv = 'J' and PS.zentrale_produktnummer in ( " +
+         product_list + " ) order by PS.station, PS.station_produktnummer";
 }
 
-void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::string& product_list) {
-  Procedure p(state.env.log, "DB_Get_MTS_Stationskraftstoffe");
+std::string StoredPricesStatement(const std::string& where) {
+  return "select * from mts_petrolstation_price where station " + where;
+}
+
+// The rows of `rows` by the station in column `column`, in their order.
+std::map<long, std::vector<size_t>> RowsByStation(Procedure& p, const ResultSet& rows,
+                                                  const char* column) {
+  std::map<long, std::vector<size_t>> by_station;
+  for (size_t r = 0; r < rows.RecordCount(); ++r) {
+    p.Run([&] { by_station[DbLong(rows.Value(r, column))].push_back(r); });
+  }
+  return by_station;
+}
+
+// The fuels of one station from its product rows. Each assignment is a step
+// of its own: a NULL ps_aktiv_time costs the station its price times, not its fuels.
+void AssignFuels(DbState& state, Procedure& p, long station, const ResultSet& products,
+                 const std::vector<size_t>& rows) {
   StationTable& table = state.stations;
-  WindowModel& grid = state.env.window;
   const MasterData& m = state.stammdaten;
-  const std::string s = std::to_string(station);
-
-  p.Run([&] {
-    StationEntry& e = table[station];
-    e.hasMtsFuels = e.activeTime = e.productE5 = e.productE10 = e.productDiesel = 0;
-  });
-
-  std::string sql =
-      "select PS.zentrale_produktnummer, PS.station_produktnummer, MT.ps_aktiv_time from "
-      "lox_station_produkte PS, lox_station_mts MT "
-      "where PS.station = " +
-      s +
-      " and PS.station = MT.station and MT.ps_aktiv = 1 "
-      "and PS.produkt_aktiv = 'J' and PS.zentrale_produktnummer in ( " +
-      product_list + " )";
-  ResultSet products;
-  p.With(sql).Run([&] { products = state.db().Query(sql); });
-  // Each assignment is a step of its own: a NULL ps_aktiv_time costs the
-  // station its price times, not its fuels.
-  for (size_t r = 0; r < products.RecordCount(); ++r) {
+  for (size_t r : rows) {
     p.Run([&] { table[station].hasMtsFuels = 1; });
     p.Run([&] {
       table[station].activeTime = static_cast<int32_t>(DbLong(products.Value(r, "ps_aktiv_time")));
@@ -52,21 +60,15 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
       }
     });
   }
+}
 
-  bool has_fuels = false;
-  int row = 0;
-  p.Run([&] {
-    const StationEntry& e = table[station];
-    has_fuels = e.hasMtsFuels != 0;
-    row = e.gridRow;
-    grid.SetCell(row, 1, has_fuels ? "J" : "N");
-  });
-  if (!has_fuels) return;
-
-  sql = "select * from mts_petrolstation_price where station = " + s;
-  ResultSet stored;
-  p.With(sql).Run([&] { stored = state.db().Query(sql); });
-  const bool has_record = stored.RecordCount() > 0;
+// The grid cells of a station with fuels, and its stored prices from row
+// `stored_row` of `stored` (none when nullptr).
+void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSet& stored,
+                      const size_t* stored_row) {
+  StationTable& table = state.stations;
+  WindowModel& grid = state.env.window;
+  const int row = table[station].gridRow;
   for (const Fuel& fuel : kFuels) {
     int32_t product = 0;
     if (!p.Run([&] { product = table[station].*fuel.product; })) continue;
@@ -75,16 +77,17 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
       continue;
     }
     p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, std::to_string(product)); });
-    if (!has_record) continue;
+    if (stored_row == nullptr) continue;
     // The row is the service's own: a NULL price or time (written by an
     // earlier version for a fuel without upstream price) is "no price",
     // never a failure that would end every later start. Price and time are
     // steps of their own.
     p.Run([&] {
-      std::string price = stored.Text(0, fuel.priceColumn);
+      std::string price = stored.Text(*stored_row, fuel.priceColumn);
       table[station].*fuel.price = Dezimal(price, 3, 6);
     });
-    p.Run([&] { table[station].*fuel.priceTime = Trim(stored.Text(0, fuel.timeColumn)); });
+    p.Run(
+        [&] { table[station].*fuel.priceTime = Trim(stored.Text(*stored_row, fuel.timeColumn)); });
     if (fuel.product == &StationEntry::productDiesel) {
       p.Run(
           [&] { grid.SetCell(row + 1, 0, GridTimeText((table[station].*fuel.priceTime).str())); });
@@ -93,6 +96,58 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, long station, const std::str
       grid.SetCell(row + 1, CodeOf(fuel).grid_column,
                    (table[station].*fuel.price).Trimmed() + " €");
     });
+  }
+}
+
+}  // namespace
+
+std::string GridTimeText(const std::string& time) {
+  return "     " + ReplaceAll(time.substr(0, 16), "T", " ");
+}
+
+void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& stations,
+                                    const std::string& product_list) {
+  Procedure p(state.env.log, "DB_Get_MTS_Stationskraftstoffe");
+  if (stations.empty()) return;
+  StationTable& table = state.stations;
+  WindowModel& grid = state.env.window;
+  const std::string all = "in ( " + KeyList(stations) + " )";
+  auto alone = [](long station) { return "= " + std::to_string(station); };
+
+  for (long station : stations) {
+    p.Run([&] {
+      StationEntry& e = table[station];
+      e.hasMtsFuels = e.activeTime = e.productE5 = e.productE10 = e.productDiesel = 0;
+    });
+  }
+
+  std::string sql = ProductsStatement(all, product_list);
+  ResultSet products;
+  p.With(sql).Run([&] { products = state.db().Query(sql); });
+  const std::map<long, std::vector<size_t>> product_rows = RowsByStation(p, products, "station");
+
+  std::vector<long> with_fuels;
+  for (long station : stations) {
+    p.With(ProductsStatement(alone(station), product_list));
+    const auto rows = product_rows.find(station);
+    if (rows != product_rows.end()) AssignFuels(state, p, station, products, rows->second);
+    p.Run([&] {
+      const StationEntry& e = table[station];
+      grid.SetCell(e.gridRow, 1, e.hasMtsFuels != 0 ? "J" : "N");
+      if (e.hasMtsFuels != 0) with_fuels.push_back(station);
+    });
+  }
+  if (with_fuels.empty()) return;
+
+  sql = StoredPricesStatement("in ( " + KeyList(with_fuels) + " )");
+  ResultSet stored;
+  p.With(sql).Run([&] { stored = state.db().Query(sql); });
+  const std::map<long, std::vector<size_t>> stored_rows = RowsByStation(p, stored, "station");
+  for (long station : with_fuels) {
+    p.With(StoredPricesStatement(alone(station)));
+    const auto found = stored_rows.find(station);
+    ShowStoredPrices(state, p, station, stored,
+                     found == stored_rows.end() ? nullptr : &found->second.front());
   }
 }
 

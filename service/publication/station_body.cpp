@@ -1,5 +1,7 @@
 #include "service/publication/station_body.h"
 
+#include <map>
+
 #include "service/db/db_values.h"
 #include "service/publication/publication_state.h"
 #include "service/publication/xml_out.h"
@@ -56,6 +58,23 @@ std::vector<std::string> OpeningTimes(Procedure& p, const ResultSet& times, size
   lines.emplace_back("                </recurringDayWeekMonthPeriod>");
   lines.emplace_back("            </openingTimes>");
   return lines;
+}
+
+// The rows of `rows` as one result per station, in their order.
+std::map<long, ResultSet> RowsByStation(Procedure& p, const ResultSet& rows) {
+  std::map<long, std::vector<std::vector<DbValue>>> grouped;
+  for (size_t r = 0; r < rows.RecordCount(); ++r) {
+    p.Run([&] {
+      std::vector<DbValue> row;
+      for (size_t c = 0; c < rows.ColumnCount(); ++c) row.push_back(rows.ValueAt(r, c));
+      grouped[DbLong(rows.Value(r, "station"))].push_back(std::move(row));
+    });
+  }
+  std::map<long, ResultSet> by_station;
+  for (auto& [station, station_rows] : grouped) {
+    by_station.emplace(station, ResultSet(rows.columns(), std::move(station_rows)));
+  }
+  return by_station;
 }
 
 }  // namespace
@@ -124,6 +143,12 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
   const std::string sql = "select * from mts_petrolstation order by station";
   ResultSet stations;
   p.With(sql).Run([&] { stations = state.db().Query(sql); });
+  // Every station's opening times in one read, in the order of their records.
+  const std::string times_sql = "select * from mts_petrolstation_times order by station, satz";
+  ResultSet all_times;
+  p.With(times_sql).Run([&] { all_times = state.db().Query(times_sql); });
+  const std::map<long, ResultSet> times_of = RowsByStation(p, all_times);
+
   for (size_t r = 0; r < stations.RecordCount(); ++r) {
     p.With(sql);
     long n = 0;
@@ -141,11 +166,11 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
     pub.StationReference[i] = StationReferenceLine(RawText(p, stations, r, "ps_id"),
                                                    RawText(p, stations, r, "ps_version"));
 
-    const std::string times_sql =
-        "select * from mts_petrolstation_times where station = " + std::to_string(n);
-    ResultSet times;
-    p.With(times_sql).Run([&] { times = state.db().Query(times_sql); });
-    std::vector<std::string> lines = StationElement(stations, r, times, pub.DayNames, p);
+    p.With("select * from mts_petrolstation_times where station = " + std::to_string(n));
+    static const ResultSet kNoTimes;
+    const auto times = times_of.find(n);
+    std::vector<std::string> lines = StationElement(
+        stations, r, times == times_of.end() ? kNoTimes : times->second, pub.DayNames, p);
     const int32_t last = static_cast<int32_t>(lines.size()) - 1;
     if (p.Run([&] { pub.StationLines.Assign(n, std::move(lines)); })) {
       index.StationLineLast[i] = last;

@@ -1,0 +1,40 @@
+// Round trips to the database server as the wire shows them: the service
+// connects through a relay in front of the test server (VELUNOR_TEST_DB_*)
+// that reads the client's MariaDB packets. Every command the server answers
+// is one round trip; MariaDB Connector/ODBC sends most statements as a
+// prepare and an execute, back to back, which count as two. Commands without
+// an answer (closing a prepared statement) count as none.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <string>
+
+#include "tests/tcp_cutter.h"
+
+namespace velunor::bench {
+
+class RoundTrips {
+ public:
+  RoundTrips();
+  // "127.0.0.1:<port>" of the relay, as STATION.INI names a server.
+  std::string server() const;
+  // Round trips since the last call (or since construction).
+  long Since();
+
+ private:
+  void Read(const char* data, size_t size);  // on the relay's thread
+
+  // A packet: 3 bytes length, 1 byte sequence number, the payload; a command
+  // starts with sequence number 0 and its first payload byte names it.
+  std::array<unsigned char, 4> header_{};
+  size_t header_read_ = 0;
+  size_t payload_left_ = 0;
+  bool command_byte_next_ = false;
+  std::atomic<long> answered_commands_{0};
+  long last_ = 0;
+  testing::TcpCutter relay_;  // last: stops before the parser state goes
+};
+
+}  // namespace velunor::bench

@@ -1,0 +1,204 @@
+// The station side for 10, 100 and 1,000 stations against the private
+// MariaDB: the start (master data, station grid with fuels, first price
+// intake), one mode-0 station synchronisation with every station changed,
+// and the body of the station publication. Reports per step the time, the
+// SQL statements, the server round trips and the database time against as
+// many "select 1" on the same connection.
+//   station_bench [--short]
+// --short (the form the test suite runs): 10 and 100 stations; exits with 1
+// when a step's statements or round trips grow with the stations. Otherwise
+// also 1,000 stations, and exits with 1 when that network misses the goals
+// (start <= 2,000 ms, synchronisation <= 1,000 ms, body <= 3 statements).
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/odbc_timing.h"
+#include "bench/round_trips.h"
+#include "service/db/lox_stammdaten.h"
+#include "service/db/stationsdaten.h"
+#include "service/db/stationspreise.h"
+#include "service/db/verbindung.h"
+#include "service/publication/xml_out.h"
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::duration<double, std::milli>;
+
+enum StepIndex { kStart, kSync, kBody, kStepCount };
+constexpr std::array<const char*, kStepCount> kStepNames = {
+    "start: master data, fuels, first intake", "synchronisation, all changed",
+    "station publication body"};
+constexpr double kStartGoalMs = 2000;
+constexpr double kSyncGoalMs = 1000;
+constexpr long kBodyGoalStatements = 3;
+
+struct StepFigures {
+  double ms = 0;
+  double odbc_ms = 0;
+  long statements = 0;
+  long round_trips = 0;
+  double select1_odbc_ms = 0;  // as many "select 1", inside ODBC
+};
+
+struct NetworkFigures {
+  int stations = 0;
+  std::array<StepFigures, kStepCount> steps;
+};
+
+// MTS-active stations with three fuels and their current prices, two weekly
+// entries, a temporary period and a special period each.
+void Seed(testing::DbTestEnv& t, int stations) {
+  Connection& db = t.sql();
+  t.dir.Write("Velunor.CFG", "CN=Bench, C=DE\r\nhttps://127.0.0.1/g\r\nhttps://127.0.0.1/p\r\n");
+  db.Execute(
+      "insert into stammdaten values (132, '12300000000000000000'), (133, '2026-000001'), "
+      "(134, '2026-000001'), (135, 'Bench'), (491, '0')");
+  db.Execute("insert into stammdaten_produkte values (1, 'SUP'), (2, 'E10'), (3, 'DIE')");
+  std::string names = "insert into lox_station (station, name1, strasse, plzort) values ";
+  std::string mts =
+      "insert into lox_station_mts (station, status, ps_aktiv, ps_id, ps_version, "
+      "ps_brand, Bundesland_ID) values ";
+  std::string products = "insert into lox_station_produkte values ";
+  std::string prices = "insert into lox_station_aktuelle_preise values ";
+  std::string times =
+      "insert into lox_station_mts_times (station, zeitraum, start_datum, "
+      "end_datum, ps_time1, ps_time2) values ";
+  for (int s = 1; s <= stations; ++s) {
+    const std::string n = std::to_string(s);
+    const std::string sep = s == 1 ? "" : ", ";
+    names += sep + "(" + n + ", 'Station " + n + "', 'Hauptstr. " + n + "', '01067 Dresden')";
+    mts +=
+        sep + "(" + n + ", 1, 1, 'id-" + n + "', 1, 'Marke', " + std::to_string(s % 16 + 1) + ")";
+    for (int f = 1; f <= 3; ++f) {
+      const std::string fuel = std::to_string(f);
+      const std::string sep_fuel = s == 1 && f == 1 ? "" : ", ";
+      products += sep_fuel + "(" + n + ", " + fuel + ", " + fuel + ", 'J')";
+      prices += sep_fuel + "(" + n + ", " + fuel + ", 1." + std::to_string(600 + s % 300) +
+                ", '2026-12-06 08:00:00')";
+    }
+    times += sep + "(" + n + ", 0, null, null, '06:0012:0011111001', '14:0022:0011111001'), (" + n +
+             ", 1, '09.12.', '11.12.', '08:0018:0011111110', null), (" + n +
+             ", 4, null, null, '20.12.202620.12.202608:0012:0001', null)";
+  }
+  for (const std::string& sql : {names, mts, products, prices, times}) db.Execute(sql);
+}
+
+StepFigures Measure(testing::DbTestEnv& t, bench::RoundTrips& trips,
+                    const std::function<void()>& step) {
+  StepFigures f;
+  Connection& db = t.sql();
+  const long statements = db.statements();
+  trips.Since();
+  const auto odbc = bench::OdbcTime();
+  const auto start = Clock::now();
+  step();
+  f.ms = Ms(Clock::now() - start).count();
+  f.odbc_ms = Ms(bench::OdbcTime() - odbc).count();
+  f.statements = t.sql().statements() - statements;
+  f.round_trips = trips.Since();
+  const auto select1 = bench::OdbcTime();
+  for (long i = 0; i < f.statements; ++i) t.sql().Query("select 1");
+  f.select1_odbc_ms = Ms(bench::OdbcTime() - select1).count();
+  trips.Since();
+  return f;
+}
+
+NetworkFigures MeasureNetwork(int stations) {
+  NetworkFigures f;
+  f.stations = stations;
+  testing::DbTestEnv t;
+  Seed(t, stations);
+  bench::RoundTrips trips;
+  t.db.DbServer = trips.server();
+  if (DB_Verbinden(t.db, t.db.DbServer) != 1) throw std::runtime_error("no connection");
+
+  f.steps[kStart] = Measure(t, trips, [&] {
+    DB_LOXStammdaten(t.db);
+    DB_Get_MTS_StationsPreise(t.db);
+  });
+  // The first synchronisation learns the station count and writes every station.
+  t.sql().Execute("update lox_station_mts set status = 2");
+  DB_Stationsdaten(t.db, kStationSyncCheck);
+  t.sql().Execute("update lox_station_mts set status = 2");
+  f.steps[kSync] = Measure(t, trips, [&] {
+    if (DB_Stationsdaten(t.db, kStationSyncCheck) != stations) {
+      throw std::runtime_error("not every station was synchronised");
+    }
+  });
+  PublicationState pub;
+  f.steps[kBody] = Measure(t, trips, [&] { XML_Stationsdaten(pub, t.db); });
+  if (!t.ErrorLines().empty()) throw std::runtime_error("logged: " + t.ErrorLines().front());
+  return f;
+}
+
+void Report(const NetworkFigures& f) {
+  std::printf("\nStations: %d, every station changed\n", f.stations);
+  std::printf("%-40s %9s %11s %12s %9s %9s\n", "step", "ms", "statements", "round trips", "odbc ms",
+              "db ratio");
+  for (size_t i = 0; i < kStepCount; ++i) {
+    const StepFigures& s = f.steps[i];
+    std::printf("%-40s %9.1f %11ld %12ld %9.1f %9.2f\n", kStepNames[i], s.ms, s.statements,
+                s.round_trips, s.odbc_ms,
+                s.select1_odbc_ms > 0 ? s.odbc_ms / s.select1_odbc_ms : 0);
+  }
+}
+
+bool FlatCounts(const std::vector<NetworkFigures>& networks) {
+  bool flat = true;
+  for (size_t i = 0; i < kStepCount; ++i) {
+    const StepFigures& first = networks.front().steps[i];
+    for (const NetworkFigures& n : networks) {
+      const StepFigures& s = n.steps[i];
+      if (s.statements == first.statements && s.round_trips == first.round_trips) continue;
+      std::printf("%s: %ld statements / %ld round trips for %d stations, %ld / %ld for %d\n",
+                  kStepNames[i], first.statements, first.round_trips, networks.front().stations,
+                  s.statements, s.round_trips, n.stations);
+      flat = false;
+    }
+  }
+  std::printf("statements and round trips per step %s with the number of stations\n",
+              flat ? "stay flat" : "GROW");
+  return flat;
+}
+
+bool GoalsKept(const NetworkFigures& f) {
+  const bool kept = f.steps[kStart].ms <= kStartGoalMs && f.steps[kSync].ms <= kSyncGoalMs &&
+                    f.steps[kBody].statements <= kBodyGoalStatements;
+  std::printf(
+      "goals for %d stations (start <= %.0f ms, synchronisation <= %.0f ms, body <= %ld "
+      "statements): %s\n",
+      f.stations, kStartGoalMs, kSyncGoalMs, kBodyGoalStatements, kept ? "kept" : "MISSED");
+  return kept;
+}
+
+}  // namespace
+}  // namespace velunor
+
+int main(int argc, char** argv) {
+  const bool short_form = argc > 1 && std::strcmp(argv[1], "--short") == 0;
+  const std::vector<int> sizes =
+      short_form ? std::vector<int>{10, 100} : std::vector<int>{10, 100, 1000};
+  std::vector<velunor::NetworkFigures> networks;
+  try {
+    for (int stations : sizes) {
+      networks.push_back(velunor::MeasureNetwork(stations));
+      velunor::Report(networks.back());
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "station_bench: %s\n", e.what());
+    return 1;
+  }
+  std::printf("\n");
+  bool ok = velunor::FlatCounts(networks);
+  if (!short_form) ok = velunor::GoalsKept(networks.back()) && ok;
+  return ok ? 0 : 1;
+}
