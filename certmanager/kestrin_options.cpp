@@ -5,7 +5,7 @@
 namespace velunor {
 
 KestrinOptions ParseKestrinOptions(const std::vector<std::string>& args) {
-  using Kind = OptionSpec::Kind;
+  using Kind = KnownOption::Kind;
   const ReadOptions read = ReadCommandLine(args, {{"--help", Kind::kFlag},
                                                   {"--version", Kind::kFlag},
                                                   {"--program-dir", Kind::kValue},

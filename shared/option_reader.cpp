@@ -10,29 +10,29 @@ std::string ReadOptions::Value(const std::string& name, const std::string& fallb
 }
 
 ReadOptions ReadCommandLine(const std::vector<std::string>& args,
-                            const std::vector<OptionSpec>& spec) {
+                            const std::vector<KnownOption>& known) {
   ReadOptions read;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string name = args[i] == "-h" ? "--help" : args[i];
-    const auto option =
-        std::find_if(spec.begin(), spec.end(), [&](const OptionSpec& o) { return o.name == name; });
-    if (option == spec.end()) {
+    const auto option = std::find_if(known.begin(), known.end(),
+                                     [&](const KnownOption& o) { return o.name == name; });
+    if (option == known.end()) {
       read.error = "unknown argument '" + args[i] + "'";
       return read;
     }
     read.flags.insert(name);
     const bool next_is_value = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
     switch (option->kind) {
-      case OptionSpec::Kind::kFlag:
+      case KnownOption::Kind::kFlag:
         break;
-      case OptionSpec::Kind::kValue:
+      case KnownOption::Kind::kValue:
         if (i + 1 >= args.size() || args[i + 1].empty()) {
           read.error = "option " + name + " needs a value";
           return read;
         }
         read.values[name] = args[++i];
         break;
-      case OptionSpec::Kind::kOptionalValue:
+      case KnownOption::Kind::kOptionalValue:
         if (next_is_value) {
           if (args[i + 1].empty()) {
             read.error = "option " + name + " needs a value";

@@ -12,7 +12,7 @@
 
 namespace velunor {
 
-struct OptionSpec {
+struct KnownOption {
   enum class Kind {
     kFlag,           // --name
     kValue,          // --name VALUE, VALUE not empty
@@ -32,9 +32,9 @@ struct ReadOptions {
   std::string Value(const std::string& name, const std::string& fallback = "") const;
 };
 
-// Reads `args` (without the program name) against `spec`; "-h" counts as
-// "--help" when the spec has "--help". The first error ends the reading.
+// Reads `args` (without the program name) against the `known` options; "-h"
+// counts as "--help" when "--help" is among them. The first error ends the reading.
 ReadOptions ReadCommandLine(const std::vector<std::string>& args,
-                            const std::vector<OptionSpec>& spec);
+                            const std::vector<KnownOption>& known);
 
 }  // namespace velunor

@@ -19,7 +19,7 @@ bool ParseNumber(const std::string& text, long min, long* out) {
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
-  using Kind = OptionSpec::Kind;
+  using Kind = KnownOption::Kind;
   const ReadOptions read = ReadCommandLine(args, {{"--help", Kind::kFlag},
                                                   {"--version", Kind::kFlag},
                                                   {"--headless", Kind::kFlag},
