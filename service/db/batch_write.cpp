@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "service/db/db_values.h"
 #include "service/db/sql_statement.h"
 
 namespace velunor {
@@ -32,6 +33,19 @@ void BatchWriter::ExecuteRows(const RowsStatement& rows, const std::vector<DbVal
     Execute(sql, std::vector<DbValue>(params.begin() + static_cast<long>(first * per_row),
                                       params.begin() + static_cast<long>(last * per_row)));
   }
+}
+
+void CopyHistory(BatchWriter& db, const HistoryTables& t, const std::string& stations) {
+  const std::string history = t.history;
+  const std::string last_key =
+      Required(db.Query("select coalesce( max( historie_id ), 0 ) from " + history).ValueAt(0, 0));
+  db.Execute("insert into " + history + " select " + last_key +
+             " + row_number() over ( order by station ), PS.* from " + t.table +
+             " PS where station in ( " + stations + " )");
+  db.Execute("insert into " + std::string(t.detail_history) + " select H.historie_id, MT.* from " +
+             t.detail + " MT join " + history +
+             " H on H.station = MT.station and H.historie_id > " + last_key +
+             " where MT.station in ( " + stations + " ) order by MT.station, MT." + t.detail_order);
 }
 
 BatchResult WriteInOneTransaction(DbState& state, Procedure& p,

@@ -40,6 +40,21 @@ class BatchWriter {
   std::string current_;
 };
 
+// The history copy of a station row and of its detail rows, filed under the
+// history row's key: e.g. mts_petrolstation_price with its override times.
+struct HistoryTables {
+  const char* table;    // one row per station
+  const char* history;  // its copies, keyed by historie_id
+  const char* detail;   // rows of a station, copied under the history row's key
+  const char* detail_history;
+  const char* detail_order;  // the detail rows' order within a station
+};
+
+// Copies the rows of `stations` (a KeyList) into the history tables. The
+// keys are numbered on from the highest key in station order, as one
+// statement per station numbers them. REQUIRES: inside the batch.
+void CopyHistory(BatchWriter& db, const HistoryTables& tables, const std::string& stations);
+
 // Runs `statements` between "start transaction" and "commit". A lost
 // connection (also while rolling back) is written to the error log under `p`
 // with the statement in progress, shortened.

@@ -156,9 +156,13 @@ void AppendPriceValues(const StationEntry& e, long station, std::vector<DbValue>
   }
 }
 
+constexpr HistoryTables kPriceHistory = {
+    "mts_petrolstation_price", "mts_petrolstation_price_historie",
+    "mts_petrolstation_override_times", "mts_petrolstation_override_times_historie",
+    "ps_override_nr"};
+
 // The history copies, price rows and changed override rows of all `stations`
-// in one transaction. The history keys are numbered on from the highest key,
-// in station order, as one statement per station numbers them.
+// in one transaction.
 BatchResult WritePricesTogether(DbState& state, Procedure& p, const std::vector<long>& stations) {
   const std::string list = KeyList(stations);
   std::vector<DbValue> params;
@@ -175,18 +179,7 @@ BatchResult WritePricesTogether(DbState& state, Procedure& p, const std::vector<
   }
 
   return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
-    const std::string last_key = Required(
-        db.Query("select coalesce( max( historie_id ), 0 ) from mts_petrolstation_price_historie")
-            .ValueAt(0, 0));
-    db.Execute("insert into mts_petrolstation_price_historie select " + last_key +
-               " + row_number() over ( order by station ), PS.* from mts_petrolstation_price PS "
-               "where station in ( " +
-               list + " )");
-    db.Execute(
-        "insert into mts_petrolstation_override_times_historie select H.historie_id, MT.* "
-        "from mts_petrolstation_override_times MT join mts_petrolstation_price_historie H "
-        "on H.station = MT.station and H.historie_id > " +
-        last_key + " where MT.station in ( " + list + " ) order by MT.station, MT.ps_override_nr");
+    CopyHistory(db, kPriceHistory, list);
     db.ExecuteRows(PriceRows(), params);
     if (rewritten.empty()) return;
     db.Execute("delete from mts_petrolstation_override_times where station in ( " +

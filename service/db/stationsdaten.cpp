@@ -173,10 +173,12 @@ void DeactivateStationAlone(DbState& state, Procedure& p, long station) {
   p.At(66).With(sql).Run([&] { state.db().Execute(sql); });
 }
 
+constexpr HistoryTables kStationHistory = {"mts_petrolstation", "mts_petrolstation_historie",
+                                           "mts_petrolstation_times",
+                                           "mts_petrolstation_times_historie", "satz"};
+
 // History copies, rows and opening times of the changed stations and the
-// status of the deactivated ones in one transaction. The history keys are
-// numbered on from the highest key in station order, as one statement per
-// station numbers them.
+// status of the deactivated ones in one transaction.
 BatchResult WriteStationsTogether(DbState& state, Procedure& p,
                                   const std::vector<ChangedStation>& changed,
                                   const std::vector<long>& deactivated) {
@@ -191,21 +193,7 @@ BatchResult WriteStationsTogether(DbState& state, Procedure& p,
   const RowsStatement master_rows = InsertOrUpdateRows(
       "mts_petrolstation", MasterColumns(std::vector<DbValue>(std::size(kMasterColumns))));
   return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
-    if (!stations.empty()) {
-      const std::string list = KeyList(stations);
-      const std::string last_key = Required(
-          db.Query("select coalesce( max( historie_id ), 0 ) from mts_petrolstation_historie")
-              .ValueAt(0, 0));
-      db.Execute("insert into mts_petrolstation_historie select " + last_key +
-                 " + row_number() over ( order by station ), PS.* from mts_petrolstation PS "
-                 "where station in ( " +
-                 list + " )");
-      db.Execute(
-          "insert into mts_petrolstation_times_historie select H.historie_id, MT.* "
-          "from mts_petrolstation_times MT join mts_petrolstation_historie H "
-          "on H.station = MT.station and H.historie_id > " +
-          last_key + " where MT.station in ( " + list + " ) order by MT.station, MT.satz");
-    }
+    if (!stations.empty()) CopyHistory(db, kStationHistory, KeyList(stations));
     if (!master_values.empty()) db.ExecuteRows(master_rows, master_values);
     WriteOpeningTimes(db, times);
     if (deactivated.empty()) return;
