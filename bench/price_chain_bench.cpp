@@ -169,25 +169,6 @@ void Report(const NetworkFigures& f) {
               f.select1_odbc_ms);
 }
 
-// True when every step sends as many statements and round trips for every network.
-bool FlatCounts(const std::vector<NetworkFigures>& networks) {
-  bool flat = true;
-  for (size_t i = 0; i < kSteps.size(); ++i) {
-    for (const NetworkFigures& n : networks) {
-      const StepFigures& first = networks.front().steps[i];
-      const StepFigures& s = n.steps[i];
-      if (s.statements == first.statements && s.round_trips == first.round_trips) continue;
-      std::printf("state %d: %ld statements / %ld round trips for %d stations, %ld / %ld for %d\n",
-                  kSteps[i].state, first.statements, first.round_trips, networks.front().stations,
-                  s.statements, s.round_trips, n.stations);
-      flat = false;
-    }
-  }
-  std::printf("statements and round trips per step %s with the number of stations\n",
-              flat ? "stay flat" : "GROW");
-  return flat;
-}
-
 bool GoalsKept(const NetworkFigures& f) {
   const double store = Max(f.steps[1].ms);
   const double chain = Max(f.chain_ms);
@@ -225,7 +206,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("\n");
-  bool ok = velunor::FlatCounts(networks);
+  std::vector<std::vector<velunor::bench::StepCounts>> counts;
+  for (const velunor::NetworkFigures& n : networks) {
+    counts.emplace_back();
+    for (size_t i = 0; i < velunor::kSteps.size(); ++i) {
+      counts.back().push_back({"state " + std::to_string(velunor::kSteps[i].state), n.stations,
+                               n.steps[i].statements, n.steps[i].round_trips});
+    }
+  }
+  bool ok = velunor::bench::CountsStayFlat(counts);
   if (!short_form) ok = velunor::GoalsKept(networks.back()) && ok;
   return ok ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "bench/round_trips.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "tests/test_support.h"
 
@@ -52,6 +53,24 @@ long RoundTrips::Since() {
   const long since = now - last_;
   last_ = now;
   return since;
+}
+
+bool CountsStayFlat(const std::vector<std::vector<StepCounts>>& networks) {
+  bool flat = true;
+  for (const std::vector<StepCounts>& network : networks) {
+    for (size_t i = 0; i < network.size(); ++i) {
+      const StepCounts& first = networks.front()[i];
+      const StepCounts& s = network[i];
+      if (s.statements == first.statements && s.round_trips == first.round_trips) continue;
+      std::printf("%s: %ld statements / %ld round trips for %d stations, %ld / %ld for %d\n",
+                  s.step.c_str(), first.statements, first.round_trips, first.stations, s.statements,
+                  s.round_trips, s.stations);
+      flat = false;
+    }
+  }
+  std::printf("statements and round trips per step %s with the number of stations\n",
+              flat ? "stay flat" : "GROW");
+  return flat;
 }
 
 }  // namespace velunor::bench

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "tests/tcp_cutter.h"
 
@@ -36,5 +37,18 @@ class RoundTrips {
   long last_ = 0;
   testing::TcpCutter relay_;  // last: stops before the parser state goes
 };
+
+// What one step of a benchmark sent for one network.
+struct StepCounts {
+  std::string step;
+  int stations = 0;
+  long statements = 0;
+  long round_trips = 0;
+};
+
+// Prints every step whose statements or round trips differ between the
+// networks and a summary line; true when none does.
+// REQUIRES: every network holds the same steps in the same order.
+bool CountsStayFlat(const std::vector<std::vector<StepCounts>>& networks);
 
 }  // namespace velunor::bench

@@ -152,24 +152,6 @@ void Report(const NetworkFigures& f) {
   }
 }
 
-bool FlatCounts(const std::vector<NetworkFigures>& networks) {
-  bool flat = true;
-  for (size_t i = 0; i < kStepCount; ++i) {
-    const StepFigures& first = networks.front().steps[i];
-    for (const NetworkFigures& n : networks) {
-      const StepFigures& s = n.steps[i];
-      if (s.statements == first.statements && s.round_trips == first.round_trips) continue;
-      std::printf("%s: %ld statements / %ld round trips for %d stations, %ld / %ld for %d\n",
-                  kStepNames[i], first.statements, first.round_trips, networks.front().stations,
-                  s.statements, s.round_trips, n.stations);
-      flat = false;
-    }
-  }
-  std::printf("statements and round trips per step %s with the number of stations\n",
-              flat ? "stay flat" : "GROW");
-  return flat;
-}
-
 bool GoalsKept(const NetworkFigures& f) {
   const bool kept = f.steps[kStart].ms <= kStartGoalMs && f.steps[kSync].ms <= kSyncGoalMs &&
                     f.steps[kBody].statements <= kBodyGoalStatements;
@@ -198,7 +180,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("\n");
-  bool ok = velunor::FlatCounts(networks);
+  std::vector<std::vector<velunor::bench::StepCounts>> counts;
+  for (const velunor::NetworkFigures& n : networks) {
+    counts.emplace_back();
+    for (size_t i = 0; i < velunor::kStepCount; ++i) {
+      counts.back().push_back(
+          {velunor::kStepNames[i], n.stations, n.steps[i].statements, n.steps[i].round_trips});
+    }
+  }
+  bool ok = velunor::bench::CountsStayFlat(counts);
   if (!short_form) ok = velunor::GoalsKept(networks.back()) && ok;
   return ok ? 0 : 1;
 }
