@@ -36,6 +36,8 @@ void ServiceRig::Assemble() {
   setup.cert_store = certs_->store;
   if (options_.transport_timeout.count() > 0)
     setup.transport_options.timeout = options_.transport_timeout;
+  setup.status_address = options_.status_address;
+  setup.archive_max_bytes = options_.archive_max_bytes;
   service_ = std::make_unique<Service>(setup, clock_, *model_, *front_end_);
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -35,6 +36,9 @@ class ServiceRig {
     // URLs to send the publications to instead of the simulator's.
     std::string station_url;
     std::string price_url;
+    // The status server's address ("127.0.0.1:0": any free port); "" for none.
+    std::string status_address;
+    std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
   };
 
   // Makes certificates, starts the simulator, writes the two files and
@@ -61,6 +65,7 @@ class ServiceRig {
   // have been made and the scheduler is idle (bounded like TickUntilState).
   void RunFirstExports();
 
+  Service& service() { return *service_; }
   MarktTransp& window() { return service_->window(); }
   VelunorState& state() { return service_->state(); }
   SchedulerVariables& scheduler() { return service_->scheduler(); }

@@ -6,6 +6,7 @@
 
 #include "service/common/failure.h"
 #include "service/common/text.h"
+#include "service/common/zusatzfunktionen.h"
 #include "shared/file_replace.h"
 
 namespace velunor {
@@ -41,6 +42,8 @@ void FehlerLog::Write(int32_t number, const std::string& description, const std:
                       const std::string& context) {
   if (letzter_fehler_ != kErrConnectionLost) letzter_fehler_ = number;
   last_entry_ = Append(number, description, procedure, context);
+  ++entries_;
+  last_entry_time_ = NowFromDate(clock_);
 }
 
 void FehlerLog::WriteNotice(const std::string& description, const std::string& procedure) {

@@ -45,6 +45,11 @@ class FehlerLog {
   // Number of entries dropped because their file could not be written.
   int dropped() const { return dropped_; }
 
+  // Failure entries (not notices) written since the process started, and
+  // the time of the last one ("" before the first), for the status page.
+  long entries() const { return entries_; }
+  const std::string& last_entry_time() const { return last_entry_time_; }
+
   std::filesystem::path LogFile(int number) const;
   std::filesystem::path NumberFile() const;
 
@@ -58,6 +63,8 @@ class FehlerLog {
 
   std::filesystem::path dir_;
   Clock& clock_;
+  long entries_ = 0;
+  std::string last_entry_time_;
   int32_t letzter_fehler_ = 0;
   std::string last_entry_;
   int dropped_ = 0;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "service/status/status_server.h"
 #include "shared/option_reader.h"
 
 namespace velunor {
@@ -27,7 +28,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                                   {"--cert-store", Kind::kValue},
                                                   {"--tick-ms", Kind::kValue},
                                                   {"--ticks", Kind::kValue},
-                                                  {"--screenshot", Kind::kValue}});
+                                                  {"--screenshot", Kind::kValue},
+                                                  {"--status-address", Kind::kValue},
+                                                  {"--archive-max-mb", Kind::kValue},
+                                                  {"--check", Kind::kFlag}});
   CommandLine c;
   c.error = read.error;
   if (!c.error.empty()) return c;
@@ -37,6 +41,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   c.program_dir = read.Value("--program-dir");
   c.cert_store = read.Value("--cert-store");
   c.screenshot = read.Value("--screenshot");
+  c.check = read.Has("--check");
+  if (read.Has("--status-address")) {
+    c.status_address = read.Value("--status-address");
+    std::string host;
+    int port = 0;
+    if (!ParseStatusAddress(c.status_address, host, port)) {
+      c.error = "--status-address needs HOST:PORT (for example 127.0.0.1:8089), not '" +
+                c.status_address + "'";
+      return c;
+    }
+  }
+  if (read.Has("--archive-max-mb")) {
+    const std::string v = read.Value("--archive-max-mb");
+    if (!ParseNumber(v, 1, &c.archive_max_mb) || c.archive_max_mb > 1048576) {
+      c.error = "--archive-max-mb needs a number of megabytes from 1 to 1048576, not '" + v + "'";
+      return c;
+    }
+  }
   if (read.Has("--tick-ms")) {
     const std::string v = read.Value("--tick-ms");
     long n = 0;
@@ -62,6 +84,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
   return "usage: velunor [--program-dir DIR] [--cert-store DIR] [--headless] [--tick-ms N] "
          "[--ticks N] [--screenshot FILE]\n"
+         "               [--status-address HOST:PORT] [--archive-max-mb N] [--check]\n"
          "  --program-dir DIR  directory with STATION.INI, Velunor.CFG and the logs\n"
          "                     (default: the directory of the program)\n"
          "  --cert-store DIR   certificate store (default: certstore in the program directory)\n"
@@ -70,6 +93,11 @@ std::string UsageText() {
          "  --ticks N          end after N ticks through the normal shutdown\n"
          "  --screenshot FILE  with the window and --ticks: save the window as a PNG at the\n"
          "                     first idle tick after the last one\n"
+         "  --status-address HOST:PORT  serve the status page, /status.json, /health and\n"
+         "                     /metrics there (default: none)\n"
+         "  --archive-max-mb N cap of the archive of transmissions (default 2048)\n"
+         "  --check            check STATION.INI, the database, Velunor.CFG, the certificate\n"
+         "                     and both URLs, one line each, and exit (0: all OK)\n"
          "  --help, --version\n"
          "Signals: SIGTERM/SIGINT end at the next idle tick (twice: at once), SIGUSR1 starts a\n"
          "manual transfer.\n";

@@ -1,5 +1,6 @@
 // The command line of velunor: program directory, certificate store, headless
-// mode, tick interval and tick limit. Parsing never exits; the caller prints
+// mode, tick interval and tick limit, the status page's address, the
+// archive's cap, and the installer's self-check. Parsing never exits; the caller prints
 // `error` with the usage text and exits with status 2.
 #pragma once
 
@@ -13,8 +14,11 @@ struct CommandLine {
   std::string cert_store;   // empty: "certstore" in the program directory
   bool headless = false;
   int tick_ms = 1000;
-  long ticks = 0;          // 0: no limit
-  std::string screenshot;  // window only: saved as PNG before the end of --ticks
+  long ticks = 0;              // 0: no limit
+  std::string screenshot;      // window only: saved as PNG before the end of --ticks
+  std::string status_address;  // HOST:PORT, empty: no status page
+  long archive_max_mb = 2048;
+  bool check = false;  // check the setup and exit
   bool help = false;
   bool version = false;
   std::string error;

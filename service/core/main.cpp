@@ -3,6 +3,7 @@
 // ends. Exit status: 0 normal end, 1 start aborted, 2 usage error.
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "service/core/markt_transp.h"
 #include "service/core/service.h"
 #include "service/core/service_notifier.h"
+#include "service/core/setup_check.h"
 #include "shared/display.h"
 #include "shared/program_dir.h"
 
@@ -48,13 +50,19 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  ServiceSetup setup;
+  setup.program_dir = program_dir;
+  setup.cert_store = cert_store;
+  setup.status_address = cl.status_address;
+  setup.archive_max_bytes = static_cast<std::uintmax_t>(cl.archive_max_mb) * 1024 * 1024;
   SystemClock clock;
+  if (cl.check) return RunSetupCheck(setup, clock, stdout);
+
   WindowModel window;
 #ifdef VELUNOR_WITH_QT
   if (!cl.headless && DisplayAvailable()) {
     // Qt calls Form_Load and Form_Activate itself once its window exists.
-    return RunQtService(argc, argv, program_dir, cert_store, clock, window, cl.tick_ms, cl.ticks,
-                        cl.screenshot);
+    return RunQtService(argc, argv, setup, clock, window, cl.tick_ms, cl.ticks, cl.screenshot);
   }
 #endif
   if (!cl.screenshot.empty()) {
@@ -64,11 +72,16 @@ int main(int argc, char** argv) {
   HeadlessFrontEnd front_end(window, stdout, stderr);
   HeadlessFrontEnd::BlockSignals();
   SystemdNotifier notifier(window);
-  ServiceSetup setup;
-  setup.program_dir = program_dir;
-  setup.cert_store = cert_store;
   setup.notifier = &notifier;
   Service service(setup, clock, window, front_end);
+  if (service.status_port() != 0) {
+    std::string host;
+    int port = 0;
+    ParseStatusAddress(cl.status_address, host, port);
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";
+    std::printf("velunor: Statusseite unter http://%s:%d/\n", host.c_str(), service.status_port());
+    std::fflush(stdout);
+  }
   MarktTransp& markt_transp = service.window();
   markt_transp.Form_Load();
   try {

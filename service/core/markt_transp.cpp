@@ -1,5 +1,6 @@
 #include "service/core/markt_transp.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -98,13 +99,15 @@ std::string ClockPanelText(const Clock& clock) {
 }
 
 MarktTransp::MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end,
-                         SchedulerVariables& vars, StationIniTarget ini, ServiceNotifier* notifier)
+                         SchedulerVariables& vars, StationIniTarget ini, ServiceNotifier* notifier,
+                         OperationsSink* operations)
     : env_(env),
       procs_(procedures),
       front_end_(front_end),
       vars_(vars),
       ini_(ini),
       notifier_(notifier),
+      operations_(operations),
       watch_(env, front_end) {}
 
 void MarktTransp::Status(const std::string& text) {
@@ -113,8 +116,15 @@ void MarktTransp::Status(const std::string& text) {
 
 void MarktTransp::End(int exit_code) {
   if (notifier_ != nullptr) notifier_->Stopping();
+  TickDone(true);
   if (!unloaded_) Form_Unload();
   front_end_.Quit(exit_code);
+}
+
+void MarktTransp::TickDone(bool stopping) {
+  if (operations_ == nullptr) return;
+  Procedure p(env_.log, "Haupt_Timer_Timer");
+  p.Run([&] { operations_->TickDone(IsWaitingForDatabase(vars_.AblaufStatus), stopping); });
 }
 
 void MarktTransp::Form_Load() {
@@ -205,6 +215,7 @@ void MarktTransp::Form_Activate() {
   }
   watch_.Start();
   if (notifier_ != nullptr) notifier_->Ready();
+  TickDone(false);
 }
 
 void MarktTransp::Haupt_Timer_Timer() {
@@ -220,21 +231,36 @@ void MarktTransp::Haupt_Timer_Timer() {
     if (procs_.LpgExportAktiv() == 1) ++vars_.LpgTaktZaehler;
   });
 
-  if (vars_.AblaufStatus == kIdle) {
-    Idle();
-  } else if (vars_.AblaufStatus == kTransmit) {
-    Transmit();
-  } else if (vars_.AblaufStatus == kShutdown) {
+  if (vars_.AblaufStatus == kShutdown) {
     p.Run([&] { env_.window.SetVisible(false); });
     End(0);
     return;
-  } else if (!ChainStep(p) && !WrapPublication(p)) {
-    WaitForDatabase(p);  // any other state does nothing
+  }
+  // The price chain's steps are timed for the metrics, its transmission too.
+  const int16_t state = vars_.AblaufStatus;
+  const bool price_step = (state >= kReadPrices && state <= kWrapPricePublication) ||
+                          (state == kTransmit && vars_.SendeArt == kPriceData);
+  const auto started = std::chrono::steady_clock::now();
+  Dispatch(p);
+  if (price_step && operations_ != nullptr) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    p.Run([&] { operations_->ChainStepTook(state, took.count()); });
   }
 
   std::optional<std::int64_t> stations_since;
   p.Run([&] { stations_since = procs_.UnacknowledgedStationsSince(); });
   watch_.Check(stations_since);
+  if (!unloaded_) TickDone(false);
+}
+
+void MarktTransp::Dispatch(Procedure& p) {
+  if (vars_.AblaufStatus == kIdle) {
+    Idle();
+  } else if (vars_.AblaufStatus == kTransmit) {
+    Transmit();
+  } else if (!ChainStep(p) && !WrapPublication(p)) {
+    WaitForDatabase(p);  // any other state does nothing
+  }
 }
 
 bool MarktTransp::ChainStep(Procedure& p) {

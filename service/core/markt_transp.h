@@ -16,6 +16,7 @@
 #include "service/core/procedures.h"
 #include "service/core/scheduler_variables.h"
 #include "service/core/service_notifier.h"
+#include "service/status/operations_sink.h"
 
 namespace velunor {
 
@@ -29,9 +30,11 @@ struct StationIniTarget {
 class MarktTransp {
  public:
   // Every argument must outlive the window; `notifier` (may be null) hears of
-  // the start, every tick and the end.
+  // the start, every tick and the end, `operations` (may be null) of the
+  // price chain's steps and of every tick's end.
   MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end, SchedulerVariables& vars,
-              StationIniTarget ini, ServiceNotifier* notifier = nullptr);
+              StationIniTarget ini, ServiceNotifier* notifier = nullptr,
+              OperationsSink* operations = nullptr);
 
   void Form_Load();
   // The start-up sequence; runs once. A configuration fault escapes as ProgramEnd.
@@ -72,7 +75,9 @@ class MarktTransp {
   void WaitForDatabase(Procedure& p);
   void Idle();
   void Transmit();
-  void End(int exit_code);  // unload and leave the event loop
+  void End(int exit_code);      // unload and leave the event loop
+  void Dispatch(Procedure& p);  // the tick's work for the current state
+  void TickDone(bool stopping);
 
   Env& env_;
   Procedures& procs_;
@@ -80,6 +85,7 @@ class MarktTransp {
   SchedulerVariables& vars_;
   StationIniTarget ini_;
   ServiceNotifier* notifier_;
+  OperationsSink* operations_;
   ComplianceWatch watch_;
   bool timer_enabled_ = false;
   bool unloaded_ = false;

@@ -1,11 +1,15 @@
 // One running service, put together in one place: the process state, the
-// HTTPS transport, the real procedures on them, the scheduler's variables and
-// the window MarktTransp. main, the Qt front end, the tests and the proof rig
-// build it alike and hand it to a front end. Single-threaded.
+// HTTPS transport, the real procedures on them, the scheduler's variables,
+// the window MarktTransp, the archive and metrics, and the status server when
+// an address is given. main, the Qt front end, the tests and the proof rig
+// build it alike and hand it to a front end. Single-threaded but for the
+// status server's own threads.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "service/common/clock.h"
 #include "service/common/window_model.h"
@@ -15,6 +19,8 @@
 #include "service/core/service_notifier.h"
 #include "service/core/service_procedures.h"
 #include "service/core/velunor_state.h"
+#include "service/status/operations.h"
+#include "service/status/status_server.h"
 #include "service/transmission/curl_transport.h"
 
 namespace velunor {
@@ -27,6 +33,9 @@ struct ServiceSetup {
   // A transport of the caller's (a test's); null: the real CurlTransport.
   HttpsTransport* transport = nullptr;
   ServiceNotifier* notifier = nullptr;  // may be null
+  // HOST:PORT of the status page; "" serves none.
+  std::string status_address;
+  std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
 };
 
 class Service {
@@ -41,13 +50,20 @@ class Service {
   Procedures& procedures() { return procedures_; }
   // The scheduler's variables, for tests that put the scheduler into a state.
   SchedulerVariables& scheduler() { return scheduler_; }
+  Operations& operations() { return operations_; }
+  // The status server's port, 0 when none serves (none asked for, or the
+  // address could not be bound: that was logged and told, and the service
+  // runs on without it).
+  int status_port() const { return status_server_ ? status_server_->port() : 0; }
 
  private:
   VelunorState state_;
   std::unique_ptr<CurlTransport> own_transport_;
+  Operations operations_;
   ServiceProcedures procedures_;
   SchedulerVariables scheduler_;
   MarktTransp window_;
+  std::unique_ptr<StatusServer> status_server_;
 };
 
 }  // namespace velunor

@@ -1,6 +1,7 @@
 #include "service/core/service_procedures.h"
 
 #include "service/common/procedure.h"
+#include "service/core/scheduler_variables.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
@@ -14,7 +15,14 @@
 
 namespace velunor {
 
-int ServiceProcedures::DB_Verbinden() { return velunor::DB_Verbinden(s_.db, s_.db.DbServer); }
+int ServiceProcedures::DB_Verbinden() {
+  const int connected = velunor::DB_Verbinden(s_.db, s_.db.DbServer);
+  if (connected == 1) {
+    if (connected_before_ && operations_ != nullptr) operations_->Reconnected();
+    connected_before_ = true;
+  }
+  return connected;
+}
 std::string ServiceProcedures::ConnectDiagnostic() { return s_.db.connect_diagnostic; }
 void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
 void ServiceProcedures::DB_LOXStammdaten() { velunor::DB_LOXStammdaten(s_.db); }
@@ -52,7 +60,16 @@ int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std
                                        const std::string& url) {
   const Transmission transmission{sende_daten, sende_art, url,
                                   s_.db.settings.VerwendetesZertifikat};
-  return velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_);
+  TransmissionOutcome outcome;
+  const int result =
+      velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_, &outcome);
+  if (operations_ != nullptr) {
+    const bool station = sende_art == kStationData;
+    operations_->TransmissionDone(
+        transmission, station ? PublicationKind::kStation : PublicationKind::kPrice,
+        station ? StationPublicationNumber() : PricePublicationNumber(), outcome);
+  }
+  return result;
 }
 
 void ServiceProcedures::KommLog(const std::string& meldung) { s_.komm_log.KommLog(meldung); }

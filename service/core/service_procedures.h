@@ -7,15 +7,18 @@
 
 #include "service/core/procedures.h"
 #include "service/core/velunor_state.h"
+#include "service/status/operations.h"
 #include "service/transmission/https_transport.h"
 
 namespace velunor {
 
 class ServiceProcedures : public Procedures {
  public:
-  // `state` and `transport` must outlive the procedures.
-  ServiceProcedures(VelunorState& state, HttpsTransport& transport)
-      : s_(state), transport_(transport) {}
+  // `state`, `transport` and `operations` (may be null: nothing is archived
+  // or counted) must outlive the procedures.
+  ServiceProcedures(VelunorState& state, HttpsTransport& transport,
+                    Operations* operations = nullptr)
+      : s_(state), transport_(transport), operations_(operations) {}
 
   int DB_Verbinden() override;
   std::string ConnectDiagnostic() override;
@@ -49,6 +52,8 @@ class ServiceProcedures : public Procedures {
  private:
   VelunorState& s_;
   HttpsTransport& transport_;
+  Operations* operations_;
+  bool connected_before_ = false;  // a later connection is a reconnect
 };
 
 }  // namespace velunor

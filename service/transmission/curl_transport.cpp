@@ -301,9 +301,13 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
     throw Failure(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
   }
   Set(curl, CURLOPT_HTTPHEADER, headers.get());
-  Set(curl, CURLOPT_POST, 1L);
-  Set(curl, CURLOPT_POSTFIELDS, request.body.data());
-  Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+  if (request.connect_only) {
+    Set(curl, CURLOPT_CONNECT_ONLY, 1L);
+  } else {
+    Set(curl, CURLOPT_POST, 1L);
+    Set(curl, CURLOPT_POSTFIELDS, request.body.data());
+    Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+  }
 
   Set(curl, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
   Set(curl, CURLOPT_OPENSOCKETDATA, &transfer);
@@ -318,6 +322,7 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   handle.reset();
   try {
+    if (request.connect_only && code == CURLE_OK) return HttpsAnswer{};
     return Outcome(code, status, error_text, transfer, options_);
   } catch (const Failure& f) {
     // A failure with a certificate that is not valid now: that is the likely cause.

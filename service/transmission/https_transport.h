@@ -25,6 +25,9 @@ struct HttpsRequest {
   std::string content_type;
   std::string body;  // sent unchanged
   std::string url;
+  // Only connect and shake hands (TLS with the client certificate), send
+  // nothing: the answer is empty when that worked. For the setup check.
+  bool connect_only = false;
 };
 
 struct HttpsAnswer {

@@ -23,8 +23,23 @@ void LogQuietly(KommLogSink& komm_log, const std::string& meldung) {
 
 }  // namespace
 
+const char* ResultName(TransmissionOutcome::Result result) {
+  switch (result) {
+    case TransmissionOutcome::Result::kAcknowledged:
+      return "acknowledged";
+    case TransmissionOutcome::Result::kRefused:
+      return "refused";
+    case TransmissionOutcome::Result::kFailed:
+      break;
+  }
+  return "failed";
+}
+
 int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
-                        HttpsTransport& transport) {
+                        HttpsTransport& transport, TransmissionOutcome* outcome) {
+  TransmissionOutcome ignored;
+  TransmissionOutcome& out = outcome != nullptr ? *outcome : ignored;
+  out = TransmissionOutcome();
   int step = 0;
   int32_t number = 0;
   std::string description;
@@ -51,12 +66,15 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
     TlsEventLog events(env.log, komm_log);
     HttpsAnswer answer = transport.Send(request, events);
     step = 6;
+    out.status_line = answer.status_line;
+    out.answer = answer.body;
     komm_log.KommLog("Server answered: " + answer.status_line);
     step = 7;
     const SoapAnswer parsed = ReadSoapAnswer(answer.body);
     int16_t status = kNoAnswerKey;
     step = 8;
     if (!parsed.parsed) {
+      out.error = "SOAP-Parse-Error!";
       komm_log.KommLog("SOAP-Parse-Error!");
     } else {
       step = 10;
@@ -66,19 +84,24 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
           status = kAcknowledged;
         } else {
           komm_log.KommLog("SOAP: Server tell us: " + text);
+          out.error = "Server tell us: " + text;
           status = kRefused;
         }
       }
       step = 11;
       if (status == kNoAnswerKey) {
+        out.error = "SOAP-Key /Envelope/Body/d2LogicalModel/exchange/response not found!";
         komm_log.KommLog("SOAP-Key /Envelope/Body/d2LogicalModel/exchange/response not found!");
       }
     }
     step = 12;
     if (status != kAcknowledged) {
+      if (status == kRefused) out.result = TransmissionOutcome::Result::kRefused;
       komm_log.KommLog("Transaction failed!");
       return 1;
     }
+    out.result = TransmissionOutcome::Result::kAcknowledged;
+    out.error.clear();
     komm_log.KommLog("Transaction successfull");
     return 0;
   } catch (const std::exception&) {
@@ -86,8 +109,10 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
     number = error.number;
     description = error.description;
   }
-  LogQuietly(komm_log, "ERR: " + std::to_string(number) + " " + description +
-                           " Zeile: " + std::to_string(step));
+  out.result = TransmissionOutcome::Result::kFailed;
+  out.error =
+      "ERR: " + std::to_string(number) + " " + description + " Zeile: " + std::to_string(step);
+  LogQuietly(komm_log, out.error);
   LogQuietly(komm_log, "Transaction failed!");
   return 1;
 }

@@ -26,6 +26,18 @@ struct Transmission {
   std::string VerwendetesZertifikat;  // subject of the client certificate
 };
 
+// How a transmission ended, for the archive and the status page.
+struct TransmissionOutcome {
+  enum class Result { kAcknowledged, kRefused, kFailed };
+  Result result = Result::kFailed;
+  std::string status_line;  // the server's, "" when none came
+  std::string answer;       // the answer's body, "" when none came
+  std::string error;        // why it failed, "" when acknowledged
+};
+
+// "acknowledged", "refused" or "failed".
+const char* ResultName(TransmissionOutcome::Result result);
+
 // Returns 0 when the service acknowledged the publication (the last
 // `response` found reads "acknowledge"), 1 otherwise. Writes the
 // communication log and the status line `Info` (repainted at once) only;
@@ -36,7 +48,8 @@ struct Transmission {
 // URL lines, 5 send (certificate, connection, TLS, HTTP status), 6 server
 // status, 7 parse and walk the answer, 8 parse verdict, 10 response texts,
 // 11 key check, 12 result.
+// `outcome`, when given, receives how it ended.
 int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
-                        HttpsTransport& transport);
+                        HttpsTransport& transport, TransmissionOutcome* outcome = nullptr);
 
 }  // namespace velunor

@@ -12,9 +12,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "service/common/window_texts.h"
 #include "service/core/qt/app_icon.h"
 #include "service/core/qt/station_grid.h"
-#include "service/core/qt/window_texts.h"
 
 namespace velunor {
 

@@ -8,13 +8,14 @@
 
 #include "service/common/clock.h"
 #include "service/common/window_model.h"
+#include "service/core/service.h"
 
 namespace velunor {
 
 // `argc` and `argv` go to Qt (which takes its own options out of them) and
 // must outlive the call. REQUIRES: a display (see QtDisplayAvailable()).
-int RunQtService(int& argc, char** argv, const std::filesystem::path& program_dir,
-                 const std::filesystem::path& cert_store, Clock& clock, WindowModel& window,
+// `setup`'s notifier is the window's own.
+int RunQtService(int& argc, char** argv, ServiceSetup setup, Clock& clock, WindowModel& window,
                  int tick_ms, long max_ticks, const std::string& final_screenshot = "");
 
 }  // namespace velunor

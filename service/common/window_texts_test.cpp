@@ -1,4 +1,4 @@
-#include "service/core/qt/window_texts.h"
+#include "service/common/window_texts.h"
 
 #include <gtest/gtest.h>
 

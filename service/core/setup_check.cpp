@@ -1,0 +1,337 @@
+#include "service/core/setup_check.h"
+
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "service/common/env.h"
+#include "service/common/fehler_log.h"
+#include "service/common/window_model.h"
+#include "service/core/station_ini.h"
+#include "service/db/db_state.h"
+#include "service/db/verbindung.h"
+#include "service/transmission/curl_transport.h"
+#include "service/transmission/soap_transaction.h"
+#include "shared/cert_store.h"
+#include "shared/settings_file.h"
+
+namespace velunor {
+
+namespace {
+
+constexpr std::pair<int, int> kLowestMariaDb = {10, 3};
+constexpr std::chrono::milliseconds kHandshakeTimeout{15000};
+
+// The check shows no window; a message would have nobody to read it.
+class NoHost : public WindowHost {
+ public:
+  void MessageBox(const std::string&, const std::string&) override {}
+  void Repaint() override {}
+};
+
+// The transport's verdict is all the check needs.
+class NoEvents : public TlsEvents {
+ public:
+  void SOAP1_ConnectionStatus(const std::string&, int, const std::string&) override {}
+  void SOAP1_SSLServerAuthentication(const std::string&, const std::string&, const std::string&,
+                                     const std::string&, bool&) override {}
+  void SOAP1_SSLStatus(const std::string&) override {}
+};
+
+class Checker {
+ public:
+  Checker(const ServiceSetup& setup, Clock& clock, std::FILE* out)
+      : setup_(setup), clock_(clock), out_(out), certs_(setup.cert_store) {}
+
+  int Run();
+
+ private:
+  // One line: "OK", or "FEHLER" with what is wrong and how to mend it.
+  void Line(bool ok, const std::string& what, const std::string& text, const std::string& fix = "");
+  void Warning(const std::string& what, const std::string& text, const std::string& fix);
+
+  bool StationIniFile();
+  bool Database();
+  void DatabaseVersion();
+  void Tables();
+  bool SettingsFile();
+  bool Certificate();
+  void Handshake(const std::string& what, const std::string& url);
+
+  const ServiceSetup& setup_;
+  Clock& clock_;
+  std::FILE* out_;
+  DirectoryCertStore certs_;
+  StationIni ini_;
+  TransmissionSettings settings_;
+  std::unique_ptr<Connection> db_;
+  bool failed_ = false;
+};
+
+void Checker::Line(bool ok, const std::string& what, const std::string& text,
+                   const std::string& fix) {
+  if (!ok) failed_ = true;
+  std::string line = std::string(ok ? "OK      " : "FEHLER  ") + what + ": " + text;
+  if (!ok && !fix.empty()) line += " -> " + fix;
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+}
+
+void Checker::Warning(const std::string& what, const std::string& text, const std::string& fix) {
+  std::fprintf(out_, "WARNUNG %s: %s -> %s\n", what.c_str(), text.c_str(), fix.c_str());
+  std::fflush(out_);
+}
+
+bool Checker::StationIniFile() {
+  const std::filesystem::path path = setup_.program_dir / kStationIniName;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    Line(false, kStationIniName, path.string() + " fehlt",
+         "Datei anlegen: vier Werte (frei, Server[:Port], Benutzer, Kennwort), Modus 0600");
+    return false;
+  }
+  if (!ReadStationIni(path, &ini_)) {
+    Line(false, kStationIniName, path.string() + " kann nicht gelesen werden",
+         "Eigentümer und Rechte prüfen (das Dienstkonto muss sie lesen können)");
+    return false;
+  }
+  if (ini_.values_read < 4) {
+    Line(false, kStationIniName, "enthält " + std::to_string(ini_.values_read) + " von 4 Werten",
+         "vier Werte eintragen: frei, Server[:Port], Benutzer, Kennwort");
+    return false;
+  }
+  Line(true, kStationIniName,
+       "Server " + (ini_.DbServer.empty() ? std::string("localhost") : ini_.DbServer) +
+           ", Benutzer " + ini_.DbBenutzer);
+  const std::string exposure = StationIniExposure(path);
+  if (!exposure.empty()) Warning(kStationIniName, exposure, "chmod 600 " + path.string());
+  return true;
+}
+
+bool Checker::Database() {
+  FehlerLog log(setup_.program_dir, clock_);
+  WindowModel window;
+  NoHost host;
+  Env env{setup_.program_dir, clock_, log, window, host};
+  DbState db(env);
+  db.DbBenutzer = ini_.DbBenutzer;
+  db.DbPasswort = ini_.DbPasswort;
+  if (DB_Verbinden(db, ini_.DbServer) != 1) {
+    Line(false, "Datenbank", "keine Verbindung (" + db.connect_diagnostic + ")",
+         "Server, Port, Benutzer und Kennwort in STATION.INI und den ODBC-Treiber "
+         "(odbc-register) prüfen");
+    return false;
+  }
+  db_ = std::move(db.DbVerbindung);
+  Line(true, "Datenbank",
+       "verbunden mit " + (ini_.DbServer.empty() ? std::string("localhost") : ini_.DbServer));
+  return true;
+}
+
+void Checker::DatabaseVersion() {
+  std::string version;
+  try {
+    version = db_->Query("select version() as v").Text(0, "v");
+  } catch (const Failure& f) {
+    Line(false, "Datenbankversion", "nicht lesbar: " + f.description());
+    return;
+  }
+  const auto [major, minor] = MariaDbVersion(version);
+  const bool ok = std::make_pair(major, minor) >= kLowestMariaDb;
+  Line(ok, "Datenbankversion", version,
+       "MariaDB " + std::to_string(kLowestMariaDb.first) + "." +
+           std::to_string(kLowestMariaDb.second) + " oder neuer nötig");
+}
+
+void Checker::Tables() {
+  std::map<std::string, std::set<std::string>> found;
+  try {
+    const ResultSet rows = db_->Query(
+        "select table_name as t, column_name as c from information_schema.columns "
+        "where table_schema = database()");
+    for (size_t r = 0; r < rows.RecordCount(); ++r) {
+      found[rows.Text(r, "t")].insert(rows.Text(r, "c"));
+    }
+  } catch (const Failure& f) {
+    Line(false, "Tabellen", "nicht lesbar: " + f.description());
+    return;
+  }
+  std::vector<std::string> missing;
+  size_t columns = 0;
+  for (const RequiredTable& table : RequiredTables()) {
+    const auto have = found.find(table.name);
+    if (have == found.end()) {
+      missing.push_back("Tabelle " + std::string(table.name));
+      continue;
+    }
+    for (const char* column : table.columns) {
+      ++columns;
+      if (have->second.count(column) == 0) {
+        missing.push_back("Spalte " + std::string(table.name) + "." + column);
+      }
+    }
+  }
+  if (missing.empty()) {
+    Line(true, "Tabellen",
+         std::to_string(RequiredTables().size()) + " Tabellen, " + std::to_string(columns) +
+             " Spalten vorhanden");
+    return;
+  }
+  std::string list;
+  for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
+  Line(false, "Tabellen", "es fehlt: " + list, "Schema anlegen oder ergänzen (sql/lox-schema.sql)");
+}
+
+bool Checker::SettingsFile() {
+  const std::filesystem::path path = setup_.program_dir / kSettingsFileName;
+  const SettingsFileRead read = ReadSettingsFile(path);
+  const std::string fix = "mit Kestrin Zertifikat und beide URLs speichern";
+  if (!read.found) {
+    Line(false, kSettingsFileName, path.string() + " fehlt", fix);
+    return false;
+  }
+  if (!read.error.empty()) {
+    Line(false, kSettingsFileName, read.error, "Eigentümer und Rechte prüfen");
+    return false;
+  }
+  settings_ = read.values;
+  if (read.lines < 3 || settings_.VerwendetesZertifikat.empty() ||
+      settings_.UrlGrunddatenlieferung.empty() || settings_.UrlPreisdatenlieferung.empty()) {
+    Line(false, kSettingsFileName,
+         "unvollständig (" + std::to_string(read.lines) + " von 3 Zeilen)", fix);
+    return false;
+  }
+  Line(true, kSettingsFileName, "Zertifikat \"" + settings_.VerwendetesZertifikat + "\"");
+  return true;
+}
+
+bool Checker::Certificate() {
+  const std::string& subject = settings_.VerwendetesZertifikat;
+  const std::string store = kClientCertificateStore;
+  const std::string where = (setup_.cert_store / store).string();
+  const auto chosen = certs_.Choose(store, subject);
+  if (!chosen) {
+    Line(false, "Zertifikat", "kein Zertifikat \"" + subject + "\" in " + where,
+         "Zertifikat mit Schlüssel (.pem oder .p12) nach " + where + " legen");
+    return false;
+  }
+  const std::string file = chosen->file.string();
+  if (!chosen->has_private_key) {
+    Line(false, "Zertifikat", file + " hat keinen privaten Schlüssel",
+         "Zertifikat zusammen mit seinem Schlüssel ablegen");
+    return false;
+  }
+  const ClientCredentials credentials = certs_.LoadClientCredentials(store, subject);
+  if (credentials.status != CredentialsStatus::kFound) {
+    Line(false, "Zertifikat", file + ": " + credentials.error,
+         "Datei für das Dienstkonto lesbar machen, Schlüssel unverschlüsselt ablegen");
+    return false;
+  }
+  const CertificateDetails& d = chosen->details;
+  const std::int64_t now = clock_.EpochSeconds();
+  const std::string validity =
+      "gültig " + FormatValidity(d.not_before) + " bis " + FormatValidity(d.not_after);
+  if (now < d.not_before || now > d.not_after) {
+    Line(false, "Zertifikat",
+         file + (now < d.not_before ? " noch nicht gültig (" : " abgelaufen (") + validity + ")",
+         "ein gültiges Zertifikat bei der MTS-K beantragen und ablegen");
+    return false;
+  }
+  Line(true, "Zertifikat", file + ", mit Schlüssel, " + validity);
+  return true;
+}
+
+void Checker::Handshake(const std::string& what, const std::string& url) {
+  CurlTransport::Options options;
+  options.timeout = kHandshakeTimeout;
+  CurlTransport transport(certs_, options);
+  HttpsRequest request;
+  request.cert_store = kClientCertificateStore;
+  request.cert_subject = settings_.VerwendetesZertifikat;
+  request.user_agent = kUserAgent;
+  request.url = url;
+  request.connect_only = true;
+  NoEvents events;
+  try {
+    transport.Send(request, events);
+    Line(true, what, url + " (TLS 1.2 mit Client-Zertifikat)");
+  } catch (const Failure& f) {
+    Line(false, what, url + ": " + f.description(),
+         "URL in Velunor.CFG, Namensauflösung, Firewall und Zertifikate im Speicher Root prüfen");
+  }
+}
+
+int Checker::Run() {
+  if (StationIniFile() && Database()) {
+    DatabaseVersion();
+    Tables();
+  }
+  if (SettingsFile() && Certificate()) {
+    Handshake("Stationsdaten-URL", settings_.UrlGrunddatenlieferung);
+    Handshake("Preisdaten-URL", settings_.UrlPreisdatenlieferung);
+  }
+  if (db_) db_->Close();
+  std::fprintf(out_, "%s\n", failed_ ? "Prüfung nicht bestanden" : "Alle Prüfungen bestanden");
+  return failed_ ? 1 : 0;
+}
+
+}  // namespace
+
+const std::vector<RequiredTable>& RequiredTables() {
+  static const std::vector<RequiredTable> kTables = {
+      {"lox_station", {"station", "name1", "name2", "matchcode", "strasse", "plzort"}},
+      {"lox_station_mts",
+       {"station", "status", "ps_aktiv", "ps_aktiv_time", "ps_id", "ps_version", "ps_brand",
+        "ps_latitude", "ps_longitude", "Bundesland_ID", "gt_aktiv", "gt_id"}},
+      {"lox_station_mts_times",
+       {"station", "zeitraum", "ps_time1", "ps_time2", "ps_time3", "ps_time4", "ps_time5",
+        "ps_time6", "start_datum", "end_datum"}},
+      {"lox_station_produkte",
+       {"station", "station_produktnummer", "zentrale_produktnummer", "produkt_aktiv"}},
+      {"lox_station_aktuelle_preise", {"station", "produkt", "preis", "datum"}},
+      {"stammdaten", {"id", "value"}},
+      {"stammdaten_produkte", {"nummer", "kuerzel"}},
+      {"mts_holiday_identifier", {"nummer", "identifier"}},
+      {"mts_petrolstation",
+       {"station", "status", "ps_id", "ps_version", "ps_version_time", "ps_name", "ps_brand",
+        "ps_street", "ps_housenumber", "ps_postcode", "ps_place", "ps_latitude", "ps_longitude",
+        "ps_federalstate"}},
+      {"mts_petrolstation_historie",
+       {"historie_id", "station", "status", "ps_id", "ps_version", "ps_version_time", "ps_name",
+        "ps_brand", "ps_street", "ps_housenumber", "ps_postcode", "ps_place", "ps_latitude",
+        "ps_longitude", "ps_federalstate"}},
+      {"mts_petrolstation_times",
+       {"station", "satz", "ps_typ", "ps_starttime", "ps_endtime", "ps_wochentag", "ps_starttime2",
+        "ps_endtime2"}},
+      {"mts_petrolstation_times_historie",
+       {"historie_id", "station", "satz", "ps_typ", "ps_starttime", "ps_endtime", "ps_wochentag",
+        "ps_starttime2", "ps_endtime2"}},
+      {"mts_petrolstation_price",
+       {"station", "status", "ps_pricee5", "ps_pricee5_time", "ps_pricee10", "ps_pricee10_time",
+        "ps_pricediesel", "ps_pricediesel_time"}},
+      {"mts_petrolstation_price_historie",
+       {"historie_id", "station", "status", "ps_pricee5", "ps_pricee5_time", "ps_pricee10",
+        "ps_pricee10_time", "ps_pricediesel", "ps_pricediesel_time"}},
+      {"mts_petrolstation_override_times",
+       {"station", "ps_override_nr", "ps_closed", "ps_start", "ps_end"}},
+      {"mts_petrolstation_override_times_historie",
+       {"historie_id", "station", "ps_override_nr", "ps_closed", "ps_start", "ps_end"}},
+      {"mts_petrolstation_log", {"log_id", "log_zeit", "log_code", "log_text"}},
+  };
+  return kTables;
+}
+
+std::pair<int, int> MariaDbVersion(const std::string& version) {
+  if (version.find("MariaDB") == std::string::npos) return {0, 0};
+  char* end = nullptr;
+  const long major = std::strtol(version.c_str(), &end, 10);
+  if (end == version.c_str() || *end != '.') return {0, 0};
+  const long minor = std::strtol(end + 1, nullptr, 10);
+  return {static_cast<int>(major), static_cast<int>(minor)};
+}
+
+int RunSetupCheck(const ServiceSetup& setup, Clock& clock, std::FILE* out) {
+  return Checker(setup, clock, out).Run();
+}
+
+}  // namespace velunor

@@ -1,0 +1,36 @@
+// `velunor --check`: what an installer runs before the first start. Reads
+// STATION.INI, connects to the database (naming the driver's diagnostic when
+// it cannot), checks the server's version and every table and column the
+// service uses, reads Velunor.CFG, finds the client certificate (store,
+// file, validity, key), and opens a TLS 1.2 connection with it to both URLs
+// without sending anything. One line per check: "OK", "WARNUNG" or "FEHLER",
+// what was found, and for a fault how to mend it. Writes no log file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "service/common/clock.h"
+#include "service/core/service.h"
+
+namespace velunor {
+
+// Every table the service reads or writes, with every column of it that the
+// service names.
+struct RequiredTable {
+  const char* name;
+  std::vector<const char*> columns;
+};
+const std::vector<RequiredTable>& RequiredTables();
+
+// The lowest MariaDB version with everything the statements use (window
+// functions, max_statement_time); nullopt-like {0, 0} when `version` is not
+// a MariaDB version text such as "10.11.6-MariaDB-0+deb12u1".
+std::pair<int, int> MariaDbVersion(const std::string& version);
+
+// Runs every check, prints the lines to `out`; 0 when no check failed, 1 otherwise.
+int RunSetupCheck(const ServiceSetup& setup, Clock& clock, std::FILE* out);
+
+}  // namespace velunor

@@ -1,0 +1,174 @@
+#include "service/status/operations.h"
+
+#include <prometheus/counter.h>
+#include <prometheus/gauge.h>
+#include <prometheus/histogram.h>
+#include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
+
+#include <map>
+#include <utility>
+
+#include "service/common/zusatzfunktionen.h"
+
+namespace velunor {
+
+namespace {
+
+constexpr const char* kKinds[] = {"station", "price"};
+constexpr TransmissionOutcome::Result kResults[] = {TransmissionOutcome::Result::kAcknowledged,
+                                                    TransmissionOutcome::Result::kRefused,
+                                                    TransmissionOutcome::Result::kFailed};
+constexpr size_t kArchiveListed = 50;
+
+std::string KindName(PublicationKind kind) {
+  return kind == PublicationKind::kStation ? "station" : "price";
+}
+
+}  // namespace
+
+struct Operations::Metrics {
+  std::shared_ptr<prometheus::Registry> registry = std::make_shared<prometheus::Registry>();
+  prometheus::Family<prometheus::Counter>& transmissions =
+      prometheus::BuildCounter()
+          .Name("velunor_transmissions_total")
+          .Help("Transmissions to the MTS-K by kind and outcome")
+          .Register(*registry);
+  prometheus::Family<prometheus::Gauge>& last_acknowledged =
+      prometheus::BuildGauge()
+          .Name("velunor_last_acknowledged_timestamp_seconds")
+          .Help("When the MTS-K last acknowledged a publication of the kind (Unix time)")
+          .Register(*registry);
+  prometheus::Gauge& alarm = prometheus::BuildGauge()
+                                 .Name("velunor_compliance_alarm")
+                                 .Help("1 while the five-minute reporting deadline is missed")
+                                 .Register(*registry)
+                                 .Add({});
+  prometheus::Family<prometheus::Histogram>& chain_steps =
+      prometheus::BuildHistogram()
+          .Name("velunor_price_chain_step_duration_seconds")
+          .Help("Duration of each step of the price chain by scheduler state")
+          .Register(*registry);
+  prometheus::Counter& reconnects = prometheus::BuildCounter()
+                                        .Name("velunor_database_reconnects_total")
+                                        .Help("Database connections made again after a loss")
+                                        .Register(*registry)
+                                        .Add({});
+  prometheus::Counter& error_entries = prometheus::BuildCounter()
+                                           .Name("velunor_error_log_entries_total")
+                                           .Help("Failure entries written to the error log")
+                                           .Register(*registry)
+                                           .Add({});
+  prometheus::Gauge& stations = prometheus::BuildGauge()
+                                    .Name("velunor_stations_reported")
+                                    .Help("Stations in the publications")
+                                    .Register(*registry)
+                                    .Add({});
+  std::map<int, prometheus::Histogram*> step_histograms;
+
+  Metrics() {
+    for (const char* kind : kKinds) {
+      for (TransmissionOutcome::Result result : kResults) {
+        transmissions.Add({{"kind", kind}, {"outcome", ResultName(result)}});
+      }
+      last_acknowledged.Add({{"kind", kind}});
+    }
+  }
+};
+
+Operations::Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes)
+    : env_(env),
+      db_(db),
+      archive_dir_(env.program_dir / "archive"),
+      archive_(archive_dir_, archive_max_bytes),
+      metrics_(std::make_unique<Metrics>()) {}
+
+Operations::~Operations() = default;
+
+void Operations::TransmissionDone(const Transmission& t, PublicationKind publication,
+                                  const std::string& number, const TransmissionOutcome& outcome) {
+  const std::string kind = KindName(publication);
+  const std::string result = ResultName(outcome.result);
+  TransmissionRecord record;
+  record.when = env_.clock.Now();
+  record.kind = kind;
+  record.number = number;
+  record.url = t.AktuelleUrl;
+  record.outcome = result;
+  record.request = t.SendeDaten;
+  record.answered = !outcome.status_line.empty();
+  record.answer = record.answered ? outcome.answer : outcome.error;
+  const std::string why = archive_.Add(record);
+  if (!why.empty()) env_.log.Write(kErrPathFileAccess, why, "Archiv", "");
+
+  metrics_->transmissions.Add({{"kind", kind}, {"outcome", result}}).Increment();
+  const std::string now = NowFromDate(env_.clock);
+  if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
+    AcknowledgedPublication& p = publication == PublicationKind::kStation ? station_ : price_;
+    p = {now, env_.clock.EpochSeconds(), number};
+    metrics_->last_acknowledged.Add({{"kind", kind}}).Set(static_cast<double>(p.epoch_seconds));
+  } else {
+    last_failure_ = {now, kind + "-transmission", outcome.error};
+  }
+}
+
+void Operations::Reconnected() { metrics_->reconnects.Increment(); }
+
+void Operations::ChainStepTook(int state, double seconds) {
+  prometheus::Histogram*& h = metrics_->step_histograms[state];
+  if (h == nullptr) {
+    h = &metrics_->chain_steps.Add(
+        {{"state", std::to_string(state)}},
+        prometheus::Histogram::BucketBoundaries{0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5});
+  }
+  h->Observe(seconds);
+}
+
+void Operations::TickDone(bool database_lost, bool stopping) {
+  box_.Publish(Picture(database_lost, stopping));
+}
+
+std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool stopping) {
+  auto s = std::make_shared<StatusSnapshot>();
+  const WindowModel& w = env_.window;
+  s->caption = w.caption();
+  s->info = w.info();
+  s->alarm = w.alarm();
+  for (int i = 0; i < 8; ++i) s->label1[static_cast<size_t>(i)] = w.label1(i);
+  s->communication = w.list1();
+  s->frame1 = w.frame1();
+  for (int row = 0; row < w.grid_rows(); ++row) {
+    WindowModel::GridRow cells;
+    for (int column = 0; column < WindowModel::kGridColumns; ++column) {
+      cells[static_cast<size_t>(column)] = w.cell(row, column);
+    }
+    s->grid.push_back(cells);
+  }
+  s->version = w.panel(1);
+  s->clock = w.panel(2);
+  s->now = NowFromDate(env_.clock);
+  s->state = stopping            ? "stopping"
+             : database_lost     ? "lost-connection"
+             : !s->alarm.empty() ? "alarm"
+                                 : "ok";
+  s->station = station_;
+  s->price = price_;
+  // The later of the last error-log entry and the last failed transmission.
+  const FehlerLog& log = env_.log;
+  if (log.entries() > error_entries_counted_) {
+    last_failure_ = {log.last_entry_time(), "error-log", log.last_entry()};
+  }
+  s->last_failure = last_failure_;
+  s->archive = archive_.Newest(kArchiveListed);
+
+  metrics_->error_entries.Increment(static_cast<double>(log.entries() - error_entries_counted_));
+  error_entries_counted_ = log.entries();
+  metrics_->alarm.Set(s->alarm.empty() ? 0 : 1);
+  int stations = 0;
+  for (int32_t active : db_.published.StationActive) stations += active != 0 ? 1 : 0;
+  metrics_->stations.Set(stations);
+  s->metrics = prometheus::TextSerializer().Serialize(metrics_->registry->Collect());
+  return s;
+}
+
+}  // namespace velunor

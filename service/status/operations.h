@@ -1,0 +1,63 @@
+// The service's account of itself for operators and monitors: counters and
+// timings as Prometheus metrics, the last acknowledged publications, the
+// last failure, the archive of transmissions, and after every tick a new
+// StatusSnapshot in the box the status server reads. Lives on the window's
+// thread; only the box is shared.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "service/common/env.h"
+#include "service/db/db_state.h"
+#include "service/status/operations_sink.h"
+#include "service/status/status_snapshot.h"
+#include "service/status/transmission_archive.h"
+#include "service/transmission/soap_transaction.h"
+
+namespace velunor {
+
+enum class PublicationKind { kStation, kPrice };
+
+class Operations : public OperationsSink {
+ public:
+  static constexpr std::uintmax_t kDefaultArchiveBytes = 2048ull * 1024 * 1024;
+
+  // The archive is `env.program_dir`/archive with at most `archive_max_bytes`.
+  Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes);
+  ~Operations() override;
+  Operations(const Operations&) = delete;
+  Operations& operator=(const Operations&) = delete;
+
+  // A transmission of publication `number` ended; archives it (a failure to
+  // archive is logged) and counts it.
+  void TransmissionDone(const Transmission& transmission, PublicationKind kind,
+                        const std::string& number, const TransmissionOutcome& outcome);
+  // The database connection was made again after it had been lost.
+  void Reconnected();
+
+  void ChainStepTook(int state, double seconds) override;
+  void TickDone(bool database_lost, bool stopping) override;
+
+  const SnapshotBox& box() const { return box_; }
+  const std::filesystem::path& archive_dir() const { return archive_dir_; }
+
+ private:
+  struct Metrics;
+  std::shared_ptr<StatusSnapshot> Picture(bool database_lost, bool stopping);
+
+  Env& env_;
+  const DbState& db_;
+  std::filesystem::path archive_dir_;
+  TransmissionArchive archive_;
+  std::unique_ptr<Metrics> metrics_;
+  AcknowledgedPublication station_;
+  AcknowledgedPublication price_;
+  LastFailure last_failure_;
+  long error_entries_counted_ = 0;
+  SnapshotBox box_;
+};
+
+}  // namespace velunor

@@ -1,0 +1,18 @@
+// What the scheduler tells the status page and the metrics about its own
+// course; the rest (transmissions, reconnects) comes from the procedures.
+// Called on the window's thread only.
+#pragma once
+
+namespace velunor {
+
+class OperationsSink {
+ public:
+  virtual ~OperationsSink() = default;
+  // A step of the price chain, scheduler state `state`, took `seconds`.
+  virtual void ChainStepTook(int state, double seconds) = 0;
+  // After the start and after every tick: whether the service waits for the
+  // database, and whether it is ending.
+  virtual void TickDone(bool database_lost, bool stopping) = 0;
+};
+
+}  // namespace velunor

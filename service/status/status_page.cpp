@@ -1,0 +1,236 @@
+#include "service/status/status_page.h"
+
+#include <array>
+
+#include "service/common/window_texts.h"
+
+namespace velunor {
+
+namespace {
+
+// The window's colours and proportions; one column on a narrow screen, the
+// station grid scrolls sideways instead of squeezing its prices.
+constexpr const char* kStyle = R"(
+* { box-sizing: border-box; }
+body { margin: 0; padding: 12px; background: #f4f6f8; color: #1f2933;
+  font: 15px/1.4 system-ui, sans-serif; }
+header { display: flex; flex-wrap: wrap; justify-content: space-between; align-items: baseline; }
+h1 { font-size: 18px; margin: 0 0 8px; }
+h2 { font-size: 15px; color: #1f5f8b; margin: 14px 0 6px; }
+.box { background: #fff; border: 1px solid #cfd8e3; border-radius: 4px; padding: 8px 12px; }
+#info { font-size: 20px; font-weight: bold; border-left: 6px solid #1f5f8b; }
+#alarm { color: #fff; background: #b3261e; border-radius: 4px; padding: 8px 14px;
+  font-weight: bold; margin-top: 8px; }
+#alarm:empty { display: none; }
+.scroll { overflow-x: auto; }
+table { border-collapse: collapse; }
+#versions td { padding: 4px 16px 4px 0; white-space: nowrap; }
+#versions td.heading { color: #1f5f8b; font-weight: bold; }
+.empty { color: #8a96a3; }
+.failed { color: #b3261e; background: #fdecea; border: 1px solid #e8a39d; border-radius: 3px;
+  font-weight: bold; padding: 2px 6px; }
+#communication { list-style: none; margin: 0; padding: 4px; max-height: 14em; overflow-y: auto;
+  font-family: ui-monospace, monospace; font-size: 13px; }
+#communication li:last-child { background: #dbe7f3; }
+#grid th { background: #e9eef4; border-bottom: 2px solid #1f5f8b; padding: 6px 8px; text-align: left; }
+#grid td, #archive td { border-bottom: 1px solid #e1e7ee; padding: 4px 8px; white-space: nowrap; }
+#archive .acknowledged { color: #1e7b34; }
+#archive .refused, #archive .failed-outcome { color: #b3261e; font-weight: bold; }
+footer { margin-top: 14px; padding: 6px 8px; background: #e9eef4; display: flex;
+  flex-wrap: wrap; gap: 4px 24px; }
+.gap { height: 10px; }
+#stale { color: #b3261e; font-weight: bold; }
+pre { white-space: pre-wrap; word-break: break-all; }
+)";
+
+// Renews every text from /status.json; texts go in as textContent, never as
+// markup, so nothing from the database can become part of the page.
+constexpr const char* kScript = R"(
+(function () {
+  var rows = [[0, 1, 4, 6], [2, 3, 5, 7]];
+  function text(id, value) { document.getElementById(id).textContent = value; }
+  function isFailure(t) { return t.length >= 6 && t.slice(0, 3) === '!! ' && t.slice(-3) === ' !!'; }
+  function labelClass(i, t) {
+    if (i === 0 || i === 2) return 'heading';
+    return t === '---' ? 'empty' : isFailure(t) ? 'failed' : '';
+  }
+  function cell(tag, value, cls) {
+    var c = document.createElement(tag);
+    c.textContent = value;
+    if (cls) c.className = cls;
+    return c;
+  }
+  function render(s) {
+    document.title = s.caption;
+    text('caption', s.caption);
+    text('clock', s.clock);
+    text('info', s.status_line);
+    text('alarm', s.alarm);
+    // "&&" shows one "&", a single "&" only marks an access key.
+    text('frame1', s.frame1.replace(/&(&?)/g, '$1'));
+    text('version', s.version);
+    text('state', s.state);
+    text('now', s.now);
+    var versions = document.getElementById('versions');
+    versions.replaceChildren();
+    rows.forEach(function (row) {
+      var tr = document.createElement('tr');
+      row.forEach(function (i) {
+        var td = cell('td', '', labelClass(i, s.labels[i]));
+        var span = cell('span', s.labels[i]);
+        td.appendChild(span);
+        tr.appendChild(td);
+      });
+      versions.appendChild(tr);
+    });
+    var list = document.getElementById('communication');
+    list.replaceChildren();
+    s.communication.forEach(function (line) { list.appendChild(cell('li', line)); });
+    list.scrollTop = list.scrollHeight;
+    var grid = document.getElementById('grid');
+    grid.replaceChildren();
+    s.grid.forEach(function (row, r) {
+      var tr = document.createElement('tr');
+      row.forEach(function (value) { tr.appendChild(cell(r === 0 ? 'th' : 'td', value)); });
+      grid.appendChild(tr);
+    });
+    var archive = document.getElementById('archive');
+    archive.replaceChildren();
+    s.archive.forEach(function (t) {
+      var tr = document.createElement('tr');
+      tr.appendChild(cell('td', t.time));
+      tr.appendChild(cell('td', t.kind));
+      tr.appendChild(cell('td', t.number));
+      tr.appendChild(cell('td', t.outcome, t.outcome === 'failed' ? 'failed-outcome' : t.outcome));
+      var link = cell('a', t.name);
+      link.href = '/archive/' + encodeURIComponent(t.name);
+      var td = document.createElement('td');
+      td.appendChild(link);
+      tr.appendChild(td);
+      archive.appendChild(tr);
+    });
+  }
+  function refresh() {
+    fetch('/status.json', { cache: 'no-store' })
+      .then(function (r) { if (!r.ok) throw new Error(r.status); return r.json(); })
+      .then(function (s) {
+        render(s);
+        text('stale', '');
+        document.body.setAttribute('data-refreshed', s.now);
+      })
+      .catch(function () { text('stale', 'Keine Verbindung zum Dienst'); });
+  }
+  setInterval(refresh, 2000);
+})();
+)";
+
+constexpr std::array<std::array<int, 4>, 2> kVersionRows = {{{0, 1, 4, 6}, {2, 3, 5, 7}}};
+
+std::string LabelClass(int index, const std::string& text) {
+  if (index == 0 || index == 2) return "heading";
+  return text == "---" ? "empty" : IsFailureMark(text) ? "failed" : "";
+}
+
+std::string Element(const std::string& tag, const std::string& text, const std::string& cls = "") {
+  std::string attributes = cls.empty() ? "" : " class=\"" + cls + "\"";
+  return "<" + tag + attributes + ">" + HtmlEscape(text) + "</" + tag + ">";
+}
+
+std::string Head(const std::string& title) {
+  return "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+         "<title>" +
+         HtmlEscape(title) + "</title>\n<style>" + kStyle + "</style>\n</head>\n";
+}
+
+std::string Versions(const StatusSnapshot& s) {
+  std::string html = "<div class=\"box scroll\"><table><tbody id=\"versions\">";
+  for (const auto& row : kVersionRows) {
+    html += "<tr>";
+    for (int i : row) {
+      const std::string& text = s.label1[static_cast<size_t>(i)];
+      const std::string cls = LabelClass(i, text);
+      html += "<td" + (cls.empty() ? "" : " class=\"" + cls + "\"") + "><span>" + HtmlEscape(text) +
+              "</span></td>";
+    }
+    html += "</tr>";
+  }
+  return html + "</tbody></table></div>\n";
+}
+
+std::string Grid(const StatusSnapshot& s) {
+  std::string html = "<div class=\"box scroll\"><table id=\"grid\">";
+  for (size_t r = 0; r < s.grid.size(); ++r) {
+    html += "<tr>";
+    for (const std::string& value : s.grid[r]) html += Element(r == 0 ? "th" : "td", value);
+    html += "</tr>";
+  }
+  return html + "</table></div>\n";
+}
+
+std::string Archive(const StatusSnapshot& s) {
+  std::string html = "<div class=\"box scroll\"><table id=\"archive\">";
+  for (const ArchivedTransmission& t : s.archive) {
+    html += "<tr>" + Element("td", t.time) + Element("td", t.kind) + Element("td", t.number) +
+            Element("td", t.outcome, t.outcome == "failed" ? "failed-outcome" : t.outcome) +
+            "<td><a href=\"/archive/" + HtmlEscape(t.name) + "\">" + HtmlEscape(t.name) +
+            "</a></td></tr>";
+  }
+  return html + "</table></div>\n";
+}
+
+}  // namespace
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string StatusPage(const StatusSnapshot& s) {
+  std::string html = Head(s.caption);
+  html += "<body>\n<header><h1 id=\"caption\">" + HtmlEscape(s.caption) +
+          "</h1><span id=\"clock\">" + HtmlEscape(s.clock) + "</span></header>\n";
+  html += "<div id=\"info\" class=\"box\">" + HtmlEscape(s.info) + "</div>\n";
+  html += "<div id=\"alarm\">" + HtmlEscape(s.alarm) + "</div>\n";
+  html += "<div class=\"gap\"></div>\n" + Versions(s);
+  html += "<h2>Kommunikation:</h2>\n<div class=\"box\"><ul id=\"communication\">";
+  for (const std::string& line : s.communication) html += Element("li", line);
+  html += "</ul></div>\n";
+  html += "<h2 id=\"frame1\">" + HtmlEscape(VisibleCaption(s.frame1)) + "</h2>\n" + Grid(s);
+  html += "<h2>Letzte Übertragungen</h2>\n" + Archive(s);
+  html += "<footer><span id=\"version\">" + HtmlEscape(s.version) +
+          "</span><span>Zustand: " + "<span id=\"state\">" + HtmlEscape(s.state) +
+          "</span></span><span>Stand: " + "<span id=\"now\">" + HtmlEscape(s.now) +
+          "</span></span>" + "<span id=\"stale\"></span></footer>\n";
+  html += std::string("<script>") + kScript + "</script>\n</body>\n</html>\n";
+  return html;
+}
+
+std::string ArchivePage(const std::string& name, const std::string& content) {
+  return Head(name) + "<body>\n<p><a href=\"/\">Zurück</a></p>\n" + Element("h1", name) +
+         "<pre class=\"box\">" + HtmlEscape(content) + "</pre>\n</body>\n</html>\n";
+}
+
+}  // namespace velunor

@@ -1,0 +1,23 @@
+// The service's window as a web page: status line, the two version lines
+// with their failure markers, the compliance alarm, the communication list,
+// the station grid and the clock, in the window's German texts. The page
+// shows the picture it was served with and renews itself from /status.json
+// every 2 s; it needs nothing from elsewhere (no fonts, no scripts).
+#pragma once
+
+#include <string>
+
+#include "service/status/status_snapshot.h"
+
+namespace velunor {
+
+// The whole page for `snapshot`, every text HTML-escaped.
+std::string StatusPage(const StatusSnapshot& snapshot);
+
+// An archived transmission as a page of its own.
+std::string ArchivePage(const std::string& name, const std::string& content);
+
+// Text with &, <, >, " and ' escaped for HTML.
+std::string HtmlEscape(const std::string& text);
+
+}  // namespace velunor

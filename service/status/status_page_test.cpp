@@ -1,0 +1,83 @@
+#include "service/status/status_page.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "service/status/status_server.h"
+#include "service/status/status_snapshot.h"
+
+namespace velunor {
+namespace {
+
+StatusSnapshot Picture() {
+  StatusSnapshot s;
+  s.caption = "Datenübergabe an die Markttransparenzstelle";
+  s.info = "08.12.2026 10:05:00 Warten auf Auftrag";
+  s.label1 = {"Stationsdaten",
+              "G-2026-1 am: 2026-12-08T10:00:00+01:00",
+              "Preisdaten",
+              "---",
+              "08.12.2026 10:00:00",
+              "---",
+              "!! 08.12.2026 10:04:00 !!",
+              "---"};
+  s.grid = {
+      {"Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"},
+      {"1 <script>alert('x')</script> & Söhne", "1", "1.799", "", "", "", ""}};
+  s.communication = {"10:05:00 Transaction successfull"};
+  s.frame1 = "Stationen zu Quillon Tankstellen GmbH && Co. KG";
+  s.state = "ok";
+  return s;
+}
+
+TEST(StatusPage, ShowsTheWindowsTextsEscapedWithNothingFromElsewhere) {
+  const std::string page = StatusPage(Picture());
+  EXPECT_NE(page.find("08.12.2026 10:05:00 Warten auf Auftrag"), std::string::npos);
+  EXPECT_NE(page.find("Kommunikation:"), std::string::npos);
+  EXPECT_NE(page.find(">Stationen zu Quillon Tankstellen GmbH &amp; Co. KG</h2>"),
+            std::string::npos);
+  EXPECT_NE(page.find("1 &lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Söhne"),
+            std::string::npos);
+  EXPECT_EQ(page.find("<script>alert"), std::string::npos);
+  // The failure marker is shown as the window shows it: framed in red.
+  EXPECT_NE(page.find("<td class=\"failed\"><span>!! 08.12.2026 10:04:00 !!</span>"),
+            std::string::npos);
+  // No resource from another origin: no URL with a scheme at all.
+  EXPECT_EQ(page.find("http://"), std::string::npos);
+  EXPECT_EQ(page.find("https://"), std::string::npos);
+  EXPECT_NE(page.find("name=\"viewport\""), std::string::npos);
+}
+
+TEST(StatusSnapshot, HealthIsOkOnlyWhenEverythingIs) {
+  StatusSnapshot s = Picture();
+  EXPECT_EQ(HealthStatus(s), 200);
+  for (const char* state : {"alarm", "starting", "lost-connection", "stopping"}) {
+    s.state = state;
+    EXPECT_EQ(HealthStatus(s), 503) << state;
+    EXPECT_NE(HealthJson(s).find(std::string("\"state\": \"") + state + "\""), std::string::npos);
+  }
+  // Bytes that are not UTF-8 (an upstream text) do not break the answer.
+  s.info =
+      "Stra\xdf"
+      "e";
+  EXPECT_NE(StatusJson(s).find("\"status_line\""), std::string::npos);
+}
+
+TEST(StatusServer, AddressIsHostAndPort) {
+  std::string host;
+  int port = -1;
+  EXPECT_TRUE(ParseStatusAddress("127.0.0.1:8089", host, port));
+  EXPECT_EQ(host, "127.0.0.1");
+  EXPECT_EQ(port, 8089);
+  EXPECT_TRUE(ParseStatusAddress("[::1]:0", host, port));
+  EXPECT_EQ(host, "::1");
+  EXPECT_EQ(port, 0);
+  for (const char* bad : {"8089", ":8089", "127.0.0.1:", "127.0.0.1:65536", "::1:8089",
+                          "localhost:80x", "[]:80", "127.0.0.1:-1"}) {
+    EXPECT_FALSE(ParseStatusAddress(bad, host, port)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace velunor

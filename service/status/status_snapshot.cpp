@@ -1,0 +1,79 @@
+#include "service/status/status_snapshot.h"
+
+#include <nlohmann/json.hpp>
+
+namespace velunor {
+
+namespace {
+
+using nlohmann::json;
+
+// Texts from outside may hold bytes that are not UTF-8; they are replaced
+// rather than ending the answer.
+std::string Dump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); }
+
+json Publication(const AcknowledgedPublication& p) {
+  if (p.time.empty()) return nullptr;
+  return {{"time", p.time}, {"epoch_seconds", p.epoch_seconds}, {"number", p.number}};
+}
+
+json Failure(const LastFailure& f) {
+  if (f.time.empty()) return nullptr;
+  return {{"time", f.time}, {"kind", f.kind}, {"text", f.text}};
+}
+
+}  // namespace
+
+std::string StatusJson(const StatusSnapshot& s) {
+  json grid = json::array();
+  for (const WindowModel::GridRow& row : s.grid) grid.push_back(row);
+  json archive = json::array();
+  for (const ArchivedTransmission& t : s.archive) {
+    archive.push_back({{"name", t.name},
+                       {"time", t.time},
+                       {"kind", t.kind},
+                       {"number", t.number},
+                       {"outcome", t.outcome},
+                       {"bytes", t.bytes}});
+  }
+  const json j = {{"now", s.now},
+                  {"state", s.state},
+                  {"caption", s.caption},
+                  {"status_line", s.info},
+                  {"alarm", s.alarm},
+                  {"labels", s.label1},
+                  {"communication", s.communication},
+                  {"frame1", s.frame1},
+                  {"grid", grid},
+                  {"version", s.version},
+                  {"clock", s.clock},
+                  {"last_station_publication", Publication(s.station)},
+                  {"last_price_publication", Publication(s.price)},
+                  {"last_failure", Failure(s.last_failure)},
+                  {"archive", archive}};
+  return Dump(j);
+}
+
+std::string HealthJson(const StatusSnapshot& s) {
+  const json j = {{"state", s.state},
+                  {"now", s.now},
+                  {"alarm", s.alarm},
+                  {"last_station_publication", Publication(s.station)},
+                  {"last_price_publication", Publication(s.price)},
+                  {"last_failure", Failure(s.last_failure)}};
+  return Dump(j);
+}
+
+int HealthStatus(const StatusSnapshot& s) { return s.state == "ok" ? 200 : 503; }
+
+void SnapshotBox::Publish(std::shared_ptr<const StatusSnapshot> snapshot) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  current_ = std::move(snapshot);
+}
+
+std::shared_ptr<const StatusSnapshot> SnapshotBox::Current() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return current_;
+}
+
+}  // namespace velunor

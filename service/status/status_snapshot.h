@@ -1,0 +1,72 @@
+// What the status page, /status.json, /health and /metrics show: one
+// immutable picture of the service, made by the window's thread after each
+// tick and read by the status server's threads, which never see anything
+// else of the service. SnapshotBox hands the latest picture over.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "service/common/window_model.h"
+#include "service/status/transmission_archive.h"
+
+namespace velunor {
+
+// The last publication of a kind that the MTS-K acknowledged.
+struct AcknowledgedPublication {
+  std::string time;  // dd.mm.yyyy hh:mm:ss, "" when none yet
+  std::int64_t epoch_seconds = 0;
+  std::string number;
+};
+
+struct LastFailure {
+  std::string time;  // "" when none yet
+  std::string kind;  // "error-log", "station-transmission" or "price-transmission"
+  std::string text;
+};
+
+struct StatusSnapshot {
+  // The window as the operator sees it.
+  std::string caption;
+  std::string info;                   // the status line
+  std::string alarm;                  // the compliance alarm, "" when none
+  std::array<std::string, 8> label1;  // headings, versions, last success, last failure
+  std::vector<std::string> communication;
+  std::string frame1;                      // the station grid's caption
+  std::vector<WindowModel::GridRow> grid;  // row 0 holds the captions
+  std::string version;                     // status bar panel 1
+  std::string clock;                       // status bar panel 2
+  std::string now;                         // dd.mm.yyyy hh:mm:ss when the picture was made
+
+  // ok, alarm, starting, lost-connection or stopping.
+  std::string state = "starting";
+  AcknowledgedPublication station;
+  AcknowledgedPublication price;
+  LastFailure last_failure;
+  std::vector<ArchivedTransmission> archive;  // newest first
+  std::string metrics;                        // Prometheus text format
+};
+
+// The picture as the JSON of /status.json.
+std::string StatusJson(const StatusSnapshot& s);
+// The JSON of /health; its HTTP status is 200 for "ok", 503 otherwise.
+std::string HealthJson(const StatusSnapshot& s);
+int HealthStatus(const StatusSnapshot& s);
+
+// The latest picture; thread-safe.
+class SnapshotBox {
+ public:
+  SnapshotBox() : current_(std::make_shared<StatusSnapshot>()) {}
+  void Publish(std::shared_ptr<const StatusSnapshot> snapshot);
+  std::shared_ptr<const StatusSnapshot> Current() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const StatusSnapshot> current_;
+};
+
+}  // namespace velunor

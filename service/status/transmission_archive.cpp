@@ -1,0 +1,172 @@
+#include "service/status/transmission_archive.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+#include "service/common/text.h"
+#include "shared/file_replace.h"
+
+namespace velunor {
+
+namespace {
+
+std::string Two(int n) { return Pad(n, 2); }
+
+std::string Gzip(const std::string& text) {
+  z_stream z{};
+  // 16 + window bits: a gzip header and trailer instead of zlib's.
+  if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    return "";
+  }
+  std::string out(deflateBound(&z, text.size()) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int rc = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return rc == Z_STREAM_END ? out : "";
+}
+
+std::optional<std::string> Gunzip(const std::string& bytes) {
+  z_stream z{};
+  if (inflateInit2(&z, 15 + 32) != Z_OK) return std::nullopt;  // gzip or zlib
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  std::string out;
+  char buffer[65536];
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - z.avail_out);
+    if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // truncated
+  }
+  inflateEnd(&z);
+  if (rc != Z_STREAM_END) return std::nullopt;
+  return out;
+}
+
+// The file's details from its name; nullopt for any other name.
+std::optional<ArchivedTransmission> FromName(const std::string& name) {
+  static const std::regex kName(
+      R"((\d{4})(\d{2})(\d{2})-(\d{2})(\d{2})(\d{2})-(station|price)-([0-9A-Za-z-]*)-)"
+      R"((acknowledged|refused|failed)(-\d+)?\.gz)");
+  std::smatch m;
+  if (!std::regex_match(name, m, kName)) return std::nullopt;
+  ArchivedTransmission t;
+  t.name = name;
+  t.time = m[3].str() + "." + m[2].str() + "." + m[1].str() + " " + m[4].str() + ":" + m[5].str() +
+           ":" + m[6].str();
+  t.kind = m[7];
+  t.number = m[8];
+  t.outcome = m[9];
+  return t;
+}
+
+}  // namespace
+
+TransmissionArchive::TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes)
+    : dir_(std::move(dir)), max_bytes_(max_bytes) {
+  std::error_code ec;
+  struct Found {
+    ArchivedTransmission t;
+    std::filesystem::file_time_type written;
+  };
+  std::vector<Found> found;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_, ec)) {
+    if (!entry.is_regular_file(ec)) continue;
+    std::optional<ArchivedTransmission> t = FromName(entry.path().filename().string());
+    if (!t) continue;
+    t->bytes = entry.file_size(ec);
+    found.push_back({*t, entry.last_write_time(ec)});
+  }
+  // The names start with the second of sending; within a second the file
+  // written first was sent first.
+  constexpr size_t kSecond = 15;  // "yyyymmdd-hhmmss"
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    const int by_second = a.t.name.compare(0, kSecond, b.t.name, 0, kSecond);
+    if (by_second != 0) return by_second < 0;
+    return a.written != b.written ? a.written < b.written : a.t.name < b.t.name;
+  });
+  for (Found& f : found) {
+    total_ += f.t.bytes;
+    files_.push_back(std::move(f.t));
+  }
+}
+
+bool TransmissionArchive::IsArchiveName(const std::string& name) {
+  return FromName(name).has_value();
+}
+
+std::string TransmissionArchive::Content(const TransmissionRecord& r) {
+  const DateTime& w = r.when;
+  return "Velunor-Übertragung\nZeit: " + Two(w.day) + "." + Two(w.month) + "." +
+         std::to_string(w.year) + " " + Two(w.hour) + ":" + Two(w.minute) + ":" + Two(w.second) +
+         "\nArt: " + r.kind + "\nPublikation: " + r.number + "\nURL: " + r.url +
+         "\nErgebnis: " + r.outcome + "\nAnfrage: " + std::to_string(r.request.size()) +
+         " Bytes\n" + r.request + "\n" + (r.answered ? "Antwort: " : "Fehler: ") +
+         std::to_string(r.answer.size()) + " Bytes\n" + r.answer + "\n";
+}
+
+std::string TransmissionArchive::Add(const TransmissionRecord& r) {
+  const DateTime& w = r.when;
+  std::string number;
+  for (char c : r.number) number += std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
+  const std::string stem = std::to_string(w.year) + Two(w.month) + Two(w.day) + "-" + Two(w.hour) +
+                           Two(w.minute) + Two(w.second) + "-" + r.kind + "-" + number + "-" +
+                           r.outcome;
+  std::error_code ec;
+  std::filesystem::create_directories(dir_, ec);
+  std::string name = stem + ".gz";
+  for (int n = 2; std::filesystem::exists(dir_ / name, ec); ++n) {
+    name = stem + "-" + std::to_string(n) + ".gz";
+  }
+  std::optional<ArchivedTransmission> entry = FromName(name);
+  if (!entry) return "Archivname ungültig: " + name;
+  const std::string bytes = Gzip(Content(r));
+  if (bytes.empty()) return "Komprimieren fehlgeschlagen: " + name;
+  std::string error;
+  if (!ReplaceFile(dir_ / name, bytes, &error)) return error;
+  entry->bytes = bytes.size();
+  total_ += entry->bytes;
+  files_.push_back(*entry);
+  DropOldest();
+  return "";
+}
+
+void TransmissionArchive::DropOldest() {
+  // The newest file stays even when it alone is over the cap.
+  while (total_ > max_bytes_ && files_.size() > 1) {
+    std::error_code ec;
+    std::filesystem::remove(dir_ / files_.front().name, ec);
+    total_ -= files_.front().bytes;
+    files_.pop_front();
+  }
+}
+
+std::vector<ArchivedTransmission> TransmissionArchive::Newest(size_t count) const {
+  std::vector<ArchivedTransmission> newest;
+  for (auto it = files_.rbegin(); it != files_.rend() && newest.size() < count; ++it) {
+    newest.push_back(*it);
+  }
+  return newest;
+}
+
+std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path& dir,
+                                                     const std::string& name) {
+  if (!IsArchiveName(name)) return std::nullopt;
+  std::ifstream in(dir / name, std::ios::binary);
+  if (!in) return std::nullopt;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return Gunzip(bytes);
+}
+
+}  // namespace velunor

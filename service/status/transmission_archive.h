@@ -1,0 +1,75 @@
+// Every transmission kept as it went: the request body and the answer (or
+// what went wrong), gzip-compressed, one file per transmission in the
+// program directory's archive/. The name says when, what, which publication
+// and how it ended: "20261208-100500-price-2026-000007-acknowledged.gz". The
+// files together stay under a cap, the oldest go first. A file that cannot
+// be written is reported to the caller and never stops anything.
+// Single-threaded (the window's thread); Read may run on any thread.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service/common/date_time.h"
+
+namespace velunor {
+
+struct ArchivedTransmission {
+  std::string name;  // the file's name
+  std::string time;  // dd.mm.yyyy hh:mm:ss
+  std::string kind;  // station or price
+  std::string number;
+  std::string outcome;  // acknowledged, refused or failed
+  std::uintmax_t bytes = 0;
+};
+
+// What one file holds.
+struct TransmissionRecord {
+  DateTime when;
+  std::string kind;
+  std::string number;
+  std::string url;
+  std::string outcome;
+  std::string request;
+  std::string answer;  // the answer's body, or the failure's text
+  bool answered = false;
+};
+
+class TransmissionArchive {
+ public:
+  // Reads what `dir` already holds; the directory is made on the first write.
+  TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes);
+
+  // Writes the record and drops the oldest files beyond the cap. Returns ""
+  // or why the file could not be written.
+  std::string Add(const TransmissionRecord& record);
+
+  // The newest `count` files, newest first.
+  std::vector<ArchivedTransmission> Newest(size_t count) const;
+  std::uintmax_t total_bytes() const { return total_; }
+
+  // The decompressed content of the file `name`; nullopt when the name is
+  // not an archive file's name or cannot be read.
+  static std::optional<std::string> Read(const std::filesystem::path& dir, const std::string& name);
+
+  // The file's content as written: a header, the request, the answer. The
+  // request's and answer's lengths in the header let a reader cut them out.
+  static std::string Content(const TransmissionRecord& record);
+
+  // True for a name this archive could have made (no path, no dots to climb).
+  static bool IsArchiveName(const std::string& name);
+
+ private:
+  void DropOldest();
+
+  std::filesystem::path dir_;
+  std::uintmax_t max_bytes_;
+  std::deque<ArchivedTransmission> files_;  // oldest first
+  std::uintmax_t total_ = 0;
+};
+
+}  // namespace velunor

@@ -1,0 +1,137 @@
+#include "service/status/transmission_archive.h"
+
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+TransmissionRecord Record(int second, const std::string& request) {
+  TransmissionRecord r;
+  r.when = DateTime{2026, 12, 8, 10, 5, second};
+  r.kind = "price";
+  r.number = "2026-000007";
+  r.url = "https://mts-k.example/pricedata";
+  r.outcome = "acknowledged";
+  r.request = request;
+  r.answer = "<ok/>";
+  r.answered = true;
+  return r;
+}
+
+// Random bytes do not compress: each file is about as large as its request.
+std::string Incompressible(size_t bytes, unsigned seed) {
+  std::string s(bytes, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
+}
+
+TEST(TransmissionArchive, KeepsEachTransmissionWholeAndReadableByName) {
+  testing::TempDir dir;
+  TransmissionArchive archive(dir.path(), 1 << 20);
+  const std::string request = "<SOAP-ENV:Envelope>Müller & Söhne</SOAP-ENV:Envelope>";
+  ASSERT_EQ(archive.Add(Record(0, request)), "");
+  TransmissionRecord refused = Record(0, request);
+  refused.outcome = "failed";
+  refused.answered = false;
+  refused.answer = "ERR: 7 Couldn't connect Zeile: 5";
+  ASSERT_EQ(archive.Add(refused), "");  // the same second: a name of its own
+
+  const auto newest = archive.Newest(10);
+  ASSERT_EQ(newest.size(), 2u);
+  EXPECT_EQ(newest[0].name, "20261208-100500-price-2026-000007-failed.gz");
+  EXPECT_EQ(newest[1].name, "20261208-100500-price-2026-000007-acknowledged.gz");
+  EXPECT_EQ(newest[1].time, "08.12.2026 10:05:00");
+  EXPECT_EQ(TransmissionArchive::Read(dir.path(), newest[1].name),
+            TransmissionArchive::Content(Record(0, request)));
+  const auto failed = TransmissionArchive::Read(dir.path(), newest[0].name);
+  ASSERT_TRUE(failed);
+  const std::string error = refused.answer;
+  EXPECT_NE(failed->find("Fehler: " + std::to_string(error.size()) + " Bytes\n" + error + "\n"),
+            std::string::npos);
+
+  // Standard gzip: what any operator's zcat reads.
+  gzFile gz = gzopen((dir.path() / newest[1].name).c_str(), "rb");
+  ASSERT_NE(gz, nullptr);
+  char buffer[4096];
+  const int n = gzread(gz, buffer, sizeof buffer);
+  gzclose(gz);
+  EXPECT_EQ(std::string(buffer, static_cast<size_t>(n)),
+            TransmissionArchive::Content(Record(0, request)));
+
+  // Only the archive's own names are read; nothing outside it.
+  dir.Write("STATION.INI", "x");
+  for (const char* name : {"STATION.INI", "../STATION.INI", "/etc/passwd",
+                           "20261208-100500-price-1-acknowledged.gz/../../STATION.INI"}) {
+    EXPECT_FALSE(TransmissionArchive::Read(dir.path(), name)) << name;
+  }
+}
+
+TEST(TransmissionArchive, DropsTheOldestBeyondTheCapAlsoAfterARestart) {
+  testing::TempDir dir;
+  constexpr std::uintmax_t kCap = 50 * 1024;
+  {
+    TransmissionArchive archive(dir.path(), kCap);
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(archive.Add(Record(i, Incompressible(10000, i))), "");
+    EXPECT_LE(archive.total_bytes(), kCap);
+    const auto kept = archive.Newest(100);
+    ASSERT_GE(kept.size(), 4u);
+    ASSERT_LT(kept.size(), 8u);
+    EXPECT_EQ(kept.front().time, "08.12.2026 10:05:07") << "the newest stays";
+  }
+  std::uintmax_t on_disk = 0;
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    on_disk += entry.file_size();
+    ++files;
+  }
+  EXPECT_LE(on_disk, kCap);
+
+  // The next run counts what is there, in the order it was sent, and goes on
+  // dropping the oldest.
+  TransmissionArchive again(dir.path(), kCap);
+  EXPECT_EQ(again.total_bytes(), on_disk);
+  EXPECT_EQ(again.Newest(100).size(), files);
+  {
+    testing::TempDir same_second;
+    TransmissionArchive first(same_second.path(), kCap);
+    for (const char* outcome : {"acknowledged", "failed", "refused", "acknowledged"}) {
+      TransmissionRecord r = Record(0, "<x/>");
+      r.outcome = outcome;
+      ASSERT_EQ(first.Add(r), "");
+    }
+    const auto order = first.Newest(10);
+    TransmissionArchive reread(same_second.path(), kCap);
+    const auto reread_order = reread.Newest(10);
+    ASSERT_EQ(reread_order.size(), order.size());
+    for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(reread_order[i].name, order[i].name) << i;
+  }
+  ASSERT_EQ(again.Add(Record(30, Incompressible(10000, 99))), "");
+  EXPECT_LE(again.total_bytes(), kCap);
+  EXPECT_EQ(again.Newest(1).front().time, "08.12.2026 10:05:30");
+  EXPECT_FALSE(
+      TransmissionArchive::Read(dir.path(), "20261208-100500-price-2026-000007-acknowledged.gz"))
+      << "the oldest went first";
+}
+
+TEST(TransmissionArchive, AFileThatCannotBeWrittenIsReportedNotThrown) {
+  testing::TempDir dir;
+  dir.Write("archive", "a file where the directory should be");
+  TransmissionArchive archive(dir.path() / "archive", 1 << 20);
+  const std::string why = archive.Add(Record(0, "<x/>"));
+  EXPECT_FALSE(why.empty());
+  EXPECT_TRUE(archive.Newest(10).empty());
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,168 @@
+// `velunor --check` as an installer runs it: the program against the private
+// MariaDB, the test certificates and the endpoint simulator, once on a good
+// setup and once for each broken piece, which its own line must name.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "service/core/setup_check.h"
+#include "tests/test_support.h"
+#include "tests/transmission_sim.h"
+
+namespace velunor {
+namespace {
+
+using testing::MdmSim;
+using testing::TempDir;
+using testing::TestCertificates;
+using testing::TestDb;
+
+struct CheckRun {
+  int exit_code = -1;
+  std::string output;
+};
+
+class SetupCheckTest : public ::testing::Test {
+ protected:
+  SetupCheckTest()
+      : sql_(TestDb::Connect()),
+        certs_(work_.path() / "certs"),
+        sim_(certs_, work_.path() / "sim", MdmSim::Config{{"ack"}}) {
+    TestDb::Reset(*sql_);
+    program_ = work_.path() / "program";
+    std::filesystem::create_directories(program_);
+    testing::WriteStationIni(program_, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
+    WriteSettings(certs_.client_subject, sim_.Url("/mdm/stationdata"));
+  }
+
+  void WriteSettings(const std::string& subject, const std::string& station_url) {
+    testing::WriteSettings(program_, subject, station_url, sim_.Url("/mdm/pricedata"));
+  }
+
+  // `faketime`: a FAKETIME value for libfaketime, "" for the real time.
+  CheckRun Check(const std::string& faketime = "") {
+    std::string command;
+    if (!faketime.empty()) {
+      command = "LD_PRELOAD=" + std::string(VELUNOR_LIBFAKETIME) + " FAKETIME='" + faketime + "' ";
+    }
+    command += std::string(VELUNOR_BIN) + " --check --program-dir " + program_.string() +
+               " --cert-store " + certs_.store.string() + " 2>&1";
+    CheckRun run;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+      run.output.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+
+  // The line of the check `what`.
+  static std::string LineOf(const CheckRun& run, const std::string& what) {
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find(" " + what + ": ") != std::string::npos) return line;
+    }
+    return "<no line for " + what + ">";
+  }
+
+  static bool Failed(const std::string& line) { return line.rfind("FEHLER  ", 0) == 0; }
+
+  TempDir work_;
+  std::unique_ptr<Connection> sql_;
+  TestCertificates certs_;
+  MdmSim sim_;
+  std::filesystem::path program_;
+};
+
+TEST_F(SetupCheckTest, AGoodSetupPassesEveryCheckAndSendsNothing) {
+  const CheckRun run = Check();
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  for (const char* what : {"STATION.INI", "Datenbank", "Datenbankversion", "Tabellen",
+                           "Velunor.CFG", "Zertifikat", "Stationsdaten-URL", "Preisdaten-URL"}) {
+    EXPECT_EQ(LineOf(run, what).rfind("OK      ", 0), 0u) << what << "\n" << run.output;
+  }
+  EXPECT_NE(run.output.find("Alle Prüfungen bestanden"), std::string::npos);
+  EXPECT_EQ(sim_.RequestCount(), 0) << "the handshake sends no request";
+  EXPECT_FALSE(std::filesystem::exists(program_ / "MTS-Error-0.LOG"));
+}
+
+TEST_F(SetupCheckTest, EachBrokenPieceIsNamedOnItsLine) {
+  testing::WriteStationIni(program_, TestDb::Server(), TestDb::kUser, "falsch");
+  CheckRun run = Check();
+  EXPECT_EQ(run.exit_code, 1);
+  std::string line = LineOf(run, "Datenbank");
+  EXPECT_TRUE(Failed(line)) << run.output;
+  EXPECT_NE(line.find("Fehler 1045"), std::string::npos) << line;
+  EXPECT_EQ(line.find("falsch"), std::string::npos) << "never the password: " << line;
+  testing::WriteStationIni(program_, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
+
+  sql_->Execute(
+      "alter table stammdaten_produkte change kuerzel kurz VARCHAR(20) NOT NULL DEFAULT ''");
+  run = Check();
+  sql_->Execute(
+      "alter table stammdaten_produkte change kurz kuerzel VARCHAR(20) NOT NULL DEFAULT ''");
+  EXPECT_EQ(run.exit_code, 1);
+  line = LineOf(run, "Tabellen");
+  EXPECT_TRUE(Failed(line)) << run.output;
+  EXPECT_NE(line.find("Spalte stammdaten_produkte.kuerzel"), std::string::npos) << line;
+
+  WriteSettings("CN=Niemand, O=Nirgendwo, C=DE", sim_.Url("/mdm/stationdata"));
+  run = Check();
+  EXPECT_EQ(run.exit_code, 1);
+  line = LineOf(run, "Zertifikat");
+  EXPECT_TRUE(Failed(line)) << run.output;
+  EXPECT_NE(line.find("kein Zertifikat \"CN=Niemand"), std::string::npos) << line;
+  WriteSettings(certs_.client_subject, sim_.Url("/mdm/stationdata"));
+
+  run = Check("+40y");
+  EXPECT_EQ(run.exit_code, 1);
+  line = LineOf(run, "Zertifikat");
+  EXPECT_TRUE(Failed(line)) << run.output;
+  EXPECT_NE(line.find("abgelaufen"), std::string::npos) << line;
+
+  WriteSettings(certs_.client_subject, "https://127.0.0.1:1/mdm/stationdata");
+  run = Check();
+  EXPECT_EQ(run.exit_code, 1);
+  line = LineOf(run, "Stationsdaten-URL");
+  EXPECT_TRUE(Failed(line)) << run.output;
+  EXPECT_NE(line.find("https://127.0.0.1:1/"), std::string::npos) << line;
+  EXPECT_FALSE(Failed(LineOf(run, "Preisdaten-URL"))) << run.output;
+}
+
+// The check's list of tables and columns is the schema's, no more, no less.
+TEST(SetupCheckTables, AreTheSchemasTablesAndColumns) {
+  std::ifstream in(std::string(VELUNOR_SOURCE_ROOT) + "/sql/lox-schema.sql");
+  const std::string schema((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::set<std::string> in_schema;
+  const std::regex table(R"(CREATE TABLE IF NOT EXISTS (\w+) \(([^;]*)\n\))");
+  for (std::sregex_iterator it(schema.begin(), schema.end(), table), end; it != end; ++it) {
+    std::istringstream body((*it)[2].str());
+    for (std::string line; std::getline(body, line);) {
+      std::istringstream words(line);
+      std::string column;
+      if (!(words >> column) || column == "PRIMARY" || column == "KEY" || column == "UNIQUE") {
+        continue;
+      }
+      in_schema.insert((*it)[1].str() + "." + column);
+    }
+  }
+  std::set<std::string> checked;
+  for (const RequiredTable& t : RequiredTables()) {
+    for (const char* column : t.columns) checked.insert(std::string(t.name) + "." + column);
+  }
+  ASSERT_FALSE(in_schema.empty());
+  EXPECT_EQ(checked, in_schema);
+}
+
+}  // namespace
+}  // namespace velunor

@@ -1,0 +1,296 @@
+// The status server of a running service: the whole service in the test
+// process over the private MariaDB and the endpoint simulator, its status
+// server on a free port, read over HTTP as a monitor, a browser and an
+// operator would. Each case compares what is served with what the service
+// did: the transfer log, the window model, the simulator's requests.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "service/db/preisdaten.h"
+#include "service/status/transmission_archive.h"
+#include "tests/proof_rig.h"
+#include "tests/small_network.h"
+#include "tests/test_support.h"
+
+namespace velunor {
+namespace {
+
+using nlohmann::json;
+using testing::ServiceRig;
+using testing::TestDb;
+
+constexpr const char* kCounter = "velunor_transmissions_total";
+
+httplib::Result Get(int port, const std::string& path) {
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(10, 0);
+  return client.Get(path.c_str());
+}
+
+// The metrics as "name{labels}" -> value; a line that is not Prometheus
+// text format fails the test.
+std::map<std::string, double> ParseMetrics(const std::string& text) {
+  static const std::regex kSample(
+      R"(([a-zA-Z_:][a-zA-Z0-9_:]*(\{[^}]*\})?) ([-+0-9.eE]+|\+Inf|NaN))");
+  static const std::regex kComment(R"(# (HELP|TYPE) [a-zA-Z_:][a-zA-Z0-9_:]* .*)");
+  std::map<std::string, double> samples;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    const std::string line = text.substr(start, end - start);
+    start = end == std::string::npos ? text.size() : end + 1;
+    if (line.empty()) continue;
+    std::smatch m;
+    if (std::regex_match(line, m, kSample)) {
+      samples[m[1]] = std::stod(m[3]);
+    } else {
+      EXPECT_TRUE(std::regex_match(line, kComment)) << "not Prometheus text: " << line;
+    }
+  }
+  return samples;
+}
+
+std::string Counter(const std::string& kind, const std::string& outcome) {
+  return std::string(kCounter) + "{kind=\"" + kind + "\",outcome=\"" + outcome + "\"}";
+}
+
+// The request part of an archived file's content.
+std::string ArchivedRequest(const std::string& content) {
+  const std::string head = "\nAnfrage: ";
+  const size_t at = content.find(head);
+  if (at == std::string::npos) return "<no request>";
+  const size_t line_end = content.find('\n', at + 1);
+  const size_t bytes = std::stoul(content.substr(at + head.size()));
+  return content.substr(line_end + 1, bytes);
+}
+
+class StatusTest : public ::testing::Test {
+ protected:
+  StatusTest() : sql_(TestDb::Connect()) {
+    TestDb::Reset(*sql_);
+    testing::InsertStationNetwork(*sql_);
+  }
+
+  std::unique_ptr<ServiceRig> StartedRig(ServiceRig::Options options = {}) {
+    options.status_address = "127.0.0.1:0";
+    auto rig = std::make_unique<ServiceRig>(options);
+    EXPECT_TRUE(rig->Start());
+    rig->RunFirstExports();
+    EXPECT_GT(rig->service().status_port(), 0);
+    return rig;
+  }
+
+  // A price change upstream, then the export that reports it.
+  void PriceChange(ServiceRig& rig, const std::string& price) {
+    ++changes_;
+    testing::SetUpstreamPrice(*sql_, 2, 2, price,
+                              "2026-12-06 09:" + std::to_string(10 + changes_) + ":00");
+    rig.RunPriceExport();
+  }
+
+  std::unique_ptr<Connection> sql_;
+  int changes_ = 0;
+};
+
+TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
+  auto rig = StartedRig();
+  PriceChange(*rig, "1.689");
+  const int port = rig->service().status_port();
+  const MasterData& m = rig->state().db.stammdaten;
+
+  // /health: ok, with the numbers the MTS-K acknowledged.
+  auto health = Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  json h = json::parse(health->body);
+  EXPECT_EQ(h["state"], "ok");
+  EXPECT_EQ(h["last_price_publication"]["number"], m.PricePublicationNumber);
+  EXPECT_EQ(h["last_station_publication"]["number"], m.StationPublicationNumber);
+
+  // /metrics: Prometheus text, counters as the transfer log counts them.
+  auto metrics_answer = Get(port, "/metrics");
+  ASSERT_TRUE(metrics_answer);
+  EXPECT_NE(metrics_answer->get_header_value("Content-Type").find("text/plain; version=0.0.4"),
+            std::string::npos);
+  auto metrics = ParseMetrics(metrics_answer->body);
+  EXPECT_EQ(metrics[Counter("price", "acknowledged")],
+            rig->TransferLogCount(*sql_, kTransferPricesOk));
+  EXPECT_EQ(metrics[Counter("station", "acknowledged")],
+            rig->TransferLogCount(*sql_, kTransferStationsOk));
+  EXPECT_EQ(metrics[Counter("price", "acknowledged")], 2);
+  EXPECT_EQ(metrics[Counter("price", "refused")], 0);
+  EXPECT_EQ(metrics["velunor_compliance_alarm"], 0);
+  EXPECT_EQ(metrics["velunor_stations_reported"],
+            std::stoi(testing::QueryRows(*sql_,
+                                         "select count(*) from mts_petrolstation "
+                                         "where status <> 0")));
+  EXPECT_EQ(metrics["velunor_price_chain_step_duration_seconds_count{state=\"2\"}"], 2);
+
+  // /status.json: the window model as it stands.
+  auto picture = Get(port, "/status.json");
+  ASSERT_TRUE(picture);
+  json s = json::parse(picture->body);
+  const WindowModel& w = rig->model();
+  EXPECT_EQ(s["status_line"], w.info());
+  EXPECT_EQ(s["caption"], w.caption());
+  EXPECT_EQ(s["frame1"], w.frame1());
+  EXPECT_EQ(s["communication"], w.list1());
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(s["labels"][i], w.label1(i)) << i;
+  ASSERT_EQ(s["grid"].size(), static_cast<size_t>(w.grid_rows()));
+  for (int row = 0; row < w.grid_rows(); ++row) {
+    for (int column = 0; column < WindowModel::kGridColumns; ++column) {
+      EXPECT_EQ(s["grid"][row][column], w.cell(row, column)) << row << "/" << column;
+    }
+  }
+
+  // The archive: exactly the simulator's requests, in their order.
+  const json& archive = s["archive"];
+  ASSERT_EQ(archive.size(), static_cast<size_t>(rig->sim().RequestCount()));
+  for (size_t i = 0; i < archive.size(); ++i) {
+    const std::string name = archive[archive.size() - 1 - i]["name"];
+    const auto content = TransmissionArchive::Read(rig->program_dir() / "archive", name);
+    ASSERT_TRUE(content) << name;
+    EXPECT_EQ(ArchivedRequest(*content), rig->sim().RequestBody(static_cast<int>(i) + 1)) << name;
+    EXPECT_NE(name.find("-acknowledged"), std::string::npos) << name;
+    auto page = Get(port, "/archive/" + name);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("d2LogicalModel"), std::string::npos);
+  }
+  EXPECT_EQ(Get(port, "/archive/..%2FSTATION.INI")->status, 404);
+  EXPECT_EQ(Get(port, "/archive/STATION.INI")->status, 404);
+
+  // Only GET and HEAD.
+  httplib::Client client("127.0.0.1", port);
+  std::vector<httplib::Result> others;
+  others.push_back(client.Post("/", "x", "text/plain"));
+  others.push_back(client.Post("/health"));
+  others.push_back(client.Delete("/status.json"));
+  others.push_back(client.Put("/metrics", "", "text/plain"));
+  for (const httplib::Result& answer : others) {
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 405);
+    EXPECT_EQ(answer->get_header_value("Allow"), "GET, HEAD");
+  }
+  auto head = client.Head("/health");
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 200);
+  EXPECT_TRUE(head->body.empty());
+
+  // Refused long enough for the alarm: 503, and the refusals counted.
+  rig->sim().SetOutcomes({"refuse:Preisangabe ungültig"});
+  for (int minute = 0; minute < 6; ++minute) {
+    rig->clock().Advance(60);
+    PriceChange(*rig, "1.6" + std::to_string(minute) + "9");
+  }
+  ASSERT_FALSE(w.alarm().empty());
+  health = Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 503);
+  h = json::parse(health->body);
+  EXPECT_EQ(h["state"], "alarm");
+  EXPECT_EQ(h["alarm"], w.alarm());
+  EXPECT_EQ(h["last_failure"]["kind"], "price-transmission");
+  EXPECT_NE(h["last_failure"]["text"].get<std::string>().find("Preisangabe ungültig"),
+            std::string::npos);
+  metrics = ParseMetrics(Get(port, "/metrics")->body);
+  EXPECT_EQ(metrics["velunor_compliance_alarm"], 1);
+  EXPECT_EQ(metrics[Counter("price", "refused")],
+            rig->TransferLogCount(*sql_, kTransferPricesFailed));
+  EXPECT_EQ(metrics[Counter("price", "refused")], 6);
+
+  // Acknowledged again: ok.
+  rig->sim().SetOutcomes({"ack"});
+  PriceChange(*rig, "1.599");
+  EXPECT_EQ(Get(port, "/health")->status, 200);
+}
+
+// Clients that connect and never finish their request, and clients that ask
+// as fast as they can (the server's threads are shared between them): the
+// ticks go on at their own pace.
+TEST_F(StatusTest, SlowAndBusyClientsDoNotDelayTicks) {
+  auto rig = StartedRig();
+  const int port = rig->service().status_port();
+  std::vector<int> slow;
+  for (int i = 0; i < 2; ++i) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string partial = "GET /status.json HTTP/1.1\r\nHost: x\r\n";
+    ASSERT_EQ(write(fd, partial.data(), partial.size()), static_cast<ssize_t>(partial.size()));
+    slow.push_back(fd);
+  }
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> busy;
+  for (int i = 0; i < 2; ++i) {
+    busy.emplace_back([&] {
+      httplib::Client client("127.0.0.1", port);
+      client.set_connection_timeout(1, 0);
+      while (!stop) client.Get("/status.json");
+    });
+  }
+
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < 5; ++i) PriceChange(*rig, "1.7" + std::to_string(i) + "9");
+  const auto took = std::chrono::steady_clock::now() - started;
+  stop = true;
+  for (std::thread& t : busy) t.join();
+  for (int fd : slow) close(fd);
+  EXPECT_LT(took, std::chrono::seconds(3)) << "five price exports with the server under siege";
+
+  auto picture = Get(port, "/status.json");
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(json::parse(picture->body)["last_price_publication"]["number"],
+            rig->state().db.stammdaten.PricePublicationNumber);
+}
+
+// The page in a real browser: Debian's chromium, headless, loads it from the
+// running service, runs its script and renews the page from /status.json.
+TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
+  if (std::system("command -v chromium >/dev/null 2>&1") != 0) {
+    FAIL() << "chromium is not installed (scripts/deps installs it)";
+  }
+  auto rig = StartedRig();
+  const std::string url = "http://127.0.0.1:" + std::to_string(rig->service().status_port()) + "/";
+  const std::string command =
+      "chromium --headless --no-sandbox --disable-gpu --disable-dev-shm-usage "
+      "--no-first-run --user-data-dir=" +
+      (rig->program_dir().parent_path() / "browser").string() +
+      " --virtual-time-budget=5000 --dump-dom " + url + " 2>/dev/null";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string dom;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) dom.append(buffer, n);
+  ASSERT_EQ(pclose(pipe), 0) << dom;
+
+  const WindowModel& w = rig->model();
+  EXPECT_NE(dom.find(w.info()), std::string::npos) << dom;
+  EXPECT_NE(dom.find("Tankstelle Müller"), std::string::npos) << dom;
+  EXPECT_NE(dom.find("Kommunikation:"), std::string::npos);
+  // Set only by the script, once it has rendered what /status.json gave it.
+  EXPECT_NE(dom.find("data-refreshed=\""), std::string::npos) << dom;
+}
+
+}  // namespace
+}  // namespace velunor
