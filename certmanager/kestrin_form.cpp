@@ -97,23 +97,27 @@ void CertManager::ShowInfo() {
   view_.SetInfo(text + problems);
 }
 
+std::string SettingsProblem(const TransmissionSettings& values) {
+  const std::string* urls[] = {&values.UrlGrunddatenlieferung, &values.UrlPreisdatenlieferung};
+  for (int i = 0; i < 2; ++i) {
+    if (urls[i]->find_first_of("\r\n") != std::string::npos) {
+      return std::string(kUrlNames[i]) +
+             ": Die Eingabe enthält einen Zeilenumbruch und kann so nicht gespeichert werden.";
+    }
+  }
+  return "";
+}
+
 void CertManager::Beenden() {
   if (settings_unreadable_ || !view_.AskYesNo(kSaveQuestion, kSaveTitle)) {
     view_.Unload();
     return;
   }
   const TransmissionSettings values{certificate_in_use_, view_.Url(0), view_.Url(1)};
-  const std::string* urls[] = {&values.UrlGrunddatenlieferung, &values.UrlPreisdatenlieferung};
-  for (int i = 0; i < 2; ++i) {
-    // A line break would split the value over two lines of the file and
-    // shift every setting after it.
-    if (urls[i]->find_first_of("\r\n") != std::string::npos) {
-      view_.ShowMessage(std::string(kUrlNames[i]) +
-                            ": Die Eingabe enthält einen Zeilenumbruch und kann so nicht "
-                            "gespeichert werden.",
-                        kMessageTitle);
-      return;
-    }
+  const std::string problem = SettingsProblem(values);
+  if (!problem.empty()) {
+    view_.ShowMessage(problem, kMessageTitle);
+    return;
   }
   std::string error;
   if (!WriteSettingsFile(program_dir_ / kSettingsFileName, values, &error)) {

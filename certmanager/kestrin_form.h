@@ -10,12 +10,17 @@
 
 #include "certmanager/kestrin_form_view.h"
 #include "certmanager/store_browser.h"
+#include "shared/settings_file.h"
 
 namespace velunor {
 
 inline constexpr const char* kSaveQuestion = "Möchten Sie evtl. vorgenommene Änderungen speichern?";
 inline constexpr const char* kSaveTitle = "Speichern?";
 inline constexpr const char* kMessageTitle = "Kestrin";
+
+// Why `values` cannot be stored ("" when they can): a URL with a line break
+// would split over two lines of the file and shift every setting after it.
+std::string SettingsProblem(const TransmissionSettings& values);
 
 class CertManager {
  public:

@@ -9,11 +9,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include "shared/qt/german_dialogs.h"
 
 #include <cstdio>
 
@@ -197,6 +199,7 @@ bool KestrinWindow::AskYesNo(const std::string& text, const std::string& title) 
   QMessageBox box(QMessageBox::Question, Q(title), Q(text), QMessageBox::Yes | QMessageBox::No,
                   this);
   box.setDefaultButton(QMessageBox::Yes);
+  GermanButtons(box);
   return box.exec() == QMessageBox::Yes;
 }
 
@@ -204,6 +207,7 @@ void KestrinWindow::ShowMessage(const std::string& text, const std::string& titl
   // Also on standard error, so that a message shown on nobody's screen is not lost.
   std::fprintf(stderr, "kestrin: %s\n", text.c_str());
   QMessageBox box(QMessageBox::Warning, Q(title), Q(text), QMessageBox::Ok, this);
+  GermanButtons(box);
   box.exec();
 }
 

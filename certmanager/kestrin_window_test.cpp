@@ -12,11 +12,14 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "certmanager/kestrin_cli.h"
 #include "certmanager/kestrin_test_driver.h"
 #include "certmanager/test_dir.h"
 
@@ -271,6 +274,134 @@ TEST_F(KestrinWindowTest, BeendenWithNoOrTheTitleBarLeavesTheFileUnchanged) {
   Start();
   Beenden(QMessageBox::No);
   EXPECT_FALSE(fs::exists(Cfg()));
+}
+
+// What a headless call writes: its exit status and its two outputs.
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+template <class F>
+CliRun RunCli(F&& call) {
+  CliRun run;
+  char* out_text = nullptr;
+  char* err_text = nullptr;
+  size_t out_size = 0;
+  size_t err_size = 0;
+  std::FILE* out = open_memstream(&out_text, &out_size);
+  std::FILE* err = open_memstream(&err_text, &err_size);
+  run.status = call(out, err);
+  std::fclose(out);
+  std::fclose(err);
+  run.out.assign(out_text, out_size);
+  run.err.assign(err_text, err_size);
+  std::free(out_text);
+  std::free(err_text);
+  return run;
+}
+
+TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
+  // The window: the client certificate (escaped comma, umlauts) and two URLs.
+  Kestrin& k = Start();
+  k.Click("SelectCert_0");
+  k.Find<QLineEdit>("Text1_0")->setText("https://mdm.example/station");
+  k.Find<QLineEdit>("Text1_1")->setText(" https://mdm.example/preise ");
+  Beenden(QMessageBox::Yes);
+  const std::string saved = ReadBytes(Cfg());
+
+  const fs::path other = dir_.path() / "other";
+  fs::create_directories(other);
+  const DirectoryCertStore store(dir_.path() / "store");
+  const auto set = [&](const TransmissionSettings& values) {
+    return RunCli(
+        [&](std::FILE*, std::FILE* err) { return SetSettings(store, other, values, err); });
+  };
+  CliRun run = set({kClient, "https://mdm.example/station", " https://mdm.example/preise "});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved);
+
+  run = RunCli([&](std::FILE* out, std::FILE* err) { return ShowSettings(other, out, err); });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, std::string("Zertifikat: ") + kClient +
+                         "\nURL Grunddatenlieferung: https://mdm.example/station"
+                         "\nURL Preisdatenlieferung:  https://mdm.example/preise \n");
+
+  // Refused, and the file left as it was.
+  const struct {
+    TransmissionSettings values;
+    const char* says;
+  } kRefused[] = {
+      {{"CN=Niemand, C=DE", "https://a", "https://b"}, "kein Zertifikat \"CN=Niemand, C=DE\""},
+      {{kCa, "https://a", "https://b"}, "keinen privaten Schlüssel"},
+      {{kClient, "https://a\nhttps://b", "https://b"},
+       "URL Grunddatenlieferung: Die Eingabe enthält einen Zeilenumbruch"},
+      {{kClient, "https://a", "https://b\r"},
+       "URL Preisdatenlieferung: Die Eingabe enthält einen Zeilenumbruch"},
+  };
+  for (const auto& r : kRefused) {
+    run = set(r.values);
+    EXPECT_EQ(run.status, 2) << r.says;
+    EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved) << r.says;
+  }
+}
+
+TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
+  // Beside the expired client certificate and the current CA, one that is
+  // valid only from 2040 on.
+  const fs::path store_dir = dir_.path() / "store";
+  const std::string future =
+      "cd '" + dir_.path().string() + "' && TZ=UTC faketime -f '2040-01-01 00:00:00' " +
+      "openssl req -x509 -new -utf8 -key client.key -subj '/C=DE/CN=Zukunft' -days 30 " + "-out '" +
+      (store_dir / "MY" / "zukunft.pem").string() + "' 2>/dev/null";
+  ASSERT_EQ(std::system(future.c_str()), 0);
+  const DirectoryCertStore store(store_dir);
+  CliRun run = RunCli(
+      [&](std::FILE* out, std::FILE* err) { return ListCertificates(store, "MY", out, err); });
+  EXPECT_EQ(run.status, 0) << run.err;
+  const Lines lines = SplitLines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_EQ(lines[0].rfind(std::string(kClient) + " | Aussteller: " + kCa + " | gültig ", 0), 0u)
+      << lines[0];
+  EXPECT_NE(lines[0].find("(abgelaufen) | privater Schlüssel: ja"), std::string::npos) << lines[0];
+  // In file order: client.pem, zukunft.pem, zz-ca.pem.
+  EXPECT_EQ(lines[1].rfind("CN=Zukunft, C=DE | Aussteller: CN=Zukunft, C=DE | gültig ", 0), 0u)
+      << lines[1];
+  EXPECT_NE(lines[1].find("(noch nicht gültig) | privater Schlüssel: nein"), std::string::npos)
+      << lines[1];
+  EXPECT_EQ(lines[2].rfind(std::string(kCa) + " | Aussteller: " + kCa, 0), 0u) << lines[2];
+  EXPECT_NE(lines[2].find(":00 | privater Schlüssel: nein"), std::string::npos) << lines[2];
+
+  run = RunCli([&](std::FILE* out, std::FILE* err) {
+    return ListCertificates(store, "Gibtsnicht", out, err);
+  });
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Speicher \"Gibtsnicht\" gibt es nicht"), std::string::npos);
+}
+
+// The question on "Beenden" in German, also without Qt's translations; with
+// KESTRIN_DIALOG_PNG set (certmanager/screenshot-save-dialog) it is saved.
+TEST_F(KestrinWindowTest, TheSaveQuestionHasGermanButtons) {
+  Kestrin& k = Start();
+  std::vector<std::string> buttons;
+  QTimer watch;
+  watch.setInterval(5);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    watch.stop();
+    for (QAbstractButton* b : box->buttons()) buttons.push_back(b->text().toStdString());
+    if (const char* png = std::getenv("KESTRIN_DIALOG_PNG")) {
+      EXPECT_TRUE(box->grab().save(QString::fromUtf8(png), "PNG")) << png;
+    }
+    box->button(QMessageBox::No)->click();
+  });
+  watch.start();
+  k.Click("SelectCert_1");
+  std::sort(buttons.begin(), buttons.end());
+  EXPECT_EQ(buttons, (Lines{"Ja", "Nein"}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "certmanager/kestrin_cli.h"
 #include "certmanager/kestrin_form.h"
 #include "certmanager/kestrin_options.h"
 #include "certmanager/kestrin_window.h"
@@ -18,6 +19,7 @@
 #include "shared/cert_store.h"
 #include "shared/display.h"
 #include "shared/program_dir.h"
+#include "shared/qt/german_dialogs.h"
 
 int main(int argc, char** argv) {
   using namespace velunor;
@@ -44,6 +46,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestrin: program directory %s does not exist\n", program_dir.c_str());
     return 2;
   }
+  const DirectoryCertStore store(cert_store);
+  if (options.list) return ListCertificates(store, options.list_store, stdout, stderr);
+  if (options.show) return ShowSettings(program_dir, stdout, stderr);
+  if (options.set) {
+    return SetSettings(store, program_dir,
+                       {options.certificate, options.station_url, options.price_url}, stderr);
+  }
+
   // Without a display Qt aborts with a message about platform plugins.
   if (!DisplayAvailable()) {
     std::fprintf(stderr, "kestrin: no display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
@@ -51,7 +61,7 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  const DirectoryCertStore store(cert_store);
+  InstallGermanTranslations();
   const DirectoryCertMgr cert_mgr(store);
   KestrinWindow window;
   CertManager form(window, cert_mgr, program_dir);

@@ -48,6 +48,7 @@ ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
     args.push_back("--ticks");
     args.push_back(std::to_string(options_.ticks));
   }
+  args.insert(args.end(), options_.arguments.begin(), options_.arguments.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -24,6 +24,7 @@ class ServiceProcess {
     int tick_ms = 20;
     long ticks = 0;                        // 0: no limit, the test ends the run with a signal
     std::vector<std::string> environment;  // "NAME=value" added to the test's own
+    std::vector<std::string> arguments;    // added to the command line
   };
 
   // Starts `binary`; throws std::runtime_error when it cannot be started.

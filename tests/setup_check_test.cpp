@@ -124,6 +124,12 @@ TEST_F(SetupCheckTest, EachBrokenPieceIsNamedOnItsLine) {
   EXPECT_NE(line.find("kein Zertifikat \"CN=Niemand"), std::string::npos) << line;
   WriteSettings(certs_.client_subject, sim_.Url("/mdm/stationdata"));
 
+  run = Check("@2045-12-11 09:00:00");
+  EXPECT_EQ(run.exit_code, 0) << "near its end, still valid: " << run.output;
+  EXPECT_NE(LineOf(run, "Zertifikat").find("(noch 20 Tage)"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("WARNUNG Zertifikat: Das Client-Zertifikat"), std::string::npos)
+      << run.output;
+
   run = Check("+40y");
   EXPECT_EQ(run.exit_code, 1);
   line = LineOf(run, "Zertifikat");

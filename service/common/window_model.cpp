@@ -39,6 +39,12 @@ void WindowModel::SetAlarm(const std::string& text) {
   Notify(Control::kAlarm, -1);
 }
 
+void WindowModel::SetWarning(const std::string& text) {
+  if (text == warning_) return;
+  warning_ = text;
+  Notify(Control::kWarning, -1);
+}
+
 void WindowModel::SetLabel1(int index, const std::string& text) {
   label1_.at(static_cast<size_t>(index)) = text;
   Notify(Control::kLabel1, index);

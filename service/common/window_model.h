@@ -14,6 +14,7 @@ enum class Control {
   kCaption,
   kInfo,
   kAlarm,
+  kWarning,
   kLabel1,
   kList1,
   kFrame1,
@@ -72,6 +73,11 @@ class WindowModel {
   const std::string& alarm() const { return alarm_; }
   void SetAlarm(const std::string& text);
 
+  // A warning that needs the operator soon (the client certificate's end),
+  // shown below the alarm; "" when none.
+  const std::string& warning() const { return warning_; }
+  void SetWarning(const std::string& text);
+
   // Label1(0..7); an index outside throws std::out_of_range.
   const std::string& label1(int index) const { return label1_.at(static_cast<size_t>(index)); }
   void SetLabel1(int index, const std::string& text);
@@ -109,6 +115,7 @@ class WindowModel {
   std::string caption_;
   std::string info_;
   std::string alarm_;
+  std::string warning_;
   std::array<std::string, 8> label1_;
   std::vector<std::string> list1_;
   int list1_selected_ = -1;

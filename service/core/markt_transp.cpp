@@ -108,7 +108,8 @@ MarktTransp::MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end,
       ini_(ini),
       notifier_(notifier),
       operations_(operations),
-      watch_(env, front_end) {}
+      watch_(env, front_end),
+      certificate_watch_(env, front_end) {}
 
 void MarktTransp::Status(const std::string& text) {
   env_.window.SetInfo(NowFromDate(env_.clock) + text);
@@ -215,7 +216,20 @@ void MarktTransp::Form_Activate() {
   }
   watch_.Start();
   if (notifier_ != nullptr) notifier_->Ready();
+  CheckCertificate("Form_Activate");
   TickDone(false);
+}
+
+void MarktTransp::CheckCertificate(const std::string& procedure) {
+  Procedure p(env_.log, procedure);
+  std::optional<ClientCertificateEnd> end;
+  p.Run([&] { end = procs_.ClientCertificate(); });
+  certificate_watch_.Check(end, procedure);
+  if (operations_ == nullptr) return;
+  p.Run([&] {
+    operations_->ClientCertificate(end ? std::optional(end->not_after) : std::nullopt,
+                                   certificate_watch_.warning());
+  });
 }
 
 void MarktTransp::Haupt_Timer_Timer() {
@@ -250,6 +264,7 @@ void MarktTransp::Haupt_Timer_Timer() {
   std::optional<std::int64_t> stations_since;
   p.Run([&] { stations_since = procs_.UnacknowledgedStationsSince(); });
   watch_.Check(stations_since);
+  if (certificate_watch_.Due()) CheckCertificate("Haupt_Timer_Timer");
   if (!unloaded_) TickDone(false);
 }
 

@@ -11,6 +11,7 @@
 
 #include "service/common/env.h"
 #include "service/common/procedure.h"
+#include "service/core/certificate_watch.h"
 #include "service/core/compliance_watch.h"
 #include "service/core/front_end.h"
 #include "service/core/procedures.h"
@@ -78,6 +79,7 @@ class MarktTransp {
   void End(int exit_code);      // unload and leave the event loop
   void Dispatch(Procedure& p);  // the tick's work for the current state
   void TickDone(bool stopping);
+  void CheckCertificate(const std::string& procedure);
 
   Env& env_;
   Procedures& procs_;
@@ -87,6 +89,7 @@ class MarktTransp {
   ServiceNotifier* notifier_;
   OperationsSink* operations_;
   ComplianceWatch watch_;
+  CertificateWatch certificate_watch_;
   bool timer_enabled_ = false;
   bool unloaded_ = false;
   std::string last_connect_notice_;  // the reconnect failure last written to standard error

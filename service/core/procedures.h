@@ -9,6 +9,12 @@
 
 namespace velunor {
 
+// The end of the client certificate chosen for the transmissions.
+struct ClientCertificateEnd {
+  std::string subject;
+  std::int64_t not_after = 0;  // Unix time
+};
+
 class Procedures {
  public:
   virtual ~Procedures() = default;
@@ -53,6 +59,9 @@ class Procedures {
   virtual std::string UrlGrunddatenlieferung() = 0;
   virtual std::string UrlPreisdatenlieferung() = 0;
   virtual int LpgExportAktiv() = 0;
+  // The certificate the store would choose for Velunor.CFG's subject;
+  // nullopt when there is none (the transmission names that itself).
+  virtual std::optional<ClientCertificateEnd> ClientCertificate() { return std::nullopt; }
 };
 
 }  // namespace velunor

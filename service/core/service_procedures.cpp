@@ -96,4 +96,11 @@ std::string ServiceProcedures::UrlPreisdatenlieferung() {
 }
 int ServiceProcedures::LpgExportAktiv() { return s_.db.stammdaten.LpgExportAktiv; }
 
+std::optional<ClientCertificateEnd> ServiceProcedures::ClientCertificate() {
+  const std::string& subject = s_.db.settings.VerwendetesZertifikat;
+  const auto chosen = s_.certs.Choose(kClientCertificateStore, subject);
+  if (!chosen) return std::nullopt;
+  return ClientCertificateEnd{subject, static_cast<std::int64_t>(chosen->details.not_after)};
+}
+
 }  // namespace velunor

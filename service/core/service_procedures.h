@@ -48,6 +48,7 @@ class ServiceProcedures : public Procedures {
   std::string UrlGrunddatenlieferung() override;
   std::string UrlPreisdatenlieferung() override;
   int LpgExportAktiv() override;
+  std::optional<ClientCertificateEnd> ClientCertificate() override;
 
  private:
   VelunorState& s_;

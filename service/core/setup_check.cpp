@@ -7,6 +7,7 @@
 #include "service/common/env.h"
 #include "service/common/fehler_log.h"
 #include "service/common/window_model.h"
+#include "service/core/certificate_watch.h"
 #include "service/core/station_ini.h"
 #include "service/db/db_state.h"
 #include "service/db/verbindung.h"
@@ -237,7 +238,13 @@ bool Checker::Certificate() {
          "ein gültiges Zertifikat bei der MTS-K beantragen und ablegen");
     return false;
   }
-  Line(true, "Zertifikat", file + ", mit Schlüssel, " + validity);
+  const std::int64_t days = (d.not_after - now) / (24 * 60 * 60);
+  Line(true, "Zertifikat",
+       file + ", mit Schlüssel, " + validity + " (noch " + std::to_string(days) + " Tage)");
+  const std::string soon = CertificateEndWarning({subject, d.not_after}, now);
+  if (!soon.empty()) {
+    Warning("Zertifikat", soon, "ein neues Zertifikat bei der MTS-K beantragen und ablegen");
+  }
   return true;
 }
 

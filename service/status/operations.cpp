@@ -59,6 +59,12 @@ struct Operations::Metrics {
                                            .Help("Failure entries written to the error log")
                                            .Register(*registry)
                                            .Add({});
+  prometheus::Gauge& certificate_end =
+      prometheus::BuildGauge()
+          .Name("velunor_client_certificate_expiry_timestamp_seconds")
+          .Help("When the client certificate in use expires (Unix time)")
+          .Register(*registry)
+          .Add({});
   prometheus::Gauge& stations = prometheus::BuildGauge()
                                     .Name("velunor_stations_reported")
                                     .Help("Stations in the publications")
@@ -124,6 +130,13 @@ void Operations::ChainStepTook(int state, double seconds) {
   h->Observe(seconds);
 }
 
+void Operations::ClientCertificate(std::optional<std::int64_t> not_after,
+                                   const std::string& warning) {
+  certificate_end_ = not_after;
+  certificate_warning_ = warning;
+  metrics_->certificate_end.Set(not_after ? static_cast<double>(*not_after) : 0);
+}
+
 void Operations::TickDone(bool database_lost, bool stopping) {
   box_.Publish(Picture(database_lost, stopping));
 }
@@ -147,10 +160,20 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   s->version = w.panel(1);
   s->clock = w.panel(2);
   s->now = NowFromDate(env_.clock);
-  s->state = stopping            ? "stopping"
-             : database_lost     ? "lost-connection"
-             : !s->alarm.empty() ? "alarm"
-                                 : "ok";
+  s->warning = w.warning();
+  constexpr std::int64_t kDay = 24 * 60 * 60;
+  const std::int64_t now = env_.clock.EpochSeconds();
+  if (certificate_end_) {
+    s->certificate.not_after = *certificate_end_;
+    s->certificate.days_left = (*certificate_end_ - now) / kDay;
+    s->certificate.warning = certificate_warning_;
+  }
+  const bool certificate_alarm =
+      certificate_end_ && *certificate_end_ - now <= kCertificateAlarmDays * kDay;
+  s->state = stopping                                 ? "stopping"
+             : database_lost                          ? "lost-connection"
+             : !s->alarm.empty() || certificate_alarm ? "alarm"
+                                                      : "ok";
   s->station = station_;
   s->price = price_;
   // The later of the last error-log entry and the last failed transmission.

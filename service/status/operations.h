@@ -40,6 +40,8 @@ class Operations : public OperationsSink {
 
   void ChainStepTook(int state, double seconds) override;
   void TickDone(bool database_lost, bool stopping) override;
+  void ClientCertificate(std::optional<std::int64_t> not_after,
+                         const std::string& warning) override;
 
   const SnapshotBox& box() const { return box_; }
   const std::filesystem::path& archive_dir() const { return archive_dir_; }
@@ -56,6 +58,8 @@ class Operations : public OperationsSink {
   AcknowledgedPublication station_;
   AcknowledgedPublication price_;
   LastFailure last_failure_;
+  std::optional<std::int64_t> certificate_end_;
+  std::string certificate_warning_;
   long error_entries_counted_ = 0;
   SnapshotBox box_;
 };

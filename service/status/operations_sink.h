@@ -3,6 +3,10 @@
 // Called on the window's thread only.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string>
+
 namespace velunor {
 
 class OperationsSink {
@@ -13,6 +17,10 @@ class OperationsSink {
   // After the start and after every tick: whether the service waits for the
   // database, and whether it is ending.
   virtual void TickDone(bool database_lost, bool stopping) = 0;
+  // The client certificate's end (nullopt: none found) and the warning the
+  // window shows about it ("" while it is not near), at the start and daily.
+  virtual void ClientCertificate(std::optional<std::int64_t> not_after,
+                                 const std::string& warning) = 0;
 };
 
 }  // namespace velunor

@@ -21,7 +21,9 @@ h2 { font-size: 15px; color: #1f5f8b; margin: 14px 0 6px; }
 #info { font-size: 20px; font-weight: bold; border-left: 6px solid #1f5f8b; }
 #alarm { color: #fff; background: #b3261e; border-radius: 4px; padding: 8px 14px;
   font-weight: bold; margin-top: 8px; }
-#alarm:empty { display: none; }
+#warning { color: #5c3c00; background: #ffe8a3; border-radius: 4px; padding: 8px 14px;
+  font-weight: bold; margin-top: 8px; }
+#alarm:empty, #warning:empty { display: none; }
 .scroll { overflow-x: auto; }
 table { border-collapse: collapse; }
 #versions td { padding: 4px 16px 4px 0; white-space: nowrap; }
@@ -66,6 +68,7 @@ constexpr const char* kScript = R"(
     text('clock', s.clock);
     text('info', s.status_line);
     text('alarm', s.alarm);
+    text('warning', s.warning);
     // "&&" shows one "&", a single "&" only marks an access key.
     text('frame1', s.frame1.replace(/&(&?)/g, '$1'));
     text('version', s.version);
@@ -214,6 +217,7 @@ std::string StatusPage(const StatusSnapshot& s) {
           "</h1><span id=\"clock\">" + HtmlEscape(s.clock) + "</span></header>\n";
   html += "<div id=\"info\" class=\"box\">" + HtmlEscape(s.info) + "</div>\n";
   html += "<div id=\"alarm\">" + HtmlEscape(s.alarm) + "</div>\n";
+  html += "<div id=\"warning\">" + HtmlEscape(s.warning) + "</div>\n";
   html += "<div class=\"gap\"></div>\n" + Versions(s);
   html += "<h2>Kommunikation:</h2>\n<div class=\"box\"><ul id=\"communication\">";
   for (const std::string& line : s.communication) html += Element("li", line);

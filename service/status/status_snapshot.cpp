@@ -17,6 +17,12 @@ json Publication(const AcknowledgedPublication& p) {
   return {{"time", p.time}, {"epoch_seconds", p.epoch_seconds}, {"number", p.number}};
 }
 
+json Certificate(const ClientCertificateState& c) {
+  if (c.not_after == 0) return nullptr;
+  return {
+      {"expiry_epoch_seconds", c.not_after}, {"days_left", c.days_left}, {"warning", c.warning}};
+}
+
 json Failure(const LastFailure& f) {
   if (f.time.empty()) return nullptr;
   return {{"time", f.time}, {"kind", f.kind}, {"text", f.text}};
@@ -41,6 +47,7 @@ std::string StatusJson(const StatusSnapshot& s) {
                   {"caption", s.caption},
                   {"status_line", s.info},
                   {"alarm", s.alarm},
+                  {"warning", s.warning},
                   {"labels", s.label1},
                   {"communication", s.communication},
                   {"frame1", s.frame1},
@@ -50,6 +57,7 @@ std::string StatusJson(const StatusSnapshot& s) {
                   {"last_station_publication", Publication(s.station)},
                   {"last_price_publication", Publication(s.price)},
                   {"last_failure", Failure(s.last_failure)},
+                  {"client_certificate", Certificate(s.certificate)},
                   {"archive", archive}};
   return Dump(j);
 }
@@ -58,9 +66,11 @@ std::string HealthJson(const StatusSnapshot& s) {
   const json j = {{"state", s.state},
                   {"now", s.now},
                   {"alarm", s.alarm},
+                  {"warning", s.warning},
                   {"last_station_publication", Publication(s.station)},
                   {"last_price_publication", Publication(s.price)},
-                  {"last_failure", Failure(s.last_failure)}};
+                  {"last_failure", Failure(s.last_failure)},
+                  {"client_certificate", Certificate(s.certificate)}};
   return Dump(j);
 }
 

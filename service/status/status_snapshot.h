@@ -29,11 +29,21 @@ struct LastFailure {
   std::string text;
 };
 
+// From this many days before the client certificate's end, /health says "alarm".
+inline constexpr int kCertificateAlarmDays = 7;
+
+struct ClientCertificateState {
+  std::int64_t not_after = 0;  // Unix time; 0: no certificate found
+  std::int64_t days_left = 0;
+  std::string warning;  // "" while the end is more than 30 days away
+};
+
 struct StatusSnapshot {
   // The window as the operator sees it.
   std::string caption;
   std::string info;                   // the status line
   std::string alarm;                  // the compliance alarm, "" when none
+  std::string warning;                // the certificate warning, "" when none
   std::array<std::string, 8> label1;  // headings, versions, last success, last failure
   std::vector<std::string> communication;
   std::string frame1;                      // the station grid's caption
@@ -47,6 +57,7 @@ struct StatusSnapshot {
   AcknowledgedPublication station;
   AcknowledgedPublication price;
   LastFailure last_failure;
+  ClientCertificateState certificate;
   std::vector<ArchivedTransmission> archive;  // newest first
   std::string metrics;                        // Prometheus text format
 };

@@ -41,6 +41,9 @@ QLabel#Label1_0, QLabel#Label1_2, QLabel#Label2, QLabel#Frame1Caption { color: #
 QLabel#Alarm {
   color: #ffffff; background: #b3261e; border-radius: 4px; padding: 8px 14px; font-weight: bold;
 }
+QLabel#Warning {
+  color: #5c3c00; background: #ffe8a3; border-radius: 4px; padding: 8px 14px; font-weight: bold;
+}
 QLabel[when="empty"] { color: #8a96a3; }
 QLabel[when="failed"] {
   color: #b3261e; background: #fdecea; border: 1px solid #e8a39d; border-radius: 3px;
@@ -102,6 +105,10 @@ MainWindow::MainWindow(const WindowModel& model) : model_(model) {
   alarm_->setWordWrap(true);
   alarm_->setVisible(false);
   layout->addWidget(alarm_);
+  warning_ = NewLabel("Warning", central);
+  warning_->setWordWrap(true);
+  warning_->setVisible(false);
+  layout->addWidget(warning_);
   layout->addWidget(BuildVersions());
   layout->addWidget(BuildCommunication(), 2);
   layout->addWidget(BuildStations(), 5);
@@ -199,6 +206,7 @@ void MainWindow::RenderAll() {
   Render(Control::kCaption, -1);
   Render(Control::kInfo, -1);
   Render(Control::kAlarm, -1);
+  Render(Control::kWarning, -1);
   for (int i = 0; i < 8; ++i) Render(Control::kLabel1, i);
   Render(Control::kList1, -1);
   Render(Control::kFrame1, -1);
@@ -218,6 +226,10 @@ void MainWindow::Render(Control control, int index) {
     case Control::kAlarm:
       alarm_->setText(Text(model_.alarm()));
       alarm_->setVisible(!model_.alarm().empty());
+      break;
+    case Control::kWarning:
+      warning_->setText(Text(model_.warning()));
+      warning_->setVisible(!model_.warning().empty());
       break;
     case Control::kLabel1:
       RenderLabel1(index);

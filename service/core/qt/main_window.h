@@ -52,7 +52,8 @@ class MainWindow : public QMainWindow {
 
   const WindowModel& model_;
   QLabel* info_ = nullptr;
-  QLabel* alarm_ = nullptr;  // the compliance alarm, hidden while there is none
+  QLabel* alarm_ = nullptr;    // the compliance alarm, hidden while there is none
+  QLabel* warning_ = nullptr;  // the certificate warning, hidden while there is none
   std::array<QLabel*, 8> label1_{};
   QListWidget* list1_ = nullptr;
   QLabel* frame1_caption_ = nullptr;

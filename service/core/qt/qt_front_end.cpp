@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+
+#include "shared/qt/german_dialogs.h"
 #include <QPixmap>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -84,7 +86,10 @@ struct QtFrontEnd::Impl {
 };
 
 QtFrontEnd::Impl::Impl(int& argc, char** argv, WindowModel& window_model) : model(window_model) {
-  if (QCoreApplication::instance() == nullptr) app = std::make_unique<QApplication>(argc, argv);
+  if (QCoreApplication::instance() == nullptr) {
+    app = std::make_unique<QApplication>(argc, argv);
+    InstallGermanTranslations();
+  }
   // The program ends through Quit alone: closing a message box while the
   // window sits in the tray must not end it.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -220,6 +225,7 @@ void QtFrontEnd::MessageBox(const std::string& text, const std::string& title) {
   QWidget* parent = window->isVisible() && !window->isMinimized() ? window : nullptr;
   QMessageBox box(QMessageBox::Warning, Text(title), Text(text), QMessageBox::Ok, parent);
   box.setObjectName("MessageBox");
+  GermanButtons(box);
   ++impl_->modal_depth;
   box.exec();
   --impl_->modal_depth;

@@ -1,0 +1,145 @@
+// The client certificate's end as the running program sees it: velunor under
+// libfaketime 40, 20 and 5 days before the test certificate expires
+// (31.12.2045 23:59:59 UTC), against the private MariaDB and the endpoint
+// simulator, read through its standard error, its error log, /health and
+// /metrics.
+#include <httplib.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <regex>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "shared/cert_store.h"
+#include "tests/service_process.h"
+#include "tests/small_network.h"
+#include "tests/test_support.h"
+#include "tests/transmission_sim.h"
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing::MdmSim;
+using testing::ServiceProcess;
+using testing::TempDir;
+using testing::TestCertificates;
+using testing::TestDb;
+
+constexpr std::int64_t kCertificateEnd = 2398377599;  // 2045-12-31 23:59:59 UTC
+
+struct Seen {
+  std::string stderr_text;
+  std::string error_log;
+  int health_status = 0;
+  json health;
+  std::string metrics;
+};
+
+class CertificateExpiryTest : public ::testing::Test {
+ protected:
+  CertificateExpiryTest()
+      : sql_(TestDb::Connect()),
+        certs_(dir_.path() / "certs"),
+        sim_(certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}}) {}
+
+  // A run of the program from `start_time` on until its status page shows
+  // the first price publication.
+  Seen RunAt(const std::string& name, const std::string& start_time) {
+    TestDb::Reset(*sql_);
+    testing::InsertStationNetwork(*sql_);
+    const fs::path program = dir_.path() / name / "program";
+    fs::create_directories(program);
+    testing::WriteStationIni(program, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
+    testing::WriteSettings(program, certs_.client_subject, sim_.Url("/mdm/stationdata"),
+                           sim_.Url("/mdm/pricedata"));
+    ServiceProcess::Options options;
+    options.program_dir = program;
+    options.cert_store = certs_.store;
+    options.output_dir = dir_.path() / name;
+    options.start_time = start_time;
+    options.arguments = {"--status-address", "127.0.0.1:0"};
+    ServiceProcess process(VELUNOR_BIN, options);
+
+    int port = 0;
+    const std::regex address(R"(Statusseite unter http://127\.0\.0\.1:(\d+)/)");
+    EXPECT_TRUE(testing::WaitUntil(
+        [&] {
+          std::smatch m;
+          const std::string out = process.Stdout();
+          if (!std::regex_search(out, m, address)) return false;
+          port = std::stoi(m[1]);
+          return true;
+        },
+        20))
+        << process.Stdout() << process.Stderr();
+    Seen seen;
+    httplib::Client client("127.0.0.1", port);
+    EXPECT_TRUE(testing::WaitUntil(
+        [&] {
+          auto health = client.Get("/health");
+          if (!health) return false;
+          seen.health_status = health->status;
+          seen.health = json::parse(health->body);
+          return seen.health["last_price_publication"].is_object();
+        },
+        20))
+        << process.Stdout() << process.Stderr();
+    if (auto metrics = client.Get("/metrics")) seen.metrics = metrics->body;
+    process.Signal(SIGTERM);
+    EXPECT_EQ(process.Wait(20), 0);
+    seen.stderr_text = process.Stderr();
+    std::ifstream log(program / "MTS-Error-0.LOG", std::ios::binary);
+    seen.error_log.assign(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
+    return seen;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<Connection> sql_;
+  TestCertificates certs_;
+  MdmSim sim_;
+};
+
+TEST_F(CertificateExpiryTest, NothingAt40DaysAWarningAt20AnAlarmAt5) {
+  const std::string expiry_metric =
+      "velunor_client_certificate_expiry_timestamp_seconds " + std::to_string(kCertificateEnd);
+  const std::string warning_head = "Das Client-Zertifikat \"" + certs_.client_subject +
+                                   "\" läuft am " + FormatValidity(kCertificateEnd).substr(0, 10) +
+                                   " ab ";
+
+  Seen seen = RunAt("40", "2045-11-21 09:00:00");
+  EXPECT_EQ(seen.stderr_text.find("Client-Zertifikat"), std::string::npos) << seen.stderr_text;
+  EXPECT_EQ(seen.error_log.find("Client-Zertifikat"), std::string::npos) << seen.error_log;
+  EXPECT_EQ(seen.health_status, 200);
+  EXPECT_EQ(seen.health["state"], "ok");
+  EXPECT_EQ(seen.health["warning"], "");
+  EXPECT_EQ(seen.health["client_certificate"]["expiry_epoch_seconds"], kCertificateEnd);
+  EXPECT_NE(seen.metrics.find(expiry_metric), std::string::npos) << seen.metrics;
+
+  seen = RunAt("20", "2045-12-11 09:00:00");
+  const std::string at_20 = warning_head + "(noch 20 Tage)";
+  EXPECT_NE(seen.stderr_text.find("velunor: " + at_20), std::string::npos) << seen.stderr_text;
+  EXPECT_NE(seen.error_log.find(at_20), std::string::npos) << seen.error_log;
+  EXPECT_EQ(seen.health_status, 200) << "a warning, not yet an alarm";
+  EXPECT_EQ(seen.health["state"], "ok");
+  EXPECT_EQ(seen.health["warning"], at_20);
+  EXPECT_EQ(seen.health["client_certificate"]["days_left"], 20);
+
+  seen = RunAt("5", "2045-12-26 09:00:00");
+  const std::string at_5 = warning_head + "(noch 5 Tage)";
+  EXPECT_NE(seen.stderr_text.find(at_5), std::string::npos) << seen.stderr_text;
+  EXPECT_EQ(seen.health_status, 503);
+  EXPECT_EQ(seen.health["state"], "alarm");
+  EXPECT_EQ(seen.health["warning"], at_5);
+  EXPECT_NE(seen.metrics.find(expiry_metric), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velunor
