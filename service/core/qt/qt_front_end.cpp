@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "shared/qt/german_dialogs.h"
 #include <QPixmap>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include "shared/qt/german_dialogs.h"
 
 #include <algorithm>
 #include <cstdio>
