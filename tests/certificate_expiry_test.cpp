@@ -7,8 +7,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <regex>
 #include <string>
@@ -96,8 +94,7 @@ class CertificateExpiryTest : public ::testing::Test {
     process.Signal(SIGTERM);
     EXPECT_EQ(process.Wait(20), 0);
     seen.stderr_text = process.Stderr();
-    std::ifstream log(program / "MTS-Error-0.LOG", std::ios::binary);
-    seen.error_log.assign(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
+    seen.error_log = testing::ReadFile(program / "MTS-Error-0.LOG");
     return seen;
   }
 

@@ -27,50 +27,34 @@ namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CommandResult;
 using testing::MdmSim;
+using testing::RunCommand;
 using testing::TempDir;
 using testing::TestCertificates;
 using testing::TestDb;
 
 const fs::path kDir = "/opt/velunor";
 
-struct Ran {
-  int status = -1;
-  std::string output;
-};
-
-Ran Shell(const std::string& command) {
-  Ran ran;
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return ran;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    ran.output.append(buffer, n);
-  }
-  const int status = pclose(pipe);
-  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return ran;
-}
-
 // "1770 root:velunor" for a path.
 std::string ModeAndOwner(const fs::path& path) {
-  return Shell("stat -c '%a %U:%G' '" + path.string() + "'").output;
+  return RunCommand("stat -c '%a %U:%G' '" + path.string() + "'").output;
 }
 
 void WriteAs(const fs::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary) << bytes;
-  Shell("chown velunor:velunor '" + file.string() + "' && chmod 0600 '" + file.string() + "'");
+  RunCommand("chown velunor:velunor '" + file.string() + "' && chmod 0600 '" + file.string() + "'");
 }
 
 TEST(PackageTest, BuildsInstallsChecksRemovesAndPurges) {
   if (geteuid() != 0) GTEST_SKIP() << "dpkg -i needs root";
-  if (fs::exists(kDir) || Shell("getent passwd velunor").status == 0) {
+  if (fs::exists(kDir) || RunCommand("getent passwd velunor").status == 0) {
     GTEST_SKIP() << "velunor is installed on this machine; the test leaves it alone";
   }
   TempDir work;
-  const Ran built =
-      Shell("VELUNOR_BUILD_DIR='" + std::string(VELUNOR_BUILD_DIR) + "' '" + VELUNOR_SOURCE_ROOT +
-            "/scripts/package' --no-build '" + (work.path() / "package").string() + "'");
+  const CommandResult built = RunCommand(
+      "VELUNOR_BUILD_DIR='" + std::string(VELUNOR_BUILD_DIR) + "' '" + VELUNOR_SOURCE_ROOT +
+      "/scripts/package' --no-build '" + (work.path() / "package").string() + "'");
   ASSERT_EQ(built.status, 0) << built.output;
   // The last line names the package.
   std::string last = built.output.substr(0, built.output.find_last_not_of('\n') + 1);
@@ -80,13 +64,13 @@ TEST(PackageTest, BuildsInstallsChecksRemovesAndPurges) {
   EXPECT_NE(package.filename().string().find("_amd64.deb"), std::string::npos);
 
   // What it holds, and what it needs: runtime libraries only.
-  const std::string contents = Shell("dpkg-deb -c '" + package.string() + "'").output;
+  const std::string contents = RunCommand("dpkg-deb -c '" + package.string() + "'").output;
   for (const char* file : {"./opt/velunor/velunor", "./opt/velunor/kestrin",
                            "./opt/velunor/README.md", "./opt/velunor/sql/lox-schema.sql",
                            "./opt/velunor/odbc-register", "./lib/systemd/system/velunor.service"}) {
     EXPECT_NE(contents.find(file), std::string::npos) << file << "\n" << contents;
   }
-  const std::string depends = Shell("dpkg-deb -f '" + package.string() + "' Depends").output;
+  const std::string depends = RunCommand("dpkg-deb -f '" + package.string() + "' Depends").output;
   for (const char* needed : {"odbc-mariadb", "unixodbc", "libqt6widgets6", "libcurl4"}) {
     EXPECT_NE(depends.find(needed), std::string::npos) << needed << ": " << depends;
   }
@@ -101,21 +85,19 @@ TEST(PackageTest, BuildsInstallsChecksRemovesAndPurges) {
   }
 
   // Installed, its dependencies satisfied by apt-get.
-  const Ran installed = Shell(
+  const CommandResult installed = RunCommand(
       "DEBIAN_FRONTEND=noninteractive apt-get install -y -q "
       "--no-install-recommends '" +
       package.string() + "'");
   ASSERT_EQ(installed.status, 0) << installed.output;
-  EXPECT_NE(Shell("getent passwd velunor").output.find(":/opt/velunor:/usr/sbin/nologin"),
+  EXPECT_NE(RunCommand("getent passwd velunor").output.find(":/opt/velunor:/usr/sbin/nologin"),
             std::string::npos);
   EXPECT_EQ(ModeAndOwner(kDir), "1770 root:velunor\n");
   EXPECT_EQ(ModeAndOwner(kDir / "velunor"), "755 root:root\n");
   EXPECT_EQ(ModeAndOwner(kDir / "STATION.INI"), "600 velunor:velunor\n");
   EXPECT_EQ(ModeAndOwner(kDir / "certstore"), "700 velunor:velunor\n");
   EXPECT_EQ(ModeAndOwner(kDir / "certstore" / "MY"), "700 velunor:velunor\n");
-  std::ifstream unit_file("/lib/systemd/system/velunor.service");
-  const std::string unit((std::istreambuf_iterator<char>(unit_file)),
-                         std::istreambuf_iterator<char>());
+  const std::string unit = testing::ReadFile("/lib/systemd/system/velunor.service");
   EXPECT_NE(unit.find("\nExecStart=/opt/velunor/velunor --headless --program-dir /opt/velunor "
                       "--status-address 127.0.0.1:8089\n"),
             std::string::npos)
@@ -128,35 +110,36 @@ TEST(PackageTest, BuildsInstallsChecksRemovesAndPurges) {
   MdmSim sim(certs, work.path() / "sim", MdmSim::Config{{"ack"}});
   WriteAs(kDir / "STATION.INI", "LOX\r\n" + TestDb::Server() + "\r\n" + TestDb::kUser + "\r\n" +
                                     TestDb::kPassword + "\r\n");
-  ASSERT_EQ(Shell("cp -r '" + certs.store.string() +
-                  "'/. /opt/velunor/certstore/ && "
-                  "chown -R velunor:velunor /opt/velunor/certstore")
+  ASSERT_EQ(RunCommand("cp -r '" + certs.store.string() +
+                       "'/. /opt/velunor/certstore/ && "
+                       "chown -R velunor:velunor /opt/velunor/certstore")
                 .status,
             0);
-  const Ran set = Shell("runuser -u velunor -- /opt/velunor/kestrin --set --certificate '" +
-                        certs.client_subject + "' --station-url '" + sim.Url("/mdm/stationdata") +
-                        "' --price-url '" + sim.Url("/mdm/pricedata") + "'");
+  const CommandResult set =
+      RunCommand("runuser -u velunor -- /opt/velunor/kestrin --set --certificate '" +
+                 certs.client_subject + "' --station-url '" + sim.Url("/mdm/stationdata") +
+                 "' --price-url '" + sim.Url("/mdm/pricedata") + "'");
   EXPECT_EQ(set.status, 0) << set.output;
-  const Ran check =
-      Shell("runuser -u velunor -- /opt/velunor/velunor --check --program-dir /opt/velunor");
+  const CommandResult check =
+      RunCommand("runuser -u velunor -- /opt/velunor/velunor --check --program-dir /opt/velunor");
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_NE(check.output.find("Alle Prüfungen bestanden"), std::string::npos) << check.output;
 
   // Removed: the programs go, the operator's data and the account stay.
-  const Ran removed = Shell("dpkg -r velunor");
+  const CommandResult removed = RunCommand("dpkg -r velunor");
   ASSERT_EQ(removed.status, 0) << removed.output;
   EXPECT_FALSE(fs::exists(kDir / "velunor"));
   EXPECT_FALSE(fs::exists("/lib/systemd/system/velunor.service"));
   EXPECT_TRUE(fs::exists(kDir / "STATION.INI"));
   EXPECT_TRUE(fs::exists(kDir / "Velunor.CFG"));
-  EXPECT_EQ(Shell("getent passwd velunor").status, 0);
+  EXPECT_EQ(RunCommand("getent passwd velunor").status, 0);
 
   // Purged: nothing left.
-  const Ran purged = Shell("dpkg -P velunor");
+  const CommandResult purged = RunCommand("dpkg -P velunor");
   ASSERT_EQ(purged.status, 0) << purged.output;
   EXPECT_FALSE(fs::exists(kDir));
-  EXPECT_NE(Shell("getent passwd velunor").status, 0);
-  EXPECT_NE(Shell("getent group velunor").status, 0);
+  EXPECT_NE(RunCommand("getent passwd velunor").status, 0);
+  EXPECT_NE(RunCommand("getent group velunor").status, 0);
 }
 
 }  // namespace

@@ -42,16 +42,6 @@ bool PortFree(int port) {
   return free;
 }
 
-// Runs a shell command; returns its exit status and puts its output in `output`.
-int Shell(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buffer[512];
-  size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, n);
-  return pclose(pipe);
-}
-
 }  // namespace
 
 std::unique_ptr<Connection> ConnectLox(int port) {
@@ -78,8 +68,7 @@ PrivateServer::PrivateServer() {
     } catch (const std::runtime_error& e) {
       // A half-made data directory would be taken as ready by the next try.
       failure = e.what();
-      std::string ignored;
-      Shell(SandboxScript() + " stop '" + dir_.path().string() + "'", &ignored);
+      RunCommand(SandboxScript() + " stop '" + dir_.path().string() + "'");
       std::error_code ec;
       std::filesystem::remove_all(dir_.path() / "data", ec);
     }
@@ -98,8 +87,8 @@ PrivateServer::~PrivateServer() {
 
 void PrivateServer::Run(const std::string& arguments) const {
   const std::string command = SandboxScript() + " " + arguments;
-  std::string output;
-  if (Shell(command, &output) != 0) throw std::runtime_error(command + " failed: " + output);
+  const CommandResult ran = RunCommand(command);
+  if (ran.status != 0) throw std::runtime_error(command + " failed: " + ran.output);
 }
 
 void PrivateServer::Start() {
@@ -142,8 +131,8 @@ void PrivateServer::RunAsRoot(const std::string& sql) const {
   const std::string command = "mariadb --no-defaults -uroot --socket='" +
                               (dir_.path() / "mariadb.sock").string() + "' lox < '" +
                               file.string() + "'";
-  std::string output;
-  if (Shell(command, &output) != 0) throw std::runtime_error(command + " failed: " + output);
+  const CommandResult ran = RunCommand(command);
+  if (ran.status != 0) throw std::runtime_error(command + " failed: " + ran.output);
 }
 
 }  // namespace velunor::testing

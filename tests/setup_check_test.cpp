@@ -53,16 +53,9 @@ class SetupCheckTest : public ::testing::Test {
       command = "LD_PRELOAD=" + std::string(VELUNOR_LIBFAKETIME) + " FAKETIME='" + faketime + "' ";
     }
     command += std::string(VELUNOR_BIN) + " --check --program-dir " + program_.string() +
-               " --cert-store " + certs_.store.string() + " 2>&1";
-    CheckRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      run.output.append(buffer, n);
-    }
-    const int status = pclose(pipe);
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+               " --cert-store " + certs_.store.string();
+    const testing::CommandResult ran = testing::RunCommand(command);
+    CheckRun run{ran.status, ran.output};
     return run;
   }
 

@@ -276,13 +276,10 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
       "chromium --headless --no-sandbox --disable-gpu --disable-dev-shm-usage "
       "--no-first-run --user-data-dir=" +
       (rig->program_dir().parent_path() / "browser").string() +
-      " --virtual-time-budget=5000 --dump-dom " + url + " 2>/dev/null";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string dom;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) dom.append(buffer, n);
-  ASSERT_EQ(pclose(pipe), 0) << dom;
+      " --virtual-time-budget=5000 --dump-dom " + url;
+  const testing::CommandResult ran = testing::RunCommand(command);
+  ASSERT_EQ(ran.status, 0) << ran.output;
+  const std::string& dom = ran.output;
 
   const WindowModel& w = rig->model();
   EXPECT_NE(dom.find(w.info()), std::string::npos) << dom;

@@ -28,6 +28,14 @@ std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir);
 // The whole file; "" when it cannot be read.
 std::string ReadFile(const std::filesystem::path& file);
 
+// A shell command's exit status (-1 when it did not exit normally) and what
+// it wrote to standard output and standard error.
+struct CommandResult {
+  int status = -1;
+  std::string output;
+};
+CommandResult RunCommand(const std::string& command);
+
 // The lines joined with a line end each, for failure messages.
 std::string Joined(const std::vector<std::string>& lines);
 
