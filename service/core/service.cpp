@@ -23,7 +23,10 @@ Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, F
   if (setup.status_address.empty()) return;
   status_server_ = std::make_unique<StatusServer>(operations_.box(), operations_.archive_dir());
   const std::string why = status_server_->Start(setup.status_address);
-  if (why.empty()) return;
+  if (why.empty()) {
+    operations_.PublishSnapshots();
+    return;
+  }
   // The page is for the operator; reporting goes on without it, so this is
   // a notice that does not end the start.
   status_server_.reset();

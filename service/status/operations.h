@@ -43,6 +43,9 @@ class Operations : public OperationsSink {
   void ClientCertificate(std::optional<std::int64_t> not_after,
                          const std::string& warning) override;
 
+  // From now on a reader wants the pictures: each TickDone publishes one.
+  // Without a reader (no status server) no picture is made at all.
+  void PublishSnapshots() { publishing_ = true; }
   const SnapshotBox& box() const { return box_; }
   const std::filesystem::path& archive_dir() const { return archive_dir_; }
 
@@ -62,6 +65,7 @@ class Operations : public OperationsSink {
   std::string certificate_warning_;
   long error_entries_counted_ = 0;
   SnapshotBox box_;
+  bool publishing_ = false;
 };
 
 }  // namespace velunor
