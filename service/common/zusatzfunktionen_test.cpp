@@ -28,6 +28,20 @@ TEST(DezimalTest, PriceTextsAsThePublicationsNeedThem) {
   EXPECT_EQ(Dez("0.8995"), " 0.900");
 }
 
+TEST(DezimalTest, RoundsTheWrittenDecimalsHalfAwayFromZero) {
+  EXPECT_EQ(Dez("1.8594999999"), " 1.859") << "just below a half rounds down";
+  EXPECT_EQ(Dez("1.8595"), " 1.860") << "a half rounds up, though binary has it below";
+  EXPECT_EQ(Dez("1.85950000001"), " 1.860");
+  EXPECT_EQ(Dez(".888888499999888884", 6, 9), " 0.888888") << "found by the fuzzer";
+  EXPECT_EQ(Dez("0.0004999999999"), " 0.000");
+  EXPECT_EQ(Dez("9.9995"), "10.000") << "the carry reaches the whole number";
+  EXPECT_EQ(Dez("-1.2345"), "-1.235") << "away from zero for negatives too";
+  EXPECT_EQ(Dez("-0.0004"), " 0.000") << "no sign on a zero";
+  EXPECT_EQ(Dez("0001.5"), " 1.500");
+  EXPECT_EQ(Dez("99.9994"), " 0.000") << "above the largest the field can show";
+  EXPECT_EQ(Dez("2.5", 0, 6), "     3");
+}
+
 TEST(DezimalTest, WidthAndDecimalCombinations) {
   EXPECT_EQ(Dez("1.5", 5, 6), "0") << "width minus decimals below 2 is invalid";
   EXPECT_EQ(Dez("123", 0, 6), "   123");
