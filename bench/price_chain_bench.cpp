@@ -193,6 +193,7 @@ int main(int argc, char** argv) {
       chains = std::max(1, std::atoi(argv[i]));
     }
   }
+  if (short_form && !velunor::bench::TestDatabaseConfigured()) return velunor::bench::kSkipped;
   const std::vector<int> sizes =
       short_form ? std::vector<int>{10, 100} : std::vector<int>{10, 100, 1000};
   std::vector<velunor::NetworkFigures> networks;

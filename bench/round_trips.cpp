@@ -2,10 +2,20 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "tests/test_support.h"
 
 namespace velunor::bench {
+
+bool TestDatabaseConfigured() {
+  const char* port = std::getenv("VELUNOR_TEST_DB_PORT");
+  if (port != nullptr && *port != '\0') return true;
+  std::fprintf(stderr,
+               "no test database: VELUNOR_TEST_DB_PORT is not set; scripts/test starts a "
+               "private MariaDB and runs every test\n");
+  return false;
+}
 
 namespace {
 

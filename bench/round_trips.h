@@ -16,6 +16,13 @@
 
 namespace velunor::bench {
 
+// The exit status CTest takes as "skipped" for the short forms run as tests.
+constexpr int kSkipped = 77;
+
+// False, after saying so on standard error, when no private test server was
+// started (VELUNOR_TEST_DB_PORT unset): the short forms then skip.
+bool TestDatabaseConfigured();
+
 class RoundTrips {
  public:
   RoundTrips();

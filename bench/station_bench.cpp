@@ -167,6 +167,7 @@ bool GoalsKept(const NetworkFigures& f) {
 
 int main(int argc, char** argv) {
   const bool short_form = argc > 1 && std::strcmp(argv[1], "--short") == 0;
+  if (short_form && !velunor::bench::TestDatabaseConfigured()) return velunor::bench::kSkipped;
   const std::vector<int> sizes =
       short_form ? std::vector<int>{10, 100} : std::vector<int>{10, 100, 1000};
   std::vector<velunor::NetworkFigures> networks;
