@@ -363,8 +363,10 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   EXPECT_EQ(Send(url),
             Join({Opening(url),
                   Handshake(),
-                  {"Connection: Redirected /v2/prices", "Server answered: HTTP/1.1 200 OK",
-                   "SOAP: Server acknowledged transaction", "Transaction successfull"}}));
+                  {"Connection: Redirected /v2/prices"},
+                  Handshake(),
+                  {"Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
+                   "Transaction successfull"}}));
   ASSERT_EQ(sim.RequestCount(), 2);
   EXPECT_EQ(sim.RequestHeaders(2).rfind("POST /v2/prices HTTP/1.1\r\n", 0), 0u);
   EXPECT_EQ(sim.RequestBody(2), SOAPEnvelope(kPublication));
@@ -379,6 +381,19 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   EXPECT_EQ(lines[lines.size() - 2],
             "ERR: 1004 Redirect to another server refused: " + elsewhere + " Zeile: 5");
   EXPECT_EQ(sim.RequestCount(), 3) << "no request at the other host";
+
+  // Two Location headers, the first to another server (the one libcurl would
+  // follow), the second to this one: nothing is sent to either.
+  MdmSim other(certs_, t_.dir.path() / "other", {{"ack"}});
+  const std::string steal = other.Url("/steal");
+  sim.SetOutcomes({"redirect:" + steal + "|/v2/prices", "ack"});
+  const Lines two = Send(url);
+  EXPECT_EQ(result_, 1);
+  ASSERT_GE(two.size(), 2u);
+  EXPECT_EQ(two[two.size() - 2], "ERR: 1004 Redirect with more than one Location refused: " +
+                                     steal + ", /v2/prices Zeile: 5");
+  EXPECT_EQ(other.RequestCount(), 0) << "the publication reached the other server";
+  EXPECT_EQ(sim.RequestCount(), 4);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include <curl/curl.h>
 
@@ -31,12 +32,11 @@ struct UrlFree {
 // Everything the callbacks of one Send need; Send closes the easy handle
 // before this goes, so it outlives every callback.
 struct Transfer {
-  Transfer(CURL* handle, TlsEvents& e, std::string trusted, std::size_t max_bytes, bool follows)
+  Transfer(CURL* handle, TlsEvents& e, std::string trusted, std::size_t max_bytes)
       : curl(handle),
         events(e),
         tls(e, std::move(trusted), [this] { return Peer(); }),
-        max_answer_bytes(max_bytes),
-        follow(follows) {}
+        max_answer_bytes(max_bytes) {}
 
   // "ip:port" of the connection the transfer uses right now.
   std::string Peer() const {
@@ -55,15 +55,12 @@ struct Transfer {
   TlsEvents& events;
   tls::TlsSession tls;
   std::size_t max_answer_bytes;
-  bool follow;
   std::string status_line;
   long status = 0;
-  std::string location;
+  std::vector<std::string> locations;  // of the last answer, as sent
   std::string body;
   bool too_large = false;
   std::string ssl_setup_error;
-  std::string origin;            // "scheme://host:port" of the request's URL
-  std::string refused_location;  // a redirect to another server, not followed
 };
 
 // "scheme://host:port" of `url`, which may be relative to `base`; "" when it
@@ -112,28 +109,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   const size_t n = size * count;
   const std::string line(data, n);
   if (line.rfind("HTTP/", 0) == 0) {
-    // Each answer (a redirect, then the final one) starts with its status line.
     t->status_line = Trim(line, kWhiteSpace);
     const size_t blank = t->status_line.find(' ');
     t->status = blank == std::string::npos ? 0 : std::atol(t->status_line.c_str() + blank + 1);
-    t->location.clear();
+    t->locations.clear();
   } else if (StartsWithNoCase(line, "location:")) {
-    t->location = Trim(line.substr(9), kWhiteSpace);
-  } else if (Trim(line, kWhiteSpace).empty() && t->follow && t->status >= 300 && t->status < 400 &&
-             !t->location.empty()) {
-    // The publication and the client certificate go to the configured server
-    // only: a redirect elsewhere ends the transfer before libcurl follows it.
-    char* current = nullptr;
-    curl_easy_getinfo(t->curl, CURLINFO_EFFECTIVE_URL, &current);
-    if (Origin(current != nullptr ? current : "", t->location) != t->origin) {
-      t->refused_location = t->location;
-      return 0;
-    }
-    try {
-      t->events.SOAP1_ConnectionStatus("Redirected", static_cast<int>(t->status), t->location);
-    } catch (...) {
-      // Handlers keep their own failures; nothing may cross libcurl's C frames.
-    }
+    t->locations.push_back(Trim(line.substr(9), kWhiteSpace));
   }
   return n;
 }
@@ -194,10 +175,6 @@ void Set(CURL* curl, CURLoption option, T value) {
 // The answer of a finished transfer, or the failure that ended it.
 HttpsAnswer Outcome(CURLcode code, long status, const char* error_text, Transfer& transfer,
                     const CurlTransport::Options& options) {
-  if (!transfer.refused_location.empty()) {
-    throw Failure(kErrRedirectRefused,
-                  "Redirect to another server refused: " + transfer.refused_location);
-  }
   if (transfer.too_large) {
     throw Failure(kErrAnswerTooLarge, "The answer is larger than " +
                                           std::to_string(options.max_answer_bytes) + " bytes");
@@ -239,13 +216,53 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
     throw Failure(kErrClientCertificateUnusable,
                   "Client certificate unusable: " + credentials.error);
   }
+  const std::string trusted = certs_.TrustedCertificatesPem(options_.trust_store);
+  const std::string origin = Origin(request.url, request.url);
 
+  try {
+    // Redirects are followed here, not by libcurl: the target is checked
+    // before anything is sent to it, whatever the answer's headers say.
+    std::string url = request.url;
+    bool post = !request.connect_only;
+    for (int redirects = 0;; ++redirects) {
+      Attempt attempt = Perform(request, url, post, credentials, trusted, events);
+      if (!attempt.redirect) return std::move(attempt.answer);
+      if (attempt.locations.size() > 1) {
+        std::string all;
+        for (const std::string& location : attempt.locations) {
+          all += (all.empty() ? "" : ", ") + location;
+        }
+        throw Failure(kErrRedirectRefused, "Redirect with more than one Location refused: " + all);
+      }
+      if (Origin(attempt.target, attempt.target) != origin) {
+        throw Failure(kErrRedirectRefused, "Redirect to another server refused: " + attempt.target);
+      }
+      if (redirects >= options_.max_redirects) {
+        throw Failure(
+            CURLE_TOO_MANY_REDIRECTS,
+            "Maximum (" + std::to_string(options_.max_redirects) + ") redirects followed");
+      }
+      events.SOAP1_ConnectionStatus("Redirected", static_cast<int>(attempt.status),
+                                    attempt.locations.front());
+      // A moved service keeps receiving the publication; only "see other"
+      // asks for the result with a GET.
+      if (attempt.status == 303) post = false;
+      url = attempt.target;
+    }
+  } catch (const Failure& f) {
+    // A failure with a certificate that is not valid now: that is the likely cause.
+    if (credentials.validity_problem.empty()) throw;
+    throw Failure(f.number(), f.description() + "; " + credentials.validity_problem);
+  }
+}
+
+CurlTransport::Attempt CurlTransport::Perform(const HttpsRequest& request, const std::string& url,
+                                              bool post, const ClientCredentials& credentials,
+                                              const std::string& trusted, TlsEvents& events) {
   std::unique_ptr<CURL, CurlFree> handle(curl_easy_init());
   if (!handle) throw Failure(CURLE_FAILED_INIT, "libcurl cannot start a transfer");
   CURL* curl = handle.get();
-  Transfer transfer(curl, events, certs_.TrustedCertificatesPem(options_.trust_store),
-                    options_.max_answer_bytes, request.follow_redirects);
-  transfer.origin = Origin(request.url, request.url);
+  Transfer transfer(curl, events, trusted, options_.max_answer_bytes);
   std::unique_ptr<curl_slist, SlistFree> headers;
   char error_text[CURL_ERROR_SIZE] = "";
   // Closing the connection still calls back into `transfer` and may write the
@@ -257,10 +274,10 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
 
   Set(curl, CURLOPT_ERRORBUFFER, error_text);
   Set(curl, CURLOPT_NOSIGNAL, 1L);
-  Set(curl, CURLOPT_URL, request.url.c_str());
-  // HTTPS only, also after a redirect: the publication never goes out in clear.
+  Set(curl, CURLOPT_URL, url.c_str());
+  // HTTPS only: the publication never goes out in clear.
   Set(curl, CURLOPT_PROTOCOLS_STR, "https");
-  Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+  Set(curl, CURLOPT_FOLLOWLOCATION, 0L);
   Set(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   Set(curl, CURLOPT_SSLVERSION,
       static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
@@ -288,12 +305,6 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   Set(curl, CURLOPT_SSLKEY_BLOB, &key_blob);
   Set(curl, CURLOPT_SSLKEYTYPE, "PEM");
 
-  Set(curl, CURLOPT_FOLLOWLOCATION, request.follow_redirects ? 1L : 0L);
-  Set(curl, CURLOPT_MAXREDIRS, static_cast<long>(options_.max_redirects));
-  // A moved service keeps receiving the publication (redirects to the same
-  // server only, see OnHeader); only "see other" turns into a GET.
-  Set(curl, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_301 | CURL_REDIR_POST_302));
-
   Set(curl, CURLOPT_USERAGENT, request.user_agent.c_str());
   headers.reset(curl_slist_append(nullptr, ("Content-Type: " + request.content_type).c_str()));
   // No "Expect: 100-continue" round trip: the body goes out with the request.
@@ -303,7 +314,7 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   Set(curl, CURLOPT_HTTPHEADER, headers.get());
   if (request.connect_only) {
     Set(curl, CURLOPT_CONNECT_ONLY, 1L);
-  } else {
+  } else if (post) {
     Set(curl, CURLOPT_POST, 1L);
     Set(curl, CURLOPT_POSTFIELDS, request.body.data());
     Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
@@ -320,15 +331,24 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   const CURLcode code = curl_easy_perform(curl);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  handle.reset();
-  try {
-    if (request.connect_only && code == CURLE_OK) return HttpsAnswer{};
-    return Outcome(code, status, error_text, transfer, options_);
-  } catch (const Failure& f) {
-    // A failure with a certificate that is not valid now: that is the likely cause.
-    if (credentials.validity_problem.empty()) throw;
-    throw Failure(f.number(), f.description() + "; " + credentials.validity_problem);
+  Attempt attempt;
+  if (code == CURLE_OK && request.follow_redirects && status >= 300 && status < 400) {
+    // The target libcurl itself would follow: the Location resolved against
+    // the URL asked for.
+    char* target = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &target) == CURLE_OK && target != nullptr &&
+        *target != '\0') {
+      attempt.redirect = true;
+      attempt.status = status;
+      attempt.target = target;
+      attempt.locations = transfer.locations;
+      return attempt;
+    }
   }
+  handle.reset();
+  if (request.connect_only && code == CURLE_OK) return attempt;
+  attempt.answer = Outcome(code, status, error_text, transfer, options_);
+  return attempt;
 }
 
 }  // namespace velunor

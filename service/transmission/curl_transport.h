@@ -1,7 +1,8 @@
 // The real HTTPS transport: libcurl over OpenSSL, TLS 1.2 only, the client
 // certificate and key taken from the certificate store, the server checked
-// against the system's CA bundle plus the store "Root", HTTPS only; redirects
-// are followed to the same scheme, host and port only. One connection per
+// against the system's CA bundle plus the store "Root", HTTPS only; a
+// redirect is followed, a few times at most, only to the same scheme, host
+// and port and only when the answer names one target. One connection per
 // request; nothing is kept between requests.
 // Not thread-safe: one Send at a time.
 #pragma once
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "service/transmission/https_transport.h"
 #include "shared/cert_store.h"
@@ -24,7 +26,7 @@ class CurlTransport : public HttpsTransport {
     std::string trust_store = "Root";
     // An answer beyond this is refused rather than held in memory.
     std::size_t max_answer_bytes = 16 * 1024 * 1024;
-    int max_redirects = 10;
+    int max_redirects = 5;
   };
 
   // `certs` must outlive the transport.
@@ -37,11 +39,24 @@ class CurlTransport : public HttpsTransport {
   // Throws Failure: kErrClientCertificateNotFound / kErrClientCertificateUnusable
   // before any connection; libcurl's code with its message for connection,
   // TLS and time-out failures; the HTTP status for an answer outside 2xx;
-  // kErrAnswerTooLarge; kErrRedirectRefused for a redirect to another server,
-  // naming its location. The private key never appears in a message.
+  // kErrAnswerTooLarge; kErrRedirectRefused for a redirect to another server
+  // or one with more than one Location, naming them; libcurl's "too many
+  // redirects" past max_redirects. The private key never appears in a message.
   HttpsAnswer Send(const HttpsRequest& request, TlsEvents& events) override;
 
  private:
+  // One request to `url`: its answer, or the same-server candidate of a 3xx.
+  struct Attempt {
+    HttpsAnswer answer;
+    bool redirect = false;
+    long status = 0;
+    std::string target;                  // resolved as libcurl would follow it
+    std::vector<std::string> locations;  // the answer's Location headers
+  };
+  Attempt Perform(const HttpsRequest& request, const std::string& url, bool post,
+                  const ClientCredentials& credentials, const std::string& trusted,
+                  TlsEvents& events);
+
   const CertStore& certs_;
   Options options_;
 };

@@ -236,7 +236,7 @@ int Run(const Options& options) {
     }
     const Reply reply = MakeReply(outcome);
     res.status = reply.status;
-    if (!reply.location.empty()) res.set_header("Location", reply.location);
+    for (const std::string& location : reply.locations) res.set_header("Location", location);
     res.set_content(reply.body, reply.content_type.c_str());
   });
 

@@ -112,10 +112,15 @@ std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error)
     then->delay_seconds += value;
     then->text = text;
     return then;
-  } else if (StartsWith(text, "redirect:", &rest) &&
-             ((!rest.empty() && rest[0] == '/') || rest.rfind("https://", 0) == 0)) {
+  } else if (StartsWith(text, "redirect:", &rest)) {
     o.kind = Outcome::Kind::kRedirect;
-    o.target = rest;
+    o.locations = Split(rest, '|');
+    for (const std::string& location : o.locations) {
+      if ((location.empty() || location[0] != '/') && location.rfind("https://", 0) != 0) {
+        *error = "redirect: needs a path or an https:// URL: " + text;
+        return std::nullopt;
+      }
+    }
   } else if (StartsWith(text, "file:", &rest) && !rest.empty()) {
     o.kind = Outcome::Kind::kFile;
     o.target = rest;
@@ -152,8 +157,8 @@ Reply MakeReply(const Outcome& outcome) {
     case Outcome::Kind::kRedirect:
       r.status = 307;
       r.content_type = "text/plain;charset=utf-8";
-      r.location = outcome.target;
-      r.body = "moved to " + outcome.target + "\n";
+      r.locations = outcome.locations;
+      r.body = "moved to " + outcome.locations.front() + "\n";
       break;
     case Outcome::Kind::kFile: {
       std::ifstream in(outcome.target, std::ios::binary);

@@ -11,7 +11,8 @@
 //   http:CODE           status CODE with a short text body
 //   delay:SECONDS[:OUTCOME]  wait, then answer OUTCOME (default ack)
 //   redirect:PATH       status 307 to PATH on this server, or to a whole
-//                       https:// URL (another server)
+//                       https:// URL (another server); redirect:T1|T2...
+//                       names several Location headers, in this order
 //   file:PATH           status 200 with the bytes of the file PATH
 #pragma once
 
@@ -31,7 +32,8 @@ struct Outcome {
   std::vector<std::string> responses;  // kResponses
   bool declaration = true;             // kResponses: answer starts with <?xml ...?>
   int status = 200;                    // kHttpStatus
-  std::string target;                  // kRedirect: path; kFile: file name
+  std::string target;                  // kFile: file name
+  std::vector<std::string> locations;  // kRedirect: paths or URLs
   double delay_seconds = 0;
 };
 
@@ -42,7 +44,7 @@ struct Reply {
   int status = 200;
   std::string content_type;
   std::string body;
-  std::string location;  // for redirects
+  std::vector<std::string> locations;  // for redirects, one Location header each
 };
 
 // The answer of `outcome`; a file that cannot be read gives status 500.

@@ -51,7 +51,7 @@ TEST(OutcomeTest, EachFormGivesItsAnswer) {
 
   r = MakeReply(Parse("redirect:/v2/prices"));
   EXPECT_EQ(r.status, 307);
-  EXPECT_EQ(r.location, "/v2/prices");
+  EXPECT_EQ(r.locations, std::vector<std::string>{"/v2/prices"});
   EXPECT_EQ(MakeReply(Parse("file:/nonexistent/answer.xml")).status, 500);
 
   for (const char* bad : {"", "acknowledge", "http:42", "http:abc", "http:", "delay:x", "delay:-1",
