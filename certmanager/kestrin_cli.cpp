@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "certmanager/kestrin_form.h"
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -25,18 +26,18 @@ int ListCertificates(const CertStore& store, const std::string& name, std::FILE*
                      std::FILE* err) {
   const std::vector<std::string> stores = store.Stores();
   if (std::find(stores.begin(), stores.end(), name) == stores.end()) {
-    std::fprintf(err, "kestrin: Speicher \"%s\" gibt es nicht\n", name.c_str());
+    PrintLine(err, "kestrin: Speicher \"" + name + "\" gibt es nicht");
     return 1;
   }
   const StoreListing listing = store.List(name);
   const std::time_t now = std::time(nullptr);
   for (const CertificateEntry& c : listing.certificates) {
-    std::fprintf(out, "%s | Aussteller: %s | %s | privater Schlüssel: %s\n",
-                 c.details.subject.c_str(), c.details.issuer.c_str(),
-                 Validity(c.details, now).c_str(), c.has_private_key ? "ja" : "nein");
+    PrintLine(out, c.details.subject + " | Aussteller: " + c.details.issuer + " | " +
+                       Validity(c.details, now) +
+                       " | privater Schlüssel: " + (c.has_private_key ? "ja" : "nein"));
   }
   for (const std::string& problem : listing.problems) {
-    std::fprintf(out, "nicht lesbar: %s\n", problem.c_str());
+    PrintLine(out, "nicht lesbar: " + problem);
   }
   return 0;
 }
@@ -45,24 +46,23 @@ int ShowSettings(const std::filesystem::path& program_dir, std::FILE* out, std::
   const std::filesystem::path file = program_dir / kSettingsFileName;
   const SettingsFileRead read = ReadSettingsFile(file);
   if (!read.found) {
-    std::fprintf(err, "kestrin: %s gibt es nicht\n", file.c_str());
+    PrintLine(err, "kestrin: " + file.string() + " gibt es nicht");
     return 1;
   }
   if (!read.error.empty()) {
-    std::fprintf(err, "kestrin: %s\n", read.error.c_str());
+    PrintLine(err, "kestrin: " + read.error);
     return 1;
   }
-  std::fprintf(out, "Zertifikat: %s\nURL Grunddatenlieferung: %s\nURL Preisdatenlieferung: %s\n",
-               read.values.VerwendetesZertifikat.c_str(),
-               read.values.UrlGrunddatenlieferung.c_str(),
-               read.values.UrlPreisdatenlieferung.c_str());
+  PrintLine(out, "Zertifikat: " + read.values.VerwendetesZertifikat);
+  PrintLine(out, "URL Grunddatenlieferung: " + read.values.UrlGrunddatenlieferung);
+  PrintLine(out, "URL Preisdatenlieferung: " + read.values.UrlPreisdatenlieferung);
   return 0;
 }
 
 int SetSettings(const CertStore& store, const std::filesystem::path& program_dir,
                 const TransmissionSettings& values, std::FILE* err) {
   const auto refuse = [&](const std::string& why) {
-    std::fprintf(err, "kestrin: %s\n", why.c_str());
+    PrintLine(err, "kestrin: " + why);
     return 2;
   };
   const std::filesystem::path file = program_dir / kSettingsFileName;
@@ -70,21 +70,28 @@ int SetSettings(const CertStore& store, const std::filesystem::path& program_dir
   if (!current.error.empty()) {
     return refuse(current.error + "; die Einstellungen werden nicht überschrieben");
   }
-  const auto chosen = store.Choose(kStoreMy, values.VerwendetesZertifikat);
+  auto chosen = store.Choose(kStoreMy, values.VerwendetesZertifikat);
+  TransmissionSettings taken = values;
+  if (!chosen) {
+    // Copied from --list, whose lines show a backslash doubled.
+    const std::string listed = UnescapeLine(values.VerwendetesZertifikat);
+    if (listed != values.VerwendetesZertifikat && (chosen = store.Choose(kStoreMy, listed))) {
+      taken.VerwendetesZertifikat = listed;
+    }
+  }
   if (!chosen) {
     return refuse("Im Speicher \"MY\" gibt es kein Zertifikat \"" + values.VerwendetesZertifikat +
                   "\" (kestrin --list zeigt die vorhandenen)");
   }
   if (!chosen->has_private_key) {
-    return refuse("Zum Zertifikat \"" + values.VerwendetesZertifikat +
+    return refuse("Zum Zertifikat \"" + taken.VerwendetesZertifikat +
                   "\" gibt es im Speicher \"MY\" keinen privaten Schlüssel");
   }
-  const std::string problem = SettingsProblem(values);
+  const std::string problem = SettingsProblem(taken);
   if (!problem.empty()) return refuse(problem);
   std::string error;
-  if (!WriteSettingsFile(file, values, &error)) {
-    std::fprintf(err, "kestrin: Die Einstellungen konnten nicht gespeichert werden: %s\n",
-                 error.c_str());
+  if (!WriteSettingsFile(file, taken, &error)) {
+    PrintLine(err, "kestrin: Die Einstellungen konnten nicht gespeichert werden: " + error);
     return 1;
   }
   return 0;

@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include "shared/output_line.h"
 #include "shared/qt/german_dialogs.h"
 
 #include <cstdio>
@@ -205,7 +206,7 @@ bool KestrinWindow::AskYesNo(const std::string& text, const std::string& title) 
 
 void KestrinWindow::ShowMessage(const std::string& text, const std::string& title) {
   // Also on standard error, so that a message shown on nobody's screen is not lost.
-  std::fprintf(stderr, "kestrin: %s\n", text.c_str());
+  PrintLine(stderr, "kestrin: " + text);
   QMessageBox box(QMessageBox::Warning, Q(title), Q(text), QMessageBox::Ok, this);
   GermanButtons(box);
   box.exec();

@@ -302,6 +302,13 @@ CliRun RunCli(F&& call) {
   return run;
 }
 
+// A subject as every output line shows it.
+std::string BackslashesDoubled(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out;
+}
+
 TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   // The window: the client certificate (escaped comma, umlauts) and two URLs.
   Kestrin& k = Start();
@@ -324,9 +331,16 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
 
   run = RunCli([&](std::FILE* out, std::FILE* err) { return ShowSettings(other, out, err); });
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, std::string("Zertifikat: ") + kClient +
+  // Every output line shows a backslash doubled (O=Müller\\, Söhne KG).
+  const std::string listed = BackslashesDoubled(kClient);
+  EXPECT_EQ(run.out, std::string("Zertifikat: ") + listed +
                          "\nURL Grunddatenlieferung: https://mdm.example/station"
                          "\nURL Preisdatenlieferung:  https://mdm.example/preise \n");
+  // The subject copied from that line is the same certificate.
+  fs::remove(other / "Velunor.CFG");
+  run = set({listed, "https://mdm.example/station", " https://mdm.example/preise "});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved);
 
   // Refused, and the file left as it was.
   const struct {
@@ -363,7 +377,8 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
   EXPECT_EQ(run.status, 0) << run.err;
   const Lines lines = SplitLines(run.out);
   ASSERT_EQ(lines.size(), 3u) << run.out;
-  EXPECT_EQ(lines[0].rfind(std::string(kClient) + " | Aussteller: " + kCa + " | gültig ", 0), 0u)
+  EXPECT_EQ(lines[0].rfind(BackslashesDoubled(kClient) + " | Aussteller: " + kCa + " | gültig ", 0),
+            0u)
       << lines[0];
   EXPECT_NE(lines[0].find("(abgelaufen) | privater Schlüssel: ja"), std::string::npos) << lines[0];
   // In file order: client.pem, zukunft.pem, zz-ca.pem.

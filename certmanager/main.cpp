@@ -18,6 +18,7 @@
 #include "certmanager/store_browser.h"
 #include "shared/cert_store.h"
 #include "shared/display.h"
+#include "shared/output_line.h"
 #include "shared/program_dir.h"
 #include "shared/qt/german_dialogs.h"
 
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
   const KestrinOptions options =
       ParseKestrinOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!options.error.empty()) {
-    std::fprintf(stderr, "kestrin: %s\n%s", options.error.c_str(), KestrinUsage().c_str());
+    PrintLine(stderr, "kestrin: " + options.error);
+    std::fputs(KestrinUsage().c_str(), stderr);
     return 2;
   }
   if (options.help) {
@@ -43,7 +45,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path& program_dir = locations.program_dir;
   const std::filesystem::path& cert_store = locations.cert_store;
   if (!std::filesystem::is_directory(program_dir)) {
-    std::fprintf(stderr, "kestrin: program directory %s does not exist\n", program_dir.c_str());
+    PrintLine(stderr, "kestrin: program directory " + program_dir.string() + " does not exist");
     return 2;
   }
   const DirectoryCertStore store(cert_store);

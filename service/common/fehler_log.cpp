@@ -8,6 +8,7 @@
 #include "service/common/text.h"
 #include "service/common/zusatzfunktionen.h"
 #include "shared/file_replace.h"
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -53,8 +54,8 @@ void FehlerLog::WriteNotice(const std::string& description, const std::string& p
 std::string FehlerLog::Append(int32_t number, const std::string& description,
                               const std::string& procedure, const std::string& context) {
   // One entry is one line, whatever the texts from outside hold.
-  const std::string entry = EscapeControls(procedure) + " / " + std::to_string(number) + " / " +
-                            EscapeControls(description) + " / " + EscapeControls(context);
+  const std::string entry = EscapeLine(procedure) + " / " + std::to_string(number) + " / " +
+                            EscapeLine(description) + " / " + EscapeLine(context);
   const int log_number = ReadLogNumber();
   int current = log_number;
 

@@ -14,11 +14,6 @@ std::string Trim(std::string_view text, std::string_view blanks = " ");
 // White space as protocols use it: blank, tab, CR and LF.
 inline constexpr std::string_view kWhiteSpace = " \t\r\n";
 
-// `text` with its control characters written visibly ("\n", "\r", "\t",
-// "\x1B"), so that a text from outside (a station name, a server's answer)
-// can never start a line of a log of its own.
-std::string EscapeControls(std::string_view text);
-
 // `text` with every `from` replaced by `to`, left to right.
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to);
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -16,12 +17,8 @@ HeadlessFrontEnd::HeadlessFrontEnd(WindowModel& window, std::FILE* out, std::FIL
 HeadlessFrontEnd::~HeadlessFrontEnd() { window_.RemoveObserver(this); }
 
 void HeadlessFrontEnd::MessageBox(const std::string& text, const std::string&) {
-  std::fprintf(out_, "%s\n", text.c_str());
-  std::fflush(out_);
-  if (err_ != nullptr) {
-    std::fprintf(err_, "velunor: %s\n", text.c_str());
-    std::fflush(err_);
-  }
+  PrintLine(out_, text);
+  if (err_ != nullptr) PrintLine(err_, "velunor: " + text);
 }
 
 void HeadlessFrontEnd::Repaint() { std::fflush(out_); }
@@ -39,8 +36,9 @@ void HeadlessFrontEnd::Changed(Control control, int index) {
     const std::string text = info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info;
     if (text == last_status_) return;
     last_status_ = text;
-    std::fprintf(out_, "%s\n", info.c_str());
+    PrintLine(out_, info);
   } else if (control == Control::kList1 && index >= 0) {
+    // Escaped once already, when it was logged.
     std::fprintf(out_, "%s\n", window_.list1()[static_cast<size_t>(index)].c_str());
   } else {
     return;

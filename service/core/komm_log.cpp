@@ -5,6 +5,7 @@
 #include "service/common/procedure.h"
 #include "service/common/text.h"
 #include "service/common/zusatzfunktionen.h"
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -44,7 +45,7 @@ void KommLogWriter::KommLog(const std::string& meldung) {
     p.Run([&] { env_.window.ClearList1(); });
   } else {
     // One message is one line, whatever a server's answer holds.
-    const std::string text = EscapeControls(meldung);
+    const std::string text = EscapeLine(meldung);
     p.Run([&] {
       const DateTime t = env_.clock.Now();
       env_.window.AddList1(Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " " +

@@ -19,6 +19,7 @@
 #include "service/core/service_notifier.h"
 #include "service/core/setup_check.h"
 #include "shared/display.h"
+#include "shared/output_line.h"
 #include "shared/program_dir.h"
 
 #ifdef VELUNOR_WITH_QT
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
   using namespace velunor;
   const CommandLine cl = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (!cl.error.empty()) {
-    std::fprintf(stderr, "velunor: %s\n%s", cl.error.c_str(), UsageText().c_str());
+    PrintLine(stderr, "velunor: " + cl.error);
+    std::fputs(UsageText().c_str(), stderr);
     return 2;
   }
   if (cl.help) {
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path& program_dir = locations.program_dir;
   const std::filesystem::path& cert_store = locations.cert_store;
   if (!std::filesystem::is_directory(program_dir)) {
-    std::fprintf(stderr, "velunor: program directory %s does not exist\n", program_dir.c_str());
+    PrintLine(stderr, "velunor: program directory " + program_dir.string() + " does not exist");
     return 2;
   }
 

@@ -1,6 +1,7 @@
 #include "service/core/service_notifier.h"
 
 #include <systemd/sd-daemon.h>
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -43,7 +44,7 @@ void SystemdNotifier::Changed(Control control, int) {
                           (info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info);
   if (key == last_status_) return;
   last_status_ = key;
-  Notify("STATUS=" + ServiceStatusText(window_));
+  Notify("STATUS=" + EscapeLine(ServiceStatusText(window_)));
 }
 
 }  // namespace velunor

@@ -14,6 +14,7 @@
 #include "service/transmission/curl_transport.h"
 #include "service/transmission/soap_transaction.h"
 #include "shared/cert_store.h"
+#include "shared/output_line.h"
 #include "shared/settings_file.h"
 
 namespace velunor {
@@ -74,13 +75,11 @@ void Checker::Line(bool ok, const std::string& what, const std::string& text,
   if (!ok) failed_ = true;
   std::string line = std::string(ok ? "OK      " : "FEHLER  ") + what + ": " + text;
   if (!ok && !fix.empty()) line += " -> " + fix;
-  std::fprintf(out_, "%s\n", line.c_str());
-  std::fflush(out_);
+  PrintLine(out_, line);
 }
 
 void Checker::Warning(const std::string& what, const std::string& text, const std::string& fix) {
-  std::fprintf(out_, "WARNUNG %s: %s -> %s\n", what.c_str(), text.c_str(), fix.c_str());
-  std::fflush(out_);
+  PrintLine(out_, "WARNUNG " + what + ": " + text + " -> " + fix);
 }
 
 bool Checker::StationIniFile() {

@@ -18,6 +18,7 @@
 #include "service/core/qt/app_icon.h"
 #include "service/core/qt/main_window.h"
 #include "shared/display.h"
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -219,7 +220,7 @@ bool QtFrontEnd::SaveScreenshot(const std::string& png_path) {
 
 void QtFrontEnd::MessageBox(const std::string& text, const std::string& title) {
   // Also on standard error, so that an aborted start always says why.
-  std::fprintf(stderr, "velunor: %s\n", text.c_str());
+  PrintLine(stderr, "velunor: " + text);
   std::fflush(stderr);
   MainWindow* window = impl_->window.get();
   QWidget* parent = window->isVisible() && !window->isMinimized() ? window : nullptr;
