@@ -12,7 +12,9 @@ TEST(EscapeLineTest, NothingFromOutsideCanStartALineOrDriveATerminal) {
   EXPECT_EQ(EscapeLine(std::string("nul\0", 4)), "nul\\x00");
   EXPECT_EQ(EscapeLine("C:\\LPG\\n"), "C:\\\\LPG\\\\n")
       << "a backslash in data must not read like an escaped line break";
-  EXPECT_EQ(EscapeLine("\xC2\x9B" "31m \xC2\xA0"), "\\u009B31m \xC2\xA0")
+  EXPECT_EQ(EscapeLine("\xC2\x9B"
+                       "31m \xC2\xA0"),
+            "\\u009B31m \xC2\xA0")
       << "a C1 control is escaped, a no-break space is not";
   EXPECT_EQ(EscapeLine("\xC2"), "\xC2") << "a cut sequence passes as it is";
 

@@ -201,6 +201,16 @@ DROP TRIGGER IF EXISTS mts_petrolstation_log_zeit;
 CREATE TRIGGER mts_petrolstation_log_zeit BEFORE INSERT ON mts_petrolstation_log
   FOR EACH ROW SET NEW.log_zeit = COALESCE(NEW.log_zeit, CURRENT_TIMESTAMP);
 
+-- The service's own state, which must outlive a restart and be shared by
+-- every machine that runs it: when the MTS-K last acknowledged a publication
+-- of each kind (and since when the service has watched without one). The
+-- service makes this table itself when it is missing.
+CREATE TABLE IF NOT EXISTS velunor_state (
+  name    VARCHAR(40) NOT NULL PRIMARY KEY,
+  value   VARCHAR(255) NOT NULL DEFAULT '',
+  changed TIMESTAMP NULL DEFAULT NULL
+) DEFAULT CHARSET = utf8mb4;
+
 -- The MTS-K public-holiday identifiers of the 16 federal states, by the
 -- official state number.
 INSERT IGNORE INTO mts_holiday_identifier (nummer, identifier) VALUES

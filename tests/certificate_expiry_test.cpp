@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "shared/cert_store.h"
+#include "shared/output_line.h"
 #include "tests/service_process.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -110,6 +111,8 @@ TEST_F(CertificateExpiryTest, NothingAt40DaysAWarningAt20AnAlarmAt5) {
   const std::string warning_head = "Das Client-Zertifikat \"" + certs_.client_subject +
                                    "\" läuft am " + FormatValidity(kCertificateEnd).substr(0, 10) +
                                    " ab ";
+  // Standard error and the error log show the subject's backslash doubled.
+  const auto printed = [](const std::string& text) { return EscapeLine(text); };
 
   Seen seen = RunAt("40", "2045-11-21 09:00:00");
   EXPECT_EQ(seen.stderr_text.find("Client-Zertifikat"), std::string::npos) << seen.stderr_text;
@@ -122,8 +125,9 @@ TEST_F(CertificateExpiryTest, NothingAt40DaysAWarningAt20AnAlarmAt5) {
 
   seen = RunAt("20", "2045-12-11 09:00:00");
   const std::string at_20 = warning_head + "(noch 20 Tage)";
-  EXPECT_NE(seen.stderr_text.find("velunor: " + at_20), std::string::npos) << seen.stderr_text;
-  EXPECT_NE(seen.error_log.find(at_20), std::string::npos) << seen.error_log;
+  EXPECT_NE(seen.stderr_text.find("velunor: " + printed(at_20)), std::string::npos)
+      << seen.stderr_text;
+  EXPECT_NE(seen.error_log.find(printed(at_20)), std::string::npos) << seen.error_log;
   EXPECT_EQ(seen.health_status, 200) << "a warning, not yet an alarm";
   EXPECT_EQ(seen.health["state"], "ok");
   EXPECT_EQ(seen.health["warning"], at_20);
@@ -131,7 +135,7 @@ TEST_F(CertificateExpiryTest, NothingAt40DaysAWarningAt20AnAlarmAt5) {
 
   seen = RunAt("5", "2045-12-26 09:00:00");
   const std::string at_5 = warning_head + "(noch 5 Tage)";
-  EXPECT_NE(seen.stderr_text.find(at_5), std::string::npos) << seen.stderr_text;
+  EXPECT_NE(seen.stderr_text.find(printed(at_5)), std::string::npos) << seen.stderr_text;
   EXPECT_EQ(seen.health_status, 503);
   EXPECT_EQ(seen.health["state"], "alarm");
   EXPECT_EQ(seen.health["warning"], at_5);

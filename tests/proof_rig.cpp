@@ -39,6 +39,10 @@ void ServiceRig::Assemble() {
   setup.status_address = options_.status_address;
   setup.archive_max_bytes = options_.archive_max_bytes;
   service_ = std::make_unique<Service>(setup, clock_, *model_, *front_end_);
+  if (options_.database_follows_clock) {
+    state().db.connection_suffix +=
+        ";INITSTMT=set timestamp = " + std::to_string(clock_.EpochSeconds());
+  }
 }
 
 ServiceRig::~ServiceRig() {
@@ -61,7 +65,13 @@ bool ServiceRig::Restart() {
 }
 
 void ServiceRig::Tick(int n) {
-  for (int i = 0; i < n; ++i) window().Haupt_Timer_Timer();
+  for (int i = 0; i < n; ++i) {
+    DbState& db = state().db;
+    if (options_.database_follows_clock && db.DbVerbindung && db.DbVerbindung->IsOpen()) {
+      db.db().Execute("set timestamp = " + std::to_string(clock_.EpochSeconds()));
+    }
+    window().Haupt_Timer_Timer();
+  }
 }
 
 void ServiceRig::TickUntilState(int state, int max_ticks) {

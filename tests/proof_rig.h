@@ -39,6 +39,10 @@ class ServiceRig {
     // The status server's address ("127.0.0.1:0": any free port); "" for none.
     std::string status_address;
     std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
+    // The service's database session tells the fake clock's time (now(),
+    // the transfer log's times), so that ages the server computes follow
+    // the clock the test moves.
+    bool database_follows_clock = false;
   };
 
   // Makes certificates, starts the simulator, writes the two files and

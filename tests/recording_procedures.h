@@ -55,6 +55,7 @@ struct RecordingProcedures : Procedures {
     return transaction_result;
   }
   void KommLog(const std::string& m) override { Call("KommLog " + m); }
+  std::optional<ClientCertificateEnd> ClientCertificate() override { return certificate; }
   void StationPublicationAcknowledged() override { Call("StationPublicationAcknowledged"); }
   std::optional<std::int64_t> UnacknowledgedStationsSince() override { return stations_since; }
   std::string StationPublicationNumber() override { return station_number; }
@@ -72,6 +73,8 @@ struct RecordingProcedures : Procedures {
   std::vector<std::string> calls;
   int connect_result = 1;
   std::string connect_diagnostic = "SQLSTATE 28000, Fehler 1045: Access denied";
+  // A usable client certificate far from its end, unless a test takes it away.
+  std::optional<ClientCertificateEnd> certificate = ClientCertificateEnd{"CN=Test", 4102444800};
   std::optional<std::int64_t> stations_since;
   int station_changes = 0;
   int transaction_result = 0;

@@ -31,15 +31,6 @@ void SystemClock::SleepMs(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void FakeClock::Advance(long seconds) {
-  const std::int64_t total = EpochSeconds() + seconds;
-  const long days = static_cast<long>(total / 86400);
-  const long rest = static_cast<long>(total % 86400);
-  DateTime t = AddDays(DateTime{1970, 1, 1, 0, 0, 0}, days);
-  t.hour = static_cast<int>(rest / 3600);
-  t.minute = static_cast<int>(rest / 60 % 60);
-  t.second = static_cast<int>(rest % 60);
-  now_ = t;
-}
+void FakeClock::Advance(long seconds) { now_ = AddSeconds(now_, seconds); }
 
 }  // namespace velunor

@@ -44,6 +44,20 @@ DateTime AddDays(const DateTime& t, long days) {
   return r;
 }
 
+DateTime AddSeconds(const DateTime& t, long long seconds) {
+  const long long total = DaysFromCivil(t.year, t.month, t.day) * 86400LL + t.hour * 3600LL +
+                          t.minute * 60LL + t.second + seconds;
+  // Floor division, so that moments before 1970 come out right too.
+  long long days = total / 86400;
+  long long rest = total % 86400;
+  if (rest < 0) rest += 86400, days -= 1;
+  DateTime r = AddDays(DateTime{1970, 1, 1, 0, 0, 0}, static_cast<long>(days));
+  r.hour = static_cast<int>(rest / 3600);
+  r.minute = static_cast<int>(rest / 60 % 60);
+  r.second = static_cast<int>(rest % 60);
+  return r;
+}
+
 bool IsValid(const DateTime& t) {
   return t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= DaysInMonth(t.year, t.month) &&
          t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 &&

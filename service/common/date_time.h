@@ -25,6 +25,9 @@ int DaysInMonth(int year, int month);
 bool IsLeapYear(int year);
 // The date moved by whole days; the time of day stays.
 DateTime AddDays(const DateTime& t, long days);
+// The moment moved by whole seconds, on the calendar (a change to or from
+// summer time is not counted).
+DateTime AddSeconds(const DateTime& t, long long seconds);
 // True when the fields name a real calendar date and time of day.
 bool IsValid(const DateTime& t);
 

@@ -109,8 +109,9 @@ std::string Dezimal(std::string& value, float decimals_in, float width_in) {
   return RechtsBuendig(text, width);
 }
 
-std::string NowFromDate(const Clock& clock) {
-  const DateTime t = clock.Now();
+std::string NowFromDate(const Clock& clock) { return DateTimeText(clock.Now()); }
+
+std::string DateTimeText(const DateTime& t) {
   return Pad(t.day, 2) + "." + Pad(t.month, 2) + "." + Pad(t.year, 4) + " " + Pad(t.hour, 2) + ":" +
          Pad(t.minute, 2) + ":" + Pad(t.second, 2);
 }

@@ -22,6 +22,8 @@ std::string RechtsBuendig(std::string& text, int width);
 
 // "dd.mm.yyyy hh:mm:ss" of the clock's current local time.
 std::string NowFromDate(const Clock& clock);
+// The same form for any moment.
+std::string DateTimeText(const DateTime& t);
 
 // 0 unknown, 1 standard time, 2 daylight-saving time, as the OS reports it.
 int ZeitzonenStatus(const Clock& clock);

@@ -22,9 +22,11 @@ class ComplianceWatch {
 
   ComplianceWatch(Env& env, FrontEnd& front_end);
 
-  // The service reports from now on (the end of a good start): the price
-  // clock starts here.
-  void Start();
+  // The service reports from now on (the end of a good start). The price
+  // clock started `age_seconds` ago, at `since_text` (dd.mm.yyyy hh:mm:ss;
+  // "" for now): the last acknowledgement the database knows of, so that a
+  // restart does not reset it.
+  void Start(std::int64_t age_seconds = 0, const std::string& since_text = "");
   void PriceAcknowledged();
   // After every tick. `stations_since`: when the oldest station data still
   // waiting for an acknowledgement were synchronised (clock's epoch seconds),

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "service/common/window_model.h"
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -23,9 +24,7 @@ class FrontEnd : public WindowHost {
   virtual void Quit(int exit_code) = 0;
   // Why the program ends where no message box is shown: standard error only,
   // so that an aborted start always says why.
-  virtual void Notice(const std::string& text) {
-    std::fprintf(stderr, "velunor: %s\n", text.c_str());
-  }
+  virtual void Notice(const std::string& text) { PrintLine(stderr, "velunor: " + text); }
 };
 
 }  // namespace velunor

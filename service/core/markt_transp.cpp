@@ -62,6 +62,8 @@ constexpr WrapRow kWraps[] = {
 // transfer-log row, and the state after a success (after a failure: idle).
 struct OutcomeRow {
   const char* kind;
+  int version_label;  // "G-"/"P-", the number and its time
+  const char* version_prefix;
   int success_label;
   int failure_label;
   int success_code;
@@ -73,9 +75,9 @@ struct OutcomeRow {
 
 constexpr OutcomeRow kOutcomes[] = {
     // A station transmission is always followed by a price export.
-    {kStationData, 4, 6, kTransferStationsOk, "Stationsdaten erfolgreich übertragen",
+    {kStationData, 1, "G-", 4, 6, kTransferStationsOk, "Stationsdaten erfolgreich übertragen",
      kTransferStationsFailed, "Fehler bei der Stationsdaten-Übertragung", kReadPrices},
-    {kPriceData, 5, 7, kTransferPricesOk, "Preisdaten erfolgreich übertragen",
+    {kPriceData, 3, "P-", 5, 7, kTransferPricesOk, "Preisdaten erfolgreich übertragen",
      kTransferPricesFailed, "Fehler bei der Preisdaten-Übertragung", kIdle},
 };
 
@@ -214,7 +216,7 @@ void MarktTransp::Form_Activate() {
     End(1);
     return;
   }
-  watch_.Start();
+  RestoreAcknowledgements(p);
   if (notifier_ != nullptr) notifier_->Ready();
   CheckCertificate("Form_Activate");
   TickDone(false);
@@ -225,11 +227,42 @@ void MarktTransp::CheckCertificate(const std::string& procedure) {
   std::optional<ClientCertificateEnd> end;
   p.Run([&] { end = procs_.ClientCertificate(); });
   certificate_watch_.Check(end, procedure);
+  if (!end && !certificate_missing_) {
+    // Nothing can be reported without it: said where an operator looks first.
+    const std::string text = "Kein verwendbares Client-Zertifikat \"" +
+                             procs_.ClientCertificateSubject() +
+                             "\" (Velunor.CFG) mit privatem Schlüssel im Speicher \"MY\": "
+                             "es kann nichts übertragen werden -> mit kestrin --list prüfen, "
+                             "mit kestrin --set wählen";
+    p.Run([&] { env_.log.WriteNotice(text, procedure); });
+    front_end_.Notice(text);
+  }
+  certificate_missing_ = !end;
   if (operations_ == nullptr) return;
   p.Run([&] {
     operations_->ClientCertificate(end ? std::optional(end->not_after) : std::nullopt,
                                    certificate_watch_.warning());
   });
+}
+
+void MarktTransp::RestoreAcknowledgements(Procedure& p) {
+  KnownAcknowledgements known;
+  p.Run([&] { known = procs_.Acknowledgements(); });
+  const AcknowledgedAt& since = known.price ? *known.price : known.price_watched;
+  watch_.Start(since.age_seconds, since.time);
+  for (const OutcomeRow& row : kOutcomes) {
+    const std::optional<AcknowledgedAt>& last =
+        std::string(row.kind) == kStationData ? known.station : known.price;
+    if (!last) continue;
+    p.Run([&] {
+      env_.window.SetLabel1(row.success_label, last->time);
+      if (!last->number.empty()) {
+        env_.window.SetLabel1(row.version_label,
+                              row.version_prefix + last->number + " am: " + last->time);
+      }
+    });
+  }
+  if (operations_ != nullptr) p.Run([&] { operations_->Restored(known); });
 }
 
 void MarktTransp::Haupt_Timer_Timer() {
@@ -423,8 +456,11 @@ void MarktTransp::Transmit() {
     if (result != 0) {
       p.Run([&] { env_.window.SetLabel1(row.failure_label, "!! " + now + " !!"); });
       p.Run([&] { procs_.DB_TransferLog(row.failure_code, row.failure_text); });
+      // A certificate removed or broken since the start shows at once.
+      CheckCertificate("Haupt_Timer_Timer");
       return;
     }
+    if (certificate_missing_) CheckCertificate("Haupt_Timer_Timer");
     if (vars_.SendeArt == kStationData) {
       p.Run([&] { procs_.StationPublicationAcknowledged(); });
     } else {

@@ -80,6 +80,9 @@ class MarktTransp {
   void Dispatch(Procedure& p);  // the tick's work for the current state
   void TickDone(bool stopping);
   void CheckCertificate(const std::string& procedure);
+  // The clock of the five minutes and the last publications, as the database
+  // knows them from earlier runs.
+  void RestoreAcknowledgements(Procedure& p);
 
   Env& env_;
   Procedures& procs_;
@@ -92,7 +95,8 @@ class MarktTransp {
   CertificateWatch certificate_watch_;
   bool timer_enabled_ = false;
   bool unloaded_ = false;
-  std::string last_connect_notice_;  // the reconnect failure last written to standard error
+  std::string last_connect_notice_;   // the reconnect failure last written to standard error
+  bool certificate_missing_ = false;  // said so; again only after one was found
 };
 
 // "hh:mm:ss Uhr", the status bar's clock.

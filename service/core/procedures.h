@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "service/db/acknowledgements.h"
+
 namespace velunor {
 
 // The end of the client certificate chosen for the transmissions.
@@ -62,6 +64,10 @@ class Procedures {
   // The certificate the store would choose for Velunor.CFG's subject;
   // nullopt when there is none (the transmission names that itself).
   virtual std::optional<ClientCertificateEnd> ClientCertificate() { return std::nullopt; }
+  // Velunor.CFG's certificate subject.
+  virtual std::string ClientCertificateSubject() { return ""; }
+  // What the database knows of earlier acknowledgements; a stand-in knows none.
+  virtual KnownAcknowledgements Acknowledgements() { return {}; }
 };
 
 }  // namespace velunor

@@ -2,6 +2,7 @@
 
 #include "service/common/procedure.h"
 #include "service/core/scheduler_variables.h"
+#include "service/db/acknowledgements.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
@@ -63,11 +64,17 @@ int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std
   TransmissionOutcome outcome;
   const int result =
       velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_, &outcome);
+  const bool station = sende_art == kStationData;
+  const std::string number = station ? StationPublicationNumber() : PricePublicationNumber();
+  if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
+    // The five minutes run from here, also for the next start or machine.
+    Procedure p(s_.env.log, "Haupt_Timer_Timer");
+    p.Run([&] { RecordAcknowledgement(s_.db, !station, number); });
+  }
   if (operations_ != nullptr) {
-    const bool station = sende_art == kStationData;
-    operations_->TransmissionDone(
-        transmission, station ? PublicationKind::kStation : PublicationKind::kPrice,
-        station ? StationPublicationNumber() : PricePublicationNumber(), outcome);
+    operations_->TransmissionDone(transmission,
+                                  station ? PublicationKind::kStation : PublicationKind::kPrice,
+                                  number, outcome);
   }
   return result;
 }
@@ -96,10 +103,17 @@ std::string ServiceProcedures::UrlPreisdatenlieferung() {
 }
 int ServiceProcedures::LpgExportAktiv() { return s_.db.stammdaten.LpgExportAktiv; }
 
+std::string ServiceProcedures::ClientCertificateSubject() {
+  return s_.db.settings.VerwendetesZertifikat;
+}
+
+KnownAcknowledgements ServiceProcedures::Acknowledgements() { return ReadAcknowledgements(s_.db); }
+
 std::optional<ClientCertificateEnd> ServiceProcedures::ClientCertificate() {
   const std::string& subject = s_.db.settings.VerwendetesZertifikat;
   const auto chosen = s_.certs.Choose(kClientCertificateStore, subject);
-  if (!chosen) return std::nullopt;
+  // Without its key a certificate cannot sign the handshake.
+  if (!chosen || !chosen->has_private_key) return std::nullopt;
   return ClientCertificateEnd{subject, static_cast<std::int64_t>(chosen->details.not_after)};
 }
 

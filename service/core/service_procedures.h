@@ -49,6 +49,8 @@ class ServiceProcedures : public Procedures {
   std::string UrlPreisdatenlieferung() override;
   int LpgExportAktiv() override;
   std::optional<ClientCertificateEnd> ClientCertificate() override;
+  std::string ClientCertificateSubject() override;
+  KnownAcknowledgements Acknowledgements() override;
 
  private:
   VelunorState& s_;

@@ -14,6 +14,7 @@
 
 #include "service/common/clock.h"
 #include "service/core/service.h"
+#include "service/db/acknowledgements.h"
 
 namespace velunor {
 
@@ -24,6 +25,9 @@ struct RequiredTable {
   std::vector<const char*> columns;
 };
 const std::vector<RequiredTable>& RequiredTables();
+
+// The service's own table, which it makes itself when missing: not required.
+inline constexpr const char* kTableTheServiceMakes = kStateTable;
 
 // The lowest MariaDB version with everything the statements use (window
 // functions, max_statement_time); nullopt-like {0, 0} when `version` is not

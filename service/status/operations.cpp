@@ -109,13 +109,30 @@ void Operations::TransmissionDone(const Transmission& t, PublicationKind publica
 
   metrics_->transmissions.Add({{"kind", kind}, {"outcome", result}}).Increment();
   const std::string now = NowFromDate(env_.clock);
+  std::string& failing =
+      publication == PublicationKind::kStation ? station_failing_ : price_failing_;
   if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
     AcknowledgedPublication& p = publication == PublicationKind::kStation ? station_ : price_;
     p = {now, env_.clock.EpochSeconds(), number};
     metrics_->last_acknowledged.Add({{"kind", kind}}).Set(static_cast<double>(p.epoch_seconds));
+    failing.clear();
   } else {
     last_failure_ = {now, kind + "-transmission", outcome.error};
+    failing =
+        OutcomeText(result) + " am " + now + (outcome.error.empty() ? "" : ": " + outcome.error);
   }
+}
+
+void Operations::Restored(const KnownAcknowledgements& known) {
+  const std::int64_t now = env_.clock.EpochSeconds();
+  const auto restore = [&](const std::optional<AcknowledgedAt>& last, AcknowledgedPublication& p,
+                           const char* kind) {
+    if (!last) return;
+    p = {last->time, now - last->age_seconds, last->number};
+    metrics_->last_acknowledged.Add({{"kind", kind}}).Set(static_cast<double>(p.epoch_seconds));
+  };
+  restore(known.station, station_, "station");
+  restore(known.price, price_, "price");
 }
 
 void Operations::Reconnected() { metrics_->reconnects.Increment(); }
@@ -134,6 +151,8 @@ void Operations::ClientCertificate(std::optional<std::int64_t> not_after,
                                    const std::string& warning) {
   certificate_end_ = not_after;
   certificate_warning_ = warning;
+  certificate_looked_at_ = true;
+  certificate_ever_found_ |= not_after.has_value();
   metrics_->certificate_end.Set(not_after ? static_cast<double>(*not_after) : 0);
 }
 
@@ -169,11 +188,25 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
     s->certificate.days_left = (*certificate_end_ - now) / kDay;
     s->certificate.warning = certificate_warning_;
   }
+  const bool certificate_missing = certificate_looked_at_ && !certificate_end_;
+  // Never found since the start: nothing can be reported at all.
   const bool certificate_alarm =
-      certificate_end_ && *certificate_end_ - now <= kCertificateAlarmDays * kDay;
+      (certificate_end_ && *certificate_end_ - now <= kCertificateAlarmDays * kDay) ||
+      (certificate_missing && !certificate_ever_found_);
+  if (database_lost) s->problems.push_back("Keine Verbindung zur Datenbank; es wird neu verbunden");
+  if (!station_failing_.empty()) {
+    s->problems.push_back("Letzte Stationsdaten-Übertragung " + station_failing_);
+  }
+  if (!price_failing_.empty()) {
+    s->problems.push_back("Letzte Preisdaten-Übertragung " + price_failing_);
+  }
+  if (certificate_missing) {
+    s->problems.push_back(
+        "Kein verwendbares Client-Zertifikat (mit privatem Schlüssel) im Speicher \"MY\"");
+  }
   s->state = stopping                                 ? "stopping"
-             : database_lost                          ? "lost-connection"
              : !s->alarm.empty() || certificate_alarm ? "alarm"
+             : !s->problems.empty()                   ? "degraded"
                                                       : "ok";
   s->station = station_;
   s->price = price_;

@@ -42,6 +42,7 @@ class Operations : public OperationsSink {
   void TickDone(bool database_lost, bool stopping) override;
   void ClientCertificate(std::optional<std::int64_t> not_after,
                          const std::string& warning) override;
+  void Restored(const KnownAcknowledgements& known) override;
 
   // From now on a reader wants the pictures: each TickDone publishes one.
   // Without a reader (no status server) no picture is made at all.
@@ -63,6 +64,11 @@ class Operations : public OperationsSink {
   LastFailure last_failure_;
   std::optional<std::int64_t> certificate_end_;
   std::string certificate_warning_;
+  bool certificate_looked_at_ = false;
+  bool certificate_ever_found_ = false;
+  // Why the last transmission of the kind failed; "" after an acknowledgement.
+  std::string station_failing_;
+  std::string price_failing_;
   long error_entries_counted_ = 0;
   SnapshotBox box_;
   bool publishing_ = false;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "service/db/acknowledgements.h"
+
 namespace velunor {
 
 class OperationsSink {
@@ -17,10 +19,13 @@ class OperationsSink {
   // After the start and after every tick: whether the service waits for the
   // database, and whether it is ending.
   virtual void TickDone(bool database_lost, bool stopping) = 0;
-  // The client certificate's end (nullopt: none found) and the warning the
-  // window shows about it ("" while it is not near), at the start and daily.
+  // The client certificate's end (nullopt: no usable one found) and the
+  // warning the window shows about it ("" while it is not near), at the
+  // start, daily and after a failed transmission.
   virtual void ClientCertificate(std::optional<std::int64_t> not_after,
                                  const std::string& warning) = 0;
+  // At the start: the last acknowledged publications the database knows of.
+  virtual void Restored(const KnownAcknowledgements& /*known*/) {}
 };
 
 }  // namespace velunor

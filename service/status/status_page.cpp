@@ -23,7 +23,11 @@ h2 { font-size: 15px; color: #1f5f8b; margin: 14px 0 6px; }
   font-weight: bold; margin-top: 8px; }
 #warning { color: #5c3c00; background: #ffe8a3; border-radius: 4px; padding: 8px 14px;
   font-weight: bold; margin-top: 8px; }
-#alarm:empty, #warning:empty { display: none; }
+#problems { list-style: none; color: #b3261e; background: #fdecea; border: 1px solid #e8a39d;
+  border-radius: 4px; padding: 8px 14px; margin: 8px 0 0; font-weight: bold; }
+#alarm:empty, #warning:empty, #problems:empty { display: none; }
+#versions th { color: #52606d; font-weight: normal; font-size: 13px; text-align: left;
+  padding: 0 16px 2px 0; }
 .scroll { overflow-x: auto; }
 table { border-collapse: collapse; }
 #versions td { padding: 4px 16px 4px 0; white-space: nowrap; }
@@ -70,10 +74,13 @@ constexpr const char* kScript = R"(
     text('alarm', s.alarm);
     text('warning', s.warning);
     // "&&" shows one "&", a single "&" only marks an access key.
-    text('frame1', s.frame1.replace(/&(&?)/g, '$1'));
+    text('frame1', s.frame1);
     text('version', s.version);
-    text('state', s.state);
+    text('state', s.state_text);
     text('now', s.now);
+    var problems = document.getElementById('problems');
+    problems.replaceChildren();
+    s.problems.forEach(function (p) { problems.appendChild(cell('li', p)); });
     var versions = document.getElementById('versions');
     versions.replaceChildren();
     rows.forEach(function (row) {
@@ -102,9 +109,10 @@ constexpr const char* kScript = R"(
     s.archive.forEach(function (t) {
       var tr = document.createElement('tr');
       tr.appendChild(cell('td', t.time));
-      tr.appendChild(cell('td', t.kind));
+      tr.appendChild(cell('td', t.kind_text));
       tr.appendChild(cell('td', t.number));
-      tr.appendChild(cell('td', t.outcome, t.outcome === 'failed' ? 'failed-outcome' : t.outcome));
+      tr.appendChild(cell('td', t.outcome_text,
+                          t.outcome === 'failed' ? 'failed-outcome' : t.outcome));
       var link = cell('a', t.name);
       link.href = '/archive/' + encodeURIComponent(t.name);
       var td = document.createElement('td');
@@ -147,7 +155,10 @@ std::string Head(const std::string& title) {
 }
 
 std::string Versions(const StatusSnapshot& s) {
-  std::string html = "<div class=\"box scroll\"><table><tbody id=\"versions\">";
+  std::string html =
+      "<div class=\"box scroll\"><table><thead><tr><th></th><th>Version</th>"
+      "<th>Zuletzt bestätigt</th><th>Zuletzt fehlgeschlagen</th></tr></thead>"
+      "<tbody id=\"versions\">";
   for (const auto& row : kVersionRows) {
     html += "<tr>";
     for (int i : row) {
@@ -174,8 +185,10 @@ std::string Grid(const StatusSnapshot& s) {
 std::string Archive(const StatusSnapshot& s) {
   std::string html = "<div class=\"box scroll\"><table id=\"archive\">";
   for (const ArchivedTransmission& t : s.archive) {
-    html += "<tr>" + Element("td", t.time) + Element("td", t.kind) + Element("td", t.number) +
-            Element("td", t.outcome, t.outcome == "failed" ? "failed-outcome" : t.outcome) +
+    html += "<tr>" + Element("td", t.time) + Element("td", KindText(t.kind)) +
+            Element("td", t.number) +
+            Element("td", OutcomeText(t.outcome),
+                    t.outcome == "failed" ? "failed-outcome" : t.outcome) +
             "<td><a href=\"/archive/" + HtmlEscape(t.name) + "\">" + HtmlEscape(t.name) +
             "</a></td></tr>";
   }
@@ -218,6 +231,9 @@ std::string StatusPage(const StatusSnapshot& s) {
   html += "<div id=\"info\" class=\"box\">" + HtmlEscape(s.info) + "</div>\n";
   html += "<div id=\"alarm\">" + HtmlEscape(s.alarm) + "</div>\n";
   html += "<div id=\"warning\">" + HtmlEscape(s.warning) + "</div>\n";
+  html += "<ul id=\"problems\">";
+  for (const std::string& problem : s.problems) html += Element("li", problem);
+  html += "</ul>\n";
   html += "<div class=\"gap\"></div>\n" + Versions(s);
   html += "<h2>Kommunikation:</h2>\n<div class=\"box\"><ul id=\"communication\">";
   for (const std::string& line : s.communication) html += Element("li", line);
@@ -225,7 +241,7 @@ std::string StatusPage(const StatusSnapshot& s) {
   html += "<h2 id=\"frame1\">" + HtmlEscape(VisibleCaption(s.frame1)) + "</h2>\n" + Grid(s);
   html += "<h2>Letzte Übertragungen</h2>\n" + Archive(s);
   html += "<footer><span id=\"version\">" + HtmlEscape(s.version) +
-          "</span><span>Zustand: " + "<span id=\"state\">" + HtmlEscape(s.state) +
+          "</span><span>Zustand: " + "<span id=\"state\">" + HtmlEscape(StateText(s.state)) +
           "</span></span><span>Stand: " + "<span id=\"now\">" + HtmlEscape(s.now) +
           "</span></span>" + "<span id=\"stale\"></span></footer>\n";
   html += std::string("<script>") + kScript + "</script>\n</body>\n</html>\n";

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "service/common/window_texts.h"
+
 namespace velunor {
 
 namespace {
@@ -30,6 +32,24 @@ json Failure(const LastFailure& f) {
 
 }  // namespace
 
+std::string StateText(const std::string& state) {
+  if (state == "ok") return "in Ordnung";
+  if (state == "degraded") return "beeinträchtigt";
+  if (state == "alarm") return "ALARM";
+  if (state == "stopping") return "wird beendet";
+  return "startet";
+}
+
+std::string KindText(const std::string& kind) {
+  return kind == "station" ? "Stationsdaten" : kind == "price" ? "Preisdaten" : kind;
+}
+
+std::string OutcomeText(const std::string& outcome) {
+  if (outcome == "acknowledged") return "bestätigt";
+  if (outcome == "refused") return "abgelehnt";
+  return "fehlgeschlagen";
+}
+
 std::string StatusJson(const StatusSnapshot& s) {
   json grid = json::array();
   for (const WindowModel::GridRow& row : s.grid) grid.push_back(row);
@@ -38,19 +58,23 @@ std::string StatusJson(const StatusSnapshot& s) {
     archive.push_back({{"name", t.name},
                        {"time", t.time},
                        {"kind", t.kind},
+                       {"kind_text", KindText(t.kind)},
                        {"number", t.number},
                        {"outcome", t.outcome},
+                       {"outcome_text", OutcomeText(t.outcome)},
                        {"bytes", t.bytes}});
   }
   const json j = {{"now", s.now},
                   {"state", s.state},
+                  {"state_text", StateText(s.state)},
+                  {"problems", s.problems},
                   {"caption", s.caption},
                   {"status_line", s.info},
                   {"alarm", s.alarm},
                   {"warning", s.warning},
                   {"labels", s.label1},
                   {"communication", s.communication},
-                  {"frame1", s.frame1},
+                  {"frame1", VisibleCaption(s.frame1)},
                   {"grid", grid},
                   {"version", s.version},
                   {"clock", s.clock},
@@ -64,6 +88,7 @@ std::string StatusJson(const StatusSnapshot& s) {
 
 std::string HealthJson(const StatusSnapshot& s) {
   const json j = {{"state", s.state},
+                  {"problems", s.problems},
                   {"now", s.now},
                   {"alarm", s.alarm},
                   {"warning", s.warning},
@@ -74,7 +99,9 @@ std::string HealthJson(const StatusSnapshot& s) {
   return Dump(j);
 }
 
-int HealthStatus(const StatusSnapshot& s) { return s.state == "ok" ? 200 : 503; }
+int HealthStatus(const StatusSnapshot& s) {
+  return s.state == "ok" || s.state == "degraded" ? 200 : 503;
+}
 
 void SnapshotBox::Publish(std::shared_ptr<const StatusSnapshot> snapshot) {
   std::lock_guard<std::mutex> lock(mutex_);

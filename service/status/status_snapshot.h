@@ -52,8 +52,10 @@ struct StatusSnapshot {
   std::string clock;                       // status bar panel 2
   std::string now;                         // dd.mm.yyyy hh:mm:ss when the picture was made
 
-  // ok, alarm, starting, lost-connection or stopping.
+  // starting, ok, degraded (something failed: see `problems`), alarm or
+  // stopping; StateText gives the operator's word for it.
   std::string state = "starting";
+  std::vector<std::string> problems;  // in plain words, "" none
   AcknowledgedPublication station;
   AcknowledgedPublication price;
   LastFailure last_failure;
@@ -62,9 +64,15 @@ struct StatusSnapshot {
   std::string metrics;                        // Prometheus text format
 };
 
+// The German words the page shows for the machine values of the picture.
+std::string StateText(const std::string& state);
+std::string KindText(const std::string& kind);        // "station", "price"
+std::string OutcomeText(const std::string& outcome);  // "acknowledged", ...
+
 // The picture as the JSON of /status.json.
 std::string StatusJson(const StatusSnapshot& s);
-// The JSON of /health; its HTTP status is 200 for "ok", 503 otherwise.
+// The JSON of /health; its HTTP status is 200 for "ok" and "degraded" (one
+// failed cycle pages nobody), 503 otherwise.
 std::string HealthJson(const StatusSnapshot& s);
 int HealthStatus(const StatusSnapshot& s);
 
