@@ -221,7 +221,9 @@ void DB_Preisdaten(DbState& state) {
 }
 
 void DB_TransferLog(DbState& state, int code, const std::string& text) {
-  Procedure p(state.env.log, "DB_TransferLog");
+  // The transfer log belongs to the price records' module: its failures
+  // are filed under that procedure's name.
+  Procedure p(state.env.log, "DB_Preisdaten");
   const std::string sql = "insert into mts_petrolstation_log values( null, null, " +
                           std::to_string(code) + ", '" + SQLQuote(text, 80) + "' )";
   p.With(sql).Run([&] { state.db().Execute(sql); });
