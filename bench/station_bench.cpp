@@ -90,7 +90,8 @@ void Seed(testing::DbTestEnv& t, int stations) {
              ", 0, null, null, '06:0022:0010000000', '06:0022:0001000000', "
              "'06:0022:0000100000', '06:0021:0000010000', '06:0021:0000001000', "
              "'08:0020:0000000111'), (" +
-             n + ", 4, null, null, '20.12.202620.12.202608:0012:0001', null, null, null, null, null)";
+             n +
+             ", 4, null, null, '20.12.202620.12.202608:0012:0001', null, null, null, null, null)";
   }
   for (const std::string& sql : {names, mts, products, prices, times}) db.Execute(sql);
 }
