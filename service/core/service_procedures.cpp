@@ -2,6 +2,7 @@
 
 #include "service/common/procedure.h"
 #include "service/core/scheduler_variables.h"
+#include "service/db/batch_write.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
@@ -24,6 +25,10 @@ int ServiceProcedures::DB_Verbinden() {
   return connected;
 }
 std::string ServiceProcedures::ConnectDiagnostic() { return s_.db.connect_diagnostic; }
+
+std::string ServiceProcedures::WritePath() {
+  return s_.db.batch_tables ? WritePathText(*s_.db.batch_tables) : "";
+}
 void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
 void ServiceProcedures::DB_LOXStammdaten() { velunor::DB_LOXStammdaten(s_.db); }
 void ServiceProcedures::XML_Init() { velunor::XML_Init(s_.pub, s_.db); }

@@ -49,6 +49,7 @@ class ServiceProcedures : public Procedures {
   std::string UrlPreisdatenlieferung() override;
   int LpgExportAktiv() override;
   std::optional<ClientCertificateEnd> ClientCertificate() override;
+  std::string WritePath() override;
 
  private:
   VelunorState& s_;

@@ -121,18 +121,16 @@ void WriteOpeningTimes(DbState& state, Procedure& p, long station, const Opening
 void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& plans) {
   std::vector<long> weekly;
   std::vector<long> around_the_clock;
-  std::string markers;
   std::vector<DbValue> params;
-  std::string replacements;
+  std::vector<std::string> replacements;
   for (const auto& [station, plan] : plans) {
     if (plan.around_the_clock) {
       around_the_clock.push_back(station);
-      replacements += (replacements.empty() ? "" : ", ") + AroundTheClockRow(station);
+      replacements.push_back(AroundTheClockRow(station));
       continue;
     }
     weekly.push_back(station);
     for (size_t satz = 1; satz <= plan.records.size(); ++satz) {
-      markers += (markers.empty() ? "" : ", ") + TimesMarkers();
       AppendRecord(params, station, satz, plan.records[satz - 1]);
     }
   }
@@ -146,9 +144,10 @@ void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& 
   }
   if (which.empty()) return;
   db.Execute("delete from mts_petrolstation_times where " + which);
-  if (!markers.empty()) db.Execute(kInsertTimes + markers, params);
-  if (!replacements.empty())
-    db.Execute("replace into mts_petrolstation_times values" + replacements);
+  if (!params.empty()) db.ExecuteRows({kInsertTimes, TimesMarkers(), ""}, params);
+  if (!replacements.empty()) {
+    db.ExecuteRows("replace into mts_petrolstation_times values", replacements, 8);
+  }
 }
 
 }  // namespace velunor
