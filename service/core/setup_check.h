@@ -17,11 +17,24 @@
 
 namespace velunor {
 
+// What a column written by position must hold at its place.
+enum class ColumnType { kNamedOnly, kInteger, kAutoIncrement, kText, kTime };
+
+struct RequiredColumn {
+  const char* name;   // the schema's name
+  bool named = true;  // the service names it in a statement: the name binds
+  ColumnType type = ColumnType::kNamedOnly;
+  int width = 0;  // least characters of a text column
+};
+
 // Every table the service reads or writes, with every column of it that the
-// service names.
+// service names. A table written by position ("values( ... )" without a list
+// of columns, or a copy with "select null, PS.*") must hold exactly its
+// columns in their order; the names of the columns it never names are free.
 struct RequiredTable {
   const char* name;
-  std::vector<const char*> columns;
+  std::vector<RequiredColumn> columns;
+  bool by_position = false;
 };
 const std::vector<RequiredTable>& RequiredTables();
 
