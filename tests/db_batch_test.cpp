@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "service/db/batch_write.h"
@@ -535,6 +536,46 @@ TEST(DbBatchTest, RichOpeningTimesOfAThousandStationsAreWrittenTogether) {
                       "mts_petrolstation_override_times"),
             "8000,1000");
   EXPECT_TRUE(t.ErrorLines().empty()) << Joined(t.ErrorLines());
+}
+
+// The history keys and the override columns under names of the operator's
+// own: both steps stay on the batch and leave what they leave under the
+// schema's names.
+TEST(DbBatchTest, ColumnsWrittenByPositionMayBearOtherNames) {
+  long statements = 0;
+  std::string usual_prices;
+  std::string usual_stations;
+  {
+    DbTestEnv prices_env;
+    usual_prices = PriceScenario(prices_env, &statements);
+    DbTestEnv stations_env;
+    usual_stations = StationScenario(stations_env, &statements);
+  }
+  const std::vector<std::pair<std::string, std::string>> renamed = {
+      {"mts_petrolstation_historie", "historie_id"},
+      {"mts_petrolstation_times_historie", "historie_id"},
+      {"mts_petrolstation_price_historie", "historie_id"},
+      {"mts_petrolstation_override_times_historie", "historie_id"},
+      {"mts_petrolstation_override_times", "ps_override_nr"}};
+  auto rename = [&](Connection& db, bool back) {
+    for (const auto& [table, column] : renamed) {
+      db.Execute("alter table " + table + " rename column " + (back ? "anders" : column) + " to " +
+                 (back ? column : "anders"));
+    }
+  };
+  DbTestEnv prices_env;
+  rename(prices_env.sql(), false);
+  struct Restore {
+    std::function<void()> back;
+    ~Restore() { back(); }
+  } restore{[&] { rename(prices_env.sql(), true); }};
+  EXPECT_EQ(PriceScenario(prices_env, &statements), usual_prices);
+  EXPECT_LE(statements, 1 + 2 * 10) << "the batch, not station by station";
+  DbTestEnv stations_env;
+  EXPECT_EQ(StationScenario(stations_env, &statements), usual_stations);
+  EXPECT_LE(statements, 2 * 25) << "the batch, not station by station";
+  EXPECT_TRUE(prices_env.ErrorLines().empty()) << Joined(prices_env.ErrorLines());
+  EXPECT_TRUE(stations_env.ErrorLines().empty()) << Joined(stations_env.ErrorLines());
 }
 
 // Tables without transactions (older lox databases): a name too long for

@@ -126,13 +126,16 @@ void BatchWriter::ExecuteRows(const RowsStatement& rows, const std::vector<DbVal
 }
 
 void BatchWriter::ExecuteRows(const std::string& head, const std::vector<std::string>& rows,
-                              size_t values) {
+                              size_t values, const std::vector<DbValue>& params) {
+  if (rows.empty()) return;
+  const size_t markers = params.size() / rows.size();
   const size_t rows_per_statement = std::max<size_t>(1, kMaxValuesPerStatement / values);
   for (size_t first = 0; first < rows.size(); first += rows_per_statement) {
     const size_t last = std::min(rows.size(), first + rows_per_statement);
     std::string sql = head;
     for (size_t r = first; r < last; ++r) sql += (r == first ? " " : ", ") + rows[r];
-    ExecuteChecked(sql, {});
+    ExecuteChecked(sql, std::vector<DbValue>(params.begin() + static_cast<long>(first * markers),
+                                             params.begin() + static_cast<long>(last * markers)));
   }
 }
 

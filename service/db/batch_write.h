@@ -66,8 +66,12 @@ class BatchWriter {
   // row at a time the server may refuse or store such a row otherwise.
   // REQUIRES: rows.row has at least one marker; params holds whole rows.
   void ExecuteRows(const RowsStatement& rows, const std::vector<DbValue>& params);
-  // The same for rows written out as text, "( 1, 2 )", of `values` values each.
-  void ExecuteRows(const std::string& head, const std::vector<std::string>& rows, size_t values);
+  // The same for rows written out as text after `head`, "( 7, 1, ? )",
+  // each with `values` values counted against the bound: its markers, whose
+  // values `params` holds in order, or all of a row without markers.
+  // REQUIRES: every row has the same number of markers.
+  void ExecuteRows(const std::string& head, const std::vector<std::string>& rows, size_t values,
+                   const std::vector<DbValue>& params = {});
   const std::string& current() const { return current_; }
 
  private:
