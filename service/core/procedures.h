@@ -62,8 +62,9 @@ class Procedures {
   // The certificate the store would choose for Velunor.CFG's subject;
   // nullopt when there is none (the transmission names that itself).
   virtual std::optional<ClientCertificateEnd> ClientCertificate() { return std::nullopt; }
-  // How the station and price rows are written on this connection, once the
-  // first station synchronisation has looked; "" before.
+  // How the station and price rows are written when a table keeps no
+  // transactions (the slow way, station by station), once the first station
+  // synchronisation has looked; "" otherwise: the usual way goes unsaid.
   virtual std::string WritePath() { return ""; }
 };
 

@@ -27,7 +27,9 @@ int ServiceProcedures::DB_Verbinden() {
 std::string ServiceProcedures::ConnectDiagnostic() { return s_.db.connect_diagnostic; }
 
 std::string ServiceProcedures::WritePath() {
-  return s_.db.batch_tables ? WritePathText(*s_.db.batch_tables) : "";
+  const std::optional<BatchTables>& tables = s_.db.batch_tables;
+  if (!tables || tables->without_transactions.empty()) return "";
+  return WritePathText(*tables);
 }
 void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
 void ServiceProcedures::DB_LOXStammdaten() { velunor::DB_LOXStammdaten(s_.db); }
