@@ -1,7 +1,9 @@
 // `velunor --check`: what an installer runs before the first start. Reads
 // STATION.INI, connects to the database (naming the driver's diagnostic when
 // it cannot), checks the server's version and every table and column the
-// service uses, reads Velunor.CFG, finds the client certificate (store,
+// service uses (a table written by position by the place and type of its
+// columns), says how the station and price rows will be written (a WARNUNG
+// for tables without transactions), reads Velunor.CFG, finds the client certificate (store,
 // file, validity, key), and opens a TLS 1.2 connection with it to both URLs
 // without sending anything. One line per check: "OK", "WARNUNG" or "FEHLER",
 // what was found, and for a fault how to mend it. Writes no log file.
