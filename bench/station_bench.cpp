@@ -54,8 +54,9 @@ struct NetworkFigures {
   std::array<StepFigures, kStepCount> steps;
 };
 
-// MTS-active stations with three fuels and their current prices, two weekly
-// entries, a temporary period and a special period each.
+// MTS-active stations with three fuels and their current prices, six weekly
+// entries of different days (six records in mts_petrolstation_times, as a
+// station with its own hours on every weekday has) and a special period each.
 void Seed(testing::DbTestEnv& t, int stations) {
   Connection& db = t.sql();
   t.dir.Write("Velunor.CFG", "CN=Bench, C=DE\r\nhttps://127.0.0.1/g\r\nhttps://127.0.0.1/p\r\n");
@@ -71,7 +72,7 @@ void Seed(testing::DbTestEnv& t, int stations) {
   std::string prices = "insert into lox_station_aktuelle_preise values ";
   std::string times =
       "insert into lox_station_mts_times (station, zeitraum, start_datum, "
-      "end_datum, ps_time1, ps_time2) values ";
+      "end_datum, ps_time1, ps_time2, ps_time3, ps_time4, ps_time5, ps_time6) values ";
   for (int s = 1; s <= stations; ++s) {
     const std::string n = std::to_string(s);
     const std::string sep = s == 1 ? "" : ", ";
@@ -85,9 +86,12 @@ void Seed(testing::DbTestEnv& t, int stations) {
       prices += sep_fuel + "(" + n + ", " + fuel + ", 1." + std::to_string(600 + s % 300) +
                 ", '2026-12-06 08:00:00')";
     }
-    times += sep + "(" + n + ", 0, null, null, '06:0012:0011111001', '14:0022:0011111001'), (" + n +
-             ", 1, '09.12.', '11.12.', '08:0018:0011111110', null), (" + n +
-             ", 4, null, null, '20.12.202620.12.202608:0012:0001', null)";
+    times += sep + "(" + n +
+             ", 0, null, null, '06:0022:0010000000', '06:0022:0001000000', "
+             "'06:0022:0000100000', '06:0021:0000010000', '06:0021:0000001000', "
+             "'08:0020:0000000111'), (" +
+             n +
+             ", 4, null, null, '20.12.202620.12.202608:0012:0001', null, null, null, null, null)";
   }
   for (const std::string& sql : {names, mts, products, prices, times}) db.Execute(sql);
 }

@@ -326,6 +326,14 @@ TEST_F(DbPricesTest, TransferLogEscapesAndCutsItsText) {
   EXPECT_EQ(One("select log_text from mts_petrolstation_log where log_id = 2"),
             "O'Neil \\ \"x\" " + std::string(80 - 17, 'z'));
   EXPECT_EQ(One("select count(*) from mts_petrolstation_log where log_zeit is not null"), "2");
+
+  Sql("alter table mts_petrolstation_log modify log_code int not null check ( log_code < 100 )");
+  DB_TransferLog(t_.db, kTransferPricesFailed, "Fehler bei der Preisdaten-Übertragung");
+  Sql("alter table mts_petrolstation_log modify log_code int not null");
+  ASSERT_EQ(t_.ErrorLines().size(), 1u) << testing::Joined(t_.ErrorLines());
+  EXPECT_NE(t_.ErrorLines()[0].find("--> DB_Preisdaten / 4025 / "), std::string::npos)
+      << "a lost transfer-log row is logged under the procedure that writes prices: "
+      << t_.ErrorLines()[0];
 }
 
 TEST_F(DbPricesTest, LostConnectionDuringPersistenceLosesNoPendingPrice) {

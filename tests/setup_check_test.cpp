@@ -9,6 +9,8 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +140,70 @@ TEST_F(SetupCheckTest, EachBrokenPieceIsNamedOnItsLine) {
   EXPECT_FALSE(Failed(LineOf(run, "Preisdaten-URL"))) << run.output;
 }
 
+// The columns the service writes only by position, under names of the
+// operator's own: the check passes. A text too narrow for what goes to its
+// place fails; a table without transactions is a warning with its mend.
+TEST_F(SetupCheckTest, ColumnsWrittenByPositionAreCheckedByPlaceAndType) {
+  const std::vector<std::pair<std::string, std::pair<std::string, std::string>>> renamed = {
+      {"mts_petrolstation_historie", {"historie_id", "hid"}},
+      {"mts_petrolstation_price_historie", {"historie_id", "hid"}},
+      {"mts_petrolstation_times_historie", {"historie_id", "hid"}},
+      {"mts_petrolstation_override_times_historie", {"historie_id", "hid"}},
+      {"mts_petrolstation_override_times_historie", {"station", "tankstelle"}},
+      {"mts_petrolstation_times", {"ps_typ", "typ"}},
+      {"mts_petrolstation_times_historie", {"ps_typ", "typ"}},
+      {"mts_petrolstation_override_times", {"ps_override_nr", "nr"}},
+      {"mts_petrolstation_override_times", {"ps_closed", "zu"}},
+      {"mts_petrolstation_override_times", {"ps_start", "beginn"}},
+      {"mts_petrolstation_override_times", {"ps_end", "ende"}},
+      {"mts_petrolstation_log", {"log_id", "nr"}},
+      {"mts_petrolstation_log", {"log_zeit", "zeit"}},
+      {"mts_petrolstation_log", {"log_code", "code"}},
+      {"mts_petrolstation_log", {"log_text", "meldung"}},
+  };
+  struct Restore {
+    Connection& sql;
+    const decltype(renamed)& columns;
+    ~Restore() {
+      sql.Execute("alter table mts_petrolstation_times engine = InnoDB");
+      sql.Execute(
+          "alter table mts_petrolstation_override_times modify beginn varchar(25) "
+          "not null default ''");
+      for (const auto& [table, names] : columns) {
+        sql.Execute("alter table " + table + " rename column " + names.second + " to " +
+                    names.first);
+      }
+    }
+  } restore{*sql_, renamed};
+  for (const auto& [table, names] : renamed) {
+    sql_->Execute("alter table " + table + " rename column " + names.first + " to " + names.second);
+  }
+  CheckRun run = Check();
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(LineOf(run, "Tabellen").rfind("OK      ", 0), 0u) << run.output;
+  EXPECT_EQ(LineOf(run, "Schreibweg"),
+            "OK      Schreibweg: Stationsdaten werden gebündelt in einer Transaktion geschrieben, "
+            "Preisdaten gebündelt in einer Transaktion");
+
+  sql_->Execute("alter table mts_petrolstation_override_times modify beginn varchar(20) not null");
+  sql_->Execute("alter table mts_petrolstation_times engine = MyISAM");
+  run = Check();
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(LineOf(run, "Tabellen")
+                .find("passt nicht: Spalte 4 von mts_petrolstation_override_times (beginn) muss "
+                      "ein Text mit mindestens 25 Zeichen sein, ist varchar(20)"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("WARNUNG Schreibweg: Stationsdaten werden Station für Station "
+                            "geschrieben, Preisdaten gebündelt in einer Transaktion (Tabellen ohne "
+                            "Transaktionen: mts_petrolstation_times (MyISAM)); "),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find(" -> ALTER TABLE mts_petrolstation_times ENGINE=InnoDB\n"),
+            std::string::npos)
+      << run.output;
+}
+
 // The check's list of tables and columns is the schema's, no more, no less.
 TEST(SetupCheckTables, AreTheSchemasTablesAndColumns) {
   std::ifstream in(std::string(VELUNOR_SOURCE_ROOT) + "/sql/lox-schema.sql");
@@ -158,7 +224,7 @@ TEST(SetupCheckTables, AreTheSchemasTablesAndColumns) {
   }
   std::set<std::string> checked;
   for (const RequiredTable& t : RequiredTables()) {
-    for (const char* column : t.columns) checked.insert(std::string(t.name) + "." + column);
+    for (const RequiredColumn& c : t.columns) checked.insert(std::string(t.name) + "." + c.name);
   }
   ASSERT_FALSE(in_schema.empty());
   EXPECT_EQ(checked, in_schema);

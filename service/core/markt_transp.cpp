@@ -199,6 +199,12 @@ void MarktTransp::Form_Activate() {
   p.Run([&] {
     if (procs_.DB_Stationsdaten(kStationSyncCheck) >= 1) vars_.AblaufStatus = kBuildStationLines;
   });
+  // Told once: a slow write on tables without transactions has its reason
+  // on standard error.
+  p.Run([&] {
+    const std::string write_path = procs_.WritePath();
+    if (!write_path.empty()) front_end_.Notice(write_path);
+  });
   status(" Ausgabesätze Stationsdaten", true);
   p.Run([&] { procs_.XML_Stationsdaten(); });
   status(" Ausgabesätze Preisdaten", true);

@@ -68,6 +68,10 @@ class Procedures {
   virtual std::string ClientCertificateSubject() { return ""; }
   // What the database knows of earlier acknowledgements; a stand-in knows none.
   virtual KnownAcknowledgements Acknowledgements() { return {}; }
+  // How the station and price rows are written when a table keeps no
+  // transactions (the slow way, station by station), once the first station
+  // synchronisation has looked; "" otherwise: the usual way goes unsaid.
+  virtual std::string WritePath() { return ""; }
 };
 
 }  // namespace velunor

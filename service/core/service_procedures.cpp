@@ -3,6 +3,7 @@
 #include "service/common/procedure.h"
 #include "service/core/scheduler_variables.h"
 #include "service/db/acknowledgements.h"
+#include "service/db/batch_write.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
@@ -25,6 +26,12 @@ int ServiceProcedures::DB_Verbinden() {
   return connected;
 }
 std::string ServiceProcedures::ConnectDiagnostic() { return s_.db.connect_diagnostic; }
+
+std::string ServiceProcedures::WritePath() {
+  const std::optional<BatchTables>& tables = s_.db.batch_tables;
+  if (!tables || tables->without_transactions.empty()) return "";
+  return WritePathText(*tables);
+}
 void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
 void ServiceProcedures::DB_LOXStammdaten() { velunor::DB_LOXStammdaten(s_.db); }
 void ServiceProcedures::XML_Init() { velunor::XML_Init(s_.pub, s_.db); }

@@ -51,6 +51,7 @@ class ServiceProcedures : public Procedures {
   std::optional<ClientCertificateEnd> ClientCertificate() override;
   std::string ClientCertificateSubject() override;
   KnownAcknowledgements Acknowledgements() override;
+  std::string WritePath() override;
 
  private:
   VelunorState& s_;

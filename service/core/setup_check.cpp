@@ -1,5 +1,6 @@
 #include "service/core/setup_check.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -9,6 +10,7 @@
 #include "service/common/window_model.h"
 #include "service/core/certificate_watch.h"
 #include "service/core/station_ini.h"
+#include "service/db/batch_write.h"
 #include "service/db/db_state.h"
 #include "service/db/verbindung.h"
 #include "service/transmission/curl_transport.h"
@@ -56,6 +58,7 @@ class Checker {
   bool Database();
   void DatabaseVersion();
   void Tables();
+  void WritePath();
   bool SettingsFile();
   bool Certificate();
   void Handshake(const std::string& what, const std::string& url);
@@ -143,20 +146,91 @@ void Checker::DatabaseVersion() {
            std::to_string(kLowestMariaDb.second) + " oder neuer nötig");
 }
 
+// A column as the server lists it.
+struct FoundColumn {
+  std::string name;
+  std::string type;  // data_type, e.g. "int", "varchar"
+  long length = 0;   // characters of a text column
+  bool auto_increment = false;
+};
+
+bool IsInteger(const std::string& type) {
+  return type == "tinyint" || type == "smallint" || type == "mediumint" || type == "int" ||
+         type == "bigint";
+}
+
+bool IsText(const std::string& type) {
+  return type == "char" || type == "varchar" || type == "tinytext" || type == "text" ||
+         type == "mediumtext" || type == "longtext";
+}
+
+// "" when `found` can hold what the service writes to `want`'s place, else
+// what it must be.
+std::string TypeFault(const RequiredColumn& want, const FoundColumn& found) {
+  switch (want.type) {
+    case ColumnType::kNamedOnly:
+      return "";
+    case ColumnType::kInteger:
+      return IsInteger(found.type) ? "" : "eine Ganzzahl";
+    case ColumnType::kAutoIncrement:
+      return IsInteger(found.type) && found.auto_increment ? ""
+                                                           : "eine Ganzzahl mit auto_increment";
+    case ColumnType::kText:
+      return IsText(found.type) && found.length >= want.width
+                 ? ""
+                 : "ein Text mit mindestens " + std::to_string(want.width) + " Zeichen";
+    case ColumnType::kTime:
+      return found.type == "timestamp" || found.type == "datetime" ? "" : "ein Zeitstempel";
+  }
+  return "";
+}
+
+// What is wrong with a table written by position.
+void CheckPositions(const RequiredTable& table, const std::vector<FoundColumn>& have,
+                    std::vector<std::string>& missing, std::vector<std::string>& wrong) {
+  const std::string name = table.name;
+  if (have.size() != table.columns.size()) {
+    wrong.push_back(name + " hat " + std::to_string(have.size()) + " statt " +
+                    std::to_string(table.columns.size()) + " Spalten");
+    return;
+  }
+  for (size_t i = 0; i < have.size(); ++i) {
+    const RequiredColumn& want = table.columns[i];
+    const std::string place = "Spalte " + std::to_string(i + 1) + " von " + name;
+    if (want.named && have[i].name != want.name) {
+      missing.push_back("Spalte " + name + "." + want.name + " an Stelle " + std::to_string(i + 1));
+      continue;
+    }
+    const std::string fault = TypeFault(want, have[i]);
+    if (!fault.empty()) {
+      wrong.push_back(place + " (" + have[i].name + ") muss " + fault + " sein, ist " +
+                      have[i].type +
+                      (have[i].length > 0 ? "(" + std::to_string(have[i].length) + ")" : ""));
+    }
+  }
+}
+
 void Checker::Tables() {
-  std::map<std::string, std::set<std::string>> found;
+  std::map<std::string, std::vector<FoundColumn>> found;
   try {
     const ResultSet rows = db_->Query(
-        "select table_name as t, column_name as c from information_schema.columns "
-        "where table_schema = database()");
+        "select table_name as t, column_name as c, data_type as d, "
+        "character_maximum_length as l, extra as x from information_schema.columns "
+        "where table_schema = database() order by table_name, ordinal_position");
     for (size_t r = 0; r < rows.RecordCount(); ++r) {
-      found[rows.Text(r, "t")].insert(rows.Text(r, "c"));
+      FoundColumn c;
+      c.name = rows.Text(r, "c");
+      c.type = rows.Text(r, "d");
+      c.length = std::atol(rows.Text(r, "l").c_str());
+      c.auto_increment = rows.Text(r, "x").find("auto_increment") != std::string::npos;
+      found[rows.Text(r, "t")].push_back(c);
     }
   } catch (const Failure& f) {
     Line(false, "Tabellen", "nicht lesbar: " + f.description());
     return;
   }
   std::vector<std::string> missing;
+  std::vector<std::string> wrong;
   size_t columns = 0;
   for (const RequiredTable& table : RequiredTables()) {
     const auto have = found.find(table.name);
@@ -164,22 +238,57 @@ void Checker::Tables() {
       missing.push_back("Tabelle " + std::string(table.name));
       continue;
     }
-    for (const char* column : table.columns) {
-      ++columns;
-      if (have->second.count(column) == 0) {
-        missing.push_back("Spalte " + std::string(table.name) + "." + column);
-      }
+    columns += table.columns.size();
+    if (table.by_position) {
+      CheckPositions(table, have->second, missing, wrong);
+      continue;
+    }
+    for (const RequiredColumn& column : table.columns) {
+      const bool there = std::any_of(have->second.begin(), have->second.end(),
+                                     [&](const FoundColumn& c) { return c.name == column.name; });
+      if (!there) missing.push_back("Spalte " + std::string(table.name) + "." + column.name);
     }
   }
-  if (missing.empty()) {
+  if (missing.empty() && wrong.empty()) {
     Line(true, "Tabellen",
          std::to_string(RequiredTables().size()) + " Tabellen, " + std::to_string(columns) +
              " Spalten vorhanden");
     return;
   }
-  std::string list;
-  for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
-  Line(false, "Tabellen", "es fehlt: " + list, "Schema anlegen oder ergänzen (sql/lox-schema.sql)");
+  auto joined = [](const std::vector<std::string>& items) {
+    std::string list;
+    for (const std::string& item : items) list += (list.empty() ? "" : ", ") + item;
+    return list;
+  };
+  std::string text;
+  if (!missing.empty()) text = "es fehlt: " + joined(missing);
+  if (!wrong.empty())
+    text += (text.empty() ? "" : "; ") + std::string("passt nicht: ") + joined(wrong);
+  Line(false, "Tabellen", text, "Schema anlegen oder ergänzen (sql/lox-schema.sql)");
+}
+
+void Checker::WritePath() {
+  BatchTables tables;
+  try {
+    tables = ReadBatchTables(*db_);
+  } catch (const Failure& f) {
+    Line(false, "Schreibweg", "nicht lesbar: " + f.description());
+    return;
+  }
+  if (tables.without_transactions.empty()) {
+    Line(true, "Schreibweg", WritePathText(tables));
+    return;
+  }
+  std::string fix;
+  for (const auto& [table, engine] : tables.without_transactions) {
+    if (!engine.empty())
+      fix += (fix.empty() ? "" : "; ") + std::string("ALTER TABLE ") + table + " ENGINE=InnoDB";
+  }
+  Warning(
+      "Schreibweg",
+      WritePathText(tables) +
+          "; ohne Transaktionen wird jede Station mit eigenen Anweisungen geschrieben (langsam)",
+      fix.empty() ? "Schema anlegen oder ergänzen (sql/lox-schema.sql)" : fix);
 }
 
 bool Checker::SettingsFile() {
@@ -271,6 +380,7 @@ int Checker::Run() {
   if (StationIniFile() && Database()) {
     DatabaseVersion();
     Tables();
+    WritePath();
   }
   if (SettingsFile() && Certificate()) {
     Handshake("Stationsdaten-URL", settings_.UrlGrunddatenlieferung);
@@ -283,46 +393,86 @@ int Checker::Run() {
 
 }  // namespace
 
+namespace {
+
+std::vector<RequiredColumn> Named(std::initializer_list<const char*> names) {
+  std::vector<RequiredColumn> columns;
+  for (const char* name : names) columns.push_back({name});
+  return columns;
+}
+
+// A history table: its key first, then the copied table's columns.
+std::vector<RequiredColumn> History(RequiredColumn key, std::vector<RequiredColumn> copied) {
+  copied.insert(copied.begin(), key);
+  return copied;
+}
+
+RequiredColumn Unnamed(const char* name, ColumnType type, int width = 0) {
+  return {name, false, type, width};
+}
+
+// The opening times as the station synchronisation writes them: texts of
+// "hh:mm:ss" and the eight day flags.
+std::vector<RequiredColumn> TimesColumns() {
+  return {{"station"},
+          {"satz"},
+          Unnamed("ps_typ", ColumnType::kInteger),
+          {"ps_starttime", true, ColumnType::kText, 8},
+          {"ps_endtime", true, ColumnType::kText, 8},
+          {"ps_wochentag", true, ColumnType::kText, 8},
+          {"ps_starttime2", true, ColumnType::kText, 8},
+          {"ps_endtime2", true, ColumnType::kText, 8}};
+}
+
+// Station, slot, closed flag and the two 25-character times. The station
+// column is named: the delete and the history copy select by it.
+std::vector<RequiredColumn> OverrideColumns(bool station_named) {
+  return {station_named ? RequiredColumn{"station", true, ColumnType::kInteger}
+                        : Unnamed("station", ColumnType::kInteger),
+          Unnamed("ps_override_nr", ColumnType::kInteger),
+          Unnamed("ps_closed", ColumnType::kInteger), Unnamed("ps_start", ColumnType::kText, 25),
+          Unnamed("ps_end", ColumnType::kText, 25)};
+}
+
+}  // namespace
+
 const std::vector<RequiredTable>& RequiredTables() {
+  static const std::vector<RequiredColumn> kStation =
+      Named({"station", "status", "ps_id", "ps_version", "ps_version_time", "ps_name", "ps_brand",
+             "ps_street", "ps_housenumber", "ps_postcode", "ps_place", "ps_latitude",
+             "ps_longitude", "ps_federalstate"});
+  static const std::vector<RequiredColumn> kPrice =
+      Named({"station", "status", "ps_pricee5", "ps_pricee5_time", "ps_pricee10",
+             "ps_pricee10_time", "ps_pricediesel", "ps_pricediesel_time"});
+  static const RequiredColumn kHistoryKey = Unnamed("historie_id", ColumnType::kAutoIncrement);
+  static const RequiredColumn kDetailKey = Unnamed("historie_id", ColumnType::kInteger);
   static const std::vector<RequiredTable> kTables = {
-      {"lox_station", {"station", "name1", "name2", "matchcode", "strasse", "plzort"}},
+      {"lox_station", Named({"station", "name1", "name2", "matchcode", "strasse", "plzort"})},
       {"lox_station_mts",
-       {"station", "status", "ps_aktiv", "ps_aktiv_time", "ps_id", "ps_version", "ps_brand",
-        "ps_latitude", "ps_longitude", "Bundesland_ID", "gt_aktiv", "gt_id"}},
+       Named({"station", "status", "ps_aktiv", "ps_aktiv_time", "ps_id", "ps_version", "ps_brand",
+              "ps_latitude", "ps_longitude", "Bundesland_ID", "gt_aktiv", "gt_id"})},
       {"lox_station_mts_times",
-       {"station", "zeitraum", "ps_time1", "ps_time2", "ps_time3", "ps_time4", "ps_time5",
-        "ps_time6", "start_datum", "end_datum"}},
+       Named({"station", "zeitraum", "ps_time1", "ps_time2", "ps_time3", "ps_time4", "ps_time5",
+              "ps_time6", "start_datum", "end_datum"})},
       {"lox_station_produkte",
-       {"station", "station_produktnummer", "zentrale_produktnummer", "produkt_aktiv"}},
-      {"lox_station_aktuelle_preise", {"station", "produkt", "preis", "datum"}},
-      {"stammdaten", {"id", "value"}},
-      {"stammdaten_produkte", {"nummer", "kuerzel"}},
-      {"mts_holiday_identifier", {"nummer", "identifier"}},
-      {"mts_petrolstation",
-       {"station", "status", "ps_id", "ps_version", "ps_version_time", "ps_name", "ps_brand",
-        "ps_street", "ps_housenumber", "ps_postcode", "ps_place", "ps_latitude", "ps_longitude",
-        "ps_federalstate"}},
-      {"mts_petrolstation_historie",
-       {"historie_id", "station", "status", "ps_id", "ps_version", "ps_version_time", "ps_name",
-        "ps_brand", "ps_street", "ps_housenumber", "ps_postcode", "ps_place", "ps_latitude",
-        "ps_longitude", "ps_federalstate"}},
-      {"mts_petrolstation_times",
-       {"station", "satz", "ps_typ", "ps_starttime", "ps_endtime", "ps_wochentag", "ps_starttime2",
-        "ps_endtime2"}},
-      {"mts_petrolstation_times_historie",
-       {"historie_id", "station", "satz", "ps_typ", "ps_starttime", "ps_endtime", "ps_wochentag",
-        "ps_starttime2", "ps_endtime2"}},
-      {"mts_petrolstation_price",
-       {"station", "status", "ps_pricee5", "ps_pricee5_time", "ps_pricee10", "ps_pricee10_time",
-        "ps_pricediesel", "ps_pricediesel_time"}},
-      {"mts_petrolstation_price_historie",
-       {"historie_id", "station", "status", "ps_pricee5", "ps_pricee5_time", "ps_pricee10",
-        "ps_pricee10_time", "ps_pricediesel", "ps_pricediesel_time"}},
-      {"mts_petrolstation_override_times",
-       {"station", "ps_override_nr", "ps_closed", "ps_start", "ps_end"}},
-      {"mts_petrolstation_override_times_historie",
-       {"historie_id", "station", "ps_override_nr", "ps_closed", "ps_start", "ps_end"}},
-      {"mts_petrolstation_log", {"log_id", "log_zeit", "log_code", "log_text"}},
+       Named({"station", "station_produktnummer", "zentrale_produktnummer", "produkt_aktiv"})},
+      {"lox_station_aktuelle_preise", Named({"station", "produkt", "preis", "datum"})},
+      {"stammdaten", Named({"id", "value"})},
+      {"stammdaten_produkte", Named({"nummer", "kuerzel"})},
+      {"mts_holiday_identifier", Named({"nummer", "identifier"})},
+      {"mts_petrolstation", kStation},
+      {"mts_petrolstation_historie", History(kHistoryKey, kStation), true},
+      {"mts_petrolstation_times", TimesColumns(), true},
+      {"mts_petrolstation_times_historie", History(kDetailKey, TimesColumns()), true},
+      {"mts_petrolstation_price", kPrice},
+      {"mts_petrolstation_price_historie", History(kHistoryKey, kPrice), true},
+      {"mts_petrolstation_override_times", OverrideColumns(true), true},
+      {"mts_petrolstation_override_times_historie", History(kDetailKey, OverrideColumns(false)),
+       true},
+      {"mts_petrolstation_log",
+       {Unnamed("log_id", ColumnType::kAutoIncrement), Unnamed("log_zeit", ColumnType::kTime),
+        Unnamed("log_code", ColumnType::kInteger), Unnamed("log_text", ColumnType::kText, 80)},
+       true},
   };
   return kTables;
 }

@@ -1,7 +1,9 @@
 // `velunor --check`: what an installer runs before the first start. Reads
 // STATION.INI, connects to the database (naming the driver's diagnostic when
 // it cannot), checks the server's version and every table and column the
-// service uses, reads Velunor.CFG, finds the client certificate (store,
+// service uses (a table written by position by the place and type of its
+// columns), says how the station and price rows will be written (a WARNUNG
+// for tables without transactions), reads Velunor.CFG, finds the client certificate (store,
 // file, validity, key), and opens a TLS 1.2 connection with it to both URLs
 // without sending anything. One line per check: "OK", "WARNUNG" or "FEHLER",
 // what was found, and for a fault how to mend it. Writes no log file.
@@ -18,11 +20,24 @@
 
 namespace velunor {
 
+// What a column written by position must hold at its place.
+enum class ColumnType { kNamedOnly, kInteger, kAutoIncrement, kText, kTime };
+
+struct RequiredColumn {
+  const char* name;   // the schema's name
+  bool named = true;  // the service names it in a statement: the name binds
+  ColumnType type = ColumnType::kNamedOnly;
+  int width = 0;  // least characters of a text column
+};
+
 // Every table the service reads or writes, with every column of it that the
-// service names.
+// service names. A table written by position ("values( ... )" without a list
+// of columns, or a copy with "select null, PS.*") must hold exactly its
+// columns in their order; the names of the columns it never names are free.
 struct RequiredTable {
   const char* name;
-  std::vector<const char*> columns;
+  std::vector<RequiredColumn> columns;
+  bool by_position = false;
 };
 const std::vector<RequiredTable>& RequiredTables();
 

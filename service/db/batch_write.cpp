@@ -8,6 +8,87 @@
 
 namespace velunor {
 
+namespace {
+
+// A column name as the operator gave it, safe in a statement.
+std::string Quoted(const std::string& name) {
+  std::string quoted = "`";
+  for (char c : name) quoted += c == '`' ? std::string("``") : std::string(1, c);
+  return quoted + "`";
+}
+
+std::string BatchTablesQuery() {
+  std::vector<std::string> tables = kStationBatchTables;
+  tables.insert(tables.end(), kPriceBatchTables.begin(), kPriceBatchTables.end());
+  std::sort(tables.begin(), tables.end());
+  tables.erase(std::unique(tables.begin(), tables.end()), tables.end());
+  std::string names;
+  for (const std::string& t : tables) names += (names.empty() ? "'" : ", '") + t + "'";
+  return "select T.table_name as t, T.engine as e, E.transactions as x, C.column_name as c "
+         "from information_schema.tables T "
+         "left join information_schema.engines E on E.engine = T.engine "
+         "left join information_schema.columns C on C.table_schema = T.table_schema and "
+         "C.table_name = T.table_name and C.ordinal_position = 1 "
+         "where T.table_schema = database() and T.table_name in ( " +
+         names + " ) order by T.table_name";
+}
+
+}  // namespace
+
+BatchTables ReadBatchTables(Connection& db) {
+  const ResultSet rows = db.Query(BatchTablesQuery());
+  BatchTables t;
+  std::set<std::string> listed;
+  for (size_t r = 0; r < rows.RecordCount(); ++r) {
+    const std::string table = rows.Text(r, "t");
+    listed.insert(table);
+    if (rows.Text(r, "x") == "YES") {
+      t.transactional.insert(table);
+    } else {
+      t.without_transactions[table] = rows.Text(r, "e");
+    }
+    if (table.size() > 9 && table.compare(table.size() - 9, 9, "_historie") == 0) {
+      t.history_key[table] = rows.Text(r, "c");
+    }
+  }
+  for (const std::vector<std::string>* step : {&kStationBatchTables, &kPriceBatchTables}) {
+    for (const std::string& table : *step) {
+      if (listed.insert(table).second) t.without_transactions[table] = "";
+    }
+  }
+  return t;
+}
+
+const BatchTables* BatchTablesOf(DbState& state, Procedure& p) {
+  if (state.batch_tables) return &*state.batch_tables;
+  p.With(BatchTablesQuery()).Run([&] { state.batch_tables = ReadBatchTables(state.db()); });
+  if (!state.batch_tables) return nullptr;
+  if (!state.batch_tables->without_transactions.empty()) {
+    state.env.log.WriteNotice(WritePathText(*state.batch_tables), p.name());
+  }
+  return &*state.batch_tables;
+}
+
+bool AllTransactional(const BatchTables& t, const std::vector<std::string>& tables) {
+  return std::all_of(tables.begin(), tables.end(),
+                     [&](const std::string& table) { return t.transactional.count(table) > 0; });
+}
+
+std::string WritePathText(const BatchTables& t) {
+  auto way = [&](const std::vector<std::string>& tables) {
+    return AllTransactional(t, tables) ? "gebündelt in einer Transaktion" : "Station für Station";
+  };
+  std::string text = std::string("Stationsdaten werden ") + way(kStationBatchTables) +
+                     " geschrieben, Preisdaten " + way(kPriceBatchTables);
+  if (t.without_transactions.empty()) return text;
+  std::string tables;
+  for (const auto& [table, engine] : t.without_transactions) {
+    tables +=
+        (tables.empty() ? "" : ", ") + table + " (" + (engine.empty() ? "fehlt" : engine) + ")";
+  }
+  return text + " (Tabellen ohne Transaktionen: " + tables + ")";
+}
+
 void BatchWriter::Execute(const std::string& sql, const std::vector<DbValue>& params) {
   current_ = sql;
   db_.Execute(sql, params);
@@ -18,34 +99,60 @@ ResultSet BatchWriter::Query(const std::string& sql) {
   return db_.Query(sql);
 }
 
+void BatchWriter::ExecuteChecked(const std::string& sql, const std::vector<DbValue>& params) {
+  Execute(sql, params);
+  // A later row of a multi-row statement is cut or given a default where the
+  // same row alone would be refused or stored otherwise; the rows are then
+  // left to the station-by-station statements.
+  const std::string warnings = Required(Query("select @@warning_count").ValueAt(0, 0));
+  if (warnings != "0") {
+    throw Failure(kErrInvalidCall,
+                  "Der Server meldet " + warnings + " Warnungen zu " + ShortStatementText(sql));
+  }
+}
+
 void BatchWriter::ExecuteRows(const RowsStatement& rows, const std::vector<DbValue>& params) {
-  // Well below the server's limit, so that a network of 1,000 stations with
-  // many opening-time records still needs only a few statements.
-  constexpr size_t kMaxValues = 30000;
   const auto per_row = static_cast<size_t>(std::count(rows.row.begin(), rows.row.end(), '?'));
   const size_t row_count = params.size() / per_row;
-  const size_t rows_per_statement = std::max<size_t>(1, kMaxValues / per_row);
+  const size_t rows_per_statement = std::max<size_t>(1, kMaxValuesPerStatement / per_row);
   for (size_t first = 0; first < row_count; first += rows_per_statement) {
     const size_t last = std::min(row_count, first + rows_per_statement);
     std::string sql = rows.head;
     for (size_t r = first; r < last; ++r) sql += (r == first ? "" : ", ") + rows.row;
     sql += rows.tail;
-    Execute(sql, std::vector<DbValue>(params.begin() + static_cast<long>(first * per_row),
-                                      params.begin() + static_cast<long>(last * per_row)));
+    ExecuteChecked(sql, std::vector<DbValue>(params.begin() + static_cast<long>(first * per_row),
+                                             params.begin() + static_cast<long>(last * per_row)));
   }
 }
 
-void CopyHistory(BatchWriter& db, const HistoryTables& t, const std::string& stations) {
+void BatchWriter::ExecuteRows(const std::string& head, const std::vector<std::string>& rows,
+                              size_t values, const std::vector<DbValue>& params) {
+  if (rows.empty()) return;
+  const size_t markers = params.size() / rows.size();
+  const size_t rows_per_statement = std::max<size_t>(1, kMaxValuesPerStatement / values);
+  for (size_t first = 0; first < rows.size(); first += rows_per_statement) {
+    const size_t last = std::min(rows.size(), first + rows_per_statement);
+    std::string sql = head;
+    for (size_t r = first; r < last; ++r) sql += (r == first ? " " : ", ") + rows[r];
+    ExecuteChecked(sql, std::vector<DbValue>(params.begin() + static_cast<long>(first * markers),
+                                             params.begin() + static_cast<long>(last * markers)));
+  }
+}
+
+void CopyHistory(BatchWriter& db, const HistoryTables& t, const BatchTables& keys,
+                 const std::string& stations) {
   const std::string history = t.history;
+  const std::string key = Quoted(keys.history_key.at(history));
   const std::string last_key =
-      Required(db.Query("select coalesce( max( historie_id ), 0 ) from " + history).ValueAt(0, 0));
+      Required(db.Query("select coalesce( max( " + key + " ), 0 ) from " + history).ValueAt(0, 0));
   db.Execute("insert into " + history + " select " + last_key +
              " + row_number() over ( order by station ), PS.* from " + t.table +
              " PS where station in ( " + stations + " )");
-  db.Execute("insert into " + std::string(t.detail_history) + " select H.historie_id, MT.* from " +
-             t.detail + " MT join " + history +
-             " H on H.station = MT.station and H.historie_id > " + last_key +
-             " where MT.station in ( " + stations + " ) order by MT.station, MT." + t.detail_order);
+  // Ordered by the detail table's first two columns (station and the
+  // record's number), which need not bear the names of the schema.
+  db.Execute("insert into " + std::string(t.detail_history) + " select H." + key + ", MT.* from " +
+             t.detail + " MT join " + history + " H on H.station = MT.station and H." + key +
+             " > " + last_key + " where MT.station in ( " + stations + " ) order by 2, 3");
 }
 
 BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
@@ -74,6 +181,17 @@ BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
     p.With(ShortStatementText(in_progress)).Log(error.number, error.description);
     return BatchResult::kConnectionLost;
   }
+}
+
+BatchResult WriteTogetherWhereSafe(DbState& state, Procedure& p,
+                                   const std::vector<std::string>& tables,
+                                   const std::function<BatchResult(const BatchTables&)>& batch) {
+  const BatchTables* read = BatchTablesOf(state, p);
+  if (read == nullptr) {
+    const bool lost = state.DbVerbindung == nullptr || state.DbVerbindung->broken();
+    return lost ? BatchResult::kConnectionLost : BatchResult::kRefused;
+  }
+  return AllTransactional(*read, tables) ? batch(*read) : BatchResult::kRefused;
 }
 
 }  // namespace velunor

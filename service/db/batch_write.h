@@ -1,9 +1,12 @@
 // Writing the rows of many stations with a few multi-row statements inside
 // one transaction, so that a step sends as many statements for 1,000 stations
 // as for 10 and waits for one disk flush. The batch commits whole or leaves
-// nothing behind. When the server refuses a statement, the caller writes
-// station by station instead, so that exactly the failing station is logged
-// and every other station is written.
+// nothing behind, and it stores nothing that the station-by-station
+// statements would store otherwise: a statement the server refuses or
+// answers with a warning rolls the batch back, and the caller writes station
+// by station instead, so that exactly the failing station is logged and
+// every other station is written. On tables without transactions nothing can
+// be rolled back, so there the steps write station by station from the start.
 #pragma once
 
 #include <functional>
@@ -16,9 +19,37 @@
 
 namespace velunor {
 
+// The driver counts the markers of a statement in a signed 16-bit number, so
+// one statement binds at most 32,767 values; every batch statement stays
+// below this bound, with room to spare.
+inline constexpr size_t kMaxValuesPerStatement = 30000;
+
+// The tables each step writes in its batch.
+inline const std::vector<std::string> kStationBatchTables = {
+    "mts_petrolstation", "mts_petrolstation_historie", "mts_petrolstation_times",
+    "mts_petrolstation_times_historie", "mts_petrolstation_price"};
+inline const std::vector<std::string> kPriceBatchTables = {
+    "mts_petrolstation_price", "mts_petrolstation_price_historie",
+    "mts_petrolstation_override_times", "mts_petrolstation_override_times_historie"};
+
+// Reads the engine of every table the batches write and the first column of
+// every history table from information_schema. Throws the driver's failure.
+BatchTables ReadBatchTables(Connection& db);
+
+// The tables of the connection, read by its first batch; then, when a table
+// keeps no transactions, a notice in the error log under `p`'s name. Null
+// when they cannot be read (the failure is logged under `p`).
+const BatchTables* BatchTablesOf(DbState& state, Procedure& p);
+
+// True when every one of `tables` keeps transactions.
+bool AllTransactional(const BatchTables& t, const std::vector<std::string>& tables);
+
+// One line for the operator: how each step writes, and why.
+std::string WritePathText(const BatchTables& t);
+
 enum class BatchResult {
   kWritten,         // committed
-  kRefused,         // rolled back, nothing logged: write station by station
+  kRefused,         // rolled back (or not tried), nothing logged: write station by station
   kConnectionLost,  // logged once (also a refused rollback): count nothing as written
 };
 
@@ -30,12 +61,22 @@ class BatchWriter {
   void Execute(const std::string& sql, const std::vector<DbValue>& params = {});
   ResultSet Query(const std::string& sql);
   // Sends `rows` with one statement, or with a few when the rows carry more
-  // values than the server binds to one statement (65,535).
+  // than kMaxValuesPerStatement values. A statement the server answers with
+  // a warning (a value cut short, a NULL turned into a default) throws: one
+  // row at a time the server may refuse or store such a row otherwise.
   // REQUIRES: rows.row has at least one marker; params holds whole rows.
   void ExecuteRows(const RowsStatement& rows, const std::vector<DbValue>& params);
+  // The same for rows written out as text after `head`, "( 7, 1, ? )",
+  // each with `values` values counted against the bound: its markers, whose
+  // values `params` holds in order, or all of a row without markers.
+  // REQUIRES: every row has the same number of markers.
+  void ExecuteRows(const std::string& head, const std::vector<std::string>& rows, size_t values,
+                   const std::vector<DbValue>& params = {});
   const std::string& current() const { return current_; }
 
  private:
+  void ExecuteChecked(const std::string& sql, const std::vector<DbValue>& params);
+
   Connection& db_;
   std::string current_;
 };
@@ -47,18 +88,27 @@ struct HistoryTables {
   const char* history;  // its copies, keyed by historie_id
   const char* detail;   // rows of a station, copied under the history row's key
   const char* detail_history;
-  const char* detail_order;  // the detail rows' order within a station
 };
 
 // Copies the rows of `stations` (a KeyList) into the history tables. The
 // keys are numbered on from the highest key in station order, as one
-// statement per station numbers them. REQUIRES: inside the batch.
-void CopyHistory(BatchWriter& db, const HistoryTables& tables, const std::string& stations);
+// statement per station numbers them. Detail rows of a station without a
+// row of its own are not copied: there is no history row to file them
+// under. REQUIRES: inside the batch; `t.history` in `keys.history_key`.
+void CopyHistory(BatchWriter& db, const HistoryTables& tables, const BatchTables& keys,
+                 const std::string& stations);
 
 // Runs `statements` between "start transaction" and "commit". A lost
 // connection (also while rolling back) is written to the error log under `p`
 // with the statement in progress, shortened.
 BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
                                   const std::function<void(BatchWriter&)>& statements);
+
+// Runs `batch` when every one of `tables` keeps transactions. Otherwise
+// kRefused, so that the step writes station by station, or kConnectionLost
+// when the tables could not be read because the connection is gone.
+BatchResult WriteTogetherWhereSafe(DbState& state, Procedure& p,
+                                   const std::vector<std::string>& tables,
+                                   const std::function<BatchResult(const BatchTables&)>& batch);
 
 }  // namespace velunor

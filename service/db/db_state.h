@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "service/common/env.h"
 #include "service/db/odbc.h"
@@ -31,6 +33,18 @@ struct StationDelivery {
   std::set<long> pending;             // synchronised, not yet acknowledged
   std::set<long> carried;             // pending stations in the publication under way
   std::optional<std::int64_t> since;  // when the oldest pending station was synchronised
+};
+
+// What the server says about the tables written in batches (see
+// batch_write.h), read once per connection.
+struct BatchTables {
+  // Tables whose engine keeps no transactions, with the engine ("" for a
+  // table the server did not list).
+  std::map<std::string, std::string> without_transactions;
+  std::set<std::string> transactional;
+  // The first column of each history table: the key the history rows are
+  // filed under, whatever the operator named it.
+  std::map<std::string, std::string> history_key;
 };
 
 struct DbState {
@@ -57,6 +71,8 @@ struct DbState {
   // Rows of lox_station seen by the previous station synchronisation; 0 = not yet known.
   int32_t LetzteStationsanzahl = 0;
   StationDelivery delivery;
+  // Read by the first batch of a connection; reset by DB_Verbinden.
+  std::optional<BatchTables> batch_tables;
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;

@@ -195,6 +195,7 @@ ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* pa
 ResultSet Connection::RunStatement(const std::string& sql, const std::vector<DbValue>* params,
                                    bool fetch) {
   ++statements_;
+  affected_rows_ = 0;
   Statement st;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &st.h))) {
     throw Diagnose(SQL_HANDLE_DBC, h_->dbc, "SQLAllocHandle");
@@ -220,7 +221,13 @@ ResultSet Connection::RunStatement(const std::string& sql, const std::vector<DbV
                                      static_cast<SQLINTEGER>(text.size()));
   if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
     throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLExecDirect");
-  if (!fetch) return {};
+  if (!fetch) {
+    SQLLEN count = 0;
+    if (rc != SQL_NO_DATA && SQL_SUCCEEDED(SQLRowCount(st.h, &count))) {
+      affected_rows_ = static_cast<long>(count);
+    }
+    return {};
+  }
 
   SQLSMALLINT column_count = 0;
   if (!SQL_SUCCEEDED(SQLNumResultCols(st.h, &column_count))) {

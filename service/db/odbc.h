@@ -81,6 +81,9 @@ class Connection {
   ResultSet Query(const std::string& sql);
   ResultSet Query(const std::string& sql, const std::vector<DbValue>& params);
 
+  // The rows the last Execute inserted, changed or deleted, as the driver
+  // counts them.
+  long affected_rows() const { return affected_rows_; }
   // Statements sent since the connection was made (for benchmarks).
   long statements() const { return statements_; }
   // True after a statement failed with the lost-connection number: every
@@ -96,6 +99,7 @@ class Connection {
   bool open_ = false;
   bool broken_ = false;
   long statements_ = 0;
+  long affected_rows_ = 0;
 };
 
 // Wraps a connection-string value in braces when it holds ';', braces or

@@ -83,15 +83,23 @@ void WriteStationPrices(DbState& state, Procedure& p, long station, StationEntry
       "insert into mts_petrolstation_price_historie select null, PS.* from "
       "mts_petrolstation_price PS where station = " +
       s;
-  p.At(2).With(sql).Run([&] { state.db().Execute(sql); });
+  bool copied = false;
+  p.At(2).With(sql).Run([&] {
+    state.db().Execute(sql);
+    copied = state.db().affected_rows() > 0;
+  });
 
   // LAST_INSERT_ID() in the copy itself is the key of the history row just
-  // made on this connection.
-  sql =
-      "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
-      "from mts_petrolstation_override_times MT where station = " +
-      s;
-  p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
+  // made on this connection. Without that row (a station without price row,
+  // or a failed copy) it is the key of some other row: the override rows
+  // are then not copied at all, as the batch does.
+  if (copied) {
+    sql =
+        "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
+        "from mts_petrolstation_override_times MT where station = " +
+        s;
+    p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
+  }
 
   std::vector<DbValue> params;
   const std::string upsert =
@@ -158,33 +166,32 @@ void AppendPriceValues(const StationEntry& e, long station, std::vector<DbValue>
 
 constexpr HistoryTables kPriceHistory = {
     "mts_petrolstation_price", "mts_petrolstation_price_historie",
-    "mts_petrolstation_override_times", "mts_petrolstation_override_times_historie",
-    "ps_override_nr"};
+    "mts_petrolstation_override_times", "mts_petrolstation_override_times_historie"};
 
 // The history copies, price rows and changed override rows of all `stations`
 // in one transaction.
-BatchResult WritePricesTogether(DbState& state, Procedure& p, const std::vector<long>& stations) {
+BatchResult WritePricesTogether(DbState& state, Procedure& p, const BatchTables& tables,
+                                const std::vector<long>& stations) {
   const std::string list = KeyList(stations);
   std::vector<DbValue> params;
   std::vector<long> rewritten;
-  std::string override_rows;
+  std::vector<std::string> override_rows;
   for (long station : stations) {
     const StationEntry& e = state.stations[station];
     AppendPriceValues(e, station, params);
     const std::vector<std::string> overrides = OverrideValues(e, station);
     if (!OverridesToWrite(e, overrides)) continue;
     rewritten.push_back(station);
-    for (const std::string& v : overrides)
-      override_rows += (override_rows.empty() ? " " : ", ") + v;
+    override_rows.insert(override_rows.end(), overrides.begin(), overrides.end());
   }
 
   return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
-    CopyHistory(db, kPriceHistory, list);
+    CopyHistory(db, kPriceHistory, tables, list);
     db.ExecuteRows(PriceRows(), params);
     if (rewritten.empty()) return;
     db.Execute("delete from mts_petrolstation_override_times where station in ( " +
                KeyList(rewritten) + " )");
-    if (!override_rows.empty()) db.Execute(kOverrideInsert + override_rows);
+    if (!override_rows.empty()) db.ExecuteRows(kOverrideInsert, override_rows, 5);
   });
 }
 
@@ -201,7 +208,11 @@ void DB_Preisdaten(DbState& state) {
   }
   if (changed.empty()) return;
 
-  switch (WritePricesTogether(state, p.At(2), changed)) {
+  const BatchResult batch =
+      WriteTogetherWhereSafe(state, p.At(2), kPriceBatchTables, [&](const BatchTables& tables) {
+        return WritePricesTogether(state, p.At(2), tables, changed);
+      });
+  switch (batch) {
     case BatchResult::kWritten:
       for (long station : changed) {
         StationEntry& e = state.stations[station];
@@ -221,7 +232,9 @@ void DB_Preisdaten(DbState& state) {
 }
 
 void DB_TransferLog(DbState& state, int code, const std::string& text) {
-  Procedure p(state.env.log, "DB_TransferLog");
+  // The transfer log belongs to the price records' module: its failures
+  // are filed under that procedure's name.
+  Procedure p(state.env.log, "DB_Preisdaten");
   const std::string sql = "insert into mts_petrolstation_log values( null, null, " +
                           std::to_string(code) + ", '" + SQLQuote(text, 80) + "' )";
   p.With(sql).Run([&] { state.db().Execute(sql); });

@@ -38,7 +38,8 @@ OpeningTimesPlan PlanOpeningTimes(DbState& state, Procedure& p, long station,
 // Writes one station's plan, statement by statement.
 void WriteOpeningTimes(DbState& state, Procedure& p, long station, const OpeningTimesPlan& plan);
 
-// Writes the plans of many stations with at most three statements.
+// Writes the plans of many stations: a delete, then the records and the
+// around-the-clock rows in as few statements as the bound of values allows.
 void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& plans);
 
 }  // namespace velunor

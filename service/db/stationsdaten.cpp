@@ -143,9 +143,15 @@ void WriteStationAlone(DbState& state, Procedure& p, const ChangedStation& c) {
       "where station = " +
       s;
   // The opening times are copied under the key of this station's history
-  // row only; after a failed copy the connection's last key belongs to
-  // another row.
-  if (p.At(52).With(sql).Run([&] { state.db().Execute(sql); })) {
+  // row only; after a failed copy, or for a station without a row of its
+  // own, the connection's last key belongs to another row, and the opening
+  // times are not copied at all, as the batch does.
+  bool copied = false;
+  p.At(52).With(sql).Run([&] {
+    state.db().Execute(sql);
+    copied = state.db().affected_rows() > 0;
+  });
+  if (copied) {
     std::string history_key;
     sql = "select last_insert_id()";
     if (p.At(53).With(sql).Run(
@@ -175,11 +181,11 @@ void DeactivateStationAlone(DbState& state, Procedure& p, long station) {
 
 constexpr HistoryTables kStationHistory = {"mts_petrolstation", "mts_petrolstation_historie",
                                            "mts_petrolstation_times",
-                                           "mts_petrolstation_times_historie", "satz"};
+                                           "mts_petrolstation_times_historie"};
 
 // History copies, rows and opening times of the changed stations and the
 // status of the deactivated ones in one transaction.
-BatchResult WriteStationsTogether(DbState& state, Procedure& p,
+BatchResult WriteStationsTogether(DbState& state, Procedure& p, const BatchTables& tables,
                                   const std::vector<ChangedStation>& changed,
                                   const std::vector<long>& deactivated) {
   std::vector<long> stations;
@@ -193,7 +199,7 @@ BatchResult WriteStationsTogether(DbState& state, Procedure& p,
   const RowsStatement master_rows = InsertOrUpdateRows(
       "mts_petrolstation", MasterColumns(std::vector<DbValue>(std::size(kMasterColumns))));
   return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
-    if (!stations.empty()) CopyHistory(db, kStationHistory, KeyList(stations));
+    if (!stations.empty()) CopyHistory(db, kStationHistory, tables, KeyList(stations));
     if (!master_values.empty()) db.ExecuteRows(master_rows, master_values);
     WriteOpeningTimes(db, times);
     if (deactivated.empty()) return;
@@ -292,7 +298,11 @@ int DB_Stationsdaten(DbState& state, int mode) {
     ++aenderungen;
   }
 
-  switch (WriteStationsTogether(state, p.At(52), plans, deactivated_stations)) {
+  const BatchResult batch =
+      WriteTogetherWhereSafe(state, p.At(52), kStationBatchTables, [&](const BatchTables& tables) {
+        return WriteStationsTogether(state, p.At(52), tables, plans, deactivated_stations);
+      });
+  switch (batch) {
     case BatchResult::kWritten:
     case BatchResult::kConnectionLost:  // logged; the stations stay changed upstream
       break;

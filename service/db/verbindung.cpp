@@ -73,6 +73,7 @@ int DB_Verbinden(DbState& state, const std::string& server) {
     // The driver manager gets everything after the ADO provider selection.
     const std::string odbc = full.substr(std::string(kProvider).size()) + state.connection_suffix;
     state.DbVerbindung = std::make_unique<Connection>();
+    state.batch_tables.reset();
     try {
       state.DbVerbindung->Open(odbc, kLoginTimeoutSeconds);
       if (!state.DbVerbindung->IsOpen()) return 0;
