@@ -217,8 +217,8 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
 
   ServiceProcess::Options options;
   options.fd3 = handed;
-  options.command_prefix = {"/bin/sh", "-c",
-                            "export LISTEN_FDS=1 LISTEN_PID=$$ && exec \"$@\"", "velunor"};
+  options.command_prefix = {"/bin/sh", "-c", "export LISTEN_FDS=1 LISTEN_PID=$$ && exec \"$@\"",
+                            "velunor"};
   auto process = Run(options);
   close(handed);
   ASSERT_EQ(AnnouncedPort(*process), port) << process->Stdout() << process->Stderr();

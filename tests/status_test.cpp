@@ -276,6 +276,84 @@ TEST_F(StatusTest, SlowAndBusyClientsDoNotDelayTicks) {
             rig->state().db.stammdaten.PricePublicationNumber);
 }
 
+// Only requests that name this server get an answer (a page of another
+// name that a browser was made to send here learns nothing), and an
+// archive file goes out as it is stored.
+TEST_F(StatusTest, ForeignHostsGetNothingAndArchiveFilesGoAsStored) {
+  auto rig = StartedRig();
+  const int port = rig->service().status_port();
+  const std::string own = ":" + std::to_string(port);
+  httplib::Client client("127.0.0.1", port);
+  client.set_decompress(false);
+  for (const std::string& host : {std::string("evil.example"), "evil.example" + own,
+                                  "127.0.0.2" + own, std::string("127.0.0.1:1")}) {
+    for (const char* path : {"/", "/status.json", "/health", "/metrics"}) {
+      auto answer = client.Get(path, {{"Host", host}});
+      ASSERT_TRUE(answer) << host << path;
+      EXPECT_EQ(answer->status, 421) << host << path;
+      EXPECT_EQ(answer->body.find("velunor"), std::string::npos) << host << path;
+      EXPECT_EQ(answer->body.find("state"), std::string::npos) << host << path;
+    }
+  }
+  auto local = client.Get("/health", {{"Host", "LocalHost" + own}});
+  ASSERT_TRUE(local);
+  EXPECT_EQ(local->status, 200);
+
+  const std::string name = rig->service().operations().box().Current()->archive.front().name;
+  const std::string stored = testing::ReadFile(rig->program_dir() / "archive" / name);
+  auto gzipped = client.Get("/archive/" + name, {{"Accept-Encoding", "gzip, deflate"}});
+  ASSERT_TRUE(gzipped);
+  EXPECT_EQ(gzipped->status, 200);
+  EXPECT_EQ(gzipped->get_header_value("Content-Encoding"), "gzip");
+  EXPECT_EQ(gzipped->body, stored) << "the file as stored";
+  auto plain = client.Get("/archive/" + name, {{"Accept-Encoding", "identity"}});
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->status, 200);
+  EXPECT_FALSE(plain->has_header("Content-Encoding"));
+  EXPECT_EQ(plain->body, TransmissionArchive::Read(rig->program_dir() / "archive", name));
+}
+
+// A port that is taken when the service starts: the service reports without
+// the page, says why, and takes the port within a minute of its release.
+TEST_F(StatusTest, ATakenPortIsTriedAgainEveryMinute) {
+  // Not inherited by the simulator the rig starts, so closing it frees the port.
+  const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(holder, 8), 0);
+  socklen_t length = sizeof address;
+  getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+
+  ServiceRig::Options options;
+  options.status_address = "127.0.0.1:" + std::to_string(port);
+  ServiceRig rig(options);
+  ASSERT_TRUE(rig.Start());
+  rig.RunFirstExports();
+  EXPECT_EQ(rig.service().status_port(), 0);
+  const std::string log = testing::Joined(rig.ErrorLines());
+  EXPECT_NE(log.find("127.0.0.1:" + std::to_string(port) + " kann nicht belegt werden"),
+            std::string::npos)
+      << log;
+  ASSERT_FALSE(rig.front_end().notices.empty());
+  EXPECT_NE(rig.front_end().notices.front().find("kann nicht belegt werden"), std::string::npos);
+
+  close(holder);
+  rig.clock().Advance(30);
+  rig.Tick();
+  EXPECT_EQ(rig.service().status_port(), 0) << "not before the minute is up";
+  rig.clock().Advance(31);
+  rig.Tick();
+  ASSERT_EQ(rig.service().status_port(), port) << testing::Joined(rig.ErrorLines());
+  rig.Tick();
+  auto health = Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(json::parse(health->body)["last_price_publication"]["number"],
+            rig.state().db.stammdaten.PricePublicationNumber);
+}
+
 // The page in a real browser: Debian's chromium, headless, loads it from the
 // running service, runs its script and renews the page from /status.json.
 TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
