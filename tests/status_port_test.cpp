@@ -209,7 +209,9 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
   close(held);
   // Only root can become another account to try.
   const bool squat = geteuid() == 0;
-  if (squat) EXPECT_EQ(BindAsNobody(port), EADDRINUSE) << "before the service starts";
+  if (squat) {
+    EXPECT_EQ(BindAsNobody(port), EADDRINUSE) << "before the service starts";
+  }
 
   // A whole-file write that a crash cut off before its rename.
   const fs::path left = Program() / "MTS_P.xml.q8k2m4zx.tmp";
@@ -222,7 +224,9 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
   auto process = Run(options);
   close(handed);
   ASSERT_EQ(AnnouncedPort(*process), port) << process->Stdout() << process->Stderr();
-  if (squat) EXPECT_EQ(BindAsNobody(port), EADDRINUSE) << "while the service runs";
+  if (squat) {
+    EXPECT_EQ(BindAsNobody(port), EADDRINUSE) << "while the service runs";
+  }
 
   httplib::Client client("127.0.0.1", port);
   client.set_read_timeout(10, 0);
