@@ -24,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include "service/db/preisdaten.h"
+#include "service/status/status_server.h"
 #include "service/status/transmission_archive.h"
 #include "tests/proof_rig.h"
 #include "tests/small_network.h"
@@ -274,6 +275,35 @@ TEST_F(StatusTest, SlowAndBusyClientsDoNotDelayTicks) {
   ASSERT_TRUE(picture);
   EXPECT_EQ(json::parse(picture->body)["last_price_publication"]["number"],
             rig->state().db.stammdaten.PricePublicationNumber);
+}
+
+// A client that sends its request a byte a second, never idle long enough
+// for the idle time-out, still holds its connection only until the deadline.
+TEST_F(StatusTest, ADripFeedingClientIsCutOffAtTheDeadline) {
+  auto rig = StartedRig();
+  const int port = rig->service().status_port();
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                              "\r\nX-Drip: " + std::string(200, 'a');
+  const auto started = std::chrono::steady_clock::now();
+  const auto limit = std::chrono::seconds(StatusServer::kDeadlineSeconds + 10);
+  bool cut = false;
+  for (size_t i = 0; i < request.size() && !cut; ++i) {
+    if (std::chrono::steady_clock::now() - started > limit) break;
+    char byte = 0;
+    cut = send(fd, &request[i], 1, MSG_NOSIGNAL) != 1 || recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  close(fd);
+  const auto held = std::chrono::steady_clock::now() - started;
+  EXPECT_TRUE(cut) << "still connected after " << std::chrono::duration<double>(held).count()
+                   << " s";
+  EXPECT_GE(held, std::chrono::seconds(StatusServer::kDeadlineSeconds - 1));
 }
 
 // Only requests that name this server get an answer (a page of another
