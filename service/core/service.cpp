@@ -69,21 +69,21 @@ Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, F
     operations_.PublishSnapshots();
     return;
   }
-  StatusPortFailed(why);
+  StatusPortFailed(why, "Form_Load");
   operations_.AfterEachTick([this] { RetryStatusPort(); });
 }
 
 // The page is for the operator; reporting goes on without it, so this is a
 // notice that does not end the start. The port may come free (an earlier
 // run still ending, another program that goes away).
-void Service::StatusPortFailed(const std::string& why) {
+void Service::StatusPortFailed(const std::string& why, const std::string& procedure) {
   const std::int64_t now = state_.env.clock.EpochSeconds();
   status_retry_at_ = now + kRetrySeconds;
   const std::string text = why + "; neuer Versuch jede Minute";
   if (notifier_ != nullptr) notifier_->Problem(text);
   if (status_told_at_ != 0 && now < status_told_at_ + kRetellSeconds) return;
   status_told_at_ = now;
-  state_.log.WriteNotice(text, "Form_Load");
+  state_.log.WriteNotice(text, procedure);
   front_end_.Notice(text);
 }
 
@@ -91,7 +91,7 @@ void Service::RetryStatusPort() {
   if (status_server_->serving() || state_.env.clock.EpochSeconds() < status_retry_at_) return;
   const std::string why = status_server_->Start(status_address_);
   if (!why.empty()) {
-    StatusPortFailed(why);
+    StatusPortFailed(why, "Haupt_Timer_Timer");
     return;
   }
   operations_.PublishSnapshots();

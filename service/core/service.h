@@ -65,7 +65,7 @@ class Service {
   }
 
  private:
-  void StatusPortFailed(const std::string& why);
+  void StatusPortFailed(const std::string& why, const std::string& procedure);
   void RetryStatusPort();
 
   VelunorState state_;
