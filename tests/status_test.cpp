@@ -39,6 +39,14 @@ using testing::TestDb;
 
 constexpr const char* kCounter = "velunor_transmissions_total";
 
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
 httplib::Result Get(int port, const std::string& path) {
   httplib::Client client("127.0.0.1", port);
   client.set_read_timeout(10, 0);
@@ -240,10 +248,7 @@ TEST_F(StatusTest, SlowAndBusyClientsDoNotDelayTicks) {
   std::vector<int> slow;
   for (int i = 0; i < 2; ++i) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(port);
     ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     const std::string partial = "GET /status.json HTTP/1.1\r\nHost: x\r\n";
     ASSERT_EQ(write(fd, partial.data(), partial.size()), static_cast<ssize_t>(partial.size()));
@@ -283,10 +288,7 @@ TEST_F(StatusTest, ADripFeedingClientIsCutOffAtTheDeadline) {
   auto rig = StartedRig();
   const int port = rig->service().status_port();
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = Loopback(port);
   ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                               "\r\nX-Drip: " + std::string(200, 'a');
@@ -348,9 +350,7 @@ TEST_F(StatusTest, ForeignHostsGetNothingAndArchiveFilesGoAsStored) {
 TEST_F(StatusTest, ATakenPortIsTriedAgainEveryMinute) {
   // Not inherited by the simulator the rig starts, so closing it frees the port.
   const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = Loopback(0);
   ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(listen(holder, 8), 0);
   socklen_t length = sizeof address;
