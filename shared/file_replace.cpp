@@ -12,6 +12,10 @@ namespace velunor {
 
 namespace {
 
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kSuffixLetters = 8;
+constexpr std::string_view kTemporaryEnd = ".tmp";
+
 std::string Reason(const std::filesystem::path& file, int error_number) {
   return file.string() + ": " + std::strerror(error_number);
 }
@@ -48,11 +52,11 @@ int CreateTemporary(const std::filesystem::path& target, const ReplaceOptions& o
       return -1;
     }
   }
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string suffix = ".";
-    for (int i = 0; i < 8; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
+    for (size_t i = 0; i < kSuffixLetters; ++i)
+      suffix += kLetters[random() % (sizeof kLetters - 1)];
     *temp = target;
     *temp += suffix + ".tmp";
     const int fd = CreateExclusively(*temp);
@@ -108,6 +112,25 @@ bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, st
     return false;
   }
   return true;
+}
+
+int RemoveStaleTemporaries(const std::filesystem::path& dir) {
+  int removed = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    const size_t dot = name.size() - kTemporaryEnd.size() - kSuffixLetters - 1;
+    if (name.size() < kTemporaryEnd.size() + kSuffixLetters + 2 || !name.ends_with(kTemporaryEnd) ||
+        name[dot] != '.' ||
+        name.find_first_not_of(kLetters, dot + 1) != name.size() - kTemporaryEnd.size()) {
+      continue;
+    }
+    // A link planted under such a name goes too, never what it points to.
+    std::error_code kind;
+    if (!entry.is_symlink(kind) && !entry.is_regular_file(kind)) continue;
+    if (std::filesystem::remove(entry.path(), kind)) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace velunor

@@ -26,4 +26,10 @@ struct ReplaceOptions {
 bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error,
                  const ReplaceOptions& options = {});
 
+// Removes the temporary files that ReplaceFile leaves in `dir` when the
+// process ends between creating and renaming one (a crash, a kill): regular
+// files named "<target>.<8 letters or digits>.tmp", nothing else, no
+// sub-folders. Returns how many went; a file that cannot be removed stays.
+int RemoveStaleTemporaries(const std::filesystem::path& dir);
+
 }  // namespace velunor

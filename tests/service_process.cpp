@@ -49,6 +49,7 @@ ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
     args.push_back(std::to_string(options_.ticks));
   }
   args.insert(args.end(), options_.arguments.begin(), options_.arguments.end());
+  args.insert(args.begin(), options_.command_prefix.begin(), options_.command_prefix.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -74,11 +75,12 @@ ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (options_.fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, options_.fd3, 3);
   const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     pid_ = -1;
-    throw std::runtime_error("cannot start " + binary.string());
+    throw std::runtime_error(std::string("cannot start ") + argv[0]);
   }
 }
 

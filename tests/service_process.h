@@ -25,6 +25,12 @@ class ServiceProcess {
     long ticks = 0;                        // 0: no limit, the test ends the run with a signal
     std::vector<std::string> environment;  // "NAME=value" added to the test's own
     std::vector<std::string> arguments;    // added to the command line
+    // Runs velunor through this command, which gets velunor's command line
+    // as its arguments and must exec it (a shell that sets a limit first).
+    std::vector<std::string> command_prefix;
+    // Handed to velunor as its fd 3, as the service manager hands over a
+    // socket; -1: none.
+    int fd3 = -1;
   };
 
   // Starts `binary`; throws std::runtime_error when it cannot be started.
@@ -39,6 +45,7 @@ class ServiceProcess {
   int Wait(double seconds);
   void Signal(int signal_number) const;
 
+  pid_t pid() const { return pid_; }
   std::string Stdout() const;
   std::string Stderr() const;
 

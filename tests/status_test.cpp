@@ -24,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include "service/db/preisdaten.h"
+#include "service/status/status_server.h"
 #include "service/status/transmission_archive.h"
 #include "tests/proof_rig.h"
 #include "tests/small_network.h"
@@ -37,6 +38,14 @@ using testing::ServiceRig;
 using testing::TestDb;
 
 constexpr const char* kCounter = "velunor_transmissions_total";
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
 
 httplib::Result Get(int port, const std::string& path) {
   httplib::Client client("127.0.0.1", port);
@@ -239,10 +248,7 @@ TEST_F(StatusTest, SlowAndBusyClientsDoNotDelayTicks) {
   std::vector<int> slow;
   for (int i = 0; i < 2; ++i) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(port);
     ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     const std::string partial = "GET /status.json HTTP/1.1\r\nHost: x\r\n";
     ASSERT_EQ(write(fd, partial.data(), partial.size()), static_cast<ssize_t>(partial.size()));
@@ -274,6 +280,108 @@ TEST_F(StatusTest, SlowAndBusyClientsDoNotDelayTicks) {
   ASSERT_TRUE(picture);
   EXPECT_EQ(json::parse(picture->body)["last_price_publication"]["number"],
             rig->state().db.stammdaten.PricePublicationNumber);
+}
+
+// A client that sends its request a byte a second, never idle long enough
+// for the idle time-out, still holds its connection only until the deadline.
+TEST_F(StatusTest, ADripFeedingClientIsCutOffAtTheDeadline) {
+  auto rig = StartedRig();
+  const int port = rig->service().status_port();
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = Loopback(port);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                              "\r\nX-Drip: " + std::string(200, 'a');
+  const auto started = std::chrono::steady_clock::now();
+  const auto limit = std::chrono::seconds(StatusServer::kDeadlineSeconds + 10);
+  bool cut = false;
+  for (size_t i = 0; i < request.size() && !cut; ++i) {
+    if (std::chrono::steady_clock::now() - started > limit) break;
+    char byte = 0;
+    cut = send(fd, &request[i], 1, MSG_NOSIGNAL) != 1 || recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  close(fd);
+  const auto held = std::chrono::steady_clock::now() - started;
+  EXPECT_TRUE(cut) << "still connected after " << std::chrono::duration<double>(held).count()
+                   << " s";
+  EXPECT_GE(held, std::chrono::seconds(StatusServer::kDeadlineSeconds - 1));
+}
+
+// Only requests that name this server get an answer (a page of another
+// name that a browser was made to send here learns nothing), and an
+// archive file goes out as it is stored.
+TEST_F(StatusTest, ForeignHostsGetNothingAndArchiveFilesGoAsStored) {
+  auto rig = StartedRig();
+  const int port = rig->service().status_port();
+  const std::string own = ":" + std::to_string(port);
+  httplib::Client client("127.0.0.1", port);
+  client.set_decompress(false);
+  for (const std::string& host : {std::string("evil.example"), "evil.example" + own,
+                                  "127.0.0.2" + own, std::string("127.0.0.1:1")}) {
+    for (const char* path : {"/", "/status.json", "/health", "/metrics"}) {
+      auto answer = client.Get(path, {{"Host", host}});
+      ASSERT_TRUE(answer) << host << path;
+      EXPECT_EQ(answer->status, 421) << host << path;
+      EXPECT_EQ(answer->body.find("velunor"), std::string::npos) << host << path;
+      EXPECT_EQ(answer->body.find("state"), std::string::npos) << host << path;
+    }
+  }
+  auto local = client.Get("/health", {{"Host", "LocalHost" + own}});
+  ASSERT_TRUE(local);
+  EXPECT_EQ(local->status, 200);
+
+  const std::string name = rig->service().operations().box().Current()->archive.front().name;
+  const std::string stored = testing::ReadFile(rig->program_dir() / "archive" / name);
+  auto gzipped = client.Get("/archive/" + name, {{"Accept-Encoding", "gzip, deflate"}});
+  ASSERT_TRUE(gzipped);
+  EXPECT_EQ(gzipped->status, 200);
+  EXPECT_EQ(gzipped->get_header_value("Content-Encoding"), "gzip");
+  EXPECT_EQ(gzipped->body, stored) << "the file as stored";
+  auto plain = client.Get("/archive/" + name, {{"Accept-Encoding", "identity"}});
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->status, 200);
+  EXPECT_FALSE(plain->has_header("Content-Encoding"));
+  EXPECT_EQ(plain->body, TransmissionArchive::Read(rig->program_dir() / "archive", name));
+}
+
+// A port that is taken when the service starts: the service reports without
+// the page, says why, and takes the port within a minute of its release.
+TEST_F(StatusTest, ATakenPortIsTriedAgainEveryMinute) {
+  // Not inherited by the simulator the rig starts, so closing it frees the port.
+  const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = Loopback(0);
+  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(holder, 8), 0);
+  socklen_t length = sizeof address;
+  getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+
+  ServiceRig::Options options;
+  options.status_address = "127.0.0.1:" + std::to_string(port);
+  ServiceRig rig(options);
+  ASSERT_TRUE(rig.Start());
+  rig.RunFirstExports();
+  EXPECT_EQ(rig.service().status_port(), 0);
+  const std::string log = testing::Joined(rig.ErrorLines());
+  EXPECT_NE(log.find("127.0.0.1:" + std::to_string(port) + " kann nicht belegt werden"),
+            std::string::npos)
+      << log;
+  ASSERT_FALSE(rig.front_end().notices.empty());
+  EXPECT_NE(rig.front_end().notices.front().find("kann nicht belegt werden"), std::string::npos);
+
+  close(holder);
+  rig.clock().Advance(30);
+  rig.Tick();
+  EXPECT_EQ(rig.service().status_port(), 0) << "not before the minute is up";
+  rig.clock().Advance(31);
+  rig.Tick();
+  ASSERT_EQ(rig.service().status_port(), port) << testing::Joined(rig.ErrorLines());
+  rig.Tick();
+  auto health = Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(json::parse(health->body)["last_price_publication"]["number"],
+            rig.state().db.stammdaten.PricePublicationNumber);
 }
 
 // The page in a real browser: Debian's chromium, headless, loads it from the

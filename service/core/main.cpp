@@ -77,11 +77,7 @@ int main(int argc, char** argv) {
   setup.notifier = &notifier;
   Service service(setup, clock, window, front_end);
   if (service.status_port() != 0) {
-    std::string host;
-    int port = 0;
-    ParseStatusAddress(cl.status_address, host, port);
-    if (host.find(':') != std::string::npos) host = "[" + host + "]";
-    std::printf("velunor: Statusseite unter http://%s:%d/\n", host.c_str(), service.status_port());
+    std::printf("velunor: Statusseite unter http://%s/\n", service.status_address().c_str());
     std::fflush(stdout);
   }
   MarktTransp& markt_transp = service.window();

@@ -33,7 +33,9 @@ struct ServiceSetup {
   // A transport of the caller's (a test's); null: the real CurlTransport.
   HttpsTransport* transport = nullptr;
   ServiceNotifier* notifier = nullptr;  // may be null
-  // HOST:PORT of the status page; "" serves none.
+  // HOST:PORT of the status page; "" serves none, unless the service manager
+  // hands over a listening socket (LISTEN_FDS): then the page is served on
+  // that, and this is only one more name it answers to.
   std::string status_address;
   std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
 };
@@ -52,11 +54,20 @@ class Service {
   SchedulerVariables& scheduler() { return scheduler_; }
   Operations& operations() { return operations_; }
   // The status server's port, 0 when none serves (none asked for, or the
-  // address could not be bound: that was logged and told, and the service
-  // runs on without it).
-  int status_port() const { return status_server_ ? status_server_->port() : 0; }
+  // address could not be bound yet: that was logged and told, the service
+  // runs on without it and tries again every minute).
+  int status_port() const {
+    return status_server_ && status_server_->serving() ? status_server_->port() : 0;
+  }
+  // Where the status server serves ("127.0.0.1:8089"), "" when it does not.
+  std::string status_address() const {
+    return status_port() != 0 ? status_server_->bound_address() : "";
+  }
 
  private:
+  void StatusPortFailed(const std::string& why, const std::string& procedure);
+  void RetryStatusPort();
+
   VelunorState state_;
   std::unique_ptr<CurlTransport> own_transport_;
   Operations operations_;
@@ -64,6 +75,11 @@ class Service {
   SchedulerVariables scheduler_;
   MarktTransp window_;
   std::unique_ptr<StatusServer> status_server_;
+  FrontEnd& front_end_;
+  ServiceNotifier* notifier_;
+  std::string status_address_;
+  std::int64_t status_retry_at_ = 0;
+  std::int64_t status_told_at_ = 0;
 };
 
 }  // namespace velunor

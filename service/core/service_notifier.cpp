@@ -44,7 +44,18 @@ void SystemdNotifier::Changed(Control control, int) {
                           (info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info);
   if (key == last_status_) return;
   last_status_ = key;
-  Notify("STATUS=" + EscapeLine(ServiceStatusText(window_)));
+  SendStatus();
+}
+
+void SystemdNotifier::Problem(const std::string& text) {
+  if (text == problem_) return;
+  problem_ = text;
+  SendStatus();
+}
+
+void SystemdNotifier::SendStatus() {
+  const std::string status = ServiceStatusText(window_);
+  Notify("STATUS=" + EscapeLine(problem_.empty() ? status : problem_ + " | " + status));
 }
 
 }  // namespace velunor

@@ -16,6 +16,9 @@ class ServiceNotifier {
   virtual void Ready() = 0;
   virtual void Alive() = 0;  // the watchdog's heartbeat
   virtual void Stopping() = 0;
+  // A standing problem the manager shows before the status line until it
+  // is set to "" again.
+  virtual void Problem(const std::string& text) { (void)text; }
 };
 
 // The status shown by "systemctl status": the alarm, when there is one,
@@ -35,11 +38,15 @@ class SystemdNotifier : public ServiceNotifier, public WindowObserver {
   void Ready() override;
   void Alive() override;
   void Stopping() override;
+  void Problem(const std::string& text) override;
   void Changed(Control control, int index) override;
 
  private:
+  void SendStatus();
+
   WindowModel& window_;
   std::string last_status_;
+  std::string problem_;
 };
 
 }  // namespace velunor

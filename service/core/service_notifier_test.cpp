@@ -48,6 +48,8 @@ class NotifySocket {
   bool bound_ = false;
 };
 
+// A standing problem (a status port not bound yet) stands before the status
+// line until it is over.
 TEST(ServiceNotifierTest, TellsTheServiceManagerReadinessStatusAliveAndStop) {
   testing::TempDir dir;
   NotifySocket manager(dir.path() / "notify");
@@ -60,14 +62,19 @@ TEST(ServiceNotifierTest, TellsTheServiceManagerReadinessStatusAliveAndStop) {
   window.SetInfo("06.12.2026 09:05:01 Warten auf Auftrag");
   window.SetInfo("06.12.2026 09:05:02 Warten auf Auftrag");  // only the time changed
   notifier.Alive();
+  notifier.Problem("Statusseite: belegt");
   window.SetAlarm("ALARM: Preise");
   window.SetLabel1(4, "not a status");
+  notifier.Problem("");
   notifier.Stopping();
-  EXPECT_EQ(manager.Messages(),
-            (std::vector<std::string>{
-                "STATUS=06.12.2026 09:05:00 Programmstart", "READY=1",
-                "STATUS=06.12.2026 09:05:01 Warten auf Auftrag", "WATCHDOG=1",
-                "STATUS=ALARM: Preise | 06.12.2026 09:05:02 Warten auf Auftrag", "STOPPING=1"}));
+  EXPECT_EQ(
+      manager.Messages(),
+      (std::vector<std::string>{
+          "STATUS=06.12.2026 09:05:00 Programmstart", "READY=1",
+          "STATUS=06.12.2026 09:05:01 Warten auf Auftrag", "WATCHDOG=1",
+          "STATUS=Statusseite: belegt | 06.12.2026 09:05:02 Warten auf Auftrag",
+          "STATUS=Statusseite: belegt | ALARM: Preise | 06.12.2026 09:05:02 Warten auf Auftrag",
+          "STATUS=ALARM: Preise | 06.12.2026 09:05:02 Warten auf Auftrag", "STOPPING=1"}));
 }
 
 }  // namespace

@@ -157,6 +157,7 @@ void Operations::ClientCertificate(std::optional<std::int64_t> not_after,
 }
 
 void Operations::TickDone(bool database_lost, bool stopping) {
+  if (after_tick_) after_tick_();
   if (!publishing_) return;
   box_.Publish(Picture(database_lost, stopping));
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,9 @@ class Operations : public OperationsSink {
   // From now on a reader wants the pictures: each TickDone publishes one.
   // Without a reader (no status server) no picture is made at all.
   void PublishSnapshots() { publishing_ = true; }
+  // `task` runs at the end of every tick, on the window's thread (the
+  // status port's next attempt to bind).
+  void AfterEachTick(std::function<void()> task) { after_tick_ = std::move(task); }
   const SnapshotBox& box() const { return box_; }
   const std::filesystem::path& archive_dir() const { return archive_dir_; }
 
@@ -72,6 +76,7 @@ class Operations : public OperationsSink {
   long error_entries_counted_ = 0;
   SnapshotBox box_;
   bool publishing_ = false;
+  std::function<void()> after_tick_;
 };
 
 }  // namespace velunor

@@ -248,9 +248,4 @@ std::string StatusPage(const StatusSnapshot& s) {
   return html;
 }
 
-std::string ArchivePage(const std::string& name, const std::string& content) {
-  return Head(name) + "<body>\n<p><a href=\"/\">Zurück</a></p>\n" + Element("h1", name) +
-         "<pre class=\"box\">" + HtmlEscape(content) + "</pre>\n</body>\n</html>\n";
-}
-
 }  // namespace velunor

@@ -14,9 +14,6 @@ namespace velunor {
 // The whole page for `snapshot`, every text HTML-escaped.
 std::string StatusPage(const StatusSnapshot& snapshot);
 
-// An archived transmission as a page of its own.
-std::string ArchivePage(const std::string& name, const std::string& content);
-
 // Text with &, <, >, " and ' escaped for HTML.
 std::string HtmlEscape(const std::string& text);
 

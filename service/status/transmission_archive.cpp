@@ -1,5 +1,7 @@
 #include "service/status/transmission_archive.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -9,11 +11,16 @@
 #include <regex>
 
 #include "service/common/text.h"
+#include "service/common/url_credentials.h"
 #include "shared/file_replace.h"
 
 namespace velunor {
 
 namespace {
+
+constexpr std::uintmax_t kBlock = 4096;
+// Dropping goes down to the cap less this fraction of it.
+constexpr std::uintmax_t kRoomFraction = 64;
 
 std::string Two(int n) { return Pad(n, 2); }
 
@@ -34,7 +41,13 @@ std::string Gzip(const std::string& text) {
   return rc == Z_STREAM_END ? out : "";
 }
 
-std::optional<std::string> Gunzip(const std::string& bytes) {
+// The disk space a file takes: whole blocks, not its size.
+std::uintmax_t Allocated(const struct stat& st) {
+  return static_cast<std::uintmax_t>(st.st_blocks) * 512;
+}
+
+// nullopt also when the text would pass `max_bytes`.
+std::optional<std::string> Gunzip(const std::string& bytes, size_t max_bytes) {
   z_stream z{};
   if (inflateInit2(&z, 15 + 32) != Z_OK) return std::nullopt;  // gzip or zlib
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
@@ -47,10 +60,11 @@ std::optional<std::string> Gunzip(const std::string& bytes) {
     z.avail_out = sizeof buffer;
     rc = inflate(&z, Z_NO_FLUSH);
     out.append(buffer, sizeof buffer - z.avail_out);
+    if (out.size() > max_bytes) break;
     if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // truncated
   }
   inflateEnd(&z);
-  if (rc != Z_STREAM_END) return std::nullopt;
+  if (rc != Z_STREAM_END || out.size() > max_bytes) return std::nullopt;
   return out;
 }
 
@@ -73,20 +87,27 @@ std::optional<ArchivedTransmission> FromName(const std::string& name) {
 
 }  // namespace
 
-TransmissionArchive::TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes)
-    : dir_(std::move(dir)), max_bytes_(max_bytes) {
-  std::error_code ec;
+TransmissionArchive::TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes,
+                                         size_t remembered)
+    : dir_(std::move(dir)), max_bytes_(max_bytes), remembered_(remembered) {
+  RemoveStaleTemporaries(dir_);
+  Scan();
+}
+
+void TransmissionArchive::Scan() {
   struct Found {
     ArchivedTransmission t;
-    std::filesystem::file_time_type written;
+    std::uintmax_t blocks;
+    timespec written;
   };
   std::vector<Found> found;
+  std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(dir_, ec)) {
-    if (!entry.is_regular_file(ec)) continue;
     std::optional<ArchivedTransmission> t = FromName(entry.path().filename().string());
-    if (!t) continue;
-    t->bytes = entry.file_size(ec);
-    found.push_back({*t, entry.last_write_time(ec)});
+    struct stat st {};
+    if (!t || lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    t->bytes = static_cast<std::uintmax_t>(st.st_size);
+    found.push_back({std::move(*t), Allocated(st), st.st_mtim});
   }
   // The names start with the second of sending; within a second the file
   // written first was sent first.
@@ -94,11 +115,28 @@ TransmissionArchive::TransmissionArchive(std::filesystem::path dir, std::uintmax
   std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
     const int by_second = a.t.name.compare(0, kSecond, b.t.name, 0, kSecond);
     if (by_second != 0) return by_second < 0;
-    return a.written != b.written ? a.written < b.written : a.t.name < b.t.name;
+    if (a.written.tv_sec != b.written.tv_sec) return a.written.tv_sec < b.written.tv_sec;
+    if (a.written.tv_nsec != b.written.tv_nsec) return a.written.tv_nsec < b.written.tv_nsec;
+    return a.t.name < b.t.name;
   });
-  for (Found& f : found) {
-    total_ += f.t.bytes;
-    files_.push_back(std::move(f.t));
+  total_ = 0;
+  for (const Found& f : found) total_ += f.blocks;
+  // Down to a little below the cap, so that the directory is read again
+  // only after many more transmissions, not after each one. The newest
+  // file stays even when it alone is over the cap.
+  size_t first = 0;
+  if (total_ > max_bytes_) {
+    const std::uintmax_t target = max_bytes_ - max_bytes_ / kRoomFraction;
+    while (total_ > target && first + 1 < found.size()) {
+      std::filesystem::remove(dir_ / found[first].t.name, ec);
+      total_ -= found[first].blocks;
+      ++first;
+    }
+  }
+  newest_.clear();
+  for (size_t i = std::max(first, found.size() - std::min(found.size(), remembered_));
+       i < found.size(); ++i) {
+    newest_.push_back(std::move(found[i].t));
   }
 }
 
@@ -110,7 +148,7 @@ std::string TransmissionArchive::Content(const TransmissionRecord& r) {
   const DateTime& w = r.when;
   return "Velunor-Übertragung\nZeit: " + Two(w.day) + "." + Two(w.month) + "." +
          std::to_string(w.year) + " " + Two(w.hour) + ":" + Two(w.minute) + ":" + Two(w.second) +
-         "\nArt: " + r.kind + "\nPublikation: " + r.number + "\nURL: " + r.url +
+         "\nArt: " + r.kind + "\nPublikation: " + r.number + "\nURL: " + WithoutCredentials(r.url) +
          "\nErgebnis: " + r.outcome + "\nAnfrage: " + std::to_string(r.request.size()) +
          " Bytes\n" + r.request + "\n" + (r.answered ? "Antwort: " : "Fehler: ") +
          std::to_string(r.answer.size()) + " Bytes\n" + r.answer + "\n";
@@ -136,25 +174,19 @@ std::string TransmissionArchive::Add(const TransmissionRecord& r) {
   std::string error;
   if (!ReplaceFile(dir_ / name, bytes, &error)) return error;
   entry->bytes = bytes.size();
-  total_ += entry->bytes;
-  files_.push_back(*entry);
-  DropOldest();
+  struct stat st {};
+  // A file system that cannot say counts the size rounded up to a block.
+  total_ += stat((dir_ / name).c_str(), &st) == 0 ? Allocated(st)
+                                                  : (bytes.size() + kBlock - 1) / kBlock * kBlock;
+  newest_.push_back(std::move(*entry));
+  if (newest_.size() > remembered_) newest_.pop_front();
+  if (total_ > max_bytes_) Scan();
   return "";
-}
-
-void TransmissionArchive::DropOldest() {
-  // The newest file stays even when it alone is over the cap.
-  while (total_ > max_bytes_ && files_.size() > 1) {
-    std::error_code ec;
-    std::filesystem::remove(dir_ / files_.front().name, ec);
-    total_ -= files_.front().bytes;
-    files_.pop_front();
-  }
 }
 
 std::vector<ArchivedTransmission> TransmissionArchive::Newest(size_t count) const {
   std::vector<ArchivedTransmission> newest;
-  for (auto it = files_.rbegin(); it != files_.rend() && newest.size() < count; ++it) {
+  for (auto it = newest_.rbegin(); it != newest_.rend() && newest.size() < count; ++it) {
     newest.push_back(*it);
   }
   return newest;
@@ -162,11 +194,21 @@ std::vector<ArchivedTransmission> TransmissionArchive::Newest(size_t count) cons
 
 std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path& dir,
                                                      const std::string& name) {
+  return Read(dir, name, std::string().max_size());
+}
+
+std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path& dir,
+                                                     const std::string& name, size_t max_bytes) {
   if (!IsArchiveName(name)) return std::nullopt;
   std::ifstream in(dir / name, std::ios::binary);
   if (!in) return std::nullopt;
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return Gunzip(bytes);
+  return Gunzip(bytes, max_bytes);
+}
+
+int TransmissionArchive::Open(const std::filesystem::path& dir, const std::string& name) {
+  if (!IsArchiveName(name)) return -1;
+  return open((dir / name).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
 }
 
 }  // namespace velunor

@@ -2,9 +2,12 @@
 // what went wrong), gzip-compressed, one file per transmission in the
 // program directory's archive/. The name says when, what, which publication
 // and how it ended: "20261208-100500-price-2026-000007-acknowledged.gz". The
-// files together stay under a cap, the oldest go first. A file that cannot
+// disk space the files take (whole blocks) stays under a cap, the oldest go
+// first. Only the newest few are remembered; the rest is read from the
+// directory when the cap is reached, so memory does not grow with the
+// archive. A URL's user and password are never written. A file that cannot
 // be written is reported to the caller and never stops anything.
-// Single-threaded (the window's thread); Read may run on any thread.
+// Single-threaded (the window's thread); Open and Read may run on any thread.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +26,8 @@ struct ArchivedTransmission {
   std::string time;  // dd.mm.yyyy hh:mm:ss
   std::string kind;  // station or price
   std::string number;
-  std::string outcome;  // acknowledged, refused or failed
-  std::uintmax_t bytes = 0;
+  std::string outcome;       // acknowledged, refused or failed
+  std::uintmax_t bytes = 0;  // the file's size
 };
 
 // What one file holds.
@@ -41,20 +44,30 @@ struct TransmissionRecord {
 
 class TransmissionArchive {
  public:
-  // Reads what `dir` already holds; the directory is made on the first write.
-  TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes);
+  // Reads what `dir` already holds and removes the temporary files a crash
+  // left there; the directory is made on the first write. Remembers the
+  // newest `remembered` files.
+  TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes, size_t remembered = 50);
 
   // Writes the record and drops the oldest files beyond the cap. Returns ""
   // or why the file could not be written.
   std::string Add(const TransmissionRecord& record);
 
-  // The newest `count` files, newest first.
+  // The newest `count` files (at most `remembered`), newest first.
   std::vector<ArchivedTransmission> Newest(size_t count) const;
+  // The disk space of the files, in whole blocks.
   std::uintmax_t total_bytes() const { return total_; }
 
   // The decompressed content of the file `name`; nullopt when the name is
   // not an archive file's name or cannot be read.
   static std::optional<std::string> Read(const std::filesystem::path& dir, const std::string& name);
+  // The same, but only when it is at most `max_bytes` long decompressed.
+  static std::optional<std::string> Read(const std::filesystem::path& dir, const std::string& name,
+                                         size_t max_bytes);
+
+  // The file `name` opened for reading as stored (gzip), -1 when the name is
+  // not an archive file's name or cannot be opened. The caller closes it.
+  static int Open(const std::filesystem::path& dir, const std::string& name);
 
   // The file's content as written: a header, the request, the answer. The
   // request's and answer's lengths in the header let a reader cut them out.
@@ -64,11 +77,14 @@ class TransmissionArchive {
   static bool IsArchiveName(const std::string& name);
 
  private:
-  void DropOldest();
+  // Reads the directory for the total and the newest files; over the cap,
+  // first removes the oldest files until the rest fits with room to spare.
+  void Scan();
 
   std::filesystem::path dir_;
   std::uintmax_t max_bytes_;
-  std::deque<ArchivedTransmission> files_;  // oldest first
+  size_t remembered_;
+  std::deque<ArchivedTransmission> newest_;  // oldest first, at most remembered_
   std::uintmax_t total_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "service/transmission/soap_transaction.h"
 
 #include "service/common/failure.h"
+#include "service/common/url_credentials.h"
 #include "service/common/zusatzfunktionen.h"
 #include "service/transmission/soap_answer.h"
 #include "service/transmission/tls_events.h"
@@ -55,7 +56,7 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
     request.cert_store = kClientCertificateStore;
     step = 4;
     komm_log.KommLog("Using certificate " + transmission.VerwendetesZertifikat);
-    komm_log.KommLog("Remote URL: " + transmission.AktuelleUrl);
+    komm_log.KommLog("Remote URL: " + WithoutCredentials(transmission.AktuelleUrl));
     step = 5;
     request.cert_subject = transmission.VerwendetesZertifikat;
     request.user_agent = kUserAgent;

@@ -1,0 +1,244 @@
+// The status port of the program itself, as a process against the private
+// MariaDB and the endpoint simulator: what a flood of idle connections may
+// take from the service, and the port the service manager holds for it
+// (socket activation) so that no other account can take it first.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/service_process.h"
+#include "tests/small_network.h"
+#include "tests/test_support.h"
+#include "tests/transmission_sim.h"
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MdmSim;
+using testing::ServiceProcess;
+using testing::TempDir;
+using testing::TestCertificates;
+using testing::TestDb;
+using testing::WaitUntil;
+
+constexpr int kFloodConnections = 1100;
+constexpr int kServiceHandles = 1024;
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+// What another account meets when it tries to listen on `port`: 0 when it
+// could, else the errno of its attempt. Run in a child that has become
+// "nobody"; address and port reuse asked for, as a squatter would.
+int BindAsNobody(int port) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(255);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+    const sockaddr_in address = Loopback(port);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) _exit(errno);
+    _exit(listen(fd, 8) == 0 ? 0 : errno);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class StatusPortTest : public ::testing::Test {
+ protected:
+  StatusPortTest()
+      : sql_(TestDb::Connect()),
+        certs_(dir_.path() / "certs"),
+        sim_(certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}}) {
+    TestDb::Reset(*sql_);
+    testing::InsertStationNetwork(*sql_);
+    fs::create_directories(Program());
+    testing::WriteStationIni(Program(), TestDb::Server(), TestDb::kUser, TestDb::kPassword);
+    testing::WriteSettings(Program(), certs_.client_subject, sim_.Url("/mdm/stationdata"),
+                           sim_.Url("/mdm/pricedata"));
+  }
+
+  fs::path Program() const { return dir_.path() / "program"; }
+
+  std::unique_ptr<ServiceProcess> Run(ServiceProcess::Options options) const {
+    options.program_dir = Program();
+    options.cert_store = certs_.store;
+    options.output_dir = dir_.path() / "out";
+    return std::make_unique<ServiceProcess>(VELUNOR_BIN, options);
+  }
+
+  // The port the running service announces on standard output; 0 when it
+  // announces none within 20 s.
+  static int AnnouncedPort(const ServiceProcess& process) {
+    const std::regex announced(R"(Statusseite unter http://127\.0\.0\.1:(\d+)/)");
+    int port = 0;
+    WaitUntil(
+        [&] {
+          std::smatch m;
+          const std::string out = process.Stdout();
+          if (!std::regex_search(out, m, announced)) return false;
+          port = std::stoi(m[1]);
+          return true;
+        },
+        20);
+    return port;
+  }
+
+  int Acknowledged() const {
+    return std::stoi(testing::QueryRows(
+        *sql_, "select count(*) from mts_petrolstation_log where log_code in (0, 1)"));
+  }
+
+  TempDir dir_;
+  std::unique_ptr<Connection> sql_;
+  TestCertificates certs_;
+  MdmSim sim_;
+};
+
+// 1,100 idle connections against a service allowed 1,024 handles: the
+// server keeps a few and closes the rest at once, and the service's own
+// work (database, archive, TLS to the MTS-K) keeps the handles it needs.
+TEST_F(StatusPortTest, AFloodOfIdleConnectionsLeavesTheServiceItsHandles) {
+  // The test itself needs the connections' handles (root may raise its limit).
+  rlimit own{};
+  getrlimit(RLIMIT_NOFILE, &own);
+  own.rlim_max = std::max(own.rlim_max, static_cast<rlim_t>(kFloodConnections + 200));
+  own.rlim_cur = own.rlim_max;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &own), 0) << "handles for " << kFloodConnections;
+
+  ServiceProcess::Options options;
+  options.arguments = {"--status-address", "127.0.0.1:0"};
+  options.command_prefix = {"/bin/sh", "-c",
+                            "ulimit -n " + std::to_string(kServiceHandles) + " && exec \"$@\"",
+                            "velunor"};
+  auto process = Run(options);
+  const int port = AnnouncedPort(*process);
+  ASSERT_GT(port, 0) << process->Stdout() << process->Stderr();
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged() >= 2; }, 30)) << process->Stdout();
+
+  std::vector<int> flood;
+  const sockaddr_in address = Loopback(port);
+  for (int i = 0; i < kFloodConnections; ++i) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ASSERT_GE(fd, 0) << "connection " << i;
+    connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    flood.push_back(fd);
+  }
+  // The server took a few and closed the rest: the service's handles stay
+  // far below its limit.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const fs::path handles = "/proc/" + std::to_string(process->pid()) + "/fd";
+  const auto open_handles = std::distance(fs::directory_iterator(handles), {});
+  EXPECT_LT(open_handles, 200) << "handles of the service during the flood";
+
+  // Two price changes, each reported and acknowledged while the flood stands.
+  const int before = Acknowledged();
+  bool went_on = true;
+  for (const char* price : {"1.549", "1.539"}) {
+    const int acknowledged = Acknowledged();
+    testing::SetUpstreamPrice(*sql_, 1, 3, price);
+    went_on = went_on && WaitUntil([&] { return Acknowledged() > acknowledged; }, 30) &&
+              sim_.RequestBody(sim_.RequestCount()).find(price) != std::string::npos;
+  }
+  for (int fd : flood) close(fd);
+  EXPECT_TRUE(went_on) << "acknowledged before the flood: " << before
+                       << ", after: " << Acknowledged() << "\n"
+                       << process->Stdout();
+
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(10, 0);
+  int health = 0;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        auto answer = client.Get("/health");
+        health = answer ? answer->status : 0;
+        return answer;
+      },
+      10));
+  EXPECT_EQ(health, 200);
+
+  process->Signal(SIGTERM);
+  EXPECT_EQ(process->Wait(30), 0);
+  const std::string logs = process->Stdout() + process->Stderr() +
+                           testing::Joined(testing::ReadErrorLog(Program())) +
+                           testing::ReadFile(Program() / "ComLogDatei.txt");
+  EXPECT_EQ(logs.find("Too many open files"), std::string::npos) << logs;
+}
+
+// The service manager's socket (velunor.socket) is bound before the service
+// starts and stays bound while it runs: another account cannot take the
+// port, and the service serves on the socket it was handed.
+TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
+  const int held = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = Loopback(0);
+  ASSERT_EQ(bind(held, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(held, 64), 0);
+  socklen_t length = sizeof address;
+  getsockname(held, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+  // Far from 3, so that handing it over as fd 3 is a real copy.
+  const int handed = fcntl(held, F_DUPFD_CLOEXEC, 20);
+  close(held);
+  // Only root can become another account to try.
+  const bool squat = geteuid() == 0;
+  if (squat) {
+    EXPECT_EQ(BindAsNobody(port), EADDRINUSE) << "before the service starts";
+  }
+
+  // A whole-file write that a crash cut off before its rename.
+  const fs::path left = Program() / "MTS_P.xml.q8k2m4zx.tmp";
+  std::ofstream(left) << "<half";
+
+  ServiceProcess::Options options;
+  options.fd3 = handed;
+  options.command_prefix = {"/bin/sh", "-c", "export LISTEN_FDS=1 LISTEN_PID=$$ && exec \"$@\"",
+                            "velunor"};
+  auto process = Run(options);
+  close(handed);
+  ASSERT_EQ(AnnouncedPort(*process), port) << process->Stdout() << process->Stderr();
+  if (squat) {
+    EXPECT_EQ(BindAsNobody(port), EADDRINUSE) << "while the service runs";
+  }
+
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(10, 0);
+  auto health = client.Get("/health");
+  ASSERT_TRUE(health);
+  EXPECT_NE(health->body.find("\"state\""), std::string::npos) << health->body;
+  EXPECT_FALSE(fs::exists(left));
+
+  process->Signal(SIGTERM);
+  EXPECT_EQ(process->Wait(30), 0) << process->Stderr();
+}
+
+}  // namespace
+}  // namespace velunor
