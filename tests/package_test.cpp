@@ -80,7 +80,8 @@ TEST(PackageTest, BuildsInstallsUpgradesChecksRemovesAndPurges) {
   for (const char* file :
        {"./opt/velunor/velunor", "./opt/velunor/kestrin", "./opt/velunor/README.md",
         "./opt/velunor/sql/lox-schema.sql", "./opt/velunor/odbc-register",
-        "./opt/velunor/prepare-state", "./lib/systemd/system/velunor.service"}) {
+        "./opt/velunor/prepare-state", "./lib/systemd/system/velunor.service",
+        "./lib/systemd/system/velunor.socket"}) {
     EXPECT_NE(contents.find(file), std::string::npos) << file << "\n" << contents;
   }
   const std::string depends = RunCommand("dpkg-deb -f '" + package.string() + "' Depends").output;

@@ -74,6 +74,7 @@ class ServiceRig {
   VelunorState& state() { return service_->state(); }
   SchedulerVariables& scheduler() { return service_->scheduler(); }
   MdmSim& sim() { return *sim_; }
+  const TestCertificates& certs() const { return *certs_; }
   FakeClock& clock() { return clock_; }
   WindowModel& model() { return *model_; }
   FakeFrontEnd& front_end() { return *front_end_; }

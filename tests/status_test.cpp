@@ -26,6 +26,7 @@
 #include "service/db/preisdaten.h"
 #include "service/status/status_server.h"
 #include "service/status/transmission_archive.h"
+#include "shared/output_line.h"
 #include "tests/proof_rig.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -407,6 +408,111 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
   EXPECT_NE(dom.find("Kommunikation:"), std::string::npos);
   // Set only by the script, once it has rendered what /status.json gave it.
   EXPECT_NE(dom.find("data-refreshed=\""), std::string::npos) << dom;
+}
+
+// The service's health as a monitor reads it: HTTP status and state.
+struct Health {
+  int status = 0;
+  json body;
+};
+Health ReadHealth(ServiceRig& rig) {
+  auto r = Get(rig.service().status_port(), "/health");
+  if (!r) return {};
+  return {r->status, json::parse(r->body)};
+}
+
+// Seconds on the service's clock (which the database's follows), a tick each.
+void RunFor(ServiceRig& rig, int seconds) {
+  for (int i = 0; i < seconds; ++i) {
+    rig.clock().Advance(1);
+    rig.Tick();
+  }
+}
+
+// A service restarted every two minutes while the MTS-K refuses every
+// publication: one refused cycle is "degraded" (no page), the alarm comes
+// five minutes after the first start and a restart does not reset it; once
+// a publication is acknowledged a restart shows it.
+TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
+  ServiceRig::Options options;
+  options.status_address = "127.0.0.1:0";
+  options.outcomes = {"refuse:Preisangabe ungültig"};
+  options.database_follows_clock = true;
+  ServiceRig rig(options);
+  ASSERT_TRUE(rig.Start());
+  RunFor(rig, 20);
+  Health h = ReadHealth(rig);
+  EXPECT_EQ(h.status, 200) << h.body;
+  EXPECT_EQ(h.body["state"], "degraded");
+  ASSERT_FALSE(h.body["problems"].empty());
+  EXPECT_EQ(h.body["problems"][0].get<std::string>().rfind("Letzte Stationsdaten-Übertragung "
+                                                           "abgelehnt am ",
+                                                           0),
+            0u)
+      << h.body;
+
+  RunFor(rig, 100);
+  ASSERT_TRUE(rig.Restart());
+  RunFor(rig, 120);
+  ASSERT_TRUE(rig.Restart());
+  RunFor(rig, 50);  // 290 s since the first start
+  EXPECT_EQ(ReadHealth(rig).body["state"], "degraded");
+  RunFor(rig, 20);
+  h = ReadHealth(rig);
+  EXPECT_EQ(h.status, 503);
+  EXPECT_EQ(h.body["state"], "alarm") << "five minutes after the first start";
+  EXPECT_EQ(h.body["alarm"].get<std::string>().rfind("ALARM: Seit 06.12.2026 09:05:00 ", 0), 0u)
+      << h.body;
+
+  ASSERT_TRUE(rig.Restart());
+  RunFor(rig, 1);
+  EXPECT_EQ(ReadHealth(rig).body["state"], "alarm") << "a restart does not reset the clock";
+  EXPECT_TRUE(rig.window().compliance().price_alarm());
+
+  rig.sim().SetOutcomes({"ack"});
+  for (int i = 0; i < 400 && rig.window().compliance().price_alarm(); ++i) RunFor(rig, 1);
+  ASSERT_FALSE(rig.window().compliance().price_alarm());
+  const std::string number = rig.state().db.stammdaten.PricePublicationNumber;
+  const std::string acknowledged = rig.model().label1(5);
+  ASSERT_TRUE(rig.Restart());
+  RunFor(rig, 1);
+  h = ReadHealth(rig);
+  EXPECT_EQ(h.body["state"], "ok") << h.body;
+  EXPECT_EQ(h.body["last_price_publication"]["number"], number);
+  EXPECT_EQ(h.body["last_price_publication"]["time"], acknowledged);
+  EXPECT_EQ(rig.model().label1(5), acknowledged) << "the window shows it too";
+  EXPECT_EQ(rig.model().label1(3), "P-" + number + " am: " + acknowledged);
+}
+
+// Without a usable client certificate nothing can be reported: the start
+// says so and the state is an alarm; once one is there, a transmission that
+// fails on something else looks at it again.
+TEST_F(StatusTest, AStartWithoutAClientCertificateIsAnAlarm) {
+  ServiceRig::Options options;
+  options.status_address = "127.0.0.1:0";
+  ServiceRig rig(options);
+  const std::filesystem::path my = rig.certs().store / "MY";
+  const std::filesystem::path kept = rig.program_dir() / "MY.kept";
+  std::filesystem::rename(my, kept);
+  std::filesystem::create_directory(my);
+  ASSERT_TRUE(rig.Start());
+  const std::string said = "Kein verwendbares Client-Zertifikat \"" + rig.certs().client_subject +
+                           "\" (Velunor.CFG) mit privatem Schlüssel im Speicher \"MY\"";
+  ASSERT_EQ(rig.front_end().notices.size(), 1u);
+  EXPECT_EQ(rig.front_end().notices[0].rfind(said, 0), 0u) << rig.front_end().notices[0];
+  EXPECT_NE(testing::Joined(rig.ErrorLines()).find(EscapeLine(said)), std::string::npos)
+      << testing::Joined(rig.ErrorLines());
+  RunFor(rig, 1);
+  Health h = ReadHealth(rig);
+  EXPECT_EQ(h.status, 503);
+  EXPECT_EQ(h.body["state"], "alarm") << h.body;
+
+  std::filesystem::remove(my);
+  std::filesystem::rename(kept, my);
+  rig.sim().SetOutcomes({"refuse:Preisangabe ungültig"});
+  rig.RunFirstExports();
+  h = ReadHealth(rig);
+  EXPECT_EQ(h.body["state"], "degraded") << "the certificate is there again: " << h.body;
 }
 
 }  // namespace
