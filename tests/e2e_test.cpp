@@ -343,6 +343,44 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   }
 }
 
+// A STATION.INI that cannot be read is never taken for an empty one (which
+// would mean the local server's default account): the start ends at once
+// with the file and the reason.
+TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
+  const fs::path ini = ProgramDir() / "STATION.INI";
+  fs::create_directory(ini);  // unreadable for root too
+  {
+    auto run = Run("directory", 5);
+    EXPECT_EQ(run->Wait(20), 1);
+    EXPECT_NE(run->Stderr().find("velunor: Die Datei '" + ini.string() +
+                                 "' kann nicht gelesen werden: Is a directory -> "),
+              std::string::npos)
+        << run->Stderr();
+    EXPECT_EQ(run->Stdout().find("Verbindung zur Datenbank"), std::string::npos) << run->Stdout();
+  }
+  if (geteuid() != 0) GTEST_SKIP() << "the account case needs root";
+
+  // Copied in by root (0600), while the service runs as its own account.
+  fs::remove_all(ProgramDir());
+  fs::create_directories(ProgramDir());
+  WriteStationIni(TestDb::Server());
+  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
+  ASSERT_EQ(chown(ProgramDir().c_str(), 65534, 65534), 0);  // nobody
+  const testing::CommandResult run =
+      testing::RunCommand("runuser -u nobody -- " + std::string(kVelunor) +
+                          " --headless --ticks 5 --program-dir '" + ProgramDir().string() + "'");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Die Datei '" + ini.string() +
+                            "' kann nicht gelesen werden: Permission denied -> das Konto nobody "
+                            "muss sie lesen können, als root: chown nobody:"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("Verbindung zur Datenbank"), std::string::npos) << run.output;
+  EXPECT_NE(ProgramFile("MTS-Error-0.LOG").find("kann nicht gelesen werden: Permission denied"),
+            std::string::npos)
+      << ProgramFile("MTS-Error-0.LOG");
+}
+
 TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
   // Three values: the password is missing. An account without a password
   // lets the start get past the connection, to show the rest of it.
