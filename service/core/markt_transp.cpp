@@ -320,8 +320,9 @@ void MarktTransp::WaitForDatabase(Procedure& p) {
     int connected = 0;
     p.Run([&] { connected = procs_.DB_Verbinden(); });
     if (connected == 1) {
-      p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
+      // Idle first: the status already belongs to the time after the wait.
       state = kIdle;
+      p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
       last_connect_notice_.clear();
       return;
     }
