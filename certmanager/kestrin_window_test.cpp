@@ -12,6 +12,9 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -322,12 +325,18 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   fs::create_directories(other);
   const DirectoryCertStore store(dir_.path() / "store");
   const auto set = [&](const TransmissionSettings& values) {
-    return RunCli(
-        [&](std::FILE*, std::FILE* err) { return SetSettings(store, other, values, err); });
+    return RunCli([&](std::FILE* out, std::FILE* err) {
+      return SetSettings(store, other, values, out, err, {"kestrin", "--set"});
+    });
   };
   CliRun run = set({kClient, "https://mdm.example/station", " https://mdm.example/preise "});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved);
+  // What was written, said as --show says it.
+  EXPECT_EQ(run.out, "Gespeichert in " + (other / "Velunor.CFG").string() +
+                         ":\nZertifikat: " + BackslashesDoubled(kClient) +
+                         "\nURL Grunddatenlieferung: https://mdm.example/station"
+                         "\nURL Preisdatenlieferung:  https://mdm.example/preise \n");
 
   run = RunCli([&](std::FILE* out, std::FILE* err) { return ShowSettings(other, out, err); });
   EXPECT_EQ(run.status, 0);
@@ -359,7 +368,41 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
     EXPECT_EQ(run.status, 2) << r.says;
     EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
     EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved) << r.says;
+    EXPECT_EQ(run.out, "") << r.says;
   }
+}
+
+// Root writing into the service account's directory would leave a
+// Velunor.CFG the account cannot replace: refused, with the command to use.
+TEST_F(KestrinWindowTest, SetAsRootInAnotherAccountsDirectoryIsRefusedWithTheCommandToUse) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  const fs::path service_dir = dir_.path() / "service";
+  fs::create_directories(service_dir);
+  ASSERT_EQ(chown(service_dir.c_str(), 65534, 65534), 0);  // nobody
+  const std::string nobody = getpwuid(65534)->pw_name;
+  const DirectoryCertStore store(dir_.path() / "store");
+  const std::vector<std::string> command = {
+      "/opt/velunor/kestrin", "--program-dir", service_dir.string(), "--set",
+      "--certificate",        kClient,         "--station-url",      "https://a",
+      "--price-url",          "https://b"};
+  CliRun run = RunCli([&](std::FILE* out, std::FILE* err) {
+    return SetSettings(store, service_dir, {kClient, "https://a", "https://b"}, out, err, command);
+  });
+  EXPECT_EQ(run.status, 2);
+  EXPECT_FALSE(fs::exists(service_dir / "Velunor.CFG"));
+  EXPECT_NE(run.err.find("gehört dem Konto " + nobody), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Bitte als dieses Konto aufrufen: runuser -u " + nobody +
+                         " -- /opt/velunor/kestrin --program-dir " + service_dir.string() +
+                         " --set --certificate '" + BackslashesDoubled(kClient) +
+                         "' --station-url https://a --price-url https://b\n"),
+            std::string::npos)
+      << run.err;
+
+  // Root's own directory, as a source build in /opt/velunor has it: written.
+  run = RunCli([&](std::FILE* out, std::FILE* err) {
+    return SetSettings(store, dir_.path(), {kClient, "https://a", "https://b"}, out, err, command);
+  });
+  EXPECT_EQ(run.status, 0) << run.err;
 }
 
 TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
