@@ -12,7 +12,9 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <grp.h>
 #include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -437,6 +439,46 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
   });
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Speicher \"Gibtsnicht\" gibt es nicht"), std::string::npos);
+}
+
+// A certificate the service's account may not read (copied in by root) is
+// named with the commands that give it to the account.
+TEST_F(KestrinWindowTest, ListNamesACertificateTheAccountMayNotReadWithTheFix) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to read as another account";
+  const fs::path client = dir_.path() / "store" / "MY" / "client.pem";
+  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
+  fs::permissions(client, fs::perms::owner_read | fs::perms::owner_write);
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // As nobody, what `runuser -u nobody -- kestrin --list` would print.
+    close(pipe_ends[0]);
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    const DirectoryCertStore store(dir_.path() / "store");
+    std::FILE* out = fdopen(pipe_ends[1], "w");
+    const int status = ListCertificates(store, "MY", out, out);
+    std::fclose(out);
+    _exit(status);
+  }
+  close(pipe_ends[1]);
+  std::string listed;
+  char buffer[4096];
+  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) listed.append(buffer, n);
+  close(pipe_ends[0]);
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << listed;
+  const std::string account = getpwuid(65534)->pw_name;
+  const std::string group = getgrgid(getpwuid(65534)->pw_gid)->gr_name;
+  const std::string path = "'" + client.string() + "'";
+  EXPECT_NE(listed.find("\nnicht lesbar: client.pem: keine Leseberechtigung für das Konto " +
+                        account + " -> als root: chown " + account + ":" + group + " " + path +
+                        " && chmod 600 " + path + "\n"),
+            std::string::npos)
+      << listed;
+  EXPECT_EQ(listed.rfind(kCa, 0), 0u) << "the readable one is listed: " << listed;
 }
 
 // The question on "Beenden" in German, also without Qt's translations; with
