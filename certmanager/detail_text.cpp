@@ -1,5 +1,9 @@
 #include "certmanager/detail_text.h"
 
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
 namespace velunor {
 
 namespace {
@@ -33,8 +37,27 @@ std::string UnreadableStoreLine(const std::string& what) {
   return "Zertifikatsspeicher nicht lesbar: " + what + kLineEnd;
 }
 
-std::string UnreadableFileLine(const std::string& what) {
-  return "Zertifikatsdatei nicht lesbar: " + what + kLineEnd;
+std::string UnreadableFileText(const UnreadableFile& file, const std::string& account,
+                               const std::string& group) {
+  if (!file.not_permitted || account.empty()) return file.Text();
+  // The service reads its certificate as this account too: the file must
+  // become the account's, not readable by everyone.
+  const std::string name = file.file.string();
+  const std::string path = "'" + name + "'";
+  return file.file.filename().string() + ": keine Leseberechtigung für das Konto " + account +
+         " -> als root: chown " + account + ":" + group + " " + path + " && chmod 600 " + path;
+}
+
+std::string UnreadableFileLine(const UnreadableFile& file) {
+  const auto [account, group] = ProcessAccount();
+  return "Zertifikatsdatei nicht lesbar: " + UnreadableFileText(file, account, group) + kLineEnd;
+}
+
+std::pair<std::string, std::string> ProcessAccount() {
+  const passwd* account = getpwuid(geteuid());
+  if (account == nullptr) return {"", ""};
+  const group* own = getgrgid(account->pw_gid);
+  return {account->pw_name, own != nullptr ? own->gr_name : ""};
 }
 
 }  // namespace velunor

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "shared/cert_store.h"
 
@@ -17,6 +18,13 @@ std::string DetailText(const CertificateDetails& details);
 
 // `what` is "path: reason" as the store reports it.
 std::string UnreadableStoreLine(const std::string& what);
-std::string UnreadableFileLine(const std::string& what);
+// The file and why; one this account may not open is named in German with
+// the commands that give it to the account (`account`: its name, `group`:
+// its group).
+std::string UnreadableFileLine(const UnreadableFile& file);
+std::string UnreadableFileText(const UnreadableFile& file, const std::string& account,
+                               const std::string& group);
+// The name and group of the account this process runs as ("" when unknown).
+std::pair<std::string, std::string> ProcessAccount();
 
 }  // namespace velunor

@@ -1,8 +1,11 @@
 #include "certmanager/kestrin_cli.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
 
+#include "certmanager/detail_text.h"
 #include "certmanager/kestrin_form.h"
 #include "shared/output_line.h"
 
@@ -18,6 +21,18 @@ std::string Validity(const CertificateDetails& d, std::time_t now) {
   if (now < d.not_before) return text + " (noch nicht gültig)";
   if (now > d.not_after) return text + " (abgelaufen)";
   return text;
+}
+
+// `word` as a shell reads it back: as it is when it holds nothing the shell
+// would take apart, else in single quotes.
+std::string ShellWord(const std::string& word) {
+  const bool plain = !word.empty() && word.find_first_not_of(
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789_@%+=:,./-") == std::string::npos;
+  if (plain) return word;
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
 }
 
 }  // namespace
@@ -36,8 +51,9 @@ int ListCertificates(const CertStore& store, const std::string& name, std::FILE*
                        Validity(c.details, now) +
                        " | privater Schlüssel: " + (c.has_private_key ? "ja" : "nein"));
   }
-  for (const std::string& problem : listing.problems) {
-    PrintLine(out, "nicht lesbar: " + problem);
+  const auto [account, group] = ProcessAccount();
+  for (const UnreadableFile& problem : listing.problems) {
+    PrintLine(out, "nicht lesbar: " + UnreadableFileText(problem, account, group));
   }
   return 0;
 }
@@ -60,12 +76,23 @@ int ShowSettings(const std::filesystem::path& program_dir, std::FILE* out, std::
 }
 
 int SetSettings(const CertStore& store, const std::filesystem::path& program_dir,
-                const TransmissionSettings& values, std::FILE* err) {
+                const TransmissionSettings& values, std::FILE* out, std::FILE* err,
+                const std::vector<std::string>& command) {
   const auto refuse = [&](const std::string& why) {
     PrintLine(err, "kestrin: " + why);
     return 2;
   };
   const std::filesystem::path file = program_dir / kSettingsFileName;
+  const std::string owner = ForeignOwner(program_dir, geteuid());
+  if (!owner.empty()) {
+    std::string as_owner = "runuser -u " + owner + " --";
+    for (const std::string& word : command) as_owner.append(" ").append(ShellWord(word));
+    return refuse(file.string() + " wird nicht als root geschrieben: " + program_dir.string() +
+                  " gehört dem Konto " + owner +
+                  ", unter dem Velunor läuft, und eine Datei von root dort könnte es nicht "
+                  "mehr ersetzen. Bitte als dieses Konto aufrufen: " +
+                  as_owner);
+  }
   const SettingsFileRead current = ReadSettingsFile(file);
   if (!current.error.empty()) {
     return refuse(current.error + "; die Einstellungen werden nicht überschrieben");
@@ -94,6 +121,10 @@ int SetSettings(const CertStore& store, const std::filesystem::path& program_dir
     PrintLine(err, "kestrin: Die Einstellungen konnten nicht gespeichert werden: " + error);
     return 1;
   }
+  PrintLine(out, "Gespeichert in " + file.string() + ":");
+  PrintLine(out, "Zertifikat: " + taken.VerwendetesZertifikat);
+  PrintLine(out, "URL Grunddatenlieferung: " + taken.UrlGrunddatenlieferung);
+  PrintLine(out, "URL Preisdatenlieferung: " + taken.UrlPreisdatenlieferung);
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "shared/cert_store.h"
 #include "shared/settings_file.h"
@@ -23,11 +24,15 @@ int ListCertificates(const CertStore& store, const std::string& name, std::FILE*
 // missing or cannot be read.
 int ShowSettings(const std::filesystem::path& program_dir, std::FILE* out, std::FILE* err);
 
-// Writes Velunor.CFG. Refused with exit status 2 and a message: a subject
-// that is not in "MY" with its private key, a URL with a line break, a
-// Velunor.CFG that exists but cannot be read (the window never saves over
-// one either). 1 when the file cannot be written.
+// Writes Velunor.CFG and says on `out` what it wrote. Refused with exit
+// status 2 and a message: a subject that is not in "MY" with its private
+// key, a URL with a line break, a Velunor.CFG that exists but cannot be read
+// (the window never saves over one either), and, as root, a program
+// directory of another account (the message names the command to run as
+// that account: `command`, Kestrin's own command line). 1 when the file
+// cannot be written.
 int SetSettings(const CertStore& store, const std::filesystem::path& program_dir,
-                const TransmissionSettings& values, std::FILE* err);
+                const TransmissionSettings& values, std::FILE* out, std::FILE* err,
+                const std::vector<std::string>& command);
 
 }  // namespace velunor

@@ -1,5 +1,9 @@
 #include "certmanager/kestrin_form.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <utility>
 
 #include "certmanager/detail_text.h"
@@ -27,6 +31,17 @@ void CertManager::Form_Load() {
     view_.EnableSelectCertificate(false);
     // Most often a wrong --cert-store; the path tells the operator where Kestrin looked.
     if (!stores.error.empty()) view_.SetInfo(UnreadableStoreLine(stores.error));
+  }
+
+  const std::string owner = ForeignOwner(program_dir_, geteuid());
+  if (!owner.empty()) {
+    foreign_owner_ = true;
+    view_.ShowMessage("Kestrin speichert als root keine Einstellungen in " + program_dir_.string() +
+                          ": das Verzeichnis gehört dem Konto " + owner +
+                          ", unter dem Velunor läuft. Bitte Kestrin als dieses Konto starten: "
+                          "runuser -u " +
+                          owner + " -- kestrin --program-dir " + program_dir_.string(),
+                      kMessageTitle);
   }
 
   const SettingsFileRead settings = ReadSettingsFile(program_dir_ / kSettingsFileName);
@@ -92,7 +107,7 @@ void CertManager::ShowInfo() {
   if (chosen_ >= 0) text = DetailText(store_.listing.certificates[chosen_].details);
   std::string problems;
   if (!store_.error.empty()) problems += UnreadableStoreLine(store_.error);
-  for (const std::string& file : store_.listing.problems) problems += UnreadableFileLine(file);
+  for (const UnreadableFile& file : store_.listing.problems) problems += UnreadableFileLine(file);
   if (!text.empty() && !problems.empty()) text += "\r\n";
   view_.SetInfo(text + problems);
 }
@@ -108,8 +123,15 @@ std::string SettingsProblem(const TransmissionSettings& values) {
   return "";
 }
 
+std::string ForeignOwner(const std::filesystem::path& program_dir, uid_t writer) {
+  struct stat st {};
+  if (writer != 0 || stat(program_dir.c_str(), &st) != 0 || st.st_uid == 0) return "";
+  const passwd* owner = getpwuid(st.st_uid);
+  return owner != nullptr ? owner->pw_name : std::to_string(st.st_uid);
+}
+
 void CertManager::Beenden() {
-  if (settings_unreadable_ || !view_.AskYesNo(kSaveQuestion, kSaveTitle)) {
+  if (settings_unreadable_ || foreign_owner_ || !view_.AskYesNo(kSaveQuestion, kSaveTitle)) {
     view_.Unload();
     return;
   }

@@ -5,6 +5,8 @@
 // Single-threaded: the window's event thread calls every handler.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 
@@ -21,6 +23,12 @@ inline constexpr const char* kMessageTitle = "Kestrin";
 // Why `values` cannot be stored ("" when they can): a URL with a line break
 // would split over two lines of the file and shift every setting after it.
 std::string SettingsProblem(const TransmissionSettings& values);
+
+// When `writer` is root and `program_dir` belongs to another account: that
+// account's name (its number when it has no name), "" otherwise. The
+// service runs as the directory's owner; a Velunor.CFG that root wrote there
+// would be root's, and the account could not set it up with Kestrin again.
+std::string ForeignOwner(const std::filesystem::path& program_dir, uid_t writer);
 
 class CertManager {
  public:
@@ -59,6 +67,8 @@ class CertManager {
   std::string certificate_in_use_;
   // Velunor.CFG exists but could not be read: Kestrin never saves over it.
   bool settings_unreadable_ = false;
+  // Run as root on a directory of the service's account: nothing is saved.
+  bool foreign_owner_ = false;
 };
 
 }  // namespace velunor

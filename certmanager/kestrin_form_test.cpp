@@ -2,6 +2,7 @@
 // handlers show, what they enable, and what reaches Velunor.CFG when.
 #include "certmanager/kestrin_form.h"
 
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -116,8 +117,8 @@ class CertManagerTest : public ::testing::Test {
 };
 
 TEST_F(CertManagerTest, WhatCannotBeReadShowsAsALineAndTheRestIsListed) {
-  mgr_.stores["MY"].listing.problems = {"kaputt.pem: no certificate in the file",
-                                        "alt.p12: mac verify failure"};
+  mgr_.stores["MY"].listing.problems = {{"kaputt.pem", "no certificate in the file"},
+                                        {"alt.p12", "mac verify failure"}};
   mgr_.stores["Root"] = {{}, "/opt/velunor/certstore/Root: Permission denied"};
   Load();
   EXPECT_EQ(view_.certificates.size(), 2u);
@@ -254,6 +255,25 @@ TEST_F(CertManagerTest, ASettingsFileThatCannotBeReadIsReported) {
   EXPECT_TRUE(view_.questions.empty()) << "no \"Speichern?\"";
   EXPECT_TRUE(view_.unloaded);
   EXPECT_TRUE(std::filesystem::is_socket(Cfg())) << "what stands there stays";
+}
+
+// Root in the service account's directory: told at once how to start
+// Kestrin instead, and "Beenden" saves nothing there.
+TEST_F(CertManagerTest, AsRootInAnotherAccountsDirectoryNothingIsSaved) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  ASSERT_EQ(chown(dir_.path().c_str(), 65534, 65534), 0);  // nobody
+  Load();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_NE(view_.messages[0].find("Bitte Kestrin als dieses Konto starten: runuser -u " +
+                                   std::string(getpwuid(65534)->pw_name) +
+                                   " -- kestrin --program-dir " + dir_.path().string()),
+            std::string::npos)
+      << view_.messages[0];
+  form_->SelectCert_Click(0);
+  form_->SelectCert_Click(1);
+  EXPECT_TRUE(view_.questions.empty()) << "no \"Speichern?\"";
+  EXPECT_TRUE(view_.unloaded);
+  EXPECT_FALSE(std::filesystem::exists(Cfg()));
 }
 
 }  // namespace

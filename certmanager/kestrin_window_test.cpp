@@ -12,6 +12,11 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -322,12 +327,18 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   fs::create_directories(other);
   const DirectoryCertStore store(dir_.path() / "store");
   const auto set = [&](const TransmissionSettings& values) {
-    return RunCli(
-        [&](std::FILE*, std::FILE* err) { return SetSettings(store, other, values, err); });
+    return RunCli([&](std::FILE* out, std::FILE* err) {
+      return SetSettings(store, other, values, out, err, {"kestrin", "--set"});
+    });
   };
   CliRun run = set({kClient, "https://mdm.example/station", " https://mdm.example/preise "});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved);
+  // What was written, said as --show says it.
+  EXPECT_EQ(run.out, "Gespeichert in " + (other / "Velunor.CFG").string() +
+                         ":\nZertifikat: " + BackslashesDoubled(kClient) +
+                         "\nURL Grunddatenlieferung: https://mdm.example/station"
+                         "\nURL Preisdatenlieferung:  https://mdm.example/preise \n");
 
   run = RunCli([&](std::FILE* out, std::FILE* err) { return ShowSettings(other, out, err); });
   EXPECT_EQ(run.status, 0);
@@ -359,7 +370,41 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
     EXPECT_EQ(run.status, 2) << r.says;
     EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
     EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved) << r.says;
+    EXPECT_EQ(run.out, "") << r.says;
   }
+}
+
+// Root writing into the service account's directory would leave a
+// Velunor.CFG the account cannot replace: refused, with the command to use.
+TEST_F(KestrinWindowTest, SetAsRootInAnotherAccountsDirectoryIsRefusedWithTheCommandToUse) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  const fs::path service_dir = dir_.path() / "service";
+  fs::create_directories(service_dir);
+  ASSERT_EQ(chown(service_dir.c_str(), 65534, 65534), 0);  // nobody
+  const std::string nobody = getpwuid(65534)->pw_name;
+  const DirectoryCertStore store(dir_.path() / "store");
+  const std::vector<std::string> command = {
+      "/opt/velunor/kestrin", "--program-dir", service_dir.string(), "--set",
+      "--certificate",        kClient,         "--station-url",      "https://a",
+      "--price-url",          "https://b"};
+  CliRun run = RunCli([&](std::FILE* out, std::FILE* err) {
+    return SetSettings(store, service_dir, {kClient, "https://a", "https://b"}, out, err, command);
+  });
+  EXPECT_EQ(run.status, 2);
+  EXPECT_FALSE(fs::exists(service_dir / "Velunor.CFG"));
+  EXPECT_NE(run.err.find("gehört dem Konto " + nobody), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Bitte als dieses Konto aufrufen: runuser -u " + nobody +
+                         " -- /opt/velunor/kestrin --program-dir " + service_dir.string() +
+                         " --set --certificate '" + BackslashesDoubled(kClient) +
+                         "' --station-url https://a --price-url https://b\n"),
+            std::string::npos)
+      << run.err;
+
+  // Root's own directory, as a source build in /opt/velunor has it: written.
+  run = RunCli([&](std::FILE* out, std::FILE* err) {
+    return SetSettings(store, dir_.path(), {kClient, "https://a", "https://b"}, out, err, command);
+  });
+  EXPECT_EQ(run.status, 0) << run.err;
 }
 
 TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
@@ -394,6 +439,46 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
   });
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Speicher \"Gibtsnicht\" gibt es nicht"), std::string::npos);
+}
+
+// A certificate the service's account may not read (copied in by root) is
+// named with the commands that give it to the account.
+TEST_F(KestrinWindowTest, ListNamesACertificateTheAccountMayNotReadWithTheFix) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to read as another account";
+  const fs::path client = dir_.path() / "store" / "MY" / "client.pem";
+  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
+  fs::permissions(client, fs::perms::owner_read | fs::perms::owner_write);
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // As nobody, what `runuser -u nobody -- kestrin --list` would print.
+    close(pipe_ends[0]);
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    const DirectoryCertStore store(dir_.path() / "store");
+    std::FILE* out = fdopen(pipe_ends[1], "w");
+    const int status = ListCertificates(store, "MY", out, out);
+    std::fclose(out);
+    _exit(status);
+  }
+  close(pipe_ends[1]);
+  std::string listed;
+  char buffer[4096];
+  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) listed.append(buffer, n);
+  close(pipe_ends[0]);
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << listed;
+  const std::string account = getpwuid(65534)->pw_name;
+  const std::string group = getgrgid(getpwuid(65534)->pw_gid)->gr_name;
+  const std::string path = "'" + client.string() + "'";
+  EXPECT_NE(listed.find("\nnicht lesbar: client.pem: keine Leseberechtigung für das Konto " +
+                        account + " -> als root: chown " + account + ":" + group + " " + path +
+                        " && chmod 600 " + path + "\n"),
+            std::string::npos)
+      << listed;
+  EXPECT_EQ(listed.rfind(kCa, 0), 0u) << "the readable one is listed: " << listed;
 }
 
 // The question on "Beenden" in German, also without Qt's translations; with

@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
   if (options.show) return ShowSettings(program_dir, stdout, stderr);
   if (options.set) {
     return SetSettings(store, program_dir,
-                       {options.certificate, options.station_url, options.price_url}, stderr);
+                       {options.certificate, options.station_url, options.price_url}, stdout,
+                       stderr, std::vector<std::string>(argv, argv + argc));
   }
 
   // Without a display Qt aborts with a message about platform plugins.

@@ -177,11 +177,15 @@ bool ReadPkcs12(const std::string& bytes, CertFile* out, std::string* error) {
 
 }  // namespace
 
-bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string* error) {
+bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string* error,
+                  bool* not_permitted) {
   *out = CertFile{};
+  if (not_permitted != nullptr) *not_permitted = false;
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    *error = std::string("cannot be opened: ") + std::strerror(errno);
+    const int error_number = errno;
+    *error = std::string("cannot be opened: ") + std::strerror(error_number);
+    if (not_permitted != nullptr) *not_permitted = error_number == EACCES || error_number == EPERM;
     return false;
   }
   // Read in one piece into a buffer of the file's size: a growing buffer

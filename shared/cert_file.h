@@ -33,8 +33,10 @@ struct CertFile {
 // Reads `file`: ".p12"/".pfx" as PKCS#12 with an empty password, anything
 // else as PEM. Returns false with `error` set (without key material) when the
 // file cannot be read, holds no certificate, holds an encrypted key, or holds
-// a key that belongs to none of its certificates.
-bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string* error);
+// a key that belongs to none of its certificates; `not_permitted` (may be
+// null) then says whether this account may not open the file.
+bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string* error,
+                  bool* not_permitted = nullptr);
 
 // The name in RFC 2253 order, ", " between the parts, UTF-8 unescaped.
 std::string NameText(const X509_NAME* name);

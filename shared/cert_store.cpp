@@ -93,13 +93,16 @@ std::vector<fs::path> DirectoryCertStore::StoreFiles(const std::string& store) c
   return files;
 }
 
+std::string UnreadableFile::Text() const { return file.filename().string() + ": " + reason; }
+
 StoreListing DirectoryCertStore::List(const std::string& store) const {
   StoreListing listing;
   for (const fs::path& file : StoreFiles(store)) {
     certfile::CertFile content;
     std::string error;
-    if (!certfile::ReadCertFile(file, &content, &error)) {
-      listing.problems.push_back(file.filename().string() + ": " + error);
+    bool not_permitted = false;
+    if (!certfile::ReadCertFile(file, &content, &error, &not_permitted)) {
+      listing.problems.push_back({file, error, not_permitted});
       continue;
     }
     for (size_t i = 0; i < content.certificates.size(); ++i) {
@@ -149,7 +152,8 @@ ClientCredentials DirectoryCertStore::LoadClientCredentials(const std::string& s
     c.error = "no certificate with the subject \"" + subject + "\" in store \"" + store + "\"";
     // The one wanted may sit in a file that cannot be read: say which and why.
     for (size_t i = 0; i < listing.problems.size(); ++i) {
-      c.error += (i == 0 ? "; files that cannot be read there: " : "; ") + listing.problems[i];
+      c.error +=
+          (i == 0 ? "; files that cannot be read there: " : "; ") + listing.problems[i].Text();
     }
     return c;
   }

@@ -42,9 +42,17 @@ struct CertificateEntry {
   CertificateDetails details;
 };
 
+// A file of a store that could not be read.
+struct UnreadableFile {
+  std::filesystem::path file;
+  std::string reason;          // e.g. "cannot be opened: Permission denied"
+  bool not_permitted = false;  // this account may not open it
+  std::string Text() const;    // "client.p12: reason"
+};
+
 struct StoreListing {
   std::vector<CertificateEntry> certificates;  // in file-name order, then file order
-  std::vector<std::string> problems;           // "file: reason" for unreadable files
+  std::vector<UnreadableFile> problems;
 };
 
 enum class CredentialsStatus { kFound, kNotFound, kUnusable };

@@ -208,15 +208,16 @@ TEST_F(CertStoreTest, DamagedFilesAreReportedAndDoNotHideTheOthers) {
   const StoreListing listing = certs.List("MY");
   EXPECT_EQ(Subjects(listing), std::vector<std::string>{kClientSubject});
   ASSERT_EQ(listing.problems.size(), 4u);
-  EXPECT_EQ(listing.problems[0].rfind("broken.p12: not a PKCS#12 file", 0), 0u)
-      << listing.problems[0];
-  EXPECT_EQ(listing.problems[1],
+  EXPECT_EQ(listing.problems[0].Text().rfind("broken.p12: not a PKCS#12 file", 0), 0u)
+      << listing.problems[0].Text();
+  EXPECT_EQ(listing.problems[1].Text(),
             "encrypted.pem: the private key is encrypted; the store takes unencrypted keys only");
-  EXPECT_EQ(listing.problems[2], "garbage.pem: holds no certificate");
-  EXPECT_EQ(listing.problems[3],
+  EXPECT_EQ(listing.problems[2].Text(), "garbage.pem: holds no certificate");
+  EXPECT_EQ(listing.problems[3].Text(),
             "mismatch.pem: the private key belongs to none of its certificates");
-  for (const std::string& p : listing.problems) {
-    EXPECT_EQ(p.find("BEGIN"), std::string::npos) << "no key material in " << p;
+  for (const UnreadableFile& p : listing.problems) {
+    EXPECT_EQ(p.reason.find("BEGIN"), std::string::npos) << "no key material in " << p.Text();
+    EXPECT_FALSE(p.not_permitted) << p.Text();
   }
   EXPECT_EQ(certs.LoadClientCredentials("MY", kClientSubject).status, CredentialsStatus::kFound);
 }

@@ -233,7 +233,7 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   };
   // The loss shows at the next database access (change check or price
   // export); the first attempt to reconnect then finds no server.
-  ASSERT_TRUE(WaitUntil([&] { return said("DB-Verbindung verloren, warten... (815)"); }, 20))
+  ASSERT_TRUE(WaitUntil([&] { return said("DB-Verbindung verloren, warten... (800)"); }, 20))
       << run->Stdout();
   ASSERT_TRUE(WaitUntil([&] { return said("Immer noch keine DB-Verbindung möglich!"); }, 20))
       << run->Stdout();
@@ -263,6 +263,17 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   ASSERT_NE(back, std::string::npos) << out;
   EXPECT_LT(lost, retry);
   EXPECT_LT(retry, back);
+  // The journal hears of the wait once, not once a tick (the run is shorter
+  // than the minute after which it would be reminded).
+  const auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(" DB-Verbindung verloren, warten..."), 1u) << out;
+  EXPECT_EQ(count(" Immer noch keine DB-Verbindung möglich!"), 1u) << out;
+  EXPECT_EQ(out.substr(out.size() - std::string("velunor: beendet\n").size()), "velunor: beendet\n")
+      << "a normal end says so: " << out;
   // Whether one more automatic export got out while the server was shutting
   // down depends on timing; after the two start publications only price
   // publications follow, the last one with the price changed meanwhile.
@@ -341,6 +352,44 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
     EXPECT_EQ(run->Stdout().find("Velunor erfolgreich gestartet"), std::string::npos)
         << "a configuration fault ends the start at once";
   }
+}
+
+// A STATION.INI that cannot be read is never taken for an empty one (which
+// would mean the local server's default account): the start ends at once
+// with the file and the reason.
+TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
+  const fs::path ini = ProgramDir() / "STATION.INI";
+  fs::create_directory(ini);  // unreadable for root too
+  {
+    auto run = Run("directory", 5);
+    EXPECT_EQ(run->Wait(20), 1);
+    EXPECT_NE(run->Stderr().find("velunor: Die Datei '" + ini.string() +
+                                 "' kann nicht gelesen werden: Is a directory -> "),
+              std::string::npos)
+        << run->Stderr();
+    EXPECT_EQ(run->Stdout().find("Verbindung zur Datenbank"), std::string::npos) << run->Stdout();
+  }
+  if (geteuid() != 0) GTEST_SKIP() << "the account case needs root";
+
+  // Copied in by root (0600), while the service runs as its own account.
+  fs::remove_all(ProgramDir());
+  fs::create_directories(ProgramDir());
+  WriteStationIni(TestDb::Server());
+  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
+  ASSERT_EQ(chown(ProgramDir().c_str(), 65534, 65534), 0);  // nobody
+  const testing::CommandResult run =
+      testing::RunCommand("runuser -u nobody -- " + std::string(kVelunor) +
+                          " --headless --ticks 5 --program-dir '" + ProgramDir().string() + "'");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Die Datei '" + ini.string() +
+                            "' kann nicht gelesen werden: Permission denied -> das Konto nobody "
+                            "muss sie lesen können, als root: chown nobody:"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("Verbindung zur Datenbank"), std::string::npos) << run.output;
+  EXPECT_NE(ProgramFile("MTS-Error-0.LOG").find("kann nicht gelesen werden: Permission denied"),
+            std::string::npos)
+      << ProgramFile("MTS-Error-0.LOG");
 }
 
 TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {

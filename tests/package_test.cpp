@@ -84,6 +84,9 @@ TEST(PackageTest, BuildsInstallsUpgradesChecksRemovesAndPurges) {
         "./lib/systemd/system/velunor.socket"}) {
     EXPECT_NE(contents.find(file), std::string::npos) << file << "\n" << contents;
   }
+  // /opt is base-files': a package that listed it would take it along on a
+  // machine where nothing else is in it.
+  EXPECT_EQ(contents.find(" ./opt/\n"), std::string::npos) << contents;
   const std::string depends = RunCommand("dpkg-deb -f '" + package.string() + "' Depends").output;
   for (const char* needed : {"odbc-mariadb", "unixodbc", "libqt6widgets6", "libcurl4"}) {
     EXPECT_NE(depends.find(needed), std::string::npos) << needed << ": " << depends;
@@ -148,6 +151,7 @@ TEST(PackageTest, BuildsInstallsUpgradesChecksRemovesAndPurges) {
             "README.md\nkestrin\nodbc-register\nprepare-state\nsql\nvelunor\n");
   EXPECT_NE(RunCommand("getent passwd velunor").output.find(":/var/lib/velunor:/usr/sbin/nologin"),
             std::string::npos);
+  EXPECT_EQ(RunCommand("dpkg-query -S /opt").output.find("velunor"), std::string::npos);
   EXPECT_EQ(ModeAndOwner(kDir), "755 root:root\n");
   EXPECT_EQ(ModeAndOwner(kDir / "velunor"), "755 root:root\n");
   EXPECT_EQ(ModeAndOwner(kState), "700 velunor:velunor\n");
@@ -164,13 +168,23 @@ TEST(PackageTest, BuildsInstallsUpgradesChecksRemovesAndPurges) {
   EXPECT_EQ(unit.find("ReadWritePaths="), std::string::npos) << unit;
   EXPECT_EQ(unit.find("_DIR@"), std::string::npos) << "every placeholder filled in";
 
-  // Set up as the README says, as the service's account, and checked.
-  const CommandResult set = RunCommand(
-      "runuser -u velunor -- /opt/velunor/kestrin --program-dir /var/lib/velunor --set "
-      "--certificate '" +
+  // Set up as the README says, as the service's account, and checked; as
+  // root, Kestrin names that command instead.
+  const std::string set_command =
+      "/opt/velunor/kestrin --program-dir /var/lib/velunor --set --certificate '" +
       certs.client_subject + "' --station-url '" + sim.Url("/mdm/stationdata") + "' --price-url '" +
-      sim.Url("/mdm/pricedata") + "'");
+      sim.Url("/mdm/pricedata") + "'";
+  const CommandResult as_root = RunCommand(set_command);
+  EXPECT_EQ(as_root.status, 2) << as_root.output;
+  EXPECT_NE(as_root.output.find(
+                "runuser -u velunor -- /opt/velunor/kestrin --program-dir /var/lib/velunor --set"),
+            std::string::npos)
+      << as_root.output;
+  EXPECT_FALSE(fs::exists(kState / "Velunor.CFG"));
+  const CommandResult set = RunCommand("runuser -u velunor -- " + set_command);
   EXPECT_EQ(set.status, 0) << set.output;
+  EXPECT_NE(set.output.find("Gespeichert in /var/lib/velunor/Velunor.CFG:"), std::string::npos)
+      << set.output;
   const CommandResult check = RunCommand(
       "runuser -u velunor -- /opt/velunor/velunor --check --program-dir /var/lib/velunor");
   EXPECT_EQ(check.status, 0) << check.output;

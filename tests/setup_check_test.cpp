@@ -91,6 +91,33 @@ TEST_F(SetupCheckTest, AGoodSetupPassesEveryCheckAndSendsNothing) {
   EXPECT_FALSE(std::filesystem::exists(program_ / "MTS-Error-0.LOG"));
 }
 
+// What the package leaves for the operator to fill in, and a STATION.INI
+// that stands there but is no file to read, fail before any connection.
+TEST_F(SetupCheckTest, ThePackagesPlaceholderAndAnUnreadableStationIniFail) {
+  const std::filesystem::path ini = program_ / "STATION.INI";
+  std::ofstream(ini, std::ios::binary | std::ios::trunc)
+      << "LOX\r\nlocalhost:3306\r\nvelunor\r\nKENNWORT\r\n";  // as deploy/prepare-state writes it
+  CheckRun run = Check();
+  EXPECT_EQ(run.exit_code, 1) << run.output;
+  std::string line = LineOf(run, "STATION.INI");
+  EXPECT_TRUE(Failed(line)) << run.output;
+  EXPECT_NE(line.find("Platzhalter"), std::string::npos) << line;
+  EXPECT_NE(line.find("-> Server[:Port], Benutzer und Kennwort der Datenbank eintragen"),
+            std::string::npos)
+      << line;
+  EXPECT_EQ(LineOf(run, "Datenbank"), "<no line for Datenbank>") << run.output;
+
+  std::filesystem::remove(ini);
+  std::filesystem::create_directory(ini);
+  run = Check();
+  EXPECT_EQ(run.exit_code, 1) << run.output;
+  line = LineOf(run, "STATION.INI");
+  EXPECT_TRUE(Failed(line)) << run.output;
+  EXPECT_NE(line.find(ini.string() + " kann nicht gelesen werden: Is a directory"),
+            std::string::npos)
+      << line;
+}
+
 TEST_F(SetupCheckTest, EachBrokenPieceIsNamedOnItsLine) {
   testing::WriteStationIni(program_, TestDb::Server(), TestDb::kUser, "falsch");
   CheckRun run = Check();

@@ -3,14 +3,47 @@
 #include <signal.h>
 #include <time.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+
 #include "shared/output_line.h"
 
 namespace velunor {
 
-HeadlessFrontEnd::HeadlessFrontEnd(WindowModel& window, std::FILE* out, std::FILE* err)
-    : window_(window), out_(out), err_(err) {
+namespace {
+
+// The status text without a trailing state number: " DB-Verbindung
+// verloren, warten... (803)" and "(804)" are the same wait.
+std::string WithoutStateNumber(const std::string& text) {
+  if (text.size() < 3 || text.back() != ')') return text;
+  size_t open = text.size() - 1;
+  while (open > 0 && std::isdigit(static_cast<unsigned char>(text[open - 1]))) --open;
+  if (open == 0 || open == text.size() - 1 || text[open - 1] != '(') return text;
+  std::string kind = text.substr(0, open - 1);
+  while (!kind.empty() && kind.back() == ' ') kind.pop_back();
+  return kind;
+}
+
+// "1 Minute", "25 Minuten", "2 Stunden 5 Minuten".
+std::string Lasted(std::int64_t seconds) {
+  const std::int64_t minutes = seconds / 60;
+  const std::int64_t hours = minutes / 60;
+  const std::int64_t rest = minutes % 60;
+  std::string text;
+  if (hours > 0) text = std::to_string(hours) + (hours == 1 ? " Stunde" : " Stunden");
+  if (hours == 0 || rest > 0) {
+    if (!text.empty()) text += " ";
+    text += std::to_string(rest) + (rest == 1 ? " Minute" : " Minuten");
+  }
+  return text;
+}
+
+}  // namespace
+
+HeadlessFrontEnd::HeadlessFrontEnd(WindowModel& window, const Clock& clock, std::FILE* out,
+                                   std::FILE* err)
+    : window_(window), out_(out), err_(err), clock_(clock) {
   window_.AddObserver(this);
 }
 
@@ -26,6 +59,12 @@ void HeadlessFrontEnd::Repaint() { std::fflush(out_); }
 void HeadlessFrontEnd::Quit(int exit_code) {
   quit_ = true;
   exit_code_ = exit_code;
+  // An aborted start has said why already; a normal end would otherwise
+  // leave the journal at the last status line, as if the service hung there.
+  if (exit_code == 0) {
+    PrintLine(out_, "velunor: beendet");
+    std::fflush(out_);
+  }
 }
 
 void HeadlessFrontEnd::Changed(Control control, int index) {
@@ -34,6 +73,13 @@ void HeadlessFrontEnd::Changed(Control control, int index) {
     // printed when its text changes, not when only its time stamp does.
     const std::string& info = window_.info();
     const std::string text = info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info;
+    if (followed_ != nullptr && followed_->WaitsForDatabase()) {
+      // One line a second for as long as the database stays away would
+      // bury everything else in the journal.
+      PrintWhileLost(info, text);
+      return;
+    }
+    lost_.reset();
     if (text == last_status_) return;
     last_status_ = text;
     PrintLine(out_, info);
@@ -46,6 +92,22 @@ void HeadlessFrontEnd::Changed(Control control, int index) {
   // Standard output of an unattended service is a pipe or a file, which the
   // C library buffers in blocks: without this, a status line would reach the
   // journal kilobytes later, or never when the process is killed.
+  std::fflush(out_);
+}
+
+void HeadlessFrontEnd::PrintWhileLost(const std::string& info, const std::string& text) {
+  const std::int64_t now = clock_.EpochSeconds();
+  last_status_ = text;
+  if (!lost_) lost_ = LostDatabase{now, now, {}};
+  const std::string kind = WithoutStateNumber(text);
+  if (lost_->printed.insert(kind).second) {
+    PrintLine(out_, info);
+  } else if (kind != text && now - lost_->last_print >= kReminderSeconds) {
+    PrintLine(out_, info + " - seit " + Lasted(now - lost_->since));
+    lost_->last_print = now;
+  } else {
+    return;
+  }
   std::fflush(out_);
 }
 
@@ -66,6 +128,7 @@ int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGUSR1);
 
+  Follow(window);
   bool exit_requested = false;
   long ticks = 0;
   auto next_tick = Steady::now() + std::chrono::milliseconds(tick_ms);

@@ -4,12 +4,19 @@
 // standard error), and a loop delivers the timer ticks. SIGTERM/SIGINT act
 // like "Beenden" at the next idle tick (a second one ends at once through the
 // unload); SIGUSR1 acts like "Manuelle Übertragung" (no effect while a job
-// runs, and not kept for later).
+// runs, and not kept for later). While the database is lost, each status
+// text is printed once (texts that differ only in the state number count as
+// one), then a wait line at most once a minute with how long it has lasted;
+// a normal end prints a closing line.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <set>
 #include <string>
 
+#include "service/common/clock.h"
 #include "service/core/front_end.h"
 #include "service/core/markt_transp.h"
 
@@ -17,7 +24,8 @@ namespace velunor {
 
 class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
  public:
-  HeadlessFrontEnd(WindowModel& window, std::FILE* out, std::FILE* err);
+  // `clock` measures how long a lost database has lasted.
+  HeadlessFrontEnd(WindowModel& window, const Clock& clock, std::FILE* out, std::FILE* err);
   ~HeadlessFrontEnd() override;
   HeadlessFrontEnd(const HeadlessFrontEnd&) = delete;
   HeadlessFrontEnd& operator=(const HeadlessFrontEnd&) = delete;
@@ -31,6 +39,9 @@ class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
   void StartTimer() override { timer_ = true; }
   void Quit(int exit_code) override;
   void Changed(Control control, int index) override;
+
+  // The window whose scheduler tells when the database is lost; Run sets it.
+  void Follow(const MarktTransp& window) { followed_ = &window; }
 
   // Runs the timer until the window quits; ticks every `tick_ms`, at most
   // `max_ticks` before the normal shutdown is requested (0: no limit).
@@ -47,8 +58,21 @@ class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
   WindowModel& window_;
   std::FILE* out_;
   std::FILE* err_;
+  // One stretch of a lost database: when it began, when a wait line was
+  // last printed, and the status texts already printed in it.
+  struct LostDatabase {
+    std::int64_t since = 0;
+    std::int64_t last_print = 0;
+    std::set<std::string> printed;
+  };
+  void PrintWhileLost(const std::string& info, const std::string& text);
+
+  const Clock& clock_;
+  const MarktTransp* followed_ = nullptr;
   static constexpr size_t kTimeStampLength = 19;  // "dd.mm.yyyy hh:mm:ss"
+  static constexpr std::int64_t kReminderSeconds = 60;
   std::string last_status_;
+  std::optional<LostDatabase> lost_;
   bool timer_ = false;
   bool quit_ = false;
   int exit_code_ = 0;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -27,9 +29,10 @@ std::string Contents(std::FILE* f) {
 
 TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEach) {
   WindowModel window;
+  FakeClock clock(DateTime{2026, 12, 6, 9, 5, 0});
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  HeadlessFrontEnd front_end(window, out, err);
+  HeadlessFrontEnd front_end(window, clock, out, err);
   window.SetInfo("06.12.2026 09:05:00 Warten auf Auftrag");
   window.SetInfo("06.12.2026 09:05:01 Warten auf Auftrag");  // only the time moved
   window.SetInfo("06.12.2026 09:05:02 Automatischer Preisdatenexport");
@@ -59,7 +62,7 @@ TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
     testing::RecordingProcedures procs;
     procs.log = &t.log;
     std::FILE* out = std::tmpfile();
-    HeadlessFrontEnd front_end(t.window, out, nullptr);
+    HeadlessFrontEnd front_end(t.window, t.clock, out, nullptr);
     std::string server, user, password;
     SchedulerVariables vars;
     MarktTransp w(t.env, procs, front_end, vars, {&server, &user, &password});
@@ -75,6 +78,73 @@ TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
   EXPECT_EQ(manual_transfers(false, false), 1) << "idle: the signal starts a manual transfer";
   EXPECT_EQ(manual_transfers(true, false), 0) << "during a chain: no effect, not kept";
   EXPECT_EQ(manual_transfers(false, true), 1) << "during a manual transfer: ignored";
+}
+
+// A lost database: the scheduler's status changes every tick, the journal
+// hears of each text once, then of the wait once a minute with its length;
+// the window keeps the texts as they are. A normal end closes with a line.
+TEST(HeadlessFrontEndTest, ALostDatabaseIsToldOnceThenOnceAMinuteAndTheEndIsSaid) {
+  testing::TestEnv t;
+  testing::WriteStationIni(t.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
+  testing::RecordingProcedures procs;
+  procs.log = &t.log;
+  std::FILE* out = std::tmpfile();
+  HeadlessFrontEnd front_end(t.window, t.clock, out, nullptr);
+  std::string server, user, password;
+  SchedulerVariables vars;
+  MarktTransp w(t.env, procs, front_end, vars, {&server, &user, &password});
+  w.Form_Load();
+  w.Form_Activate();
+  front_end.Follow(w);
+  const auto ticks = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      t.clock.Advance(1);
+      w.Haupt_Timer_Timer();
+    }
+  };
+  const auto lose_database_for = [&](int seconds) {
+    procs.connect_result = 0;
+    t.log.Write(kErrConnectionLost, "gone", "DB_Preisdaten", "");
+    ticks(seconds);
+    EXPECT_NE(t.window.info().find(" DB-Verbindung"), std::string::npos) << t.window.info();
+    EXPECT_EQ(t.window.info().find("seit"), std::string::npos) << "the window keeps its texts";
+    procs.connect_result = 1;
+    ticks(18);
+  };
+  ticks(2);
+  lose_database_for(150);
+  ticks(2);
+  lose_database_for(20);
+  ASSERT_TRUE(w.RequestShutdown());
+  ticks(1);
+  const std::string printed = Contents(out);
+  std::fclose(out);
+
+  std::vector<std::string> waits;
+  std::istringstream lines(printed);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("DB-Verbindung verloren, warten...") != std::string::npos) waits.push_back(line);
+  }
+  EXPECT_EQ(waits,
+            (std::vector<std::string>{
+                "06.12.2026 09:05:03 DB-Verbindung verloren, warten... (800)",
+                "06.12.2026 09:06:03 DB-Verbindung verloren, warten... (806) - seit 1 Minute",
+                "06.12.2026 09:07:03 DB-Verbindung verloren, warten... (812) - seit 2 Minuten",
+                "06.12.2026 09:07:53 DB-Verbindung verloren, warten... (800)",
+            }))
+      << printed;
+  const auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = printed.find(text); at != std::string::npos; at = printed.find(text, at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(count(" DB-Verbindung neu herstellen...\n"), 2u) << "once per stretch\n" << printed;
+  EXPECT_EQ(count(" Immer noch keine DB-Verbindung möglich!\n"), 2u) << printed;
+  EXPECT_EQ(count(" DB-Verbindung erfolgreich hergestellt!\n"), 2u) << printed;
+  EXPECT_EQ(printed.substr(printed.rfind('\n', printed.size() - 2) + 1), "velunor: beendet\n")
+      << printed;
 }
 
 }  // namespace

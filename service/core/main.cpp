@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velunor: --screenshot needs a display for the window\n");
     return 2;
   }
-  HeadlessFrontEnd front_end(window, stdout, stderr);
+  HeadlessFrontEnd front_end(window, clock, stdout, stderr);
   HeadlessFrontEnd::BlockSignals();
   SystemdNotifier notifier(window);
   setup.notifier = &notifier;

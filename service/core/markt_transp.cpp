@@ -152,29 +152,34 @@ void MarktTransp::Form_Activate() {
   status(" Programmstart", false);
   status(" Einlesen der Station.ini", false);
   const std::filesystem::path path = env_.program_dir / kStationIniName;
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  const StationIniRead read = ReadStationIni(path);
+  if (read.missing) {
     const std::string text = "Die Datei '" + path.string() + "' wurde nicht gefunden!";
     env_.log.Write(0, text, "Form_Activate", "");
     front_end_.Notice(text);
     End(1);
     return;
   }
+  if (!read.ok) {
+    // Read as empty, the file would send the start to the local server's
+    // default account, and the operator after the wrong problem.
+    const std::string text =
+        "Die Datei '" + path.string() + "' kann nicht gelesen werden: " + read.reason;
+    env_.log.Write(kErrPathFileAccess, text, "Form_Activate", "");
+    front_end_.Notice(text + " -> " + StationIniUnreadableFix(path, read));
+    End(1);
+    return;
+  }
   p.Run([&] {
-    StationIni ini;
-    if (!ReadStationIni(path, &ini)) {
-      throw Failure(kErrPathFileAccess,
-                    "Die Datei '" + path.string() + "' kann nicht gelesen werden");
-    }
-    *ini_.DbServer = ini.DbServer;
-    *ini_.DbBenutzer = ini.DbBenutzer;
-    *ini_.DbPasswort = ini.DbPasswort;
+    *ini_.DbServer = read.ini.DbServer;
+    *ini_.DbBenutzer = read.ini.DbBenutzer;
+    *ini_.DbPasswort = read.ini.DbPasswort;
     // The start goes on; the operator reading standard error is told once.
     const std::string exposure = StationIniExposure(path);
     if (!exposure.empty()) front_end_.Notice(exposure);
-    if (ini.values_read < 4) {
+    if (read.ini.values_read < 4) {
       throw Failure(kErrInputPastEnd, "Eingabe hinter Dateiende: '" + path.string() + "' enthält " +
-                                          std::to_string(ini.values_read) + " von 4 Werten");
+                                          std::to_string(read.ini.values_read) + " von 4 Werten");
     }
   });
 
@@ -354,8 +359,9 @@ void MarktTransp::WaitForDatabase(Procedure& p) {
     int connected = 0;
     p.Run([&] { connected = procs_.DB_Verbinden(); });
     if (connected == 1) {
-      p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
+      // Idle first: the status already belongs to the time after the wait.
       state = kIdle;
+      p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
       last_connect_notice_.clear();
       return;
     }

@@ -56,6 +56,9 @@ class MarktTransp {
   bool RequestManualTransfer();
   // True in the idle state, where the operator's buttons act.
   bool IsIdle() const { return vars_.AblaufStatus == kIdle; }
+  // True while the database connection is lost (the wait, the announcement
+  // and the attempt to reconnect).
+  bool WaitsForDatabase() const { return IsWaitingForDatabase(vars_.AblaufStatus); }
   // The scheduler's variables as they stand, for display.
   SchedulerVariables Snapshot() const { return vars_; }
 

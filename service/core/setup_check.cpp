@@ -87,20 +87,29 @@ void Checker::Warning(const std::string& what, const std::string& text, const st
 
 bool Checker::StationIniFile() {
   const std::filesystem::path path = setup_.program_dir / kStationIniName;
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  const StationIniRead read = ReadStationIni(path);
+  if (read.missing) {
     Line(false, kStationIniName, path.string() + " fehlt",
          "Datei anlegen: vier Werte (frei, Server[:Port], Benutzer, Kennwort), Modus 0600");
     return false;
   }
-  if (!ReadStationIni(path, &ini_)) {
-    Line(false, kStationIniName, path.string() + " kann nicht gelesen werden",
-         "Eigentümer und Rechte prüfen (das Dienstkonto muss sie lesen können)");
+  if (!read.ok) {
+    Line(false, kStationIniName, path.string() + " kann nicht gelesen werden: " + read.reason,
+         StationIniUnreadableFix(path, read));
     return false;
   }
+  ini_ = read.ini;
   if (ini_.values_read < 4) {
     Line(false, kStationIniName, "enthält " + std::to_string(ini_.values_read) + " von 4 Werten",
          "vier Werte eintragen: frei, Server[:Port], Benutzer, Kennwort");
+    return false;
+  }
+  if (ini_.DbPasswort == kStationIniPlaceholderPassword) {
+    // The package's placeholder would only fail at the connection, as a wrong password.
+    Line(false, kStationIniName,
+         path.string() + " enthält noch die Platzhalter des Pakets (Kennwort " +
+             kStationIniPlaceholderPassword + ")",
+         "Server[:Port], Benutzer und Kennwort der Datenbank eintragen");
     return false;
   }
   Line(true, kStationIniName,

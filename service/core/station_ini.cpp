@@ -1,11 +1,14 @@
 #include "service/core/station_ini.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <vector>
 
 namespace velunor {
@@ -55,12 +58,48 @@ StationIni ParseStationIni(const std::string& text) {
   return ini;
 }
 
-bool ReadStationIni(const std::filesystem::path& file, StationIni* out) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  *out = ParseStationIni(text);
-  return true;
+StationIniRead ReadStationIni(const std::filesystem::path& file) {
+  StationIniRead read;
+  const auto fail = [&](int error_number) {
+    read.error_number = error_number;
+    read.reason = std::strerror(error_number);
+    read.missing = error_number == ENOENT;
+    return read;
+  };
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(errno);
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      // A directory opens, and fails only here (EISDIR).
+      const int error_number = errno;
+      close(fd);
+      return fail(error_number);
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  read.ok = true;
+  read.ini = ParseStationIni(text);
+  return read;
+}
+
+std::string StationIniUnreadableFix(const std::filesystem::path& file, const StationIniRead& read) {
+  if (read.error_number != EACCES && read.error_number != EPERM) {
+    return "an ihre Stelle gehört eine Datei mit vier Werten (frei, Server[:Port], Benutzer, "
+           "Kennwort)";
+  }
+  const passwd* account = getpwuid(geteuid());
+  if (account == nullptr) return "Eigentümer und Rechte der Datei und ihres Verzeichnisses prüfen";
+  const group* own_group = getgrgid(account->pw_gid);
+  const std::string owner =
+      std::string(account->pw_name) + ":" + (own_group != nullptr ? own_group->gr_name : "");
+  return "das Konto " + std::string(account->pw_name) + " muss sie lesen können, als root: chown " +
+         owner + " '" + file.string() + "' && chmod 600 '" + file.string() + "'";
 }
 
 std::string StationIniExposure(const std::filesystem::path& file) {

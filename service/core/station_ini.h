@@ -22,8 +22,24 @@ struct StationIni {
 // Splits the file's text into its first four values.
 StationIni ParseStationIni(const std::string& text);
 
-// Reads the file; returns false when it cannot be opened.
-bool ReadStationIni(const std::filesystem::path& file, StationIni* out);
+// What reading the file found. An unreadable file is never taken as an
+// empty one: empty values would mean the local server's default account.
+struct StationIniRead {
+  bool ok = false;       // the file was read; `ini` holds its values
+  bool missing = false;  // there is no such file
+  int error_number = 0;  // errno when it could not be opened or read
+  std::string reason;    // the system's text for `error_number`
+  StationIni ini;
+};
+StationIniRead ReadStationIni(const std::filesystem::path& file);
+
+// What the operator can do about a file that exists but could not be read
+// (`read.ok` false, `read.missing` false), for the account this process runs as.
+std::string StationIniUnreadableFix(const std::filesystem::path& file, const StationIniRead& read);
+
+// The password of the placeholder that deploy/prepare-state writes: a file
+// that still holds it has not been filled in.
+inline constexpr const char* kStationIniPlaceholderPassword = "KENNWORT";
 
 // The file holds the database password: a warning when its group or other
 // accounts may read it, "" otherwise (also when its mode cannot be read).
