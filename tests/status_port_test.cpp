@@ -35,6 +35,7 @@ namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Loopback;
 using testing::MdmSim;
 using testing::ServiceProcess;
 using testing::TempDir;
@@ -44,14 +45,6 @@ using testing::WaitUntil;
 
 constexpr int kFloodConnections = 1100;
 constexpr int kServiceHandles = 1024;
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
 
 // What another account meets when it tries to listen on `port`: 0 when it
 // could, else the errno of its attempt. Run in a child that has become

@@ -35,18 +35,11 @@ namespace velunor {
 namespace {
 
 using nlohmann::json;
+using testing::Loopback;
 using testing::ServiceRig;
 using testing::TestDb;
 
 constexpr const char* kCounter = "velunor_transmissions_total";
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
 
 httplib::Result Get(int port, const std::string& path) {
   httplib::Client client("127.0.0.1", port);

@@ -9,19 +9,13 @@
 
 #include <stdexcept>
 
+#include "tests/test_support.h"
+
 namespace velunor::testing {
 
 namespace {
 
 constexpr int kPollMs = 100;
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
 
 // Writes all of `data`; false when the peer is gone.
 bool WriteAll(int fd, const char* data, size_t size) {

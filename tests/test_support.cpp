@@ -1,5 +1,7 @@
 #include "tests/test_support.h"
 
+#include <arpa/inet.h>
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -20,6 +22,14 @@ std::string EnvOr(const char* name, const char* fallback) {
   return v != nullptr && *v != '\0' ? v : fallback;
 }
 }  // namespace
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
 
 std::filesystem::path SourceRoot() { return EnvOr("VELUNOR_ROOT", VELUNOR_SOURCE_ROOT); }
 

@@ -3,6 +3,8 @@
 // starts (its address comes from VELUNOR_TEST_DB_* variables).
 #pragma once
 
+#include <netinet/in.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -27,6 +29,9 @@ std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir);
 
 // The whole file; "" when it cannot be read.
 std::string ReadFile(const std::filesystem::path& file);
+
+// 127.0.0.1:`port`, for the tests' own sockets.
+sockaddr_in Loopback(int port);
 
 // A shell command's exit status (-1 when it did not exit normally) and what
 // it wrote to standard output and standard error.

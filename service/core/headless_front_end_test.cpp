@@ -27,6 +27,25 @@ std::string Contents(std::FILE* f) {
   return text;
 }
 
+// The window started headless on recording procedures, printing into a
+// temporary file.
+struct StartedHeadless {
+  StartedHeadless() {
+    testing::WriteStationIni(t.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
+    procs.log = &t.log;
+    w.Form_Load();
+    w.Form_Activate();
+  }
+  ~StartedHeadless() { std::fclose(out); }
+  testing::TestEnv t;
+  testing::RecordingProcedures procs;
+  std::FILE* out = std::tmpfile();
+  HeadlessFrontEnd front_end{t.window, t.clock, out, nullptr};
+  std::string server, user, password;
+  SchedulerVariables vars;
+  MarktTransp w{t.env, procs, front_end, vars, {&server, &user, &password}};
+};
+
 TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEach) {
   WindowModel window;
   FakeClock clock(DateTime{2026, 12, 6, 9, 5, 0});
@@ -57,23 +76,12 @@ TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEac
 TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
   HeadlessFrontEnd::BlockSignals();
   auto manual_transfers = [](bool chain_running, bool transfer_running) {
-    testing::TestEnv t;
-    testing::WriteStationIni(t.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
-    testing::RecordingProcedures procs;
-    procs.log = &t.log;
-    std::FILE* out = std::tmpfile();
-    HeadlessFrontEnd front_end(t.window, t.clock, out, nullptr);
-    std::string server, user, password;
-    SchedulerVariables vars;
-    MarktTransp w(t.env, procs, front_end, vars, {&server, &user, &password});
-    w.Form_Load();
-    w.Form_Activate();
-    if (chain_running) vars.AblaufStatus = kReadPrices;
-    if (transfer_running) w.Command1_Click(2);
+    StartedHeadless h;
+    if (chain_running) h.vars.AblaufStatus = kReadPrices;
+    if (transfer_running) h.w.Command1_Click(2);
     kill(getpid(), SIGUSR1);  // pending until the loop waits for the next tick
-    front_end.Run(w, 1, 40);
-    std::fclose(out);
-    return std::count(procs.calls.begin(), procs.calls.end(), "DB_Stationsdaten 1");
+    h.front_end.Run(h.w, 1, 40);
+    return std::count(h.procs.calls.begin(), h.procs.calls.end(), "DB_Stationsdaten 1");
   };
   EXPECT_EQ(manual_transfers(false, false), 1) << "idle: the signal starts a manual transfer";
   EXPECT_EQ(manual_transfers(true, false), 0) << "during a chain: no effect, not kept";
@@ -84,18 +92,11 @@ TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
 // hears of each text once, then of the wait once a minute with its length;
 // the window keeps the texts as they are. A normal end closes with a line.
 TEST(HeadlessFrontEndTest, ALostDatabaseIsToldOnceThenOnceAMinuteAndTheEndIsSaid) {
-  testing::TestEnv t;
-  testing::WriteStationIni(t.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
-  testing::RecordingProcedures procs;
-  procs.log = &t.log;
-  std::FILE* out = std::tmpfile();
-  HeadlessFrontEnd front_end(t.window, t.clock, out, nullptr);
-  std::string server, user, password;
-  SchedulerVariables vars;
-  MarktTransp w(t.env, procs, front_end, vars, {&server, &user, &password});
-  w.Form_Load();
-  w.Form_Activate();
-  front_end.Follow(w);
+  StartedHeadless h;
+  testing::TestEnv& t = h.t;
+  testing::RecordingProcedures& procs = h.procs;
+  MarktTransp& w = h.w;
+  h.front_end.Follow(w);
   const auto ticks = [&](int n) {
     for (int i = 0; i < n; ++i) {
       t.clock.Advance(1);
@@ -117,8 +118,7 @@ TEST(HeadlessFrontEndTest, ALostDatabaseIsToldOnceThenOnceAMinuteAndTheEndIsSaid
   lose_database_for(20);
   ASSERT_TRUE(w.RequestShutdown());
   ticks(1);
-  const std::string printed = Contents(out);
-  std::fclose(out);
+  const std::string printed = Contents(h.out);
 
   std::vector<std::string> waits;
   std::istringstream lines(printed);
