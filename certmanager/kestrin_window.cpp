@@ -17,12 +17,9 @@
 #include <QVBoxLayout>
 #include "shared/output_line.h"
 #include "shared/qt/german_dialogs.h"
+#include "shared/version.h"
 
 #include <cstdio>
-
-#ifndef KESTRIN_VERSION
-#define KESTRIN_VERSION "0.0.0"
-#endif
 
 namespace velunor {
 
@@ -81,7 +78,7 @@ KestrinWindow::KestrinWindow(QWidget* parent) : QMainWindow(parent) {
   layout->addLayout(buttons);
   setCentralWidget(central);
 
-  auto* status = NewLabel("StatusBar1", "Kestrin V " KESTRIN_VERSION, this);
+  auto* status = NewLabel("StatusBar1", (std::string("Kestrin V ") + kVersion).c_str(), this);
   statusBar()->addWidget(status, 1);
   statusBar()->setSizeGripEnabled(false);
   resize(860, 780);

@@ -21,6 +21,7 @@
 #include "shared/output_line.h"
 #include "shared/program_dir.h"
 #include "shared/qt/german_dialogs.h"
+#include "shared/version.h"
 
 int main(int argc, char** argv) {
   using namespace velunor;
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("Kestrin V %s\n", KESTRIN_VERSION);
+    std::printf("Kestrin V %s\n", kVersion);
     return 0;
   }
 

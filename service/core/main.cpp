@@ -21,6 +21,7 @@
 #include "shared/display.h"
 #include "shared/output_line.h"
 #include "shared/program_dir.h"
+#include "shared/version.h"
 
 #ifdef VELUNOR_WITH_QT
 #include "service/core/qt/qt_window.h"
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (cl.version) {
-    std::printf("Velunor V %s\n", VELUNOR_VERSION);
+    std::printf("Velunor V %s\n", kVersion);
     return 0;
   }
 

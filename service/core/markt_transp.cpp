@@ -11,10 +11,7 @@
 #include "service/core/station_ini.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
-
-#ifndef VELUNOR_VERSION
-#define VELUNOR_VERSION "0.0.0"
-#endif
+#include "shared/version.h"
 
 namespace velunor {
 
@@ -133,7 +130,7 @@ void MarktTransp::TickDone(bool stopping) {
 void MarktTransp::Form_Load() {
   Procedure p(env_.log, "Form_Load");
   p.Run([&] { env_.window.SetCaption("Datenübergabe an die Markttransparenzstelle"); });
-  p.Run([&] { env_.window.SetPanel(1, std::string("Velunor V ") + VELUNOR_VERSION); });
+  p.Run([&] { env_.window.SetPanel(1, std::string("Velunor V ") + kVersion); });
   p.Run([&] { env_.window.SetPanel(2, ClockPanelText(env_.clock)); });
   p.Run([&] { front_end_.AddTrayIcon(); });
 }

@@ -42,18 +42,19 @@ struct Fuel {
   const char* priceColumn;  // of mts_petrolstation_price
   const char* timeColumn;
   const char* element;  // of the price publication
+  bool time_in_grid;    // its price time is the one the station grid shows
 };
 
 inline constexpr std::array<Fuel, 3> kFuels = {{
     {1, &StationEntry::productE5, &StationEntry::priceE5, &StationEntry::priceTimeE5,
      &StationEntry::newPriceE5, &StationEntry::newPriceTimeE5, "ps_pricee5", "ps_pricee5_time",
-     "fuelPriceE5"},
+     "fuelPriceE5", false},
     {2, &StationEntry::productE10, &StationEntry::priceE10, &StationEntry::priceTimeE10,
      &StationEntry::newPriceE10, &StationEntry::newPriceTimeE10, "ps_pricee10", "ps_pricee10_time",
-     "fuelPriceE10"},
+     "fuelPriceE10", false},
     {3, &StationEntry::productDiesel, &StationEntry::priceDiesel, &StationEntry::priceTimeDiesel,
      &StationEntry::newPriceDiesel, &StationEntry::newPriceTimeDiesel, "ps_pricediesel",
-     "ps_pricediesel_time", "fuelPriceDiesel"},
+     "ps_pricediesel_time", "fuelPriceDiesel", true},
 }};
 
 // The code's entry; REQUIRES: 1 <= code <= kFuelCodes.size().
@@ -78,9 +79,15 @@ constexpr bool MtsFuelsAreTheMtsCodes() {
   }
   return true;
 }
+constexpr bool OneTimeInTheGrid() {
+  int shown = 0;
+  for (const Fuel& fuel : kFuels) shown += fuel.time_in_grid ? 1 : 0;
+  return shown == 1;
+}
 }  // namespace fuel_checks
 
 static_assert(fuel_checks::CodesInOrder(), "fuel codes 1.. in the grid columns 2..");
+static_assert(fuel_checks::OneTimeInTheGrid(), "the grid shows the price time of one fuel");
 static_assert(fuel_checks::MtsFuelsAreTheMtsCodes(),
               "kFuels are the codes of MtsProductList, in code order");
 static_assert(WindowModel::kGridCaptions.size() == 2 + kFuelCodes.size(),

@@ -88,7 +88,7 @@ void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSe
     });
     p.Run(
         [&] { table[station].*fuel.priceTime = Trim(stored.Text(*stored_row, fuel.timeColumn)); });
-    if (fuel.product == &StationEntry::productDiesel) {
+    if (fuel.time_in_grid) {
       p.Run(
           [&] { grid.SetCell(row + 1, 0, GridTimeText((table[station].*fuel.priceTime).str())); });
     }
@@ -117,7 +117,8 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& sta
   for (long station : stations) {
     p.Run([&] {
       StationEntry& e = table[station];
-      e.hasMtsFuels = e.activeTime = e.productE5 = e.productE10 = e.productDiesel = 0;
+      e.hasMtsFuels = e.activeTime = 0;
+      for (const Fuel& fuel : kFuels) e.*fuel.product = 0;
     });
   }
 
