@@ -223,6 +223,14 @@ CREATE TABLE IF NOT EXISTS velunor_lease (
   expires TIMESTAMP NULL DEFAULT NULL
 ) DEFAULT CHARSET = utf8mb4;
 
+-- Stations synchronised but not yet acknowledged by the MTS-K, and since
+-- when (by this server's clock): whichever instance reports next sends them
+-- again. The service makes this table itself when it is missing.
+CREATE TABLE IF NOT EXISTS velunor_pending_station (
+  station INT NOT NULL PRIMARY KEY,
+  since   TIMESTAMP NULL DEFAULT NULL
+) DEFAULT CHARSET = utf8mb4;
+
 -- The MTS-K public-holiday identifiers of the 16 federal states, by the
 -- official state number.
 INSERT IGNORE INTO mts_holiday_identifier (nummer, identifier) VALUES

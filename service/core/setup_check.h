@@ -18,6 +18,7 @@
 #include "service/core/service.h"
 #include "service/db/acknowledgements.h"
 #include "service/db/reporter_lease.h"
+#include "service/db/station_delivery.h"
 
 namespace velunor {
 
@@ -44,7 +45,7 @@ const std::vector<RequiredTable>& RequiredTables();
 
 // The service's own tables, which it makes itself when missing: not required.
 inline bool IsTableTheServiceMakes(const std::string& table) {
-  return table == kStateTable || table == kLeaseTable;
+  return table == kStateTable || table == kLeaseTable || table == kPendingStationsTable;
 }
 
 // The lowest MariaDB version with everything the statements use (window
