@@ -292,8 +292,11 @@ bool MarktTransp::KeepLease(Procedure& p) {
   if (!p.Run([&] { held = procs_.TakeReporterLease(); })) return false;
   if (!held) {
     lease_until_ms_ = 0;
-    if (!standby_) BecomeStandby("Haupt_Timer_Timer");
-    ShowStandby(p);
+    if (standby_) {
+      ShowStandby(p);
+    } else {
+      BecomeStandby("Haupt_Timer_Timer");
+    }
     return true;
   }
   lease_until_ms_ = asked_at + procs_.LeaseSeconds() * 1000LL - kLeaseMarginMs;
@@ -413,18 +416,20 @@ void MarktTransp::Haupt_Timer_Timer() {
     End(0);
     return;
   }
-  if (procs_.LeaseSeconds() > 0 && !IsWaitingForDatabase(vars_.AblaufStatus)) {
-    KeepLease(p);
-    if (unloaded_) return;  // a takeover whose start failed
-    if (env_.log.LetzterFehler() == kErrConnectionLost && vars_.AblaufStatus < kWaitForDatabase) {
-      vars_.AblaufStatus = kWaitForDatabase;
-    }
-  }
+  const bool leased = procs_.LeaseSeconds() > 0;
   if (standby_ && !IsWaitingForDatabase(vars_.AblaufStatus)) {
-    TickDone(false);
+    KeepLease(p);  // takes over when the lease is free
+    if (!unloaded_) TickDone(false);
     return;
   }
-  if (!LeaseValid() && !IsWaitingForDatabase(vars_.AblaufStatus)) {
+  // A tick long after the last one (the process stopped, the machine
+  // suspended) asks for the lease before it does anything.
+  if (leased && !LeaseValid() && !IsWaitingForDatabase(vars_.AblaufStatus)) KeepLease(p);
+  if (standby_ || unloaded_) {
+    if (!unloaded_) TickDone(false);
+    return;
+  }
+  if (leased && !LeaseValid() && !IsWaitingForDatabase(vars_.AblaufStatus)) {
     // Not renewed in time and not known to be lost: another instance may
     // report by now, so nothing is written or sent until a renewal answers.
     vars_.AblaufStatus = kIdle;
@@ -449,6 +454,12 @@ void MarktTransp::Haupt_Timer_Timer() {
     watch_.Check(stations_since);
   }
   if (certificate_watch_.Due()) CheckCertificate("Haupt_Timer_Timer");
+  // Renewed after the step, which the last renewal still covered: a lost
+  // connection is then noticed by the step itself, as without a lease.
+  if (leased && !IsWaitingForDatabase(vars_.AblaufStatus) &&
+      env_.log.LetzterFehler() != kErrConnectionLost) {
+    KeepLease(p);
+  }
   if (!unloaded_) TickDone(false);
 }
 
