@@ -64,8 +64,7 @@ class TakeoverTest : public ::testing::Test {
     options.program_dir = machine;
     options.cert_store = certs_->store;
     options.output_dir = machine / ("run" + std::to_string(++runs_));
-    options.arguments = {"--instance-name", name, "--lease-seconds",
-                         std::to_string(lease_seconds)};
+    options.arguments = {"--instance-name", name, "--lease-seconds", std::to_string(lease_seconds)};
     return std::make_unique<ServiceProcess>(VELUNOR_BIN, options);
   }
   // Transmissions a machine made, by its archive: "kind-number-outcome" each.
@@ -120,8 +119,8 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   auto active = Run(a, "alpha");
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << active->Stdout();
   auto standby = Run(b, "beta");
-  ASSERT_TRUE(WaitUntil([&] { return Says(*standby, " Bereitschaft: aktiver Dienst ist alpha (seit "); },
-                        20))
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Says(*standby, " Bereitschaft: aktiver Dienst ist alpha (seit "); }, 20))
       << standby->Stdout() << standby->Stderr();
   // Several price cycles of the active (one every 91 ticks of 20 ms).
   const size_t before = Acknowledged(a, "price");
@@ -138,7 +137,8 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   const double takeover = std::chrono::duration<double>(Clock::now() - killed).count();
   std::printf("takeover: kill -9 to the first acknowledged price publication %.1f s\n", takeover);
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "station") >= 1; }, 10));
-  EXPECT_TRUE(Says(*standby, "Aktiver Dienst übernommen (bisher alpha, seit ")) << standby->Stdout();
+  EXPECT_TRUE(Says(*standby, "Aktiver Dienst übernommen (bisher alpha, seit "))
+      << standby->Stdout();
 
   // What b sent after the takeover: the stations a never got acknowledged,
   // and prices with the one changed while nobody reported.
@@ -170,7 +170,8 @@ TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsRetur
   auto first = Run(a, "alpha");
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << first->Stdout();
   auto second = Run(b, "beta");
-  ASSERT_TRUE(WaitUntil([&] { return Says(*second, " Bereitschaft: aktiver Dienst ist alpha"); }, 20))
+  ASSERT_TRUE(
+      WaitUntil([&] { return Says(*second, " Bereitschaft: aktiver Dienst ist alpha"); }, 20))
       << second->Stdout();
 
   first->Signal(SIGSTOP);
@@ -181,8 +182,8 @@ TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsRetur
   const std::vector<std::string> sent_by_a = Sent(a);
   const size_t b_before = Acknowledged(b, "price");
   first->Signal(SIGCONT);
-  ASSERT_TRUE(WaitUntil([&] { return Says(*first, " Bereitschaft: aktiver Dienst ist beta (seit "); },
-                        20))
+  ASSERT_TRUE(
+      WaitUntil([&] { return Says(*first, " Bereitschaft: aktiver Dienst ist beta (seit "); }, 20))
       << first->Stdout();
   // Two more price cycles of b.
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= b_before + 2; }, 20));
@@ -243,8 +244,9 @@ TEST(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
   testing::SetUpstreamPrice(*sql, 2, 3, "1.459", "2026-12-06 09:06:00");
   rig.Tick(200);
   EXPECT_EQ(rig.sim().RequestCount(), sent + 1) << "nothing sent past the lease";
-  EXPECT_EQ(testing::QueryRows(*sql, "select ps_pricediesel from mts_petrolstation_price "
-                                     "where station = 2"),
+  EXPECT_EQ(testing::QueryRows(*sql,
+                               "select ps_pricediesel from mts_petrolstation_price "
+                               "where station = 2"),
             testing::InitialPrice(2, 3))
       << "nothing written past the lease";
   EXPECT_NE(rig.model().info().find(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"),
