@@ -211,6 +211,26 @@ CREATE TABLE IF NOT EXISTS velunor_state (
   changed TIMESTAMP NULL DEFAULT NULL
 ) DEFAULT CHARSET = utf8mb4;
 
+-- The reporter lease of the service: the one row (id 1) names the instance
+-- that reports (holder, its token) and until when (expires, by this
+-- server's clock); another instance takes over only once it has run out.
+-- The service makes this table itself when it is missing.
+CREATE TABLE IF NOT EXISTS velunor_lease (
+  id      INT NOT NULL PRIMARY KEY,
+  holder  VARCHAR(255) NOT NULL DEFAULT '',
+  token   VARCHAR(64) NOT NULL DEFAULT '',
+  since   TIMESTAMP NULL DEFAULT NULL,
+  expires TIMESTAMP NULL DEFAULT NULL
+) DEFAULT CHARSET = utf8mb4;
+
+-- Stations synchronised but not yet acknowledged by the MTS-K, and since
+-- when (by this server's clock): whichever instance reports next sends them
+-- again. The service makes this table itself when it is missing.
+CREATE TABLE IF NOT EXISTS velunor_pending_station (
+  station INT NOT NULL PRIMARY KEY,
+  since   TIMESTAMP NULL DEFAULT NULL
+) DEFAULT CHARSET = utf8mb4;
+
 -- The MTS-K public-holiday identifiers of the 16 federal states, by the
 -- official state number.
 INSERT IGNORE INTO mts_holiday_identifier (nummer, identifier) VALUES

@@ -294,7 +294,9 @@ TEST(DbBatchTest, StationsWrittenTogetherLeaveWhatStationByStationLeaves) {
   long statements = 0;
   const std::string together = StationScenario(together_env, &statements);
   EXPECT_TRUE(together_env.ErrorLines().empty()) << Joined(together_env.ErrorLines());
-  EXPECT_LE(statements, 2 * 25) << "two runs of a few statements each";
+  // Each run also records its stations as pending, and the first reads
+  // what is pending.
+  EXPECT_LE(statements, 2 * 25 + 4) << "two runs of a few statements each";
   EXPECT_NE(together.find("mts_petrolstation_historie: 1,9,"), std::string::npos) << together;
   EXPECT_NE(together.find(" | 3,1,1,id-1,4,<null>,Eins alt,"), std::string::npos)
       << "history rows numbered on in station order\n"
@@ -573,7 +575,7 @@ TEST(DbBatchTest, ColumnsWrittenByPositionMayBearOtherNames) {
   EXPECT_LE(statements, 1 + 2 * 10) << "the batch, not station by station";
   DbTestEnv stations_env;
   EXPECT_EQ(StationScenario(stations_env, &statements), usual_stations);
-  EXPECT_LE(statements, 2 * 25) << "the batch, not station by station";
+  EXPECT_LE(statements, 2 * 25 + 4) << "the batch, not station by station";
   EXPECT_TRUE(prices_env.ErrorLines().empty()) << Joined(prices_env.ErrorLines());
   EXPECT_TRUE(stations_env.ErrorLines().empty()) << Joined(stations_env.ErrorLines());
 }

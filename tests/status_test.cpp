@@ -508,5 +508,45 @@ TEST_F(StatusTest, AStartWithoutAClientCertificateIsAnAlarm) {
   EXPECT_EQ(h.body["state"], "degraded") << "the certificate is there again: " << h.body;
 }
 
+// A second instance on the same database stands by: /health says so with
+// 200, the page shows who reports, the metrics tell active from standby, and
+// however long it waits no compliance alarm is its own.
+TEST_F(StatusTest, AStandbyIsHealthyShowsWhoReportsAndRaisesNoAlarm) {
+  auto active = StartedRig();
+  ServiceRig::Options options;
+  options.status_address = "127.0.0.1:0";
+  ServiceRig standby_rig(options);
+  ASSERT_TRUE(standby_rig.Start());
+  standby_rig.Tick(3);
+  auto picture = Get(standby_rig.service().status_port(), "/status.json");
+  ASSERT_TRUE(picture);
+  const std::string line = json::parse(picture->body)["status_line"];
+  EXPECT_NE(line.find(" Bereitschaft: aktiver Dienst ist " + active->service().instance_name() +
+                      " (seit 06.12.2026 09:0"),
+            std::string::npos)
+      << line;
+  // Ten minutes without a price acknowledgement of its own.
+  for (int i = 0; i < 10; ++i) {
+    standby_rig.clock().Advance(60);
+    standby_rig.Tick();
+  }
+  active->Tick();
+
+  Health h = ReadHealth(standby_rig);
+  EXPECT_EQ(h.status, 200) << h.body;
+  EXPECT_EQ(h.body["state"], "standby");
+  EXPECT_EQ(h.body["alarm"], "");
+  auto page = Get(standby_rig.service().status_port(), "/");
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->body.find("Bereitschaft"), std::string::npos);
+  EXPECT_EQ(
+      ParseMetrics(Get(standby_rig.service().status_port(), "/metrics")->body)["velunor_active"],
+      0);
+  EXPECT_EQ(ParseMetrics(Get(active->service().status_port(), "/metrics")->body)["velunor_active"],
+            1);
+  EXPECT_EQ(ReadHealth(*active).body["state"], "ok");
+  EXPECT_EQ(standby_rig.sim().RequestCount(), 0) << "the standby sent nothing";
+}
+
 }  // namespace
 }  // namespace velunor

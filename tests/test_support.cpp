@@ -143,7 +143,9 @@ void TestDb::Reset(Connection& db) {
                                   "mts_petrolstation_override_times",
                                   "mts_petrolstation_override_times_historie",
                                   "mts_petrolstation_log",
-                                  "velunor_state"};
+                                  "velunor_state",
+                                  "velunor_lease",
+                                  "velunor_pending_station"};
   for (const char* t : kTables) db.Execute(std::string("truncate table ") + t);
   // Triggers a test adds to make the server refuse or wait (named test_...).
   const ResultSet triggers = db.Query(

@@ -27,6 +27,14 @@ int SystemClock::ZoneState() const {
 
 std::int64_t SystemClock::EpochSeconds() const { return std::time(nullptr); }
 
+std::int64_t SystemClock::ElapsedMs() const {
+  // CLOCK_BOOTTIME goes on while the machine sleeps: a lease held by the
+  // database server's clock runs out during a suspend, too.
+  timespec t{};
+  clock_gettime(CLOCK_BOOTTIME, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
 void SystemClock::SleepMs(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -18,6 +18,9 @@ class Clock {
   // Seconds since 1970 in UTC: what durations are measured in, so that a
   // change of the clocks to or from summer time does not stretch them.
   virtual std::int64_t EpochSeconds() const = 0;
+  // Milliseconds from an arbitrary start that never jump, not with the wall
+  // clock set nor with the machine suspended: how long something has lasted.
+  virtual std::int64_t ElapsedMs() const = 0;
   virtual void SleepMs(int milliseconds) = 0;
 };
 
@@ -27,6 +30,7 @@ class SystemClock : public Clock {
   DateTime Now() const override;
   int ZoneState() const override;
   std::int64_t EpochSeconds() const override;
+  std::int64_t ElapsedMs() const override;
   void SleepMs(int milliseconds) override;
 };
 
@@ -41,6 +45,7 @@ class FakeClock : public Clock {
     return DaysFromCivil(now_.year, now_.month, now_.day) * 86400LL + now_.hour * 3600LL +
            now_.minute * 60LL + now_.second;
   }
+  std::int64_t ElapsedMs() const override { return EpochSeconds() * 1000; }
   void SleepMs(int milliseconds) override { slept_ms_ += milliseconds; }
   // Moves the clock on by whole seconds.
   void Advance(long seconds);

@@ -31,6 +31,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                                   {"--screenshot", Kind::kValue},
                                                   {"--status-address", Kind::kValue},
                                                   {"--archive-max-mb", Kind::kValue},
+                                                  {"--instance-name", Kind::kValue},
+                                                  {"--lease-seconds", Kind::kValue},
                                                   {"--check", Kind::kFlag}});
   CommandLine c;
   c.error = read.error;
@@ -59,6 +61,26 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return c;
     }
   }
+  if (read.Has("--instance-name")) {
+    c.instance_name = read.Value("--instance-name");
+    // Shown in status lines and the journal: one printable line, and it
+    // must fit the lease's column.
+    bool printable = !c.instance_name.empty() && c.instance_name.size() <= 255;
+    for (unsigned char ch : c.instance_name) printable &= ch >= 0x20 && ch != 0x7F;
+    if (!printable) {
+      c.error = "--instance-name needs a name of 1 to 255 printable characters";
+      return c;
+    }
+  }
+  if (read.Has("--lease-seconds")) {
+    const std::string v = read.Value("--lease-seconds");
+    long n = 0;
+    if (!ParseNumber(v, 15, &n) || n > 86400) {
+      c.error = "--lease-seconds needs a number of seconds from 15 to 86400, not '" + v + "'";
+      return c;
+    }
+    c.lease_seconds = static_cast<int>(n);
+  }
   if (read.Has("--tick-ms")) {
     const std::string v = read.Value("--tick-ms");
     long n = 0;
@@ -85,6 +107,7 @@ std::string UsageText() {
   return "usage: velunor [--program-dir DIR] [--cert-store DIR] [--headless] [--tick-ms N] "
          "[--ticks N] [--screenshot FILE]\n"
          "               [--status-address HOST:PORT] [--archive-max-mb N] [--check]\n"
+         "               [--instance-name NAME] [--lease-seconds N]\n"
          "  --program-dir DIR  directory with STATION.INI, Velunor.CFG and the logs\n"
          "                     (default: the directory of the program)\n"
          "  --cert-store DIR   certificate store (default: certstore in the program directory)\n"
@@ -96,6 +119,10 @@ std::string UsageText() {
          "  --status-address HOST:PORT  serve the status page, /status.json, /health and\n"
          "                     /metrics there (default: none)\n"
          "  --archive-max-mb N cap of the archive of transmissions (default 2048)\n"
+         "  --instance-name NAME  this instance's name for the reporter lease (default: the\n"
+         "                     host name)\n"
+         "  --lease-seconds N  how long an unrenewed reporter lease blocks a takeover\n"
+         "                     (default 60, at least 15)\n"
          "  --check            check STATION.INI, the database, Velunor.CFG, the certificate\n"
          "                     and both URLs, one line each, and exit (0: all OK)\n"
          "  --help, --version\n"

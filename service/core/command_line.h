@@ -18,6 +18,8 @@ struct CommandLine {
   std::string screenshot;      // window only: saved as PNG before the end of --ticks
   std::string status_address;  // HOST:PORT, empty: no status page
   long archive_max_mb = 2048;
+  std::string instance_name;  // empty: the host name
+  int lease_seconds = 60;
   bool check = false;  // check the setup and exit
   bool help = false;
   bool version = false;

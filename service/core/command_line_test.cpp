@@ -25,6 +25,14 @@ TEST(CommandLineTest, OptionsAndUsageErrors) {
   EXPECT_EQ(ParseCommandLine({"--program-dir", ""}).error, "option --program-dir needs a value");
   EXPECT_EQ(ParseCommandLine({"--cert-store", ""}).error, "option --cert-store needs a value");
   EXPECT_EQ(ParseCommandLine({"--program-dir"}).error, "option --program-dir needs a value");
+  // The reporter lease: at least 15 seconds, a name that prints on one line.
+  c = ParseCommandLine({"--instance-name", "kasse-2", "--lease-seconds", "15"});
+  EXPECT_EQ(c.error, "");
+  EXPECT_EQ(c.instance_name, "kasse-2");
+  EXPECT_EQ(c.lease_seconds, 15);
+  EXPECT_EQ(ParseCommandLine({}).lease_seconds, 60);
+  EXPECT_NE(ParseCommandLine({"--lease-seconds", "14"}).error, "");
+  EXPECT_NE(ParseCommandLine({"--instance-name", "a\nb"}).error, "");
 }
 
 }  // namespace

@@ -18,6 +18,13 @@ void ComplianceWatch::Start(std::int64_t age_seconds, const std::string& since_t
   price_.since_text = since_text.empty() ? NowFromDate(env_.clock) : since_text;
 }
 
+void ComplianceWatch::Stop() {
+  started_ = false;
+  price_ = Watch();
+  stations_ = Watch();
+  ShowAlarms();
+}
+
 void ComplianceWatch::PriceAcknowledged() {
   price_.since = env_.clock.EpochSeconds();
   price_.since_text = NowFromDate(env_.clock);

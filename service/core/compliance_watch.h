@@ -27,6 +27,9 @@ class ComplianceWatch {
   // "" for now): the last acknowledgement the database knows of, so that a
   // restart does not reset it.
   void Start(std::int64_t age_seconds = 0, const std::string& since_text = "");
+  // Another instance reports from now on: no alarm is this one's to raise,
+  // and a raised one leaves the window, until the next Start.
+  void Stop();
   void PriceAcknowledged();
   // After every tick. `stations_since`: when the oldest station data still
   // waiting for an acknowledgement were synchronised (clock's epoch seconds),

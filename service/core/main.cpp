@@ -58,6 +58,8 @@ int main(int argc, char** argv) {
   setup.cert_store = cert_store;
   setup.status_address = cl.status_address;
   setup.archive_max_bytes = static_cast<std::uintmax_t>(cl.archive_max_mb) * 1024 * 1024;
+  setup.instance_name = cl.instance_name;
+  setup.lease_seconds = cl.lease_seconds;
   SystemClock clock;
   if (cl.check) return RunSetupCheck(setup, clock, stdout);
 

@@ -1,5 +1,6 @@
 #include "service/core/markt_transp.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -84,6 +85,11 @@ double Sequence(const std::string& publication_number) {
   return publication_number.size() < 6 ? 0.0 : NumberValue(publication_number.substr(5));
 }
 
+// Taken off the lease's end: the server may count the lease from a moment
+// up to a second earlier than this machine asked (now() in whole seconds),
+// and the two clocks may run at slightly different rates.
+constexpr std::int64_t kLeaseMarginMs = 2000;
+
 std::string Hex(int value) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(value));
@@ -135,19 +141,20 @@ void MarktTransp::Form_Load() {
   p.Run([&] { front_end_.AddTrayIcon(); });
 }
 
+void MarktTransp::StartStatus(Procedure& p, const std::string& text, bool repaint) {
+  p.Run([&] {
+    Status(text);
+    if (repaint) front_end_.Repaint();
+  });
+}
+
 void MarktTransp::Form_Activate() {
   if (vars_.AktivierungErfolgt == 1) return;
   vars_.AktivierungErfolgt = 1;
   Procedure p(env_.log, "Form_Activate");
-  auto status = [&](const std::string& text, bool repaint) {
-    p.Run([&] {
-      Status(text);
-      if (repaint) front_end_.Repaint();
-    });
-  };
 
-  status(" Programmstart", false);
-  status(" Einlesen der Station.ini", false);
+  StartStatus(p, " Programmstart", false);
+  StartStatus(p, " Einlesen der Station.ini", false);
   const std::filesystem::path path = env_.program_dir / kStationIniName;
   const StationIniRead read = ReadStationIni(path);
   if (read.missing) {
@@ -180,7 +187,7 @@ void MarktTransp::Form_Activate() {
     }
   });
 
-  status(" Verbindung zur Datenbank wird hergestellt", true);
+  StartStatus(p, " Verbindung zur Datenbank wird hergestellt", true);
   int connected = 0;
   p.Run([&] { connected = procs_.DB_Verbinden(); });
   if (connected == 0) {
@@ -193,25 +200,25 @@ void MarktTransp::Form_Activate() {
     return;
   }
 
-  status(" LOX-Stammdaten einlesen", true);
-  p.Run([&] { procs_.DB_LOXStammdaten(); });
-  status(" Basisdaten konfigurieren", true);
-  p.Run([&] { procs_.XML_Init(); });
-  status(" Stationsdaten einlesen", true);
-  p.Run([&] {
-    if (procs_.DB_Stationsdaten(kStationSyncCheck) >= 1) vars_.AblaufStatus = kBuildStationLines;
-  });
-  // Told once: a slow write on tables without transactions has its reason
-  // on standard error.
-  p.Run([&] {
-    const std::string write_path = procs_.WritePath();
-    if (!write_path.empty()) front_end_.Notice(write_path);
-  });
-  status(" Ausgabesätze Stationsdaten", true);
-  p.Run([&] { procs_.XML_Stationsdaten(); });
-  status(" Ausgabesätze Preisdaten", true);
-  p.Run([&] { procs_.XML_Preisdaten(); });
-  status(" Velunor erfolgreich gestartet", true);
+  // Master data are only read: a standby checks its setup as well.
+  LoadMasterData(p);
+  bool reporter = procs_.LeaseSeconds() == 0;
+  bool answered = true;  // a lease that could not be asked for ends the start below
+  if (!reporter) {
+    const std::int64_t asked_at = env_.clock.ElapsedMs();
+    answered = p.Run([&] { reporter = procs_.TakeReporterLease(); });
+    if (reporter) lease_until_ms_ = asked_at + procs_.LeaseSeconds() * 1000LL - kLeaseMarginMs;
+  }
+  if (reporter) {
+    SynchroniseStations(p);
+    StartStatus(p, " Velunor erfolgreich gestartet", true);
+  } else if (answered) {
+    standby_ = true;
+    ShowStandby(p);
+    const std::string text = StandbyText();
+    env_.log.WriteNotice(text, "Form_Activate");
+    front_end_.Notice(text);
+  }
 
   vars_.TaktZaehler = 0;
   timer_enabled_ = true;
@@ -224,10 +231,125 @@ void MarktTransp::Form_Activate() {
     End(1);
     return;
   }
-  RestoreAcknowledgements(p);
+  if (!standby_) RestoreAcknowledgements(p);
+  if (operations_ != nullptr) p.Run([&] { operations_->Active(!standby_); });
   if (notifier_ != nullptr) notifier_->Ready();
   CheckCertificate("Form_Activate");
   TickDone(false);
+}
+
+void MarktTransp::LoadMasterData(Procedure& p) {
+  StartStatus(p, " LOX-Stammdaten einlesen", true);
+  p.Run([&] { procs_.DB_LOXStammdaten(); });
+  StartStatus(p, " Basisdaten konfigurieren", true);
+  p.Run([&] { procs_.XML_Init(); });
+}
+
+void MarktTransp::SynchroniseStations(Procedure& p) {
+  StartStatus(p, " Stationsdaten einlesen", true);
+  p.Run([&] {
+    if (procs_.DB_Stationsdaten(kStationSyncCheck) >= 1) vars_.AblaufStatus = kBuildStationLines;
+  });
+  // Told once: a slow write on tables without transactions has its reason
+  // on standard error.
+  p.Run([&] {
+    const std::string write_path = procs_.WritePath();
+    if (!write_path.empty()) front_end_.Notice(write_path);
+  });
+  StartStatus(p, " Ausgabesätze Stationsdaten", true);
+  p.Run([&] { procs_.XML_Stationsdaten(); });
+  StartStatus(p, " Ausgabesätze Preisdaten", true);
+  p.Run([&] { procs_.XML_Preisdaten(); });
+}
+
+std::string MarktTransp::StandbyText() const {
+  return "Bereitschaft: aktiver Dienst ist " + holder_ + " (seit " + holder_since_ + ")";
+}
+
+void MarktTransp::ShowStandby(Procedure& p) {
+  std::optional<LeaseHolder> holder;
+  p.Run([&] { holder = procs_.ReporterLeaseHolder(); });
+  // Worked out once per holder: the two clocks' seconds do not tick
+  // together, and the line must not change with every tick.
+  if (holder && holder->token != holder_token_) {
+    holder_ = holder->name;
+    holder_token_ = holder->token;
+    holder_since_ = DateTimeText(AddSeconds(env_.clock.Now(), -holder->held_seconds));
+  }
+  p.Run([&] { Status(" " + StandbyText()); });
+}
+
+bool MarktTransp::LeaseValid() const {
+  return procs_.LeaseSeconds() == 0 || env_.clock.ElapsedMs() < lease_until_ms_;
+}
+
+bool MarktTransp::KeepLease(Procedure& p) {
+  const std::int64_t asked_at = env_.clock.ElapsedMs();
+  bool held = false;
+  if (!p.Run([&] { held = procs_.TakeReporterLease(); })) return false;
+  if (!held) {
+    lease_until_ms_ = 0;
+    if (standby_) {
+      ShowStandby(p);
+    } else {
+      BecomeStandby("Haupt_Timer_Timer");
+    }
+    return true;
+  }
+  lease_until_ms_ = asked_at + procs_.LeaseSeconds() * 1000LL - kLeaseMarginMs;
+  if (standby_) TakeOver(p);
+  return true;
+}
+
+void MarktTransp::BecomeStandby(const std::string& procedure) {
+  standby_ = true;
+  // The job under way is abandoned, as after a lost connection: whatever it
+  // left pending is in the database for the instance that reports now.
+  vars_.AblaufStatus = kIdle;
+  vars_.ManuellAnforderung = kNoManualRequest;
+  vars_.SendeDaten.clear();
+  vars_.SendeArt.clear();
+  vars_.AktuelleUrl.clear();
+  Procedure p(env_.log, procedure);
+  p.Run([&] { env_.window.SetButtonEnabled(2, true); });
+  watch_.Stop();
+  ShowStandby(p);
+  const std::string text = StandbyText() + "; dieser Dienst sendet nichts mehr";
+  env_.log.WriteNotice(text, procedure);
+  front_end_.Notice(text);
+  if (operations_ != nullptr) p.Run([&] { operations_->Active(false); });
+}
+
+void MarktTransp::TakeOver(Procedure& p) {
+  const std::string text = "Aktiver Dienst übernommen (bisher " + holder_ + ", seit " +
+                           holder_since_ + " ohne Erneuerung)";
+  env_.log.WriteNotice(text, "Haupt_Timer_Timer");
+  front_end_.Notice(text);
+  standby_ = false;
+  // The start once more, on the database as the other instance left it.
+  env_.log.ResetLetzterFehler();
+  p.Run([&] { procs_.ForgetRunState(); });
+  const int16_t activated = vars_.AktivierungErfolgt;
+  vars_ = SchedulerVariables();
+  vars_.AktivierungErfolgt = activated;
+  try {
+    LoadMasterData(p);
+  } catch (const ProgramEnd&) {
+    End(1);
+    return;
+  }
+  SynchroniseStations(p);
+  StartStatus(p, " Velunor erfolgreich gestartet", true);
+  if (env_.log.LetzterFehler() != 0) {
+    front_end_.Notice("Letzter Eintrag im Fehlerprotokoll: " + env_.log.last_entry());
+    front_end_.MessageBox("Fehler beim Programmstart - wird beendet", kProgramName);
+    End(1);
+    return;
+  }
+  RestoreAcknowledgements(p);
+  // Prices changed while nobody reported go out with the next idle tick.
+  vars_.TaktZaehler = 90;
+  if (operations_ != nullptr) p.Run([&] { operations_->Active(true); });
 }
 
 void MarktTransp::CheckCertificate(const std::string& procedure) {
@@ -291,6 +413,27 @@ void MarktTransp::Haupt_Timer_Timer() {
     End(0);
     return;
   }
+  const bool leased = procs_.LeaseSeconds() > 0;
+  if (standby_ && !IsWaitingForDatabase(vars_.AblaufStatus)) {
+    KeepLease(p);  // takes over when the lease is free
+    if (!unloaded_) TickDone(false);
+    return;
+  }
+  // A tick long after the last one (the process stopped, the machine
+  // suspended) asks for the lease before it does anything.
+  if (leased && !LeaseValid() && !IsWaitingForDatabase(vars_.AblaufStatus)) KeepLease(p);
+  if (standby_ || unloaded_) {
+    if (!unloaded_) TickDone(false);
+    return;
+  }
+  if (leased && !LeaseValid() && !IsWaitingForDatabase(vars_.AblaufStatus)) {
+    // Not renewed in time and not known to be lost: another instance may
+    // report by now, so nothing is written or sent until a renewal answers.
+    vars_.AblaufStatus = kIdle;
+    p.Run([&] { Status(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"); });
+    TickDone(false);
+    return;
+  }
   // The price chain's steps are timed for the metrics, its transmission too.
   const int16_t state = vars_.AblaufStatus;
   const bool price_step = (state >= kReadPrices && state <= kWrapPricePublication) ||
@@ -302,10 +445,18 @@ void MarktTransp::Haupt_Timer_Timer() {
     p.Run([&] { operations_->ChainStepTook(state, took.count()); });
   }
 
-  std::optional<std::int64_t> stations_since;
-  p.Run([&] { stations_since = procs_.UnacknowledgedStationsSince(); });
-  watch_.Check(stations_since);
+  if (!standby_) {
+    std::optional<std::int64_t> stations_since;
+    p.Run([&] { stations_since = procs_.UnacknowledgedStationsSince(); });
+    watch_.Check(stations_since);
+  }
   if (certificate_watch_.Due()) CheckCertificate("Haupt_Timer_Timer");
+  // Renewed after the step, which the last renewal still covered: a lost
+  // connection is then noticed by the step itself, as without a lease.
+  if (leased && !IsWaitingForDatabase(vars_.AblaufStatus) &&
+      env_.log.LetzterFehler() != kErrConnectionLost) {
+    KeepLease(p);
+  }
   if (!unloaded_) TickDone(false);
 }
 
@@ -455,6 +606,13 @@ void MarktTransp::Idle() {
 void MarktTransp::Transmit() {
   Procedure p(env_.log, "Haupt_Timer_Timer");
   int result = 1;  // a transaction that could not even be called has failed
+  // It must not outlast the lease: the next instance may send after that.
+  if (procs_.LeaseSeconds() > 0) {
+    p.Run([&] {
+      procs_.LimitNextTransmission(
+          std::max<std::int64_t>(1, lease_until_ms_ - env_.clock.ElapsedMs()));
+    });
+  }
   p.Run([&] {
     result = procs_.SOAPTransaction(vars_.SendeDaten, vars_.SendeArt, vars_.AktuelleUrl);
   });
@@ -498,7 +656,7 @@ void MarktTransp::Command1_Click(int index) {
         for (int i = 0; i < 3; ++i) env_.window.SetButtonEnabled(i, false);
         break;
       case 2:
-        if (vars_.AblaufStatus != kIdle) return;
+        if (vars_.AblaufStatus != kIdle || standby_) return;
         env_.window.SetButtonEnabled(2, false);
         vars_.ManuellAnforderung = kManualRequested;
         break;
@@ -518,7 +676,7 @@ bool MarktTransp::RequestShutdown() {
 
 bool MarktTransp::RequestManualTransfer() {
   const ButtonState& button = env_.window.button(2);
-  const bool taken = IsIdle() && button.visible && button.enabled;
+  const bool taken = IsIdle() && !standby_ && button.visible && button.enabled;
   Command1_Click(2);
   return taken;
 }

@@ -62,6 +62,9 @@ class MarktTransp {
   // The scheduler's variables as they stand, for display.
   SchedulerVariables Snapshot() const { return vars_; }
 
+  // True while another instance holds the reporter lease: this one writes
+  // and sends nothing and waits to take over.
+  bool standby() const { return standby_; }
   bool timer_enabled() const { return timer_enabled_; }
   bool unloaded() const { return unloaded_; }
   const ComplianceWatch& compliance() const { return watch_; }
@@ -87,6 +90,26 @@ class MarktTransp {
   // knows them from earlier runs.
   void RestoreAcknowledgements(Procedure& p);
 
+  // The start's steps after the connection: master data and the frames
+  // (reading only), then, as the reporter, the station synchronisation and
+  // the first output lines.
+  void LoadMasterData(Procedure& p);
+  void SynchroniseStations(Procedure& p);
+  // A status text of the start, repainted at once when `repaint`.
+  void StartStatus(Procedure& p, const std::string& text, bool repaint);
+  // Takes or renews the reporter lease (each tick, outside the wait for the
+  // database); becomes the standby when another instance holds it, and
+  // takes over when it is free. False when the database did not answer.
+  bool KeepLease(Procedure& p);
+  // Whether the lease is surely still this instance's, by the time of its
+  // last renewal: then it may write and send.
+  bool LeaseValid() const;
+  void BecomeStandby(const std::string& procedure);
+  void ShowStandby(Procedure& p);
+  void TakeOver(Procedure& p);
+  // "Bereitschaft: aktiver Dienst ist NAME (seit …)"
+  std::string StandbyText() const;
+
   Env& env_;
   Procedures& procs_;
   FrontEnd& front_end_;
@@ -100,6 +123,13 @@ class MarktTransp {
   bool unloaded_ = false;
   std::string last_connect_notice_;   // the reconnect failure last written to standard error
   bool certificate_missing_ = false;  // said so; again only after one was found
+  bool standby_ = false;
+  // Until when, by the clock's ElapsedMs, the lease is surely held: the
+  // moment a renewal was asked for plus the lease, less a margin.
+  std::int64_t lease_until_ms_ = 0;
+  std::string holder_;        // the other instance's name while standing by
+  std::string holder_since_;  // since when it holds the lease, dd.mm.yyyy hh:mm:ss
+  std::string holder_token_;
 };
 
 // "hh:mm:ss Uhr", the status bar's clock.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "service/db/acknowledgements.h"
+#include "service/db/reporter_lease.h"
 
 namespace velunor {
 
@@ -72,6 +73,22 @@ class Procedures {
   // transactions (the slow way, station by station), once the first station
   // synchronisation has looked; "" otherwise: the usual way goes unsaid.
   virtual std::string WritePath() { return ""; }
+
+  // The reporter lease. How long it lasts unrenewed, in seconds; 0: this
+  // service keeps none and always reports (a stand-in).
+  virtual int LeaseSeconds() { return 0; }
+  // Takes or renews the lease for this instance; true when it holds it now,
+  // false when another live instance does. Throws when the database refuses.
+  virtual bool TakeReporterLease() { return true; }
+  // Who holds the lease as the server sees it; nullopt when nobody has yet.
+  virtual std::optional<LeaseHolder> ReporterLeaseHolder() { return std::nullopt; }
+  // The next SOAPTransaction ends after `milliseconds` at most (0: after the
+  // transport's own time-out): it must not outlast the lease.
+  virtual void LimitNextTransmission(std::int64_t milliseconds) { (void)milliseconds; }
+  // Forgets what this run loaded (master data, station table, publication
+  // lines, pending stations), so that the start sequence can run again on
+  // the database as another instance left it.
+  virtual void ForgetRunState() {}
 };
 
 }  // namespace velunor

@@ -31,22 +31,37 @@ int ListenedSocket() {
   return SD_LISTEN_FDS_START;
 }
 
+LeaseSettings Lease(const ServiceSetup& setup, const InstanceToken& token) {
+  std::string name = setup.instance_name.empty() ? HostName() : setup.instance_name;
+  if (name.empty()) name = "velunor";
+  return {name, token.value(), setup.lease_seconds};
+}
+
 }  // namespace
 
 Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, FrontEnd& front_end)
     : state_(setup.program_dir, setup.cert_store, clock, window, front_end),
+      token_(setup.program_dir),
       own_transport_(RealTransport(setup, state_.certs)),
       operations_(state_.env, state_.db, setup.archive_max_bytes),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_,
-                  &operations_),
+                  &operations_, Lease(setup, token_)),
       window_(state_.env, procedures_, front_end, scheduler_,
               {&state_.db.DbServer, &state_.db.DbBenutzer, &state_.db.DbPasswort}, setup.notifier,
               &operations_),
       front_end_(front_end),
       notifier_(setup.notifier),
-      status_address_(setup.status_address) {
+      status_address_(setup.status_address),
+      instance_name_(Lease(setup, token_).instance_name) {
   // Whole-file writes that a crash or a kill cut off before their rename.
   RemoveStaleTemporaries(setup.program_dir);
+  if (!token_.problem().empty()) {
+    // The instance still reports or stands by; only a restart cannot prove
+    // it is the same instance and waits for its own lease to run out.
+    const std::string text = "Kennung dieses Dienstes nur für diesen Lauf: " + token_.problem();
+    state_.log.WriteNotice(text, "Form_Load");
+    front_end.Notice(text);
+  }
 
   const int listened = ListenedSocket();
   if (listened < 0 && status_address_.empty()) return;

@@ -14,6 +14,7 @@
 #include "service/common/clock.h"
 #include "service/common/window_model.h"
 #include "service/core/front_end.h"
+#include "service/core/instance_token.h"
 #include "service/core/markt_transp.h"
 #include "service/core/scheduler_variables.h"
 #include "service/core/service_notifier.h"
@@ -38,6 +39,9 @@ struct ServiceSetup {
   // that, and this is only one more name it answers to.
   std::string status_address;
   std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
+  // This instance's name for the reporter lease; "": the host name.
+  std::string instance_name;
+  int lease_seconds = 60;
 };
 
 class Service {
@@ -60,6 +64,8 @@ class Service {
     return status_server_ && status_server_->serving() ? status_server_->port() : 0;
   }
   // Where the status server serves ("127.0.0.1:8089"), "" when it does not.
+  // The name this instance holds the reporter lease under.
+  const std::string& instance_name() const { return instance_name_; }
   std::string status_address() const {
     return status_port() != 0 ? status_server_->bound_address() : "";
   }
@@ -69,6 +75,7 @@ class Service {
   void RetryStatusPort();
 
   VelunorState state_;
+  InstanceToken token_;
   std::unique_ptr<CurlTransport> own_transport_;
   Operations operations_;
   ServiceProcedures procedures_;
@@ -78,6 +85,7 @@ class Service {
   FrontEnd& front_end_;
   ServiceNotifier* notifier_;
   std::string status_address_;
+  std::string instance_name_;
   std::int64_t status_retry_at_ = 0;
   std::int64_t status_told_at_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
+#include "service/db/reporter_lease.h"
 #include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/stationspreise.h"
@@ -66,8 +67,9 @@ std::string ServiceProcedures::SOAPEnvelope() {
 
 int ServiceProcedures::SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
                                        const std::string& url) {
-  const Transmission transmission{sende_daten, sende_art, url,
-                                  s_.db.settings.VerwendetesZertifikat};
+  Transmission transmission{sende_daten, sende_art, url, s_.db.settings.VerwendetesZertifikat};
+  transmission.time_limit = std::chrono::milliseconds(transmission_limit_ms_);
+  transmission_limit_ms_ = 0;
   TransmissionOutcome outcome;
   const int result =
       velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_, &outcome);
@@ -112,6 +114,29 @@ int ServiceProcedures::LpgExportAktiv() { return s_.db.stammdaten.LpgExportAktiv
 
 std::string ServiceProcedures::ClientCertificateSubject() {
   return s_.db.settings.VerwendetesZertifikat;
+}
+
+bool ServiceProcedures::TakeReporterLease() {
+  if (!lease_prepared_) {
+    PrepareLease(s_.db);
+    lease_prepared_ = true;
+  }
+  return TakeLease(s_.db, lease_.instance_name, lease_.token, lease_.seconds);
+}
+
+std::optional<LeaseHolder> ServiceProcedures::ReporterLeaseHolder() {
+  return ReadLeaseHolder(s_.db);
+}
+
+void ServiceProcedures::ForgetRunState() {
+  DbState& db = s_.db;
+  db.stammdaten = MasterData();
+  db.stations = StationTable();
+  db.published = StationPublicationIndex();
+  db.current_prices = CurrentPrices();
+  db.LetzteStationsanzahl = 0;
+  db.delivery = StationDelivery();
+  s_.pub = PublicationState();
 }
 
 KnownAcknowledgements ServiceProcedures::Acknowledgements() { return ReadAcknowledgements(s_.db); }

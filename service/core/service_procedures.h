@@ -12,13 +12,20 @@
 
 namespace velunor {
 
+// Who this instance is for the reporter lease, and how long the lease lasts.
+struct LeaseSettings {
+  std::string instance_name;
+  std::string token;
+  int seconds = 60;
+};
+
 class ServiceProcedures : public Procedures {
  public:
   // `state`, `transport` and `operations` (may be null: nothing is archived
   // or counted) must outlive the procedures.
   ServiceProcedures(VelunorState& state, HttpsTransport& transport,
-                    Operations* operations = nullptr)
-      : s_(state), transport_(transport), operations_(operations) {}
+                    Operations* operations = nullptr, LeaseSettings lease = LeaseSettings())
+      : s_(state), transport_(transport), operations_(operations), lease_(std::move(lease)) {}
 
   int DB_Verbinden() override;
   std::string ConnectDiagnostic() override;
@@ -52,12 +59,22 @@ class ServiceProcedures : public Procedures {
   std::string ClientCertificateSubject() override;
   KnownAcknowledgements Acknowledgements() override;
   std::string WritePath() override;
+  int LeaseSeconds() override { return lease_.seconds; }
+  bool TakeReporterLease() override;
+  std::optional<LeaseHolder> ReporterLeaseHolder() override;
+  void LimitNextTransmission(std::int64_t milliseconds) override {
+    transmission_limit_ms_ = milliseconds;
+  }
+  void ForgetRunState() override;
 
  private:
   VelunorState& s_;
   HttpsTransport& transport_;
   Operations* operations_;
   bool connected_before_ = false;  // a later connection is a reconnect
+  LeaseSettings lease_;
+  bool lease_prepared_ = false;  // the lease's table and row exist
+  std::int64_t transmission_limit_ms_ = 0;
 };
 
 }  // namespace velunor

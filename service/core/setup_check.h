@@ -17,6 +17,8 @@
 #include "service/common/clock.h"
 #include "service/core/service.h"
 #include "service/db/acknowledgements.h"
+#include "service/db/reporter_lease.h"
+#include "service/db/station_delivery.h"
 
 namespace velunor {
 
@@ -41,8 +43,10 @@ struct RequiredTable {
 };
 const std::vector<RequiredTable>& RequiredTables();
 
-// The service's own table, which it makes itself when missing: not required.
-inline constexpr const char* kTableTheServiceMakes = kStateTable;
+// The service's own tables, which it makes itself when missing: not required.
+inline bool IsTableTheServiceMakes(const std::string& table) {
+  return table == kStateTable || table == kLeaseTable || table == kPendingStationsTable;
+}
 
 // The lowest MariaDB version with everything the statements use (window
 // functions, max_statement_time); nullopt-like {0, 0} when `version` is not

@@ -1,8 +1,10 @@
 #include "service/db/station_delivery.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
+#include "service/db/db_values.h"
 #include "shared/file_replace.h"
 
 namespace velunor {
@@ -27,8 +29,22 @@ void SavePendingStations(DbState& state, const std::string& procedure) {
   }
   if (!error.empty()) {
     state.env.log.WriteNotice(
-        error + " (die noch nicht bestätigten Stationen sind nur im Speicher vermerkt)", procedure);
+        error + " (die noch nicht bestätigten Stationen sind in der Datenbank vermerkt)",
+        procedure);
   }
+}
+
+// Pending from now on, by the server's clock; a station pending already
+// keeps its time.
+void InsertStations(Connection& db, const std::set<long>& stations) {
+  std::string sql =
+      std::string("insert ignore into ") + kPendingStationsTable + " (station, since) values ";
+  const char* separator = "";
+  for (long station : stations) {
+    sql.append(separator).append("(").append(std::to_string(station)).append(", now())");
+    separator = ", ";
+  }
+  db.Execute(sql);
 }
 
 }  // namespace
@@ -36,15 +52,37 @@ void SavePendingStations(DbState& state, const std::string& procedure) {
 void LoadPendingStations(DbState& state) {
   StationDelivery& d = state.delivery;
   if (d.loaded) return;
-  d.loaded = true;
-  std::ifstream in(PendingFile(state), std::ios::binary);
-  long station = 0;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream number(line);
-    if (number >> station) d.pending.insert(station);
+  Connection& db = state.db();
+  const std::string table = kPendingStationsTable;
+  const ResultSet exists = db.Query(
+      "select count(*) from information_schema.tables where table_schema = database() and "
+      "table_name = ?",
+      {table});
+  if (exists.RecordCount() == 1 && DbLong(exists.ValueAt(0, 0)) == 0) {
+    db.Execute("create table if not exists " + table +
+               " ( station int not null primary key, since timestamp null default null )"
+               " default charset = utf8mb4");
+    std::ifstream in(PendingFile(state), std::ios::binary);
+    std::set<long> stations;
+    long station = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+      std::istringstream number(line);
+      if (number >> station) stations.insert(station);
+    }
+    if (!stations.empty()) InsertStations(db, stations);
   }
-  if (!d.pending.empty() && !d.since) d.since = state.env.clock.EpochSeconds();
+  const ResultSet r = db.Query("select station, timestampdiff(second, since, now()) from " + table);
+  std::set<long> pending;
+  std::int64_t oldest = 0;
+  for (size_t row = 0; row < r.RecordCount(); ++row) {
+    pending.insert(DbLong(r.ValueAt(row, 0)));
+    if (r.ValueAt(row, 1)) oldest = std::max<std::int64_t>(oldest, DbLong(r.ValueAt(row, 1)));
+  }
+  d.pending = std::move(pending);
+  d.since.reset();
+  if (!d.pending.empty()) d.since = state.env.clock.EpochSeconds() - oldest;
+  d.loaded = true;
 }
 
 std::string PendingStationsStatement(const DbState& state) {
@@ -58,6 +96,7 @@ void AddPendingStations(DbState& state, const std::set<long>& stations,
                         const std::string& procedure) {
   StationDelivery& d = state.delivery;
   if (stations.empty()) return;
+  InsertStations(state.db(), stations);
   if (d.pending.empty()) d.since = state.env.clock.EpochSeconds();
   d.pending.insert(stations.begin(), stations.end());
   SavePendingStations(state, procedure);
@@ -70,6 +109,9 @@ void StationPublicationAssembled(DbState& state) {
 void StationPublicationAcknowledged(DbState& state, const std::string& procedure) {
   StationDelivery& d = state.delivery;
   if (d.carried.empty()) return;
+  std::string sql = std::string("delete from ") + kPendingStationsTable + " where station in ( 0";
+  for (long station : d.carried) sql.append(", ").append(std::to_string(station));
+  state.db().Execute(sql.append(" )"));
   for (long station : d.carried) d.pending.erase(station);
   d.carried.clear();
   if (d.pending.empty()) d.since.reset();

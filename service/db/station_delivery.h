@@ -1,14 +1,15 @@
 // Which synchronised stations the MTS-K has not yet acknowledged. The station
 // synchronisation marks a station as synchronised upstream (status 1) before
 // its publication is sent; until a station publication built after that is
-// acknowledged, the station is pending here, and in "MTS_G.pending" in the
-// program directory so that a restart does not forget it. Every station
-// synchronisation marks the pending stations as changed again (status 2), so
-// a refused, failed or abandoned publication, or one never sent because the
-// start ended, goes out again at the next change check with new versions.
-// Single-threaded. A file that cannot be written costs only the memory across
-// a restart: it is reported as a notice in the error log (the run goes on
-// with the stations in memory, and a full disk does not end the start).
+// acknowledged, the station is pending: in the service's own table
+// `velunor_pending_station` (made when missing), so that a restart or another
+// instance that takes over does not forget it, and for the operator in
+// "MTS_G.pending" in the program directory. Every station synchronisation
+// marks the pending stations as changed again (status 2), so a refused,
+// failed or abandoned publication, or one never sent because the start or
+// the instance ended, goes out again at the next change check with new
+// versions. Single-threaded. A file that cannot be written is a notice in the
+// error log; the database's refusal throws Failure (DbError).
 #pragma once
 
 #include <cstdint>
@@ -21,9 +22,12 @@
 namespace velunor {
 
 inline constexpr const char* kPendingStationsFileName = "MTS_G.pending";
+inline constexpr const char* kPendingStationsTable = "velunor_pending_station";
 
-// Reads the pending stations of an earlier run once per process; later calls
-// do nothing.
+// Reads the pending stations of an earlier run (of any instance) from the
+// database once per process state; later calls do nothing. The table is
+// made when missing, with the stations of the program directory's file of
+// a version that kept them there only.
 void LoadPendingStations(DbState& state);
 
 // "update lox_station_mts set status = 2 where station in ( 0 , a, b )" for
@@ -31,7 +35,8 @@ void LoadPendingStations(DbState& state);
 std::string PendingStationsStatement(const DbState& state);
 
 // The stations a synchronisation is about to mark as synchronised: they are
-// pending from now on. Written to the file before the upstream status changes.
+// pending from now on. Stored before the upstream status changes: when this
+// throws, the caller must not mark them as synchronised.
 // `procedure` names the caller in a notice about a file that cannot be written.
 void AddPendingStations(DbState& state, const std::set<long>& stations,
                         const std::string& procedure);
@@ -41,7 +46,8 @@ void AddPendingStations(DbState& state, const std::set<long>& stations,
 void StationPublicationAssembled(DbState& state);
 
 // The MTS-K acknowledged the station publication under way: its stations are
-// no longer pending.
+// no longer pending. When the database refuses, they stay pending (and are
+// sent once more).
 void StationPublicationAcknowledged(DbState& state, const std::string& procedure);
 
 }  // namespace velunor

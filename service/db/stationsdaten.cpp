@@ -313,10 +313,12 @@ int DB_Stationsdaten(DbState& state, int mode) {
   }
 
   // Pending before the upstream status says synchronised: a crash between
-  // the two then sends a station twice, never not at all.
-  p.At(12).Run([&] { AddPendingStations(state, handled, p.name()); });
-  sql = update_sql + " )";
-  p.At(7).With(sql).Run([&] { state.db().Execute(sql); });
+  // the two then sends a station twice, never not at all. Not recorded as
+  // pending, the stations stay changed upstream and are handled again.
+  if (p.At(12).Run([&] { AddPendingStations(state, handled, p.name()); })) {
+    sql = update_sql + " )";
+    p.At(7).With(sql).Run([&] { state.db().Execute(sql); });
+  }
   // A pending station that the run could not handle again (no longer in
   // lox_station, say) still needs a publication that is acknowledged.
   if (aenderungen == 0 && !state.delivery.pending.empty()) aenderungen = 1;

@@ -70,6 +70,11 @@ struct Operations::Metrics {
                                     .Help("Stations in the publications")
                                     .Register(*registry)
                                     .Add({});
+  prometheus::Gauge& active = prometheus::BuildGauge()
+                                  .Name("velunor_active")
+                                  .Help("1 while this instance holds the reporter lease")
+                                  .Register(*registry)
+                                  .Add({});
   std::map<int, prometheus::Histogram*> step_histograms;
 
   Metrics() {
@@ -205,8 +210,12 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
     s->problems.push_back(
         "Kein verwendbares Client-Zertifikat (mit privatem Schlüssel) im Speicher \"MY\"");
   }
+  // A standby that could not take over (no certificate) is an alarm all
+  // the same; one that waits healthy is not.
+  const bool standby = active_.has_value() && !*active_;
   s->state = stopping                                 ? "stopping"
              : !s->alarm.empty() || certificate_alarm ? "alarm"
+             : standby                                ? "standby"
              : !s->problems.empty()                   ? "degraded"
                                                       : "ok";
   s->station = station_;
@@ -222,6 +231,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   metrics_->error_entries.Increment(static_cast<double>(log.entries() - error_entries_counted_));
   error_entries_counted_ = log.entries();
   metrics_->alarm.Set(s->alarm.empty() ? 0 : 1);
+  metrics_->active.Set(active_.value_or(false) ? 1 : 0);
   int stations = 0;
   for (int32_t active : db_.published.StationActive) stations += active != 0 ? 1 : 0;
   metrics_->stations.Set(stations);

@@ -44,6 +44,7 @@ class Operations : public OperationsSink {
   void ClientCertificate(std::optional<std::int64_t> not_after,
                          const std::string& warning) override;
   void Restored(const KnownAcknowledgements& known) override;
+  void Active(bool active) override { active_ = active; }
 
   // From now on a reader wants the pictures: each TickDone publishes one.
   // Without a reader (no status server) no picture is made at all.
@@ -76,6 +77,7 @@ class Operations : public OperationsSink {
   long error_entries_counted_ = 0;
   SnapshotBox box_;
   bool publishing_ = false;
+  std::optional<bool> active_;  // unknown until the start has decided
   std::function<void()> after_tick_;
 };
 

@@ -26,6 +26,9 @@ class OperationsSink {
                                  const std::string& warning) = 0;
   // At the start: the last acknowledged publications the database knows of.
   virtual void Restored(const KnownAcknowledgements& /*known*/) {}
+  // At the end of the start and whenever it changes: whether this instance
+  // holds the reporter lease (active) or waits as a standby.
+  virtual void Active(bool /*active*/) {}
 };
 
 }  // namespace velunor

@@ -37,6 +37,7 @@ std::string StateText(const std::string& state) {
   if (state == "degraded") return "beeinträchtigt";
   if (state == "alarm") return "ALARM";
   if (state == "stopping") return "wird beendet";
+  if (state == "standby") return "Bereitschaft";
   return "startet";
 }
 
@@ -100,7 +101,7 @@ std::string HealthJson(const StatusSnapshot& s) {
 }
 
 int HealthStatus(const StatusSnapshot& s) {
-  return s.state == "ok" || s.state == "degraded" ? 200 : 503;
+  return s.state == "ok" || s.state == "degraded" || s.state == "standby" ? 200 : 503;
 }
 
 void SnapshotBox::Publish(std::shared_ptr<const StatusSnapshot> snapshot) {

@@ -52,8 +52,9 @@ struct StatusSnapshot {
   std::string clock;                       // status bar panel 2
   std::string now;                         // dd.mm.yyyy hh:mm:ss when the picture was made
 
-  // starting, ok, degraded (something failed: see `problems`), alarm or
-  // stopping; StateText gives the operator's word for it.
+  // starting, ok, degraded (something failed: see `problems`), alarm,
+  // standby (another instance reports) or stopping; StateText gives the
+  // operator's word for it.
   std::string state = "starting";
   std::vector<std::string> problems;  // in plain words, "" none
   AcknowledgedPublication station;
@@ -71,8 +72,9 @@ std::string OutcomeText(const std::string& outcome);  // "acknowledged", ...
 
 // The picture as the JSON of /status.json.
 std::string StatusJson(const StatusSnapshot& s);
-// The JSON of /health; its HTTP status is 200 for "ok" and "degraded" (one
-// failed cycle pages nobody), 503 otherwise.
+// The JSON of /health; its HTTP status is 200 for "ok", "degraded" (one
+// failed cycle pages nobody) and "standby" (a healthy standby is no alarm),
+// 503 otherwise.
 std::string HealthJson(const StatusSnapshot& s);
 int HealthStatus(const StatusSnapshot& s);
 

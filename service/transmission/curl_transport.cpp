@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -326,7 +327,9 @@ CurlTransport::Attempt CurlTransport::Perform(const HttpsRequest& request, const
   Set(curl, CURLOPT_HEADERDATA, &transfer);
   Set(curl, CURLOPT_WRITEFUNCTION, &OnBody);
   Set(curl, CURLOPT_WRITEDATA, &transfer);
-  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count()));
+  std::chrono::milliseconds timeout = options_.timeout;
+  if (request.time_limit.count() > 0) timeout = std::min(timeout, request.time_limit);
+  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
 
   const CURLcode code = curl_easy_perform(curl);
   long status = 0;

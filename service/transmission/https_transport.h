@@ -3,6 +3,7 @@
 // real one; tests that are about something else use ScriptedTransport.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +29,9 @@ struct HttpsRequest {
   // Only connect and shake hands (TLS with the client certificate), send
   // nothing: the answer is empty when that worked. For the setup check.
   bool connect_only = false;
+  // Above 0: the request ends after this long at most, whatever the
+  // transport's own time-out.
+  std::chrono::milliseconds time_limit{0};
 };
 
 struct HttpsAnswer {

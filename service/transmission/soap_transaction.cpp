@@ -64,6 +64,7 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
     request.content_type = kSoapContentType;
     request.body = transmission.SendeDaten;
     request.url = transmission.AktuelleUrl;
+    request.time_limit = transmission.time_limit;
     TlsEventLog events(env.log, komm_log);
     HttpsAnswer answer = transport.Send(request, events);
     step = 6;

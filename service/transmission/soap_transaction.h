@@ -4,6 +4,7 @@
 // tells the caller how it went. Runs on the window's thread and blocks it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +25,9 @@ struct Transmission {
   std::string SendeArt;               // "Stationdata" or "Pricedata"; for the log only
   std::string AktuelleUrl;            // the service URL of this transmission
   std::string VerwendetesZertifikat;  // subject of the client certificate
+  // Above 0: the transmission ends after this long at most, also when the
+  // transport's own time-out is longer.
+  std::chrono::milliseconds time_limit{0};
 };
 
 // How a transmission ended, for the archive and the status page.

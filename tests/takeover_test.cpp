@@ -1,0 +1,263 @@
+// Two velunor processes on two program directories (two machines) against one
+// MariaDB and the endpoint simulator: one reports, the other stands by and
+// takes over once the reporter lease runs out; a stopped reporter that comes
+// back sends nothing; a restart of the same instance reports at once. Which
+// instance sent what is told by each program directory's archive.
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/proof_rig.h"
+#include "tests/received_publication.h"
+#include "tests/service_process.h"
+#include "tests/small_network.h"
+#include "tests/test_support.h"
+#include "tests/transmission_sim.h"
+
+namespace velunor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MdmSim;
+using testing::ServiceProcess;
+using testing::TempDir;
+using testing::TestCertificates;
+using testing::TestDb;
+using testing::WaitUntil;
+
+constexpr int kLeaseSeconds = 15;
+using Clock = std::chrono::steady_clock;
+
+class TakeoverTest : public ::testing::Test {
+ protected:
+  TakeoverTest() {
+    sql_ = TestDb::Connect();
+    TestDb::Reset(*sql_);
+    testing::InsertStationNetwork(*sql_);
+    certs_ = std::make_unique<TestCertificates>(dir_.path() / "certs");
+    sim_ = std::make_unique<MdmSim>(*certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
+  }
+
+  // A machine's program directory: the same database; `station_url` ""
+  // for the simulator's.
+  fs::path Machine(const std::string& name, const std::string& station_url = "") const {
+    const fs::path dir = dir_.path() / name;
+    fs::create_directories(dir);
+    testing::WriteStationIni(dir, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
+    testing::WriteSettings(dir, certs_->client_subject,
+                           station_url.empty() ? sim_->Url("/mdm/stationdata") : station_url,
+                           sim_->Url("/mdm/pricedata"));
+    return dir;
+  }
+  std::unique_ptr<ServiceProcess> Run(const fs::path& machine, const std::string& name,
+                                      int lease_seconds = kLeaseSeconds) {
+    ServiceProcess::Options options;
+    options.program_dir = machine;
+    options.cert_store = certs_->store;
+    options.output_dir = machine / ("run" + std::to_string(++runs_));
+    options.arguments = {"--instance-name", name, "--lease-seconds", std::to_string(lease_seconds)};
+    return std::make_unique<ServiceProcess>(VELUNOR_BIN, options);
+  }
+  // Transmissions a machine made, by its archive: "kind-number-outcome" each.
+  static std::vector<std::string> Sent(const fs::path& machine) {
+    std::vector<std::string> sent;
+    std::error_code ec;
+    for (const auto& f : fs::directory_iterator(machine / "archive", ec)) {
+      const std::string name = f.path().filename().string();
+      if (name.size() > 19 && f.path().extension() == ".gz") {
+        sent.push_back(name.substr(16, name.size() - 19));  // after "yyyymmdd-hhmmss-"
+      }
+    }
+    std::sort(sent.begin(), sent.end());
+    return sent;
+  }
+  static size_t Acknowledged(const fs::path& machine, const std::string& kind) {
+    size_t n = 0;
+    for (const std::string& s : Sent(machine)) {
+      n += s.rfind(kind, 0) == 0 && s.find("-acknowledged") != std::string::npos ? 1 : 0;
+    }
+    return n;
+  }
+  // On standard output (status lines) or standard error (notices).
+  static bool Says(const ServiceProcess& run, const std::string& text) {
+    return (run.Stdout() + run.Stderr()).find(text) != std::string::npos;
+  }
+  // The publication ids of one kind the simulator received, in order.
+  std::vector<std::string> Received(const std::string& kind) const {
+    std::vector<std::string> ids;
+    for (int n = 1; n <= sim_->RequestCount(); ++n) {
+      const testing::ReceivedPublication r = testing::ParseReceived(sim_->RequestBody(n));
+      if (r.kind == kind) ids.push_back(r.id);
+    }
+    return ids;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<Connection> sql_;
+  std::unique_ptr<TestCertificates> certs_;
+  std::unique_ptr<MdmSim> sim_;
+  int runs_ = 0;
+};
+
+// The counter of a publication id "P-2026-12".
+long Counter(const std::string& id) { return std::stol(id.substr(id.rfind('-') + 1)); }
+
+TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWhatWasPending) {
+  // Machine a cannot reach the station URL: the stations it synchronises
+  // stay unacknowledged, and only the database can tell b about them.
+  const fs::path a = Machine("a", "https://127.0.0.1:1/mdm/stationdata");
+  const fs::path b = Machine("b");
+  auto active = Run(a, "alpha");
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << active->Stdout();
+  auto standby = Run(b, "beta");
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Says(*standby, " Bereitschaft: aktiver Dienst ist alpha (seit "); }, 20))
+      << standby->Stdout() << standby->Stderr();
+  // Several price cycles of the active (one every 91 ticks of 20 ms).
+  const size_t before = Acknowledged(a, "price");
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= before + 2; }, 20));
+  EXPECT_EQ(Sent(b), std::vector<std::string>()) << "the standby sends nothing while a reports";
+
+  active->Signal(SIGKILL);
+  active->Wait(10);
+  const auto killed = Clock::now();
+  const size_t requests_at_kill = static_cast<size_t>(sim_->RequestCount());
+  testing::SetUpstreamPrice(*sql_, 2, 3, "1.479", "2026-12-06 09:04:00");
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= 1; }, kLeaseSeconds + 30))
+      << standby->Stdout() << standby->Stderr();
+  const double takeover = std::chrono::duration<double>(Clock::now() - killed).count();
+  std::printf("takeover: kill -9 to the first acknowledged price publication %.1f s\n", takeover);
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "station") >= 1; }, 10));
+  EXPECT_TRUE(Says(*standby, "Aktiver Dienst übernommen (bisher alpha, seit "))
+      << standby->Stdout();
+
+  // What b sent after the takeover: the stations a never got acknowledged,
+  // and prices with the one changed while nobody reported.
+  bool stations_sent = false;
+  bool price_sent = false;
+  for (int n = static_cast<int>(requests_at_kill) + 1; n <= sim_->RequestCount(); ++n) {
+    const testing::ReceivedPublication r = testing::ParseReceived(sim_->RequestBody(n));
+    stations_sent |= r.stations.count("id-0001") == 1 && r.stations.count("id-0002") == 1;
+    price_sent |= r.Price("id-0002", "Diesel") == "1.479";
+  }
+  EXPECT_TRUE(stations_sent) << "the stations a synchronised but never got acknowledged";
+  EXPECT_TRUE(price_sent) << "the price changed after the kill";
+
+  // The numbers go on: none twice, none back; at most the one that a had
+  // stored but not yet sent when it was killed is skipped.
+  const std::vector<std::string> prices = Received("FuelPricePublication");
+  ASSERT_GE(prices.size(), 4u);
+  for (size_t i = 1; i < prices.size(); ++i) {
+    const long step = Counter(prices[i]) - Counter(prices[i - 1]);
+    EXPECT_TRUE(step == 1 || step == 2) << prices[i - 1] << " then " << prices[i];
+  }
+  standby->Signal(SIGTERM);
+  EXPECT_EQ(standby->Wait(20), 0) << standby->Stderr();
+}
+
+TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsReturnAndStandsBy) {
+  const fs::path a = Machine("a");
+  const fs::path b = Machine("b");
+  auto first = Run(a, "alpha");
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << first->Stdout();
+  auto second = Run(b, "beta");
+  ASSERT_TRUE(
+      WaitUntil([&] { return Says(*second, " Bereitschaft: aktiver Dienst ist alpha"); }, 20))
+      << second->Stdout();
+
+  first->Signal(SIGSTOP);
+  const auto stopped = Clock::now();
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= 1; }, kLeaseSeconds + 30))
+      << second->Stdout();
+  std::this_thread::sleep_until(stopped + std::chrono::seconds(2 * kLeaseSeconds));
+  const std::vector<std::string> sent_by_a = Sent(a);
+  const size_t b_before = Acknowledged(b, "price");
+  first->Signal(SIGCONT);
+  ASSERT_TRUE(
+      WaitUntil([&] { return Says(*first, " Bereitschaft: aktiver Dienst ist beta (seit "); }, 20))
+      << first->Stdout();
+  // Two more price cycles of b.
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= b_before + 2; }, 20));
+  EXPECT_EQ(Sent(a), sent_by_a) << "the returned instance sent nothing";
+  EXPECT_EQ(static_cast<size_t>(sim_->RequestCount()), Sent(a).size() + Sent(b).size());
+  const std::string errors = testing::ReadFile(a / "MTS-Error-0.LOG");
+  EXPECT_NE(errors.find("Bereitschaft: aktiver Dienst ist beta"), std::string::npos) << errors;
+
+  second->Signal(SIGTERM);
+  first->Signal(SIGTERM);
+  EXPECT_EQ(second->Wait(20), 0) << second->Stderr();
+  EXPECT_EQ(first->Wait(20), 0) << first->Stderr();
+}
+
+TEST_F(TakeoverTest, ARestartOfTheSameInstanceReportsAtOnceAndANameTwinStandsBy) {
+  const fs::path a = Machine("a");
+  const fs::path twin_dir = Machine("twin");
+  // A lease far longer than the test: only the instance's own token lets
+  // the restart report.
+  auto first = Run(a, "alpha", 600);
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << first->Stdout();
+  auto twin = Run(twin_dir, "alpha", 600);
+  ASSERT_TRUE(WaitUntil([&] { return Says(*twin, " Bereitschaft: aktiver Dienst ist alpha"); }, 20))
+      << twin->Stdout();
+
+  first->Signal(SIGKILL);
+  first->Wait(10);
+  const size_t before = Acknowledged(a, "price");
+  auto again = Run(a, "alpha", 600);
+  ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") > before; }, 20)) << again->Stdout();
+  EXPECT_TRUE(Says(*again, " Velunor erfolgreich gestartet")) << again->Stdout();
+  EXPECT_EQ(Sent(twin_dir), std::vector<std::string>()) << "the name twin never reports";
+
+  twin->Signal(SIGTERM);
+  again->Signal(SIGTERM);
+  EXPECT_EQ(twin->Wait(20), 0) << twin->Stderr();
+  EXPECT_EQ(again->Wait(20), 0) << again->Stderr();
+}
+
+// The server answers but refuses the renewal: the reporter goes on while its
+// last renewal surely lasts, then writes and sends nothing (another instance
+// may report by then) until a renewal is answered again.
+TEST(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
+  auto sql = TestDb::Connect();
+  TestDb::Reset(*sql);
+  testing::InsertStationNetwork(*sql);
+  testing::ServiceRig rig({});
+  ASSERT_TRUE(rig.Start());
+  rig.RunFirstExports();
+  sql->Execute(
+      "create trigger test_refuse_lease before update on velunor_lease for each row "
+      "signal sqlstate '45000' set message_text = 'refused'");
+  const int sent = rig.sim().RequestCount();
+  rig.RunPriceExport();
+  EXPECT_EQ(rig.sim().RequestCount(), sent + 1) << "within the lease";
+
+  rig.clock().Advance(60);  // the lease's length
+  testing::SetUpstreamPrice(*sql, 2, 3, "1.459", "2026-12-06 09:06:00");
+  rig.Tick(200);
+  EXPECT_EQ(rig.sim().RequestCount(), sent + 1) << "nothing sent past the lease";
+  EXPECT_EQ(testing::QueryRows(*sql,
+                               "select ps_pricediesel from mts_petrolstation_price "
+                               "where station = 2"),
+            testing::InitialPrice(2, 3))
+      << "nothing written past the lease";
+  EXPECT_NE(rig.model().info().find(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"),
+            std::string::npos)
+      << rig.model().info();
+
+  sql->Execute("drop trigger test_refuse_lease");
+  rig.RunPriceExport();
+  ASSERT_EQ(rig.sim().RequestCount(), sent + 2);
+  EXPECT_EQ(testing::ParseReceived(rig.LastRequest()).Price("id-0002", "Diesel"), "1.459");
+}
+
+}  // namespace
+}  // namespace velunor
