@@ -8,7 +8,6 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -67,18 +66,8 @@ class CertificateExpiryTest : public ::testing::Test {
     options.arguments = {"--status-address", "127.0.0.1:0"};
     ServiceProcess process(VELUNOR_BIN, options);
 
-    int port = 0;
-    const std::regex address(R"(Statusseite unter http://127\.0\.0\.1:(\d+)/)");
-    EXPECT_TRUE(testing::WaitUntil(
-        [&] {
-          std::smatch m;
-          const std::string out = process.Stdout();
-          if (!std::regex_search(out, m, address)) return false;
-          port = std::stoi(m[1]);
-          return true;
-        },
-        20))
-        << process.Stdout() << process.Stderr();
+    const int port = process.AnnouncedStatusPort();
+    EXPECT_NE(port, 0) << process.Stdout() << process.Stderr();
     Seen seen;
     httplib::Client client("127.0.0.1", port);
     EXPECT_TRUE(testing::WaitUntil(

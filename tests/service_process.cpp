@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -112,6 +113,21 @@ void ServiceProcess::Signal(int signal_number) const {
 
 std::string ServiceProcess::Stdout() const { return Slurp(options_.output_dir / "stdout.txt"); }
 std::string ServiceProcess::Stderr() const { return Slurp(options_.output_dir / "stderr.txt"); }
+
+int ServiceProcess::AnnouncedStatusPort(double seconds) const {
+  const std::regex announced(R"(Statusseite unter http://127\.0\.0\.1:(\d+)/)");
+  int port = 0;
+  WaitUntil(
+      [&] {
+        std::smatch m;
+        const std::string out = Stdout();
+        if (!std::regex_search(out, m, announced)) return false;
+        port = std::stoi(m[1]);
+        return true;
+      },
+      seconds);
+  return port;
+}
 
 bool WaitUntil(const std::function<bool()>& condition, double seconds) {
   const auto deadline = std::chrono::steady_clock::now() +

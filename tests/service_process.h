@@ -47,6 +47,9 @@ class ServiceProcess {
 
   pid_t pid() const { return pid_; }
   std::string Stdout() const;
+  // The status page's port the service announces on standard output
+  // ("Statusseite unter http://127.0.0.1:PORT/"); 0 when none within `seconds`.
+  int AnnouncedStatusPort(double seconds = 20) const;
   std::string Stderr() const;
 
  private:

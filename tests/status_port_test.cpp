@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,23 +88,6 @@ class StatusPortTest : public ::testing::Test {
     return std::make_unique<ServiceProcess>(VELUNOR_BIN, options);
   }
 
-  // The port the running service announces on standard output; 0 when it
-  // announces none within 20 s.
-  static int AnnouncedPort(const ServiceProcess& process) {
-    const std::regex announced(R"(Statusseite unter http://127\.0\.0\.1:(\d+)/)");
-    int port = 0;
-    WaitUntil(
-        [&] {
-          std::smatch m;
-          const std::string out = process.Stdout();
-          if (!std::regex_search(out, m, announced)) return false;
-          port = std::stoi(m[1]);
-          return true;
-        },
-        20);
-    return port;
-  }
-
   int Acknowledged() const {
     return std::stoi(testing::QueryRows(
         *sql_, "select count(*) from mts_petrolstation_log where log_code in (0, 1)"));
@@ -134,7 +116,7 @@ TEST_F(StatusPortTest, AFloodOfIdleConnectionsLeavesTheServiceItsHandles) {
                             "ulimit -n " + std::to_string(kServiceHandles) + " && exec \"$@\"",
                             "velunor"};
   auto process = Run(options);
-  const int port = AnnouncedPort(*process);
+  const int port = process->AnnouncedStatusPort();
   ASSERT_GT(port, 0) << process->Stdout() << process->Stderr();
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged() >= 2; }, 30)) << process->Stdout();
 
@@ -217,7 +199,7 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
                             "velunor"};
   auto process = Run(options);
   close(handed);
-  ASSERT_EQ(AnnouncedPort(*process), port) << process->Stdout() << process->Stderr();
+  ASSERT_EQ(process->AnnouncedStatusPort(), port) << process->Stdout() << process->Stderr();
   if (squat) {
     EXPECT_EQ(BindAsNobody(port), EADDRINUSE) << "while the service runs";
   }

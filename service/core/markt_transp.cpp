@@ -85,11 +85,6 @@ double Sequence(const std::string& publication_number) {
   return publication_number.size() < 6 ? 0.0 : NumberValue(publication_number.substr(5));
 }
 
-// Taken off the lease's end: the server may count the lease from a moment
-// up to a second earlier than this machine asked (now() in whole seconds),
-// and the two clocks may run at slightly different rates.
-constexpr std::int64_t kLeaseMarginMs = 2000;
-
 std::string Hex(int value) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(value));
@@ -204,11 +199,7 @@ void MarktTransp::Form_Activate() {
   LoadMasterData(p);
   bool reporter = procs_.LeaseSeconds() == 0;
   bool answered = true;  // a lease that could not be asked for ends the start below
-  if (!reporter) {
-    const std::int64_t asked_at = env_.clock.ElapsedMs();
-    answered = p.Run([&] { reporter = procs_.TakeReporterLease(); });
-    if (reporter) lease_until_ms_ = asked_at + procs_.LeaseSeconds() * 1000LL - kLeaseMarginMs;
-  }
+  if (!reporter) answered = AskForLease(p, &reporter);
   if (reporter) {
     SynchroniseStations(p);
     StartStatus(p, " Velunor erfolgreich gestartet", true);
@@ -224,18 +215,21 @@ void MarktTransp::Form_Activate() {
   timer_enabled_ = true;
   p.Run([&] { front_end_.StartTimer(); });
 
-  if (env_.log.LetzterFehler() != 0) {
-    // The message names no cause; the operator reading standard error gets the last one.
-    front_end_.Notice("Letzter Eintrag im Fehlerprotokoll: " + env_.log.last_entry());
-    front_end_.MessageBox("Fehler beim Programmstart - wird beendet", kProgramName);
-    End(1);
-    return;
-  }
+  if (EndedByStartFailure()) return;
   if (!standby_) RestoreAcknowledgements(p);
   if (operations_ != nullptr) p.Run([&] { operations_->Active(!standby_); });
   if (notifier_ != nullptr) notifier_->Ready();
   CheckCertificate("Form_Activate");
   TickDone(false);
+}
+
+bool MarktTransp::EndedByStartFailure() {
+  if (env_.log.LetzterFehler() == 0) return false;
+  // The message names no cause; the operator reading standard error gets the last one.
+  front_end_.Notice("Letzter Eintrag im Fehlerprotokoll: " + env_.log.last_entry());
+  front_end_.MessageBox("Fehler beim Programmstart - wird beendet", kProgramName);
+  End(1);
+  return true;
 }
 
 void MarktTransp::LoadMasterData(Procedure& p) {
@@ -260,96 +254,6 @@ void MarktTransp::SynchroniseStations(Procedure& p) {
   p.Run([&] { procs_.XML_Stationsdaten(); });
   StartStatus(p, " Ausgabesätze Preisdaten", true);
   p.Run([&] { procs_.XML_Preisdaten(); });
-}
-
-std::string MarktTransp::StandbyText() const {
-  return "Bereitschaft: aktiver Dienst ist " + holder_ + " (seit " + holder_since_ + ")";
-}
-
-void MarktTransp::ShowStandby(Procedure& p) {
-  std::optional<LeaseHolder> holder;
-  p.Run([&] { holder = procs_.ReporterLeaseHolder(); });
-  // Worked out once per holder: the two clocks' seconds do not tick
-  // together, and the line must not change with every tick.
-  if (holder && holder->token != holder_token_) {
-    holder_ = holder->name;
-    holder_token_ = holder->token;
-    holder_since_ = DateTimeText(AddSeconds(env_.clock.Now(), -holder->held_seconds));
-  }
-  p.Run([&] { Status(" " + StandbyText()); });
-}
-
-bool MarktTransp::LeaseValid() const {
-  return procs_.LeaseSeconds() == 0 || env_.clock.ElapsedMs() < lease_until_ms_;
-}
-
-bool MarktTransp::KeepLease(Procedure& p) {
-  const std::int64_t asked_at = env_.clock.ElapsedMs();
-  bool held = false;
-  if (!p.Run([&] { held = procs_.TakeReporterLease(); })) return false;
-  if (!held) {
-    lease_until_ms_ = 0;
-    if (standby_) {
-      ShowStandby(p);
-    } else {
-      BecomeStandby("Haupt_Timer_Timer");
-    }
-    return true;
-  }
-  lease_until_ms_ = asked_at + procs_.LeaseSeconds() * 1000LL - kLeaseMarginMs;
-  if (standby_) TakeOver(p);
-  return true;
-}
-
-void MarktTransp::BecomeStandby(const std::string& procedure) {
-  standby_ = true;
-  // The job under way is abandoned, as after a lost connection: whatever it
-  // left pending is in the database for the instance that reports now.
-  vars_.AblaufStatus = kIdle;
-  vars_.ManuellAnforderung = kNoManualRequest;
-  vars_.SendeDaten.clear();
-  vars_.SendeArt.clear();
-  vars_.AktuelleUrl.clear();
-  Procedure p(env_.log, procedure);
-  p.Run([&] { env_.window.SetButtonEnabled(2, true); });
-  watch_.Stop();
-  ShowStandby(p);
-  const std::string text = StandbyText() + "; dieser Dienst sendet nichts mehr";
-  env_.log.WriteNotice(text, procedure);
-  front_end_.Notice(text);
-  if (operations_ != nullptr) p.Run([&] { operations_->Active(false); });
-}
-
-void MarktTransp::TakeOver(Procedure& p) {
-  const std::string text = "Aktiver Dienst übernommen (bisher " + holder_ + ", seit " +
-                           holder_since_ + " ohne Erneuerung)";
-  env_.log.WriteNotice(text, "Haupt_Timer_Timer");
-  front_end_.Notice(text);
-  standby_ = false;
-  // The start once more, on the database as the other instance left it.
-  env_.log.ResetLetzterFehler();
-  p.Run([&] { procs_.ForgetRunState(); });
-  const int16_t activated = vars_.AktivierungErfolgt;
-  vars_ = SchedulerVariables();
-  vars_.AktivierungErfolgt = activated;
-  try {
-    LoadMasterData(p);
-  } catch (const ProgramEnd&) {
-    End(1);
-    return;
-  }
-  SynchroniseStations(p);
-  StartStatus(p, " Velunor erfolgreich gestartet", true);
-  if (env_.log.LetzterFehler() != 0) {
-    front_end_.Notice("Letzter Eintrag im Fehlerprotokoll: " + env_.log.last_entry());
-    front_end_.MessageBox("Fehler beim Programmstart - wird beendet", kProgramName);
-    End(1);
-    return;
-  }
-  RestoreAcknowledgements(p);
-  // Prices changed while nobody reported go out with the next idle tick.
-  vars_.TaktZaehler = 90;
-  if (operations_ != nullptr) p.Run([&] { operations_->Active(true); });
 }
 
 void MarktTransp::CheckCertificate(const std::string& procedure) {

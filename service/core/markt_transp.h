@@ -101,6 +101,12 @@ class MarktTransp {
   // database); becomes the standby when another instance holds it, and
   // takes over when it is free. False when the database did not answer.
   bool KeepLease(Procedure& p);
+  // Asks the database for the lease and notes until when it holds; false
+  // when the question itself failed (logged), `held` whether it is ours.
+  bool AskForLease(Procedure& p, bool* held);
+  // After the start's steps: an error logged among them ends the program
+  // (true) with the last entry on standard error.
+  bool EndedByStartFailure();
   // Whether the lease is surely still this instance's, by the time of its
   // last renewal: then it may write and send.
   bool LeaseValid() const;
