@@ -119,7 +119,6 @@ std::string PriceScenario(DbTestEnv& t, long* statements) {
   return text;
 }
 
-
 void SeedStations(DbTestEnv& t) {
   t.dir.Write("Velunor.CFG", "CN=Test, C=DE\r\nhttps://127.0.0.1/g\r\nhttps://127.0.0.1/p\r\n");
   Sql(t,
