@@ -29,8 +29,11 @@ void ServiceRig::Assemble() {
   if (service_ && !service_->window().unloaded()) service_->window().Form_Unload();
   service_.reset();
   // A new program run: a new window and front end as well.
+  view_.reset();
   front_end_ = std::make_unique<FakeFrontEnd>();
+  shown_ = std::make_unique<ServiceState>();
   model_ = std::make_unique<WindowModel>();
+  view_ = std::make_unique<WindowView>(*shown_, *model_);
   ServiceSetup setup;
   setup.program_dir = program_dir_;
   setup.cert_store = certs_->store;
@@ -38,7 +41,7 @@ void ServiceRig::Assemble() {
     setup.transport_options.timeout = options_.transport_timeout;
   setup.status_address = options_.status_address;
   setup.archive_max_bytes = options_.archive_max_bytes;
-  service_ = std::make_unique<Service>(setup, clock_, *model_, *front_end_);
+  service_ = std::make_unique<Service>(setup, clock_, *shown_, *front_end_);
   if (options_.database_follows_clock) {
     state().db.connection_suffix +=
         ";INITSTMT=set timestamp = " + std::to_string(clock_.EpochSeconds());

@@ -15,6 +15,7 @@
 
 #include "service/common/clock.h"
 #include "service/common/window_model.h"
+#include "service/common/window_view.h"
 #include "service/core/markt_transp.h"
 #include "service/core/service.h"
 #include "tests/fake_front_end.h"
@@ -76,6 +77,8 @@ class ServiceRig {
   MdmSim& sim() { return *sim_; }
   const TestCertificates& certs() const { return *certs_; }
   FakeClock& clock() { return clock_; }
+  // The service state, and the operator window as a view of it.
+  ServiceState& shown() { return *shown_; }
   WindowModel& model() { return *model_; }
   FakeFrontEnd& front_end() { return *front_end_; }
   const std::filesystem::path& program_dir() const { return program_dir_; }
@@ -98,7 +101,9 @@ class ServiceRig {
   std::unique_ptr<TestCertificates> certs_;
   std::unique_ptr<MdmSim> sim_;
   FakeClock clock_;
+  std::unique_ptr<ServiceState> shown_;
   std::unique_ptr<WindowModel> model_;
+  std::unique_ptr<WindowView> view_;
   std::unique_ptr<FakeFrontEnd> front_end_;
   std::unique_ptr<Service> service_;
 };

@@ -14,6 +14,7 @@
 #include "service/common/env.h"
 #include "service/common/fehler_log.h"
 #include "service/common/window_model.h"
+#include "service/common/window_view.h"
 #include "service/db/db_state.h"
 #include "service/db/odbc.h"
 
@@ -82,7 +83,10 @@ struct TestEnv {
   TempDir dir;
   FakeClock clock;
   FehlerLog log;
+  ServiceState service;
+  // The operator window as a view of `service`, for checks of what it shows.
   WindowModel window;
+  WindowView view{service, window};
   RecordingHost host;
   Env env;
   // Lines of MTS-Error-0.LOG.

@@ -1,12 +1,14 @@
-// The state of the operator window's controls, written by every subsystem and
-// rendered by a front end (headless or Qt). Changes are announced to the
-// observers (the front end, the service manager's status). Single-threaded:
-// only the window's thread touches it.
+// The state of the operator window's controls: a view of the service state
+// (window_view.h), rendered by the Qt window. Changes are announced to the
+// observers. Single-threaded: only the window's thread touches it.
 #pragma once
 
 #include <array>
 #include <string>
 #include <vector>
+
+#include "service/common/service_state.h"
+#include "service/common/window_host.h"
 
 namespace velunor {
 
@@ -31,16 +33,6 @@ class WindowObserver {
   virtual void Changed(Control control, int index) = 0;
 };
 
-// What leaves the model towards the operator.
-class WindowHost {
- public:
-  virtual ~WindowHost() = default;
-  // A modal message; returns when the operator has closed it.
-  virtual void MessageBox(const std::string& text, const std::string& title) = 0;
-  // Paint pending changes now; callers are inside long synchronous work.
-  virtual void Repaint() = 0;
-};
-
 struct ButtonState {
   std::string caption;
   bool enabled = true;
@@ -49,12 +41,9 @@ struct ButtonState {
 
 class WindowModel {
  public:
-  static constexpr int kGridColumns = 7;
-  // Caption row 0 of the station grid: the station, its reporting flag, then
-  // one column per fuel code (see service/db/fuels.h).
-  static constexpr std::array<const char*, kGridColumns> kGridCaptions = {
-      "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
-  using GridRow = std::array<std::string, kGridColumns>;
+  static constexpr int kGridColumns = ServiceState::kGridColumns;
+  static constexpr auto kGridCaptions = ServiceState::kGridCaptions;
+  using GridRow = ServiceState::GridRow;
 
   WindowModel();
 

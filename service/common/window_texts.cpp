@@ -1,6 +1,41 @@
 #include "service/common/window_texts.h"
 
+#include "service/common/text.h"
+
 namespace velunor {
+
+namespace {
+
+std::string OrNone(const std::string& text) { return text.empty() ? "---" : text; }
+
+}  // namespace
+
+std::array<std::string, 8> Label1Texts(const ServiceState& state) {
+  const PublicationRecord& station = state.publication(PublicationKind::kStation);
+  const PublicationRecord& price = state.publication(PublicationKind::kPrice);
+  const auto version = [](const char* prefix, const PublicationRecord& r) {
+    return r.number.empty()
+               ? std::string("---")
+               : std::string(prefix).append(r.number).append(" am: ").append(r.numbered_at);
+  };
+  const auto failed = [](const PublicationRecord& r) {
+    return r.failed_at.empty() ? std::string("---")
+                               : std::string("!! ").append(r.failed_at).append(" !!");
+  };
+  return {"Version Grunddaten:",
+          version("G-", station),
+          "Version Preisdaten:",
+          version("P-", price),
+          OrNone(station.acknowledged_at),
+          OrNone(price.acknowledged_at),
+          failed(station),
+          failed(price)};
+}
+
+std::string Frame1Text(const ServiceState& state) {
+  if (!state.reporter()) return "Stationen";
+  return "Stationen zu " + ReplaceAll(*state.reporter(), "&", "&&");
+}
 
 std::string VisibleCaption(const std::string& caption) {
   std::string shown;

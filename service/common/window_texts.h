@@ -1,14 +1,26 @@
-// How texts of the window model read on the screen. Captions follow the
-// access-key rule of the window's controls: "&&" shows one "&", a single "&"
-// marks the key and is not shown. Pure functions; no Qt.
+// The window's texts: what the service state shows in each control, and how
+// a caption reads on the screen. Captions follow the access-key rule of the
+// window's controls: "&&" shows one "&", a single "&" marks the key and is
+// not shown. Pure functions; no Qt.
 #pragma once
 
+#include <array>
 #include <string>
+
+#include "service/common/service_state.h"
 
 namespace velunor {
 
 // The caption as the operator sees it.
 std::string VisibleCaption(const std::string& caption);
+
+// The eight labels of the version box: the two headings, each kind's last
+// number ("G-"/"P-" number " am: " time), last acknowledgement and last
+// failure ("!! time !!"); "---" where there is none yet.
+std::array<std::string, 8> Label1Texts(const ServiceState& state);
+
+// The caption above the station rows, in the access-key notation.
+std::string Frame1Text(const ServiceState& state);
 
 // True for the time of a failed transmission, which the window frames as "!! time !!".
 bool IsFailureMark(const std::string& text);

@@ -34,7 +34,7 @@ void CertificateWatch::Check(const std::optional<ClientCertificateEnd>& end,
                              const std::string& procedure) {
   checked_day_ = NowFromDate(env_.clock).substr(0, 10);
   warning_ = end ? CertificateEndWarning(*end, env_.clock.EpochSeconds()) : "";
-  env_.window.SetWarning(warning_);
+  env_.service.SetWarning(warning_);
   if (warning_.empty()) return;
   env_.log.WriteNotice(warning_, procedure);
   front_end_.Notice(warning_);

@@ -2,7 +2,7 @@
 // days to renew; an expired one stops every report. From 30 days before the
 // chosen certificate expires, the service says so at the start and once a
 // day: one notice in the error log, one line on standard error and the
-// window's warning line; from 7 days before, the status page counts it as
+// service state's warning; from 7 days before, the status page counts it as
 // an alarm. Single-threaded: the window's thread.
 #pragma once
 

@@ -63,7 +63,7 @@ bool ComplianceWatch::Update(Watch& watch, bool overdue, const std::string& rais
 void ComplianceWatch::ShowAlarms() {
   std::string line = price_.alarm_text;
   if (!line.empty() && !stations_.alarm_text.empty()) line += " / ";
-  env_.window.SetAlarm(line + stations_.alarm_text);
+  env_.service.SetAlarm(line + stations_.alarm_text);
 }
 
 }  // namespace velunor

@@ -3,8 +3,8 @@
 // publication and since when synchronised station data wait for an
 // acknowledgement. Past five minutes it raises an alarm, and clears it once
 // an acknowledgement arrives: each change is one error-log entry, one line on
-// standard error and the red alarm line of the window (which the service
-// manager's status shows too). Single-threaded: the window's thread.
+// standard error and the service state's alarm (the window's red line, the
+// service manager's status and the status page show it). Single-threaded: the window's thread.
 #pragma once
 
 #include <cstdint>

@@ -41,13 +41,13 @@ std::string Lasted(std::int64_t seconds) {
 
 }  // namespace
 
-HeadlessFrontEnd::HeadlessFrontEnd(WindowModel& window, const Clock& clock, std::FILE* out,
+HeadlessFrontEnd::HeadlessFrontEnd(ServiceState& state, const Clock& clock, std::FILE* out,
                                    std::FILE* err)
-    : window_(window), out_(out), err_(err), clock_(clock) {
-  window_.AddObserver(this);
+    : state_(state), out_(out), err_(err), clock_(clock) {
+  state_.AddObserver(this);
 }
 
-HeadlessFrontEnd::~HeadlessFrontEnd() { window_.RemoveObserver(this); }
+HeadlessFrontEnd::~HeadlessFrontEnd() { state_.RemoveObserver(this); }
 
 void HeadlessFrontEnd::MessageBox(const std::string& text, const std::string&) {
   PrintLine(out_, text);
@@ -67,11 +67,11 @@ void HeadlessFrontEnd::Quit(int exit_code) {
   }
 }
 
-void HeadlessFrontEnd::Changed(Control control, int index) {
-  if (control == Control::kInfo) {
+void HeadlessFrontEnd::StateChanged(Aspect aspect, int index) {
+  if (aspect == Aspect::kStatusLine) {
     // The idle tick writes " Warten auf Auftrag" every second: a status is
     // printed when its text changes, not when only its time stamp does.
-    const std::string& info = window_.info();
+    const std::string& info = state_.status_line();
     const std::string text = info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info;
     if (followed_ != nullptr && followed_->WaitsForDatabase()) {
       // One line a second for as long as the database stays away would
@@ -83,9 +83,9 @@ void HeadlessFrontEnd::Changed(Control control, int index) {
     if (text == last_status_) return;
     last_status_ = text;
     PrintLine(out_, info);
-  } else if (control == Control::kList1 && index >= 0) {
+  } else if (aspect == Aspect::kCommunication && index >= 0) {
     // Escaped once already, when it was logged.
-    std::fprintf(out_, "%s\n", window_.list1()[static_cast<size_t>(index)].c_str());
+    std::fprintf(out_, "%s\n", state_.communication()[static_cast<size_t>(index)].c_str());
   } else {
     return;
   }

@@ -22,10 +22,10 @@
 
 namespace velunor {
 
-class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
+class HeadlessFrontEnd : public FrontEnd, public StateObserver {
  public:
   // `clock` measures how long a lost database has lasted.
-  HeadlessFrontEnd(WindowModel& window, const Clock& clock, std::FILE* out, std::FILE* err);
+  HeadlessFrontEnd(ServiceState& state, const Clock& clock, std::FILE* out, std::FILE* err);
   ~HeadlessFrontEnd() override;
   HeadlessFrontEnd(const HeadlessFrontEnd&) = delete;
   HeadlessFrontEnd& operator=(const HeadlessFrontEnd&) = delete;
@@ -38,7 +38,7 @@ class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
   void ProcessEvents() override {}
   void StartTimer() override { timer_ = true; }
   void Quit(int exit_code) override;
-  void Changed(Control control, int index) override;
+  void StateChanged(Aspect aspect, int index) override;
 
   // The window whose scheduler tells when the database is lost; Run sets it.
   void Follow(const MarktTransp& window) { followed_ = &window; }
@@ -55,7 +55,7 @@ class HeadlessFrontEnd : public FrontEnd, public WindowObserver {
   static void BlockSignals();
 
  private:
-  WindowModel& window_;
+  ServiceState& state_;
   std::FILE* out_;
   std::FILE* err_;
   // One stretch of a lost database: when it began, when a wait line was

@@ -40,24 +40,24 @@ struct StartedHeadless {
   testing::TestEnv t;
   testing::RecordingProcedures procs;
   std::FILE* out = std::tmpfile();
-  HeadlessFrontEnd front_end{t.window, t.clock, out, nullptr};
+  HeadlessFrontEnd front_end{t.service, t.clock, out, nullptr};
   std::string server, user, password;
   SchedulerVariables vars;
   MarktTransp w{t.env, procs, front_end, vars, {&server, &user, &password}};
 };
 
 TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEach) {
-  WindowModel window;
+  ServiceState state;
   FakeClock clock(DateTime{2026, 12, 6, 9, 5, 0});
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  HeadlessFrontEnd front_end(window, clock, out, err);
-  window.SetInfo("06.12.2026 09:05:00 Warten auf Auftrag");
-  window.SetInfo("06.12.2026 09:05:01 Warten auf Auftrag");  // only the time moved
-  window.SetInfo("06.12.2026 09:05:02 Automatischer Preisdatenexport");
-  window.AddList1("09:05:03 Sending Request...");
-  window.SetLabel1(5, "06.12.2026 09:05:04");  // not a line of its own
-  window.SetInfo("06.12.2026 09:05:05 Warten auf Auftrag");
+  HeadlessFrontEnd front_end(state, clock, out, err);
+  state.SetStatusLine("06.12.2026 09:05:00 Warten auf Auftrag");
+  state.SetStatusLine("06.12.2026 09:05:01 Warten auf Auftrag");  // only the time moved
+  state.SetStatusLine("06.12.2026 09:05:02 Automatischer Preisdatenexport");
+  state.AddCommunication("09:05:03 Sending Request...");
+  state.SetAcknowledged(PublicationKind::kPrice, "06.12.2026 09:05:04");  // not a line of its own
+  state.SetStatusLine("06.12.2026 09:05:05 Warten auf Auftrag");
   front_end.MessageBox("Keine Verbindung zur Datenbank möglich", "Velunor");
   EXPECT_EQ(Contents(out),
             "06.12.2026 09:05:00 Warten auf Auftrag\n"

@@ -42,14 +42,14 @@ void KommLogWriter::StartFile(bool keep_previous) {
 void KommLogWriter::KommLog(const std::string& meldung) {
   Procedure p(env_.log, "KommLog");
   if (meldung == kKommLogClear) {
-    p.Run([&] { env_.window.ClearList1(); });
+    p.Run([&] { env_.service.ClearCommunication(); });
   } else {
     // One message is one line, whatever a server's answer holds.
     const std::string text = EscapeLine(meldung);
     p.Run([&] {
       const DateTime t = env_.clock.Now();
-      env_.window.AddList1(Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " " +
-                           text);
+      env_.service.AddCommunication(Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" +
+                                    Pad(t.second, 2) + " " + text);
     });
     p.Run([&] {
       if (opened_) return;

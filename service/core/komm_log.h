@@ -1,5 +1,5 @@
-// The communication log: each message goes to the window's communication
-// list (time, blank, message; newest selected) and to "ComLogDatei.txt" in
+// The communication log: each message goes to the service state's
+// communication lines (time, blank, message; newest selected) and to "ComLogDatei.txt" in
 // the program directory, which is created afresh at the first message of a
 // run; the previous run's file is kept as "ComLogDatei.1.txt", and a file
 // that passes 10 MB during a run is kept there as well and started afresh.

@@ -63,22 +63,22 @@ int main(int argc, char** argv) {
   SystemClock clock;
   if (cl.check) return RunSetupCheck(setup, clock, stdout);
 
-  WindowModel window;
+  ServiceState state;
 #ifdef VELUNOR_WITH_QT
   if (!cl.headless && DisplayAvailable()) {
     // Qt calls Form_Load and Form_Activate itself once its window exists.
-    return RunQtService(argc, argv, setup, clock, window, cl.tick_ms, cl.ticks, cl.screenshot);
+    return RunQtService(argc, argv, setup, clock, state, cl.tick_ms, cl.ticks, cl.screenshot);
   }
 #endif
   if (!cl.screenshot.empty()) {
     std::fprintf(stderr, "velunor: --screenshot needs a display for the window\n");
     return 2;
   }
-  HeadlessFrontEnd front_end(window, clock, stdout, stderr);
+  HeadlessFrontEnd front_end(state, clock, stdout, stderr);
   HeadlessFrontEnd::BlockSignals();
-  SystemdNotifier notifier(window);
+  SystemdNotifier notifier(state);
   setup.notifier = &notifier;
-  Service service(setup, clock, window, front_end);
+  Service service(setup, clock, state, front_end);
   if (service.status_port() != 0) {
     std::printf("velunor: Statusseite unter http://%s/\n", service.status_address().c_str());
     std::fflush(stdout);

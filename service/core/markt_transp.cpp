@@ -56,14 +56,12 @@ constexpr WrapRow kWraps[] = {
     {kWrapStationPublication, kStationData, &Procedures::UrlGrunddatenlieferung},
 };
 
-// What a transmission's outcome writes, by SendeArt: the window's label, the
-// transfer-log row, and the state after a success (after a failure: idle).
+// What a transmission's outcome records, by SendeArt: the publication kind
+// whose acknowledgement or failure it is, the transfer-log row, and the state after a success
+// (after a failure: idle).
 struct OutcomeRow {
   const char* kind;
-  int version_label;  // "G-"/"P-", the number and its time
-  const char* version_prefix;
-  int success_label;
-  int failure_label;
+  PublicationKind publication;
   int success_code;
   const char* success_text;
   int failure_code;
@@ -73,9 +71,10 @@ struct OutcomeRow {
 
 constexpr OutcomeRow kOutcomes[] = {
     // A station transmission is always followed by a price export.
-    {kStationData, 1, "G-", 4, 6, kTransferStationsOk, "Stationsdaten erfolgreich übertragen",
-     kTransferStationsFailed, "Fehler bei der Stationsdaten-Übertragung", kReadPrices},
-    {kPriceData, 3, "P-", 5, 7, kTransferPricesOk, "Preisdaten erfolgreich übertragen",
+    {kStationData, PublicationKind::kStation, kTransferStationsOk,
+     "Stationsdaten erfolgreich übertragen", kTransferStationsFailed,
+     "Fehler bei der Stationsdaten-Übertragung", kReadPrices},
+    {kPriceData, PublicationKind::kPrice, kTransferPricesOk, "Preisdaten erfolgreich übertragen",
      kTransferPricesFailed, "Fehler bei der Preisdaten-Übertragung", kIdle},
 };
 
@@ -112,7 +111,7 @@ MarktTransp::MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end,
       certificate_watch_(env, front_end) {}
 
 void MarktTransp::Status(const std::string& text) {
-  env_.window.SetInfo(NowFromDate(env_.clock) + text);
+  env_.service.SetStatusLine(NowFromDate(env_.clock) + text);
 }
 
 void MarktTransp::End(int exit_code) {
@@ -130,9 +129,11 @@ void MarktTransp::TickDone(bool stopping) {
 
 void MarktTransp::Form_Load() {
   Procedure p(env_.log, "Form_Load");
-  p.Run([&] { env_.window.SetCaption("Datenübergabe an die Markttransparenzstelle"); });
-  p.Run([&] { env_.window.SetPanel(1, std::string("Velunor V ") + kVersion); });
-  p.Run([&] { env_.window.SetPanel(2, ClockPanelText(env_.clock)); });
+  p.Run([&] {
+    env_.service.SetTitle("Datenübergabe an die Markttransparenzstelle",
+                          std::string("Velunor V ") + kVersion);
+  });
+  p.Run([&] { env_.service.SetClock(ClockPanelText(env_.clock)); });
   p.Run([&] { front_end_.AddTrayIcon(); });
 }
 
@@ -289,11 +290,9 @@ void MarktTransp::RestoreAcknowledgements(Procedure& p) {
         std::string(row.kind) == kStationData ? known.station : known.price;
     if (!last) continue;
     p.Run([&] {
-      env_.window.SetLabel1(row.success_label, last->time);
-      if (!last->number.empty()) {
-        env_.window.SetLabel1(row.version_label,
-                              row.version_prefix + last->number + " am: " + last->time);
-      }
+      env_.service.SetAcknowledged(row.publication, last->time);
+      if (!last->number.empty())
+        env_.service.SetNumbered(row.publication, last->number, last->time);
     });
   }
   if (operations_ != nullptr) p.Run([&] { operations_->Restored(known); });
@@ -303,7 +302,7 @@ void MarktTransp::Haupt_Timer_Timer() {
   if (unloaded_) return;
   if (notifier_ != nullptr) notifier_->Alive();
   Procedure p(env_.log, "Haupt_Timer_Timer");
-  p.Run([&] { env_.window.SetPanel(2, ClockPanelText(env_.clock)); });
+  p.Run([&] { env_.service.SetClock(ClockPanelText(env_.clock)); });
   if (vars_.TaktZaehler < 100) ++vars_.TaktZaehler;
   if (env_.log.LetzterFehler() == kErrConnectionLost && vars_.AblaufStatus < kWaitForDatabase) {
     vars_.AblaufStatus = kWaitForDatabase;
@@ -313,7 +312,7 @@ void MarktTransp::Haupt_Timer_Timer() {
   });
 
   if (vars_.AblaufStatus == kShutdown) {
-    p.Run([&] { env_.window.SetVisible(false); });
+    p.Run([&] { env_.service.SetWindowShown(false); });
     End(0);
     return;
   }
@@ -432,7 +431,7 @@ void MarktTransp::WaitForDatabase(Procedure& p) {
 void MarktTransp::Idle() {
   Procedure p(env_.log, "Haupt_Timer_Timer");
   const std::string now = NowFromDate(env_.clock);
-  p.Run([&] { env_.window.SetInfo(now + " Warten auf Auftrag"); });
+  p.Run([&] { env_.service.SetStatusLine(now + " Warten auf Auftrag"); });
 
   switch (vars_.ManuellAnforderung) {
     case kManualRequested:
@@ -449,7 +448,7 @@ void MarktTransp::Idle() {
       return;
     case kManualPricesStarted:
       vars_.ManuellAnforderung = kNoManualRequest;
-      p.Run([&] { env_.window.SetButtonEnabled(2, true); });
+      p.Run([&] { env_.service.SetManualTransferOpen(true); });
       break;
     default:
       break;
@@ -525,7 +524,7 @@ void MarktTransp::Transmit() {
   for (const OutcomeRow& row : kOutcomes) {
     if (vars_.SendeArt != row.kind) continue;
     if (result != 0) {
-      p.Run([&] { env_.window.SetLabel1(row.failure_label, "!! " + now + " !!"); });
+      p.Run([&] { env_.service.SetFailed(row.publication, now); });
       p.Run([&] { procs_.DB_TransferLog(row.failure_code, row.failure_text); });
       // A certificate removed or broken since the start shows at once.
       CheckCertificate("Haupt_Timer_Timer");
@@ -537,7 +536,7 @@ void MarktTransp::Transmit() {
     } else {
       watch_.PriceAcknowledged();
     }
-    p.Run([&] { env_.window.SetLabel1(row.success_label, now); });
+    p.Run([&] { env_.service.SetAcknowledged(row.publication, now); });
     p.Run([&] { procs_.DB_TransferLog(row.success_code, row.success_text); });
     vars_.AblaufStatus = row.after_success;
     return;
@@ -547,21 +546,19 @@ void MarktTransp::Transmit() {
 void MarktTransp::Command1_Click(int index) {
   Procedure p(env_.log, "Command1_Click");
   p.Run([&] {
-    const ButtonState& button = env_.window.button(index);
-    if (!button.visible || !button.enabled) return;
+    if (env_.service.shutting_down()) return;
     switch (index) {
       case 0:
-        env_.window.SetVisible(false);
+        env_.service.SetWindowShown(false);
         break;
       case 1:
         if (vars_.AblaufStatus != kIdle) return;
         vars_.AblaufStatus = kShutdown;
-        env_.window.SetButtonCaption(1, "Wird beendet!");
-        for (int i = 0; i < 3; ++i) env_.window.SetButtonEnabled(i, false);
+        env_.service.SetShuttingDown();
         break;
       case 2:
-        if (vars_.AblaufStatus != kIdle || standby_) return;
-        env_.window.SetButtonEnabled(2, false);
+        if (vars_.AblaufStatus != kIdle || standby_ || !env_.service.manual_transfer_open()) return;
+        env_.service.SetManualTransferOpen(false);
         vars_.ManuellAnforderung = kManualRequested;
         break;
       default:
@@ -573,14 +570,13 @@ void MarktTransp::Command1_Click(int index) {
 bool MarktTransp::RequestShutdown() {
   if (vars_.AblaufStatus != kIdle && !IsWaitingForDatabase(vars_.AblaufStatus)) return false;
   vars_.AblaufStatus = kShutdown;
-  env_.window.SetButtonCaption(1, "Wird beendet!");
-  for (int i = 0; i < 3; ++i) env_.window.SetButtonEnabled(i, false);
+  env_.service.SetShuttingDown();
   return true;
 }
 
 bool MarktTransp::RequestManualTransfer() {
-  const ButtonState& button = env_.window.button(2);
-  const bool taken = IsIdle() && !standby_ && button.visible && button.enabled;
+  const bool taken =
+      IsIdle() && !standby_ && !env_.service.shutting_down() && env_.service.manual_transfer_open();
   Command1_Click(2);
   return taken;
 }
@@ -591,7 +587,7 @@ void MarktTransp::Picture1_MouseMove(int x) {
     // The window compares the message as hexadecimal text.
     const std::string message = Hex(x);
     if (message == Hex(kTrayLeftDown) || message == Hex(kTrayLeftDouble)) {
-      env_.window.SetVisible(true);
+      env_.service.SetWindowShown(true);
       front_end_.ShowWindow();
     }
   });

@@ -70,7 +70,7 @@ void MarktTransp::BecomeStandby(const std::string& procedure) {
   vars_.SendeArt.clear();
   vars_.AktuelleUrl.clear();
   Procedure p(env_.log, procedure);
-  p.Run([&] { env_.window.SetButtonEnabled(2, true); });
+  p.Run([&] { env_.service.SetManualTransferOpen(true); });
   watch_.Stop();
   ShowStandby(p);
   const std::string text = StandbyText().append("; dieser Dienst sendet nichts mehr");

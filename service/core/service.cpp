@@ -39,8 +39,9 @@ LeaseSettings Lease(const ServiceSetup& setup, const InstanceToken& token) {
 
 }  // namespace
 
-Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, FrontEnd& front_end)
-    : state_(setup.program_dir, setup.cert_store, clock, window, front_end),
+Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_state,
+                 FrontEnd& front_end)
+    : state_(setup.program_dir, setup.cert_store, clock, service_state, front_end),
       token_(setup.program_dir),
       own_transport_(RealTransport(setup, state_.certs)),
       operations_(state_.env, state_.db, setup.archive_max_bytes),

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "service/common/clock.h"
-#include "service/common/window_model.h"
+#include "service/common/service_state.h"
 #include "service/core/front_end.h"
 #include "service/core/instance_token.h"
 #include "service/core/markt_transp.h"
@@ -46,8 +46,9 @@ struct ServiceSetup {
 
 class Service {
  public:
-  // `clock`, `window` and `front_end` must outlive the service.
-  Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, FrontEnd& front_end);
+  // `clock`, `service_state` and `front_end` must outlive the service.
+  Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_state,
+          FrontEnd& front_end);
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
 

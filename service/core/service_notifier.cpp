@@ -18,16 +18,14 @@ void Notify(const std::string& state) {
 
 }  // namespace
 
-std::string ServiceStatusText(const WindowModel& window) {
-  if (window.alarm().empty()) return window.info();
-  return window.alarm() + " | " + window.info();
+std::string ServiceStatusText(const ServiceState& state) {
+  if (!state.alarm_raised()) return state.status_line();
+  return state.alarm() + " | " + state.status_line();
 }
 
-SystemdNotifier::SystemdNotifier(WindowModel& window) : window_(window) {
-  window_.AddObserver(this);
-}
+SystemdNotifier::SystemdNotifier(ServiceState& state) : state_(state) { state_.AddObserver(this); }
 
-SystemdNotifier::~SystemdNotifier() { window_.RemoveObserver(this); }
+SystemdNotifier::~SystemdNotifier() { state_.RemoveObserver(this); }
 
 void SystemdNotifier::Ready() { Notify("READY=1"); }
 
@@ -35,12 +33,12 @@ void SystemdNotifier::Alive() { Notify("WATCHDOG=1"); }
 
 void SystemdNotifier::Stopping() { Notify("STOPPING=1"); }
 
-void SystemdNotifier::Changed(Control control, int) {
-  if (control != Control::kInfo && control != Control::kAlarm) return;
+void SystemdNotifier::StateChanged(Aspect aspect, int) {
+  if (aspect != Aspect::kStatusLine && aspect != Aspect::kAlarm) return;
   // The idle tick rewrites its line every second; the manager hears of a
   // new text, not of every new time stamp.
-  const std::string& info = window_.info();
-  const std::string key = window_.alarm() + "|" +
+  const std::string& info = state_.status_line();
+  const std::string key = state_.alarm() + "|" +
                           (info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info);
   if (key == last_status_) return;
   last_status_ = key;
@@ -54,7 +52,7 @@ void SystemdNotifier::Problem(const std::string& text) {
 }
 
 void SystemdNotifier::SendStatus() {
-  const std::string status = ServiceStatusText(window_);
+  const std::string status = ServiceStatusText(state_);
   Notify("STATUS=" + EscapeLine(problem_.empty() ? status : problem_ + " | " + status));
 }
 

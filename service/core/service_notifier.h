@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "service/common/window_model.h"
+#include "service/common/service_state.h"
 
 namespace velunor {
 
@@ -23,14 +23,14 @@ class ServiceNotifier {
 
 // The status shown by "systemctl status": the alarm, when there is one,
 // before the status line.
-std::string ServiceStatusText(const WindowModel& window);
+std::string ServiceStatusText(const ServiceState& state);
 
 // Sends READY=1, WATCHDOG=1, STOPPING=1 and, whenever the status line's text
-// or the alarm changes, STATUS=. Observes `window` from construction to
+// or the alarm changes, STATUS=. Observes `state` from construction to
 // destruction.
-class SystemdNotifier : public ServiceNotifier, public WindowObserver {
+class SystemdNotifier : public ServiceNotifier, public StateObserver {
  public:
-  explicit SystemdNotifier(WindowModel& window);
+  explicit SystemdNotifier(ServiceState& state);
   ~SystemdNotifier() override;
   SystemdNotifier(const SystemdNotifier&) = delete;
   SystemdNotifier& operator=(const SystemdNotifier&) = delete;
@@ -39,12 +39,12 @@ class SystemdNotifier : public ServiceNotifier, public WindowObserver {
   void Alive() override;
   void Stopping() override;
   void Problem(const std::string& text) override;
-  void Changed(Control control, int index) override;
+  void StateChanged(Aspect aspect, int index) override;
 
  private:
   void SendStatus();
 
-  WindowModel& window_;
+  ServiceState& state_;
   std::string last_status_;
   std::string problem_;
 };

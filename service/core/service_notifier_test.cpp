@@ -54,17 +54,17 @@ TEST(ServiceNotifierTest, TellsTheServiceManagerReadinessStatusAliveAndStop) {
   testing::TempDir dir;
   NotifySocket manager(dir.path() / "notify");
   ASSERT_TRUE(manager.bound());
-  WindowModel window;
-  SystemdNotifier notifier(window);
+  ServiceState state;
+  SystemdNotifier notifier(state);
 
-  window.SetInfo("06.12.2026 09:05:00 Programmstart");
+  state.SetStatusLine("06.12.2026 09:05:00 Programmstart");
   notifier.Ready();
-  window.SetInfo("06.12.2026 09:05:01 Warten auf Auftrag");
-  window.SetInfo("06.12.2026 09:05:02 Warten auf Auftrag");  // only the time changed
+  state.SetStatusLine("06.12.2026 09:05:01 Warten auf Auftrag");
+  state.SetStatusLine("06.12.2026 09:05:02 Warten auf Auftrag");  // only the time changed
   notifier.Alive();
   notifier.Problem("Statusseite: belegt");
-  window.SetAlarm("ALARM: Preise");
-  window.SetLabel1(4, "not a status");
+  state.SetAlarm("ALARM: Preise");
+  state.SetAcknowledged(PublicationKind::kStation, "not a status");
   notifier.Problem("");
   notifier.Stopping();
   EXPECT_EQ(

@@ -7,7 +7,7 @@
 
 #include "service/common/env.h"
 #include "service/common/fehler_log.h"
-#include "service/common/window_model.h"
+#include "service/common/service_state.h"
 #include "service/core/certificate_watch.h"
 #include "service/core/station_ini.h"
 #include "service/db/batch_write.h"
@@ -122,9 +122,9 @@ bool Checker::StationIniFile() {
 
 bool Checker::Database() {
   FehlerLog log(setup_.program_dir, clock_);
-  WindowModel window;
+  ServiceState shown;
   NoHost host;
-  Env env{setup_.program_dir, clock_, log, window, host};
+  Env env{setup_.program_dir, clock_, log, shown, host};
   DbState db(env);
   db.DbBenutzer = ini_.DbBenutzer;
   db.DbPasswort = ini_.DbPasswort;

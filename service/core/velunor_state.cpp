@@ -4,9 +4,9 @@ namespace velunor {
 
 VelunorState::VelunorState(const std::filesystem::path& program_dir,
                            const std::filesystem::path& cert_store, Clock& clock,
-                           WindowModel& window, WindowHost& host)
+                           ServiceState& service, WindowHost& host)
     : log(program_dir, clock),
-      env{program_dir, clock, log, window, host},
+      env{program_dir, clock, log, service, host},
       db(env),
       certs(cert_store),
       komm_log(env) {}

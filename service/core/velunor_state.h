@@ -1,6 +1,6 @@
 // The process state of the service: error log, environment, database state,
 // publication state, certificate store and communication log. Owns
-// everything except the clock, the window model and the window's host, which
+// everything except the clock, the service state and the operator's host, which
 // the caller provides. Built by the assembly (service.h).
 #pragma once
 
@@ -17,7 +17,7 @@ namespace velunor {
 
 struct VelunorState {
   VelunorState(const std::filesystem::path& program_dir, const std::filesystem::path& cert_store,
-               Clock& clock, WindowModel& window, WindowHost& host);
+               Clock& clock, ServiceState& service, WindowHost& host);
 
   FehlerLog log;
   Env env;

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "service/common/window_model.h"
+#include "service/common/service_state.h"
 #include "service/db/station_table.h"
 
 namespace velunor {
@@ -21,7 +21,7 @@ struct FuelCode {
   int code;  // the digit at a central product's position in id 132
   int32_t MasterData::*central_product;
   std::string MasterData::*product_list;  // the SQL "in" list the code enters
-  int grid_column;                        // with its caption in WindowModel::kGridCaptions
+  int grid_column;                        // with its caption in ServiceState::kGridCaptions
 };
 
 inline constexpr std::array<FuelCode, 5> kFuelCodes = {{
@@ -90,13 +90,13 @@ static_assert(fuel_checks::CodesInOrder(), "fuel codes 1.. in the grid columns 2
 static_assert(fuel_checks::OneTimeInTheGrid(), "the grid shows the price time of one fuel");
 static_assert(fuel_checks::MtsFuelsAreTheMtsCodes(),
               "kFuels are the codes of MtsProductList, in code order");
-static_assert(WindowModel::kGridCaptions.size() == 2 + kFuelCodes.size(),
+static_assert(ServiceState::kGridCaptions.size() == 2 + kFuelCodes.size(),
               "one grid column per fuel code after the station and the Aktiv column");
-static_assert(std::string_view(WindowModel::kGridCaptions[2]) == "Super E5" &&
-                  std::string_view(WindowModel::kGridCaptions[3]) == "Super E10" &&
-                  std::string_view(WindowModel::kGridCaptions[4]) == "Diesel" &&
-                  std::string_view(WindowModel::kGridCaptions[5]) == "LPG" &&
-                  std::string_view(WindowModel::kGridCaptions[6]) == "CNG",
+static_assert(std::string_view(ServiceState::kGridCaptions[2]) == "Super E5" &&
+                  std::string_view(ServiceState::kGridCaptions[3]) == "Super E10" &&
+                  std::string_view(ServiceState::kGridCaptions[4]) == "Diesel" &&
+                  std::string_view(ServiceState::kGridCaptions[5]) == "LPG" &&
+                  std::string_view(ServiceState::kGridCaptions[6]) == "CNG",
               "the grid captions name the fuel codes 1..5");
 
 }  // namespace velunor

@@ -31,7 +31,7 @@ void DB_LOXStammdaten(DbState& state) {
   Procedure p(state.env.log, "DB_LOXStammdaten");
   Env& env = state.env;
   MasterData& m = state.stammdaten;
-  WindowModel& grid = env.window;
+  ServiceState& grid = env.service;
 
   for (const FuelCode& fuel : kFuelCodes) m.*fuel.central_product = 0;
   m.MtsProductList = " 0";
@@ -111,7 +111,7 @@ void DB_LOXStammdaten(DbState& state) {
     EndProgram(
         env, "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
   }
-  p.Run([&] { grid.SetFrame1("Stationen zu " + ReplaceAll(m.ReporterName, "&", "&&")); });
+  p.Run([&] { grid.SetReporter(m.ReporterName); });
 
   ResultSet holidays;
   p.Run([&] {

@@ -8,7 +8,7 @@
 namespace velunor {
 
 void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, int first_line) {
-  WindowModel& grid = state.env.window;
+  ServiceState& grid = state.env.service;
   auto step = [&](int offset) -> Procedure& {
     return p.At(first_line == 0 ? 0 : first_line + offset);
   };

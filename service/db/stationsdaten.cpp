@@ -214,7 +214,7 @@ BatchResult WriteStationsTogether(DbState& state, Procedure& p, const BatchTable
 int DB_Stationsdaten(DbState& state, int mode) {
   Procedure p(state.env.log, "DB_Stationsdaten");
   Env& env = state.env;
-  WindowModel& grid = env.window;
+  ServiceState& grid = env.service;
 
   std::string zeitzonen_text = "+01:00";
   std::string heute_datum;

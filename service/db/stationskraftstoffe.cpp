@@ -67,7 +67,7 @@ void AssignFuels(DbState& state, Procedure& p, long station, const ResultSet& pr
 void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSet& stored,
                       const size_t* stored_row) {
   StationTable& table = state.stations;
-  WindowModel& grid = state.env.window;
+  ServiceState& grid = state.env.service;
   const int row = table[station].gridRow;
   for (const Fuel& fuel : kFuels) {
     int32_t product = 0;
@@ -110,7 +110,7 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& sta
   Procedure p(state.env.log, "DB_Get_MTS_Stationskraftstoffe");
   if (stations.empty()) return;
   StationTable& table = state.stations;
-  WindowModel& grid = state.env.window;
+  ServiceState& grid = state.env.service;
   const std::string all = "in ( " + KeyList(stations) + " )";
   auto alone = [](long station) { return "= " + std::to_string(station); };
 

@@ -27,7 +27,7 @@ void AktuellePreiseZuordnen(DbState& state) {
   // One suffix for the whole run: the offset in force now, not at the price's date.
   const std::string suffix = ZeitzonenText(state.env.clock);
   const ResultSet& rows = state.current_prices.rows;
-  WindowModel& grid = state.env.window;
+  ServiceState& grid = state.env.service;
 
   for (size_t r = 0; r < rows.RecordCount(); ++r) {
     p.Run([&] {

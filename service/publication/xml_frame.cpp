@@ -23,16 +23,17 @@ struct Kind {
   const char* prefix;  // before the number in the id and in the status label
   int stammdaten_id;
   std::string MasterData::*number;
-  int label;
+  PublicationKind kind;
   const char* file_name;
   int header_last;  // last header and footer slot read
   int footer_last;
 };
 
-const Kind kStation = {"XML_Out_Station", "G-", 133, &MasterData::StationPublicationNumber, 1,
-                       "MTS_G.xml",       20,   20};
-const Kind kPrice = {"XML_Out_Preise", "P-", 134, &MasterData::PricePublicationNumber, 3,
-                     "MTS_P.xml",      9,    1};
+const Kind kStation = {
+    "XML_Out_Station",         "G-",        133, &MasterData::StationPublicationNumber,
+    PublicationKind::kStation, "MTS_G.xml", 20,  20};
+const Kind kPrice = {"XML_Out_Preise",        "P-",        134, &MasterData::PricePublicationNumber,
+                     PublicationKind::kPrice, "MTS_P.xml", 9,   1};
 
 // Advances the number of the kind, stores it and shows it; returns the new number.
 std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
@@ -44,9 +45,7 @@ std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
   const std::string sql = "replace into stammdaten ( id, value ) values ( " +
                           std::to_string(kind.stammdaten_id) + ", '" + SQLQuote(number, 0) + "' )";
   p.With(sql).Run([&] { state.db().Execute(sql); });
-  p.With("").Run([&] {
-    env.window.SetLabel1(kind.label, kind.prefix + number + " am: " + NowFromDate(env.clock));
-  });
+  p.With("").Run([&] { env.service.SetNumbered(kind.kind, number, NowFromDate(env.clock)); });
   return number;
 }
 

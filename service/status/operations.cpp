@@ -9,6 +9,7 @@
 #include <map>
 #include <utility>
 
+#include "service/common/window_texts.h"
 #include "service/common/zusatzfunktionen.h"
 
 namespace velunor {
@@ -169,24 +170,18 @@ void Operations::TickDone(bool database_lost, bool stopping) {
 
 std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool stopping) {
   auto s = std::make_shared<StatusSnapshot>();
-  const WindowModel& w = env_.window;
-  s->caption = w.caption();
-  s->info = w.info();
-  s->alarm = w.alarm();
-  for (int i = 0; i < 8; ++i) s->label1[static_cast<size_t>(i)] = w.label1(i);
-  s->communication = w.list1();
-  s->frame1 = w.frame1();
-  for (int row = 0; row < w.grid_rows(); ++row) {
-    WindowModel::GridRow cells;
-    for (int column = 0; column < WindowModel::kGridColumns; ++column) {
-      cells[static_cast<size_t>(column)] = w.cell(row, column);
-    }
-    s->grid.push_back(cells);
-  }
-  s->version = w.panel(1);
-  s->clock = w.panel(2);
+  const ServiceState& shown = env_.service;
+  s->caption = shown.caption();
+  s->info = shown.status_line();
+  s->alarm = shown.alarm();
+  s->label1 = Label1Texts(shown);
+  s->communication = shown.communication();
+  s->frame1 = Frame1Text(shown);
+  s->grid = shown.grid();
+  s->version = shown.version();
+  s->clock = shown.clock();
   s->now = NowFromDate(env_.clock);
-  s->warning = w.warning();
+  s->warning = shown.warning();
   constexpr std::int64_t kDay = 24 * 60 * 60;
   const std::int64_t now = env_.clock.EpochSeconds();
   if (certificate_end_) {
@@ -213,11 +208,11 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   // A standby that could not take over (no certificate) is an alarm all
   // the same; one that waits healthy is not.
   const bool standby = active_.has_value() && !*active_;
-  s->state = stopping                                 ? "stopping"
-             : !s->alarm.empty() || certificate_alarm ? "alarm"
-             : standby                                ? "standby"
-             : !s->problems.empty()                   ? "degraded"
-                                                      : "ok";
+  s->state = stopping                                    ? "stopping"
+             : shown.alarm_raised() || certificate_alarm ? "alarm"
+             : standby                                   ? "standby"
+             : !s->problems.empty()                      ? "degraded"
+                                                         : "ok";
   s->station = station_;
   s->price = price_;
   // The later of the last error-log entry and the last failed transmission.
@@ -230,7 +225,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
 
   metrics_->error_entries.Increment(static_cast<double>(log.entries() - error_entries_counted_));
   error_entries_counted_ = log.entries();
-  metrics_->alarm.Set(s->alarm.empty() ? 0 : 1);
+  metrics_->alarm.Set(shown.alarm_raised() ? 1 : 0);
   metrics_->active.Set(active_.value_or(false) ? 1 : 0);
   int stations = 0;
   for (int32_t active : db_.published.StationActive) stations += active != 0 ? 1 : 0;

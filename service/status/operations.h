@@ -20,8 +20,6 @@
 
 namespace velunor {
 
-enum class PublicationKind { kStation, kPrice };
-
 class Operations : public OperationsSink {
  public:
   static constexpr std::uintmax_t kDefaultArchiveBytes = 2048ull * 1024 * 1024;

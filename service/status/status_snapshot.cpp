@@ -53,7 +53,7 @@ std::string OutcomeText(const std::string& outcome) {
 
 std::string StatusJson(const StatusSnapshot& s) {
   json grid = json::array();
-  for (const WindowModel::GridRow& row : s.grid) grid.push_back(row);
+  for (const ServiceState::GridRow& row : s.grid) grid.push_back(row);
   json archive = json::array();
   for (const ArchivedTransmission& t : s.archive) {
     archive.push_back({{"name", t.name},

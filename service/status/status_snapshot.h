@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "service/common/window_model.h"
+#include "service/common/service_state.h"
 #include "service/status/transmission_archive.h"
 
 namespace velunor {
@@ -46,11 +46,11 @@ struct StatusSnapshot {
   std::string warning;                // the certificate warning, "" when none
   std::array<std::string, 8> label1;  // headings, versions, last success, last failure
   std::vector<std::string> communication;
-  std::string frame1;                      // the station grid's caption
-  std::vector<WindowModel::GridRow> grid;  // row 0 holds the captions
-  std::string version;                     // status bar panel 1
-  std::string clock;                       // status bar panel 2
-  std::string now;                         // dd.mm.yyyy hh:mm:ss when the picture was made
+  std::string frame1;                       // the station grid's caption
+  std::vector<ServiceState::GridRow> grid;  // row 0 holds the captions
+  std::string version;                      // status bar panel 1
+  std::string clock;                        // status bar panel 2
+  std::string now;                          // dd.mm.yyyy hh:mm:ss when the picture was made
 
   // starting, ok, degraded (something failed: see `problems`), alarm,
   // standby (another instance reports) or stopping; StateText gives the

@@ -7,15 +7,15 @@
 #include <string>
 
 #include "service/common/clock.h"
-#include "service/common/window_model.h"
+#include "service/common/service_state.h"
 #include "service/core/service.h"
 
 namespace velunor {
 
 // `argc` and `argv` go to Qt (which takes its own options out of them) and
 // must outlive the call. REQUIRES: a display (see QtDisplayAvailable()).
-// `setup`'s notifier is the window's own.
-int RunQtService(int& argc, char** argv, ServiceSetup setup, Clock& clock, WindowModel& window,
+// `setup`'s notifier is the window's own; the window is a view of `state`.
+int RunQtService(int& argc, char** argv, ServiceSetup setup, Clock& clock, ServiceState& state,
                  int tick_ms, long max_ticks, const std::string& final_screenshot = "");
 
 }  // namespace velunor

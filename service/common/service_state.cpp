@@ -1,0 +1,120 @@
+#include "service/common/service_state.h"
+
+#include <stdexcept>
+
+namespace velunor {
+
+ServiceState::ServiceState() {
+  grid_.resize(1);
+  for (size_t c = 0; c < kGridCaptions.size(); ++c) grid_[0][c] = kGridCaptions[c];
+}
+
+void ServiceState::AddObserver(StateObserver* observer) { observers_.push_back(observer); }
+
+void ServiceState::RemoveObserver(StateObserver* observer) { std::erase(observers_, observer); }
+
+void ServiceState::Notify(Aspect aspect, int index) {
+  for (StateObserver* observer : observers_) observer->StateChanged(aspect, index);
+}
+
+void ServiceState::SetTitle(const std::string& caption, const std::string& version) {
+  caption_ = caption;
+  version_ = version;
+  Notify(Aspect::kTitle, -1);
+}
+
+void ServiceState::SetClock(const std::string& text) {
+  clock_ = text;
+  Notify(Aspect::kClock, -1);
+}
+
+void ServiceState::SetStatusLine(const std::string& text) {
+  status_line_ = text;
+  Notify(Aspect::kStatusLine, -1);
+}
+
+void ServiceState::SetAlarm(const std::string& text) {
+  if (text == alarm_) return;
+  alarm_ = text;
+  Notify(Aspect::kAlarm, -1);
+}
+
+void ServiceState::SetWarning(const std::string& text) {
+  if (text == warning_) return;
+  warning_ = text;
+  Notify(Aspect::kWarning, -1);
+}
+
+void ServiceState::SetNumbered(PublicationKind kind, const std::string& number,
+                               const std::string& at) {
+  PublicationRecord& record = publications_[static_cast<size_t>(kind)];
+  record.number = number;
+  record.numbered_at = at;
+  Notify(Aspect::kPublication, static_cast<int>(kind));
+}
+
+void ServiceState::SetAcknowledged(PublicationKind kind, const std::string& at) {
+  publications_[static_cast<size_t>(kind)].acknowledged_at = at;
+  Notify(Aspect::kPublication, static_cast<int>(kind));
+}
+
+void ServiceState::SetFailed(PublicationKind kind, const std::string& at) {
+  publications_[static_cast<size_t>(kind)].failed_at = at;
+  Notify(Aspect::kPublication, static_cast<int>(kind));
+}
+
+void ServiceState::AddCommunication(const std::string& line) {
+  communication_.push_back(line);
+  Notify(Aspect::kCommunication, static_cast<int>(communication_.size()) - 1);
+}
+
+void ServiceState::ClearCommunication() {
+  communication_.clear();
+  Notify(Aspect::kCommunication, -1);
+}
+
+void ServiceState::SetReporter(const std::string& name) {
+  reporter_ = name;
+  Notify(Aspect::kReporter, -1);
+}
+
+void ServiceState::SetGridRows(int rows) {
+  if (rows < 0) throw std::out_of_range("Ungültige Zeilenzahl des Stationsgitters");
+  grid_.resize(static_cast<size_t>(rows));
+  Notify(Aspect::kGrid, -1);
+}
+
+static void CheckCell(int row, int column, int rows) {
+  if (row < 0 || row >= rows || column < 0 || column >= ServiceState::kGridColumns) {
+    throw std::out_of_range("Zelle (" + std::to_string(row) + ", " + std::to_string(column) +
+                            ") liegt außerhalb des Stationsgitters");
+  }
+}
+
+const std::string& ServiceState::cell(int row, int column) const {
+  CheckCell(row, column, grid_rows());
+  return grid_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+}
+
+void ServiceState::SetCell(int row, int column, const std::string& text) {
+  CheckCell(row, column, grid_rows());
+  grid_[static_cast<size_t>(row)][static_cast<size_t>(column)] = text;
+  Notify(Aspect::kGrid, row);
+}
+
+void ServiceState::SetShuttingDown() {
+  shutting_down_ = true;
+  Notify(Aspect::kControls, -1);
+}
+
+void ServiceState::SetManualTransferOpen(bool open) {
+  manual_transfer_open_ = open;
+  Notify(Aspect::kControls, -1);
+}
+
+void ServiceState::SetWindowShown(bool shown) {
+  window_shown_ = shown;
+  Notify(Aspect::kVisibility, -1);
+}
+
+}  // namespace velunor

@@ -1,0 +1,139 @@
+// What the service has done and where it stands, as its procedures record
+// it: the status line, alarm and warning, each publication kind's last
+// number, acknowledgement and failure, the communication log, the reporting
+// company, the station rows with their prices and times, and what the
+// operator may do. Every window is a view computed from it: the operator
+// window (window_view.h), the status page and its JSON, the headless status
+// lines and the service manager's status. Observers hear of every change in
+// the order they were added. Single-threaded: the window's thread.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velunor {
+
+enum class Aspect {
+  kTitle,          // caption and version
+  kClock,          // the time of the last tick
+  kStatusLine,
+  kAlarm,
+  kWarning,
+  kPublication,    // index: the PublicationKind
+  kCommunication,  // index: the line added, -1 when cleared
+  kReporter,
+  kGrid,           // index: the row written, -1 when the rows were set
+  kControls,
+  kVisibility,
+};
+
+class StateObserver {
+ public:
+  virtual ~StateObserver() = default;
+  virtual void StateChanged(Aspect aspect, int index) = 0;
+};
+
+enum class PublicationKind { kStation = 0, kPrice = 1 };
+
+// One kind's publications; a time is "dd.mm.yyyy hh:mm:ss", "" when none.
+struct PublicationRecord {
+  std::string number;  // the last one numbered (or known acknowledged at the start)
+  std::string numbered_at;
+  std::string acknowledged_at;
+  std::string failed_at;
+};
+
+class ServiceState {
+ public:
+  static constexpr int kGridColumns = 7;
+  // Row 0 of the station rows holds the captions: the station, its
+  // reporting flag, then one column per fuel code (see service/db/fuels.h).
+  static constexpr std::array<const char*, kGridColumns> kGridCaptions = {
+      "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
+  using GridRow = std::array<std::string, kGridColumns>;
+
+  ServiceState();
+
+  // An observer must be removed before it goes.
+  void AddObserver(StateObserver* observer);
+  void RemoveObserver(StateObserver* observer);
+
+  const std::string& caption() const { return caption_; }
+  const std::string& version() const { return version_; }
+  void SetTitle(const std::string& caption, const std::string& version);
+
+  const std::string& clock() const { return clock_; }
+  void SetClock(const std::string& text);
+
+  // "dd.mm.yyyy hh:mm:ss what runs or ran last".
+  const std::string& status_line() const { return status_line_; }
+  void SetStatusLine(const std::string& text);
+
+  // The compliance alarm; "" when none is raised.
+  const std::string& alarm() const { return alarm_; }
+  bool alarm_raised() const { return !alarm_.empty(); }
+  void SetAlarm(const std::string& text);
+
+  // What needs the operator soon (the client certificate's end); "" when nothing.
+  const std::string& warning() const { return warning_; }
+  void SetWarning(const std::string& text);
+
+  const PublicationRecord& publication(PublicationKind kind) const {
+    return publications_[static_cast<size_t>(kind)];
+  }
+  void SetNumbered(PublicationKind kind, const std::string& number, const std::string& at);
+  void SetAcknowledged(PublicationKind kind, const std::string& at);
+  void SetFailed(PublicationKind kind, const std::string& at);
+
+  // The communication log of the running day, oldest first.
+  const std::vector<std::string>& communication() const { return communication_; }
+  void AddCommunication(const std::string& line);
+  void ClearCommunication();
+
+  // The company the stations report for; nullopt until the master data were read.
+  const std::optional<std::string>& reporter() const { return reporter_; }
+  void SetReporter(const std::string& name);
+
+  // The station rows: two per station (name and reporting flag with the
+  // product of each fuel; the last price change with each price) below the
+  // caption row. A row or column outside throws std::out_of_range, as the
+  // grid control raised an error.
+  int grid_rows() const { return static_cast<int>(grid_.size()); }
+  void SetGridRows(int rows);
+  const std::string& cell(int row, int column) const;
+  void SetCell(int row, int column, const std::string& text);
+  const std::vector<GridRow>& grid() const { return grid_; }
+
+  // The service is ending: nothing the operator does acts any more.
+  bool shutting_down() const { return shutting_down_; }
+  void SetShuttingDown();
+  // A manual transfer may be asked for (none under way).
+  bool manual_transfer_open() const { return manual_transfer_open_; }
+  void SetManualTransferOpen(bool open);
+
+  // Whether the operator window is shown (or sits in the tray).
+  bool window_shown() const { return window_shown_; }
+  void SetWindowShown(bool shown);
+
+ private:
+  void Notify(Aspect aspect, int index);
+
+  std::vector<StateObserver*> observers_;
+  std::string caption_;
+  std::string version_;
+  std::string clock_;
+  std::string status_line_;
+  std::string alarm_;
+  std::string warning_;
+  std::array<PublicationRecord, 2> publications_;
+  std::vector<std::string> communication_;
+  std::optional<std::string> reporter_;
+  std::vector<GridRow> grid_;
+  bool shutting_down_ = false;
+  bool manual_transfer_open_ = true;
+  bool window_shown_ = true;
+};
+
+}  // namespace velunor

@@ -1,0 +1,61 @@
+#include "service/common/window_view.h"
+
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace velunor {
+namespace {
+
+// What the procedures record shows in the window as the operator knows it,
+// and a window opened late shows everything recorded before.
+TEST(WindowViewTest, TheWindowShowsWhatTheStateRecords) {
+  ServiceState state;
+  state.SetReporter("Müller & Söhne");
+  WindowModel window;
+  WindowView view(state, window);
+  EXPECT_EQ(window.frame1(), "Stationen zu Müller && Söhne");
+  EXPECT_EQ(window.label1(1), "---");
+  EXPECT_EQ(window.label1(6), "---");
+
+  state.SetNumbered(PublicationKind::kStation, "2026-000007", "06.12.2026 09:05:00");
+  state.SetAcknowledged(PublicationKind::kPrice, "06.12.2026 09:05:01");
+  state.SetFailed(PublicationKind::kStation, "06.12.2026 09:05:02");
+  EXPECT_EQ(window.label1(0), "Version Grunddaten:");
+  EXPECT_EQ(window.label1(1), "G-2026-000007 am: 06.12.2026 09:05:00");
+  EXPECT_EQ(window.label1(3), "---");
+  EXPECT_EQ(window.label1(5), "06.12.2026 09:05:01");
+  EXPECT_EQ(window.label1(6), "!! 06.12.2026 09:05:02 !!");
+
+  state.SetGridRows(4);
+  state.SetCell(3, 2, "1.799 €");
+  EXPECT_EQ(window.grid_rows(), 4);
+  EXPECT_EQ(window.cell(3, 2), "1.799 €");
+  EXPECT_EQ(window.cell(0, 6), "CNG") << "the caption row stays";
+  EXPECT_THROW(state.SetCell(4, 0, "x"), std::out_of_range) << "as the grid control raised";
+
+  state.AddCommunication("09:05:03 a");
+  state.AddCommunication("09:05:04 b");
+  EXPECT_EQ(window.list1().size(), 2u);
+  EXPECT_EQ(window.list1_selected(), 1);
+  state.ClearCommunication();
+  EXPECT_TRUE(window.list1().empty());
+
+  state.SetManualTransferOpen(false);
+  EXPECT_FALSE(window.button(2).enabled);
+  EXPECT_TRUE(window.button(1).enabled);
+  state.SetManualTransferOpen(true);
+  state.SetShuttingDown();
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(window.button(i).enabled) << i;
+  EXPECT_EQ(window.button(1).caption, "Wird beendet!");
+
+  state.SetWindowShown(false);
+  EXPECT_FALSE(window.visible());
+  state.SetAlarm("ALARM");
+  state.SetStatusLine("06.12.2026 09:05:05 Warten auf Auftrag");
+  EXPECT_EQ(window.alarm(), "ALARM");
+  EXPECT_EQ(window.info(), "06.12.2026 09:05:05 Warten auf Auftrag");
+}
+
+}  // namespace
+}  // namespace velunor
