@@ -380,9 +380,9 @@ TEST_F(StatusTest, ATakenPortIsTriedAgainEveryMinute) {
             rig.state().db.stammdaten.PricePublicationNumber);
 }
 
-// The page's DOM as chromium serialises it. What an element holds, found by
-// its id (tag and id are unique on the page, and none of them nests in
-// itself), and its text as the DOM holds it.
+// The page's DOM as chromium serialises it: what the element with `id`
+// holds (no such element holds one of its own tag), and the text
+// of some markup as the DOM holds it.
 std::string Inside(const std::string& dom, const std::string& id) {
   std::smatch m;
   if (!std::regex_search(dom, m, std::regex("<([a-z0-9]+)[^>]* id=\"" + id + "\"[^>]*>"))) {
@@ -458,8 +458,8 @@ void ExpectPageShowsWindow(const std::string& dom, const WindowModel& w) {
 }
 
 // The page in a real browser: Debian's chromium, headless, loads it from the
-// running service; once as first painted, once after its
-// script renewed it from the service, whose window changed in between.
+// running service; once as first painted, once after its script renewed it
+// from the service, whose window changed in between.
 TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
   if (std::system("command -v chromium >/dev/null 2>&1") != 0) {
     FAIL() << "chromium is not installed (scripts/deps installs it)";
