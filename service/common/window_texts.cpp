@@ -57,4 +57,24 @@ bool IsFailureMark(const std::string& text) {
          text.compare(text.size() - 3, 3, " !!") == 0;
 }
 
+LabelKind ClassifyLabel(int index, const std::string& text) {
+  if (index == 0 || index == 2) return LabelKind::kHeading;
+  if (text == "---") return LabelKind::kEmpty;
+  return IsFailureMark(text) ? LabelKind::kFailed : LabelKind::kSet;
+}
+
+const char* LabelKindName(LabelKind kind) {
+  switch (kind) {
+    case LabelKind::kHeading:
+      return "heading";
+    case LabelKind::kEmpty:
+      return "empty";
+    case LabelKind::kFailed:
+      return "failed";
+    case LabelKind::kSet:
+      break;
+  }
+  return "set";
+}
+
 }  // namespace velunor

@@ -25,4 +25,15 @@ std::string Frame1Text(const ServiceState& state);
 // True for the time of a failed transmission, which the window frames as "!! time !!".
 bool IsFailureMark(const std::string& text);
 
+// What a label of the two version lines shows; the window and the status
+// page pick its colours by this, so both tell a failure alike.
+enum class LabelKind { kHeading, kEmpty, kFailed, kSet };
+
+// Labels 0 and 2 are the fixed headings; "---" is no time yet; a failure
+// mark is a failed transmission; anything else is set.
+LabelKind ClassifyLabel(int index, const std::string& text);
+
+// "heading", "empty", "failed" or "set".
+const char* LabelKindName(LabelKind kind);
+
 }  // namespace velunor

@@ -20,6 +20,14 @@ TEST(WindowTextsTest, OnlyTheFramedTimeIsAFailure) {
   EXPECT_FALSE(IsFailureMark("---"));
   EXPECT_FALSE(IsFailureMark("!! 06.12.2026"));
   EXPECT_FALSE(IsFailureMark(""));
+  // The version labels: the headings whatever they read, then the three states.
+  EXPECT_EQ(ClassifyLabel(0, "!! 06.12.2026 09:05:00 !!"), LabelKind::kHeading);
+  EXPECT_EQ(ClassifyLabel(2, "---"), LabelKind::kHeading);
+  EXPECT_EQ(ClassifyLabel(3, "---"), LabelKind::kEmpty);
+  EXPECT_EQ(ClassifyLabel(6, "!! 06.12.2026 09:05:00 !!"), LabelKind::kFailed);
+  EXPECT_EQ(ClassifyLabel(4, "06.12.2026 09:05:00"), LabelKind::kSet);
+  EXPECT_STREQ(LabelKindName(LabelKind::kFailed), "failed");
+  EXPECT_STREQ(LabelKindName(LabelKind::kSet), "set");
 }
 
 }  // namespace

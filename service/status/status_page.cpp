@@ -49,98 +49,36 @@ footer { margin-top: 14px; padding: 6px 8px; background: #e9eef4; display: flex;
 pre { white-space: pre-wrap; word-break: break-all; }
 )";
 
-// Renews every text from /status.json; texts go in as textContent, never as
-// markup, so nothing from the database can become part of the page.
+// Renews the page every 2 s from /status.part, the page's body as the server
+// renders it: every element with an id takes the children of its namesake,
+// so the containers (and how far they are scrolled) stay. The part is parsed
+// into an inert template; its texts were escaped by the server.
 constexpr const char* kScript = R"(
 (function () {
-  var rows = [[0, 1, 4, 6], [2, 3, 5, 7]];
-  function text(id, value) { document.getElementById(id).textContent = value; }
-  function isFailure(t) { return t.length >= 6 && t.slice(0, 3) === '!! ' && t.slice(-3) === ' !!'; }
-  function labelClass(i, t) {
-    if (i === 0 || i === 2) return 'heading';
-    return t === '---' ? 'empty' : isFailure(t) ? 'failed' : '';
-  }
-  function cell(tag, value, cls) {
-    var c = document.createElement(tag);
-    c.textContent = value;
-    if (cls) c.className = cls;
-    return c;
-  }
-  function render(s) {
-    document.title = s.caption;
-    text('caption', s.caption);
-    text('clock', s.clock);
-    text('info', s.status_line);
-    text('alarm', s.alarm);
-    text('warning', s.warning);
-    // "&&" shows one "&", a single "&" only marks an access key.
-    text('frame1', s.frame1);
-    text('version', s.version);
-    text('state', s.state_text);
-    text('now', s.now);
-    var problems = document.getElementById('problems');
-    problems.replaceChildren();
-    s.problems.forEach(function (p) { problems.appendChild(cell('li', p)); });
-    var versions = document.getElementById('versions');
-    versions.replaceChildren();
-    rows.forEach(function (row) {
-      var tr = document.createElement('tr');
-      row.forEach(function (i) {
-        var td = cell('td', '', labelClass(i, s.labels[i]));
-        var span = cell('span', s.labels[i]);
-        td.appendChild(span);
-        tr.appendChild(td);
-      });
-      versions.appendChild(tr);
-    });
-    var list = document.getElementById('communication');
-    list.replaceChildren();
-    s.communication.forEach(function (line) { list.appendChild(cell('li', line)); });
-    list.scrollTop = list.scrollHeight;
-    var grid = document.getElementById('grid');
-    grid.replaceChildren();
-    s.grid.forEach(function (row, r) {
-      var tr = document.createElement('tr');
-      row.forEach(function (value) { tr.appendChild(cell(r === 0 ? 'th' : 'td', value)); });
-      grid.appendChild(tr);
-    });
-    var archive = document.getElementById('archive');
-    archive.replaceChildren();
-    s.archive.forEach(function (t) {
-      var tr = document.createElement('tr');
-      tr.appendChild(cell('td', t.time));
-      tr.appendChild(cell('td', t.kind_text));
-      tr.appendChild(cell('td', t.number));
-      tr.appendChild(cell('td', t.outcome_text,
-                          t.outcome === 'failed' ? 'failed-outcome' : t.outcome));
-      var link = cell('a', t.name);
-      link.href = '/archive/' + encodeURIComponent(t.name);
-      var td = document.createElement('td');
-      td.appendChild(link);
-      tr.appendChild(td);
-      archive.appendChild(tr);
-    });
-  }
   function refresh() {
-    fetch('/status.json', { cache: 'no-store' })
-      .then(function (r) { if (!r.ok) throw new Error(r.status); return r.json(); })
-      .then(function (s) {
-        render(s);
-        text('stale', '');
-        document.body.setAttribute('data-refreshed', s.now);
+    fetch('/status.part', { cache: 'no-store' })
+      .then(function (r) { if (!r.ok) throw new Error(r.status); return r.text(); })
+      .then(function (html) {
+        var part = document.createElement('template');
+        part.innerHTML = html;
+        part.content.querySelectorAll('[id]').forEach(function (fresh) {
+          var shown = document.getElementById(fresh.id);
+          if (shown) shown.replaceChildren.apply(shown, Array.from(fresh.childNodes));
+        });
+        document.title = document.getElementById('caption').textContent;
+        var list = document.getElementById('communication');
+        list.scrollTop = list.scrollHeight;
+        document.body.setAttribute('data-refreshed', document.getElementById('now').textContent);
       })
-      .catch(function () { text('stale', 'Keine Verbindung zum Dienst'); });
+      .catch(function () {
+        document.getElementById('stale').textContent = 'Keine Verbindung zum Dienst';
+      });
   }
   setInterval(refresh, 2000);
 })();
 )";
 
 constexpr std::array<std::array<int, 4>, 2> kVersionRows = {{{0, 1, 4, 6}, {2, 3, 5, 7}}};
-
-std::string LabelClass(int index, const std::string& text) {
-  if (index == 0 || index == 2) return "heading";
-  return text == "---" ? "empty" : IsFailureMark(text) ? "failed" : "";
-}
 
 std::string Element(const std::string& tag, const std::string& text, const std::string& cls = "") {
   std::string attributes = cls.empty() ? "" : " class=\"" + cls + "\"";
@@ -163,9 +101,10 @@ std::string Versions(const StatusSnapshot& s) {
     html += "<tr>";
     for (int i : row) {
       const std::string& text = s.label1[static_cast<size_t>(i)];
-      const std::string cls = LabelClass(i, text);
-      html += "<td" + (cls.empty() ? "" : " class=\"" + cls + "\"") + "><span>" + HtmlEscape(text) +
-              "</span></td>";
+      const LabelKind kind = ClassifyLabel(i, text);
+      html += "<td";
+      if (kind != LabelKind::kSet) html.append(" class=\"").append(LabelKindName(kind)) += '"';
+      html += "><span>" + HtmlEscape(text) + "</span></td>";
     }
     html += "</tr>";
   }
@@ -224,10 +163,9 @@ std::string HtmlEscape(const std::string& text) {
   return out;
 }
 
-std::string StatusPage(const StatusSnapshot& s) {
-  std::string html = Head(s.caption);
-  html += "<body>\n<header><h1 id=\"caption\">" + HtmlEscape(s.caption) +
-          "</h1><span id=\"clock\">" + HtmlEscape(s.clock) + "</span></header>\n";
+std::string StatusPart(const StatusSnapshot& s) {
+  std::string html = "<header><h1 id=\"caption\">" + HtmlEscape(s.caption) +
+                     "</h1><span id=\"clock\">" + HtmlEscape(s.clock) + "</span></header>\n";
   html += "<div id=\"info\" class=\"box\">" + HtmlEscape(s.info) + "</div>\n";
   html += "<div id=\"alarm\">" + HtmlEscape(s.alarm) + "</div>\n";
   html += "<div id=\"warning\">" + HtmlEscape(s.warning) + "</div>\n";
@@ -244,8 +182,12 @@ std::string StatusPage(const StatusSnapshot& s) {
           "</span><span>Zustand: " + "<span id=\"state\">" + HtmlEscape(StateText(s.state)) +
           "</span></span><span>Stand: " + "<span id=\"now\">" + HtmlEscape(s.now) +
           "</span></span>" + "<span id=\"stale\"></span></footer>\n";
-  html += std::string("<script>") + kScript + "</script>\n</body>\n</html>\n";
   return html;
+}
+
+std::string StatusPage(const StatusSnapshot& s) {
+  return Head(s.caption) + "<body>\n" + StatusPart(s) + "<script>" + kScript +
+         "</script>\n</body>\n</html>\n";
 }
 
 }  // namespace velunor

@@ -47,6 +47,8 @@ TEST(StatusPage, ShowsTheWindowsTextsEscapedWithNothingFromElsewhere) {
   EXPECT_EQ(page.find("http://"), std::string::npos);
   EXPECT_EQ(page.find("https://"), std::string::npos);
   EXPECT_NE(page.find("name=\"viewport\""), std::string::npos);
+  // The first paint is the part that every refresh puts in place.
+  EXPECT_NE(page.find("<body>\n" + StatusPart(Picture()) + "<script>"), std::string::npos);
 }
 
 TEST(StatusSnapshot, HealthIsOkOnlyWhenEverythingIs) {

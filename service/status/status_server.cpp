@@ -222,6 +222,9 @@ MHD_Result StatusServer::Daemon::Answer(MHD_Connection* connection, const std::s
   if (url == "/") {
     return Send(connection, 200, StatusPage(*box->Current()), "text/html; charset=utf-8");
   }
+  if (url == "/status.part") {
+    return Send(connection, 200, StatusPart(*box->Current()), "text/html; charset=utf-8");
+  }
   if (url == "/status.json") {
     return Send(connection, 200, StatusJson(*box->Current()), "application/json");
   }

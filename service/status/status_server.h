@@ -1,4 +1,5 @@
-// The status page, /status.json, /health, /metrics and the archive over
+// The status page (and its body alone, /status.part, from which it renews
+// itself), /status.json, /health, /metrics and the archive over
 // HTTP, on a thread of its own (GNU libmicrohttpd, event-driven). It only
 // ever reads the latest picture in the SnapshotBox and the archive's files,
 // so no client, however slow, can hold up a tick. What the port may cost the

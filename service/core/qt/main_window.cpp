@@ -267,8 +267,9 @@ void MainWindow::RenderLabel1(int index) {
   QLabel* label = label1_.at(static_cast<size_t>(index));
   const std::string& text = model_.label1(index);
   label->setText(Text(text));
-  if (index == 0 || index == 2) return;  // the fixed headings
-  const char* when = text == "---" ? "empty" : IsFailureMark(text) ? "failed" : "set";
+  const LabelKind kind = ClassifyLabel(index, text);
+  if (kind == LabelKind::kHeading) return;  // styled by name in the style sheet
+  const char* when = LabelKindName(kind);
   if (label->property("when").toString() == when) return;
   label->setProperty("when", when);
   // The style sheet picks the colours by this property; re-polish to apply it.
