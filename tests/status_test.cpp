@@ -513,13 +513,13 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
                              [&] { return browse(proxy_port, "--virtual-time-budget=5000"); });
   const bool asked =
       refresh_asked.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
-  WindowModel& w = rig->model();
-  w.SetInfo("09:07:00 <b>Warten</b> & \"Sehen\"");
+  ServiceState& w = rig->shown();
+  w.SetStatusLine("09:07:00 <b>Warten</b> & \"Sehen\"");
   w.SetWarning("Zertifikat <endet> bald");
-  w.SetLabel1(5, "---");
-  w.SetLabel1(6, "!! 06.12.2026 09:07:00 !!");
-  w.AddList1("09:07:00 <i>Antwort</i> & mehr");
-  w.SetFrame1("Stationen zu <A> && B");
+  w.SetAcknowledged(PublicationKind::kPrice, "");
+  w.SetFailed(PublicationKind::kStation, "06.12.2026 09:07:00");
+  w.AddCommunication("09:07:00 <i>Antwort</i> & mehr");
+  w.SetReporter("<A> & B");
   w.SetCell(1, 0, "<img src=x onerror=alert(1)> Zentrale");
   rig->Tick();
   window_changed.set_value();
@@ -531,10 +531,10 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
   const std::string& dom = refreshed.output;
   {
     SCOPED_TRACE("after the refresh");
-    ASSERT_EQ(w.frame1(), "Stationen zu <A> && B") << "the tick kept the change";
-    ExpectPageShowsWindow(dom, w);
+    ASSERT_EQ(rig->model().frame1(), "Stationen zu <A> && B") << "the tick kept the change";
+    ExpectPageShowsWindow(dom, rig->model());
   }
-  EXPECT_NE(Text(dom).find(w.info()), std::string::npos) << dom;
+  EXPECT_NE(Text(dom).find(w.status_line()), std::string::npos) << dom;
   EXPECT_NE(dom.find("Tankstelle Müller"), std::string::npos) << dom;
   EXPECT_NE(dom.find("Kommunikation:"), std::string::npos);
   EXPECT_EQ(refreshes, 2);

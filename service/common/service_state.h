@@ -16,15 +16,15 @@
 namespace velunor {
 
 enum class Aspect {
-  kTitle,          // caption and version
-  kClock,          // the time of the last tick
+  kTitle,  // caption and version
+  kClock,  // the time of the last tick
   kStatusLine,
   kAlarm,
   kWarning,
   kPublication,    // index: the PublicationKind
   kCommunication,  // index: the line added, -1 when cleared
   kReporter,
-  kGrid,           // index: the row written, -1 when the rows were set
+  kGrid,  // index: the row written, -1 when the rows were set
   kControls,
   kVisibility,
 };

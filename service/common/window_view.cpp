@@ -6,10 +6,10 @@ namespace velunor {
 
 namespace {
 
-constexpr Aspect kEveryAspect[] = {
-    Aspect::kTitle,   Aspect::kClock,         Aspect::kStatusLine, Aspect::kAlarm,
-    Aspect::kWarning, Aspect::kPublication,   Aspect::kCommunication, Aspect::kReporter,
-    Aspect::kGrid,    Aspect::kControls,      Aspect::kVisibility};
+constexpr Aspect kEveryAspect[] = {Aspect::kTitle,         Aspect::kClock,     Aspect::kStatusLine,
+                                   Aspect::kAlarm,         Aspect::kWarning,   Aspect::kPublication,
+                                   Aspect::kCommunication, Aspect::kReporter,  Aspect::kGrid,
+                                   Aspect::kControls,      Aspect::kVisibility};
 
 }  // namespace
 
@@ -67,8 +67,7 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       break;
     case Aspect::kControls:
       for (int i = 0; i < 3; ++i) {
-        const bool enabled =
-            !state_.shutting_down() && (i != 2 || state_.manual_transfer_open());
+        const bool enabled = !state_.shutting_down() && (i != 2 || state_.manual_transfer_open());
         if (window_.button(i).enabled != enabled) window_.SetButtonEnabled(i, enabled);
       }
       if (state_.shutting_down() && window_.button(1).caption != "Wird beendet!") {
