@@ -312,13 +312,13 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung neu herstellen...");
   // The first attempt finds no server; the wait starts again.
-  const std::string server = state().db.DbServer;
-  state().db.DbServer = "127.0.0.1:1";
+  const std::string server = state().config.station_ini.ini.DbServer;
+  state().config.station_ini.ini.DbServer = "127.0.0.1:1";
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Immer noch keine DB-Verbindung möglich!");
   EXPECT_EQ(vars().AblaufStatus, 800);
   EXPECT_EQ(state().log.LetzterFehler(), 0) << "cleared before each attempt";
-  state().db.DbServer = server;
+  state().config.station_ini.ini.DbServer = server;
   Tick(17);
   EXPECT_EQ(vars().AblaufStatus, 817);
   Tick();
