@@ -12,6 +12,7 @@
 #include "service/core/station_ini.h"
 #include "service/db/batch_write.h"
 #include "service/db/db_state.h"
+#include "service/db/fuels.h"
 #include "service/db/verbindung.h"
 #include "service/transmission/curl_transport.h"
 #include "service/transmission/soap_transaction.h"
@@ -450,9 +451,14 @@ const std::vector<RequiredTable>& RequiredTables() {
       Named({"station", "status", "ps_id", "ps_version", "ps_version_time", "ps_name", "ps_brand",
              "ps_street", "ps_housenumber", "ps_postcode", "ps_place", "ps_latitude",
              "ps_longitude", "ps_federalstate"});
-  static const std::vector<RequiredColumn> kPrice =
-      Named({"station", "status", "ps_pricee5", "ps_pricee5_time", "ps_pricee10",
-             "ps_pricee10_time", "ps_pricediesel", "ps_pricediesel_time"});
+  static const std::vector<RequiredColumn> kPrice = [] {
+    std::vector<RequiredColumn> columns = Named({"station", "status"});
+    for (const Fuel& fuel : kFuels) {
+      columns.push_back({fuel.priceColumn});
+      columns.push_back({fuel.timeColumn});
+    }
+    return columns;
+  }();
   static const RequiredColumn kHistoryKey = Unnamed("historie_id", ColumnType::kAutoIncrement);
   static const RequiredColumn kDetailKey = Unnamed("historie_id", ColumnType::kInteger);
   static const std::vector<RequiredTable> kTables = {
