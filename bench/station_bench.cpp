@@ -20,7 +20,6 @@
 
 #include "bench/odbc_timing.h"
 #include "bench/round_trips.h"
-#include "service/db/lox_stammdaten.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/stationspreise.h"
 #include "service/db/verbindung.h"
@@ -126,7 +125,7 @@ NetworkFigures MeasureNetwork(int stations) {
   if (DB_Verbinden(t.db, t.db.DbServer) != 1) throw std::runtime_error("no connection");
 
   f.steps[kStart] = Measure(t, trips, [&] {
-    DB_LOXStammdaten(t.db);
+    testing::LoadStammdaten(t.db);
     DB_Get_MTS_StationsPreise(t.db);
   });
   // The first synchronisation learns the station count and writes every station.

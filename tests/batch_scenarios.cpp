@@ -3,7 +3,6 @@
 #include <initializer_list>
 
 #include "service/db/batch_write.h"
-#include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/verbindung.h"
@@ -160,7 +159,7 @@ void SeedStations(DbTestEnv& t) {
 
 std::string StationScenario(DbTestEnv& t, long* statements) {
   SeedStations(t);
-  DB_LOXStammdaten(t.db);
+  LoadStammdaten(t.db);
   const long before = t.sql().statements();
   DB_Stationsdaten(t.db, kStationSyncCheck);
   Sql(t, "update lox_station_mts set status = 2 where station in (1, 2)");

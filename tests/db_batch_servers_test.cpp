@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "service/db/batch_write.h"
-#include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/verbindung.h"
@@ -115,7 +114,7 @@ TEST(DbBatchTest, RichOpeningTimesOfAThousandStationsAreWrittenTogether) {
              "'14.12.202614.12.202608:0012:0001', '15.12.202615.12.202608:0012:0010')";
   }
   for (const std::string& sql : {names, mts, times}) Sql(t, sql);
-  DB_LOXStammdaten(t.db);
+  testing::LoadStammdaten(t.db);
 
   long before = t.sql().statements();
   EXPECT_EQ(DB_Stationsdaten(t.db, kStationSyncCheck), 1000);
@@ -191,7 +190,7 @@ TEST(DbBatchTest, OnTablesWithoutTransactionsARefusedRowCostsOnlyItsStation) {
   Sql(t, "alter table mts_petrolstation modify ps_name varchar(25) null");
   SeedStations(t);
   Sql(t, "update lox_station set name1 = 'Zwei mit einem viel zu langen Namen' where station = 2");
-  DB_LOXStammdaten(t.db);
+  testing::LoadStammdaten(t.db);
   DB_Stationsdaten(t.db, kStationSyncCheck);
 
   const std::vector<std::string> errors = t.ErrorLines();
@@ -236,7 +235,7 @@ TEST(DbBatchTest, UnderTheServersOwnSqlModeTheBatchStoresWhatStationByStationSto
   SeedStations(t);
   Sql(t, "update lox_station_mts set ps_id = null where station = 3");
   Sql(t, "update lox_station set name1 = concat('Eins', repeat('-', 120)) where station = 1");
-  DB_LOXStammdaten(t.db);
+  testing::LoadStammdaten(t.db);
   DB_Stationsdaten(t.db, kStationSyncCheck);
 
   const std::vector<std::string> errors = t.ErrorLines();

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "service/db/batch_write.h"
-#include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/verbindung.h"
@@ -132,7 +131,7 @@ TEST(DbBatchTest, AStationRowTheServerRefusesCostsOnlyItsOwnStation) {
   SeedStations(t);
   // One more version does not fit the column: the strict server refuses the row.
   Sql(t, "update lox_station_mts set ps_version = 2147483647 where station = 2");
-  DB_LOXStammdaten(t.db);
+  testing::LoadStammdaten(t.db);
   DB_Stationsdaten(t.db, kStationSyncCheck);
 
   // The upstream table's own version column overflows as well when the

@@ -49,7 +49,7 @@ class DbPricesTest : public ::testing::Test {
   // Runs the load and returns the message that ended it, or "" when it ran through.
   std::string Load() {
     try {
-      DB_LOXStammdaten(t_.db);
+      testing::LoadStammdaten(t_.db);
     } catch (const ProgramEnd& end) {
       EXPECT_EQ(t_.host.messages.size(), 1u) << "exactly one message before the end";
       EXPECT_EQ(t_.host.titles.back(), "Velunor");

@@ -4,7 +4,6 @@
 
 #include <initializer_list>
 
-#include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
@@ -98,7 +97,7 @@ class DbStationsdatenTest : public ::testing::Test {
     }
     return text;
   }
-  void Load() { DB_LOXStammdaten(t_.db); }
+  void Load() { testing::LoadStammdaten(t_.db); }
   int Run(int mode = kStationSyncCheck) { return DB_Stationsdaten(t_.db, mode); }
   // A station publication assembled now and acknowledged by the MTS-K.
   void Acknowledge() {
@@ -223,7 +222,7 @@ TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterA
     restarted.DbBenutzer = t_.db.DbBenutzer;
     restarted.DbPasswort = t_.db.DbPasswort;
     ASSERT_EQ(DB_Verbinden(restarted, restarted.DbServer), 1);
-    DB_LOXStammdaten(restarted);
+    testing::LoadStammdaten(restarted);
     EXPECT_EQ(DB_Stationsdaten(restarted, kStationSyncCheck), 1);
     EXPECT_EQ(restarted.delivery.pending, std::set<long>{2});
   }

@@ -35,12 +35,17 @@ void ServiceRig::Assemble() {
   model_ = std::make_unique<WindowModel>();
   view_ = std::make_unique<WindowView>(*shown_, *model_);
   ServiceSetup setup;
-  setup.program_dir = program_dir_;
-  setup.cert_store = certs_->store;
+  setup.config.program_dir = program_dir_;
+  setup.config.cert_store = certs_->store;
   if (options_.transport_timeout.count() > 0)
     setup.transport_options.timeout = options_.transport_timeout;
-  setup.status_address = options_.status_address;
-  setup.archive_max_bytes = options_.archive_max_bytes;
+  if (!options_.status_address.empty()) {
+    setup.config.status_address = ParseStatusAddress(options_.status_address);
+    if (!setup.config.status_address) {
+      throw std::runtime_error(std::string("not HOST:PORT: ").append(options_.status_address));
+    }
+  }
+  setup.config.archive_max_bytes = options_.archive_max_bytes;
   service_ = std::make_unique<Service>(setup, clock_, *shown_, *front_end_);
   if (options_.database_follows_clock) {
     state().db.connection_suffix +=

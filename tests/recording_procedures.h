@@ -4,14 +4,23 @@
 #pragma once
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "service/common/failure.h"
 #include "service/common/fehler_log.h"
+#include "service/core/configuration.h"
 #include "service/core/procedures.h"
 
 namespace velunor::testing {
+
+// A window's configuration under test: the defaults, in `program_dir`.
+inline Configuration ConfigurationIn(const std::filesystem::path& program_dir) {
+  Configuration config;
+  config.program_dir = program_dir;
+  return config;
+}
 
 struct RecordingProcedures : Procedures {
   int DB_Verbinden() override { return Call("DB_Verbinden"), connect_result; }

@@ -312,13 +312,13 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung neu herstellen...");
   // The first attempt finds no server; the wait starts again.
-  const std::string server = state().db.DbServer;
-  state().db.DbServer = "127.0.0.1:1";
+  const std::string server = state().config.station_ini.ini.DbServer;
+  state().config.station_ini.ini.DbServer = "127.0.0.1:1";
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Immer noch keine DB-Verbindung möglich!");
   EXPECT_EQ(vars().AblaufStatus, 800);
   EXPECT_EQ(state().log.LetzterFehler(), 0) << "cleared before each attempt";
-  state().db.DbServer = server;
+  state().config.station_ini.ini.DbServer = server;
   Tick(17);
   EXPECT_EQ(vars().AblaufStatus, 817);
   Tick();
@@ -449,6 +449,28 @@ TEST_F(SchedulerRealTest, ExitDuringAChainWaitsForIdleThenUnloads) {
   Tick(100);
   EXPECT_EQ(sim().RequestCount(), 3) << "no tick acts after the unload";
   EXPECT_EQ(TransferLog(), "0 | 1 | 1");
+}
+
+// STATION.INI counts as the start read it, also for a reconnect; Velunor.CFG
+// as the last load of the master data read it (the start, a takeover), so
+// that what an operator saves with Kestrin counts from the next load.
+TEST_F(SchedulerRealTest, EachFileIsReadAgainOnlyAtItsMoment) {
+  Start();
+  const std::filesystem::path& dir = rig_->program_dir();
+  testing::WriteStationIni(dir, "127.0.0.1:1", "niemand", "falsch");
+  vars().AblaufStatus = kReconnect;
+  Tick();
+  EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung erfolgreich hergestellt!")
+      << "a reconnect uses the values of the start";
+
+  const std::string url = "https://127.0.0.1:1/neu";
+  testing::WriteSettings(dir, rig_->certs().client_subject, url, url);
+  Tick(3);
+  Procedures& procedures = rig_->service().procedures();
+  EXPECT_NE(procedures.UrlPreisdatenlieferung(), url) << "not read between loads";
+  procedures.DB_LOXStammdaten();
+  EXPECT_EQ(procedures.UrlPreisdatenlieferung(), url);
+  EXPECT_EQ(procedures.UrlGrunddatenlieferung(), url);
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "service/db/lox_stammdaten.h"
 #include "service/db/verbindung.h"
+#include "shared/settings_file.h"
 
 namespace velunor::testing {
 
@@ -175,6 +177,10 @@ DbTestEnv::DbTestEnv() : db(env) {
                              " (run the tests through scripts/test)");
   }
   TestDb::Reset(db.db());
+}
+
+void LoadStammdaten(DbState& db) {
+  DB_LOXStammdaten(db, ReadSettingsFile(db.env.program_dir / kSettingsFileName));
 }
 
 }  // namespace velunor::testing

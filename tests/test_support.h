@@ -115,4 +115,8 @@ struct DbTestEnv : TestEnv {
   Connection& sql() { return db.db(); }
 };
 
+// DB_LOXStammdaten with Velunor.CFG as the program directory of `db` holds it
+// now, read as the service reads it for each load.
+void LoadStammdaten(DbState& db);
+
 }  // namespace velunor::testing

@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "service/status/status_server.h"
 #include "shared/option_reader.h"
 
 namespace velunor {
@@ -45,12 +44,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   c.screenshot = read.Value("--screenshot");
   c.check = read.Has("--check");
   if (read.Has("--status-address")) {
-    c.status_address = read.Value("--status-address");
-    std::string host;
-    int port = 0;
-    if (!ParseStatusAddress(c.status_address, host, port)) {
-      c.error = "--status-address needs HOST:PORT (for example 127.0.0.1:8089), not '" +
-                c.status_address + "'";
+    const std::string v = read.Value("--status-address");
+    c.status_address = ParseStatusAddress(v);
+    if (!c.status_address) {
+      c.error = "--status-address needs HOST:PORT (for example 127.0.0.1:8089), not '" + v + "'";
       return c;
     }
   }

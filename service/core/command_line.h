@@ -4,8 +4,11 @@
 // `error` with the usage text and exits with status 2.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "service/status/status_server.h"
 
 namespace velunor {
 
@@ -14,9 +17,9 @@ struct CommandLine {
   std::string cert_store;   // empty: "certstore" in the program directory
   bool headless = false;
   int tick_ms = 1000;
-  long ticks = 0;              // 0: no limit
-  std::string screenshot;      // window only: saved as PNG before the end of --ticks
-  std::string status_address;  // HOST:PORT, empty: no status page
+  long ticks = 0;          // 0: no limit
+  std::string screenshot;  // window only: saved as PNG before the end of --ticks
+  std::optional<StatusAddress> status_address;  // none: no status page
   long archive_max_mb = 2048;
   std::string instance_name;  // empty: the host name
   int lease_seconds = 60;

@@ -33,6 +33,9 @@ TEST(CommandLineTest, OptionsAndUsageErrors) {
   EXPECT_EQ(ParseCommandLine({}).lease_seconds, 60);
   EXPECT_NE(ParseCommandLine({"--lease-seconds", "14"}).error, "");
   EXPECT_NE(ParseCommandLine({"--instance-name", "a\nb"}).error, "");
+  EXPECT_EQ(ParseCommandLine({"--status-address", "8089"}).error,
+            "--status-address needs HOST:PORT (for example 127.0.0.1:8089), not '8089'");
+  EXPECT_EQ(ParseCommandLine({"--status-address", "127.0.0.1:8089"}).status_address->port, 8089);
 }
 
 }  // namespace

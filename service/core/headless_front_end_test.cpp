@@ -41,9 +41,9 @@ struct StartedHeadless {
   testing::RecordingProcedures procs;
   std::FILE* out = std::tmpfile();
   HeadlessFrontEnd front_end{t.service, t.clock, out, nullptr};
-  std::string server, user, password;
+  Configuration config = testing::ConfigurationIn(t.dir.path());
   SchedulerVariables vars;
-  MarktTransp w{t.env, procs, front_end, vars, {&server, &user, &password}};
+  MarktTransp w{t.env, procs, front_end, vars, config};
 };
 
 TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEach) {

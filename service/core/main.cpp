@@ -3,7 +3,6 @@
 // ends. Exit status: 0 normal end, 1 start aborted, 2 usage error.
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "service/common/clock.h"
 #include "service/common/failure.h"
 #include "service/core/command_line.h"
+#include "service/core/configuration.h"
 #include "service/core/headless_front_end.h"
 #include "service/core/markt_transp.h"
 #include "service/core/service.h"
@@ -20,7 +20,6 @@
 #include "service/core/setup_check.h"
 #include "shared/display.h"
 #include "shared/output_line.h"
-#include "shared/program_dir.h"
 #include "shared/version.h"
 
 #ifdef VELUNOR_WITH_QT
@@ -44,22 +43,14 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  const ProgramLocations locations =
-      ResolveProgramLocations(argv[0], cl.program_dir, cl.cert_store);
-  const std::filesystem::path& program_dir = locations.program_dir;
-  const std::filesystem::path& cert_store = locations.cert_store;
+  ServiceSetup setup;
+  setup.config = ConfigurationFromCommandLine(cl, argv[0]);
+  const std::filesystem::path& program_dir = setup.config.program_dir;
   if (!std::filesystem::is_directory(program_dir)) {
     PrintLine(stderr, "velunor: program directory " + program_dir.string() + " does not exist");
     return 2;
   }
 
-  ServiceSetup setup;
-  setup.program_dir = program_dir;
-  setup.cert_store = cert_store;
-  setup.status_address = cl.status_address;
-  setup.archive_max_bytes = static_cast<std::uintmax_t>(cl.archive_max_mb) * 1024 * 1024;
-  setup.instance_name = cl.instance_name;
-  setup.lease_seconds = cl.lease_seconds;
   SystemClock clock;
   if (cl.check) return RunSetupCheck(setup, clock, stdout);
 

@@ -98,13 +98,13 @@ std::string ClockPanelText(const Clock& clock) {
 }
 
 MarktTransp::MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end,
-                         SchedulerVariables& vars, StationIniTarget ini, ServiceNotifier* notifier,
+                         SchedulerVariables& vars, Configuration& config, ServiceNotifier* notifier,
                          OperationsSink* operations)
     : env_(env),
       procs_(procedures),
       front_end_(front_end),
       vars_(vars),
-      ini_(ini),
+      config_(config),
       notifier_(notifier),
       operations_(operations),
       watch_(env, front_end),
@@ -151,8 +151,9 @@ void MarktTransp::Form_Activate() {
 
   StartStatus(p, " Programmstart", false);
   StartStatus(p, " Einlesen der Station.ini", false);
-  const std::filesystem::path path = env_.program_dir / kStationIniName;
-  const StationIniRead read = ReadStationIni(path);
+  LoadConfigurationFile(config_, ConfigurationFile::kStationIni);
+  const std::filesystem::path path = config_.StationIniPath();
+  const StationIniRead& read = config_.station_ini;
   if (read.missing) {
     const std::string text = "Die Datei '" + path.string() + "' wurde nicht gefunden!";
     env_.log.Write(0, text, "Form_Activate", "");
@@ -171,9 +172,6 @@ void MarktTransp::Form_Activate() {
     return;
   }
   p.Run([&] {
-    *ini_.DbServer = read.ini.DbServer;
-    *ini_.DbBenutzer = read.ini.DbBenutzer;
-    *ini_.DbPasswort = read.ini.DbPasswort;
     // The start goes on; the operator reading standard error is told once.
     const std::string exposure = StationIniExposure(path);
     if (!exposure.empty()) front_end_.Notice(exposure);

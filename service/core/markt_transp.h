@@ -13,6 +13,7 @@
 #include "service/common/procedure.h"
 #include "service/core/certificate_watch.h"
 #include "service/core/compliance_watch.h"
+#include "service/core/configuration.h"
 #include "service/core/front_end.h"
 #include "service/core/procedures.h"
 #include "service/core/scheduler_variables.h"
@@ -21,20 +22,14 @@
 
 namespace velunor {
 
-// Where Form_Activate puts the values of STATION.INI.
-struct StationIniTarget {
-  std::string* DbServer;
-  std::string* DbBenutzer;
-  std::string* DbPasswort;
-};
-
 class MarktTransp {
  public:
-  // Every argument must outlive the window; `notifier` (may be null) hears of
-  // the start, every tick and the end, `operations` (may be null) of the
-  // price chain's steps and of every tick's end.
+  // Every argument must outlive the window; the start sequence reads
+  // STATION.INI into `config`. `notifier` (may be null) hears of the start,
+  // every tick and the end, `operations` (may be null) of the price chain's
+  // steps and of every tick's end.
   MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end, SchedulerVariables& vars,
-              StationIniTarget ini, ServiceNotifier* notifier = nullptr,
+              Configuration& config, ServiceNotifier* notifier = nullptr,
               OperationsSink* operations = nullptr);
 
   void Form_Load();
@@ -120,7 +115,7 @@ class MarktTransp {
   Procedures& procs_;
   FrontEnd& front_end_;
   SchedulerVariables& vars_;
-  StationIniTarget ini_;
+  Configuration& config_;
   ServiceNotifier* notifier_;
   OperationsSink* operations_;
   ComplianceWatch watch_;

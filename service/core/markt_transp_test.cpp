@@ -30,9 +30,9 @@ class MarktTranspTest : public ::testing::Test {
   testing::TestEnv t_;
   RecordingProcedures procs_;
   FakeFrontEnd fe_;
-  std::string server_, user_, password_;
+  Configuration config_ = testing::ConfigurationIn(t_.dir.path());
   SchedulerVariables vars_;
-  MarktTransp w_{t_.env, procs_, fe_, vars_, {&server_, &user_, &password_}};
+  MarktTransp w_{t_.env, procs_, fe_, vars_, config_};
 };
 
 TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
@@ -40,8 +40,8 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
   EXPECT_EQ(t_.window.caption(), "Datenübergabe an die Markttransparenzstelle");
   EXPECT_EQ(t_.window.panel(2), "09:05:00 Uhr");
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet");
-  EXPECT_EQ(server_, "127.0.0.1:3306");
-  EXPECT_EQ(password_, "geheim");
+  EXPECT_EQ(config_.station_ini.ini.DbServer, "127.0.0.1:3306");
+  EXPECT_EQ(config_.station_ini.ini.DbPasswort, "geheim");
   EXPECT_EQ(procs_.calls, (std::vector<std::string>{"DB_Verbinden", "DB_LOXStammdaten", "XML_Init",
                                                     "DB_Stationsdaten 0", "XML_Stationsdaten",
                                                     "XML_Preisdaten"}));
@@ -100,7 +100,7 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   procs.station_changes = 2;
   FakeFrontEnd fe;
   SchedulerVariables vars;
-  MarktTransp w(t_.env, procs, fe, vars, {&server_, &user_, &password_});
+  MarktTransp w(t_.env, procs, fe, vars, config_);
   w.Form_Activate();
   EXPECT_TRUE(procs.Called("XML_Preisdaten")) << "the later steps still run";
   EXPECT_TRUE(fe.timer);
@@ -244,7 +244,7 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   procs.log = &t_.log;
   FakeFrontEnd fe;
   SchedulerVariables vars;
-  MarktTransp w(t_.env, procs, fe, vars, {&server_, &user_, &password_});
+  MarktTransp w(t_.env, procs, fe, vars, config_);
   w.Form_Activate();
   procs.connect_result = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {

@@ -31,31 +31,29 @@ int ListenedSocket() {
   return SD_LISTEN_FDS_START;
 }
 
-LeaseSettings Lease(const ServiceSetup& setup, const InstanceToken& token) {
-  std::string name = setup.instance_name.empty() ? HostName() : setup.instance_name;
+LeaseSettings Lease(const Configuration& config, const InstanceToken& token) {
+  std::string name = config.instance_name.empty() ? HostName() : config.instance_name;
   if (name.empty()) name = "velunor";
-  return {name, token.value(), setup.lease_seconds};
+  return {name, token.value(), config.lease_seconds};
 }
 
 }  // namespace
 
 Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_state,
                  FrontEnd& front_end)
-    : state_(setup.program_dir, setup.cert_store, clock, service_state, front_end),
-      token_(setup.program_dir),
+    : state_(setup.config, clock, service_state, front_end),
+      token_(setup.config.program_dir),
       own_transport_(RealTransport(setup, state_.certs)),
-      operations_(state_.env, state_.db, setup.archive_max_bytes),
+      operations_(state_.env, state_.db, setup.config.archive_max_bytes),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_,
-                  &operations_, Lease(setup, token_)),
-      window_(state_.env, procedures_, front_end, scheduler_,
-              {&state_.db.DbServer, &state_.db.DbBenutzer, &state_.db.DbPasswort}, setup.notifier,
+                  &operations_, Lease(setup.config, token_)),
+      window_(state_.env, procedures_, front_end, scheduler_, state_.config, setup.notifier,
               &operations_),
       front_end_(front_end),
       notifier_(setup.notifier),
-      status_address_(setup.status_address),
-      instance_name_(Lease(setup, token_).instance_name) {
+      instance_name_(Lease(setup.config, token_).instance_name) {
   // Whole-file writes that a crash or a kill cut off before their rename.
-  RemoveStaleTemporaries(setup.program_dir);
+  RemoveStaleTemporaries(setup.config.program_dir);
   if (!token_.problem().empty()) {
     // The instance still reports or stands by; only a restart cannot prove
     // it is the same instance and waits for its own lease to run out.
@@ -64,12 +62,13 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
     front_end.Notice(text);
   }
 
+  const std::optional<StatusAddress>& address = state_.config.status_address;
   const int listened = ListenedSocket();
-  if (listened < 0 && status_address_.empty()) return;
+  if (listened < 0 && !address) return;
   status_server_ = std::make_unique<StatusServer>(operations_.box(), operations_.archive_dir());
   if (listened >= 0) {
     const std::string why = sd_is_socket(listened, AF_UNSPEC, SOCK_STREAM, 1) > 0
-                                ? status_server_->Adopt(listened, status_address_)
+                                ? status_server_->Adopt(listened, address ? address->text : "")
                                 : "Statusseite: der übergebene Socket ist kein TCP-Socket";
     if (why.empty()) {
       operations_.PublishSnapshots();
@@ -80,7 +79,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
     }
     return;
   }
-  const std::string why = status_server_->Start(status_address_);
+  const std::string why = status_server_->Start(*address);
   if (why.empty()) {
     operations_.PublishSnapshots();
     return;
@@ -105,14 +104,15 @@ void Service::StatusPortFailed(const std::string& why, const std::string& proced
 
 void Service::RetryStatusPort() {
   if (status_server_->serving() || state_.env.clock.EpochSeconds() < status_retry_at_) return;
-  const std::string why = status_server_->Start(status_address_);
+  const StatusAddress& address = *state_.config.status_address;
+  const std::string why = status_server_->Start(address);
   if (!why.empty()) {
     StatusPortFailed(why, "Haupt_Timer_Timer");
     return;
   }
   operations_.PublishSnapshots();
   if (notifier_ != nullptr) notifier_->Problem("");
-  const std::string text = "Statusseite: " + status_address_ + " jetzt belegt";
+  const std::string text = "Statusseite: " + address.text + " jetzt belegt";
   state_.log.WriteNotice(text, "Haupt_Timer_Timer");
   front_end_.Notice(text);
 }

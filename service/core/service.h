@@ -7,12 +7,12 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "service/common/clock.h"
 #include "service/common/service_state.h"
+#include "service/core/configuration.h"
 #include "service/core/front_end.h"
 #include "service/core/instance_token.h"
 #include "service/core/markt_transp.h"
@@ -27,21 +27,16 @@
 namespace velunor {
 
 struct ServiceSetup {
-  std::filesystem::path program_dir;
-  std::filesystem::path cert_store;
+  // The command line's part; the service reads the files at their moments.
+  // Without a status address no page is served, unless the service manager
+  // hands over a listening socket (LISTEN_FDS): then the page is served on
+  // that, and the address is only one more name it answers to.
+  Configuration config;
   // Options of the real transport; ignored when `transport` is given.
   CurlTransport::Options transport_options;
   // A transport of the caller's (a test's); null: the real CurlTransport.
   HttpsTransport* transport = nullptr;
   ServiceNotifier* notifier = nullptr;  // may be null
-  // HOST:PORT of the status page; "" serves none, unless the service manager
-  // hands over a listening socket (LISTEN_FDS): then the page is served on
-  // that, and this is only one more name it answers to.
-  std::string status_address;
-  std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
-  // This instance's name for the reporter lease; "": the host name.
-  std::string instance_name;
-  int lease_seconds = 60;
 };
 
 class Service {
@@ -85,7 +80,6 @@ class Service {
   std::unique_ptr<StatusServer> status_server_;
   FrontEnd& front_end_;
   ServiceNotifier* notifier_;
-  std::string status_address_;
   std::string instance_name_;
   std::int64_t status_retry_at_ = 0;
   std::int64_t status_told_at_ = 0;

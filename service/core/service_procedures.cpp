@@ -19,6 +19,11 @@
 namespace velunor {
 
 int ServiceProcedures::DB_Verbinden() {
+  // STATION.INI's values as the start read them; a reconnect uses them again.
+  const StationIni& ini = s_.config.station_ini.ini;
+  s_.db.DbServer = ini.DbServer;
+  s_.db.DbBenutzer = ini.DbBenutzer;
+  s_.db.DbPasswort = ini.DbPasswort;
   const int connected = velunor::DB_Verbinden(s_.db, s_.db.DbServer);
   if (connected == 1) {
     if (connected_before_ && operations_ != nullptr) operations_->Reconnected();
@@ -34,7 +39,12 @@ std::string ServiceProcedures::WritePath() {
   return WritePathText(*tables);
 }
 void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
-void ServiceProcedures::DB_LOXStammdaten() { velunor::DB_LOXStammdaten(s_.db); }
+void ServiceProcedures::DB_LOXStammdaten() {
+  // Read at every load: an operator may have saved another with Kestrin
+  // since, for the next start or takeover.
+  LoadConfigurationFile(s_.config, ConfigurationFile::kSettingsFile);
+  velunor::DB_LOXStammdaten(s_.db, s_.config.settings_file);
+}
 void ServiceProcedures::XML_Init() { velunor::XML_Init(s_.pub, s_.db); }
 int ServiceProcedures::DB_Stationsdaten(int mode) { return velunor::DB_Stationsdaten(s_.db, mode); }
 void ServiceProcedures::XML_Stationsdaten() { velunor::XML_Stationsdaten(s_.pub, s_.db); }

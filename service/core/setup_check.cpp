@@ -12,6 +12,7 @@
 #include "service/core/station_ini.h"
 #include "service/db/batch_write.h"
 #include "service/db/db_state.h"
+#include "service/db/fuels.h"
 #include "service/db/verbindung.h"
 #include "service/transmission/curl_transport.h"
 #include "service/transmission/soap_transaction.h"
@@ -45,7 +46,7 @@ class NoEvents : public TlsEvents {
 class Checker {
  public:
   Checker(const ServiceSetup& setup, Clock& clock, std::FILE* out)
-      : setup_(setup), clock_(clock), out_(out), certs_(setup.cert_store) {}
+      : config_(setup.config), clock_(clock), out_(out), certs_(config_.cert_store) {}
 
   int Run();
 
@@ -63,12 +64,12 @@ class Checker {
   bool Certificate();
   void Handshake(const std::string& what, const std::string& url);
 
-  const ServiceSetup& setup_;
+  Configuration config_;
   Clock& clock_;
   std::FILE* out_;
   DirectoryCertStore certs_;
-  StationIni ini_;
-  TransmissionSettings settings_;
+  const StationIni& ini_ = config_.station_ini.ini;
+  const TransmissionSettings& settings_ = config_.settings_file.values;
   std::unique_ptr<Connection> db_;
   bool failed_ = false;
 };
@@ -86,8 +87,9 @@ void Checker::Warning(const std::string& what, const std::string& text, const st
 }
 
 bool Checker::StationIniFile() {
-  const std::filesystem::path path = setup_.program_dir / kStationIniName;
-  const StationIniRead read = ReadStationIni(path);
+  LoadConfigurationFile(config_, ConfigurationFile::kStationIni);
+  const std::filesystem::path path = config_.StationIniPath();
+  const StationIniRead& read = config_.station_ini;
   if (read.missing) {
     Line(false, kStationIniName, path.string() + " fehlt",
          "Datei anlegen: vier Werte (frei, Server[:Port], Benutzer, Kennwort), Modus 0600");
@@ -98,7 +100,6 @@ bool Checker::StationIniFile() {
          StationIniUnreadableFix(path, read));
     return false;
   }
-  ini_ = read.ini;
   if (ini_.values_read < 4) {
     Line(false, kStationIniName, "enthält " + std::to_string(ini_.values_read) + " von 4 Werten",
          "vier Werte eintragen: frei, Server[:Port], Benutzer, Kennwort");
@@ -121,10 +122,10 @@ bool Checker::StationIniFile() {
 }
 
 bool Checker::Database() {
-  FehlerLog log(setup_.program_dir, clock_);
+  FehlerLog log(config_.program_dir, clock_);
   ServiceState shown;
   NoHost host;
-  Env env{setup_.program_dir, clock_, log, shown, host};
+  Env env{config_.program_dir, clock_, log, shown, host};
   DbState db(env);
   db.DbBenutzer = ini_.DbBenutzer;
   db.DbPasswort = ini_.DbPasswort;
@@ -301,8 +302,9 @@ void Checker::WritePath() {
 }
 
 bool Checker::SettingsFile() {
-  const std::filesystem::path path = setup_.program_dir / kSettingsFileName;
-  const SettingsFileRead read = ReadSettingsFile(path);
+  LoadConfigurationFile(config_, ConfigurationFile::kSettingsFile);
+  const std::filesystem::path path = config_.SettingsFilePath();
+  const SettingsFileRead& read = config_.settings_file;
   const std::string fix = "mit Kestrin Zertifikat und beide URLs speichern";
   if (!read.found) {
     Line(false, kSettingsFileName, path.string() + " fehlt", fix);
@@ -312,7 +314,6 @@ bool Checker::SettingsFile() {
     Line(false, kSettingsFileName, read.error, "Eigentümer und Rechte prüfen");
     return false;
   }
-  settings_ = read.values;
   if (read.lines < 3 || settings_.VerwendetesZertifikat.empty() ||
       settings_.UrlGrunddatenlieferung.empty() || settings_.UrlPreisdatenlieferung.empty()) {
     Line(false, kSettingsFileName,
@@ -326,7 +327,7 @@ bool Checker::SettingsFile() {
 bool Checker::Certificate() {
   const std::string& subject = settings_.VerwendetesZertifikat;
   const std::string store = kClientCertificateStore;
-  const std::string where = (setup_.cert_store / store).string();
+  const std::string where = (config_.cert_store / store).string();
   const auto chosen = certs_.Choose(store, subject);
   if (!chosen) {
     Line(false, "Zertifikat", "kein Zertifikat \"" + subject + "\" in " + where,
@@ -450,9 +451,14 @@ const std::vector<RequiredTable>& RequiredTables() {
       Named({"station", "status", "ps_id", "ps_version", "ps_version_time", "ps_name", "ps_brand",
              "ps_street", "ps_housenumber", "ps_postcode", "ps_place", "ps_latitude",
              "ps_longitude", "ps_federalstate"});
-  static const std::vector<RequiredColumn> kPrice =
-      Named({"station", "status", "ps_pricee5", "ps_pricee5_time", "ps_pricee10",
-             "ps_pricee10_time", "ps_pricediesel", "ps_pricediesel_time"});
+  static const std::vector<RequiredColumn> kPrice = [] {
+    std::vector<RequiredColumn> columns = Named({"station", "status"});
+    for (const Fuel& fuel : kFuels) {
+      columns.push_back({fuel.priceColumn});
+      columns.push_back({fuel.timeColumn});
+    }
+    return columns;
+  }();
   static const RequiredColumn kHistoryKey = Unnamed("historie_id", ColumnType::kAutoIncrement);
   static const RequiredColumn kDetailKey = Unnamed("historie_id", ColumnType::kInteger);
   static const std::vector<RequiredTable> kTables = {

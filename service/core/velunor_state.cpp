@@ -2,13 +2,13 @@
 
 namespace velunor {
 
-VelunorState::VelunorState(const std::filesystem::path& program_dir,
-                           const std::filesystem::path& cert_store, Clock& clock,
-                           ServiceState& service, WindowHost& host)
-    : log(program_dir, clock),
-      env{program_dir, clock, log, service, host},
+VelunorState::VelunorState(const Configuration& configuration, Clock& clock, ServiceState& service,
+                           WindowHost& host)
+    : config(configuration),
+      log(config.program_dir, clock),
+      env{config.program_dir, clock, log, service, host},
       db(env),
-      certs(cert_store),
+      certs(config.cert_store),
       komm_log(env) {}
 
 }  // namespace velunor

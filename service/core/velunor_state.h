@@ -1,13 +1,12 @@
-// The process state of the service: error log, environment, database state,
-// publication state, certificate store and communication log. Owns
-// everything except the clock, the service state and the operator's host, which
-// the caller provides. Built by the assembly (service.h).
+// The process state of the service: configuration, error log, environment,
+// database state, publication state, certificate store and communication
+// log. Owns everything except the clock, the service state and the
+// operator's host, which the caller provides. Built by the assembly (service.h).
 #pragma once
-
-#include <filesystem>
 
 #include "service/common/env.h"
 #include "service/common/fehler_log.h"
+#include "service/core/configuration.h"
 #include "service/core/komm_log.h"
 #include "service/db/db_state.h"
 #include "service/publication/publication_state.h"
@@ -16,9 +15,11 @@
 namespace velunor {
 
 struct VelunorState {
-  VelunorState(const std::filesystem::path& program_dir, const std::filesystem::path& cert_store,
-               Clock& clock, ServiceState& service, WindowHost& host);
+  // `configuration`: the command line's part; the files are read at their moments.
+  VelunorState(const Configuration& configuration, Clock& clock, ServiceState& service,
+               WindowHost& host);
 
+  Configuration config;
   FehlerLog log;
   Env env;
   DbState db;

@@ -1,6 +1,6 @@
 // The database part of the process state: the one connection of the run, the
-// station file's access values that every reconnect reads again, and what the
-// database procedures load and keep between runs (settings, station table).
+// station file's access values as handed in for every connection, and what
+// the database procedures load and keep between runs (settings, station table).
 #pragma once
 
 #include <cstdint>

@@ -57,6 +57,14 @@ inline constexpr std::array<Fuel, 3> kFuels = {{
      "ps_pricediesel_time", "fuelPriceDiesel", true},
 }};
 
+// The fuel whose price time the station grid shows (one, checked below).
+constexpr const Fuel& GridTimeFuel() {
+  for (const Fuel& fuel : kFuels) {
+    if (fuel.time_in_grid) return fuel;
+  }
+  return kFuels.back();
+}
+
 // The code's entry; REQUIRES: 1 <= code <= kFuelCodes.size().
 constexpr const FuelCode& CodeOf(int code) { return kFuelCodes[static_cast<size_t>(code - 1)]; }
 constexpr const FuelCode& CodeOf(const Fuel& fuel) { return CodeOf(fuel.code); }

@@ -27,7 +27,7 @@ void ReadFuelCodes(MasterData& m, const std::string& codes) {
 
 }  // namespace
 
-void DB_LOXStammdaten(DbState& state) {
+void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
   Procedure p(state.env.log, "DB_LOXStammdaten");
   Env& env = state.env;
   MasterData& m = state.stammdaten;
@@ -93,18 +93,18 @@ void DB_LOXStammdaten(DbState& state) {
     }
   }
 
-  const SettingsFileRead cfg = ReadSettingsFile(env.program_dir / kSettingsFileName);
-  if (!cfg.found) {
+  if (!settings_file.found) {
     EndProgram(env,
                "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE und nehmen die "
                "notwendigen Einstellungen vor!");
   }
-  state.settings = cfg.values;
-  if (!cfg.error.empty()) {
-    p.Log(kErrPathFileAccess, cfg.error);
-  } else if (cfg.lines < 3) {
+  state.settings = settings_file.values;
+  if (!settings_file.error.empty()) {
+    p.Log(kErrPathFileAccess, settings_file.error);
+  } else if (settings_file.lines < 3) {
     p.Log(kErrInputPastEnd, "Eingabe hinter Dateiende: " + std::string(kSettingsFileName) +
-                                " enthält nur " + std::to_string(cfg.lines) + " von 3 Zeilen");
+                                " enthält nur " + std::to_string(settings_file.lines) +
+                                " von 3 Zeilen");
   }
 
   if (m.ReporterName.empty()) {

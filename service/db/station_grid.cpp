@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "service/db/db_values.h"
+#include "service/db/fuels.h"
 #include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
@@ -12,7 +13,8 @@ void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, 
   auto step = [&](int offset) -> Procedure& {
     return p.At(first_line == 0 ? 0 : first_line + offset);
   };
-  const bool diesel_time = stations.HasColumn("ps_pricediesel_time");
+  const char* time_column = GridTimeFuel().timeColumn;
+  const bool grid_time = stations.HasColumn(time_column);
   step(0).Run([&] { grid.SetGridRows(static_cast<int>(2 * stations.RecordCount() + 2)); });
   std::vector<long> laid_out;
   for (size_t i = 1; i <= stations.RecordCount(); ++i) {
@@ -24,8 +26,8 @@ void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, 
     step(3).Run([&] {
       grid.SetCell(row, 0, std::to_string(station) + " " + stations.Text(i - 1, "name1"));
       grid.SetCell(row + 1, 0, "");
-      if (!diesel_time) return;
-      const DbValue& time = stations.Value(i - 1, "ps_pricediesel_time");
+      if (!grid_time) return;
+      const DbValue& time = stations.Value(i - 1, time_column);
       if (time) grid.SetCell(row + 1, 0, GridTimeText(*time));
     });
   }

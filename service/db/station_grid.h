@@ -11,7 +11,8 @@
 namespace velunor {
 
 // `stations` holds the columns station and name1, ordered by station, and
-// optionally ps_pricediesel_time (shown in the second row when not NULL).
+// optionally the price time column of GridTimeFuel (fuels.h), shown in the
+// second row when not NULL.
 // Each step runs through `p`; `first_line` numbers them ("Zeile: ") from
 // there on, 0 for none. A row whose station number cannot be read is skipped.
 void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, int first_line);

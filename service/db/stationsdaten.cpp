@@ -9,6 +9,7 @@
 #include "service/common/procedure.h"
 #include "service/db/batch_write.h"
 #include "service/db/db_values.h"
+#include "service/db/fuels.h"
 #include "service/db/prepare_opening_times.h"
 #include "service/db/sql_statement.h"
 #include "service/db/station_address.h"
@@ -257,9 +258,11 @@ int DB_Stationsdaten(DbState& state, int mode) {
 
   if (mode == kStationSyncForced || aenderungen >= 1) {
     p.At(41).Run([&] { grid.SetGridRows(2); });
-    sql =
-        "select PS.station station, name1, ps_pricediesel_time from lox_station PS left join "
-        "mts_petrolstation_price MP on PS.station = MP.station order by station";
+    sql = std::string("select PS.station station, name1, ")
+              .append(GridTimeFuel().timeColumn)
+              .append(
+                  " from lox_station PS left join mts_petrolstation_price MP on PS.station = "
+                  "MP.station order by station");
     ResultSet list;
     p.At(42).With(sql).Run([&] { list = state.db().Query(sql); });
     LayOutStationGrid(state, p, list, 43);

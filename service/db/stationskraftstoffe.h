@@ -1,5 +1,5 @@
-// Which of a station's active products stand for Super E5, Super E10 and
-// Diesel, the prices last stored for the MTS-K, and the station's two grid
+// Which of a station's active products stand for the MTS-K fuels (kFuels in
+// fuels.h), the prices last stored for the MTS-K, and the station's two grid
 // rows; read for any number of stations with two statements. A failing step
 // is logged under "DB_Get_MTS_Stationskraftstoffe" with the statement in
 // progress (for a station's own step, the statement as it reads for that

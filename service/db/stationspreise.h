@@ -1,5 +1,5 @@
 // The current-price intake: one read of the whole current-price table, then a
-// numeric comparison of every Super E5, Super E10 and Diesel price with the
+// numeric comparison of every MTS-K fuel's price (kFuels in fuels.h) with the
 // price last stored; a differing price becomes the station's pending price
 // and shows in the grid. Failures are logged and the next row is handled.
 #pragma once

@@ -67,17 +67,18 @@ TEST(StatusSnapshot, HealthIsOkOnlyWhenEverythingIs) {
 }
 
 TEST(StatusServer, AddressIsHostAndPort) {
-  std::string host;
-  int port = -1;
-  EXPECT_TRUE(ParseStatusAddress("127.0.0.1:8089", host, port));
-  EXPECT_EQ(host, "127.0.0.1");
-  EXPECT_EQ(port, 8089);
-  EXPECT_TRUE(ParseStatusAddress("[::1]:0", host, port));
-  EXPECT_EQ(host, "::1");
-  EXPECT_EQ(port, 0);
+  std::optional<StatusAddress> address = ParseStatusAddress("127.0.0.1:8089");
+  ASSERT_TRUE(address);
+  EXPECT_EQ(address->text, "127.0.0.1:8089");
+  EXPECT_EQ(address->host, "127.0.0.1");
+  EXPECT_EQ(address->port, 8089);
+  address = ParseStatusAddress("[::1]:0");
+  ASSERT_TRUE(address);
+  EXPECT_EQ(address->host, "::1");
+  EXPECT_EQ(address->port, 0);
   for (const char* bad : {"8089", ":8089", "127.0.0.1:", "127.0.0.1:65536", "::1:8089",
                           "localhost:80x", "[]:80", "127.0.0.1:-1"}) {
-    EXPECT_FALSE(ParseStatusAddress(bad, host, port)) << bad;
+    EXPECT_FALSE(ParseStatusAddress(bad)) << bad;
   }
 }
 

@@ -288,22 +288,24 @@ MHD_Result StatusServer::Daemon::Archive(MHD_Connection* connection, const std::
   return Send(connection, 200, *text, "text/plain; charset=utf-8", {vary});
 }
 
-bool ParseStatusAddress(const std::string& address, std::string& host, int& port) {
-  const size_t colon = address.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == address.size()) return false;
-  host = address.substr(0, colon);
+std::optional<StatusAddress> ParseStatusAddress(const std::string& text) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
+  StatusAddress address{text, text.substr(0, colon), 0};
+  std::string& host = address.host;
   if (host.front() == '[') {
-    if (host.size() < 3 || host.back() != ']') return false;
+    if (host.size() < 3 || host.back() != ']') return std::nullopt;
     host = host.substr(1, host.size() - 2);
   } else if (host.find(':') != std::string::npos) {
-    return false;  // an IPv6 address needs its brackets
+    return std::nullopt;  // an IPv6 address needs its brackets
   }
-  const std::string digits = address.substr(colon + 1);
+  const std::string digits = text.substr(colon + 1);
   if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
-    return false;
+    return std::nullopt;
   }
-  port = std::stoi(digits);
-  return port >= 0 && port <= 65535;
+  address.port = std::stoi(digits);
+  if (address.port > 65535) return std::nullopt;
+  return address;
 }
 
 StatusServer::StatusServer(const SnapshotBox& box, std::filesystem::path archive_dir)
@@ -311,13 +313,10 @@ StatusServer::StatusServer(const SnapshotBox& box, std::filesystem::path archive
 
 StatusServer::~StatusServer() { Stop(); }
 
-std::string StatusServer::Start(const std::string& address) {
-  std::string host;
-  int port = 0;
-  if (!ParseStatusAddress(address, host, port)) {
-    return "Statusadresse \"" + address + "\" ist nicht HOST:PORT";
-  }
-  const std::string cannot = "Statusseite: " + address + " kann nicht belegt werden";
+std::string StatusServer::Start(const StatusAddress& address) {
+  const std::string& host = address.host;
+  const int port = address.port;
+  const std::string cannot = "Statusseite: " + address.text + " kann nicht belegt werden";
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -337,7 +336,7 @@ std::string StatusServer::Start(const std::string& address) {
     close(fd);
     return cannot + " (" + SystemReason(error_number) + ")";
   }
-  return Serve(fd, port == 0 ? "" : address);
+  return Serve(fd, port == 0 ? "" : address.text);
 }
 
 std::string StatusServer::Adopt(int listening_socket, const std::string& address) {

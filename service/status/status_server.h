@@ -11,15 +11,23 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "service/status/status_snapshot.h"
 
 namespace velunor {
 
-// "HOST:PORT" ("[::1]:8089" for an IPv6 address) into its parts; false when
-// the text is not of that form or the port is not 0..65535 (0: any free port).
-bool ParseStatusAddress(const std::string& address, std::string& host, int& port);
+// The status page's address, taken apart once where it is given.
+struct StatusAddress {
+  std::string text;  // as given: "127.0.0.1:8089", "[::1]:8089"
+  std::string host;  // without an IPv6 address's brackets
+  int port = 0;      // 0: any free port
+};
+
+// "HOST:PORT" ("[::1]:8089" for an IPv6 address) into its parts; nullopt when
+// the text is not of that form or the port is not 0..65535.
+std::optional<StatusAddress> ParseStatusAddress(const std::string& text);
 
 class StatusServer {
  public:
@@ -35,7 +43,7 @@ class StatusServer {
 
   // Binds to `address` and serves from then on. Returns "" or why not (the
   // system's reason, e.g. the address in use).
-  std::string Start(const std::string& address);
+  std::string Start(const StatusAddress& address);
   // Serves on `listening_socket`, a bound and listening TCP socket handed
   // over by the service manager; takes it over. `address`, when not empty,
   // is one more name under which the server is asked for (the configured

@@ -100,9 +100,9 @@ class QtWindowTest : public ::testing::Test {
   QtFrontEnd fe_{argc_, argv_, t_.window};
   Env env_{t_.dir.path(), t_.clock, t_.log, t_.service, fe_};
   Procs procs_;
-  std::string server_, user_, password_;
+  Configuration config_ = velunor::testing::ConfigurationIn(t_.dir.path());
   SchedulerVariables vars_;
-  MarktTransp w_{env_, procs_, fe_, vars_, {&server_, &user_, &password_}};
+  MarktTransp w_{env_, procs_, fe_, vars_, config_};
   std::vector<std::string> messages_;
 };
 

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace velunor {
 
@@ -48,10 +49,15 @@ StationGrid::StationGrid(QWidget* parent) : QTableWidget(0, WindowModel::kGridCo
 }
 
 void StationGrid::SizeColumns() {
-  // Fixed widths for the fuel columns, so that a new price never makes the
-  // columns jump; the station column takes the rest.
+  // Fixed widths for the fuel columns, as wide as the widest caption, so that
+  // a new price never makes the columns jump; the station column takes the rest.
   const QFontMetrics metrics(font());
-  const int fuel_width = metrics.horizontalAdvance("  Super E10  ") + 24;
+  int fuel_width = 0;
+  for (int column = 2; column < WindowModel::kGridColumns; ++column) {
+    const QString caption =
+        QString::fromUtf8(WindowModel::kGridCaptions[static_cast<size_t>(column)]);
+    fuel_width = std::max(fuel_width, metrics.horizontalAdvance("  " + caption + "  ") + 24);
+  }
   horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   horizontalHeader()->setSectionResizeMode(1, QHeaderView::Fixed);
   setColumnWidth(1, metrics.horizontalAdvance("  Aktiv  ") + 24);
