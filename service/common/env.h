@@ -8,6 +8,7 @@
 #include "service/common/clock.h"
 #include "service/common/fehler_log.h"
 #include "service/common/window_model.h"
+#include "shared/file_system.h"
 
 namespace velunor {
 
@@ -17,6 +18,7 @@ struct Env {
   FehlerLog& log;
   WindowModel& window;
   WindowHost& host;
+  FileSystem& files;
 };
 
 }  // namespace velunor

@@ -40,7 +40,8 @@ LeaseSettings Lease(const ServiceSetup& setup, const InstanceToken& token) {
 }  // namespace
 
 Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, FrontEnd& front_end)
-    : state_(setup.program_dir, setup.cert_store, clock, window, front_end),
+    : state_(setup.program_dir, setup.cert_store, clock, window, front_end,
+             setup.files != nullptr ? *setup.files : RealFileSystem()),
       token_(setup.program_dir),
       own_transport_(RealTransport(setup, state_.certs)),
       operations_(state_.env, state_.db, setup.archive_max_bytes),
@@ -54,7 +55,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, F
       status_address_(setup.status_address),
       instance_name_(Lease(setup, token_).instance_name) {
   // Whole-file writes that a crash or a kill cut off before their rename.
-  RemoveStaleTemporaries(setup.program_dir);
+  RemoveStaleTemporaries(state_.env.files, setup.program_dir);
   if (!token_.problem().empty()) {
     // The instance still reports or stands by; only a restart cannot prove
     // it is the same instance and waits for its own lease to run out.

@@ -42,6 +42,8 @@ struct ServiceSetup {
   // This instance's name for the reporter lease; "": the host name.
   std::string instance_name;
   int lease_seconds = 60;
+  // The disk the service's files go to (a test's); null: the machine's.
+  FileSystem* files = nullptr;
 };
 
 class Service {

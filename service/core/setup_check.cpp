@@ -124,7 +124,7 @@ bool Checker::Database() {
   FehlerLog log(setup_.program_dir, clock_);
   WindowModel window;
   NoHost host;
-  Env env{setup_.program_dir, clock_, log, window, host};
+  Env env{setup_.program_dir, clock_, log, window, host, RealFileSystem()};
   DbState db(env);
   db.DbBenutzer = ini_.DbBenutzer;
   db.DbPasswort = ini_.DbPasswort;

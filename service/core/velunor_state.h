@@ -17,7 +17,7 @@ namespace velunor {
 
 struct VelunorState {
   VelunorState(const std::filesystem::path& program_dir, const std::filesystem::path& cert_store,
-               Clock& clock, WindowModel& window, WindowHost& host);
+               Clock& clock, WindowModel& window, WindowHost& host, FileSystem& files);
 
   FehlerLog log;
   Env env;

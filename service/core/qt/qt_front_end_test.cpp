@@ -98,7 +98,7 @@ class QtWindowTest : public ::testing::Test {
   char arg0_[16] = "core_qt_test";
   char* argv_[2] = {arg0_, nullptr};
   QtFrontEnd fe_{argc_, argv_, t_.window};
-  Env env_{t_.dir.path(), t_.clock, t_.log, t_.window, fe_};
+  Env env_{t_.dir.path(), t_.clock, t_.log, t_.window, fe_, RealFileSystem()};
   Procs procs_;
   std::string server_, user_, password_;
   SchedulerVariables vars_;
