@@ -38,6 +38,7 @@ void ServiceRig::Assemble() {
     setup.transport_options.timeout = options_.transport_timeout;
   setup.status_address = options_.status_address;
   setup.archive_max_bytes = options_.archive_max_bytes;
+  setup.files = options_.files;
   service_ = std::make_unique<Service>(setup, clock_, *model_, *front_end_);
   if (options_.database_follows_clock) {
     state().db.connection_suffix +=
