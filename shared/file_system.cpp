@@ -122,6 +122,7 @@ class PosixFileSystem : public FileSystem {
     info.size = static_cast<std::uintmax_t>(st.st_size);
     info.allocated = static_cast<std::uintmax_t>(st.st_blocks) * 512;
     info.modified = st.st_mtim;
+    info.mode = static_cast<unsigned>(st.st_mode & 07777);
     return info;
   }
 };

@@ -5,8 +5,8 @@
 // Failures come back as the operating system's error code, never thrown.
 #pragma once
 
-#include <ctime>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -39,6 +39,7 @@ struct FileInfo {
   bool directory = false;
   std::uintmax_t size = 0;
   std::uintmax_t allocated = 0;  // disk space in whole blocks
+  unsigned mode = 0;             // permission bits (07777)
   timespec modified{};
 };
 

@@ -151,7 +151,7 @@ void MarktTransp::Form_Activate() {
   StartStatus(p, " Programmstart", false);
   StartStatus(p, " Einlesen der Station.ini", false);
   const std::filesystem::path path = env_.program_dir / kStationIniName;
-  const StationIniRead read = ReadStationIni(path);
+  const StationIniRead read = ReadStationIni(env_.files, path);
   if (read.missing) {
     const std::string text = "Die Datei '" + path.string() + "' wurde nicht gefunden!";
     env_.log.Write(0, text, "Form_Activate", "");
@@ -174,7 +174,7 @@ void MarktTransp::Form_Activate() {
     *ini_.DbBenutzer = read.ini.DbBenutzer;
     *ini_.DbPasswort = read.ini.DbPasswort;
     // The start goes on; the operator reading standard error is told once.
-    const std::string exposure = StationIniExposure(path);
+    const std::string exposure = StationIniExposure(env_.files, path);
     if (!exposure.empty()) front_end_.Notice(exposure);
     if (read.ini.values_read < 4) {
       throw Failure(kErrInputPastEnd, "Eingabe hinter Dateiende: '" + path.string() + "' enthält " +

@@ -87,7 +87,7 @@ void Checker::Warning(const std::string& what, const std::string& text, const st
 
 bool Checker::StationIniFile() {
   const std::filesystem::path path = setup_.program_dir / kStationIniName;
-  const StationIniRead read = ReadStationIni(path);
+  const StationIniRead read = ReadStationIni(RealFileSystem(), path);
   if (read.missing) {
     Line(false, kStationIniName, path.string() + " fehlt",
          "Datei anlegen: vier Werte (frei, Server[:Port], Benutzer, Kennwort), Modus 0600");
@@ -115,7 +115,7 @@ bool Checker::StationIniFile() {
   Line(true, kStationIniName,
        "Server " + (ini_.DbServer.empty() ? std::string("localhost") : ini_.DbServer) +
            ", Benutzer " + ini_.DbBenutzer);
-  const std::string exposure = StationIniExposure(path);
+  const std::string exposure = StationIniExposure(RealFileSystem(), path);
   if (!exposure.empty()) Warning(kStationIniName, exposure, "chmod 600 " + path.string());
   return true;
 }

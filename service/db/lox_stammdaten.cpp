@@ -86,14 +86,13 @@ void DB_LOXStammdaten(DbState& state) {
     const size_t slash = m.LpgExportFile.find_last_of("\\/");
     if (slash != std::string::npos) {
       const std::string folder = m.LpgExportFile.substr(0, slash);
-      std::error_code ec;
-      if (!std::filesystem::is_directory(ReplaceAll(folder, "\\", "/"), ec)) {
+      if (!env.files.Stat(ReplaceAll(folder, "\\", "/"), true).directory) {
         EndProgram(env, "Pfad '" + folder + "' für den Export Gas-Tankstelle nicht gefunden!");
       }
     }
   }
 
-  const SettingsFileRead cfg = ReadSettingsFile(env.program_dir / kSettingsFileName);
+  const SettingsFileRead cfg = ReadSettingsFile(env.files, env.program_dir / kSettingsFileName);
   if (!cfg.found) {
     EndProgram(env,
                "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE und nehmen die "
