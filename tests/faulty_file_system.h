@@ -18,7 +18,8 @@ class FaultyFileSystem : public FileSystem {
  public:
   // Appends to files under `under` write `bytes` more bytes in all, then fail
   // with `error` (the part that fits is written, as on a disk that fills up).
-  void FailWritesAfter(const std::filesystem::path& under, std::uintmax_t bytes, int error = ENOSPC);
+  void FailWritesAfter(const std::filesystem::path& under, std::uintmax_t bytes,
+                       int error = ENOSPC);
   // Opening for writing, renaming, removing and making folders under
   // `under` fail with `error`.
   void FailChanges(const std::filesystem::path& under, int error = EACCES);
