@@ -1,11 +1,5 @@
 #include "shared/file_replace.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <random>
 
 namespace velunor {
@@ -16,40 +10,39 @@ constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kSuffixLetters = 8;
 constexpr std::string_view kTemporaryEnd = ".tmp";
 
-std::string Reason(const std::filesystem::path& file, int error_number) {
-  return file.string() + ": " + std::strerror(error_number);
-}
-
-int CreateExclusively(const std::filesystem::path& file) {
-  return open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+std::unique_ptr<WritableFile> CreateExclusively(FileSystem& fs, const std::filesystem::path& file,
+                                                std::error_code& ec) {
+  return fs.OpenForWriting(file, FileSystem::Open::kCreateNew, ec);
 }
 
 // The preferred name, when nothing but a regular file of an earlier run is in
-// the way; -1 with errno from the last attempt otherwise.
-int CreatePreferred(const std::filesystem::path& temp, const ReplaceOptions& options) {
-  int fd = CreateExclusively(temp);
-  if (fd >= 0 || errno != EEXIST) return fd;
-  struct stat st {};
-  if (lstat(temp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(temp.c_str()) == 0) {
-    fd = CreateExclusively(temp);
-    if (fd >= 0 || errno != EEXIST) return fd;
+// the way; null with `ec` from the last attempt otherwise.
+std::unique_ptr<WritableFile> CreatePreferred(FileSystem& fs, const std::filesystem::path& temp,
+                                              const ReplaceOptions& options, std::error_code& ec) {
+  std::unique_ptr<WritableFile> file = CreateExclusively(fs, temp, ec);
+  if (file || ec != std::errc::file_exists) return file;
+  if (fs.Stat(temp, false).regular && !fs.Remove(temp)) {
+    file = CreateExclusively(fs, temp, ec);
+    if (file || ec != std::errc::file_exists) return file;
   }
   if (options.temporary_taken != nullptr) *options.temporary_taken = true;
-  errno = EEXIST;
-  return -1;
+  ec = std::make_error_code(std::errc::file_exists);
+  return nullptr;
 }
 
 // A name beside `target` that nothing else uses: the target's name, a dot
 // and random letters, tried until one can be created exclusively.
-int CreateTemporary(const std::filesystem::path& target, const ReplaceOptions& options,
-                    std::filesystem::path* temp, std::string* error) {
+std::unique_ptr<WritableFile> CreateTemporary(FileSystem& fs, const std::filesystem::path& target,
+                                              const ReplaceOptions& options,
+                                              std::filesystem::path* temp, std::string* error) {
+  std::error_code ec;
   if (!options.temporary.empty()) {
     *temp = options.temporary;
-    const int fd = CreatePreferred(*temp, options);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) {
-      *error = Reason(*temp, errno);
-      return -1;
+    std::unique_ptr<WritableFile> file = CreatePreferred(fs, *temp, options, ec);
+    if (file) return file;
+    if (ec != std::errc::file_exists) {
+      *error = FileErrorText(*temp, ec);
+      return nullptr;
     }
   }
   std::random_device random;
@@ -59,66 +52,60 @@ int CreateTemporary(const std::filesystem::path& target, const ReplaceOptions& o
       suffix += kLetters[random() % (sizeof kLetters - 1)];
     *temp = target;
     *temp += suffix + ".tmp";
-    const int fd = CreateExclusively(*temp);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) {
-      *error = Reason(*temp, errno);
-      return -1;
+    std::unique_ptr<WritableFile> file = CreateExclusively(fs, *temp, ec);
+    if (file) return file;
+    if (ec != std::errc::file_exists) {
+      *error = FileErrorText(*temp, ec);
+      return nullptr;
     }
   }
   *error = target.string() + ": no free temporary name beside it";
-  return -1;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
+  return nullptr;
 }
 
 }  // namespace
 
 bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error,
                  const ReplaceOptions& options) {
+  return ReplaceFile(RealFileSystem(), target, bytes, error, options);
+}
+
+bool ReplaceFile(FileSystem& fs, const std::filesystem::path& target, std::string_view bytes,
+                 std::string* error, const ReplaceOptions& options) {
   std::string reason;
   std::filesystem::path temp;
-  const int fd = CreateTemporary(target, options, &temp, &reason);
-  if (fd < 0) {
+  std::unique_ptr<WritableFile> file = CreateTemporary(fs, target, options, &temp, &reason);
+  if (!file) {
     if (error != nullptr) *error = reason;
     return false;
   }
   // The content is on the disk before the name points to it, so a crash or
   // a full disk leaves the old file whole.
-  bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
-  int saved = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    saved = errno;
-  }
-  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-    if (error != nullptr) *error = Reason(target, errno);
-    unlink(temp.c_str());
+  std::error_code failed = file->Append(bytes);
+  if (!failed) failed = file->Sync();
+  const std::error_code closed = file->Close();
+  if (!failed) failed = closed;
+  if (failed) {
+    if (error != nullptr) *error = FileErrorText(temp, failed);
+    fs.Remove(temp);
     return false;
   }
-  if (!ok) {
-    if (error != nullptr) *error = Reason(temp, saved);
-    unlink(temp.c_str());
+  if (const std::error_code renamed = fs.Rename(temp, target)) {
+    if (error != nullptr) *error = FileErrorText(target, renamed);
+    fs.Remove(temp);
     return false;
   }
   return true;
 }
 
 int RemoveStaleTemporaries(const std::filesystem::path& dir) {
+  return RemoveStaleTemporaries(RealFileSystem(), dir);
+}
+
+int RemoveStaleTemporaries(FileSystem& fs, const std::filesystem::path& dir) {
   int removed = 0;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    const std::string name = entry.path().filename().string();
+  for (const std::string& name : fs.List(dir, ec)) {
     const size_t dot = name.size() - kTemporaryEnd.size() - kSuffixLetters - 1;
     if (name.size() < kTemporaryEnd.size() + kSuffixLetters + 2 || !name.ends_with(kTemporaryEnd) ||
         name[dot] != '.' ||
@@ -126,9 +113,9 @@ int RemoveStaleTemporaries(const std::filesystem::path& dir) {
       continue;
     }
     // A link planted under such a name goes too, never what it points to.
-    std::error_code kind;
-    if (!entry.is_symlink(kind) && !entry.is_regular_file(kind)) continue;
-    if (std::filesystem::remove(entry.path(), kind)) ++removed;
+    const FileInfo info = fs.Stat(dir / name, false);
+    if (!info.link && !info.regular) continue;
+    if (!fs.Remove(dir / name)) ++removed;
   }
   return removed;
 }

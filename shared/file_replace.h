@@ -1,12 +1,15 @@
 // Replacing a whole file so that nobody ever sees half of it: the new bytes
 // go to a fresh file in the target's folder, created exclusively (a link or
 // file planted at that name is never opened, never followed), flushed to
-// disk, then renamed over the target. Used by every writer of both programs.
+// disk, then renamed over the target. Used by every writer of both programs, the
+// service's through its FileSystem.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "shared/file_system.h"
 
 namespace velunor {
 
@@ -23,6 +26,9 @@ struct ReplaceOptions {
 // Returns true when `target` holds exactly `bytes`. On failure returns false
 // with `error` saying which file and why; the old target is then untouched
 // and no temporary file is left behind.
+bool ReplaceFile(FileSystem& fs, const std::filesystem::path& target, std::string_view bytes,
+                 std::string* error, const ReplaceOptions& options = {});
+// The same on the machine's file system, for Kestrin.
 bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error,
                  const ReplaceOptions& options = {});
 
@@ -30,6 +36,7 @@ bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, st
 // process ends between creating and renaming one (a crash, a kill): regular
 // files named "<target>.<8 letters or digits>.tmp", nothing else, no
 // sub-folders. Returns how many went; a file that cannot be removed stays.
+int RemoveStaleTemporaries(FileSystem& fs, const std::filesystem::path& dir);
 int RemoveStaleTemporaries(const std::filesystem::path& dir);
 
 }  // namespace velunor

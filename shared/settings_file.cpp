@@ -2,25 +2,25 @@
 
 #include "shared/file_replace.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace velunor {
 
 SettingsFileRead ReadSettingsFile(const std::filesystem::path& file) {
+  return ReadSettingsFile(RealFileSystem(), file);
+}
+
+SettingsFileRead ReadSettingsFile(FileSystem& files, const std::filesystem::path& file) {
   SettingsFileRead result;
-  std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) return result;
+  if (!files.Stat(file, true).exists) return result;
   result.found = true;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    result.error = file.string() + ": " + std::strerror(errno);
+  std::string content;
+  const std::error_code ec = files.ReadFile(file, &content);
+  // A folder at that name has always read as an empty file.
+  if (ec && ec != std::errc::is_a_directory) {
+    result.error = FileErrorText(file, ec);
     return result;
   }
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string* targets[] = {&result.values.VerwendetesZertifikat,
                             &result.values.UrlGrunddatenlieferung,
                             &result.values.UrlPreisdatenlieferung};

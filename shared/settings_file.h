@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "shared/file_system.h"
+
 namespace velunor {
 
 inline constexpr const char* kSettingsFileName = "Velunor.CFG";
@@ -25,6 +27,8 @@ struct SettingsFileRead {
 
 // Reads the first three lines; extra lines are ignored. A line ends at CR
 // (an LF right after it is skipped) or, for files edited on Linux, at a lone LF.
+SettingsFileRead ReadSettingsFile(FileSystem& files, const std::filesystem::path& file);
+// The same on the machine's file system, for Kestrin.
 SettingsFileRead ReadSettingsFile(const std::filesystem::path& file);
 
 // Replaces the file with the three values, each followed by CR LF. Writes a

@@ -46,6 +46,7 @@ void ServiceRig::Assemble() {
     }
   }
   setup.config.archive_max_bytes = options_.archive_max_bytes;
+  setup.files = options_.files;
   service_ = std::make_unique<Service>(setup, clock_, *shown_, *front_end_);
   if (options_.database_follows_clock) {
     state().db.connection_suffix +=

@@ -44,6 +44,8 @@ class ServiceRig {
     // the transfer log's times), so that ages the server computes follow
     // the clock the test moves.
     bool database_follows_clock = false;
+    // The service's disk; null: the machine's. Must outlive the rig.
+    FileSystem* files = nullptr;
   };
 
   // Makes certificates, starts the simulator, writes the two files and

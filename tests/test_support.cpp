@@ -111,7 +111,7 @@ void TempDir::Write(const std::string& name, const std::string& bytes) const {
 TestEnv::TestEnv()
     : clock(DateTime{2026, 12, 6, 9, 5, 0}),
       log(dir.path(), clock),
-      env{dir.path(), clock, log, service, host} {}
+      env{dir.path(), clock, log, service, host, RealFileSystem()} {}
 
 std::vector<std::string> TestEnv::ErrorLines() const { return ReadErrorLog(dir.path()); }
 

@@ -10,6 +10,7 @@
 #include "service/common/fehler_log.h"
 #include "service/common/service_state.h"
 #include "service/common/window_host.h"
+#include "shared/file_system.h"
 
 namespace velunor {
 
@@ -19,6 +20,7 @@ struct Env {
   FehlerLog& log;
   ServiceState& service;
   WindowHost& host;
+  FileSystem& files;
 };
 
 }  // namespace velunor

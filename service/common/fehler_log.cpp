@@ -1,8 +1,6 @@
 #include "service/common/fehler_log.h"
 
-#include <cstdio>
-#include <fstream>
-#include <system_error>
+#include <sstream>
 
 #include "service/common/failure.h"
 #include "service/common/text.h"
@@ -12,8 +10,8 @@
 
 namespace velunor {
 
-FehlerLog::FehlerLog(std::filesystem::path program_dir, Clock& clock)
-    : dir_(std::move(program_dir)), clock_(clock) {}
+FehlerLog::FehlerLog(std::filesystem::path program_dir, Clock& clock, FileSystem& files)
+    : dir_(std::move(program_dir)), clock_(clock), files_(files) {}
 
 std::filesystem::path FehlerLog::LogFile(int number) const {
   return dir_ / ("MTS-Error-" + std::to_string(number) + ".LOG");
@@ -22,9 +20,11 @@ std::filesystem::path FehlerLog::LogFile(int number) const {
 std::filesystem::path FehlerLog::NumberFile() const { return dir_ / "MTSLOGNummer.DAT"; }
 
 int FehlerLog::ReadLogNumber() const {
-  std::ifstream in(NumberFile());
+  std::string text;
+  if (files_.ReadFile(NumberFile(), &text)) return 0;
+  std::istringstream in(text);
   long n = 0;
-  if (!in || !(in >> n) || n < 0 || n > kMaxFileNumber) return 0;
+  if (!(in >> n) || n < 0 || n > kMaxFileNumber) return 0;
   return static_cast<int>(n);
 }
 
@@ -59,19 +59,16 @@ std::string FehlerLog::Append(int32_t number, const std::string& description,
   const int log_number = ReadLogNumber();
   int current = log_number;
 
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(LogFile(current), ec);
-  if (!ec && size >= kFullSize) {
+  const FileInfo log_file = files_.Stat(LogFile(current), true);
+  if (log_file.regular && log_file.size >= kFullSize) {
     current = current + 1 > kMaxFileNumber ? 0 : current + 1;
     const bool rotated = Retry([&] {
-      std::error_code rm;
-      std::filesystem::remove(LogFile(current), rm);
-      if (rm) return false;
+      if (files_.Remove(LogFile(current))) return false;
       // One blank on either side of the number, as the file has always been.
       std::string text(1, ' ');
       text.append(std::to_string(current)).append(" \r\n");
       std::string error;
-      return ReplaceFile(NumberFile(), text, &error);
+      return ReplaceFile(files_, NumberFile(), text, &error);
     });
     if (!rotated) {
       ++dropped_;
@@ -84,10 +81,10 @@ std::string FehlerLog::Append(int32_t number, const std::string& description,
                            Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) +
                            " --> " + entry + "\r\n";
   const bool written = Retry([&] {
-    std::ofstream out(LogFile(current), std::ios::binary | std::ios::app);
-    out << line;
-    out.flush();
-    return static_cast<bool>(out);
+    std::error_code ec;
+    const std::unique_ptr<WritableFile> out =
+        files_.OpenForWriting(LogFile(current), FileSystem::Open::kAppend, ec);
+    return out && !out->Append(line);
   });
   if (!written) ++dropped_;
   return entry;

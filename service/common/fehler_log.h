@@ -8,6 +8,7 @@
 #include <string>
 
 #include "service/common/clock.h"
+#include "shared/file_system.h"
 
 namespace velunor {
 
@@ -18,7 +19,8 @@ class FehlerLog {
   static constexpr int kRetries = 20;  // per step, each after a pause
   static constexpr int kRetryPauseMs = 50;
 
-  FehlerLog(std::filesystem::path program_dir, Clock& clock);
+  // `files` must outlive the log.
+  FehlerLog(std::filesystem::path program_dir, Clock& clock, FileSystem& files = RealFileSystem());
 
   // Appends one entry "mm-dd-yyyy hh:mm:ss --> proc / number / description / context".
   // A step that fails (directory not writable, file locked) is retried after
@@ -63,6 +65,7 @@ class FehlerLog {
 
   std::filesystem::path dir_;
   Clock& clock_;
+  FileSystem& files_;
   long entries_ = 0;
   std::string last_entry_time_;
   int32_t letzter_fehler_ = 0;

@@ -17,13 +17,13 @@ Configuration ConfigurationFromCommandLine(const CommandLine& command_line, cons
   return config;
 }
 
-void LoadConfigurationFile(Configuration& config, ConfigurationFile file) {
+void LoadConfigurationFile(FileSystem& files, Configuration& config, ConfigurationFile file) {
   switch (file) {
     case ConfigurationFile::kStationIni:
-      config.station_ini = ReadStationIni(config.StationIniPath());
+      config.station_ini = ReadStationIni(files, config.StationIniPath());
       return;
     case ConfigurationFile::kSettingsFile:
-      config.settings_file = ReadSettingsFile(config.SettingsFilePath());
+      config.settings_file = ReadSettingsFile(files, config.SettingsFilePath());
       return;
   }
 }

@@ -16,6 +16,7 @@
 #include "service/core/station_ini.h"
 #include "service/status/operations.h"
 #include "service/status/status_server.h"
+#include "shared/file_system.h"
 #include "shared/settings_file.h"
 
 namespace velunor {
@@ -50,6 +51,6 @@ Configuration ConfigurationFromCommandLine(const CommandLine& command_line, cons
 // Reads `file` from the program directory into its part of `config`; the
 // other parts stay. Never fails: a missing, unreadable or short file is
 // recorded in the part for the caller to report.
-void LoadConfigurationFile(Configuration& config, ConfigurationFile file);
+void LoadConfigurationFile(FileSystem& files, Configuration& config, ConfigurationFile file);
 
 }  // namespace velunor

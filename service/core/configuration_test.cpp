@@ -23,23 +23,23 @@ TEST(ConfigurationTest, TheCommandLinesPartThenEachFileOnlyWhenAskedFor) {
   EXPECT_FALSE(config.settings_file.found);
 
   // Missing: recorded, not reported; the caller says it in its own words.
-  LoadConfigurationFile(config, ConfigurationFile::kStationIni);
+  LoadConfigurationFile(RealFileSystem(), config, ConfigurationFile::kStationIni);
   EXPECT_TRUE(config.station_ini.missing);
-  LoadConfigurationFile(config, ConfigurationFile::kSettingsFile);
+  LoadConfigurationFile(RealFileSystem(), config, ConfigurationFile::kSettingsFile);
   EXPECT_FALSE(config.settings_file.found);
 
   // Each load reads its own file again and leaves the other part as it was.
   testing::WriteStationIni(dir.path(), "db:3307", "lox", "geheim");
   dir.Write(kSettingsFileName, "CN=Test\r\nhttps://grund\r\n");
-  LoadConfigurationFile(config, ConfigurationFile::kStationIni);
+  LoadConfigurationFile(RealFileSystem(), config, ConfigurationFile::kStationIni);
   EXPECT_TRUE(config.station_ini.ok);
   EXPECT_EQ(config.station_ini.ini.DbServer, "db:3307");
   EXPECT_FALSE(config.settings_file.found) << "Velunor.CFG waits for its own moment";
-  LoadConfigurationFile(config, ConfigurationFile::kSettingsFile);
+  LoadConfigurationFile(RealFileSystem(), config, ConfigurationFile::kSettingsFile);
   EXPECT_EQ(config.settings_file.lines, 2) << "a short file is the caller's to report";
   EXPECT_EQ(config.settings_file.values.UrlGrunddatenlieferung, "https://grund");
   dir.Write(kSettingsFileName, "CN=Neu\r\nhttps://g\r\nhttps://p\r\n");
-  LoadConfigurationFile(config, ConfigurationFile::kSettingsFile);
+  LoadConfigurationFile(RealFileSystem(), config, ConfigurationFile::kSettingsFile);
   EXPECT_EQ(config.settings_file.values.VerwendetesZertifikat, "CN=Neu") << "read again";
   EXPECT_EQ(config.station_ini.ini.DbBenutzer, "lox");
 }

@@ -1,7 +1,5 @@
 #include "service/core/komm_log.h"
 
-#include <system_error>
-
 #include "service/common/procedure.h"
 #include "service/common/text.h"
 #include "service/common/zusatzfunktionen.h"
@@ -22,18 +20,16 @@ std::filesystem::path KeptFile(const std::filesystem::path& file) {
 
 void KommLogWriter::StartFile(bool keep_previous) {
   const std::filesystem::path path = env_.program_dir / kKommLogFileName;
-  file_.close();
-  std::error_code ec;
-  if (keep_previous && std::filesystem::is_regular_file(path, ec)) {
-    std::filesystem::rename(path, KeptFile(path), ec);
-    if (ec) {
+  file_.reset();
+  if (keep_previous && env_.files.Stat(path, true).regular) {
+    if (const std::error_code ec = env_.files.Rename(path, KeptFile(path))) {
       throw Failure(kErrPathFileAccess, "Datei " + path.string() + " kann nicht in " +
                                             KeptFile(path).string() +
                                             " umbenannt werden: " + ec.message());
     }
   }
-  file_.clear();
-  file_.open(path, std::ios::binary | std::ios::trunc);
+  std::error_code ec;
+  file_ = env_.files.OpenForWriting(path, FileSystem::Open::kTruncate, ec);
   if (!file_) {
     throw Failure(kErrPathFileAccess, "Datei " + path.string() + " kann nicht geöffnet werden");
   }
@@ -59,18 +55,15 @@ void KommLogWriter::KommLog(const std::string& meldung) {
       StartFile(true);
     });
     p.Run([&] {
-      if (!file_.is_open()) return;  // already reported when opening failed
-      // A failed write (a full disk) leaves the stream failed for good; each
-      // line tries afresh, so the file is written again once there is space.
-      file_.clear();
-      // Flushed per line: the file must be complete even if the process is killed.
-      file_ << NowFromDate(env_.clock) << " " << text << "\r\n" << std::flush;
-      if (!file_) {
+      if (!file_) return;  // already reported when opening failed
+      // Written per line, unbuffered: the file must be complete even if the
+      // process is killed. A line that fails (a full disk) does not stop the
+      // next one, so the file is written again once there is space.
+      if (file_->Append(NowFromDate(env_.clock) + " " + text + "\r\n")) {
         throw Failure(kErrPathFileAccess,
                       std::string(kKommLogFileName) + " kann nicht geschrieben werden");
       }
-      const std::streamoff size = file_.tellp();
-      if (size > static_cast<std::streamoff>(max_bytes_)) StartFile(true);
+      if (file_->position() > max_bytes_) StartFile(true);
     });
   }
   p.Run([&] { env_.host.Repaint(); });

@@ -7,7 +7,7 @@
 // list only. Failures are logged as "KommLog".
 #pragma once
 
-#include <fstream>
+#include <memory>
 #include <string>
 
 #include "service/common/env.h"
@@ -34,7 +34,9 @@ class KommLogWriter : public KommLogSink {
 
   Env& env_;
   size_t max_bytes_;
-  std::ofstream file_;  // KommLogDatei: open from the first message to the end
+  // KommLogDatei: open from the first message to the end; null when it
+  // could not be opened.
+  std::unique_ptr<WritableFile> file_;
   bool opened_ = false;
 };
 

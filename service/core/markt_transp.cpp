@@ -151,7 +151,7 @@ void MarktTransp::Form_Activate() {
 
   StartStatus(p, " Programmstart", false);
   StartStatus(p, " Einlesen der Station.ini", false);
-  LoadConfigurationFile(config_, ConfigurationFile::kStationIni);
+  LoadConfigurationFile(env_.files, config_, ConfigurationFile::kStationIni);
   const std::filesystem::path path = config_.StationIniPath();
   const StationIniRead& read = config_.station_ini;
   if (read.missing) {
@@ -173,7 +173,7 @@ void MarktTransp::Form_Activate() {
   }
   p.Run([&] {
     // The start goes on; the operator reading standard error is told once.
-    const std::string exposure = StationIniExposure(path);
+    const std::string exposure = StationIniExposure(env_.files, path);
     if (!exposure.empty()) front_end_.Notice(exposure);
     if (read.ini.values_read < 4) {
       throw Failure(kErrInputPastEnd, "Eingabe hinter Dateiende: '" + path.string() + "' enthält " +

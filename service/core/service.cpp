@@ -41,7 +41,8 @@ LeaseSettings Lease(const Configuration& config, const InstanceToken& token) {
 
 Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_state,
                  FrontEnd& front_end)
-    : state_(setup.config, clock, service_state, front_end),
+    : state_(setup.config, clock, service_state, front_end,
+             setup.files != nullptr ? *setup.files : RealFileSystem()),
       token_(setup.config.program_dir),
       own_transport_(RealTransport(setup, state_.certs)),
       operations_(state_.env, state_.db, setup.config.archive_max_bytes),
@@ -53,7 +54,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
       notifier_(setup.notifier),
       instance_name_(Lease(setup.config, token_).instance_name) {
   // Whole-file writes that a crash or a kill cut off before their rename.
-  RemoveStaleTemporaries(setup.config.program_dir);
+  RemoveStaleTemporaries(state_.env.files, setup.config.program_dir);
   if (!token_.problem().empty()) {
     // The instance still reports or stands by; only a restart cannot prove
     // it is the same instance and waits for its own lease to run out.

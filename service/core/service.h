@@ -37,6 +37,8 @@ struct ServiceSetup {
   // A transport of the caller's (a test's); null: the real CurlTransport.
   HttpsTransport* transport = nullptr;
   ServiceNotifier* notifier = nullptr;  // may be null
+  // The disk the service's files go to (a test's); null: the machine's.
+  FileSystem* files = nullptr;
 };
 
 class Service {

@@ -42,7 +42,7 @@ void ServiceProcedures::DB_Trennen() { velunor::DB_Trennen(s_.db); }
 void ServiceProcedures::DB_LOXStammdaten() {
   // Read at every load: an operator may have saved another with Kestrin
   // since, for the next start or takeover.
-  LoadConfigurationFile(s_.config, ConfigurationFile::kSettingsFile);
+  LoadConfigurationFile(s_.env.files, s_.config, ConfigurationFile::kSettingsFile);
   velunor::DB_LOXStammdaten(s_.db, s_.config.settings_file);
 }
 void ServiceProcedures::XML_Init() { velunor::XML_Init(s_.pub, s_.db); }

@@ -87,7 +87,7 @@ void Checker::Warning(const std::string& what, const std::string& text, const st
 }
 
 bool Checker::StationIniFile() {
-  LoadConfigurationFile(config_, ConfigurationFile::kStationIni);
+  LoadConfigurationFile(RealFileSystem(), config_, ConfigurationFile::kStationIni);
   const std::filesystem::path path = config_.StationIniPath();
   const StationIniRead& read = config_.station_ini;
   if (read.missing) {
@@ -116,7 +116,7 @@ bool Checker::StationIniFile() {
   Line(true, kStationIniName,
        "Server " + (ini_.DbServer.empty() ? std::string("localhost") : ini_.DbServer) +
            ", Benutzer " + ini_.DbBenutzer);
-  const std::string exposure = StationIniExposure(path);
+  const std::string exposure = StationIniExposure(RealFileSystem(), path);
   if (!exposure.empty()) Warning(kStationIniName, exposure, "chmod 600 " + path.string());
   return true;
 }
@@ -125,7 +125,7 @@ bool Checker::Database() {
   FehlerLog log(config_.program_dir, clock_);
   ServiceState shown;
   NoHost host;
-  Env env{config_.program_dir, clock_, log, shown, host};
+  Env env{config_.program_dir, clock_, log, shown, host, RealFileSystem()};
   DbState db(env);
   db.DbBenutzer = ini_.DbBenutzer;
   db.DbPasswort = ini_.DbPasswort;
@@ -302,7 +302,7 @@ void Checker::WritePath() {
 }
 
 bool Checker::SettingsFile() {
-  LoadConfigurationFile(config_, ConfigurationFile::kSettingsFile);
+  LoadConfigurationFile(RealFileSystem(), config_, ConfigurationFile::kSettingsFile);
   const std::filesystem::path path = config_.SettingsFilePath();
   const SettingsFileRead& read = config_.settings_file;
   const std::string fix = "mit Kestrin Zertifikat und beide URLs speichern";

@@ -1,6 +1,5 @@
 #include "service/core/station_ini.h"
 
-#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -58,7 +57,7 @@ StationIni ParseStationIni(const std::string& text) {
   return ini;
 }
 
-StationIniRead ReadStationIni(const std::filesystem::path& file) {
+StationIniRead ReadStationIni(FileSystem& files, const std::filesystem::path& file) {
   StationIniRead read;
   const auto fail = [&](int error_number) {
     read.error_number = error_number;
@@ -66,23 +65,9 @@ StationIniRead ReadStationIni(const std::filesystem::path& file) {
     read.missing = error_number == ENOENT;
     return read;
   };
-  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(errno);
   std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      // A directory opens, and fails only here (EISDIR).
-      const int error_number = errno;
-      close(fd);
-      return fail(error_number);
-    }
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  close(fd);
+  // A directory opens, and fails only when read (EISDIR).
+  if (const std::error_code ec = files.ReadFile(file, &text)) return fail(ec.value());
   read.ok = true;
   read.ini = ParseStationIni(text);
   return read;
@@ -102,11 +87,11 @@ std::string StationIniUnreadableFix(const std::filesystem::path& file, const Sta
          owner + " '" + file.string() + "' && chmod 600 '" + file.string() + "'";
 }
 
-std::string StationIniExposure(const std::filesystem::path& file) {
-  struct stat st {};
-  if (stat(file.c_str(), &st) != 0 || (st.st_mode & (S_IRWXG | S_IRWXO)) == 0) return "";
+std::string StationIniExposure(FileSystem& files, const std::filesystem::path& file) {
+  const FileInfo info = files.Stat(file, true);
+  if (!info.exists || (info.mode & (S_IRWXG | S_IRWXO)) == 0) return "";
   char mode[8];
-  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  std::snprintf(mode, sizeof mode, "%04o", info.mode & 07777);
   return "Warnung: " + file.string() + " enthält das Datenbank-Kennwort und ist für andere " +
          "Konten lesbar (Rechte " + mode + "); bitte mit \"chmod 600\" schützen";
 }

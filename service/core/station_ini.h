@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "shared/file_system.h"
+
 namespace velunor {
 
 inline constexpr const char* kStationIniName = "STATION.INI";
@@ -31,7 +33,7 @@ struct StationIniRead {
   std::string reason;    // the system's text for `error_number`
   StationIni ini;
 };
-StationIniRead ReadStationIni(const std::filesystem::path& file);
+StationIniRead ReadStationIni(FileSystem& files, const std::filesystem::path& file);
 
 // What the operator can do about a file that exists but could not be read
 // (`read.ok` false, `read.missing` false), for the account this process runs as.
@@ -43,6 +45,6 @@ inline constexpr const char* kStationIniPlaceholderPassword = "KENNWORT";
 
 // The file holds the database password: a warning when its group or other
 // accounts may read it, "" otherwise (also when its mode cannot be read).
-std::string StationIniExposure(const std::filesystem::path& file);
+std::string StationIniExposure(FileSystem& files, const std::filesystem::path& file);
 
 }  // namespace velunor

@@ -3,10 +3,10 @@
 namespace velunor {
 
 VelunorState::VelunorState(const Configuration& configuration, Clock& clock, ServiceState& service,
-                           WindowHost& host)
+                           WindowHost& host, FileSystem& files)
     : config(configuration),
-      log(config.program_dir, clock),
-      env{config.program_dir, clock, log, service, host},
+      log(config.program_dir, clock, files),
+      env{config.program_dir, clock, log, service, host, files},
       db(env),
       certs(config.cert_store),
       komm_log(env) {}

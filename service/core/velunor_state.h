@@ -17,7 +17,7 @@ namespace velunor {
 struct VelunorState {
   // `configuration`: the command line's part; the files are read at their moments.
   VelunorState(const Configuration& configuration, Clock& clock, ServiceState& service,
-               WindowHost& host);
+               WindowHost& host, FileSystem& files);
 
   Configuration config;
   FehlerLog log;

@@ -82,7 +82,8 @@ void Gas_Tankstelle_Export(DbState& state) {
   bool temporary_taken = false;
   p.Run([&] {
     std::string reason;
-    if (!ReplaceFile(export_file, content, &reason, {temp_file, &temporary_taken})) {
+    if (!ReplaceFile(state.env.files, export_file, content, &reason,
+                     {temp_file, &temporary_taken})) {
       throw Failure(kErrPathFileAccess,
                     "Datei " + export_file.string() + " kann nicht geschrieben werden: " + reason);
     }

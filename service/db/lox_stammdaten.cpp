@@ -86,8 +86,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
     const size_t slash = m.LpgExportFile.find_last_of("\\/");
     if (slash != std::string::npos) {
       const std::string folder = m.LpgExportFile.substr(0, slash);
-      std::error_code ec;
-      if (!std::filesystem::is_directory(ReplaceAll(folder, "\\", "/"), ec)) {
+      if (!env.files.Stat(ReplaceAll(folder, "\\", "/"), true).directory) {
         EndProgram(env, "Pfad '" + folder + "' für den Export Gas-Tankstelle nicht gefunden!");
       }
     }

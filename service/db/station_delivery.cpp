@@ -1,7 +1,6 @@
 #include "service/db/station_delivery.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
 #include "service/db/db_values.h"
@@ -19,13 +18,11 @@ void SavePendingStations(DbState& state, const std::string& procedure) {
   const std::filesystem::path file = PendingFile(state);
   std::string error;
   if (state.delivery.pending.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
-    if (ec) error = file.string() + ": " + ec.message();
+    if (const std::error_code ec = state.env.files.Remove(file)) error = FileErrorText(file, ec);
   } else {
     std::string text;
     for (long station : state.delivery.pending) text += std::to_string(station) + "\r\n";
-    ReplaceFile(file, text, &error);
+    ReplaceFile(state.env.files, file, text, &error);
   }
   if (!error.empty()) {
     state.env.log.WriteNotice(
@@ -62,7 +59,10 @@ void LoadPendingStations(DbState& state) {
     db.Execute("create table if not exists " + table +
                " ( station int not null primary key, since timestamp null default null )"
                " default charset = utf8mb4");
-    std::ifstream in(PendingFile(state), std::ios::binary);
+    // A file that is not there (or cannot be read) lists no station.
+    std::string text;
+    state.env.files.ReadFile(PendingFile(state), &text);
+    std::istringstream in(text);
     std::set<long> stations;
     long station = 0;
     std::string line;

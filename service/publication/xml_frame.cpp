@@ -49,9 +49,10 @@ std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
   return number;
 }
 
-void WriteDocumentFile(const std::filesystem::path& path, const std::string& bytes) {
+void WriteDocumentFile(FileSystem& files, const std::filesystem::path& path,
+                       const std::string& bytes) {
   std::string reason;
-  if (!ReplaceFile(path, bytes, &reason)) {
+  if (!ReplaceFile(files, path, bytes, &reason)) {
     throw Failure(kErrPathFileAccess,
                   "Die Datei '" + path.string() + "' kann nicht geschrieben werden: " + reason);
   }
@@ -83,7 +84,9 @@ void Assemble(PublicationState& pub, DbState& state, const Kind& kind,
     xml += line;
     xml += kCrLf;
   }
-  p.With("").Run([&] { WriteDocumentFile(state.env.program_dir / kind.file_name, xml + kCrLf); });
+  p.With("").Run([&] {
+    WriteDocumentFile(state.env.files, state.env.program_dir / kind.file_name, xml + kCrLf);
+  });
 }
 
 // Appends the station's lines 0..last, each with CR LF, up to the first empty one.

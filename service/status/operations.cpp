@@ -92,7 +92,7 @@ Operations::Operations(Env& env, const DbState& db, std::uintmax_t archive_max_b
     : env_(env),
       db_(db),
       archive_dir_(env.program_dir / "archive"),
-      archive_(archive_dir_, archive_max_bytes),
+      archive_(env.files, archive_dir_, archive_max_bytes),
       metrics_(std::make_unique<Metrics>()) {}
 
 Operations::~Operations() = default;

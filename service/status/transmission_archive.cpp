@@ -1,13 +1,10 @@
 #include "service/status/transmission_archive.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <regex>
 
 #include "service/common/text.h"
@@ -39,11 +36,6 @@ std::string Gzip(const std::string& text) {
   out.resize(z.total_out);
   deflateEnd(&z);
   return rc == Z_STREAM_END ? out : "";
-}
-
-// The disk space a file takes: whole blocks, not its size.
-std::uintmax_t Allocated(const struct stat& st) {
-  return static_cast<std::uintmax_t>(st.st_blocks) * 512;
 }
 
 // nullopt also when the text would pass `max_bytes`.
@@ -89,8 +81,12 @@ std::optional<ArchivedTransmission> FromName(const std::string& name) {
 
 TransmissionArchive::TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes,
                                          size_t remembered)
-    : dir_(std::move(dir)), max_bytes_(max_bytes), remembered_(remembered) {
-  RemoveStaleTemporaries(dir_);
+    : TransmissionArchive(RealFileSystem(), std::move(dir), max_bytes, remembered) {}
+
+TransmissionArchive::TransmissionArchive(FileSystem& files, std::filesystem::path dir,
+                                         std::uintmax_t max_bytes, size_t remembered)
+    : files_(files), dir_(std::move(dir)), max_bytes_(max_bytes), remembered_(remembered) {
+  RemoveStaleTemporaries(files_, dir_);
   Scan();
 }
 
@@ -102,12 +98,13 @@ void TransmissionArchive::Scan() {
   };
   std::vector<Found> found;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_, ec)) {
-    std::optional<ArchivedTransmission> t = FromName(entry.path().filename().string());
-    struct stat st {};
-    if (!t || lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    t->bytes = static_cast<std::uintmax_t>(st.st_size);
-    found.push_back({std::move(*t), Allocated(st), st.st_mtim});
+  for (const std::string& name : files_.List(dir_, ec)) {
+    std::optional<ArchivedTransmission> t = FromName(name);
+    if (!t) continue;
+    const FileInfo info = files_.Stat(dir_ / name, false);
+    if (!info.regular) continue;
+    t->bytes = info.size;
+    found.push_back({std::move(*t), info.allocated, info.modified});
   }
   // The names start with the second of sending; within a second the file
   // written first was sent first.
@@ -128,7 +125,7 @@ void TransmissionArchive::Scan() {
   if (total_ > max_bytes_) {
     const std::uintmax_t target = max_bytes_ - max_bytes_ / kRoomFraction;
     while (total_ > target && first + 1 < found.size()) {
-      std::filesystem::remove(dir_ / found[first].t.name, ec);
+      files_.Remove(dir_ / found[first].t.name);
       total_ -= found[first].blocks;
       ++first;
     }
@@ -161,10 +158,9 @@ std::string TransmissionArchive::Add(const TransmissionRecord& r) {
   const std::string stem = std::to_string(w.year) + Two(w.month) + Two(w.day) + "-" + Two(w.hour) +
                            Two(w.minute) + Two(w.second) + "-" + r.kind + "-" + number + "-" +
                            r.outcome;
-  std::error_code ec;
-  std::filesystem::create_directories(dir_, ec);
+  files_.CreateDirectories(dir_);
   std::string name = stem + ".gz";
-  for (int n = 2; std::filesystem::exists(dir_ / name, ec); ++n) {
+  for (int n = 2; files_.Stat(dir_ / name, true).exists; ++n) {
     name = stem + "-" + std::to_string(n) + ".gz";
   }
   std::optional<ArchivedTransmission> entry = FromName(name);
@@ -172,12 +168,11 @@ std::string TransmissionArchive::Add(const TransmissionRecord& r) {
   const std::string bytes = Gzip(Content(r));
   if (bytes.empty()) return "Komprimieren fehlgeschlagen: " + name;
   std::string error;
-  if (!ReplaceFile(dir_ / name, bytes, &error)) return error;
+  if (!ReplaceFile(files_, dir_ / name, bytes, &error)) return error;
   entry->bytes = bytes.size();
-  struct stat st {};
+  const FileInfo written = files_.Stat(dir_ / name, true);
   // A file system that cannot say counts the size rounded up to a block.
-  total_ += stat((dir_ / name).c_str(), &st) == 0 ? Allocated(st)
-                                                  : (bytes.size() + kBlock - 1) / kBlock * kBlock;
+  total_ += written.exists ? written.allocated : (bytes.size() + kBlock - 1) / kBlock * kBlock;
   newest_.push_back(std::move(*entry));
   if (newest_.size() > remembered_) newest_.pop_front();
   if (total_ > max_bytes_) Scan();
@@ -200,9 +195,8 @@ std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path
 std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path& dir,
                                                      const std::string& name, size_t max_bytes) {
   if (!IsArchiveName(name)) return std::nullopt;
-  std::ifstream in(dir / name, std::ios::binary);
-  if (!in) return std::nullopt;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (RealFileSystem().ReadFile(dir / name, &bytes)) return std::nullopt;
   return Gunzip(bytes, max_bytes);
 }
 

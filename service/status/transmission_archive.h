@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "service/common/date_time.h"
+#include "shared/file_system.h"
 
 namespace velunor {
 
@@ -47,6 +48,10 @@ class TransmissionArchive {
   // Reads what `dir` already holds and removes the temporary files a crash
   // left there; the directory is made on the first write. Remembers the
   // newest `remembered` files.
+  // `files` must outlive the archive.
+  TransmissionArchive(FileSystem& files, std::filesystem::path dir, std::uintmax_t max_bytes,
+                      size_t remembered = 50);
+  // The same on the machine's file system.
   TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes, size_t remembered = 50);
 
   // Writes the record and drops the oldest files beyond the cap. Returns ""
@@ -67,6 +72,7 @@ class TransmissionArchive {
 
   // The file `name` opened for reading as stored (gzip), -1 when the name is
   // not an archive file's name or cannot be opened. The caller closes it.
+  // Read and Open serve the status page's threads from the machine's disk.
   static int Open(const std::filesystem::path& dir, const std::string& name);
 
   // The file's content as written: a header, the request, the answer. The
@@ -81,6 +87,7 @@ class TransmissionArchive {
   // first removes the oldest files until the rest fits with room to spare.
   void Scan();
 
+  FileSystem& files_;
   std::filesystem::path dir_;
   std::uintmax_t max_bytes_;
   size_t remembered_;

@@ -98,7 +98,7 @@ class QtWindowTest : public ::testing::Test {
   char arg0_[16] = "core_qt_test";
   char* argv_[2] = {arg0_, nullptr};
   QtFrontEnd fe_{argc_, argv_, t_.window};
-  Env env_{t_.dir.path(), t_.clock, t_.log, t_.service, fe_};
+  Env env_{t_.dir.path(), t_.clock, t_.log, t_.service, fe_, RealFileSystem()};
   Procs procs_;
   Configuration config_ = velunor::testing::ConfigurationIn(t_.dir.path());
   SchedulerVariables vars_;

@@ -1,0 +1,141 @@
+#include "shared/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace velunor {
+
+namespace {
+
+std::error_code LastError() { return {errno, std::generic_category()}; }
+
+class PosixFile : public WritableFile {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) close(fd_);
+  }
+
+  std::error_code Append(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = write(fd_, bytes.data(), bytes.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      position_ += static_cast<std::uintmax_t>(n);
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return {};
+  }
+
+  std::error_code Sync() override { return fsync(fd_) == 0 ? std::error_code() : LastError(); }
+
+  std::error_code Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0 ? std::error_code() : LastError();
+  }
+
+  std::uintmax_t position() const override { return position_; }
+
+ private:
+  int fd_;
+  std::uintmax_t position_ = 0;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  std::unique_ptr<WritableFile> OpenForWriting(const std::filesystem::path& file, Open mode,
+                                               std::error_code& ec) override {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    if (mode == Open::kTruncate) flags |= O_TRUNC;
+    if (mode == Open::kAppend) flags |= O_APPEND;
+    if (mode == Open::kCreateNew) flags |= O_EXCL | O_NOFOLLOW;
+    const int fd = open(file.c_str(), flags, 0666);
+    if (fd < 0) {
+      ec = LastError();
+      return nullptr;
+    }
+    ec.clear();
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  std::error_code ReadFile(const std::filesystem::path& file, std::string* bytes) override {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    bytes->clear();
+    char buffer[65536];
+    std::error_code ec;
+    for (;;) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n == 0) break;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        ec = LastError();
+        break;
+      }
+      bytes->append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    return ec;
+  }
+
+  std::error_code Rename(const std::filesystem::path& from,
+                         const std::filesystem::path& to) override {
+    return rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : LastError();
+  }
+
+  std::error_code Remove(const std::filesystem::path& file) override {
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
+    return ec;
+  }
+
+  std::error_code CreateDirectories(const std::filesystem::path& dir) override {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return ec;
+  }
+
+  std::vector<std::string> List(const std::filesystem::path& dir, std::error_code& ec) override {
+    std::vector<std::string> names;
+    ec.clear();
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  FileInfo Stat(const std::filesystem::path& file, bool follow_links) override {
+    FileInfo info;
+    struct stat st {};
+    if ((follow_links ? stat(file.c_str(), &st) : lstat(file.c_str(), &st)) != 0) return info;
+    info.exists = true;
+    info.regular = S_ISREG(st.st_mode);
+    info.link = S_ISLNK(st.st_mode);
+    info.directory = S_ISDIR(st.st_mode);
+    info.size = static_cast<std::uintmax_t>(st.st_size);
+    info.allocated = static_cast<std::uintmax_t>(st.st_blocks) * 512;
+    info.modified = st.st_mtim;
+    info.mode = static_cast<unsigned>(st.st_mode & 07777);
+    return info;
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem real;
+  return real;
+}
+
+std::string FileErrorText(const std::filesystem::path& file, std::error_code ec) {
+  return file.string() + ": " + ec.message();
+}
+
+}  // namespace velunor
