@@ -112,8 +112,8 @@ TEST(FaultDiskTest, FullProgramDirectoryLosesNoPriceAndFilesComeBackWithSpace) {
   // A cycle with every price changed, on the full disk.
   testing::ChangeAllPrices(*db, 4);
   testing::PriceMap expected = testing::UpstreamPrices(*db);
-  rig.TickUntilState(1, 100);
-  rig.TickUntilState(0, 10);
+  rig.TickUntilState(kReadPrices, 100);
+  rig.TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig.LastRequest())), "");
   EXPECT_EQ(testing::PriceDifferences(expected, testing::StoredPrices(*db)), "");
@@ -125,8 +125,8 @@ TEST(FaultDiskTest, FullProgramDirectoryLosesNoPriceAndFilesComeBackWithSpace) {
   const size_t komm_lines = Read(rig.program_dir() / kKommLogFileName).size();
   testing::ChangeAllPrices(*db, -9);
   expected = testing::UpstreamPrices(*db);
-  rig.TickUntilState(1, 100);
-  rig.TickUntilState(0, 10);
+  rig.TickUntilState(kReadPrices, 100);
+  rig.TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig.LastRequest())), "");
   const std::string file = Read(rig.program_dir() / "MTS_P.xml");
