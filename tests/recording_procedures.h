@@ -18,7 +18,8 @@ struct RecordingProcedures : DatabaseProcedures,
                              PublicationProcedures,
                              TransmissionProcedures,
                              LeaseProcedures,
-                             ConfigurationQueries {
+                             ConfigurationQueries,
+                             KommLogSink {
   Status DB_Verbinden() override {
     Call("DB_Verbinden");
     return connect_result == 1 ? Status() : Status::Error(kErrConnectionLost, connect_diagnostic);

@@ -397,7 +397,7 @@ bool MarktTransp::WrapPublication(Procedure& p) {
     vars_.SendeArt = row.kind;
     p.Run([&] { vars_.AktuelleUrl = (procs_.configuration.*row.url)(); });
     vars_.AblaufStatus = kTransmit;
-    p.Run([&] { procs_.transmission.KommLog(kKommLogClear); });
+    p.Run([&] { procs_.komm_log.KommLog(kKommLogClear); });
     return true;
   }
   return false;

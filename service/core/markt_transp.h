@@ -60,6 +60,7 @@ class MarktTransp {
   bool WaitsForDatabase() const { return IsWaitingForDatabase(vars_.AblaufStatus); }
   // The scheduler's variables as they stand, for display.
   SchedulerVariables Snapshot() const { return vars_; }
+  // The state whose step the next tick runs.
   SchedulerState state() const { return static_cast<SchedulerState>(vars_.AblaufStatus); }
 
   // For tests: the scheduler as earlier ticks would have left it, in

@@ -6,11 +6,12 @@
 // as a Status; the scheduler turns them into log entries and texts.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <type_traits>
 
+#include "service/common/komm_log_sink.h"
 #include "service/common/status.h"
 #include "service/db/acknowledgements.h"
 #include "service/db/reporter_lease.h"
@@ -67,7 +68,6 @@ class TransmissionProcedures {
   // result and why (the communication log has the details).
   virtual Status SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
                                  const std::string& url, std::int64_t limit_ms) = 0;
-  virtual void KommLog(const std::string& meldung) = 0;
   virtual void DB_TransferLog(int code, const std::string& text) = 0;
   // The MTS-K acknowledged the station publication last assembled: the
   // stations it carries are delivered.
@@ -124,19 +124,30 @@ class ConfigurationQueries {
   virtual std::string ClientCertificateSubject() { return ""; }
 };
 
-// The five roles as the scheduler holds them; built from one object that
-// plays them all (ServiceProcedures, a recording fake), which must outlive it.
+// The five roles as the scheduler holds them, and the communication log it
+// clears before each transmission: one object that plays the roles
+// (ServiceProcedures, a recording fake) and the log (the process state's, or
+// the fake again). Both must outlive the scheduler.
 struct Procedures {
-  template <class All>
-  requires std::is_base_of_v<DatabaseProcedures, All> Procedures(
-      All& all)  // NOLINT(google-explicit-constructor): handed in as one
-      : db(all), publication(all), transmission(all), lease(all), configuration(all) {}
+  template <std::derived_from<DatabaseProcedures> All>
+  Procedures(All& all, KommLogSink& communication_log)
+      : db(all),
+        publication(all),
+        transmission(all),
+        lease(all),
+        configuration(all),
+        komm_log(communication_log) {}
+  // A fake that plays every part is handed in as it is.
+  template <std::derived_from<KommLogSink> All>
+  Procedures(All& all)  // NOLINT(google-explicit-constructor)
+      : Procedures(all, all) {}
 
   DatabaseProcedures& db;
   PublicationProcedures& publication;
   TransmissionProcedures& transmission;
   LeaseProcedures& lease;
   ConfigurationQueries& configuration;
+  KommLogSink& komm_log;
 };
 
 }  // namespace velunor

@@ -46,7 +46,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, WindowModel& window, F
       operations_(state_.env, state_.db, setup.archive_max_bytes),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_,
                   &operations_, Lease(setup, token_)),
-      window_(state_.env, procedures_, front_end,
+      window_(state_.env, {procedures_, state_.komm_log}, front_end,
               {&state_.db.DbServer, &state_.db.DbBenutzer, &state_.db.DbPasswort}, setup.notifier,
               &operations_),
       front_end_(front_end),

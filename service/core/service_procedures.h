@@ -1,7 +1,8 @@
-// The real procedures of the service on its process state: what the start-up
-// sequence and the scheduler call, each called as it is where the roles ask
-// for nothing more. Each one follows its own failure handling; nothing here
-// adds any, but for turning results into a Status.
+// The real procedures of the service on its process state, in the roles the
+// start-up sequence and the scheduler call them: most are the real procedure
+// called on the state in one line. Each follows its own failure handling;
+// nothing here adds any, only the results the scheduler acts on become a
+// Status.
 #pragma once
 
 #include <string>
@@ -69,7 +70,6 @@ class ServiceProcedures : public DatabaseProcedures,
   // TransmissionProcedures.
   Status SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
                          const std::string& url, std::int64_t limit_ms) override;
-  void KommLog(const std::string& meldung) override { s_.komm_log.KommLog(meldung); }
   void DB_TransferLog(int code, const std::string& text) override {
     velunor::DB_TransferLog(s_.db, code, text);
   }
