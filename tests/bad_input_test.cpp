@@ -147,7 +147,7 @@ TEST_F(BadInputTest, BadRowsWhileRunningAreLoggedAndEveryGoodStationIsStillRepor
   const int requests = rig_->sim().RequestCount();
   // The change check finds the new stations: a station publication, then prices.
   for (int i = 0; i < 200 && rig_->sim().RequestCount() < requests + 2; ++i) rig_->Tick();
-  rig_->TickUntilState(0, 10);
+  rig_->TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig_->running());
   ASSERT_EQ(rig_->sim().RequestCount(), requests + 2) << Joined(rig_->ErrorLines());
 

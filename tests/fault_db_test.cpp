@@ -26,7 +26,6 @@ using testing::PrivateServer;
 using testing::ServiceRig;
 
 constexpr int kStations = 20;
-constexpr int kLostConnection = 800;
 
 bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() &&
@@ -53,24 +52,24 @@ class FaultDbTest : public ::testing::Test {
 
   // The server goes down before the step of `state`; the service notices,
   // waits, fails to reconnect once and reconnects when the server is back.
-  void LoseTheServerIn(int state) {
+  void LoseTheServerIn(SchedulerState state) {
     rig_->TickUntilState(state, 10);
     server_.Stop();
     // The step runs against the stopped server; the lost connection shows at
     // the latest when a later step of the chain needs the database. The tick
     // that notices it already shows the first wait state.
-    for (int i = 0; i < 8 && rig_->scheduler().AblaufStatus <= kLostConnection; ++i) rig_->Tick();
-    ASSERT_EQ(rig_->scheduler().AblaufStatus, kLostConnection + 1)
+    for (int i = 0; i < 8 && rig_->window().state() <= kWaitForDatabase; ++i) rig_->Tick();
+    ASSERT_EQ(rig_->window().state(), WaitingForDatabase(1))
         << "the scheduler did not notice the lost connection; error log:\n"
         << Joined(rig_->ErrorLines());
     EXPECT_NE(Joined(rig_->ErrorLines()).find(" / -2147467259 / "), std::string::npos);
-    rig_->TickUntilState(817, 20);
+    rig_->TickUntilState(kReconnect, 20);
     rig_->Tick();
     EXPECT_TRUE(EndsWith(rig_->model().info(), " Immer noch keine DB-Verbindung möglich!"))
         << rig_->model().info();
     ASSERT_TRUE(rig_->running());
     server_.Start();
-    rig_->TickUntilState(0, 20);
+    rig_->TickUntilState(kIdle, 20);
     EXPECT_TRUE(EndsWith(rig_->model().info(), " DB-Verbindung erfolgreich hergestellt!"))
         << rig_->model().info();
   }
@@ -92,7 +91,8 @@ class FaultDbTest : public ::testing::Test {
   std::unique_ptr<ServiceRig> rig_;
 };
 
-class PriceChainFaultTest : public FaultDbTest, public ::testing::WithParamInterface<int> {};
+class PriceChainFaultTest : public FaultDbTest,
+                            public ::testing::WithParamInterface<SchedulerState> {};
 
 TEST_P(PriceChainFaultTest, OwnRowsHoldEveryPriceWithHistoryAndARestartReportsThem) {
   testing::PriceMap expected;
@@ -105,10 +105,10 @@ TEST_P(PriceChainFaultTest, OwnRowsHoldEveryPriceWithHistoryAndARestartReportsTh
   testing::PriceMap stored = expected;
   stored["st-1"].e10 = "0.0";  // sold, no upstream price: stored as "no price", never NULL
 
-  rig_->TickToPriceState(1);
+  rig_->TickToPriceState(kReadPrices);
   ASSERT_NO_FATAL_FAILURE(LoseTheServerIn(GetParam()));
-  rig_->TickUntilState(1, 100);  // the next automatic price export
-  rig_->TickUntilState(0, 10);
+  rig_->TickUntilState(kReadPrices, 100);  // the next automatic price export
+  rig_->TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig_->running());
 
   auto db = server_.Connect();
@@ -139,9 +139,13 @@ TEST_P(PriceChainFaultTest, OwnRowsHoldEveryPriceWithHistoryAndARestartReportsTh
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig_->LastRequest())), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(State, PriceChainFaultTest, ::testing::Values(1, 2, 3, 4, 10, 90));
+INSTANTIATE_TEST_SUITE_P(State, PriceChainFaultTest,
+                         ::testing::Values(kReadPrices, kStorePrices, kBuildPriceLines,
+                                           kBuildPricePublication, kWrapPricePublication,
+                                           kTransmit));
 
-class StationChainFaultTest : public FaultDbTest, public ::testing::WithParamInterface<int> {};
+class StationChainFaultTest : public FaultDbTest,
+                              public ::testing::WithParamInterface<SchedulerState> {};
 
 TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
   {
@@ -150,9 +154,9 @@ TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
     db->Execute("update lox_station_mts set status = 2 where station = 3");
   }
   const int requests = rig_->sim().RequestCount();
-  rig_->scheduler().TaktZaehler = 79;
+  rig_->window().SetTaktZaehler(79);
   rig_->Tick();  // the change check finds station 3
-  ASSERT_EQ(rig_->scheduler().AblaufStatus, 31);
+  ASSERT_EQ(rig_->window().state(), kBuildStationLines);
   ASSERT_NO_FATAL_FAILURE(LoseTheServerIn(GetParam()));
   EXPECT_EQ(rig_->sim().RequestCount(), requests) << "the station publication was abandoned";
 
@@ -165,7 +169,7 @@ TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
   EXPECT_EQ(sent.stations.at("st-3").rfind("v", 0), 0u);
   EXPECT_NE(sent.stations.at("st-3").find("Neuer Name"), std::string::npos)
       << sent.stations.at("st-3");
-  rig_->TickUntilState(0, 20);
+  rig_->TickUntilState(kIdle, 20);
   auto db = server_.Connect();
   EXPECT_EQ(rig_->TransferLogCount(*db, 0), 2) << "the first and the re-sent station publication";
   EXPECT_TRUE(rig_->state().db.delivery.pending.empty()) << "nothing waits any more";
@@ -173,7 +177,8 @@ TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
 
 // Stopped before 31: the station lines cannot be read. Stopped before 32: the
 // publication number cannot be stored, and the chain is abandoned in 40.
-INSTANTIATE_TEST_SUITE_P(State, StationChainFaultTest, ::testing::Values(31, 32));
+INSTANTIATE_TEST_SUITE_P(State, StationChainFaultTest,
+                         ::testing::Values(kBuildStationLines, kBuildStationPublication));
 
 // A server that stops answering (a frozen process, a half-open connection)
 // is noticed within the statement time-out as a lost connection, and the
@@ -185,13 +190,13 @@ TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAn
     testing::ChangeAllPrices(*db, 3);
     expected = testing::UpstreamPrices(*db);
   }
-  rig_->TickToPriceState(2);
+  rig_->TickToPriceState(kStorePrices);
   server_.Freeze();
   const auto frozen = std::chrono::steady_clock::now();
   rig_->Tick();  // stores the prices: the first statement waits for its time-out
   const auto noticed = std::chrono::steady_clock::now() - frozen;
   rig_->Tick();
-  EXPECT_EQ(rig_->scheduler().AblaufStatus, kLostConnection + 1);
+  EXPECT_EQ(rig_->window().state(), WaitingForDatabase(1));
   RecordProperty(
       "seconds_to_notice",
       static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(noticed).count()));
@@ -199,16 +204,16 @@ TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAn
   EXPECT_GE(noticed, std::chrono::seconds(25)) << "the time-out, not an error of its own";
 
   // A reconnect against the frozen server fails within the connect time-out.
-  rig_->TickUntilState(817, 20);
+  rig_->TickUntilState(kReconnect, 20);
   const auto attempt = std::chrono::steady_clock::now();
   rig_->Tick();
   EXPECT_LT(std::chrono::steady_clock::now() - attempt, std::chrono::seconds(20));
-  EXPECT_EQ(rig_->scheduler().AblaufStatus, kLostConnection);
+  EXPECT_EQ(rig_->window().state(), kWaitForDatabase);
 
   server_.Thaw();
-  rig_->TickUntilState(0, 20);
-  rig_->TickUntilState(1, 100);
-  rig_->TickUntilState(0, 10);
+  rig_->TickUntilState(kIdle, 20);
+  rig_->TickUntilState(kReadPrices, 100);
+  rig_->TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig_->running());
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig_->LastRequest())), "");
   auto db = server_.Connect();

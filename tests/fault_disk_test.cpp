@@ -133,8 +133,8 @@ void RunOnAFullDisk(ServiceRig& rig, Connection& db, const std::function<void()>
   // A cycle with every price changed, on the full disk.
   testing::ChangeAllPrices(db, 4);
   testing::PriceMap expected = testing::UpstreamPrices(db);
-  rig.TickUntilState(1, 100);
-  rig.TickUntilState(0, 10);
+  rig.TickUntilState(kReadPrices, 100);
+  rig.TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig.LastRequest())), "");
   EXPECT_EQ(testing::PriceDifferences(expected, testing::StoredPrices(db)), "");
@@ -146,8 +146,8 @@ void RunOnAFullDisk(ServiceRig& rig, Connection& db, const std::function<void()>
   const size_t komm_lines = Read(rig.program_dir() / kKommLogFileName).size();
   testing::ChangeAllPrices(db, -9);
   expected = testing::UpstreamPrices(db);
-  rig.TickUntilState(1, 100);
-  rig.TickUntilState(0, 10);
+  rig.TickUntilState(kReadPrices, 100);
+  rig.TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig.LastRequest())), "");
   const std::string file = Read(rig.program_dir() / "MTS_P.xml");

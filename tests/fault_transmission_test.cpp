@@ -80,15 +80,15 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
   } else {
     rig.sim().SetOutcomes({fault.outcome});
   }
-  rig.scheduler().TaktZaehler = 79;
+  rig.window().SetTaktZaehler(79);
   rig.Tick();  // the change check
-  ASSERT_EQ(rig.scheduler().AblaufStatus, 31);
-  rig.TickUntilState(90, 5);
+  ASSERT_EQ(rig.window().state(), kBuildStationLines);
+  rig.TickUntilState(kTransmit, 5);
   const int requests_before_fault = rig.sim().RequestCount();
   const auto start = std::chrono::steady_clock::now();
   rig.Tick();
   const auto send_time = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(rig.scheduler().AblaufStatus, 0) << "a failed station transmission starts no prices";
+  EXPECT_EQ(rig.window().state(), kIdle) << "a failed station transmission starts no prices";
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(rig.TransferLogCount(*db, 100), 1) << "the failure is in the transfer log";
   EXPECT_EQ(rig.model().label1(6).rfind("!! ", 0), 0u) << rig.model().label1(6);
@@ -131,7 +131,7 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
   if (!failed_version.empty()) {
     EXPECT_NE(resent, failed_version) << "a new version";
   }
-  rig.TickUntilState(0, 20);
+  rig.TickUntilState(kIdle, 20);
   EXPECT_EQ(rig.TransferLogCount(*db, 0), 2) << "the station data were acknowledged";
   EXPECT_TRUE(rig.state().db.delivery.pending.empty());
   EXPECT_TRUE(rig.ErrorLines().empty()) << Joined(rig.ErrorLines());

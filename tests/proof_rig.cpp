@@ -83,43 +83,42 @@ void ServiceRig::Tick(int n) {
   }
 }
 
-void ServiceRig::TickUntilState(int state, int max_ticks) {
+void ServiceRig::TickUntilState(SchedulerState state, int max_ticks) {
   for (int i = 0; i < max_ticks; ++i) {
-    if (scheduler().AblaufStatus == state) return;
+    if (window().state() == state) return;
     Tick();
   }
-  if (scheduler().AblaufStatus == state) return;
+  if (window().state() == state) return;
   throw std::runtime_error("the scheduler did not reach state " + std::to_string(state) +
                            " within " + std::to_string(max_ticks) + " ticks; it stands at " +
-                           std::to_string(scheduler().AblaufStatus));
+                           std::to_string(window().state()));
 }
 
-void ServiceRig::TickToPriceState(int state) {
-  if (scheduler().AblaufStatus != 0) {
+void ServiceRig::TickToPriceState(SchedulerState state) {
+  if (window().state() != kIdle) {
     throw std::runtime_error("a price export can only start from idle, not from state " +
-                             std::to_string(scheduler().AblaufStatus));
+                             std::to_string(window().state()));
   }
   // The tick counter passes 90 on the next tick: the automatic price export.
-  scheduler().TaktZaehler = 90;
+  window().SetTaktZaehler(90);
   Tick();
-  if (scheduler().AblaufStatus != 1) {
-    throw std::runtime_error("the idle tick started state " +
-                             std::to_string(scheduler().AblaufStatus) +
+  if (window().state() != kReadPrices) {
+    throw std::runtime_error("the idle tick started state " + std::to_string(window().state()) +
                              " instead of the price export");
   }
   TickUntilState(state, 10);
 }
 
 void ServiceRig::RunPriceExport() {
-  TickToPriceState(1);
-  TickUntilState(0, 10);
+  TickToPriceState(kReadPrices);
+  TickUntilState(kIdle, 10);
 }
 
 void ServiceRig::RunFirstExports() {
   const MasterData& m = state().db.stammdaten;
   for (int i = 0; i < 100; ++i) {
     Tick();
-    if (scheduler().AblaufStatus == 0 && !m.StationPublicationNumber.empty() &&
+    if (window().state() == kIdle && !m.StationPublicationNumber.empty() &&
         !m.PricePublicationNumber.empty()) {
       return;
     }

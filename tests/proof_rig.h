@@ -60,12 +60,12 @@ class ServiceRig {
   // state on the same program directory, database and simulator.
   bool Restart();
   void Tick(int n = 1);
-  // Ticks until AblaufStatus equals `state`; throws std::runtime_error when
-  // it does not within `max_ticks`.
-  void TickUntilState(int state, int max_ticks = 200);
+  // Ticks until the scheduler stands at `state`; throws std::runtime_error
+  // when it does not within `max_ticks`.
+  void TickUntilState(SchedulerState state, int max_ticks = 200);
   // From idle: lets the tick counter reach the automatic price export and
   // ticks until the chain stands at `state`, whose step the next tick runs.
-  void TickToPriceState(int state);
+  void TickToPriceState(SchedulerState state);
   // A whole automatic price export, from idle back to idle.
   void RunPriceExport();
   // After the start: ticks until the first station and price publications
@@ -75,7 +75,6 @@ class ServiceRig {
   Service& service() { return *service_; }
   MarktTransp& window() { return service_->window(); }
   VelunorState& state() { return service_->state(); }
-  SchedulerVariables& scheduler() { return service_->scheduler(); }
   MdmSim& sim() { return *sim_; }
   const TestCertificates& certs() const { return *certs_; }
   FakeClock& clock() { return clock_; }

@@ -1,6 +1,7 @@
-// A Procedures fake for tests of the window and its front ends: records every
-// call by name (with its arguments) and answers with values the test sets.
-// Errors it is told to raise go to the FehlerLog the test hands in.
+// A fake of the procedures' five roles for tests of the window and its front
+// ends: records every call by name (with its arguments) and answers with
+// values the test sets. Errors it is told to raise go to the FehlerLog the
+// test hands in.
 #pragma once
 
 #include <algorithm>
@@ -22,9 +23,16 @@ inline Configuration ConfigurationIn(const std::filesystem::path& program_dir) {
   return config;
 }
 
-struct RecordingProcedures : Procedures {
-  int DB_Verbinden() override { return Call("DB_Verbinden"), connect_result; }
-  std::string ConnectDiagnostic() override { return connect_result == 1 ? "" : connect_diagnostic; }
+struct RecordingProcedures : DatabaseProcedures,
+                             PublicationProcedures,
+                             TransmissionProcedures,
+                             LeaseProcedures,
+                             ConfigurationQueries,
+                             KommLogSink {
+  Status DB_Verbinden() override {
+    Call("DB_Verbinden");
+    return connect_result == 1 ? Status() : Status::Error(kErrConnectionLost, connect_diagnostic);
+  }
   void DB_Trennen() override { Call("DB_Trennen"); }
   void DB_LOXStammdaten() override {
     Call("DB_LOXStammdaten");
@@ -58,10 +66,11 @@ struct RecordingProcedures : Procedures {
   void Gas_Tankstelle_Export() override { Call("Gas_Tankstelle_Export"); }
   void RunNightlyRefresh() override { Call("RunNightlyRefresh"); }
   std::string SOAPEnvelope() override { return Call("SOAPEnvelope"), "<envelope/>"; }
-  int SOAPTransaction(const std::string& data, const std::string& kind,
-                      const std::string& url) override {
+  Status SOAPTransaction(const std::string& data, const std::string& kind, const std::string& url,
+                         std::int64_t limit_ms) override {
     Call("SOAPTransaction " + kind + " " + url + " " + data);
-    return transaction_result;
+    (void)limit_ms;  // no lease: never limited
+    return transaction_result == 0 ? Status() : Status::Error(transaction_result, "refused");
   }
   void KommLog(const std::string& m) override { Call("KommLog " + m); }
   std::optional<ClientCertificateEnd> ClientCertificate() override { return certificate; }

@@ -52,12 +52,12 @@ class SchedulerRealTest : public ::testing::Test {
   // the first station and price publications are acknowledged.
   void StartAndSendFirstPublications() {
     Start();
-    ASSERT_EQ(vars().AblaufStatus, 31)
+    ASSERT_EQ(w().state(), kBuildStationLines)
         << "changed stations at start go straight to the station chain";
     ASSERT_TRUE(fe().timer);
     ASSERT_TRUE(fe().messages.empty()) << fe().messages.front();
     Tick(10);  // 31, 32, 40, 90 (success: price chain) 1, 2, 3, 4, 10, 90
-    ASSERT_EQ(vars().AblaufStatus, 0);
+    ASSERT_EQ(w().state(), kIdle);
     ASSERT_EQ(sim().RequestCount(), 2);
     ASSERT_EQ(Received(1).kind, "PetrolStationPublication");
     ASSERT_EQ(Received(2).kind, "FuelPricePublication");
@@ -65,7 +65,6 @@ class SchedulerRealTest : public ::testing::Test {
 
   void Tick(int n = 1) { rig_->Tick(n); }
   MarktTransp& w() { return rig_->window(); }
-  SchedulerVariables& vars() { return rig_->scheduler(); }
   FakeFrontEnd& fe() { return rig_->front_end(); }
   MdmSim& sim() { return rig_->sim(); }
   WindowModel& model() { return rig_->model(); }
@@ -103,29 +102,30 @@ class SchedulerRealTest : public ::testing::Test {
 
 TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(vars().TaktZaehler, 10) << "the counter counts from the start on, chains included";
+  EXPECT_EQ(w().Snapshot().TaktZaehler, 10)
+      << "the counter counts from the start on, chains included";
   testing::SetUpstreamPrice(*sql_, 1, 3, "1.549");
 
   Tick(69);
-  EXPECT_EQ(vars().TaktZaehler, 79);
+  EXPECT_EQ(w().Snapshot().TaktZaehler, 79);
   EXPECT_EQ(Info(), std::string(kAt0905) + " Warten auf Auftrag");
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Prüfung auf geänderte Stationsdaten");
-  EXPECT_EQ(vars().AblaufStatus, 0) << "no station changed";
+  EXPECT_EQ(w().state(), kIdle) << "no station changed";
   EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation order by station"),
             "1,4 | 2,2");
   Tick(10);
-  EXPECT_EQ(vars().TaktZaehler, 90);
-  EXPECT_EQ(vars().AblaufStatus, 0) << "90 does not start the price export yet";
+  EXPECT_EQ(w().Snapshot().TaktZaehler, 90);
+  EXPECT_EQ(w().state(), kIdle) << "90 does not start the price export yet";
   EXPECT_EQ(sim().RequestCount(), 2);
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 1);
-  EXPECT_EQ(vars().TaktZaehler, 0);
+  EXPECT_EQ(w().state(), kReadPrices);
+  EXPECT_EQ(w().Snapshot().TaktZaehler, 0);
   EXPECT_EQ(Info(), std::string(kAt0905) + " Automatischer Preisdatenexport");
 
   Tick(6);  // 1, 2, 3, 4, 10, 90
-  EXPECT_EQ(vars().AblaufStatus, 0);
-  EXPECT_EQ(vars().TaktZaehler, 6);
+  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().Snapshot().TaktZaehler, 6);
   ASSERT_EQ(sim().RequestCount(), 3);
   const ReceivedPublication prices = Received(3);
   EXPECT_EQ(prices.kind, "FuelPricePublication");
@@ -142,7 +142,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   Tick(73);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,2 | 3,1") << "not examined before 80";
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 31) << "the stations are already prepared, 30 is skipped";
+  EXPECT_EQ(w().state(), kBuildStationLines) << "the stations are already prepared, 30 is skipped";
   EXPECT_EQ(Info(), std::string(kAt0905) + " Verarbeitung geänderte Stationsdaten");
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   Tick(4);  // 31, 32, 40, 90
@@ -151,7 +151,8 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   EXPECT_EQ(stations.kind, "PetrolStationPublication");
   EXPECT_EQ(stations.stations.at("id-0002"), "v3 Autohof Göppingen Süd, Stuttgarter Str. 150a");
   EXPECT_EQ(stations.stations.at("id-0001"), "v4 Tankstelle Müller, Hauptstraße 12");
-  EXPECT_EQ(vars().AblaufStatus, 1) << "a successful station transmission leads into a price chain";
+  EXPECT_EQ(w().state(), kReadPrices)
+      << "a successful station transmission leads into a price chain";
   EXPECT_TRUE(ErrorLines().empty()) << ErrorLines().front();
 }
 
@@ -163,23 +164,23 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   // Success: the station transmission leads into a price chain that gives
   // the price publication its first number, so no base price export follows.
   Restart();
-  ASSERT_EQ(vars().AblaufStatus, 0);
+  ASSERT_EQ(w().state(), kIdle);
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Grund-Stationsdatenexport aktiviert");
-  EXPECT_EQ(vars().AblaufStatus, 30);
+  EXPECT_EQ(w().state(), kPrepareStations);
   Tick(5);  // 30, 31, 32, 40, 90
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(Received(3).stations.size(), 2u);
   EXPECT_EQ(model().label1(4), kAt0905);
-  EXPECT_EQ(vars().AblaufStatus, 1);
+  EXPECT_EQ(w().state(), kReadPrices);
   Tick(6);
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).kind, "FuelPricePublication");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-1 | 134,2026-1");
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(w().state(), kIdle);
   EXPECT_EQ(Info(), std::string(kAt0905) + " Warten auf Auftrag");
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1");
 
@@ -193,11 +194,11 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   EXPECT_EQ(Received(5).kind, "PetrolStationPublication");
   EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100");
-  EXPECT_EQ(vars().AblaufStatus, 0) << "a failed station transmission starts no price chain";
+  EXPECT_EQ(w().state(), kIdle) << "a failed station transmission starts no price chain";
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Grund-Preisdatenexport aktiviert");
-  EXPECT_EQ(vars().AblaufStatus, 2);
-  EXPECT_EQ(vars().TaktZaehler, -1);
+  EXPECT_EQ(w().state(), kStorePrices);
+  EXPECT_EQ(w().Snapshot().TaktZaehler, -1);
   EXPECT_EQ(sim().RequestCount(), 5);
   Tick(5);  // 2, 3, 4, 10, 90
   ASSERT_EQ(sim().RequestCount(), 6);
@@ -207,35 +208,35 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   EXPECT_EQ(prices.Price("id-0002", "E10"), testing::InitialPrice(2, 2));
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100 | 1");
   EXPECT_EQ(Rows("select value from stammdaten where id = 134"), "2026-1");
-  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(w().state(), kIdle);
 }
 
 TEST_F(SchedulerRealTest, FailedTransmissionsAreLoggedAndStartNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   sim().SetOutcomes({"http:503"});
   MarkChanged(1);
-  vars().TaktZaehler = 79;
+  w().SetTaktZaehler(79);
   Tick();
-  ASSERT_EQ(vars().AblaufStatus, 31);
+  ASSERT_EQ(w().state(), kBuildStationLines);
   Tick(4);  // 31, 32, 40, 90
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100");
   EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
-  EXPECT_EQ(vars().AblaufStatus, 0) << "no price chain after a failed station transmission";
+  EXPECT_EQ(w().state(), kIdle) << "no price chain after a failed station transmission";
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(w().state(), kIdle);
   EXPECT_EQ(sim().RequestCount(), 3);
 
   testing::SetUpstreamPrice(*sql_, 2, 1, "1.749");
-  vars().TaktZaehler = 90;
+  w().SetTaktZaehler(90);
   Tick(7);  // idle -> 1, then 1, 2, 3, 4, 10, 90
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).Price("id-0002", "E5"), "1.749");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100 | 200");
   EXPECT_EQ(model().label1(7), std::string("!! ") + kAt0905 + " !!");
   EXPECT_EQ(model().label1(5), kAt0905) << "the last success stays shown";
-  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(w().state(), kIdle);
   EXPECT_EQ(model().list1().front().substr(9),
             "Beginning transaction to the MDM-Server (Pricedata)")
       << "the list shows the last transmission only";
@@ -245,42 +246,42 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
   clock().Set(DateTime{2026, 12, 6, 23, 5, 0});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   MarkChanged(1);
-  vars().TaktZaehler = 79;
+  w().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 31) << "pending changes first";
-  EXPECT_EQ(vars().NachtlaufErledigt, 0);
+  EXPECT_EQ(w().state(), kBuildStationLines) << "pending changes first";
+  EXPECT_EQ(w().Snapshot().NachtlaufErledigt, 0);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "no nightly refresh";
   Tick(10);
-  ASSERT_EQ(vars().AblaufStatus, 0);
+  ASSERT_EQ(w().state(), kIdle);
   ASSERT_EQ(sim().RequestCount(), 4);
 
   clock().Set(DateTime{2026, 12, 6, 23, 7, 0});
-  vars().TaktZaehler = 79;
+  w().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(vars().NachtlaufErledigt, 1);
-  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(w().Snapshot().NachtlaufErledigt, 1);
+  EXPECT_EQ(w().state(), kIdle);
   EXPECT_EQ(UpstreamStatus(), "1,2 | 2,2 | 3,1") << "every reporting station marked as changed";
   EXPECT_EQ(sim().RequestCount(), 4) << "sent at the next change check, not now";
 
-  vars().TaktZaehler = 79;
+  w().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 31);
+  EXPECT_EQ(w().state(), kBuildStationLines);
   Tick(4);
   ASSERT_EQ(sim().RequestCount(), 5);
   const ReceivedPublication refreshed = Received(5);
   EXPECT_EQ(refreshed.stations.at("id-0001"), "v6 Tankstelle Müller, Hauptstraße 12");
   EXPECT_EQ(refreshed.stations.at("id-0002"), "v3 Autohof Göppingen, Stuttgarter Str. 150a");
   Tick(6);
-  ASSERT_EQ(vars().AblaufStatus, 0);
+  ASSERT_EQ(w().state(), kIdle);
 
   clock().Set(DateTime{2026, 12, 6, 23, 9, 0});
-  vars().TaktZaehler = 79;
+  w().SetTaktZaehler(79);
   Tick();
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "once per night";
   clock().Set(DateTime{2026, 12, 7, 4, 30, 0});
-  vars().TaktZaehler = 79;
+  w().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(vars().NachtlaufErledigt, 0) << "cleared in hour 04";
+  EXPECT_EQ(w().Snapshot().NachtlaufErledigt, 0) << "cleared in hour 04";
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   // The clock jumped five hours without a price export: the compliance
   // alarm is the only entry.
@@ -292,9 +293,9 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
 TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLosesNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 2, 2, "1.689");
-  vars().TaktZaehler = 90;
+  w().SetTaktZaehler(90);
   Tick(2);  // idle -> 1, then 1 reads the new price
-  ASSERT_EQ(vars().AblaufStatus, 2);
+  ASSERT_EQ(w().state(), kStorePrices);
   const std::string killed = ServiceConnectionId();
   sql_->Execute("kill " + killed);
 
@@ -316,26 +317,26 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   state().config.station_ini.ini.DbServer = "127.0.0.1:1";
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Immer noch keine DB-Verbindung möglich!");
-  EXPECT_EQ(vars().AblaufStatus, 800);
+  EXPECT_EQ(w().state(), kWaitForDatabase);
   EXPECT_EQ(state().log.LetzterFehler(), 0) << "cleared before each attempt";
   state().config.station_ini.ini.DbServer = server;
   Tick(17);
-  EXPECT_EQ(vars().AblaufStatus, 817);
+  EXPECT_EQ(w().state(), kReconnect);
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung erfolgreich hergestellt!");
-  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(w().state(), kIdle);
   EXPECT_NE(ServiceConnectionId(), killed) << "a new connection";
-  EXPECT_EQ(vars().TaktZaehler, 38) << "the counter kept counting during the wait";
+  EXPECT_EQ(w().Snapshot().TaktZaehler, 38) << "the counter kept counting during the wait";
 
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 0) << "the interrupted price chain is not resumed";
+  EXPECT_EQ(w().state(), kIdle) << "the interrupted price chain is not resumed";
   EXPECT_EQ(Info(), std::string(kAt0905) + " Warten auf Auftrag");
   EXPECT_EQ(sim().RequestCount(), 2);
   EXPECT_EQ(TransferLog(), "0 | 1");
   EXPECT_EQ(StoredPrice(2, "ps_pricee10"), testing::InitialPrice(2, 2));
 
   // The price read before the loss is still pending: the next export has it.
-  vars().TaktZaehler = 90;
+  w().SetTaktZaehler(90);
   Tick(7);
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).Price("id-0002", "E10"), "1.689");
@@ -351,22 +352,22 @@ TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTake
   sql_->Execute("update stammdaten set value = '1' where id = 491");
   sql_->Execute("insert into stammdaten values (490, ?)", {lpg_file.string()});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(vars().LpgTaktZaehler, 10) << "counted on every tick";
+  EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 10) << "counted on every tick";
 
-  vars().LpgTaktZaehler = 600;
-  vars().TaktZaehler = 90;
+  w().SetLpgTaktZaehler(600);
+  w().SetTaktZaehler(90);
   Tick();
-  EXPECT_EQ(vars().AblaufStatus, 1) << "the automatic price export comes first";
-  EXPECT_EQ(vars().LpgTaktZaehler, 601);
+  EXPECT_EQ(w().state(), kReadPrices) << "the automatic price export comes first";
+  EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 601);
   EXPECT_FALSE(std::filesystem::exists(lpg_file));
   for (int step = 1; step <= 6; ++step) {
     Tick();
     EXPECT_FALSE(std::filesystem::exists(lpg_file)) << "written during the chain, step " << step;
   }
-  ASSERT_EQ(vars().AblaufStatus, 0);
+  ASSERT_EQ(w().state(), kIdle);
   Tick();
   ASSERT_TRUE(std::filesystem::exists(lpg_file));
-  EXPECT_EQ(vars().LpgTaktZaehler, 0);
+  EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 0);
   std::ifstream in(lpg_file, std::ios::binary);
   const std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(csv.find("4711"), std::string::npos) << csv;
@@ -379,12 +380,12 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
   w().Command1_Click(2);
-  EXPECT_EQ(vars().ManuellAnforderung, 1);
+  EXPECT_EQ(w().Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(model().button(2).enabled);
 
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Manueller Stationsdatenexport aktiviert");
-  EXPECT_EQ(vars().AblaufStatus, 30);
+  EXPECT_EQ(w().state(), kPrepareStations);
   Tick(5);  // 30, 31, 32, 40, 90
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
@@ -396,16 +397,16 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
 
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Manueller Preisdatenexport aktiviert");
-  EXPECT_EQ(vars().AblaufStatus, 1);
-  EXPECT_EQ(vars().TaktZaehler, -1);
+  EXPECT_EQ(w().state(), kReadPrices);
+  EXPECT_EQ(w().Snapshot().TaktZaehler, -1);
   Tick(6);
   ASSERT_EQ(sim().RequestCount(), 5);
   EXPECT_EQ(Received(5).kind, "FuelPricePublication");
   EXPECT_FALSE(model().button(2).enabled) << "not before the idle tick after the chain";
   Tick();
   EXPECT_TRUE(model().button(2).enabled);
-  EXPECT_EQ(vars().ManuellAnforderung, 0);
-  EXPECT_EQ(vars().AblaufStatus, 0);
+  EXPECT_EQ(w().Snapshot().ManuellAnforderung, kNoManualRequest);
+  EXPECT_EQ(w().state(), kIdle);
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 1");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-7 | 134,2026-10");
@@ -414,19 +415,19 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
 
 TEST_F(SchedulerRealTest, ExitDuringAChainWaitsForIdleThenUnloads) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  vars().TaktZaehler = 90;
+  w().SetTaktZaehler(90);
   Tick(2);
-  ASSERT_EQ(vars().AblaufStatus, 2);
+  ASSERT_EQ(w().state(), kStorePrices);
   w().Command1_Click(1);
-  EXPECT_EQ(vars().AblaufStatus, 2) << "the exit button acts only while idle";
+  EXPECT_EQ(w().state(), kStorePrices) << "the exit button acts only while idle";
   EXPECT_EQ(model().button(1).caption, "Beenden");
   Tick(5);  // 2, 3, 4, 10, 90
-  ASSERT_EQ(vars().AblaufStatus, 0);
+  ASSERT_EQ(w().state(), kIdle);
   EXPECT_EQ(sim().RequestCount(), 3) << "the chain ran to its transmission";
 
   const std::string connection = ServiceConnectionId();
   w().Command1_Click(1);
-  EXPECT_EQ(vars().AblaufStatus, 900);
+  EXPECT_EQ(w().state(), kShutdown);
   EXPECT_EQ(model().button(1).caption, "Wird beendet!");
   EXPECT_FALSE(model().button(2).enabled);
   Tick();
@@ -458,7 +459,7 @@ TEST_F(SchedulerRealTest, EachFileIsReadAgainOnlyAtItsMoment) {
   Start();
   const std::filesystem::path& dir = rig_->program_dir();
   testing::WriteStationIni(dir, "127.0.0.1:1", "niemand", "falsch");
-  vars().AblaufStatus = kReconnect;
+  w().EnterState(kReconnect);
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung erfolgreich hergestellt!")
       << "a reconnect uses the values of the start";
@@ -466,7 +467,7 @@ TEST_F(SchedulerRealTest, EachFileIsReadAgainOnlyAtItsMoment) {
   const std::string url = "https://127.0.0.1:1/neu";
   testing::WriteSettings(dir, rig_->certs().client_subject, url, url);
   Tick(3);
-  Procedures& procedures = rig_->service().procedures();
+  ServiceProcedures& procedures = rig_->service().procedures();
   EXPECT_NE(procedures.UrlPreisdatenlieferung(), url) << "not read between loads";
   procedures.DB_LOXStammdaten();
   EXPECT_EQ(procedures.UrlPreisdatenlieferung(), url);

@@ -252,6 +252,12 @@ TEST(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
   EXPECT_NE(rig.model().info().find(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"),
             std::string::npos)
       << rig.model().info();
+  // Each refusal is logged with the server's number and words, under the tick.
+  const std::vector<std::string> errors = rig.ErrorLines();
+  EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const std::string& line) {
+    return line.find("--> Haupt_Timer_Timer / 1644 / ") != std::string::npos &&
+           line.ends_with("refused / ");
+  })) << testing::Joined(errors);
 
   sql->Execute("drop trigger test_refuse_lease");
   rig.RunPriceExport();

@@ -14,6 +14,7 @@
 
 #include "service/common/failure.h"
 #include "service/common/fehler_log.h"
+#include "service/common/status.h"
 
 namespace velunor {
 
@@ -51,6 +52,14 @@ class Procedure {
         line_ > 0 ? "Zeile: " + std::to_string(line_) + " " + description : description;
     log_.Write(number, text, name_, context_);
     ++failures_;
+  }
+
+  // A procedure's result that is not ok becomes one entry, as a step that
+  // threw its number and text; true when ok.
+  bool Check(const Status& status) {
+    if (status.ok()) return true;
+    Log(status.code(), status.message());
+    return false;
   }
 
   int failures() const { return failures_; }

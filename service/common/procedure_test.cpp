@@ -47,6 +47,27 @@ TEST_F(ProcedureTest, FailedStepIsLoggedAndTheNextStepRuns) {
   EXPECT_EQ(log.LetzterFehler(), 9);
 }
 
+// A procedure that answers with a Status instead of throwing leaves the same
+// entry a throwing step leaves; an ok Status leaves none.
+TEST_F(ProcedureTest, CheckedStatusIsLoggedAsTheThrownFailureWouldBe) {
+  FehlerLog log(dir_, clock_);
+  Procedure p(log, "Haupt_Timer_Timer");
+  const Status failed = StatusOf([] { throw Failure(2013, "Lost connection to server"); });
+  EXPECT_EQ(failed.code(), 2013);
+  EXPECT_EQ(failed.message(), "Lost connection to server");
+  EXPECT_EQ(StatusOf([] { throw std::out_of_range("Station 1001"); }).code(), 9);
+  EXPECT_TRUE(p.Check(StatusOf([] {})));
+  EXPECT_TRUE(p.Check(Status()));
+  EXPECT_FALSE(p.Check(failed));
+  EXPECT_FALSE(p.Run([] { throw Failure(2013, "Lost connection to server"); }));
+  EXPECT_EQ(p.failures(), 2);
+  const std::string entry =
+      "12-06-2026 09:05:00 --> Haupt_Timer_Timer / 2013 / Lost connection to server / \r\n";
+  EXPECT_EQ(LogText(), entry + entry);
+  EXPECT_FALSE(Status::Error(0, "").ok()) << "an error is one also without a number";
+  EXPECT_THROW(StatusOf([] { throw ProgramEnd{"Einstellungen nicht gefunden"}; }), ProgramEnd);
+}
+
 TEST_F(ProcedureTest, ProgramEndPassesThroughUnlogged) {
   FehlerLog log(dir_, clock_);
   Procedure p(log, "DB_LOXStammdaten");

@@ -42,8 +42,7 @@ struct StartedHeadless {
   std::FILE* out = std::tmpfile();
   HeadlessFrontEnd front_end{t.service, t.clock, out, nullptr};
   Configuration config = testing::ConfigurationIn(t.dir.path());
-  SchedulerVariables vars;
-  MarktTransp w{t.env, procs, front_end, vars, config};
+  MarktTransp w{t.env, procs, front_end, config};
 };
 
 TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEach) {
@@ -77,7 +76,7 @@ TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
   HeadlessFrontEnd::BlockSignals();
   auto manual_transfers = [](bool chain_running, bool transfer_running) {
     StartedHeadless h;
-    if (chain_running) h.vars.AblaufStatus = kReadPrices;
+    if (chain_running) h.w.EnterState(kReadPrices);
     if (transfer_running) h.w.Command1_Click(2);
     kill(getpid(), SIGUSR1);  // pending until the loop waits for the next tick
     h.front_end.Run(h.w, 1, 40);

@@ -29,31 +29,31 @@ struct ChainStepRow {
 
 constexpr ChainStepRow kChainSteps[] = {
     {kReadPrices, " Preisdaten aus Datenbank lesen",
-     [](Procedures& p) { p.DB_Get_MTS_StationsPreise(); }, kStorePrices},
-    {kStorePrices, " Preisdatenexport vorbereiten", [](Procedures& p) { p.DB_Preisdaten(); },
+     [](Procedures& p) { p.db.DB_Get_MTS_StationsPreise(); }, kStorePrices},
+    {kStorePrices, " Preisdatenexport vorbereiten", [](Procedures& p) { p.db.DB_Preisdaten(); },
      kBuildPriceLines},
-    {kBuildPriceLines, " Preisdaten zusammenstellen", [](Procedures& p) { p.XML_Preisdaten(); },
-     kBuildPricePublication},
+    {kBuildPriceLines, " Preisdaten zusammenstellen",
+     [](Procedures& p) { p.publication.XML_Preisdaten(); }, kBuildPricePublication},
     {kBuildPricePublication, " Preisdaten zu XML aufbereiten",
-     [](Procedures& p) { p.XML_Out_Preise(); }, kWrapPricePublication},
+     [](Procedures& p) { p.publication.XML_Out_Preise(); }, kWrapPricePublication},
     {kPrepareStations, " Stationsdatenexport vorbereiten",
-     [](Procedures& p) { p.DB_Stationsdaten(kStationSyncForced); }, kBuildStationLines},
+     [](Procedures& p) { p.db.DB_Stationsdaten(kStationSyncForced); }, kBuildStationLines},
     {kBuildStationLines, " Stationsdaten zusammenstellen",
-     [](Procedures& p) { p.XML_Stationsdaten(); }, kBuildStationPublication},
+     [](Procedures& p) { p.publication.XML_Stationsdaten(); }, kBuildStationPublication},
     {kBuildStationPublication, " Stationsdaten zu XML aufbereiten",
-     [](Procedures& p) { p.XML_Out_Station(); }, kWrapStationPublication},
+     [](Procedures& p) { p.publication.XML_Out_Station(); }, kWrapStationPublication},
 };
 
 // The end of each chain: the publication in its envelope goes to its URL.
 struct WrapRow {
   SchedulerState state;
   const char* kind;  // SendeArt
-  std::string (Procedures::*url)();
+  std::string (ConfigurationQueries::*url)();
 };
 
 constexpr WrapRow kWraps[] = {
-    {kWrapPricePublication, kPriceData, &Procedures::UrlPreisdatenlieferung},
-    {kWrapStationPublication, kStationData, &Procedures::UrlGrunddatenlieferung},
+    {kWrapPricePublication, kPriceData, &ConfigurationQueries::UrlPreisdatenlieferung},
+    {kWrapStationPublication, kStationData, &ConfigurationQueries::UrlGrunddatenlieferung},
 };
 
 // What a transmission's outcome records, by SendeArt: the publication kind
@@ -90,6 +90,12 @@ std::string Hex(int value) {
   return hex;
 }
 
+// What the operator reads on standard error when the database refused the
+// connection; "" when the driver said nothing.
+std::string ConnectNotice(const Status& connected) {
+  return connected.message().empty() ? "" : "Datenbank meldet: " + connected.message();
+}
+
 }  // namespace
 
 std::string ClockPanelText(const Clock& clock) {
@@ -97,13 +103,12 @@ std::string ClockPanelText(const Clock& clock) {
   return Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " Uhr";
 }
 
-MarktTransp::MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end,
-                         SchedulerVariables& vars, Configuration& config, ServiceNotifier* notifier,
+MarktTransp::MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end,
+                         Configuration& config, ServiceNotifier* notifier,
                          OperationsSink* operations)
     : env_(env),
       procs_(procedures),
       front_end_(front_end),
-      vars_(vars),
       config_(config),
       notifier_(notifier),
       operations_(operations),
@@ -182,21 +187,20 @@ void MarktTransp::Form_Activate() {
   });
 
   StartStatus(p, " Verbindung zur Datenbank wird hergestellt", true);
-  int connected = 0;
-  p.Run([&] { connected = procs_.DB_Verbinden(); });
-  if (connected == 0) {
+  velunor::Status connected = velunor::Status::Error(0, "");
+  p.Run([&] { connected = procs_.db.DB_Verbinden(); });
+  if (!connected.ok()) {
     front_end_.MessageBox("Keine Verbindung zur Datenbank möglich", kProgramName);
     // The message names no cause; the driver's own words go to standard error.
-    std::string why;
-    p.Run([&] { why = procs_.ConnectDiagnostic(); });
-    if (!why.empty()) front_end_.Notice("Datenbank meldet: " + why);
+    const std::string why = ConnectNotice(connected);
+    if (!why.empty()) front_end_.Notice(why);
     End(1);
     return;
   }
 
   // Master data are only read: a standby checks its setup as well.
   LoadMasterData(p);
-  bool reporter = procs_.LeaseSeconds() == 0;
+  bool reporter = procs_.lease.LeaseSeconds() == 0;
   bool answered = true;  // a lease that could not be asked for ends the start below
   if (!reporter) answered = AskForLease(p, &reporter);
   if (reporter) {
@@ -233,37 +237,39 @@ bool MarktTransp::EndedByStartFailure() {
 
 void MarktTransp::LoadMasterData(Procedure& p) {
   StartStatus(p, " LOX-Stammdaten einlesen", true);
-  p.Run([&] { procs_.DB_LOXStammdaten(); });
+  p.Run([&] { procs_.db.DB_LOXStammdaten(); });
   StartStatus(p, " Basisdaten konfigurieren", true);
-  p.Run([&] { procs_.XML_Init(); });
+  p.Run([&] { procs_.publication.XML_Init(); });
 }
 
 void MarktTransp::SynchroniseStations(Procedure& p) {
   StartStatus(p, " Stationsdaten einlesen", true);
   p.Run([&] {
-    if (procs_.DB_Stationsdaten(kStationSyncCheck) >= 1) vars_.AblaufStatus = kBuildStationLines;
+    if (procs_.db.DB_Stationsdaten(kStationSyncCheck) >= 1) {
+      vars_.AblaufStatus = kBuildStationLines;
+    }
   });
   // Told once: a slow write on tables without transactions has its reason
   // on standard error.
   p.Run([&] {
-    const std::string write_path = procs_.WritePath();
+    const std::string write_path = procs_.db.WritePath();
     if (!write_path.empty()) front_end_.Notice(write_path);
   });
   StartStatus(p, " Ausgabesätze Stationsdaten", true);
-  p.Run([&] { procs_.XML_Stationsdaten(); });
+  p.Run([&] { procs_.publication.XML_Stationsdaten(); });
   StartStatus(p, " Ausgabesätze Preisdaten", true);
-  p.Run([&] { procs_.XML_Preisdaten(); });
+  p.Run([&] { procs_.publication.XML_Preisdaten(); });
 }
 
 void MarktTransp::CheckCertificate(const std::string& procedure) {
   Procedure p(env_.log, procedure);
   std::optional<ClientCertificateEnd> end;
-  p.Run([&] { end = procs_.ClientCertificate(); });
+  p.Run([&] { end = procs_.configuration.ClientCertificate(); });
   certificate_watch_.Check(end, procedure);
   if (!end && !certificate_missing_) {
     // Nothing can be reported without it: said where an operator looks first.
     const std::string text = "Kein verwendbares Client-Zertifikat \"" +
-                             procs_.ClientCertificateSubject() +
+                             procs_.configuration.ClientCertificateSubject() +
                              "\" (Velunor.CFG) mit privatem Schlüssel im Speicher \"MY\": "
                              "es kann nichts übertragen werden -> mit kestrin --list prüfen, "
                              "mit kestrin --set wählen";
@@ -280,7 +286,7 @@ void MarktTransp::CheckCertificate(const std::string& procedure) {
 
 void MarktTransp::RestoreAcknowledgements(Procedure& p) {
   KnownAcknowledgements known;
-  p.Run([&] { known = procs_.Acknowledgements(); });
+  p.Run([&] { known = procs_.transmission.Acknowledgements(); });
   const AcknowledgedAt& since = known.price ? *known.price : known.price_watched;
   watch_.Start(since.age_seconds, since.time);
   for (const OutcomeRow& row : kOutcomes) {
@@ -306,7 +312,7 @@ void MarktTransp::Haupt_Timer_Timer() {
     vars_.AblaufStatus = kWaitForDatabase;
   }
   p.Run([&] {
-    if (procs_.LpgExportAktiv() == 1) ++vars_.LpgTaktZaehler;
+    if (procs_.configuration.LpgExportAktiv() == 1) ++vars_.LpgTaktZaehler;
   });
 
   if (vars_.AblaufStatus == kShutdown) {
@@ -314,7 +320,7 @@ void MarktTransp::Haupt_Timer_Timer() {
     End(0);
     return;
   }
-  const bool leased = procs_.LeaseSeconds() > 0;
+  const bool leased = procs_.lease.LeaseSeconds() > 0;
   if (standby_ && !IsWaitingForDatabase(vars_.AblaufStatus)) {
     KeepLease(p);  // takes over when the lease is free
     if (!unloaded_) TickDone(false);
@@ -348,7 +354,7 @@ void MarktTransp::Haupt_Timer_Timer() {
 
   if (!standby_) {
     std::optional<std::int64_t> stations_since;
-    p.Run([&] { stations_since = procs_.UnacknowledgedStationsSince(); });
+    p.Run([&] { stations_since = procs_.transmission.UnacknowledgedStationsSince(); });
     watch_.Check(stations_since);
   }
   if (certificate_watch_.Due()) CheckCertificate("Haupt_Timer_Timer");
@@ -385,11 +391,11 @@ bool MarktTransp::ChainStep(Procedure& p) {
 bool MarktTransp::WrapPublication(Procedure& p) {
   for (const WrapRow& row : kWraps) {
     if (row.state != vars_.AblaufStatus) continue;
-    p.Run([&] { vars_.SendeDaten = procs_.SOAPEnvelope(); });
+    p.Run([&] { vars_.SendeDaten = procs_.publication.SOAPEnvelope(); });
     vars_.SendeArt = row.kind;
-    p.Run([&] { vars_.AktuelleUrl = (procs_.*row.url)(); });
+    p.Run([&] { vars_.AktuelleUrl = (procs_.configuration.*row.url)(); });
     vars_.AblaufStatus = kTransmit;
-    p.Run([&] { procs_.KommLog(kKommLogClear); });
+    p.Run([&] { procs_.komm_log.KommLog(kKommLogClear); });
     return true;
   }
   return false;
@@ -405,9 +411,9 @@ void MarktTransp::WaitForDatabase(Procedure& p) {
     state = kReconnect;
   } else if (state == kReconnect) {
     env_.log.ResetLetzterFehler();
-    int connected = 0;
-    p.Run([&] { connected = procs_.DB_Verbinden(); });
-    if (connected == 1) {
+    velunor::Status connected = velunor::Status::Error(0, "");
+    p.Run([&] { connected = procs_.db.DB_Verbinden(); });
+    if (connected.ok()) {
       // Idle first: the status already belongs to the time after the wait.
       state = kIdle;
       p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
@@ -417,11 +423,10 @@ void MarktTransp::WaitForDatabase(Procedure& p) {
     p.Run([&] { Status(" Immer noch keine DB-Verbindung möglich!"); });
     state = kWaitForDatabase;
     // Why, once per new reason: the wait repeats every 17 ticks.
-    std::string why;
-    p.Run([&] { why = procs_.ConnectDiagnostic(); });
+    const std::string why = ConnectNotice(connected);
     if (!why.empty() && why != last_connect_notice_) {
       last_connect_notice_ = why;
-      front_end_.Notice("Datenbank meldet: " + why);
+      front_end_.Notice(why);
     }
   }
 }
@@ -439,7 +444,7 @@ void MarktTransp::Idle() {
       return;
     case kManualPricesDue:
       p.Run([&] { Status(" Manueller Preisdatenexport aktiviert"); });
-      p.Run([&] { procs_.AktuellePreiseZuordnen(); });
+      p.Run([&] { procs_.db.AktuellePreiseZuordnen(); });
       vars_.AblaufStatus = kReadPrices;
       vars_.TaktZaehler = -1;
       vars_.ManuellAnforderung = kManualPricesStarted;
@@ -454,8 +459,8 @@ void MarktTransp::Idle() {
 
   double station_sequence = 0;
   double price_sequence = 0;
-  p.Run([&] { station_sequence = Sequence(procs_.StationPublicationNumber()); });
-  p.Run([&] { price_sequence = Sequence(procs_.PricePublicationNumber()); });
+  p.Run([&] { station_sequence = Sequence(procs_.publication.StationPublicationNumber()); });
+  p.Run([&] { price_sequence = Sequence(procs_.publication.PricePublicationNumber()); });
   if (station_sequence == 0) {
     p.Run([&] { Status(" Grund-Stationsdatenexport aktiviert"); });
     vars_.AblaufStatus = kPrepareStations;
@@ -463,7 +468,7 @@ void MarktTransp::Idle() {
   }
   if (price_sequence == 0) {
     p.Run([&] { Status(" Grund-Preisdatenexport aktiviert"); });
-    p.Run([&] { procs_.AktuellePreiseZuordnen(); });
+    p.Run([&] { procs_.db.AktuellePreiseZuordnen(); });
     vars_.AblaufStatus = kStorePrices;  // the prices were just read
     vars_.TaktZaehler = -1;
     return;
@@ -475,7 +480,7 @@ void MarktTransp::Idle() {
       front_end_.Repaint();
     });
     int changes = 0;
-    p.Run([&] { changes = procs_.DB_Stationsdaten(kStationSyncCheck); });
+    p.Run([&] { changes = procs_.db.DB_Stationsdaten(kStationSyncCheck); });
     if (changes >= 1) {
       p.Run([&] { Status(" Verarbeitung geänderte Stationsdaten"); });
       vars_.AblaufStatus = kBuildStationLines;  // the stations are prepared already
@@ -483,7 +488,7 @@ void MarktTransp::Idle() {
     }
     if (now.substr(11, 4) == "23:0" && vars_.NachtlaufErledigt == 0) {
       vars_.NachtlaufErledigt = 1;
-      p.Run([&] { procs_.RunNightlyRefresh(); });
+      p.Run([&] { procs_.db.RunNightlyRefresh(); });
       return;
     }
     if (now.substr(11, 2) == "04" && vars_.NachtlaufErledigt == 1) {
@@ -500,42 +505,42 @@ void MarktTransp::Idle() {
   }
   if (vars_.LpgTaktZaehler > 600) {
     vars_.LpgTaktZaehler = 0;
-    p.Run([&] { procs_.Gas_Tankstelle_Export(); });
+    p.Run([&] { procs_.db.Gas_Tankstelle_Export(); });
   }
 }
 
 void MarktTransp::Transmit() {
   Procedure p(env_.log, "Haupt_Timer_Timer");
-  int result = 1;  // a transaction that could not even be called has failed
+  // A transaction that could not even be called has failed.
+  velunor::Status sent = velunor::Status::Error(1, "");
   // It must not outlast the lease: the next instance may send after that.
-  if (procs_.LeaseSeconds() > 0) {
-    p.Run([&] {
-      procs_.LimitNextTransmission(
-          std::max<std::int64_t>(1, lease_until_ms_ - env_.clock.ElapsedMs()));
-    });
+  std::int64_t limit_ms = 0;
+  if (procs_.lease.LeaseSeconds() > 0) {
+    limit_ms = std::max<std::int64_t>(1, lease_until_ms_ - env_.clock.ElapsedMs());
   }
   p.Run([&] {
-    result = procs_.SOAPTransaction(vars_.SendeDaten, vars_.SendeArt, vars_.AktuelleUrl);
+    sent = procs_.transmission.SOAPTransaction(vars_.SendeDaten, vars_.SendeArt, vars_.AktuelleUrl,
+                                               limit_ms);
   });
   const std::string now = NowFromDate(env_.clock);
   vars_.AblaufStatus = kIdle;
   for (const OutcomeRow& row : kOutcomes) {
     if (vars_.SendeArt != row.kind) continue;
-    if (result != 0) {
+    if (!sent.ok()) {
       p.Run([&] { env_.service.SetFailed(row.publication, now); });
-      p.Run([&] { procs_.DB_TransferLog(row.failure_code, row.failure_text); });
+      p.Run([&] { procs_.transmission.DB_TransferLog(row.failure_code, row.failure_text); });
       // A certificate removed or broken since the start shows at once.
       CheckCertificate("Haupt_Timer_Timer");
       return;
     }
     if (certificate_missing_) CheckCertificate("Haupt_Timer_Timer");
     if (vars_.SendeArt == kStationData) {
-      p.Run([&] { procs_.StationPublicationAcknowledged(); });
+      p.Run([&] { procs_.transmission.StationPublicationAcknowledged(); });
     } else {
       watch_.PriceAcknowledged();
     }
     p.Run([&] { env_.service.SetAcknowledged(row.publication, now); });
-    p.Run([&] { procs_.DB_TransferLog(row.success_code, row.success_text); });
+    p.Run([&] { procs_.transmission.DB_TransferLog(row.success_code, row.success_text); });
     vars_.AblaufStatus = row.after_success;
     return;
   }
@@ -595,7 +600,7 @@ void MarktTransp::Form_Unload() {
   Procedure p(env_.log, "Form_Unload");
   unloaded_ = true;
   timer_enabled_ = false;
-  p.Run([&] { procs_.DB_Trennen(); });
+  p.Run([&] { procs_.db.DB_Trennen(); });
   p.Run([&] { front_end_.RemoveTrayIcon(); });
   p.Run([&] { front_end_.ProcessEvents(); });
 }

@@ -2,8 +2,8 @@
 // sequence), the main timer's state machine, the buttons, the tray icon's
 // mouse events and the unload. All handlers run on the window's thread and
 // follow the log-and-go-on convention under their own names. Front ends call
-// the handlers and the requests below; the scheduler's variables belong to
-// the assembly (service.h).
+// the handlers and the requests below; the scheduler's variables are its
+// own, tests put it into a state through EnterState.
 #pragma once
 
 #include <cstdint>
@@ -28,9 +28,8 @@ class MarktTransp {
   // STATION.INI into `config`. `notifier` (may be null) hears of the start,
   // every tick and the end, `operations` (may be null) of the price chain's
   // steps and of every tick's end.
-  MarktTransp(Env& env, Procedures& procedures, FrontEnd& front_end, SchedulerVariables& vars,
-              Configuration& config, ServiceNotifier* notifier = nullptr,
-              OperationsSink* operations = nullptr);
+  MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end, Configuration& config,
+              ServiceNotifier* notifier = nullptr, OperationsSink* operations = nullptr);
 
   void Form_Load();
   // The start-up sequence; runs once. A configuration fault escapes as ProgramEnd.
@@ -56,6 +55,15 @@ class MarktTransp {
   bool WaitsForDatabase() const { return IsWaitingForDatabase(vars_.AblaufStatus); }
   // The scheduler's variables as they stand, for display.
   SchedulerVariables Snapshot() const { return vars_; }
+  // The state whose step the next tick runs.
+  SchedulerState state() const { return static_cast<SchedulerState>(vars_.AblaufStatus); }
+
+  // For tests: the scheduler as earlier ticks would have left it, in
+  // `state`, whose step the next tick runs, or with its tick counters at the
+  // given counts (the next tick adds one).
+  void EnterState(SchedulerState state) { vars_.AblaufStatus = state; }
+  void SetTaktZaehler(int32_t ticks) { vars_.TaktZaehler = ticks; }
+  void SetLpgTaktZaehler(int32_t ticks) { vars_.LpgTaktZaehler = ticks; }
 
   // True while another instance holds the reporter lease: this one writes
   // and sends nothing and waits to take over.
@@ -112,9 +120,9 @@ class MarktTransp {
   std::string StandbyText() const;
 
   Env& env_;
-  Procedures& procs_;
+  Procedures procs_;
   FrontEnd& front_end_;
-  SchedulerVariables& vars_;
+  SchedulerVariables vars_;
   Configuration& config_;
   ServiceNotifier* notifier_;
   OperationsSink* operations_;

@@ -22,7 +22,7 @@ std::string MarktTransp::StandbyText() const {
 
 void MarktTransp::ShowStandby(Procedure& p) {
   std::optional<LeaseHolder> holder;
-  p.Run([&] { holder = procs_.ReporterLeaseHolder(); });
+  p.Run([&] { holder = procs_.lease.ReporterLeaseHolder(); });
   // Worked out once per holder: the two clocks' seconds do not tick
   // together, and the line must not change with every tick.
   if (holder && holder->token != holder_token_) {
@@ -34,14 +34,14 @@ void MarktTransp::ShowStandby(Procedure& p) {
 }
 
 bool MarktTransp::LeaseValid() const {
-  return procs_.LeaseSeconds() == 0 || env_.clock.ElapsedMs() < lease_until_ms_;
+  return procs_.lease.LeaseSeconds() == 0 || env_.clock.ElapsedMs() < lease_until_ms_;
 }
 
 bool MarktTransp::AskForLease(Procedure& p, bool* held) {
   const std::int64_t asked_at = env_.clock.ElapsedMs();
   *held = false;
-  if (!p.Run([&] { *held = procs_.TakeReporterLease(); })) return false;
-  lease_until_ms_ = *held ? asked_at + procs_.LeaseSeconds() * 1000LL - kLeaseMarginMs : 0;
+  if (!p.Check(procs_.lease.TakeReporterLease(held))) return false;
+  lease_until_ms_ = *held ? asked_at + procs_.lease.LeaseSeconds() * 1000LL - kLeaseMarginMs : 0;
   return true;
 }
 
@@ -87,7 +87,7 @@ void MarktTransp::TakeOver(Procedure& p) {
   standby_ = false;
   // The start once more, on the database as the other instance left it.
   env_.log.ResetLetzterFehler();
-  p.Run([&] { procs_.ForgetRunState(); });
+  p.Run([&] { procs_.lease.ForgetRunState(); });
   const int16_t activated = vars_.AktivierungErfolgt;
   vars_ = SchedulerVariables();
   vars_.AktivierungErfolgt = activated;

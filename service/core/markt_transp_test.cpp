@@ -31,8 +31,7 @@ class MarktTranspTest : public ::testing::Test {
   RecordingProcedures procs_;
   FakeFrontEnd fe_;
   Configuration config_ = testing::ConfigurationIn(t_.dir.path());
-  SchedulerVariables vars_;
-  MarktTransp w_{t_.env, procs_, fe_, vars_, config_};
+  MarktTransp w_{t_.env, procs_, fe_, config_};
 };
 
 TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
@@ -47,7 +46,7 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
                                                     "XML_Preisdaten"}));
   EXPECT_TRUE(fe_.timer);
   EXPECT_TRUE(fe_.tray);
-  EXPECT_EQ(vars_.AblaufStatus, 0);
+  EXPECT_EQ(w_.state(), kIdle);
   w_.Form_Activate();
   EXPECT_EQ(procs_.calls.size(), 6u) << "a second activation does nothing";
 }
@@ -99,12 +98,11 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   procs.fail_stammdaten = true;
   procs.station_changes = 2;
   FakeFrontEnd fe;
-  SchedulerVariables vars;
-  MarktTransp w(t_.env, procs, fe, vars, config_);
+  MarktTransp w(t_.env, procs, fe, config_);
   w.Form_Activate();
   EXPECT_TRUE(procs.Called("XML_Preisdaten")) << "the later steps still run";
   EXPECT_TRUE(fe.timer);
-  EXPECT_EQ(vars.AblaufStatus, 31);
+  EXPECT_EQ(w.state(), kBuildStationLines);
   EXPECT_EQ(fe.messages, std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
   ASSERT_EQ(fe.notices.size(), 1u);
   EXPECT_EQ(fe.notices[0],
@@ -119,12 +117,12 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
   EXPECT_FALSE(procs_.Called("DB_Stationsdaten 0"));
   Tick();  // 80
   EXPECT_TRUE(procs_.Called("DB_Stationsdaten 0"));
-  EXPECT_EQ(vars_.AblaufStatus, 0);
+  EXPECT_EQ(w_.state(), kIdle);
   Tick(10);  // 90
-  EXPECT_EQ(vars_.AblaufStatus, 0);
+  EXPECT_EQ(w_.state(), kIdle);
   Tick();  // 91
-  EXPECT_EQ(vars_.AblaufStatus, 1);
-  EXPECT_EQ(vars_.TaktZaehler, 0);
+  EXPECT_EQ(w_.state(), kReadPrices);
+  EXPECT_EQ(w_.Snapshot().TaktZaehler, 0);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Automatischer Preisdatenexport");
   procs_.calls.clear();
   Tick(6);
@@ -134,8 +132,8 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
                               "SOAPTransaction Pricedata https://preis <envelope/>",
                               "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
   EXPECT_EQ(t_.window.label1(5), "06.12.2026 09:05:00");
-  EXPECT_EQ(vars_.AblaufStatus, 0);
-  EXPECT_EQ(vars_.TaktZaehler, 6) << "the counter kept counting during the chain";
+  EXPECT_EQ(w_.state(), kIdle);
+  EXPECT_EQ(w_.Snapshot().TaktZaehler, 6) << "the counter kept counting during the chain";
 }
 
 TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
@@ -144,71 +142,71 @@ TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
   Start();
   procs_.transaction_result = 1;
   Tick();
-  EXPECT_EQ(vars_.AblaufStatus, 30);
+  EXPECT_EQ(w_.state(), kPrepareStations);
   Tick(4);  // 30, 31, 32, 40
-  EXPECT_EQ(vars_.AblaufStatus, 90);
+  EXPECT_EQ(w_.state(), kTransmit);
   procs_.station_number = "2026-000000";  // the failed station export
   Tick();
   EXPECT_EQ(t_.window.label1(6), "!! 06.12.2026 09:05:00 !!");
   EXPECT_TRUE(procs_.Called("DB_TransferLog 100 Fehler bei der Stationsdaten-Übertragung"));
-  EXPECT_EQ(vars_.AblaufStatus, 0) << "a failed station transmission starts no price chain";
+  EXPECT_EQ(w_.state(), kIdle) << "a failed station transmission starts no price chain";
 
   procs_.station_number = "2026-000001";
   procs_.calls.clear();
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Grund-Preisdatenexport aktiviert");
   EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
-  EXPECT_EQ(vars_.AblaufStatus, 2) << "reading the prices is skipped";
-  EXPECT_EQ(vars_.TaktZaehler, -1);
+  EXPECT_EQ(w_.state(), kStorePrices) << "reading the prices is skipped";
+  EXPECT_EQ(w_.Snapshot().TaktZaehler, -1);
   Tick(5);  // 2, 3, 4, 10, 90
   EXPECT_TRUE(procs_.Called("DB_TransferLog 200 Fehler bei der Preisdaten-Übertragung"));
   EXPECT_EQ(t_.window.label1(7), "!! 06.12.2026 09:05:00 !!");
-  EXPECT_EQ(vars_.AblaufStatus, 0);
+  EXPECT_EQ(w_.state(), kIdle);
 }
 
 TEST_F(MarktTranspTest, SuccessfulStationTransmissionLeadsIntoAPriceChain) {
   Start();
-  vars_.AblaufStatus = 31;
+  w_.EnterState(kBuildStationLines);
   Tick(4);
   EXPECT_TRUE(procs_.Called("SOAPTransaction Stationdata https://grund <envelope/>"));
   EXPECT_EQ(t_.window.label1(4), "06.12.2026 09:05:00");
-  EXPECT_EQ(vars_.AblaufStatus, 1);
+  EXPECT_EQ(w_.state(), kReadPrices);
 }
 
 TEST_F(MarktTranspTest, NightlyRefreshRunsOnlyAfterPendingChangesAreSent) {
   Start();
   t_.clock.Set({2026, 12, 6, 23, 5, 0});
   procs_.station_changes = 1;
-  vars_.TaktZaehler = 79;
+  w_.SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(vars_.AblaufStatus, 31);
+  EXPECT_EQ(w_.state(), kBuildStationLines);
   EXPECT_FALSE(procs_.Called("RunNightlyRefresh"));
-  vars_.AblaufStatus = 0;
+  w_.EnterState(kIdle);
   procs_.station_changes = 0;
-  vars_.TaktZaehler = 79;
+  w_.SetTaktZaehler(79);
   Tick();
   EXPECT_TRUE(procs_.Called("RunNightlyRefresh"));
-  EXPECT_EQ(vars_.NachtlaufErledigt, 1);
+  EXPECT_EQ(w_.Snapshot().NachtlaufErledigt, 1);
   procs_.calls.clear();
-  vars_.TaktZaehler = 79;
+  w_.SetTaktZaehler(79);
   Tick();
   EXPECT_FALSE(procs_.Called("RunNightlyRefresh")) << "once per night";
   t_.clock.Set({2026, 12, 7, 4, 30, 0});
-  vars_.TaktZaehler = 79;
+  w_.SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(vars_.NachtlaufErledigt, 0);
+  EXPECT_EQ(w_.Snapshot().NachtlaufErledigt, 0);
 }
 
 TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   Start();
   procs_.lose_connection_on_read = true;
-  vars_.AblaufStatus = 1;
-  vars_.TaktZaehler = 10;
+  w_.EnterState(kReadPrices);
+  w_.SetTaktZaehler(10);
   Tick();  // state 1 reports the lost connection
-  EXPECT_EQ(vars_.AblaufStatus, 2);
+  EXPECT_EQ(w_.state(), kStorePrices);
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (800)");
-  EXPECT_EQ(vars_.AblaufStatus, 801);
+  EXPECT_EQ(w_.state(), WaitingForDatabase(1));
   Tick(15);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (815)");
   Tick();
@@ -216,23 +214,23 @@ TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   procs_.connect_result = 0;
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Immer noch keine DB-Verbindung möglich!");
-  EXPECT_EQ(vars_.AblaufStatus, 800);
+  EXPECT_EQ(w_.state(), kWaitForDatabase);
   EXPECT_EQ(t_.log.LetzterFehler(), 0);
   procs_.connect_result = 1;
   Tick(18);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung erfolgreich hergestellt!");
-  EXPECT_EQ(vars_.AblaufStatus, 0) << "the interrupted chain is not resumed";
-  EXPECT_EQ(vars_.TaktZaehler, 47) << "the counter kept counting during the wait";
+  EXPECT_EQ(w_.state(), kIdle) << "the interrupted chain is not resumed";
+  EXPECT_EQ(w_.Snapshot().TaktZaehler, 47) << "the counter kept counting during the wait";
 }
 
 TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   Start();
-  vars_.AblaufStatus = 3;
+  w_.EnterState(kBuildPriceLines);
   EXPECT_FALSE(w_.RequestShutdown()) << "a running chain finishes first";
-  EXPECT_EQ(vars_.AblaufStatus, 3);
-  vars_.AblaufStatus = 805;  // waiting for the database
+  EXPECT_EQ(w_.state(), kBuildPriceLines);
+  w_.EnterState(WaitingForDatabase(5));  // waiting for the database
   w_.Command1_Click(1);
-  EXPECT_EQ(vars_.AblaufStatus, 805) << "the button keeps its rule";
+  EXPECT_EQ(w_.state(), WaitingForDatabase(5)) << "the button keeps its rule";
   EXPECT_TRUE(w_.RequestShutdown()) << "the service manager's stop does not wait for the server";
   EXPECT_EQ(t_.window.button(1).caption, "Wird beendet!");
   Tick();
@@ -243,14 +241,13 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   RecordingProcedures procs;
   procs.log = &t_.log;
   FakeFrontEnd fe;
-  SchedulerVariables vars;
-  MarktTransp w(t_.env, procs, fe, vars, config_);
+  MarktTransp w(t_.env, procs, fe, config_);
   w.Form_Activate();
   procs.connect_result = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    vars.AblaufStatus = 817;
+    w.EnterState(kReconnect);
     w.Haupt_Timer_Timer();
-    EXPECT_EQ(vars.AblaufStatus, 800);
+    EXPECT_EQ(w.state(), kWaitForDatabase);
   }
   EXPECT_EQ(fe.notices, std::vector<std::string>{
                             "Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"});
@@ -259,14 +256,14 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
 TEST_F(MarktTranspTest, StationDataCountAsDeliveredOnlyWhenAcknowledged) {
   Start();
   procs_.transaction_result = 1;
-  vars_.AblaufStatus = 31;
+  w_.EnterState(kBuildStationLines);
   Tick(4);
   EXPECT_FALSE(procs_.Called("StationPublicationAcknowledged"));
   procs_.transaction_result = 0;
-  vars_.AblaufStatus = 31;
+  w_.EnterState(kBuildStationLines);
   Tick(4);
   EXPECT_TRUE(procs_.Called("StationPublicationAcknowledged"));
-  EXPECT_EQ(vars_.AblaufStatus, 1);
+  EXPECT_EQ(w_.state(), kReadPrices);
 }
 
 // Five minutes without an acknowledged price publication, or with station
@@ -323,41 +320,41 @@ TEST_F(MarktTranspTest, ComplianceAlarmRisesAfterFiveMinutesAndClearsOnAcknowled
 TEST_F(MarktTranspTest, LpgExportWaitsForAnIdleTickAfter600) {
   procs_.lpg = 1;
   Start();
-  vars_.LpgTaktZaehler = 600;
-  vars_.AblaufStatus = 1;
+  w_.SetLpgTaktZaehler(600);
+  w_.EnterState(kReadPrices);
   Tick(6);
   EXPECT_FALSE(procs_.Called("Gas_Tankstelle_Export")) << "not while a chain runs";
-  EXPECT_EQ(vars_.AblaufStatus, 0);
+  EXPECT_EQ(w_.state(), kIdle);
   Tick();
   EXPECT_TRUE(procs_.Called("Gas_Tankstelle_Export"));
-  EXPECT_EQ(vars_.LpgTaktZaehler, 0);
+  EXPECT_EQ(w_.Snapshot().LpgTaktZaehler, 0);
 }
 
 TEST_F(MarktTranspTest, ButtonsActOnlyWhenIdleAndTheTrayOnlyOnLeftClicks) {
   Start();
-  vars_.AblaufStatus = 2;
+  w_.EnterState(kStorePrices);
   w_.Command1_Click(1);
-  EXPECT_EQ(vars_.AblaufStatus, 2) << "exit during a chain does nothing";
+  EXPECT_EQ(w_.state(), kStorePrices) << "exit during a chain does nothing";
   EXPECT_EQ(t_.window.button(1).caption, "Beenden");
   w_.Command1_Click(2);
-  EXPECT_EQ(vars_.ManuellAnforderung, 0);
+  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kNoManualRequest);
 
-  vars_.AblaufStatus = 0;
+  w_.EnterState(kIdle);
   w_.Command1_Click(2);
   w_.Command1_Click(2);
-  EXPECT_EQ(vars_.ManuellAnforderung, 1);
+  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(t_.window.button(2).enabled);
   Tick();
-  EXPECT_EQ(vars_.AblaufStatus, 30);
-  EXPECT_EQ(vars_.ManuellAnforderung, 2);
+  EXPECT_EQ(w_.state(), kPrepareStations);
+  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualPricesDue);
   Tick(5);  // station chain and transmission, then the price chain from state 1
-  EXPECT_EQ(vars_.AblaufStatus, 1);
+  EXPECT_EQ(w_.state(), kReadPrices);
   Tick(6);
-  EXPECT_EQ(vars_.AblaufStatus, 0);
+  EXPECT_EQ(w_.state(), kIdle);
   procs_.calls.clear();
   Tick();
   EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
-  EXPECT_EQ(vars_.TaktZaehler, -1);
+  EXPECT_EQ(w_.Snapshot().TaktZaehler, -1);
   Tick(6);
   EXPECT_FALSE(t_.window.button(2).enabled);
   Tick();

@@ -1,7 +1,6 @@
 // The main timer's window-level variables and the names of its states. The
-// variables belong to the service's assembly (service.h), which hands them to
-// MarktTransp; front ends never touch them, they use MarktTransp's requests.
-// Single-threaded: the window's thread.
+// variables belong to MarktTransp; front ends never touch them, they use its
+// requests. Single-threaded: the window's thread.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +31,11 @@ enum SchedulerState : int16_t {
   kReconnect = 817,
   kShutdown = 900,
 };
+
+// The wait's `tick`th state, 0 to 15.
+constexpr SchedulerState WaitingForDatabase(int tick) {
+  return static_cast<SchedulerState>(kWaitForDatabase + tick);
+}
 
 inline bool IsWaitingForDatabase(int16_t state) {
   return state >= kWaitForDatabase && state <= kReconnect;

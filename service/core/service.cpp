@@ -48,7 +48,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
       operations_(state_.env, state_.db, setup.config.archive_max_bytes),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_,
                   &operations_, Lease(setup.config, token_)),
-      window_(state_.env, procedures_, front_end, scheduler_, state_.config, setup.notifier,
+      window_(state_.env, {procedures_, state_.komm_log}, front_end, state_.config, setup.notifier,
               &operations_),
       front_end_(front_end),
       notifier_(setup.notifier),

@@ -1,8 +1,7 @@
 // One running service, put together in one place: the process state, the
-// HTTPS transport, the real procedures on them, the scheduler's variables,
-// the window MarktTransp, the archive and metrics, and the status server when
-// an address is given. main, the Qt front end, the tests and the proof rig
-// build it alike and hand it to a front end. Single-threaded but for the
+// HTTPS transport, the real procedures on them, the window MarktTransp, the
+// archive and metrics, and the status server when an address is given. main, the Qt front end, the
+// tests and the proof rig build it alike and hand it to a front end. Single-threaded but for the
 // status server's own threads.
 #pragma once
 
@@ -16,7 +15,6 @@
 #include "service/core/front_end.h"
 #include "service/core/instance_token.h"
 #include "service/core/markt_transp.h"
-#include "service/core/scheduler_variables.h"
 #include "service/core/service_notifier.h"
 #include "service/core/service_procedures.h"
 #include "service/core/velunor_state.h"
@@ -51,9 +49,7 @@ class Service {
 
   MarktTransp& window() { return window_; }
   VelunorState& state() { return state_; }
-  Procedures& procedures() { return procedures_; }
-  // The scheduler's variables, for tests that put the scheduler into a state.
-  SchedulerVariables& scheduler() { return scheduler_; }
+  ServiceProcedures& procedures() { return procedures_; }
   Operations& operations() { return operations_; }
   // The status server's port, 0 when none serves (none asked for, or the
   // address could not be bound yet: that was logged and told, the service
@@ -77,7 +73,6 @@ class Service {
   std::unique_ptr<CurlTransport> own_transport_;
   Operations operations_;
   ServiceProcedures procedures_;
-  SchedulerVariables scheduler_;
   MarktTransp window_;
   std::unique_ptr<StatusServer> status_server_;
   FrontEnd& front_end_;

@@ -1,14 +1,26 @@
-// The real procedures of the service on its process state: what the start-up
-// sequence and the scheduler call. Each one follows its own failure handling;
-// nothing here adds any.
+// The real procedures of the service on its process state, in the roles the
+// start-up sequence and the scheduler call them: most are the real procedure
+// called on the state in one line. Each follows its own failure handling;
+// nothing here adds any, only the results the scheduler acts on become a
+// Status.
 #pragma once
 
 #include <string>
 
 #include "service/core/procedures.h"
 #include "service/core/velunor_state.h"
+#include "service/db/acknowledgements.h"
+#include "service/db/gas_tankstelle_export.h"
+#include "service/db/lox_stammdaten.h"
+#include "service/db/preisdaten.h"
+#include "service/db/reporter_lease.h"
+#include "service/db/stationsdaten.h"
+#include "service/db/stationspreise.h"
+#include "service/db/verbindung.h"
+#include "service/publication/xml_out.h"
 #include "service/status/operations.h"
 #include "service/transmission/https_transport.h"
+#include "service/transmission/soap_envelope.h"
 
 namespace velunor {
 
@@ -19,7 +31,11 @@ struct LeaseSettings {
   int seconds = 60;
 };
 
-class ServiceProcedures : public Procedures {
+class ServiceProcedures : public DatabaseProcedures,
+                          public PublicationProcedures,
+                          public TransmissionProcedures,
+                          public LeaseProcedures,
+                          public ConfigurationQueries {
  public:
   // `state`, `transport` and `operations` (may be null: nothing is archived
   // or counted) must outlive the procedures.
@@ -27,45 +43,54 @@ class ServiceProcedures : public Procedures {
                     Operations* operations = nullptr, LeaseSettings lease = LeaseSettings())
       : s_(state), transport_(transport), operations_(operations), lease_(std::move(lease)) {}
 
-  int DB_Verbinden() override;
-  std::string ConnectDiagnostic() override;
-  void DB_Trennen() override;
+  // DatabaseProcedures.
+  Status DB_Verbinden() override;
+  void DB_Trennen() override { velunor::DB_Trennen(s_.db); }
   void DB_LOXStammdaten() override;
-  void XML_Init() override;
-  int DB_Stationsdaten(int mode) override;
-  void XML_Stationsdaten() override;
-  void XML_Preisdaten() override;
-  void XML_Out_Station() override;
-  void XML_Out_Preise() override;
-  void DB_Get_MTS_StationsPreise() override;
-  void AktuellePreiseZuordnen() override;
-  void DB_Preisdaten() override;
-  void DB_TransferLog(int code, const std::string& text) override;
-  void Gas_Tankstelle_Export() override;
+  int DB_Stationsdaten(int mode) override { return velunor::DB_Stationsdaten(s_.db, mode); }
+  void DB_Get_MTS_StationsPreise() override { velunor::DB_Get_MTS_StationsPreise(s_.db); }
+  void AktuellePreiseZuordnen() override { velunor::AktuellePreiseZuordnen(s_.db); }
+  void DB_Preisdaten() override { velunor::DB_Preisdaten(s_.db); }
+  void Gas_Tankstelle_Export() override { velunor::Gas_Tankstelle_Export(s_.db); }
   void RunNightlyRefresh() override;
-  std::string SOAPEnvelope() override;
-  int SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
-                      const std::string& url) override;
-  void KommLog(const std::string& meldung) override;
-  void StationPublicationAcknowledged() override;
-  std::optional<std::int64_t> UnacknowledgedStationsSince() override;
-
-  std::string StationPublicationNumber() override;
-  std::string PricePublicationNumber() override;
-  std::string UrlGrunddatenlieferung() override;
-  std::string UrlPreisdatenlieferung() override;
-  int LpgExportAktiv() override;
-  std::optional<ClientCertificateEnd> ClientCertificate() override;
-  std::string ClientCertificateSubject() override;
-  KnownAcknowledgements Acknowledgements() override;
   std::string WritePath() override;
-  int LeaseSeconds() override { return lease_.seconds; }
-  bool TakeReporterLease() override;
-  std::optional<LeaseHolder> ReporterLeaseHolder() override;
-  void LimitNextTransmission(std::int64_t milliseconds) override {
-    transmission_limit_ms_ = milliseconds;
+
+  // PublicationProcedures.
+  void XML_Init() override { velunor::XML_Init(s_.pub, s_.db); }
+  void XML_Stationsdaten() override { velunor::XML_Stationsdaten(s_.pub, s_.db); }
+  void XML_Preisdaten() override { velunor::XML_Preisdaten(s_.pub, s_.db); }
+  void XML_Out_Station() override;
+  void XML_Out_Preise() override { velunor::XML_Out_Preise(s_.pub, s_.db); }
+  std::string SOAPEnvelope() override { return velunor::SOAPEnvelope(s_.pub.PublicationXml); }
+  std::string StationPublicationNumber() override {
+    return s_.db.stammdaten.StationPublicationNumber;
   }
+  std::string PricePublicationNumber() override { return s_.db.stammdaten.PricePublicationNumber; }
+
+  // TransmissionProcedures.
+  Status SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
+                         const std::string& url, std::int64_t limit_ms) override;
+  void DB_TransferLog(int code, const std::string& text) override {
+    velunor::DB_TransferLog(s_.db, code, text);
+  }
+  void StationPublicationAcknowledged() override;
+  std::optional<std::int64_t> UnacknowledgedStationsSince() override {
+    return s_.db.delivery.since;
+  }
+  KnownAcknowledgements Acknowledgements() override { return ReadAcknowledgements(s_.db); }
+
+  // LeaseProcedures.
+  int LeaseSeconds() override { return lease_.seconds; }
+  Status TakeReporterLease(bool* held) override;
+  std::optional<LeaseHolder> ReporterLeaseHolder() override { return ReadLeaseHolder(s_.db); }
   void ForgetRunState() override;
+
+  // ConfigurationQueries.
+  std::string UrlGrunddatenlieferung() override { return s_.db.settings.UrlGrunddatenlieferung; }
+  std::string UrlPreisdatenlieferung() override { return s_.db.settings.UrlPreisdatenlieferung; }
+  int LpgExportAktiv() override { return s_.db.stammdaten.LpgExportAktiv; }
+  std::optional<ClientCertificateEnd> ClientCertificate() override;
+  std::string ClientCertificateSubject() override { return s_.db.settings.VerwendetesZertifikat; }
 
  private:
   VelunorState& s_;
@@ -74,7 +99,6 @@ class ServiceProcedures : public Procedures {
   bool connected_before_ = false;  // a later connection is a reconnect
   LeaseSettings lease_;
   bool lease_prepared_ = false;  // the lease's table and row exist
-  std::int64_t transmission_limit_ms_ = 0;
 };
 
 }  // namespace velunor

@@ -101,8 +101,7 @@ class QtWindowTest : public ::testing::Test {
   Env env_{t_.dir.path(), t_.clock, t_.log, t_.service, fe_, RealFileSystem()};
   Procs procs_;
   Configuration config_ = velunor::testing::ConfigurationIn(t_.dir.path());
-  SchedulerVariables vars_;
-  MarktTransp w_{env_, procs_, fe_, vars_, config_};
+  MarktTransp w_{env_, procs_, fe_, config_};
   std::vector<std::string> messages_;
 };
 
@@ -182,25 +181,27 @@ TEST_F(QtWindowTest, ShowsEveryControlOfTheModelAndFollowsItsChanges) {
 
 TEST_F(QtWindowTest, ButtonClicksReachTheSchedulerOnlyWhenIdle) {
   ASSERT_TRUE(fe_.Start(w_, kNoTicks, 0));
-  vars_.AblaufStatus = 2;
+  w_.EnterState(kStorePrices);
   Click(1);
-  EXPECT_EQ(vars_.AblaufStatus, 2) << "exit during a chain does nothing";
+  EXPECT_EQ(w_.state(), kStorePrices) << "exit during a chain does nothing";
   EXPECT_EQ(Button(1)->text(), "Beenden");
   EXPECT_TRUE(Button(1)->isEnabled());
   Click(2);
-  EXPECT_EQ(vars_.ManuellAnforderung, 0) << "no manual transfer during a chain";
+  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kNoManualRequest)
+      << "no manual transfer during a chain";
   EXPECT_TRUE(Button(2)->isEnabled());
 
-  vars_.AblaufStatus = 0;
+  w_.EnterState(kIdle);
   Click(2);
-  EXPECT_EQ(vars_.ManuellAnforderung, 1);
+  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(t_.window.button(2).enabled);
   EXPECT_FALSE(Button(2)->isEnabled()) << "the first click disables the button";
   w_.Haupt_Timer_Timer();
-  EXPECT_EQ(vars_.ManuellAnforderung, 2);
-  vars_.AblaufStatus = 0;
+  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualPricesDue);
+  w_.EnterState(kIdle);
   Click(2);
-  EXPECT_EQ(vars_.ManuellAnforderung, 2) << "a second click starts no second transfer";
+  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualPricesDue)
+      << "a second click starts no second transfer";
 }
 
 TEST_F(QtWindowTest, TheTimerRunsTheManualTransferAndEndsTheProgramAfterBeenden) {
@@ -211,7 +212,7 @@ TEST_F(QtWindowTest, TheTimerRunsTheManualTransferAndEndsTheProgramAfterBeenden)
       << "the scheduler enables the button again after the transfer";
   EXPECT_TRUE(procs_.Called("SOAPTransaction Stationdata https://grund <envelope/>"));
   EXPECT_TRUE(procs_.Called("SOAPTransaction Pricedata https://preis <envelope/>"));
-  ASSERT_EQ(vars_.AblaufStatus, 0);
+  ASSERT_EQ(w_.state(), kIdle);
 
   Click(1);
   EXPECT_EQ(Button(1)->text(), "Wird beendet!");
@@ -254,7 +255,7 @@ TEST_F(QtWindowTest, TheTrayIconRestoresOnLeftClicksOnly) {
 
 TEST_F(QtWindowTest, ClosingThroughTheTitleBarUnloadsAndEndsWhateverRuns) {
   ASSERT_TRUE(fe_.Start(w_, kNoTicks, 0));
-  vars_.AblaufStatus = 3;
+  w_.EnterState(kBuildPriceLines);
   Window()->close();
   EXPECT_TRUE(fe_.finished());
   EXPECT_EQ(fe_.exit_code(), 0);
