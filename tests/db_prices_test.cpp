@@ -282,14 +282,11 @@ TEST_F(DbPricesTest, PersistenceWritesHistoryPricesZeroForUnsoldFuelsAndOverride
 // the station its price times (logged), not its fuels or stored prices; a
 // failed price write is logged with the statement's values.
 TEST_F(DbPricesTest, OneFailedStepHasOnlyItsOwnEffect) {
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() {
-      t.sql().Execute("update lox_station_mts set ps_aktiv_time = 0 where ps_aktiv_time is null");
-      t.sql().Execute("alter table lox_station_mts modify ps_aktiv_time int not null default 0");
-      t.sql().Execute("alter table mts_petrolstation_price drop column if exists pflicht");
-    }
-  } restore{t_};
+  const testing::OnExit restore([this] {
+    Sql("update lox_station_mts set ps_aktiv_time = 0 where ps_aktiv_time is null");
+    Sql("alter table lox_station_mts modify ps_aktiv_time int not null default 0");
+    Sql("alter table mts_petrolstation_price drop column if exists pflicht");
+  });
   Sql("alter table lox_station_mts modify ps_aktiv_time int null");
   Sql("update lox_station_mts set ps_aktiv_time = null where station = 1");
   EXPECT_EQ(Load(), "");

@@ -239,12 +239,8 @@ TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterA
 
 // A line break in an upstream text cannot forge a line of the error log.
 TEST_F(DbStationsdatenTest, AControlCharacterInAStationNameStaysInItsOneLogLine) {
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() {
-      t.sql().Execute("alter table mts_petrolstation modify ps_name varchar(100) null");
-    }
-  } restore{t_};
+  const testing::OnExit restore(
+      [this] { Sql("alter table mts_petrolstation modify ps_name varchar(100) null"); });
   Sql("alter table mts_petrolstation modify ps_name varchar(5) null");  // the write fails
   AddStation(1, "Nord\n12-06-2026 09:05:00 --> Gefälscht", 2, 1);
   Load();
@@ -299,12 +295,8 @@ TEST_F(DbStationsdatenTest, DeactivatedStationLeavesThePublicationAndUnhandledOn
 }
 
 TEST_F(DbStationsdatenTest, AFailingStepIsLoggedAndTheOtherStationsAreStillSynchronised) {
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() {
-      t.sql().Execute("alter table mts_petrolstation_historie drop column if exists extra");
-    }
-  } restore{t_};
+  const testing::OnExit restore(
+      [this] { Sql("alter table mts_petrolstation_historie drop column if exists extra"); });
   AddStation(1, "Eins", 2, 1);
   AddStation(1001, "Zu groß", 2, 1);
   Sql("insert into mts_petrolstation (station, status, ps_version) values (1, 2, 4)");

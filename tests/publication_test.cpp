@@ -18,9 +18,7 @@ namespace {
 using testing::DbTestEnv;
 
 std::string Golden(const std::string& name) {
-  const std::filesystem::path path = testing::SourceRoot() / "tests" / "golden" / name;
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return testing::ReadFile(testing::SourceRoot() / "tests" / "golden" / name);
 }
 
 // Parses the document; fails the test with pugixml's reason when it is not well-formed.
