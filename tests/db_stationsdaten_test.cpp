@@ -11,15 +11,12 @@
 #include "service/db/verbindung.h"
 #include "service/publication/publication_state.h"
 #include "service/publication/xml_out.h"
-#include "tests/small_network.h"
-#include "tests/test_support.h"
+#include "tests/db_test.h"
 
 namespace velunor {
 namespace {
 
-using testing::DbTestEnv;
-
-class DbStationsdatenTest : public ::testing::Test {
+class DbStationsdatenTest : public testing::DbTest {
  protected:
   void SetUp() override {
     t_.dir.Write("Velunor.CFG",
@@ -28,12 +25,6 @@ class DbStationsdatenTest : public ::testing::Test {
         "(134, '2026-000007'), (135, 'Müller'), (491, '0')");
     Sql("insert into stammdaten_produkte values (1, 'SUP'), (2, 'E10'), (3, 'DIE')");
   }
-
-  void Sql(const std::string& sql, const std::vector<DbValue>& params = {}) {
-    t_.sql().Execute(sql, params);
-  }
-  // The rows of a query, fields joined by ",", rows by " | "; NULL as <null>.
-  std::string Rows(const std::string& sql) { return testing::QueryRows(t_.sql(), sql); }
 
   void AddStation(long station, const std::string& name, int status, int aktiv,
                   const std::string& strasse = "Hauptstr. 1",
@@ -106,8 +97,6 @@ class DbStationsdatenTest : public ::testing::Test {
     StationPublicationAcknowledged(t_.db, "Haupt_Timer_Timer");
   }
   void Today(int year, int month, int day) { t_.clock.Set(DateTime{year, month, day, 9, 5, 0}); }
-
-  DbTestEnv t_;
 };
 
 TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts) {
