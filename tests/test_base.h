@@ -76,8 +76,7 @@ class OnExit {
  public:
   explicit OnExit(std::function<void()> undo) : undo_(std::move(undo)) {}
   ~OnExit() { undo_(); }
-  OnExit(const OnExit&) = delete;
-  OnExit& operator=(const OnExit&) = delete;
+  OnExit(OnExit&&) = delete;  // and so not copied either: the undo runs once
 
  private:
   std::function<void()> undo_;
@@ -89,8 +88,7 @@ class TempDir {
  public:
   TempDir();
   ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+  TempDir(TempDir&&) = delete;  // and so not copied either: one owner removes it
   const std::filesystem::path& path() const { return path_; }
   std::string Read(const std::string& name) const;  // whole file, "" if missing
   void Write(const std::string& name, const std::string& bytes) const;
