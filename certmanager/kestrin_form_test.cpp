@@ -14,14 +14,14 @@
 
 #include <gtest/gtest.h>
 
-#include "certmanager/test_dir.h"
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
 
-using kestrin_test::ReadBytes;
-using kestrin_test::TestDir;
-using kestrin_test::WriteBytes;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
 
 struct RecordingView : CertManagerView {
   void AddStore(const std::string& name) override { stores.push_back(name); }
@@ -110,7 +110,7 @@ class CertManagerTest : public ::testing::Test {
     return view_.info.substr(at + 16, view_.info.find("\r\n", at) - at - 16);
   }
 
-  TestDir dir_;
+  TempDir dir_;
   MemoryCertMgr mgr_;
   RecordingView view_;
   std::unique_ptr<CertManager> form_;
@@ -222,7 +222,7 @@ TEST_F(CertManagerTest, BeendenWritesOnlyWhatCanBeReadBackAndEndsOnlyWhenSaved) 
   EXPECT_TRUE(view_.unloaded);
   EXPECT_EQ(view_.messages.size(), 3u);
   EXPECT_EQ(
-      ReadBytes(Cfg()),
+      ReadFile(Cfg()),
       std::string(kClient) + "\r\nhttps://mdm.example/station\r\nhttps://mdm.example/preise\r\n");
 }
 

@@ -26,7 +26,7 @@
 
 #include "certmanager/kestrin_cli.h"
 #include "certmanager/kestrin_test_driver.h"
-#include "certmanager/test_dir.h"
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
@@ -34,9 +34,9 @@ namespace {
 namespace fs = std::filesystem;
 using kestrin_test::BoxAnswer;
 using kestrin_test::Kestrin;
-using kestrin_test::ReadBytes;
-using kestrin_test::TestDir;
-using kestrin_test::WriteBytes;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
 using Lines = std::vector<std::string>;
 
 const char kClient[] = "CN=Müller Tankstellen GmbH, O=Müller\\, Söhne KG, C=DE";
@@ -87,7 +87,7 @@ Lines SplitLines(const std::string& text) {
 class KestrinWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteBytes(dir_.path() / "make-store", kMakeStore);
+    WriteFile(dir_.path() / "make-store", kMakeStore);
     const std::string cmd =
         "bash '" + (dir_.path() / "make-store").string() + "' '" + dir_.path().string() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
@@ -127,7 +127,7 @@ class KestrinWindowTest : public ::testing::Test {
     EXPECT_EQ(box.text, "Möchten Sie evtl. vorgenommene Änderungen speichern?");
   }
 
-  TestDir dir_;
+  TempDir dir_;
   fs::path program_dir_ = dir_.path() / "program";
   std::unique_ptr<Kestrin> kestrin_;
 };
@@ -162,16 +162,16 @@ TEST_F(KestrinWindowTest, LoadWithoutSettingsFileShowsTheFirstStore) {
 
 TEST_F(KestrinWindowTest, LoadWithSettingsFileShowsItsLines) {
   // Taken whole: blanks and commas stay, the fourth line is not used.
-  WriteBytes(Cfg(),
-             std::string(kClient) +
-                 "\r\n https://mdm.example/station,1 \r\nhttps://mdm.example/preise\r\nrest\r\n");
+  WriteFile(Cfg(),
+            std::string(kClient) +
+                "\r\n https://mdm.example/station,1 \r\nhttps://mdm.example/preise\r\nrest\r\n");
   Start();
   EXPECT_EQ(Text("Label4"), kClient);
   EXPECT_EQ(Text("Text1_0"), " https://mdm.example/station,1 ");
   EXPECT_EQ(Text("Text1_1"), "https://mdm.example/preise");
 
   // Two lines only: the third field stays empty.
-  WriteBytes(Cfg(), "CN=Alt\r\nhttps://mdm.example/station");
+  WriteFile(Cfg(), "CN=Alt\r\nhttps://mdm.example/station");
   Start();
   EXPECT_EQ(Text("Label4"), "CN=Alt");
   EXPECT_EQ(Text("Text1_0"), "https://mdm.example/station");
@@ -180,7 +180,7 @@ TEST_F(KestrinWindowTest, LoadWithSettingsFileShowsItsLines) {
 
 TEST_F(KestrinWindowTest, DetailTextOfAKnownCertificateLineByLine) {
   Start();
-  const std::string key = Hex(ReadBytes(dir_.path() / "client-key.der"));
+  const std::string key = Hex(ReadFile(dir_.path() / "client-key.der"));
   ASSERT_EQ(key.size(), 270u * 3 - 1) << "RSAPublicKey of a 2048-bit key";
   EXPECT_EQ(Info(), (Lines{
                         std::string("Aussteller:     ") + kCa,
@@ -229,7 +229,7 @@ TEST_F(KestrinWindowTest, SwitchingStoresClearsTheDetailsAndKeepsLabel4) {
 }
 
 TEST_F(KestrinWindowTest, BeendenWithYesWritesTheThreeLines) {
-  WriteBytes(Cfg(), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\nhttps://alt.example/p\r\n");
+  WriteFile(Cfg(), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\nhttps://alt.example/p\r\n");
   Kestrin& k = Start();
   k.Click("SelectCert_0");
   auto* station = k.Find<QLineEdit>("Text1_0");
@@ -237,32 +237,32 @@ TEST_F(KestrinWindowTest, BeendenWithYesWritesTheThreeLines) {
   QTest::keyClicks(station, "https://mdm.example/station");
   k.Find<QLineEdit>("Text1_1")->setText(" https://mdm.example/preise ");
   Beenden(QMessageBox::Yes);
-  EXPECT_EQ(ReadBytes(Cfg()), std::string(kClient) +
-                                  "\r\nhttps://mdm.example/station\r\n"
-                                  " https://mdm.example/preise \r\n");
+  EXPECT_EQ(ReadFile(Cfg()), std::string(kClient) +
+                                 "\r\nhttps://mdm.example/station\r\n"
+                                 " https://mdm.example/preise \r\n");
   EXPECT_FALSE(k.window.isVisible()) << "the window ends after saving";
 
   // Without "Zertifikat auswählen" the subject loaded from the file is kept.
-  WriteBytes(Cfg(), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\n");
+  WriteFile(Cfg(), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\n");
   Start();
   Beenden(QMessageBox::Yes);
-  EXPECT_EQ(ReadBytes(Cfg()), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\n\r\n");
+  EXPECT_EQ(ReadFile(Cfg()), "CN=Alt\\, vorher\r\nhttps://alt.example/g\r\n\r\n");
 
   // Without a file the first line stays empty.
   fs::remove(Cfg());
   Start();
   Beenden(QMessageBox::Yes);
-  EXPECT_EQ(ReadBytes(Cfg()), "\r\n\r\n\r\n");
+  EXPECT_EQ(ReadFile(Cfg()), "\r\n\r\n\r\n");
 }
 
 TEST_F(KestrinWindowTest, BeendenWithNoOrTheTitleBarLeavesTheFileUnchanged) {
   const std::string before = "CN=Alt\r\nhttps://alt.example/g\r\nhttps://alt.example/p\r\n";
-  WriteBytes(Cfg(), before);
+  WriteFile(Cfg(), before);
   Kestrin& k = Start();
   k.Click("SelectCert_0");
   k.Find<QLineEdit>("Text1_0")->setText("https://mdm.example/station");
   Beenden(QMessageBox::No);
-  EXPECT_EQ(ReadBytes(Cfg()), before);
+  EXPECT_EQ(ReadFile(Cfg()), before);
   EXPECT_FALSE(k.window.isVisible()) << "No still ends the program";
 
   {
@@ -272,7 +272,7 @@ TEST_F(KestrinWindowTest, BeendenWithNoOrTheTitleBarLeavesTheFileUnchanged) {
     again.window.close();
     QApplication::processEvents();
     EXPECT_FALSE(none.seen) << "closing by the title bar asks nothing";
-    EXPECT_EQ(ReadBytes(Cfg()), before);
+    EXPECT_EQ(ReadFile(Cfg()), before);
   }
 
   fs::remove(Cfg());
@@ -321,7 +321,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   k.Find<QLineEdit>("Text1_0")->setText("https://mdm.example/station");
   k.Find<QLineEdit>("Text1_1")->setText(" https://mdm.example/preise ");
   Beenden(QMessageBox::Yes);
-  const std::string saved = ReadBytes(Cfg());
+  const std::string saved = ReadFile(Cfg());
 
   const fs::path other = dir_.path() / "other";
   fs::create_directories(other);
@@ -333,7 +333,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   };
   CliRun run = set({kClient, "https://mdm.example/station", " https://mdm.example/preise "});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved);
+  EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved);
   // What was written, said as --show says it.
   EXPECT_EQ(run.out, "Gespeichert in " + (other / "Velunor.CFG").string() +
                          ":\nZertifikat: " + BackslashesDoubled(kClient) +
@@ -351,7 +351,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   fs::remove(other / "Velunor.CFG");
   run = set({listed, "https://mdm.example/station", " https://mdm.example/preise "});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved);
+  EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved);
 
   // Refused, and the file left as it was.
   const struct {
@@ -369,7 +369,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
     run = set(r.values);
     EXPECT_EQ(run.status, 2) << r.says;
     EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
-    EXPECT_EQ(ReadBytes(other / "Velunor.CFG"), saved) << r.says;
+    EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved) << r.says;
     EXPECT_EQ(run.out, "") << r.says;
   }
 }

@@ -10,27 +10,26 @@
 
 #include <gtest/gtest.h>
 
-#include "certmanager/test_dir.h"
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
-using kestrin_test::ReadBytes;
-using kestrin_test::TestDir;
-using kestrin_test::WriteBytes;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
 
 class DirectoryCertMgrTest : public ::testing::Test {
  protected:
   DirectoryCertMgrTest() : root_(dir_.path() / "certstore"), store_(root_), mgr_(store_) {}
 
   void MakeCertificates() {
-    const std::string cmd = std::string(VELUNOR_MAKE_TEST_CERTS) + " '" + root_.string() + "' '" +
-                            (dir_.path() / "sim").string() + "' >/dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const testing::CommandResult made = testing::MakeTestCertificates(root_, dir_.path() / "sim");
+    ASSERT_EQ(made.status, 0) << made.output;
   }
 
-  TestDir dir_;
+  TempDir dir_;
   fs::path root_;
   DirectoryCertStore store_;
   DirectoryCertMgr mgr_;
@@ -41,20 +40,20 @@ TEST_F(DirectoryCertMgrTest, ARootThatCannotBeOpenedSaysWhy) {
   EXPECT_TRUE(names.names.empty());
   EXPECT_EQ(names.error, root_.string() + ": No such file or directory");
 
-  WriteBytes(root_, "not a directory");
+  WriteFile(root_, "not a directory");
   EXPECT_EQ(mgr_.Stores().error, root_.string() + ": Not a directory");
 }
 
 TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
   MakeCertificates();
-  WriteBytes(root_ / "MY" / "kaputt.pem", "-----BEGIN CERTIFICATE-----\nnonsense\n");
+  WriteFile(root_ / "MY" / "kaputt.pem", "-----BEGIN CERTIFICATE-----\nnonsense\n");
   const StoreNames names = mgr_.Stores();
   EXPECT_EQ(names.names, (std::vector<std::string>{"MY", "Root"}));
   EXPECT_EQ(names.error, "");
 
   const StoreContents my = mgr_.List("MY");
   EXPECT_EQ(my.error, "");
-  std::string subject = ReadBytes(dir_.path() / "sim" / "client-subject.txt");
+  std::string subject = ReadFile(dir_.path() / "sim" / "client-subject.txt");
   subject.pop_back();  // the line end
   EXPECT_EQ(Subjects(my.listing), std::vector<std::string>{subject})
       << "the text the service selects by";

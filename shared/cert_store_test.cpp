@@ -2,13 +2,12 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
-#include <random>
 
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 
 #include "shared/cert_file.h"
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
@@ -20,28 +19,18 @@ const char kCaSubject[] = "CN=Velunor Test CA, O=Velunor Test, C=DE";
 
 class CertStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("velunor-certstore-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs the project's certificate script; the store lands in dir_/store.
   void MakeCerts(const std::string& options = "") {
-    const std::string cmd = std::string(VELUNOR_MAKE_TEST_CERTS) + " " + options + " '" +
-                            store().string() + "' '" + sim().string() + "' >/dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const testing::CommandResult made = testing::MakeTestCertificates(store(), sim(), options);
+    ASSERT_EQ(made.status, 0) << made.output;
   }
   void Shell(const std::string& cmd) { ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd; }
-  static std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
+  static std::string Read(const fs::path& file) { return testing::ReadFile(file); }
   fs::path store() const { return dir_ / "store"; }
   fs::path sim() const { return dir_ / "sim"; }
 
-  fs::path dir_;
+  testing::TempDir tmp_;
+  const fs::path& dir_ = tmp_.path();
 };
 
 TEST_F(CertStoreTest, ListsStoresSubjectsAndDetailsAsTheScriptWroteThem) {

@@ -4,11 +4,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
-#include <random>
-
 #include <gtest/gtest.h>
+
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
@@ -18,21 +16,14 @@ namespace fs = std::filesystem;
 class FileReplaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("velunor-replace-" + std::to_string(rd()));
     fs::create_directories(dir_ / "inside");
-    fs::create_directories(dir_ / "outside");
     Write(dir_ / "outside" / "secret", "owned by someone else");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   static void Write(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
+    testing::WriteFile(file, bytes);
   }
-  static std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
+  static std::string Read(const fs::path& file) { return testing::ReadFile(file); }
   // Files in `inside` other than `keep`: temporary files left behind.
   size_t Leftovers(const std::string& keep) const {
     size_t n = 0;
@@ -42,7 +33,8 @@ class FileReplaceTest : public ::testing::Test {
     return n;
   }
 
-  fs::path dir_;
+  testing::TempDir tmp_;
+  const fs::path& dir_ = tmp_.path();
 };
 
 // Links planted where a writer puts its files: the temporary name it would

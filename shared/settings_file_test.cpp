@@ -1,27 +1,18 @@
 #include "shared/settings_file.h"
 
-#include <fstream>
-
 #include <gtest/gtest.h>
+
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("velunor-cfg-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void WriteRaw(const std::string& bytes) {
-    std::ofstream(dir_ / kSettingsFileName, std::ios::binary) << bytes;
-  }
+  void WriteRaw(const std::string& bytes) { tmp_.Write(kSettingsFileName, bytes); }
   std::filesystem::path file() const { return dir_ / kSettingsFileName; }
-  std::filesystem::path dir_;
+  testing::TempDir tmp_;
+  const std::filesystem::path& dir_ = tmp_.path();
 };
 
 TEST_F(SettingsFileTest, WrittenValuesReadBackUnchangedWithCrLf) {
@@ -30,8 +21,7 @@ TEST_F(SettingsFileTest, WrittenValuesReadBackUnchangedWithCrLf) {
   std::string error;
   ASSERT_TRUE(WriteSettingsFile(file(), in, &error)) << error;
 
-  std::ifstream raw(file(), std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
+  const std::string bytes = testing::ReadFile(file());
   EXPECT_EQ(bytes, in.VerwendetesZertifikat + "\r\n" + in.UrlGrunddatenlieferung + "\r\n\r\n");
   EXPECT_FALSE(std::filesystem::exists(dir_ / "Velunor.CFG.tmp"));
 

@@ -54,10 +54,7 @@ class CertificateExpiryTest : public ::testing::Test {
     TestDb::Reset(*sql_);
     testing::InsertStationNetwork(*sql_);
     const fs::path program = dir_.path() / name / "program";
-    fs::create_directories(program);
-    testing::WriteStationIni(program, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
-    testing::WriteSettings(program, certs_.client_subject, sim_.Url("/mdm/stationdata"),
-                           sim_.Url("/mdm/pricedata"));
+    testing::WriteProgramDir(program, TestDb::Server(), certs_, sim_);
     ServiceProcess::Options options;
     options.program_dir = program;
     options.cert_store = certs_.store;

@@ -162,10 +162,7 @@ TEST(DbBatchTest, ColumnsWrittenByPositionMayBearOtherNames) {
   };
   DbTestEnv prices_env;
   rename(prices_env.sql(), false);
-  struct Restore {
-    std::function<void()> back;
-    ~Restore() { back(); }
-  } restore{[&] { rename(prices_env.sql(), true); }};
+  const testing::OnExit restore([&] { rename(prices_env.sql(), true); });
   EXPECT_EQ(PriceScenario(prices_env, &statements), usual_prices);
   EXPECT_LE(statements, 1 + 2 * 10) << "the batch, not station by station";
   DbTestEnv stations_env;
@@ -222,13 +219,10 @@ TEST(DbBatchTest, OnTablesWithoutTransactionsARefusedRowCostsOnlyItsStation) {
 // would not.
 TEST(DbBatchTest, UnderTheServersOwnSqlModeTheBatchStoresWhatStationByStationStores) {
   DbTestEnv t;
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() {
-      Sql(t, "alter table mts_petrolstation modify ps_id varchar(64) null");
-      Sql(t, "alter table lox_station_mts modify ps_id varchar(64) not null default ''");
-    }
-  } restore{t};
+  const testing::OnExit restore([&] {
+    Sql(t, "alter table mts_petrolstation modify ps_id varchar(64) null");
+    Sql(t, "alter table lox_station_mts modify ps_id varchar(64) not null default ''");
+  });
   Sql(t, "alter table mts_petrolstation modify ps_id varchar(64) not null");
   Sql(t, "alter table lox_station_mts modify ps_id varchar(64) null");
   Sql(t, "set session sql_mode = ''");

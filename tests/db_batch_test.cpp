@@ -65,10 +65,8 @@ TEST(DbBatchTest, PricesWrittenTogetherLeaveWhatStationByStationLeaves) {
 
 TEST(DbBatchTest, APriceRowTheServerRefusesCostsOnlyItsOwnStation) {
   DbTestEnv t;
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() { Sql(t, "alter table mts_petrolstation_price modify ps_pricee5 varchar(10) null"); }
-  } restore{t};
+  const testing::OnExit restore(
+      [&] { Sql(t, "alter table mts_petrolstation_price modify ps_pricee5 varchar(10) null"); });
   SeedPrices(t);
   Sql(t, "alter table mts_petrolstation_price modify ps_pricee5 varchar(5) null");
   StationTable& st = t.db.stations;

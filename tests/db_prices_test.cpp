@@ -8,15 +8,14 @@
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 #include "service/db/verbindung.h"
-#include "tests/test_support.h"
+#include "tests/db_test.h"
 
 namespace velunor {
 namespace {
 
-using testing::DbTestEnv;
 using testing::TestDb;
 
-class DbPricesTest : public ::testing::Test {
+class DbPricesTest : public testing::DbTest {
  protected:
   void SetUp() override {
     t_.dir.Write("Velunor.CFG",
@@ -40,11 +39,6 @@ class DbPricesTest : public ::testing::Test {
     Sql("insert into mts_petrolstation_price values (1, 2, '1.859', '2026-12-05T10:00:00+01:00', "
         "'1.789', '2026-12-05T10:00:00+01:00', '1.659', '2024-05-01T13:45:00+02:00')");
   }
-  void Sql(const std::string& sql) { t_.sql().Execute(sql); }
-  std::string One(const std::string& sql) {
-    const ResultSet rs = t_.sql().Query(sql);
-    return rs.RecordCount() == 0 || !rs.ValueAt(0, 0) ? "<null>" : *rs.ValueAt(0, 0);
-  }
   std::string Cell(int row, int column) { return t_.window.cell(row, column); }
   // Runs the load and returns the message that ended it, or "" when it ran through.
   std::string Load() {
@@ -58,7 +52,6 @@ class DbPricesTest : public ::testing::Test {
     EXPECT_TRUE(t_.host.messages.empty());
     return "";
   }
-  DbTestEnv t_;
 };
 
 TEST_F(DbPricesTest, ConfigurationFaultsEndTheStartOneAtATimeInTheirOrder) {
@@ -282,14 +275,11 @@ TEST_F(DbPricesTest, PersistenceWritesHistoryPricesZeroForUnsoldFuelsAndOverride
 // the station its price times (logged), not its fuels or stored prices; a
 // failed price write is logged with the statement's values.
 TEST_F(DbPricesTest, OneFailedStepHasOnlyItsOwnEffect) {
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() {
-      t.sql().Execute("update lox_station_mts set ps_aktiv_time = 0 where ps_aktiv_time is null");
-      t.sql().Execute("alter table lox_station_mts modify ps_aktiv_time int not null default 0");
-      t.sql().Execute("alter table mts_petrolstation_price drop column if exists pflicht");
-    }
-  } restore{t_};
+  const testing::OnExit restore([this] {
+    Sql("update lox_station_mts set ps_aktiv_time = 0 where ps_aktiv_time is null");
+    Sql("alter table lox_station_mts modify ps_aktiv_time int not null default 0");
+    Sql("alter table mts_petrolstation_price drop column if exists pflicht");
+  });
   Sql("alter table lox_station_mts modify ps_aktiv_time int null");
   Sql("update lox_station_mts set ps_aktiv_time = null where station = 1");
   EXPECT_EQ(Load(), "");

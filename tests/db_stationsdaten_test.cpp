@@ -10,15 +10,12 @@
 #include "service/db/verbindung.h"
 #include "service/publication/publication_state.h"
 #include "service/publication/xml_out.h"
-#include "tests/small_network.h"
-#include "tests/test_support.h"
+#include "tests/db_test.h"
 
 namespace velunor {
 namespace {
 
-using testing::DbTestEnv;
-
-class DbStationsdatenTest : public ::testing::Test {
+class DbStationsdatenTest : public testing::DbTest {
  protected:
   void SetUp() override {
     t_.dir.Write("Velunor.CFG",
@@ -27,12 +24,6 @@ class DbStationsdatenTest : public ::testing::Test {
         "(134, '2026-000007'), (135, 'Müller'), (491, '0')");
     Sql("insert into stammdaten_produkte values (1, 'SUP'), (2, 'E10'), (3, 'DIE')");
   }
-
-  void Sql(const std::string& sql, const std::vector<DbValue>& params = {}) {
-    t_.sql().Execute(sql, params);
-  }
-  // The rows of a query, fields joined by ",", rows by " | "; NULL as <null>.
-  std::string Rows(const std::string& sql) { return testing::QueryRows(t_.sql(), sql); }
 
   void AddStation(long station, const std::string& name, int status, int aktiv,
                   const std::string& strasse = "Hauptstr. 1",
@@ -105,8 +96,6 @@ class DbStationsdatenTest : public ::testing::Test {
     StationPublicationAcknowledged(t_.db, "Haupt_Timer_Timer");
   }
   void Today(int year, int month, int day) { t_.clock.Set(DateTime{year, month, day, 9, 5, 0}); }
-
-  DbTestEnv t_;
 };
 
 TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts) {
@@ -238,12 +227,8 @@ TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterA
 
 // A line break in an upstream text cannot forge a line of the error log.
 TEST_F(DbStationsdatenTest, AControlCharacterInAStationNameStaysInItsOneLogLine) {
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() {
-      t.sql().Execute("alter table mts_petrolstation modify ps_name varchar(100) null");
-    }
-  } restore{t_};
+  const testing::OnExit restore(
+      [this] { Sql("alter table mts_petrolstation modify ps_name varchar(100) null"); });
   Sql("alter table mts_petrolstation modify ps_name varchar(5) null");  // the write fails
   AddStation(1, "Nord\n12-06-2026 09:05:00 --> Gefälscht", 2, 1);
   Load();
@@ -298,12 +283,8 @@ TEST_F(DbStationsdatenTest, DeactivatedStationLeavesThePublicationAndUnhandledOn
 }
 
 TEST_F(DbStationsdatenTest, AFailingStepIsLoggedAndTheOtherStationsAreStillSynchronised) {
-  struct Restore {
-    DbTestEnv& t;
-    ~Restore() {
-      t.sql().Execute("alter table mts_petrolstation_historie drop column if exists extra");
-    }
-  } restore{t_};
+  const testing::OnExit restore(
+      [this] { Sql("alter table mts_petrolstation_historie drop column if exists extra"); });
   AddStation(1, "Eins", 2, 1);
   AddStation(1001, "Zu groß", 2, 1);
   Sql("insert into mts_petrolstation (station, status, ps_version) values (1, 2, 4)");

@@ -14,13 +14,10 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,44 +49,23 @@ constexpr const char* kVelunor = VELUNOR_BIN;
 constexpr const char* kStartTime = "2026-12-06 09:05:00";
 constexpr int kTickMs = 20;
 
-std::string Slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 class E2eTest : public ::testing::Test {
  protected:
   E2eTest() { fs::create_directories(ProgramDir()); }
 
   fs::path ProgramDir() const { return dir_.path() / "program"; }
   void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(ProgramDir() / name, std::ios::binary) << bytes;
+    testing::WriteFile(ProgramDir() / name, bytes);
   }
   void WriteStationIni(const std::string& server) const {
     testing::WriteStationIni(ProgramDir(), server, TestDb::kUser, TestDb::kPassword);
-  }
-  void WriteSettings(const TestCertificates& certs, const std::string& station_url,
-                     const std::string& price_url) const {
-    testing::WriteSettings(ProgramDir(), certs.client_subject, station_url, price_url);
   }
   // Test certificates, a simulator that acknowledges, and the two files of a
   // program directory that point to `server` and the simulator.
   const MdmSim& SetUpService(const std::string& server) {
     certs_ = std::make_unique<TestCertificates>(dir_.path() / "certs");
     sim_ = std::make_unique<MdmSim>(*certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-    if (!server.empty()) WriteStationIni(server);
-    WriteSettings(*certs_, sim_->Url("/mdm/stationdata"), sim_->Url("/mdm/pricedata"));
+    testing::WriteProgramDir(ProgramDir(), server, *certs_, *sim_);
     return *sim_;
   }
   // Starts velunor on the program directory; `ticks` 0 runs until a signal.
@@ -105,7 +81,9 @@ class E2eTest : public ::testing::Test {
     options.ticks = ticks;
     return std::make_unique<ServiceProcess>(kVelunor, options);
   }
-  std::string ProgramFile(const std::string& name) const { return Slurp(ProgramDir() / name); }
+  std::string ProgramFile(const std::string& name) const {
+    return testing::ReadFile(ProgramDir() / name);
+  }
 
   TempDir dir_;
   std::unique_ptr<TestCertificates> certs_;
@@ -204,7 +182,7 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   EXPECT_NE(sim.RequestBody(3).find(mts_g.substr(0, mts_g.size() - 2)), std::string::npos);
   EXPECT_NE(sim.RequestBody(5).find(mts_p.substr(0, mts_p.size() - 2)), std::string::npos);
   EXPECT_NE(mts_p.find("<price>1.549</price>"), std::string::npos);
-  const std::vector<std::string> comlog = Lines(ProgramFile("ComLogDatei.txt"));
+  const std::vector<std::string> comlog = testing::ReadLines(ProgramDir() / "ComLogDatei.txt");
   int transactions = 0;
   const std::regex stamped(R"(06\.12\.2026 09:05:\d\d .*)");
   for (const std::string& line : comlog) {
@@ -413,7 +391,7 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
   EXPECT_EQ(QueryRows(*sql, "select station, status from lox_station_mts order by station"),
             "1,1 | 2,1 | 3,1")
       << "the station synchronisation ran";
-  const std::vector<std::string> errors = Lines(ProgramFile("MTS-Error-0.LOG"));
+  const std::vector<std::string> errors = testing::ReadLines(ProgramDir() / "MTS-Error-0.LOG");
   ASSERT_EQ(errors.size(), 1u) << ProgramFile("MTS-Error-0.LOG");
   EXPECT_NE(errors[0].find("--> Form_Activate / "), std::string::npos) << errors[0];
   EXPECT_NE(errors[0].find("enthält 3 von 4 Werten"), std::string::npos) << errors[0];

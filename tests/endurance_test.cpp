@@ -5,9 +5,7 @@
 // from VELUNOR_ENDURANCE_TICKS (default 3,000), VELUNOR_ENDURANCE_TICK_MS
 // (default 4) and VELUNOR_ENDURANCE_STATIONS (default 100); scripts/endurance
 // runs 10,000 ticks.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -15,8 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,8 +22,6 @@
 #include "tests/proof_network.h"
 #include "tests/test_support.h"
 #include "tests/transmission_sim.h"
-
-extern char** environ;
 
 namespace velunor {
 namespace {
@@ -59,11 +53,6 @@ long EnvNumber(const char* name, long fallback) {
   return v != nullptr && *v != '\0' ? std::atol(v) : fallback;
 }
 
-std::string Slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 struct Sample {
   double seconds;
   long rss_kb;
@@ -72,7 +61,7 @@ struct Sample {
 
 // VmRSS of /proc/PID/status and the entries of /proc/PID/fd; false once the process is gone.
 bool TakeSample(pid_t pid, double seconds, Sample* out) {
-  const std::string status = Slurp("/proc/" + std::to_string(pid) + "/status");
+  const std::string status = testing::ReadFile("/proc/" + std::to_string(pid) + "/status");
   const size_t at = status.find("VmRSS:");
   if (at == std::string::npos) return false;
   std::error_code ec;
@@ -123,31 +112,18 @@ TEST(EnduranceTest, ManyTicksWithChangingPricesKeepMemoryAndFileHandlesFlat) {
 
   testing::TempDir work;
   const fs::path program = work.path() / "program";
-  fs::create_directories(program);
   testing::TestCertificates certs(work.path() / "certs");
   testing::MdmSim sim(certs, work.path() / "sim", {});
-  testing::WriteStationIni(program, testing::TestDb::Server(), testing::TestDb::kUser,
-                           testing::TestDb::kPassword);
-  testing::WriteSettings(program, certs.client_subject, sim.Url("/mdm/stationdata"),
-                         sim.Url("/mdm/pricedata"));
+  testing::WriteProgramDir(program, testing::TestDb::Server(), certs, sim);
 
   std::vector<std::string> args = {
       VELUNOR_BIN,    "--headless",         "--program-dir", program.string(),
       "--cert-store", certs.store.string(), "--tick-ms",     std::to_string(tick_ms),
       "--ticks",      std::to_string(ticks)};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const std::string console = (work.path() / "console.txt").string();
-  posix_spawn_file_actions_addopen(&actions, 1, console.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  testing::SpawnOptions spawn;
+  spawn.output = work.path() / "console.txt";
+  const pid_t pid = testing::Spawn(args, spawn);
+  ASSERT_GT(pid, 0);
 
   // Sample every 100 ms and change every price every 2 s, until the program ends.
   const auto start = Clock::now();
@@ -174,7 +150,7 @@ TEST(EnduranceTest, ManyTicksWithChangingPricesKeepMemoryAndFileHandlesFlat) {
   const double run_s = std::chrono::duration<double>(Clock::now() - start).count();
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "velunor ended with status " << status << "\n"
-      << Slurp(console).substr(0, 4000);
+      << testing::ReadFile(spawn.output).substr(0, 4000);
   ASSERT_GE(samples.size(), 50u) << "the run was too short to judge";
 
   // Warm-up: the first fifth of the run (start, first publications, first

@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "service/core/front_end.h"
+#include "tests/test_env.h"
 
 namespace velunor::testing {
 
-struct FakeFrontEnd : FrontEnd {
-  void MessageBox(const std::string& text, const std::string&) override {
-    messages.push_back(text);
-  }
-  void Repaint() override {}
+struct FakeFrontEnd : RecordingWindow<FrontEnd> {
   void AddTrayIcon() override { tray = true; }
   void RemoveTrayIcon() override { tray = false; }
   void ShowWindow() override { ++shown; }
@@ -23,8 +20,7 @@ struct FakeFrontEnd : FrontEnd {
   void Quit(int code) override { exit_code = code; }
   void Notice(const std::string& text) override { notices.push_back(text); }
 
-  std::vector<std::string> messages;  // message boxes
-  std::vector<std::string> notices;   // lines on standard error
+  std::vector<std::string> notices;  // lines on standard error
   bool tray = false;
   bool timer = false;
   int shown = 0;

@@ -84,8 +84,7 @@ class FullDisk {
 std::string Read(const fs::path& file) {
   std::error_code ec;
   if (!fs::is_regular_file(file, ec)) return "";
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return testing::ReadFile(file);
 }
 
 // The archive's files, in no particular order.

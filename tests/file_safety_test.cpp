@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::DbTestEnv;
+using testing::ReadFile;
 
 struct Writer {
   const char* name;  // the file in the program directory
@@ -45,18 +46,14 @@ void FillCurrentLog(DbTestEnv& t) {
 
 std::ostream& operator<<(std::ostream& out, const Writer& w) { return out << w.name; }
 
-std::string Read(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // Assembles a publication, which writes its file; true when the file holds it.
 bool Publication(DbTestEnv& t, bool prices) {
   PublicationState pub;
   t.db.stammdaten.ReporterName = "Müller";
   XML_Init(pub, t.db);
   prices ? XML_Out_Preise(pub, t.db) : XML_Out_Station(pub, t.db);
-  return Read(t.dir.path() / (prices ? "MTS_P.xml" : "MTS_G.xml")) == pub.PublicationXml + "\r\n";
+  return ReadFile(t.dir.path() / (prices ? "MTS_P.xml" : "MTS_G.xml")) ==
+         pub.PublicationXml + "\r\n";
 }
 
 // A file-size limit for the process, as a full disk: writes beyond `bytes`
@@ -92,7 +89,7 @@ const Writer kWriters[] = {
        // One more station each time; written when the file lists it.
        const long station = static_cast<long>(t.db.delivery.pending.size()) + 1;
        AddPendingStations(t.db, {station}, "Test");
-       return Read(t.dir.path() / "MTS_G.pending").find(std::to_string(station) + "\r\n") !=
+       return ReadFile(t.dir.path() / "MTS_G.pending").find(std::to_string(station) + "\r\n") !=
               std::string::npos;
      }},
     {"MTSLOGNummer.DAT",
@@ -121,9 +118,9 @@ TEST_P(FileSafetyTest, LinksAreNotFollowedAndAFullDiskLeavesTheOldFile) {
   old_temp += ".tmp";
   fs::create_symlink(secret, old_temp);
   EXPECT_TRUE(GetParam().write(t_)) << testing::Joined(t_.ErrorLines());
-  EXPECT_EQ(Read(secret), "owned by someone else") << "nothing written through a link";
+  EXPECT_EQ(ReadFile(secret), "owned by someone else") << "nothing written through a link";
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(File()))) << "the file is a file again";
-  const std::string written = Read(File());
+  const std::string written = ReadFile(File());
   EXPECT_FALSE(written.empty());
 
   fs::remove(old_temp);
@@ -132,7 +129,7 @@ TEST_P(FileSafetyTest, LinksAreNotFollowedAndAFullDiskLeavesTheOldFile) {
     FullDisk full(0);
     EXPECT_FALSE(GetParam().write(t_)) << "the failed write is noticed";
   }
-  EXPECT_EQ(Read(File()), written) << "the old file stays whole";
+  EXPECT_EQ(ReadFile(File()), written) << "the old file stays whole";
   for (const auto& e : fs::directory_iterator(t_.dir.path())) {
     EXPECT_EQ(e.path().extension() == ".tmp", false) << "left behind: " << e.path();
   }

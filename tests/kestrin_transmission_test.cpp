@@ -13,7 +13,7 @@
 #include "service/transmission/soap_transaction.h"
 #include "service/transmission/transmission_fakes.h"
 #include "shared/settings_file.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 #include "tests/transmission_sim.h"
 
 namespace velunor {

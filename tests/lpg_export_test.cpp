@@ -16,13 +16,12 @@
 #include "service/common/failure.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lpg_export_format.h"
-#include "tests/test_support.h"
+#include "tests/db_test.h"
 
 namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DbTestEnv;
 
 // The statement as the export must send it, with the product list " 0, 4, 5".
 const std::string kStatement =
@@ -82,7 +81,7 @@ class UnwritableFolder {
   int old_flags_ = 0;
 };
 
-class LpgExportTest : public ::testing::Test {
+class LpgExportTest : public testing::DbTest {
  protected:
   void SetUp() override {
     folder_ = t_.dir.path() / "lpg";
@@ -109,7 +108,6 @@ class LpgExportTest : public ::testing::Test {
         "(1, 15, 1.129, '2026-12-05 23:59:00'), (2, 24, 0.919, '2026-01-02 03:04:00'), "
         "(3, 34, 0.8, '2026-12-06 08:00:00'), (4, 44, 0.8, '2026-12-06 08:00:00')");
   }
-  void Sql(const std::string& sql) { t_.sql().Execute(sql); }
   std::string Read(const std::string& name) const { return t_.dir.Read("lpg/" + name); }
   void Write(const std::string& name, const std::string& bytes) const {
     t_.dir.Write("lpg/" + name, bytes);
@@ -125,7 +123,6 @@ class LpgExportTest : public ::testing::Test {
     return found;
   }
 
-  DbTestEnv t_;
   fs::path folder_;
 };
 

@@ -11,17 +11,13 @@ namespace velunor::testing {
 ServiceRig::ServiceRig(Options options)
     : options_(std::move(options)), clock_(DateTime{2026, 12, 6, 9, 5, 0}) {
   program_dir_ = options_.program_dir.empty() ? work_.path() / "program" : options_.program_dir;
-  std::filesystem::create_directories(program_dir_);
   certs_ = std::make_unique<TestCertificates>(work_.path() / "certs");
   MdmSim::Config config;
   config.outcomes = options_.outcomes;
   sim_ = std::make_unique<MdmSim>(*certs_, work_.path() / "sim", config);
 
-  const std::string server = options_.db_server.empty() ? TestDb::Server() : options_.db_server;
-  WriteStationIni(program_dir_, server, TestDb::kUser, TestDb::kPassword);
-  WriteSettings(program_dir_, certs_->client_subject,
-                options_.station_url.empty() ? sim_->Url("/mdm/stationdata") : options_.station_url,
-                options_.price_url.empty() ? sim_->Url("/mdm/pricedata") : options_.price_url);
+  WriteProgramDir(program_dir_, options_.db_server.empty() ? TestDb::Server() : options_.db_server,
+                  *certs_, *sim_, options_.station_url, options_.price_url);
   Assemble();
 }
 

@@ -44,15 +44,6 @@ bool PortFree(int port) {
 
 }  // namespace
 
-std::unique_ptr<Connection> ConnectLox(int port) {
-  auto c = std::make_unique<Connection>();
-  c->Open(std::string("DRIVER={") + kDriver31 + "};SERVER=127.0.0.1;PORT=" + std::to_string(port) +
-              ";DATABASE=lox;UID=" + TestDb::kUser + ";PWD=" + TestDb::kPassword +
-              ";Option=11;CHARSET=utf8mb4",
-          10);
-  return c;
-}
-
 PrivateServer::PrivateServer() {
   std::random_device rd;
   const int offset = static_cast<int>(rd() % kPorts);
@@ -123,7 +114,9 @@ void PrivateServer::Thaw() {
   frozen_ = false;
 }
 
-std::unique_ptr<Connection> PrivateServer::Connect() const { return ConnectLox(port_); }
+std::unique_ptr<Connection> PrivateServer::Connect() const {
+  return TestDb::Connect("127.0.0.1", std::to_string(port_));
+}
 
 void PrivateServer::RunAsRoot(const std::string& sql) const {
   const std::filesystem::path file = dir_.path() / "root.sql";

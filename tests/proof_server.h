@@ -51,7 +51,4 @@ class PrivateServer {
   bool frozen_ = false;
 };
 
-// A connection to `lox` on 127.0.0.1:`port` as the test account.
-std::unique_ptr<Connection> ConnectLox(int port);
-
 }  // namespace velunor::testing

@@ -10,17 +10,13 @@
 #include <pugixml.hpp>
 
 #include "service/publication/xml_out.h"
-#include "tests/test_support.h"
+#include "tests/db_test.h"
 
 namespace velunor {
 namespace {
 
-using testing::DbTestEnv;
-
 std::string Golden(const std::string& name) {
-  const std::filesystem::path path = testing::SourceRoot() / "tests" / "golden" / name;
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return testing::ReadFile(testing::SourceRoot() / "tests" / "golden" / name);
 }
 
 // Parses the document; fails the test with pugixml's reason when it is not well-formed.
@@ -34,13 +30,8 @@ size_t Count(const pugi::xml_document& doc, const char* element) {
   return doc.select_nodes((std::string("//") + element).c_str()).size();
 }
 
-class PublicationTest : public ::testing::Test {
+class PublicationTest : public testing::DbTest {
  protected:
-  void Sql(const std::string& sql) { t_.sql().Execute(sql); }
-  std::string One(const std::string& sql) {
-    const ResultSet rs = t_.sql().Query(sql);
-    return rs.RecordCount() == 0 || !rs.ValueAt(0, 0) ? "<null>" : *rs.ValueAt(0, 0);
-  }
   void Init(const std::string& station_number, const std::string& price_number) {
     Sql("insert into stammdaten values (133, '" + station_number + "'), (134, '" + price_number +
         "')");
@@ -100,7 +91,6 @@ class PublicationTest : public ::testing::Test {
     s5.priceE10 = " 1.749";  // without a time
   }
 
-  DbTestEnv t_;
   PublicationState pub_;
 };
 

@@ -368,8 +368,7 @@ TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTake
   Tick();
   ASSERT_TRUE(std::filesystem::exists(lpg_file));
   EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 0);
-  std::ifstream in(lpg_file, std::ios::binary);
-  const std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string csv = testing::ReadFile(lpg_file);
   EXPECT_NE(csv.find("4711"), std::string::npos) << csv;
   EXPECT_NE(csv.find("0,899"), std::string::npos) << csv;
   EXPECT_EQ(sim().RequestCount(), 3);

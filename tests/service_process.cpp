@@ -1,16 +1,10 @@
 #include "tests/service_process.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
-#include <chrono>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -22,11 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kLibFaketime = VELUNOR_LIBFAKETIME;
-
-std::string Slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 }  // namespace
 
@@ -51,9 +40,6 @@ ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
   }
   args.insert(args.end(), options_.arguments.begin(), options_.arguments.end());
   args.insert(args.begin(), options_.command_prefix.begin(), options_.command_prefix.end());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
 
   // libfaketime preloaded into velunor itself rather than the faketime
   // command, which forks: signals must reach the service, not a wrapper.
@@ -65,24 +51,10 @@ ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
     const std::string entry = *e;
     if (entry.rfind("LD_PRELOAD=", 0) != 0 && entry.rfind("FAKETIME", 0) != 0) env.push_back(entry);
   }
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  const std::string out = (options_.output_dir / "stdout.txt").string();
-  const std::string err = (options_.output_dir / "stderr.txt").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (options_.fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, options_.fd3, 3);
-  const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    pid_ = -1;
-    throw std::runtime_error(std::string("cannot start ") + argv[0]);
-  }
+  const std::string program = args.front();
+  pid_ = Spawn(std::move(args), {options_.output_dir / "stdout.txt",
+                                 options_.output_dir / "stderr.txt", std::move(env), options_.fd3});
+  if (pid_ < 0) throw std::runtime_error("cannot start " + program);
 }
 
 ServiceProcess::~ServiceProcess() {
@@ -111,8 +83,8 @@ void ServiceProcess::Signal(int signal_number) const {
   if (pid_ > 0) kill(pid_, signal_number);
 }
 
-std::string ServiceProcess::Stdout() const { return Slurp(options_.output_dir / "stdout.txt"); }
-std::string ServiceProcess::Stderr() const { return Slurp(options_.output_dir / "stderr.txt"); }
+std::string ServiceProcess::Stdout() const { return ReadFile(options_.output_dir / "stdout.txt"); }
+std::string ServiceProcess::Stderr() const { return ReadFile(options_.output_dir / "stderr.txt"); }
 
 int ServiceProcess::AnnouncedStatusPort(double seconds) const {
   const std::regex announced(R"(Statusseite unter http://127\.0\.0\.1:(\d+)/)");
@@ -127,16 +99,6 @@ int ServiceProcess::AnnouncedStatusPort(double seconds) const {
       },
       seconds);
   return port;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, double seconds) {
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(static_cast<long>(seconds * 1000));
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
 }
 
 }  // namespace velunor::testing

@@ -8,9 +8,10 @@
 #include <sys/types.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/test_base.h"
 
 namespace velunor::testing {
 
@@ -56,9 +57,5 @@ class ServiceProcess {
   Options options_;
   pid_t pid_ = -1;
 };
-
-// Polls `condition` every 10 ms; true as soon as it holds, false when it
-// still does not after `seconds`.
-bool WaitUntil(const std::function<bool()>& condition, double seconds);
 
 }  // namespace velunor::testing

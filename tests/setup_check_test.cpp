@@ -39,9 +39,7 @@ class SetupCheckTest : public ::testing::Test {
         sim_(certs_, work_.path() / "sim", MdmSim::Config{{"ack"}}) {
     TestDb::Reset(*sql_);
     program_ = work_.path() / "program";
-    std::filesystem::create_directories(program_);
-    testing::WriteStationIni(program_, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
-    WriteSettings(certs_.client_subject, sim_.Url("/mdm/stationdata"));
+    testing::WriteProgramDir(program_, TestDb::Server(), certs_, sim_);
   }
 
   void WriteSettings(const std::string& subject, const std::string& station_url) {
@@ -188,20 +186,16 @@ TEST_F(SetupCheckTest, ColumnsWrittenByPositionAreCheckedByPlaceAndType) {
       {"mts_petrolstation_log", {"log_code", "code"}},
       {"mts_petrolstation_log", {"log_text", "meldung"}},
   };
-  struct Restore {
-    Connection& sql;
-    const decltype(renamed)& columns;
-    ~Restore() {
-      sql.Execute("alter table mts_petrolstation_times engine = InnoDB");
-      sql.Execute(
-          "alter table mts_petrolstation_override_times modify beginn varchar(25) "
-          "not null default ''");
-      for (const auto& [table, names] : columns) {
-        sql.Execute("alter table " + table + " rename column " + names.second + " to " +
+  const testing::OnExit restore([&] {
+    sql_->Execute("alter table mts_petrolstation_times engine = InnoDB");
+    sql_->Execute(
+        "alter table mts_petrolstation_override_times modify beginn varchar(25) "
+        "not null default ''");
+    for (const auto& [table, names] : renamed) {
+      sql_->Execute("alter table " + table + " rename column " + names.second + " to " +
                     names.first);
-      }
     }
-  } restore{*sql_, renamed};
+  });
   for (const auto& [table, names] : renamed) {
     sql_->Execute("alter table " + table + " rename column " + names.first + " to " + names.second);
   }
@@ -233,8 +227,8 @@ TEST_F(SetupCheckTest, ColumnsWrittenByPositionAreCheckedByPlaceAndType) {
 
 // The check's list of tables and columns is the schema's, no more, no less.
 TEST(SetupCheckTables, AreTheSchemasTablesAndColumns) {
-  std::ifstream in(std::string(VELUNOR_SOURCE_ROOT) + "/sql/lox-schema.sql");
-  const std::string schema((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string schema =
+      testing::ReadFile(std::string(VELUNOR_SOURCE_ROOT) + "/sql/lox-schema.sql");
   std::set<std::string> in_schema;
   const std::regex table(R"(CREATE TABLE IF NOT EXISTS (\w+) \(([^;]*)\n\))");
   for (std::sregex_iterator it(schema.begin(), schema.end(), table), end; it != end; ++it) {

@@ -73,10 +73,7 @@ class StatusPortTest : public ::testing::Test {
         sim_(certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}}) {
     TestDb::Reset(*sql_);
     testing::InsertStationNetwork(*sql_);
-    fs::create_directories(Program());
-    testing::WriteStationIni(Program(), TestDb::Server(), TestDb::kUser, TestDb::kPassword);
-    testing::WriteSettings(Program(), certs_.client_subject, sim_.Url("/mdm/stationdata"),
-                           sim_.Url("/mdm/pricedata"));
+    testing::WriteProgramDir(Program(), TestDb::Server(), certs_, sim_);
   }
 
   fs::path Program() const { return dir_.path() / "program"; }

@@ -51,11 +51,7 @@ class TakeoverTest : public ::testing::Test {
   // for the simulator's.
   fs::path Machine(const std::string& name, const std::string& station_url = "") const {
     const fs::path dir = dir_.path() / name;
-    fs::create_directories(dir);
-    testing::WriteStationIni(dir, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
-    testing::WriteSettings(dir, certs_->client_subject,
-                           station_url.empty() ? sim_->Url("/mdm/stationdata") : station_url,
-                           sim_->Url("/mdm/pricedata"));
+    testing::WriteProgramDir(dir, TestDb::Server(), *certs_, *sim_, station_url);
     return dir;
   }
   std::unique_ptr<ServiceProcess> Run(const fs::path& machine, const std::string& name,

@@ -1,15 +1,6 @@
 #include "tests/test_support.h"
 
-#include <arpa/inet.h>
-
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "service/db/lox_stammdaten.h"
@@ -25,103 +16,15 @@ std::string EnvOr(const char* name, const char* fallback) {
 }
 }  // namespace
 
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-std::filesystem::path SourceRoot() { return EnvOr("VELUNOR_ROOT", VELUNOR_SOURCE_ROOT); }
-
-std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir) {
-  std::vector<std::string> lines;
-  std::ifstream in(program_dir / "MTS-Error-0.LOG", std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-CommandResult RunCommand(const std::string& command) {
-  CommandResult result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
-
-void WriteStationIni(const std::filesystem::path& program_dir, const std::string& server,
-                     const std::string& user, const std::string& password) {
-  const std::filesystem::path file = program_dir / "STATION.INI";
-  std::ofstream(file, std::ios::binary) << "Test\r\n"
-                                        << server << "\r\n"
-                                        << user << "\r\n"
-                                        << password << "\r\n";
-  // As an installation leaves it: the password for the service's account only.
-  std::filesystem::permissions(
-      file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-}
-
-void WriteSettings(const std::filesystem::path& program_dir, const std::string& subject,
-                   const std::string& station_url, const std::string& price_url) {
-  std::ofstream(program_dir / "Velunor.CFG", std::ios::binary) << subject << "\r\n"
-                                                               << station_url << "\r\n"
-                                                               << price_url << "\r\n";
-}
-
-TempDir::TempDir() {
-  std::random_device rd;
-  path_ = std::filesystem::temp_directory_path() /
-          ("velunor-test-" + std::to_string(rd()) + std::to_string(rd()));
-  std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
-std::string TempDir::Read(const std::string& name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void TempDir::Write(const std::string& name, const std::string& bytes) const {
-  std::ofstream(path_ / name, std::ios::binary) << bytes;
-}
-
-TestEnv::TestEnv()
-    : clock(DateTime{2026, 12, 6, 9, 5, 0}),
-      log(dir.path(), clock),
-      env{dir.path(), clock, log, service, host, RealFileSystem()} {}
-
-std::vector<std::string> TestEnv::ErrorLines() const { return ReadErrorLog(dir.path()); }
-
 std::string TestDb::Host() { return EnvOr("VELUNOR_TEST_DB_HOST", "127.0.0.1"); }
 std::string TestDb::Port() { return EnvOr("VELUNOR_TEST_DB_PORT", "3306"); }
 std::string TestDb::Socket() { return EnvOr("VELUNOR_TEST_DB_SOCKET", ""); }
 
-std::unique_ptr<Connection> TestDb::Connect() {
+std::unique_ptr<Connection> TestDb::Connect() { return Connect(Host(), Port()); }
+
+std::unique_ptr<Connection> TestDb::Connect(const std::string& host, const std::string& port) {
   auto c = std::make_unique<Connection>();
-  c->Open(std::string("DRIVER={") + kDriver31 + "};SERVER=" + Host() + ";PORT=" + Port() +
+  c->Open(std::string("DRIVER={") + kDriver31 + "};SERVER=" + host + ";PORT=" + port +
               ";DATABASE=lox;UID=" + kUser + ";PWD=" + kPassword + ";Option=11;CHARSET=utf8mb4",
           10);
   return c;
@@ -157,8 +60,7 @@ void TestDb::Reset(Connection& db) {
     db.Execute("drop trigger if exists " + triggers.Text(r, "trigger_name"));
   }
   // The seed rows are the schema file's INSERT statements.
-  std::ifstream in(SourceRoot() / "sql" / "lox-schema.sql");
-  const std::string schema((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string schema = ReadFile(SourceRoot() / "sql" / "lox-schema.sql");
   if (schema.empty()) throw std::runtime_error("sql/lox-schema.sql not found");
   size_t pos = 0;
   while ((pos = schema.find("INSERT IGNORE", pos)) != std::string::npos) {

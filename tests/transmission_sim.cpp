@@ -1,43 +1,29 @@
 #include "tests/transmission_sim.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <thread>
 
+#include "tests/test_support.h"
 #include "tools/mdm-sim/request_store.h"
-
-extern char** environ;
 
 namespace velunor::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 TestCertificates::TestCertificates(const fs::path& dir, ClientFile file)
     : store(dir / "certstore"), sim(dir / "sim") {
-  const char* option = file == ClientFile::kP12         ? " --p12"
-                       : file == ClientFile::kLegacyP12 ? " --p12-legacy"
+  const char* option = file == ClientFile::kP12         ? "--p12"
+                       : file == ClientFile::kLegacyP12 ? "--p12-legacy"
                                                         : "";
-  const std::string cmd = std::string(VELUNOR_MAKE_TEST_CERTS) + option + " '" + store.string() +
-                          "' '" + sim.string() + "' >/dev/null";
-  if (std::system(cmd.c_str()) != 0) throw std::runtime_error("failed: " + cmd);
-  client_subject = Slurp(sim / "client-subject.txt");
+  const CommandResult made = MakeTestCertificates(store, sim, option);
+  if (made.status != 0) throw std::runtime_error("failed: " + made.output);
+  client_subject = ReadFile(sim / "client-subject.txt");
   while (!client_subject.empty() && client_subject.back() == '\n') client_subject.pop_back();
 }
 
@@ -66,24 +52,14 @@ MdmSim::MdmSim(const TestCertificates& certs, const fs::path& work, Config confi
     args.push_back("--outcome");
     args.push_back(o);
   }
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const std::string console = (work_ / "console.txt").string();
-  posix_spawn_file_actions_addopen(&actions, 1, console.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error(std::string("cannot start ") + VELUNOR_MDM_SIM);
+  SpawnOptions console;
+  console.output = work_ / "console.txt";
+  pid_ = Spawn(std::move(args), console);
+  if (pid_ < 0) throw std::runtime_error(std::string("cannot start ") + VELUNOR_MDM_SIM);
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
   while (std::chrono::steady_clock::now() < deadline) {
-    const std::string port = Slurp(work_ / "port");
+    const std::string port = ReadFile(work_ / "port");
     if (!port.empty()) {
       port_ = std::atoi(port.c_str());
       return;
@@ -115,19 +91,13 @@ int MdmSim::RequestCount() const {
   return n;
 }
 
-std::string MdmSim::RequestBody(int number) const {
-  return ReadFile(work_ / "requests" / (mdmsim::RequestStore::FileStem(number) + ".xml"));
-}
+std::string MdmSim::RequestBody(int number) const { return StoredRequest(number, ".xml"); }
 
-std::string MdmSim::RequestHeaders(int number) const {
-  return ReadFile(work_ / "requests" / (mdmsim::RequestStore::FileStem(number) + ".headers"));
-}
+std::string MdmSim::RequestHeaders(int number) const { return StoredRequest(number, ".headers"); }
 
-std::string MdmSim::RequestInfo(int number) const {
-  return ReadFile(work_ / "requests" / (mdmsim::RequestStore::FileStem(number) + ".info"));
-}
+std::string MdmSim::RequestInfo(int number) const { return StoredRequest(number, ".info"); }
 
-std::string MdmSim::Console() const { return Slurp(work_ / "console.txt"); }
+std::string MdmSim::Console() const { return ReadFile(work_ / "console.txt"); }
 
 void MdmSim::SetOutcomes(const std::vector<std::string>& outcomes) const {
   const fs::path temp = work_ / "control.part";
@@ -138,9 +108,22 @@ void MdmSim::SetOutcomes(const std::vector<std::string>& outcomes) const {
   fs::rename(temp, work_ / "control");
 }
 
-std::string MdmSim::ReadFile(const fs::path& file) const {
+std::string MdmSim::StoredRequest(int number, const char* extension) const {
+  const fs::path file = work_ / "requests" / (mdmsim::RequestStore::FileStem(number) + extension);
   if (!fs::exists(file)) throw std::runtime_error("the simulator has no " + file.string());
-  return Slurp(file);
+  return ReadFile(file);
+}
+
+void WriteProgramDir(const fs::path& program_dir, const std::string& db_server,
+                     const TestCertificates& certs, const MdmSim& sim,
+                     const std::string& station_url, const std::string& price_url) {
+  fs::create_directories(program_dir);
+  if (!db_server.empty()) {
+    WriteStationIni(program_dir, db_server, TestDb::kUser, TestDb::kPassword);
+  }
+  WriteSettings(program_dir, certs.client_subject,
+                station_url.empty() ? sim.Url("/mdm/stationdata") : station_url,
+                price_url.empty() ? sim.Url("/mdm/pricedata") : price_url);
 }
 
 }  // namespace velunor::testing

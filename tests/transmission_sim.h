@@ -53,12 +53,21 @@ class MdmSim {
   void SetOutcomes(const std::vector<std::string>& outcomes) const;
 
  private:
-  std::string ReadFile(const std::filesystem::path& file) const;
+  // The file of a stored request; throws std::runtime_error when there is none.
+  std::string StoredRequest(int number, const char* extension) const;
 
   std::filesystem::path work_;
   std::string host_;
   pid_t pid_ = -1;
   int port_ = 0;
 };
+
+// Makes `program_dir` as an installation leaves it for a service that
+// reports to `sim`: STATION.INI naming `db_server` (none when "") with the
+// test database's account, and Velunor.CFG naming the client certificate,
+// `station_url` and `price_url` (the simulator's when "").
+void WriteProgramDir(const std::filesystem::path& program_dir, const std::string& db_server,
+                     const TestCertificates& certs, const MdmSim& sim,
+                     const std::string& station_url = "", const std::string& price_url = "");
 
 }  // namespace velunor::testing

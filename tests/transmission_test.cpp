@@ -11,7 +11,7 @@
 #include "service/transmission/soap_transaction.h"
 #include "service/transmission/transmission_fakes.h"
 #include "shared/cert_store.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 #include "tests/transmission_sim.h"
 
 namespace velunor {

@@ -2,12 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
 
 #include <gtest/gtest.h>
 
 #include "service/common/failure.h"
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
@@ -16,21 +15,12 @@ namespace fs = std::filesystem;
 
 class FehlerLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("velunor-log-" + std::to_string(rd()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
+  static std::string Read(const fs::path& p) { return testing::ReadFile(p); }
   void Fill(int number, std::uintmax_t size) {
-    std::ofstream out(dir_ / ("MTS-Error-" + std::to_string(number) + ".LOG"), std::ios::binary);
-    out << std::string(size, 'x');
+    tmp_.Write("MTS-Error-" + std::to_string(number) + ".LOG", std::string(size, 'x'));
   }
-  fs::path dir_;
+  testing::TempDir tmp_;
+  const fs::path& dir_ = tmp_.path();
   FakeClock clock_{DateTime{2026, 12, 6, 9, 5, 7}};
 };
 

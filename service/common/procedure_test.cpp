@@ -1,29 +1,20 @@
 #include "service/common/procedure.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
 
 class ProcedureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    dir_ = std::filesystem::temp_directory_path() / ("velunor-proc-" + std::to_string(rd()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string LogText() {
-    std::ifstream in(dir_ / "MTS-Error-0.LOG", std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-  std::filesystem::path dir_;
+  std::string LogText() const { return tmp_.Read("MTS-Error-0.LOG"); }
+  testing::TempDir tmp_;
+  const std::filesystem::path& dir_ = tmp_.path();
   FakeClock clock_{DateTime{2026, 12, 6, 9, 5, 0}};
 };
 

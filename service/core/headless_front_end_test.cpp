@@ -13,7 +13,7 @@
 
 #include "service/core/markt_transp.h"
 #include "tests/recording_procedures.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {

@@ -8,7 +8,7 @@
 #include "service/common/fehler_log.h"
 #include "tests/fake_front_end.h"
 #include "tests/recording_procedures.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/test_support.h"
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "service/publication/xml_out.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {

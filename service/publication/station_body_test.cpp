@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {

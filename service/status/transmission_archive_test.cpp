@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/test_support.h"
+#include "tests/test_base.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" size_t __sanitizer_get_current_allocated_bytes();

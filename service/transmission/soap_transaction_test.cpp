@@ -4,7 +4,7 @@
 
 #include "service/transmission/soap_envelope.h"
 #include "service/transmission/transmission_fakes.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "service/transmission/transmission_fakes.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {

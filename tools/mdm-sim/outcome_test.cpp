@@ -2,10 +2,11 @@
 
 #include <chrono>
 #include <fstream>
-#include <random>
 #include <thread>
 
 #include <gtest/gtest.h>
+
+#include "tests/test_base.h"
 
 namespace mdmsim {
 namespace {
@@ -79,8 +80,8 @@ TEST(OutcomeTest, QueueHandsOutInOrderAndKeepsTheLast) {
 }
 
 TEST(OutcomeTest, ControlFileCountsOnceAndBadFilesAreRefused) {
-  const auto file = std::filesystem::temp_directory_path() /
-                    ("mdm-sim-control-" + std::to_string(std::random_device{}()));
+  const velunor::testing::TempDir dir;
+  const auto file = dir.path() / "control";
   std::string error;
   EXPECT_FALSE(TakeControlFile(file, &error)) << "no file, no change";
 

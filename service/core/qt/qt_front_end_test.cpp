@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/recording_procedures.h"
-#include "tests/test_support.h"
+#include "tests/test_env.h"
 
 namespace velunor {
 namespace {
