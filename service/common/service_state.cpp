@@ -1,13 +1,6 @@
 #include "service/common/service_state.h"
 
-#include <stdexcept>
-
 namespace velunor {
-
-ServiceState::ServiceState() {
-  grid_.resize(1);
-  for (size_t c = 0; c < kGridCaptions.size(); ++c) grid_[0][c] = kGridCaptions[c];
-}
 
 void ServiceState::AddObserver(StateObserver* observer) { observers_.push_back(observer); }
 
@@ -79,26 +72,12 @@ void ServiceState::SetReporter(const std::string& name) {
 }
 
 void ServiceState::SetGridRows(int rows) {
-  if (rows < 0) throw std::out_of_range("Ungültige Zeilenzahl des Stationsgitters");
-  grid_.resize(static_cast<size_t>(rows));
+  grid_.Resize(rows);
   Notify(Aspect::kGrid, -1);
 }
 
-static void CheckCell(int row, int column, int rows) {
-  if (row < 0 || row >= rows || column < 0 || column >= ServiceState::kGridColumns) {
-    throw std::out_of_range("Zelle (" + std::to_string(row) + ", " + std::to_string(column) +
-                            ") liegt außerhalb des Stationsgitters");
-  }
-}
-
-const std::string& ServiceState::cell(int row, int column) const {
-  CheckCell(row, column, grid_rows());
-  return grid_[static_cast<size_t>(row)][static_cast<size_t>(column)];
-}
-
 void ServiceState::SetCell(int row, int column, const std::string& text) {
-  CheckCell(row, column, grid_rows());
-  grid_[static_cast<size_t>(row)][static_cast<size_t>(column)] = text;
+  grid_.Set(row, column, text);
   Notify(Aspect::kGrid, row);
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "service/common/grid_cells.h"
+
 namespace velunor {
 
 enum class Aspect {
@@ -47,14 +49,9 @@ struct PublicationRecord {
 
 class ServiceState {
  public:
-  static constexpr int kGridColumns = 7;
-  // Row 0 of the station rows holds the captions: the station, its
-  // reporting flag, then one column per fuel code (see service/db/fuels.h).
-  static constexpr std::array<const char*, kGridColumns> kGridCaptions = {
-      "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
-  using GridRow = std::array<std::string, kGridColumns>;
-
-  ServiceState();
+  static constexpr int kGridColumns = GridCells::kColumns;
+  static constexpr auto kGridCaptions = GridCells::kCaptions;
+  using GridRow = GridCells::Row;
 
   // An observer must be removed before it goes.
   void AddObserver(StateObserver* observer);
@@ -98,13 +95,12 @@ class ServiceState {
 
   // The station rows: two per station (name and reporting flag with the
   // product of each fuel; the last price change with each price) below the
-  // caption row. A row or column outside throws std::out_of_range, as the
-  // grid control raised an error.
-  int grid_rows() const { return static_cast<int>(grid_.size()); }
+  // caption row (see grid_cells.h).
+  int grid_rows() const { return grid_.rows(); }
   void SetGridRows(int rows);
-  const std::string& cell(int row, int column) const;
+  const std::string& cell(int row, int column) const { return grid_.at(row, column); }
   void SetCell(int row, int column, const std::string& text);
-  const std::vector<GridRow>& grid() const { return grid_; }
+  const std::vector<GridRow>& grid() const { return grid_.all(); }
 
   // The service is ending: nothing the operator does acts any more.
   bool shutting_down() const { return shutting_down_; }
@@ -130,7 +126,7 @@ class ServiceState {
   std::array<PublicationRecord, 2> publications_;
   std::vector<std::string> communication_;
   std::optional<std::string> reporter_;
-  std::vector<GridRow> grid_;
+  GridCells grid_;
   bool shutting_down_ = false;
   bool manual_transfer_open_ = true;
   bool window_shown_ = true;

@@ -11,8 +11,6 @@ WindowModel::WindowModel() {
   buttons_[0].caption = "Fenster schließen";
   buttons_[1].caption = "Beenden";
   buttons_[2].caption = "Manuelle Übertragung";
-  grid_.resize(1);
-  for (size_t c = 0; c < kGridCaptions.size(); ++c) grid_[0][c] = kGridCaptions[c];
 }
 
 void WindowModel::AddObserver(WindowObserver* observer) { observers_.push_back(observer); }
@@ -68,26 +66,12 @@ void WindowModel::SetFrame1(const std::string& text) {
 }
 
 void WindowModel::SetGridRows(int rows) {
-  if (rows < 0) throw std::out_of_range("Ungültige Zeilenzahl des Stationsgitters");
-  grid_.resize(static_cast<size_t>(rows));
+  grid_.Resize(rows);
   Notify(Control::kGrid, -1);
 }
 
-static void CheckCell(int row, int column, int rows) {
-  if (row < 0 || row >= rows || column < 0 || column >= WindowModel::kGridColumns) {
-    throw std::out_of_range("Zelle (" + std::to_string(row) + ", " + std::to_string(column) +
-                            ") liegt außerhalb des Stationsgitters");
-  }
-}
-
-const std::string& WindowModel::cell(int row, int column) const {
-  CheckCell(row, column, grid_rows());
-  return grid_[static_cast<size_t>(row)][static_cast<size_t>(column)];
-}
-
 void WindowModel::SetCell(int row, int column, const std::string& text) {
-  CheckCell(row, column, grid_rows());
-  grid_[static_cast<size_t>(row)][static_cast<size_t>(column)] = text;
+  grid_.Set(row, column, text);
   Notify(Control::kGrid, row);
 }
 

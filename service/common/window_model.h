@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "service/common/service_state.h"
+#include "service/common/grid_cells.h"
 #include "service/common/window_host.h"
 
 namespace velunor {
@@ -41,9 +41,9 @@ struct ButtonState {
 
 class WindowModel {
  public:
-  static constexpr int kGridColumns = ServiceState::kGridColumns;
-  static constexpr auto kGridCaptions = ServiceState::kGridCaptions;
-  using GridRow = ServiceState::GridRow;
+  static constexpr int kGridColumns = GridCells::kColumns;
+  static constexpr auto kGridCaptions = GridCells::kCaptions;
+  using GridRow = GridCells::Row;
 
   WindowModel();
 
@@ -81,9 +81,9 @@ class WindowModel {
 
   // Station grid: row 0 is the caption row. Addressing a cell outside the
   // grid throws std::out_of_range, as the grid control raises an error.
-  int grid_rows() const { return static_cast<int>(grid_.size()); }
+  int grid_rows() const { return grid_.rows(); }
   void SetGridRows(int rows);
-  const std::string& cell(int row, int column) const;
+  const std::string& cell(int row, int column) const { return grid_.at(row, column); }
   void SetCell(int row, int column, const std::string& text);
 
   const ButtonState& button(int index) const { return buttons_.at(static_cast<size_t>(index)); }
@@ -109,7 +109,7 @@ class WindowModel {
   std::vector<std::string> list1_;
   int list1_selected_ = -1;
   std::string frame1_;
-  std::vector<GridRow> grid_;
+  GridCells grid_;
   std::array<ButtonState, 3> buttons_;
   std::array<std::string, 2> panels_;
   bool visible_ = true;
