@@ -30,15 +30,6 @@ static std::string Dump(Connection& db, std::initializer_list<const char*> table
   return text;
 }
 
-static OverrideTime Period(int closed, const std::string& start, const std::string& end) {
-  OverrideTime o;
-  o.active = 1;
-  o.closed = closed;
-  o.periodStart = start;
-  o.periodEnd = end;
-  return o;
-}
-
 void NewPrice(PriceText& price, TimeText& time, const std::string& value) {
   price = value;
   time = "2026-12-06T09:00:00+01:00";
@@ -87,9 +78,9 @@ std::string PriceScenario(DbTestEnv& t, long* statements) {
   NewPrice(st[1].newPriceE10, st[1].newPriceTimeE10, " 1.799");
   NewPrice(st[2].newPriceE5, st[2].newPriceTimeE5, " 1.849");
   NewPrice(st[3].newPriceE5, st[3].newPriceTimeE5, " 1.839");
-  st[4].overrides[1] = Period(0, "2026-12-31T06:00:00+01:00", "2026-12-31T14:00:00+01:00");
-  st[4].overrides[3] = Period(1, "2027-01-01T00:00:00+01:00", "2027-01-01T23:59:00+01:00");
-  st[5].overrides[1] = Period(0, "2026-12-31T06:00:00+01:00", "2026-12-31T14:00:00+01:00");
+  st[4].overrides[1] = OverridePeriod(0, "2026-12-31T06:00:00+01:00", "2026-12-31T14:00:00+01:00");
+  st[4].overrides[3] = OverridePeriod(1, "2027-01-01T00:00:00+01:00", "2027-01-01T23:59:00+01:00");
+  st[5].overrides[1] = OverridePeriod(0, "2026-12-31T06:00:00+01:00", "2026-12-31T14:00:00+01:00");
   st[5].overrideRowsKnown = true;
   st[5].overrideRowsWritten = {
       "insert into mts_petrolstation_override_times values( 5, 1 , 0, "
@@ -100,7 +91,7 @@ std::string PriceScenario(DbTestEnv& t, long* statements) {
   DB_Preisdaten(t.db);
 
   NewPrice(st[1].newPriceE5, st[1].newPriceTimeE5, " 1.819");
-  st[4].overrides[2] = Period(1, "2026-12-26T00:00:00+01:00", "2026-12-26T12:00:00+01:00");
+  st[4].overrides[2] = OverridePeriod(1, "2026-12-26T00:00:00+01:00", "2026-12-26T12:00:00+01:00");
   st[1].pricesChanged = st[4].pricesChanged = 1;
   DB_Preisdaten(t.db);
   *statements = t.sql().statements() - before;

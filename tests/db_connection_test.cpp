@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,17 @@ using testing::DbTestEnv;
 using testing::TempDir;
 using testing::TestDb;
 using testing::TestEnv;
+
+// The number and text of the failure `statement` throws; 0 when it throws none.
+template <class Statement>
+std::pair<int, std::string> FailureOf(Statement statement) {
+  try {
+    statement();
+  } catch (const Failure& f) {
+    return {f.number(), f.description()};
+  }
+  return {0, "no failure"};
+}
 
 TEST(ConnectionStringTest, ThreeFormsAsTheDriverExpectsThem) {
   EXPECT_EQ(ConnectionString(kDriver31, "", "ignored", "ignored"),
@@ -126,12 +139,8 @@ TEST(DbConnectionTest, TrennenClosesOnceAndIgnoresAMissingConnection) {
   DB_Trennen(db);
   EXPECT_EQ(db.DbVerbunden, 0);
   EXPECT_EQ(db.DbVerbindung, nullptr);
-  try {
-    db.db().Execute("select 1");
-    FAIL() << "a statement without a connection must fail";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), kErrConnectionLost);
-  }
+  EXPECT_EQ(FailureOf([&] { db.db().Execute("select 1"); }).first, kErrConnectionLost)
+      << "a statement without a connection must fail";
 }
 
 TEST(DbConnectionTest, ParametersWithQuotesAndUmlautsSurviveARoundTrip) {
@@ -197,25 +206,17 @@ TEST(DbConnectionTest, AHeldLockEndsAsALostConnectionAndLaterStatementsFailAtOnc
   auto holder = TestDb::Connect();
   holder->Execute("lock tables lox_station write");
   const auto start = std::chrono::steady_clock::now();
-  try {
-    t.sql().Query("select * from lox_station");
-    FAIL() << "the locked table cannot be read";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), kErrConnectionLost) << f.description();
-    EXPECT_NE(f.description().find("Lock wait timeout"), std::string::npos) << f.description();
-  }
+  const auto [number, text] = FailureOf([&] { t.sql().Query("select * from lox_station"); });
+  EXPECT_EQ(number, kErrConnectionLost) << "the locked table cannot be read: " << text;
+  EXPECT_NE(text.find("Lock wait timeout"), std::string::npos) << text;
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::seconds(15));
   EXPECT_LT(waited, std::chrono::seconds(30)) << "the server's limit comes before the client's";
   holder->Execute("unlock tables");
 
   const auto again = std::chrono::steady_clock::now();
-  try {
-    t.sql().Execute("select 1");
-    FAIL() << "the connection counts as lost";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), kErrConnectionLost);
-  }
+  EXPECT_EQ(FailureOf([&] { t.sql().Execute("select 1"); }).first, kErrConnectionLost)
+      << "the connection counts as lost";
   EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(1));
   EXPECT_EQ(DB_Verbinden(t.db, TestDb::Server()), 1) << "a new connection works at once";
   EXPECT_NO_THROW(t.sql().Execute("select 1"));
@@ -230,12 +231,9 @@ TEST(DbConnectionTest, ServerStoppedUnderAnOpenConnectionReportsTheLostConnectio
   ASSERT_EQ(DB_Verbinden(db, server.Server()), 1);
   db.db().Execute("select 1");
   server.Stop();
-  try {
-    db.db().Execute("update lox_station set name1 = 'x'");
-    FAIL() << "a statement on a stopped server must fail";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), kErrConnectionLost) << f.description();
-  }
+  const auto [number, text] =
+      FailureOf([&] { db.db().Execute("update lox_station set name1 = 'x'"); });
+  EXPECT_EQ(number, kErrConnectionLost) << "a statement on a stopped server must fail: " << text;
   EXPECT_EQ(DB_Verbinden(db, server.Server()), 0) << "the server is gone";
 }
 

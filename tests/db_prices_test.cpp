@@ -225,12 +225,10 @@ TEST_F(DbPricesTest, PersistenceWritesHistoryPricesZeroForUnsoldFuelsAndOverride
   m.FirstStationNumber = 1;
   m.LastStationNumber = 3;
   StationEntry& two = t_.db.stations[2];
-  two.overrides[1] = {1, 1, {}, {}};
-  two.overrides[1].periodStart = "2026-12-24T14:00:00+01:00";
-  two.overrides[1].periodEnd = "2026-12-24T23:59:00+01:00";
-  two.overrides[2] = {1, 0, {}, {}};
-  two.overrides[2].periodStart = "2026-12-31T06:00:00+01:00";
-  two.overrides[2].periodEnd = "2026-12-31T14:00:00+01:00";
+  two.overrides[1] =
+      testing::OverridePeriod(1, "2026-12-24T14:00:00+01:00", "2026-12-24T23:59:00+01:00");
+  two.overrides[2] =
+      testing::OverridePeriod(0, "2026-12-31T06:00:00+01:00", "2026-12-31T14:00:00+01:00");
   two.overrides[3] = {0, 0, {}, {}};
   two.overrides[4] = two.overrides[1];
   DB_Preisdaten(t_.db);

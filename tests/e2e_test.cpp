@@ -101,9 +101,7 @@ std::string Kinds(const MdmSim& sim) {
 }
 
 TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
-  auto sql = TestDb::Connect();
-  TestDb::Reset(*sql);
-  testing::InsertStationNetwork(*sql);
+  auto sql = testing::ConnectToStationNetwork();
   const MdmSim& sim = SetUpService(TestDb::Server());
 
   // A first run publishes the network, so that the second finds MTS-K rows
@@ -243,11 +241,7 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   EXPECT_LT(retry, back);
   // The journal hears of the wait once, not once a tick (the run is shorter
   // than the minute after which it would be reminded).
-  const auto count = [&](const std::string& text) {
-    size_t n = 0;
-    for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) ++n;
-    return n;
-  };
+  const auto count = [&](const std::string& text) { return testing::Occurrences(out, text); };
   EXPECT_EQ(count(" DB-Verbindung verloren, warten..."), 1u) << out;
   EXPECT_EQ(count(" Immer noch keine DB-Verbindung möglich!"), 1u) << out;
   EXPECT_EQ(out.substr(out.size() - std::string("velunor: beendet\n").size()), "velunor: beendet\n")
@@ -316,9 +310,7 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   }
 
   // No Velunor.CFG next to a reachable database.
-  auto sql = TestDb::Connect();
-  TestDb::Reset(*sql);
-  testing::InsertStationNetwork(*sql);
+  auto sql = testing::ConnectToStationNetwork();
   WriteStationIni(TestDb::Server());
   {
     auto run = Run("no-cfg", 5);
@@ -417,9 +409,7 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
 // The run stores the station's price row; the next start reads it back and
 // reports, instead of ending every later start on a NULL of its own making.
 TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
-  auto sql = TestDb::Connect();
-  TestDb::Reset(*sql);
-  testing::InsertStationNetwork(*sql);
+  auto sql = testing::ConnectToStationNetwork();
   sql->Execute("delete from lox_station_aktuelle_preise where station = 2 and produkt = 22");
   const MdmSim& sim = SetUpService(TestDb::Server());
 
@@ -444,9 +434,7 @@ TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
 // Under systemd (NOTIFY_SOCKET set) the service reports readiness, its status
 // line, a heartbeat per tick and its end.
 TEST_F(E2eTest, TellsTheServiceManagerReadinessStatusHeartbeatAndStop) {
-  auto sql = TestDb::Connect();
-  TestDb::Reset(*sql);
-  testing::InsertStationNetwork(*sql);
+  auto sql = testing::ConnectToStationNetwork();
   SetUpService(TestDb::Server());
 
   const fs::path socket_path = dir_.path() / "notify";

@@ -175,8 +175,9 @@ TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
   EXPECT_TRUE(rig_->state().db.delivery.pending.empty()) << "nothing waits any more";
 }
 
-// Stopped before 31: the station lines cannot be read. Stopped before 32: the
-// publication number cannot be stored, and the chain is abandoned in 40.
+// Stopped before kBuildStationLines: the station lines cannot be read. Stopped
+// before kBuildStationPublication: the publication number cannot be stored,
+// and the chain is abandoned in kWrapStationPublication.
 INSTANTIATE_TEST_SUITE_P(State, StationChainFaultTest,
                          ::testing::Values(kBuildStationLines, kBuildStationPublication));
 

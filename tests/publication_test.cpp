@@ -66,9 +66,8 @@ class PublicationTest : public testing::DbTest {
     s1.priceTimeE10 = "2026-12-06T08:01:00+01:00";
     s1.priceDiesel = " 1.659";
     s1.priceTimeDiesel = "2026-12-06T08:02:00+01:00";
-    s1.overrides[1] = {1, 1, {}, {}};
-    s1.overrides[1].periodStart = "2026-12-24T14:00:00+01:00";
-    s1.overrides[1].periodEnd = "2026-12-26T06:00:00+01:00";
+    s1.overrides[1] =
+        testing::OverridePeriod(1, "2026-12-24T14:00:00+01:00", "2026-12-26T06:00:00+01:00");
 
     StationEntry& s2 = t_.db.stations[2];
     s2.activeTime = 0;
@@ -77,12 +76,10 @@ class PublicationTest : public testing::DbTest {
     s2.priceE10 = "0.0";
     s2.priceDiesel = " 1.699";
     s2.priceTimeDiesel = "2026-12-06T07:30:00+01:00";
-    s2.overrides[1] = {1, 0, {}, {}};
-    s2.overrides[1].periodStart = "2026-12-24T06:00:00+01:00";
-    s2.overrides[1].periodEnd = "2026-12-24T14:00:00+01:00";
-    s2.overrides[2] = {1, 1, {}, {}};
-    s2.overrides[2].periodStart = "2026-12-25T00:00:00+01:00";
-    s2.overrides[2].periodEnd = "2026-12-26T00:00:00+01:00";
+    s2.overrides[1] =
+        testing::OverridePeriod(0, "2026-12-24T06:00:00+01:00", "2026-12-24T14:00:00+01:00");
+    s2.overrides[2] =
+        testing::OverridePeriod(1, "2026-12-25T00:00:00+01:00", "2026-12-26T00:00:00+01:00");
     s2.overrides[4] = {1, 1, {}, {}};  // after a free slot: never published
 
     t_.db.stations[3].priceE5 = " 1.555";  // deactivated station

@@ -1,7 +1,7 @@
 // A fake of the procedures' five roles for tests of the window and its front
 // ends: records every call by name (with its arguments) and answers with
 // values the test sets. Errors it is told to raise go to the FehlerLog the
-// test hands in.
+// test hands in. WindowOnRecordings is the window itself on that fake.
 #pragma once
 
 #include <algorithm>
@@ -12,7 +12,9 @@
 #include "service/common/failure.h"
 #include "service/common/fehler_log.h"
 #include "service/core/configuration.h"
+#include "service/core/markt_transp.h"
 #include "service/core/procedures.h"
+#include "tests/test_env.h"
 
 namespace velunor::testing {
 
@@ -101,6 +103,33 @@ struct RecordingProcedures : DatabaseProcedures,
   int lpg = 0;
   std::string station_number = "2026-000005";
   std::string price_number = "2026-000007";
+};
+
+// The window under test on the recording procedures `Procs`, with the default
+// configuration in the test's folder, behind the front end the test hands in
+// (and its `env`, where that front end is also the window host).
+template <class Procs = RecordingProcedures>
+struct WindowOnRecordings {
+  WindowOnRecordings(TestEnv& t, FrontEnd& front_end) : WindowOnRecordings(t, t.env, front_end) {}
+  WindowOnRecordings(TestEnv& t, Env& env, FrontEnd& front_end)
+      : dir(t.dir.path()), w(env, procs, front_end, config) {
+    procs.log = &t.log;
+  }
+  void WriteStationIni() { testing::WriteStationIni(dir, "127.0.0.1:3306", "velunor", "geheim"); }
+  // Writes a STATION.INI and runs the start-up sequence.
+  void Start() {
+    WriteStationIni();
+    w.Form_Load();
+    w.Form_Activate();
+  }
+  void Tick(int n = 1) {
+    for (int i = 0; i < n; ++i) w.Haupt_Timer_Timer();
+  }
+
+  std::filesystem::path dir;
+  Procs procs;
+  Configuration config = ConfigurationIn(dir);
+  MarktTransp w;
 };
 
 }  // namespace velunor::testing

@@ -32,15 +32,12 @@ using testing::ReceivedPublication;
 using testing::ServiceRig;
 using testing::TempDir;
 using testing::TestCertificates;
-using testing::TestDb;
 
 constexpr const char* kAt0905 = "06.12.2026 09:05:00";
 
 class SchedulerRealTest : public ::testing::Test {
  protected:
-  SchedulerRealTest() : sql_(TestDb::Connect()) {
-    TestDb::Reset(*sql_);
-    testing::InsertStationNetwork(*sql_);
+  SchedulerRealTest() : sql_(testing::ConnectToStationNetwork()) {
     rig_ = std::make_unique<ServiceRig>(ServiceRig::Options{});
   }
 
@@ -56,7 +53,7 @@ class SchedulerRealTest : public ::testing::Test {
         << "changed stations at start go straight to the station chain";
     ASSERT_TRUE(fe().timer);
     ASSERT_TRUE(fe().messages.empty()) << fe().messages.front();
-    Tick(10);  // 31, 32, 40, 90 (success: price chain) 1, 2, 3, 4, 10, 90
+    Tick(10);  // the station chain and its transmission, then the price chain
     ASSERT_EQ(w().state(), kIdle);
     ASSERT_EQ(sim().RequestCount(), 2);
     ASSERT_EQ(Received(1).kind, "PetrolStationPublication");
@@ -123,7 +120,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   EXPECT_EQ(w().Snapshot().TaktZaehler, 0);
   EXPECT_EQ(Info(), std::string(kAt0905) + " Automatischer Preisdatenexport");
 
-  Tick(6);  // 1, 2, 3, 4, 10, 90
+  Tick(6);  // the price chain and its transmission
   EXPECT_EQ(w().state(), kIdle);
   EXPECT_EQ(w().Snapshot().TaktZaehler, 6);
   ASSERT_EQ(sim().RequestCount(), 3);
@@ -145,7 +142,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   EXPECT_EQ(w().state(), kBuildStationLines) << "the stations are already prepared, 30 is skipped";
   EXPECT_EQ(Info(), std::string(kAt0905) + " Verarbeitung geänderte Stationsdaten");
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
-  Tick(4);  // 31, 32, 40, 90
+  Tick(4);  // the station chain from its lines on, and its transmission
   ASSERT_EQ(sim().RequestCount(), 4);
   const ReceivedPublication stations = Received(4);
   EXPECT_EQ(stations.kind, "PetrolStationPublication");
@@ -168,7 +165,7 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Grund-Stationsdatenexport aktiviert");
   EXPECT_EQ(w().state(), kPrepareStations);
-  Tick(5);  // 30, 31, 32, 40, 90
+  Tick(5);  // the station chain and its transmission
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(Received(3).stations.size(), 2u);
@@ -189,7 +186,7 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   sql_->Execute(zero_numbers);
   sim().SetOutcomes({"refuse:Zertifikat unbekannt", "ack"});
   Restart();
-  Tick(6);  // 0 -> 30, 30, 31, 32, 40, 90
+  Tick(6);  // idle to kPrepareStations, the station chain, its transmission
   ASSERT_EQ(sim().RequestCount(), 5);
   EXPECT_EQ(Received(5).kind, "PetrolStationPublication");
   EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
@@ -200,7 +197,7 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   EXPECT_EQ(w().state(), kStorePrices);
   EXPECT_EQ(w().Snapshot().TaktZaehler, -1);
   EXPECT_EQ(sim().RequestCount(), 5);
-  Tick(5);  // 2, 3, 4, 10, 90
+  Tick(5);  // the price chain from kStorePrices on, and its transmission
   ASSERT_EQ(sim().RequestCount(), 6);
   const ReceivedPublication prices = Received(6);
   EXPECT_EQ(prices.kind, "FuelPricePublication");
@@ -218,7 +215,7 @@ TEST_F(SchedulerRealTest, FailedTransmissionsAreLoggedAndStartNothing) {
   w().SetTaktZaehler(79);
   Tick();
   ASSERT_EQ(w().state(), kBuildStationLines);
-  Tick(4);  // 31, 32, 40, 90
+  Tick(4);  // the station chain from its lines on, and its transmission
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100");
@@ -230,7 +227,7 @@ TEST_F(SchedulerRealTest, FailedTransmissionsAreLoggedAndStartNothing) {
 
   testing::SetUpstreamPrice(*sql_, 2, 1, "1.749");
   w().SetTaktZaehler(90);
-  Tick(7);  // idle -> 1, then 1, 2, 3, 4, 10, 90
+  Tick(7);  // idle to kReadPrices, then the price chain and its transmission
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).Price("id-0002", "E5"), "1.749");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100 | 200");
@@ -294,12 +291,12 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 2, 2, "1.689");
   w().SetTaktZaehler(90);
-  Tick(2);  // idle -> 1, then 1 reads the new price
+  Tick(2);  // idle to kReadPrices, which reads the new price
   ASSERT_EQ(w().state(), kStorePrices);
   const std::string killed = ServiceConnectionId();
   sql_->Execute("kill " + killed);
 
-  Tick();  // 2: storing fails
+  Tick();  // kStorePrices: storing fails
   EXPECT_EQ(state().log.LetzterFehler(), kErrConnectionLost);
   const std::vector<std::string> errors = ErrorLines();
   ASSERT_FALSE(errors.empty());
@@ -385,7 +382,7 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
   Tick();
   EXPECT_EQ(Info(), std::string(kAt0905) + " Manueller Stationsdatenexport aktiviert");
   EXPECT_EQ(w().state(), kPrepareStations);
-  Tick(5);  // 30, 31, 32, 40, 90
+  Tick(5);  // the station chain and its transmission
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(Received(3).stations.size(), 2u) << "all reporting stations, though none changed";
@@ -420,7 +417,7 @@ TEST_F(SchedulerRealTest, ExitDuringAChainWaitsForIdleThenUnloads) {
   w().Command1_Click(1);
   EXPECT_EQ(w().state(), kStorePrices) << "the exit button acts only while idle";
   EXPECT_EQ(model().button(1).caption, "Beenden");
-  Tick(5);  // 2, 3, 4, 10, 90
+  Tick(5);  // the price chain from kStorePrices on, and its transmission
   ASSERT_EQ(w().state(), kIdle);
   EXPECT_EQ(sim().RequestCount(), 3) << "the chain ran to its transmission";
 

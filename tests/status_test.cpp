@@ -39,7 +39,6 @@ namespace {
 using nlohmann::json;
 using testing::Loopback;
 using testing::ServiceRig;
-using testing::TestDb;
 
 constexpr const char* kCounter = "velunor_transmissions_total";
 
@@ -88,11 +87,6 @@ std::string ArchivedRequest(const std::string& content) {
 
 class StatusTest : public ::testing::Test {
  protected:
-  StatusTest() : sql_(TestDb::Connect()) {
-    TestDb::Reset(*sql_);
-    testing::InsertStationNetwork(*sql_);
-  }
-
   std::unique_ptr<ServiceRig> StartedRig(ServiceRig::Options options = {}) {
     options.status_address = "127.0.0.1:0";
     auto rig = std::make_unique<ServiceRig>(options);
@@ -110,7 +104,7 @@ class StatusTest : public ::testing::Test {
     rig.RunPriceExport();
   }
 
-  std::unique_ptr<Connection> sql_;
+  std::unique_ptr<Connection> sql_ = testing::ConnectToStationNetwork();
   int changes_ = 0;
 };
 

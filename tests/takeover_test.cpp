@@ -40,9 +40,7 @@ using Clock = std::chrono::steady_clock;
 class TakeoverTest : public ::testing::Test {
  protected:
   TakeoverTest() {
-    sql_ = TestDb::Connect();
-    TestDb::Reset(*sql_);
-    testing::InsertStationNetwork(*sql_);
+    sql_ = testing::ConnectToStationNetwork();
     certs_ = std::make_unique<TestCertificates>(dir_.path() / "certs");
     sim_ = std::make_unique<MdmSim>(*certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
   }
@@ -223,9 +221,7 @@ TEST_F(TakeoverTest, ARestartOfTheSameInstanceReportsAtOnceAndANameTwinStandsBy)
 // last renewal surely lasts, then writes and sends nothing (another instance
 // may report by then) until a renewal is answered again.
 TEST(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
-  auto sql = TestDb::Connect();
-  TestDb::Reset(*sql);
-  testing::InsertStationNetwork(*sql);
+  auto sql = testing::ConnectToStationNetwork();
   testing::ServiceRig rig({});
   ASSERT_TRUE(rig.Start());
   rig.RunFirstExports();

@@ -33,6 +33,9 @@ std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir);
 // The lines joined with a line end each, for failure messages.
 std::string Joined(const std::vector<std::string>& lines);
 
+// How often `part` stands in `text`, overlaps counted.
+size_t Occurrences(const std::string& text, const std::string& part);
+
 // 127.0.0.1:`port`, for the tests' own sockets.
 sockaddr_in Loopback(int port);
 

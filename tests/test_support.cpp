@@ -6,6 +6,7 @@
 #include "service/db/lox_stammdaten.h"
 #include "service/db/verbindung.h"
 #include "shared/settings_file.h"
+#include "tests/small_network.h"
 
 namespace velunor::testing {
 
@@ -70,6 +71,13 @@ void TestDb::Reset(Connection& db) {
   }
 }
 
+std::unique_ptr<Connection> ConnectToStationNetwork() {
+  auto db = TestDb::Connect();
+  TestDb::Reset(*db);
+  InsertStationNetwork(*db);
+  return db;
+}
+
 DbTestEnv::DbTestEnv() : db(env) {
   db.DbServer = TestDb::Server();
   db.DbBenutzer = TestDb::kUser;
@@ -79,6 +87,15 @@ DbTestEnv::DbTestEnv() : db(env) {
                              " (run the tests through scripts/test)");
   }
   TestDb::Reset(db.db());
+}
+
+OverrideTime OverridePeriod(int closed, const std::string& start, const std::string& end) {
+  OverrideTime o;
+  o.active = 1;
+  o.closed = closed;
+  o.periodStart = start;
+  o.periodEnd = end;
+  return o;
 }
 
 void LoadStammdaten(DbState& db) {

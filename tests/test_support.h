@@ -9,6 +9,7 @@
 
 #include "service/db/db_state.h"
 #include "service/db/odbc.h"
+#include "service/db/station_table.h"
 #include "tests/test_env.h"
 
 namespace velunor::testing {
@@ -30,12 +31,20 @@ struct TestDb {
   static void Reset(Connection& db);
 };
 
+// A connection to `lox` on the private server, reset and holding the small
+// station network (tests/small_network.h).
+std::unique_ptr<Connection> ConnectToStationNetwork();
+
 // A TestEnv with a DbState connected through DB_Verbinden to a reset `lox`.
 struct DbTestEnv : TestEnv {
   DbTestEnv();
   DbState db;
   Connection& sql() { return db.db(); }
 };
+
+// An active override of a station's opening times, closed or open from
+// `start` to `end` (yyyy-mm-ddThh:mm:00+hh:mm).
+OverrideTime OverridePeriod(int closed, const std::string& start, const std::string& end);
 
 // DB_LOXStammdaten with Velunor.CFG as the program directory of `db` holds it
 // now, read as the service reads it for each load.

@@ -30,19 +30,14 @@ std::string Contents(std::FILE* f) {
 // The window started headless on recording procedures, printing into a
 // temporary file.
 struct StartedHeadless {
-  StartedHeadless() {
-    testing::WriteStationIni(t.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
-    procs.log = &t.log;
-    w.Form_Load();
-    w.Form_Activate();
-  }
+  StartedHeadless() { window.Start(); }
   ~StartedHeadless() { std::fclose(out); }
   testing::TestEnv t;
-  testing::RecordingProcedures procs;
   std::FILE* out = std::tmpfile();
   HeadlessFrontEnd front_end{t.service, t.clock, out, nullptr};
-  Configuration config = testing::ConfigurationIn(t.dir.path());
-  MarktTransp w{t.env, procs, front_end, config};
+  testing::WindowOnRecordings<> window{t, front_end};
+  testing::RecordingProcedures& procs = window.procs;
+  MarktTransp& w = window.w;
 };
 
 TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEach) {
@@ -132,13 +127,7 @@ TEST(HeadlessFrontEndTest, ALostDatabaseIsToldOnceThenOnceAMinuteAndTheEndIsSaid
                 "06.12.2026 09:07:53 DB-Verbindung verloren, warten... (800)",
             }))
       << printed;
-  const auto count = [&](const std::string& text) {
-    size_t n = 0;
-    for (size_t at = printed.find(text); at != std::string::npos; at = printed.find(text, at + 1)) {
-      ++n;
-    }
-    return n;
-  };
+  const auto count = [&](const std::string& text) { return testing::Occurrences(printed, text); };
   EXPECT_EQ(count(" DB-Verbindung neu herstellen...\n"), 2u) << "once per stretch\n" << printed;
   EXPECT_EQ(count(" Immer noch keine DB-Verbindung möglich!\n"), 2u) << printed;
   EXPECT_EQ(count(" DB-Verbindung erfolgreich hergestellt!\n"), 2u) << printed;

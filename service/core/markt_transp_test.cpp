@@ -18,20 +18,14 @@ using testing::RecordingProcedures;
 
 class MarktTranspTest : public ::testing::Test {
  protected:
-  MarktTranspTest() { procs_.log = &t_.log; }
-  void Start() {
-    testing::WriteStationIni(t_.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
-    w_.Form_Load();
-    w_.Form_Activate();
-  }
-  void Tick(int n = 1) {
-    for (int i = 0; i < n; ++i) w_.Haupt_Timer_Timer();
-  }
+  void Start() { window_.Start(); }
+  void Tick(int n = 1) { window_.Tick(n); }
   testing::TestEnv t_;
-  RecordingProcedures procs_;
   FakeFrontEnd fe_;
-  Configuration config_ = testing::ConfigurationIn(t_.dir.path());
-  MarktTransp w_{t_.env, procs_, fe_, config_};
+  testing::WindowOnRecordings<> window_{t_, fe_};
+  RecordingProcedures& procs_ = window_.procs;
+  Configuration& config_ = window_.config;
+  MarktTransp& w_ = window_.w;
 };
 
 TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
@@ -52,7 +46,7 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
 }
 
 TEST_F(MarktTranspTest, AStationIniOthersCanReadIsWarnedAboutOnceAndTheStartGoesOn) {
-  testing::WriteStationIni(t_.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
+  window_.WriteStationIni();
   std::filesystem::permissions(
       t_.dir.path() / "STATION.INI",
       std::filesystem::perms::group_read | std::filesystem::perms::others_read,
@@ -93,16 +87,14 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   EXPECT_EQ(fe_.exit_code, 1);
   EXPECT_FALSE(procs_.Called("DB_LOXStammdaten"));
 
-  RecordingProcedures procs;
-  procs.log = &t_.log;
-  procs.fail_stammdaten = true;
-  procs.station_changes = 2;
   FakeFrontEnd fe;
-  MarktTransp w(t_.env, procs, fe, config_);
-  w.Form_Activate();
-  EXPECT_TRUE(procs.Called("XML_Preisdaten")) << "the later steps still run";
+  testing::WindowOnRecordings<> failing(t_, fe);
+  failing.procs.fail_stammdaten = true;
+  failing.procs.station_changes = 2;
+  failing.w.Form_Activate();
+  EXPECT_TRUE(failing.procs.Called("XML_Preisdaten")) << "the later steps still run";
   EXPECT_TRUE(fe.timer);
-  EXPECT_EQ(w.state(), kBuildStationLines);
+  EXPECT_EQ(failing.w.state(), kBuildStationLines);
   EXPECT_EQ(fe.messages, std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
   ASSERT_EQ(fe.notices.size(), 1u);
   EXPECT_EQ(fe.notices[0],
@@ -115,12 +107,12 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
   procs_.calls.clear();
   Tick(79);
   EXPECT_FALSE(procs_.Called("DB_Stationsdaten 0"));
-  Tick();  // 80
+  Tick();  // the 80th tick
   EXPECT_TRUE(procs_.Called("DB_Stationsdaten 0"));
   EXPECT_EQ(w_.state(), kIdle);
-  Tick(10);  // 90
+  Tick(10);  // the 90th
   EXPECT_EQ(w_.state(), kIdle);
-  Tick();  // 91
+  Tick();  // the 91st
   EXPECT_EQ(w_.state(), kReadPrices);
   EXPECT_EQ(w_.Snapshot().TaktZaehler, 0);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Automatischer Preisdatenexport");
@@ -143,7 +135,7 @@ TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
   procs_.transaction_result = 1;
   Tick();
   EXPECT_EQ(w_.state(), kPrepareStations);
-  Tick(4);  // 30, 31, 32, 40
+  Tick(4);  // the station chain up to its transmission
   EXPECT_EQ(w_.state(), kTransmit);
   procs_.station_number = "2026-000000";  // the failed station export
   Tick();
@@ -158,7 +150,7 @@ TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
   EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
   EXPECT_EQ(w_.state(), kStorePrices) << "reading the prices is skipped";
   EXPECT_EQ(w_.Snapshot().TaktZaehler, -1);
-  Tick(5);  // 2, 3, 4, 10, 90
+  Tick(5);  // the price chain from kStorePrices on, and its transmission
   EXPECT_TRUE(procs_.Called("DB_TransferLog 200 Fehler bei der Preisdaten-Übertragung"));
   EXPECT_EQ(t_.window.label1(7), "!! 06.12.2026 09:05:00 !!");
   EXPECT_EQ(w_.state(), kIdle);
@@ -202,7 +194,7 @@ TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   procs_.lose_connection_on_read = true;
   w_.EnterState(kReadPrices);
   w_.SetTaktZaehler(10);
-  Tick();  // state 1 reports the lost connection
+  Tick();  // kReadPrices reports the lost connection
   EXPECT_EQ(w_.state(), kStorePrices);
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (800)");
@@ -238,16 +230,14 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   EXPECT_TRUE(procs_.Called("DB_Trennen"));
 
   // The failed reconnect says why on standard error, once per reason.
-  RecordingProcedures procs;
-  procs.log = &t_.log;
   FakeFrontEnd fe;
-  MarktTransp w(t_.env, procs, fe, config_);
-  w.Form_Activate();
-  procs.connect_result = 0;
+  testing::WindowOnRecordings<> second(t_, fe);
+  second.w.Form_Activate();
+  second.procs.connect_result = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    w.EnterState(kReconnect);
-    w.Haupt_Timer_Timer();
-    EXPECT_EQ(w.state(), kWaitForDatabase);
+    second.w.EnterState(kReconnect);
+    second.Tick();
+    EXPECT_EQ(second.w.state(), kWaitForDatabase);
   }
   EXPECT_EQ(fe.notices, std::vector<std::string>{
                             "Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"});
@@ -347,7 +337,7 @@ TEST_F(MarktTranspTest, ButtonsActOnlyWhenIdleAndTheTrayOnlyOnLeftClicks) {
   Tick();
   EXPECT_EQ(w_.state(), kPrepareStations);
   EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualPricesDue);
-  Tick(5);  // station chain and transmission, then the price chain from state 1
+  Tick(5);  // station chain and transmission, then the price chain from kReadPrices
   EXPECT_EQ(w_.state(), kReadPrices);
   Tick(6);
   EXPECT_EQ(w_.state(), kIdle);

@@ -18,6 +18,17 @@ std::vector<WeeklyRecord> Regular(const std::array<std::string, 6>& entries,
   return week.Records();
 }
 
+// The week seen from `today`, open on the days `regular` names and changed by
+// one holiday period from `from` to `to`, open at `times`.
+OpeningWeek WithPeriod(DateTime today, const std::string& regular, const std::string& from,
+                       const std::string& to, const std::string& times) {
+  OpeningWeek week(today);
+  week.SetRegular({regular, "", "", "", "", ""});
+  week.ApplyPeriod(1, from, to, {times, "", "", "", ""});
+  week.Assemble();
+  return week;
+}
+
 std::string Masks(const std::vector<WeeklyRecord>& records) {
   std::string masks;
   for (const auto& r : records) masks += (masks.empty() ? "" : " ") + r.mask;
@@ -58,26 +69,15 @@ TEST(OpeningTimesTest, APeriodWithoutHolidayFlagOrOutsideTheWeekLeavesTheRegular
 }
 
 TEST(OpeningTimesTest, PeriodsRunOverTheTurnOfTheYearFromEitherSide) {
+  const auto masks = [](DateTime today, const std::string& from, const std::string& to) {
+    return Masks(WithPeriod(today, "06:0022:0011111110", from, to, "10:0014:0011111110").Records());
+  };
   // Wednesday 23 December 2026: the week is 28 December to 3 January.
-  OpeningWeek december(Day(2026, 12, 23));
-  december.SetRegular({"06:0022:0011111110", "", "", "", "", ""});
-  december.ApplyPeriod(1, "30.12.", "02.01.", {"10:0014:0011111110", "", "", "", ""});
-  december.Assemble();
-  EXPECT_EQ(Masks(december.Records()), "11000010 00111100");
-
+  EXPECT_EQ(masks(Day(2026, 12, 23), "30.12.", "02.01."), "11000010 00111100");
   // A period in early January seen from the last days of December.
-  OpeningWeek sunday(Day(2026, 12, 27));
-  sunday.SetRegular({"06:0022:0011111110", "", "", "", "", ""});
-  sunday.ApplyPeriod(1, "01.01.", "06.01.", {"10:0014:0011111110", "", "", "", ""});
-  sunday.Assemble();
-  EXPECT_EQ(Masks(sunday.Records()), "11110000 00001110");
-
+  EXPECT_EQ(masks(Day(2026, 12, 27), "01.01.", "06.01."), "11110000 00001110");
   // Friday 1 January 2027: the week is 4 to 10 January, still inside 20.12.-06.01.
-  OpeningWeek january(Day(2027, 1, 1));
-  january.SetRegular({"06:0022:0011111110", "", "", "", "", ""});
-  january.ApplyPeriod(1, "20.12.", "06.01.", {"10:0014:0011111110", "", "", "", ""});
-  january.Assemble();
-  EXPECT_EQ(Masks(january.Records()), "00011110 11100000");
+  EXPECT_EQ(masks(Day(2027, 1, 1), "20.12.", "06.01."), "00011110 11100000");
 }
 
 TEST(OpeningTimesTest, PeriodDatesThatAreZeroAreIgnoredAndUnreadableOnesFailWithoutEffect) {
@@ -109,10 +109,8 @@ TEST(OpeningTimesTest, TheTwentyFourHourEntryMustStillCoverEveryDayAfterThePerio
   week.Assemble();
   EXPECT_TRUE(week.AroundTheClock()) << "the first non-blank entry counts";
 
-  OpeningWeek with_period(Day(2026, 12, 6));
-  with_period.SetRegular({"00:0000:0011111110", "", "", "", "", ""});
-  with_period.ApplyPeriod(1, "12.12.", "12.12.", {"08:0012:0011111110", "", "", "", ""});
-  with_period.Assemble();
+  OpeningWeek with_period =
+      WithPeriod(Day(2026, 12, 6), "00:0000:0011111110", "12.12.", "12.12.", "08:0012:0011111110");
   EXPECT_FALSE(with_period.AroundTheClock());
   EXPECT_EQ(Masks(with_period.Records()), "11111010 00000100");
 }

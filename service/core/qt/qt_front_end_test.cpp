@@ -54,10 +54,7 @@ constexpr int kWaitMs = 5000;
 
 class QtWindowTest : public ::testing::Test {
  protected:
-  QtWindowTest() {
-    procs_.log = &t_.log;
-    testing::WriteStationIni(t_.dir.path(), "127.0.0.1:3306", "velunor", "geheim");
-  }
+  QtWindowTest() { window_.WriteStationIni(); }
 
   static QWidget* Window() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -99,9 +96,9 @@ class QtWindowTest : public ::testing::Test {
   char* argv_[2] = {arg0_, nullptr};
   QtFrontEnd fe_{argc_, argv_, t_.window};
   Env env_{t_.dir.path(), t_.clock, t_.log, t_.service, fe_, RealFileSystem()};
-  Procs procs_;
-  Configuration config_ = velunor::testing::ConfigurationIn(t_.dir.path());
-  MarktTransp w_{env_, procs_, fe_, config_};
+  velunor::testing::WindowOnRecordings<Procs> window_{t_, env_, fe_};
+  Procs& procs_ = window_.procs;
+  MarktTransp& w_ = window_.w;
   std::vector<std::string> messages_;
 };
 
