@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 
 #include "service/common/end_program.h"
@@ -82,12 +81,6 @@ constexpr OutcomeRow kOutcomes[] = {
 // the 6th character on, read as a number (0 when absent).
 double Sequence(const std::string& publication_number) {
   return publication_number.size() < 6 ? 0.0 : NumberValue(publication_number.substr(5));
-}
-
-std::string Hex(int value) {
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(value));
-  return hex;
 }
 
 // What the operator reads on standard error when the database refused the
@@ -544,65 +537,6 @@ void MarktTransp::Transmit() {
     vars_.AblaufStatus = row.after_success;
     return;
   }
-}
-
-void MarktTransp::Command1_Click(int index) {
-  Procedure p(env_.log, "Command1_Click");
-  p.Run([&] {
-    if (env_.service.shutting_down()) return;
-    switch (index) {
-      case 0:
-        env_.service.SetWindowShown(false);
-        break;
-      case 1:
-        if (vars_.AblaufStatus != kIdle) return;
-        vars_.AblaufStatus = kShutdown;
-        env_.service.SetShuttingDown();
-        break;
-      case 2:
-        if (vars_.AblaufStatus != kIdle || standby_ || !env_.service.manual_transfer_open()) return;
-        env_.service.SetManualTransferOpen(false);
-        vars_.ManuellAnforderung = kManualRequested;
-        break;
-      default:
-        break;
-    }
-  });
-}
-
-bool MarktTransp::RequestShutdown() {
-  if (vars_.AblaufStatus != kIdle && !IsWaitingForDatabase(vars_.AblaufStatus)) return false;
-  vars_.AblaufStatus = kShutdown;
-  env_.service.SetShuttingDown();
-  return true;
-}
-
-bool MarktTransp::RequestManualTransfer() {
-  const bool taken =
-      IsIdle() && !standby_ && !env_.service.shutting_down() && env_.service.manual_transfer_open();
-  Command1_Click(2);
-  return taken;
-}
-
-void MarktTransp::Picture1_MouseMove(int x) {
-  Procedure p(env_.log, "Picture1_MouseMove");
-  p.Run([&] {
-    // The window compares the message as hexadecimal text.
-    const std::string message = Hex(x);
-    if (message == Hex(kTrayLeftDown) || message == Hex(kTrayLeftDouble)) {
-      env_.service.SetWindowShown(true);
-      front_end_.ShowWindow();
-    }
-  });
-}
-
-void MarktTransp::Form_Unload() {
-  Procedure p(env_.log, "Form_Unload");
-  unloaded_ = true;
-  timer_enabled_ = false;
-  p.Run([&] { procs_.db.DB_Trennen(); });
-  p.Run([&] { front_end_.RemoveTrayIcon(); });
-  p.Run([&] { front_end_.ProcessEvents(); });
 }
 
 }  // namespace velunor
