@@ -347,8 +347,15 @@ TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
   WriteStationIni(TestDb::Server());
   fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
   ASSERT_EQ(chown(ProgramDir().c_str(), 65534, 65534), 0);  // nobody
+  // The build tree may lie where nobody cannot reach (a clone in /root), so
+  // the account runs a copy beside its program directory.
+  const fs::path binary = dir_.path() / "bin" / "velunor";
+  fs::create_directories(binary.parent_path());
+  fs::copy_file(kVelunor, binary);
+  fs::permissions(binary, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
   const testing::CommandResult run =
-      testing::RunCommand("runuser -u nobody -- " + std::string(kVelunor) +
+      testing::RunCommand("runuser -u nobody -- " + binary.string() +
                           " --headless --ticks 5 --program-dir '" + ProgramDir().string() + "'");
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_NE(run.output.find("Die Datei '" + ini.string() +
