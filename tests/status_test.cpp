@@ -10,6 +10,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -26,10 +27,14 @@
 
 #include "service/common/window_texts.h"
 #include "service/db/preisdaten.h"
+#include "service/db/price_plausibility.h"
+#include "service/db/stationspreise.h"
+#include "service/status/status_page.h"
 #include "service/status/status_server.h"
 #include "service/status/transmission_archive.h"
 #include "shared/output_line.h"
 #include "tests/proof_rig.h"
+#include "tests/received_publication.h"
 #include "tests/small_network.h"
 #include "tests/status_rig.h"
 #include "tests/test_support.h"
@@ -490,6 +495,68 @@ TEST_F(StatusTest, AStandbyIsHealthyShowsWhoReportsAndRaisesNoAlarm) {
             1);
   EXPECT_EQ(ReadHealth(*active).body["state"], "ok");
   EXPECT_EQ(standby_rig.sim().RequestCount(), 0) << "the standby sent nothing";
+}
+
+// A mistyped price upstream: reported as it stands, and said loudly until
+// the corrected price comes; a price within the rule shows nothing.
+TEST_F(StatusTest, AnUnusualPriceIsReportedAndWarnedOfUntilThePlausibleOneFollows) {
+  auto rig = StartedRig();
+  const int port = rig->service().status_port();
+  const auto diesel = [&](const std::string& price, int minute) {
+    testing::SetUpstreamPrice(*sql_, 1, 3, price,
+                              "2026-12-06 10:0" + std::to_string(minute) + ":00");
+    rig->RunPriceExport();
+    return testing::ParseReceived(rig->LastRequest()).Price("id-0001", "Diesel");
+  };
+  const auto warnings = [&] {
+    return ParseMetrics(
+        Get(port, "/metrics")->body)["velunor_price_plausibility_warnings_total{fuel=\"diesel\"}"];
+  };
+
+  EXPECT_EQ(diesel("1.689", 1), "1.689");  // 0.100 from the stored 1.589
+  EXPECT_EQ(json::parse(Get(port, "/health")->body)["state"], "ok");
+  EXPECT_EQ(rig->model().warning(), "");
+  EXPECT_EQ(warnings(), 0);
+
+  // Taken in twice before it is stored: judged once, not once a read.
+  testing::SetUpstreamPrice(*sql_, 1, 3, "0.169", "2026-12-06 10:02:00");
+  DB_Get_MTS_StationsPreise(rig->state().db);
+  EXPECT_EQ(diesel("0.169", 2), "0.169");
+  const std::string text =
+      "Preis Diesel 0.169 an Station 1 (Tankstelle Müller) ungewöhnlich: 1.520 € unter dem "
+      "letzten Preis 1.689; gemeldet";
+  auto health = Get(port, "/health");
+  EXPECT_EQ(health->status, 200);
+  json h = json::parse(health->body);
+  EXPECT_EQ(h["state"], "degraded");
+  EXPECT_EQ(h["problems"], json::array({text}));
+  EXPECT_EQ(rig->model().warning(), text);
+  EXPECT_NE(Get(port, "/")->body.find("<div id=\"warning\">" + HtmlEscape(text) + "</div>"),
+            std::string::npos);
+  EXPECT_EQ(warnings(), 1);
+  const auto logged = [&] {
+    const std::vector<std::string> lines = rig->ErrorLines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.find(text) != line.npos; });
+  };
+  EXPECT_EQ(logged(), 1);
+  rig->RunPriceExport();  // read again once stored: the same price, no new warning
+  EXPECT_EQ(logged(), 1);
+
+  // The correction is measured from the price before the slip, not from it.
+  EXPECT_EQ(diesel("1.699", 3), "1.699");
+  EXPECT_EQ(json::parse(Get(port, "/health")->body)["state"], "ok");
+  EXPECT_EQ(rig->model().warning(), "");
+  EXPECT_EQ(warnings(), 1);
+
+  // Up by as much: warned of too, and a day later no longer.
+  EXPECT_EQ(diesel("3.600", 4), "3.600");
+  EXPECT_NE(rig->model().warning().find("ungewöhnlich: 1.901 € über dem letzten Preis 1.699"),
+            std::string::npos);
+  rig->clock().Advance(kPriceWarningSeconds + 60);
+  rig->RunPriceExport();
+  EXPECT_EQ(rig->model().warning(), "");
+  EXPECT_EQ(warnings(), 2);
 }
 
 }  // namespace

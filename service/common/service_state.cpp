@@ -38,6 +38,37 @@ void ServiceState::SetWarning(const std::string& text) {
   Notify(Aspect::kWarning, -1);
 }
 
+const PriceWarning* ServiceState::price_warning(long station, const std::string& fuel_key) const {
+  for (const PriceWarning& w : price_warnings_) {
+    if (w.station == station && w.fuel_key == fuel_key) return &w;
+  }
+  return nullptr;
+}
+
+void ServiceState::RaisePriceWarning(const PriceWarning& warning) {
+  std::erase_if(price_warnings_, [&](const PriceWarning& w) {
+    return w.station == warning.station && w.fuel_key == warning.fuel_key;
+  });
+  price_warnings_.push_back(warning);
+  ++price_warnings_raised_[warning.fuel_key];
+  Notify(Aspect::kPriceWarning, static_cast<int>(price_warnings_.size()) - 1);
+}
+
+void ServiceState::EndPriceWarning(long station, const std::string& fuel_key) {
+  if (std::erase_if(price_warnings_, [&](const PriceWarning& w) {
+        return w.station == station && w.fuel_key == fuel_key;
+      }) > 0) {
+    Notify(Aspect::kPriceWarning, -1);
+  }
+}
+
+void ServiceState::EndPriceWarningsBefore(std::int64_t epoch_seconds) {
+  if (std::erase_if(price_warnings_,
+                    [&](const PriceWarning& w) { return w.raised_at < epoch_seconds; }) > 0) {
+    Notify(Aspect::kPriceWarning, -1);
+  }
+}
+
 void ServiceState::SetNumbered(PublicationKind kind, const std::string& number,
                                const std::string& at) {
   PublicationRecord& record = publications_[static_cast<size_t>(kind)];

@@ -9,11 +9,14 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "service/common/grid_cells.h"
+#include "service/common/price_warning.h"
 
 namespace velunor {
 
@@ -23,6 +26,7 @@ enum class Aspect {
   kStatusLine,
   kAlarm,
   kWarning,
+  kPriceWarning,   // index: the warning raised, -1 when one ended
   kPublication,    // index: the PublicationKind
   kCommunication,  // index: the line added, -1 when cleared
   kReporter,
@@ -77,6 +81,22 @@ class ServiceState {
   const std::string& warning() const { return warning_; }
   void SetWarning(const std::string& text);
 
+  // Prices taken in that the plausibility rule found unusual, one per
+  // station and fuel, oldest first; each stays until the station's next
+  // plausible price for the fuel or until it is a day old.
+  const std::vector<PriceWarning>& price_warnings() const { return price_warnings_; }
+  // The warning for the station's fuel, null when none stands.
+  const PriceWarning* price_warning(long station, const std::string& fuel_key) const;
+  // Stands in for an earlier warning of the same station and fuel.
+  void RaisePriceWarning(const PriceWarning& warning);
+  void EndPriceWarning(long station, const std::string& fuel_key);
+  // Ends every warning raised before `epoch_seconds`.
+  void EndPriceWarningsBefore(std::int64_t epoch_seconds);
+  // Warnings raised since the start, by fuel key.
+  const std::map<std::string, long>& price_warnings_raised() const {
+    return price_warnings_raised_;
+  }
+
   const PublicationRecord& publication(PublicationKind kind) const {
     return publications_[static_cast<size_t>(kind)];
   }
@@ -123,6 +143,8 @@ class ServiceState {
   std::string status_line_;
   std::string alarm_;
   std::string warning_;
+  std::vector<PriceWarning> price_warnings_;
+  std::map<std::string, long> price_warnings_raised_;
   std::array<PublicationRecord, 2> publications_;
   std::vector<std::string> communication_;
   std::optional<std::string> reporter_;

@@ -52,6 +52,15 @@ std::string VisibleCaption(const std::string& caption) {
   return shown;
 }
 
+std::string WarningText(const ServiceState& state) {
+  std::string text = state.warning();
+  for (const PriceWarning& w : state.price_warnings()) {
+    if (!text.empty()) text += "\n";
+    text += PriceWarningText(w);
+  }
+  return text;
+}
+
 bool IsFailureMark(const std::string& text) {
   return text.size() >= 6 && text.compare(0, 3, "!! ") == 0 &&
          text.compare(text.size() - 3, 3, " !!") == 0;

@@ -22,6 +22,10 @@ std::array<std::string, 8> Label1Texts(const ServiceState& state);
 // The caption above the station rows, in the access-key notation.
 std::string Frame1Text(const ServiceState& state);
 
+// The yellow line's text: the client certificate's warning and every price
+// warning, one per line ("" when there is none).
+std::string WarningText(const ServiceState& state);
+
 // True for the time of a failed transmission, which the window frames as "!! time !!".
 bool IsFailureMark(const std::string& text);
 

@@ -36,7 +36,8 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       window_.SetAlarm(state_.alarm());
       break;
     case Aspect::kWarning:
-      window_.SetWarning(state_.warning());
+    case Aspect::kPriceWarning:
+      window_.SetWarning(WarningText(state_));
       break;
     case Aspect::kPublication: {
       const std::array<std::string, 8> labels = Label1Texts(state_);

@@ -16,6 +16,24 @@ bool ParseNumber(const std::string& text, long min, long* out) {
   return true;
 }
 
+// A price in euros: digits with at most three decimals after a point, so
+// that "1,5", "1e3", "nan" and "-0.1" are refused rather than guessed at.
+bool ParseEuro(const std::string& text, double* out) {
+  const size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  const auto digits = [](const std::string& s) {
+    return s.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (whole.empty() || whole.size() > 3 || !digits(whole) || !digits(fraction) ||
+      fraction.size() > 3 || (point != std::string::npos && fraction.empty())) {
+    return false;
+  }
+  // from_chars, not strtod: the window's locale may take the point for a
+  // thousands separator.
+  return std::from_chars(text.data(), text.data() + text.size(), *out).ec == std::errc();
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -32,6 +50,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                                   {"--archive-max-mb", Kind::kValue},
                                                   {"--instance-name", Kind::kValue},
                                                   {"--lease-seconds", Kind::kValue},
+                                                  {"--price-band", Kind::kValue},
+                                                  {"--price-jump", Kind::kValue},
                                                   {"--check", Kind::kFlag}});
   CommandLine c;
   c.error = read.error;
@@ -78,6 +98,32 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     c.lease_seconds = static_cast<int>(n);
   }
+  if (read.Has("--price-band")) {
+    const std::string v = read.Value("--price-band");
+    const size_t colon = v.find(':');
+    double min = 0;
+    double max = 0;
+    if (colon == std::string::npos || !ParseEuro(v.substr(0, colon), &min) ||
+        !ParseEuro(v.substr(colon + 1), &max) || min >= max) {
+      c.error =
+          "--price-band needs MIN:MAX in euros per litre with MIN below MAX (for example "
+          "0.500:3.500), not '" +
+          v + "'";
+      return c;
+    }
+    c.plausibility.band_min = min;
+    c.plausibility.band_max = max;
+  }
+  if (read.Has("--price-jump")) {
+    const std::string v = read.Value("--price-jump");
+    if (!ParseEuro(v, &c.plausibility.jump)) {
+      c.error =
+          "--price-jump needs a sum in euros (for example 0.300; 0 switches the rule off), "
+          "not '" +
+          v + "'";
+      return c;
+    }
+  }
   if (read.Has("--tick-ms")) {
     const std::string v = read.Value("--tick-ms");
     long n = 0;
@@ -105,6 +151,7 @@ std::string UsageText() {
          "[--ticks N] [--screenshot FILE]\n"
          "               [--status-address HOST:PORT] [--archive-max-mb N] [--check]\n"
          "               [--instance-name NAME] [--lease-seconds N]\n"
+         "               [--price-band MIN:MAX] [--price-jump EUR]\n"
          "  --program-dir DIR  directory with STATION.INI, Velunor.CFG and the logs\n"
          "                     (default: the directory of the program)\n"
          "  --cert-store DIR   certificate store (default: certstore in the program directory)\n"
@@ -120,6 +167,10 @@ std::string UsageText() {
          "                     host name)\n"
          "  --lease-seconds N  how long an unrenewed reporter lease blocks a takeover\n"
          "                     (default 60, at least 15)\n"
+         "  --price-band MIN:MAX  a new E5, E10 or Diesel price outside this band in euros\n"
+         "                     is reported with a warning (default 0.500:3.500)\n"
+         "  --price-jump EUR   so is one further than this from the last price (default\n"
+         "                     0.300; 0: no jump rule)\n"
          "  --check            check STATION.INI, the database, Velunor.CFG, the certificate\n"
          "                     and both URLs, one line each, and exit (0: all OK)\n"
          "  --help, --version\n"

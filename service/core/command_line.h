@@ -1,6 +1,7 @@
 // The command line of velunor: program directory, certificate store, headless
 // mode, tick interval and tick limit, the status page's address, the
-// archive's cap, and the installer's self-check. Parsing never exits; the caller prints
+// archive's cap, the reporter lease, the price plausibility rule and the
+// installer's self-check. Parsing never exits; the caller prints
 // `error` with the usage text and exits with status 2.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "service/common/price_warning.h"
 #include "service/status/status_server.h"
 
 namespace velunor {
@@ -23,7 +25,8 @@ struct CommandLine {
   long archive_max_mb = 2048;
   std::string instance_name;  // empty: the host name
   int lease_seconds = 60;
-  bool check = false;  // check the setup and exit
+  PlausibilityRule plausibility;  // --price-band MIN:MAX, --price-jump EUR
+  bool check = false;             // check the setup and exit
   bool help = false;
   bool version = false;
   std::string error;

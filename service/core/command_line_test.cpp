@@ -36,6 +36,19 @@ TEST(CommandLineTest, OptionsAndUsageErrors) {
   EXPECT_EQ(ParseCommandLine({"--status-address", "8089"}).error,
             "--status-address needs HOST:PORT (for example 127.0.0.1:8089), not '8089'");
   EXPECT_EQ(ParseCommandLine({"--status-address", "127.0.0.1:8089"}).status_address->port, 8089);
+  // The plausibility rule: euros with a point, the band the right way round.
+  c = ParseCommandLine({"--price-band", "0.9:2.5", "--price-jump", "0"});
+  EXPECT_EQ(c.error, "");
+  EXPECT_EQ(c.plausibility.band_min, 0.9);
+  EXPECT_EQ(c.plausibility.band_max, 2.5);
+  EXPECT_EQ(c.plausibility.jump, 0);
+  EXPECT_EQ(ParseCommandLine({}).plausibility.jump, 0.3);
+  for (const char* band : {"2.5:0.9", "1:1", "0,9:2,5", "0.9", "-1:2", "0.9:", "1e1:20", "nan:2"}) {
+    EXPECT_NE(ParseCommandLine({"--price-band", band}).error, "") << band;
+  }
+  for (const char* jump : {"-0.1", "0.1234", ".3", "3.", "abc"}) {
+    EXPECT_NE(ParseCommandLine({"--price-jump", jump}).error, "") << jump;
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ Configuration ConfigurationFromCommandLine(const CommandLine& command_line, cons
   config.archive_max_bytes = static_cast<std::uintmax_t>(command_line.archive_max_mb) * 1024 * 1024;
   config.instance_name = command_line.instance_name;
   config.lease_seconds = command_line.lease_seconds;
+  config.plausibility = command_line.plausibility;
   return config;
 }
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "service/common/price_warning.h"
 #include "service/core/command_line.h"
 #include "service/core/station_ini.h"
 #include "service/status/operations.h"
@@ -30,6 +31,7 @@ struct Configuration {
   std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
   std::string instance_name;  // for the reporter lease; "": the host name
   int lease_seconds = 60;
+  PlausibilityRule plausibility;  // what the price intake warns of
 
   // STATION.INI as the start read it (neither ok nor missing before).
   StationIniRead station_ini;

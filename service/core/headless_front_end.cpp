@@ -83,6 +83,10 @@ void HeadlessFrontEnd::StateChanged(Aspect aspect, int index) {
     if (text == last_status_) return;
     last_status_ = text;
     PrintLine(out_, info);
+  } else if (aspect == Aspect::kPriceWarning && index >= 0) {
+    // The journal's line of the warning; an ended one needs none.
+    PrintLine(out_,
+              "velunor: " + PriceWarningText(state_.price_warnings()[static_cast<size_t>(index)]));
   } else if (aspect == Aspect::kCommunication && index >= 0) {
     // Escaped once already, when it was logged.
     std::fprintf(out_, "%s\n", state_.communication()[static_cast<size_t>(index)].c_str());

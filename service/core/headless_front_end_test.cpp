@@ -52,13 +52,19 @@ TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEac
   state.AddCommunication("09:05:03 Sending Request...");
   state.SetAcknowledged(PublicationKind::kPrice, "06.12.2026 09:05:04");  // not a line of its own
   state.SetStatusLine("06.12.2026 09:05:05 Warten auf Auftrag");
+  PriceWarning price{1, "Tankstelle Müller", "diesel", "Diesel", 0.169, 1.689};
+  state.RaisePriceWarning(price);  // a line for the journal; its end needs none
+  state.EndPriceWarning(1, "diesel");
   front_end.MessageBox("Keine Verbindung zur Datenbank möglich", "Velunor");
   EXPECT_EQ(Contents(out),
             "06.12.2026 09:05:00 Warten auf Auftrag\n"
             "06.12.2026 09:05:02 Automatischer Preisdatenexport\n"
             "09:05:03 Sending Request...\n"
             "06.12.2026 09:05:05 Warten auf Auftrag\n"
-            "Keine Verbindung zur Datenbank möglich\n");
+            "velunor: " +
+                PriceWarningText(price) +
+                "\n"
+                "Keine Verbindung zur Datenbank möglich\n");
   EXPECT_EQ(Contents(err), "velunor: Keine Verbindung zur Datenbank möglich\n");
   std::fclose(out);
   std::fclose(err);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "service/common/env.h"
+#include "service/common/price_warning.h"
 #include "service/db/odbc.h"
 #include "service/db/station_table.h"
 #include "shared/settings_file.h"
@@ -68,6 +69,8 @@ struct DbState {
   StationTable stations;
   StationPublicationIndex published;
   CurrentPrices current_prices;
+  // What the intake finds unusual in a new price (price_plausibility.h).
+  PlausibilityRule plausibility;
   // Rows of lox_station seen by the previous station synchronisation; 0 = not yet known.
   int32_t LetzteStationsanzahl = 0;
   StationDelivery delivery;

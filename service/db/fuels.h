@@ -43,18 +43,19 @@ struct Fuel {
   const char* timeColumn;
   const char* element;  // of the price publication
   bool time_in_grid;    // its price time is the one the station grid shows
+  const char* key;      // its label in the metrics
 };
 
 inline constexpr std::array<Fuel, 3> kFuels = {{
     {1, &StationEntry::productE5, &StationEntry::priceE5, &StationEntry::priceTimeE5,
      &StationEntry::newPriceE5, &StationEntry::newPriceTimeE5, "ps_pricee5", "ps_pricee5_time",
-     "fuelPriceE5", false},
+     "fuelPriceE5", false, "e5"},
     {2, &StationEntry::productE10, &StationEntry::priceE10, &StationEntry::priceTimeE10,
      &StationEntry::newPriceE10, &StationEntry::newPriceTimeE10, "ps_pricee10", "ps_pricee10_time",
-     "fuelPriceE10", false},
+     "fuelPriceE10", false, "e10"},
     {3, &StationEntry::productDiesel, &StationEntry::priceDiesel, &StationEntry::priceTimeDiesel,
      &StationEntry::newPriceDiesel, &StationEntry::newPriceTimeDiesel, "ps_pricediesel",
-     "ps_pricediesel_time", "fuelPriceDiesel", true},
+     "ps_pricediesel_time", "fuelPriceDiesel", true, "diesel"},
 }};
 
 // The fuel whose price time the station grid shows (one, checked below).

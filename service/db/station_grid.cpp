@@ -24,7 +24,9 @@ void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, 
     step(2).Run([&] { state.stations[station].gridRow = row; });
     laid_out.push_back(station);
     step(3).Run([&] {
-      grid.SetCell(row, 0, std::to_string(station) + " " + stations.Text(i - 1, "name1"));
+      const std::string name = stations.Text(i - 1, "name1");
+      state.stations[station].name = name;
+      grid.SetCell(row, 0, std::to_string(station) + " " + name);
       grid.SetCell(row + 1, 0, "");
       if (!grid_time) return;
       const DbValue& time = stations.Value(i - 1, time_column);

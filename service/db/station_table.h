@@ -44,6 +44,7 @@ struct OverrideTime {
 };
 
 struct StationEntry {
+  std::string name;  // name1 of lox_station, as the last grid layout read it
   int32_t hasMtsFuels = 0;
   int32_t activeTime = 0;
   int32_t productE5 = 0;

@@ -6,6 +6,7 @@
 #include "service/common/zusatzfunktionen.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
+#include "service/db/price_plausibility.h"
 #include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
@@ -28,10 +29,12 @@ void AktuellePreiseZuordnen(DbState& state) {
   const std::string suffix = ZeitzonenText(state.env.clock);
   const ResultSet& rows = state.current_prices.rows;
   ServiceState& grid = state.env.service;
+  EndOldPriceWarnings(state);
 
   for (size_t r = 0; r < rows.RecordCount(); ++r) {
     p.Run([&] {
-      StationEntry& e = state.stations[DbLong(rows.ValueAt(r, 0))];
+      const long station = DbLong(rows.ValueAt(r, 0));
+      StationEntry& e = state.stations[station];
       if (e.hasMtsFuels <= 0) return;
       const long product = DbLong(rows.ValueAt(r, 1));
       const Fuel* fuel = nullptr;
@@ -48,8 +51,18 @@ void AktuellePreiseZuordnen(DbState& state) {
       const double stored = (e.*fuel->price).Number();
       if (std::fabs(current - stored) > 1e-9) {
         std::string value = price_text;
-        e.*fuel->newPrice = Dezimal(value, 3, 6);
-        e.*fuel->newPriceTime = time + suffix;
+        PriceText pending;
+        pending = Dezimal(value, 3, 6);
+        TimeText pending_time;
+        pending_time = time + suffix;
+        // A price read again before it was stored is the same price, and
+        // has been judged once already.
+        if (pending.str() != (e.*fuel->newPrice).str() ||
+            pending_time.str() != (e.*fuel->newPriceTime).str()) {
+          WatchPrice(state, station, *fuel, current, stored);
+        }
+        e.*fuel->newPrice = pending;
+        e.*fuel->newPriceTime = pending_time;
         e.pricesChanged = 1;
         grid.SetCell(e.gridRow + 1, CodeOf(*fuel).grid_column,
                      (e.*fuel->newPrice).Trimmed() + " €");

@@ -11,6 +11,7 @@
 
 #include "service/common/window_texts.h"
 #include "service/common/zusatzfunktionen.h"
+#include "service/db/fuels.h"
 
 namespace velunor {
 
@@ -76,6 +77,11 @@ struct Operations::Metrics {
                                   .Help("1 while this instance holds the reporter lease")
                                   .Register(*registry)
                                   .Add({});
+  prometheus::Family<prometheus::Counter>& price_warnings =
+      prometheus::BuildCounter()
+          .Name("velunor_price_plausibility_warnings_total")
+          .Help("New prices outside the plausibility rule, reported with a warning, by fuel")
+          .Register(*registry);
   std::map<int, prometheus::Histogram*> step_histograms;
 
   Metrics() {
@@ -85,6 +91,7 @@ struct Operations::Metrics {
       }
       last_acknowledged.Add({{"kind", kind}});
     }
+    for (const Fuel& fuel : kFuels) price_warnings.Add({{"fuel", fuel.key}});
   }
 };
 
@@ -181,7 +188,8 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   s->version = shown.version();
   s->clock = shown.clock();
   s->now = NowFromDate(env_.clock);
-  s->warning = shown.warning();
+  s->warning = WarningText(shown);
+  s->price_warnings = shown.price_warnings();
   constexpr std::int64_t kDay = 24 * 60 * 60;
   const std::int64_t now = env_.clock.EpochSeconds();
   if (certificate_end_) {
@@ -201,6 +209,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   if (!price_failing_.empty()) {
     s->problems.push_back("Letzte Preisdaten-Übertragung " + price_failing_);
   }
+  for (const PriceWarning& w : shown.price_warnings()) s->problems.push_back(PriceWarningText(w));
   if (certificate_missing) {
     s->problems.push_back(
         "Kein verwendbares Client-Zertifikat (mit privatem Schlüssel) im Speicher \"MY\"");
@@ -225,6 +234,11 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
 
   metrics_->error_entries.Increment(static_cast<double>(log.entries() - error_entries_counted_));
   error_entries_counted_ = log.entries();
+  for (const auto& [fuel, raised] : shown.price_warnings_raised()) {
+    long& counted = price_warnings_counted_[fuel];
+    metrics_->price_warnings.Add({{"fuel", fuel}}).Increment(static_cast<double>(raised - counted));
+    counted = raised;
+  }
   metrics_->alarm.Set(shown.alarm_raised() ? 1 : 0);
   metrics_->active.Set(active_.value_or(false) ? 1 : 0);
   int stations = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -73,6 +74,7 @@ class Operations : public OperationsSink {
   std::string station_failing_;
   std::string price_failing_;
   long error_entries_counted_ = 0;
+  std::map<std::string, long> price_warnings_counted_;  // by fuel key
   SnapshotBox box_;
   bool publishing_ = false;
   std::optional<bool> active_;  // unknown until the start has decided

@@ -163,12 +163,26 @@ std::string HtmlEscape(const std::string& text) {
   return out;
 }
 
+namespace {
+
+// Each line escaped, the lines apart as on the window.
+std::string EscapedLines(const std::string& text) {
+  std::string html;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    html += HtmlEscape(text.substr(start, end - start)) + "<br>";
+  }
+  return html + HtmlEscape(text.substr(start));
+}
+
+}  // namespace
+
 std::string StatusPart(const StatusSnapshot& s) {
   std::string html = "<header><h1 id=\"caption\">" + HtmlEscape(s.caption) +
                      "</h1><span id=\"clock\">" + HtmlEscape(s.clock) + "</span></header>\n";
   html += "<div id=\"info\" class=\"box\">" + HtmlEscape(s.info) + "</div>\n";
   html += "<div id=\"alarm\">" + HtmlEscape(s.alarm) + "</div>\n";
-  html += "<div id=\"warning\">" + HtmlEscape(s.warning) + "</div>\n";
+  html += "<div id=\"warning\">" + EscapedLines(s.warning) + "</div>\n";
   html += "<ul id=\"problems\">";
   for (const std::string& problem : s.problems) html += Element("li", problem);
   html += "</ul>\n";

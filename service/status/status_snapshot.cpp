@@ -65,6 +65,14 @@ std::string StatusJson(const StatusSnapshot& s) {
                        {"outcome_text", OutcomeText(t.outcome)},
                        {"bytes", t.bytes}});
   }
+  json price_warnings = json::array();
+  for (const PriceWarning& w : s.price_warnings) {
+    price_warnings.push_back({{"station", w.station},
+                              {"fuel", w.fuel_key},
+                              {"price", w.price},
+                              {"last_price", w.last_price},
+                              {"text", PriceWarningText(w)}});
+  }
   const json j = {{"now", s.now},
                   {"state", s.state},
                   {"state_text", StateText(s.state)},
@@ -73,6 +81,7 @@ std::string StatusJson(const StatusSnapshot& s) {
                   {"status_line", s.info},
                   {"alarm", s.alarm},
                   {"warning", s.warning},
+                  {"price_warnings", price_warnings},
                   {"labels", s.label1},
                   {"communication", s.communication},
                   {"frame1", VisibleCaption(s.frame1)},

@@ -41,9 +41,10 @@ struct ClientCertificateState {
 struct StatusSnapshot {
   // The window as the operator sees it.
   std::string caption;
-  std::string info;                   // the status line
-  std::string alarm;                  // the compliance alarm, "" when none
-  std::string warning;                // the certificate warning, "" when none
+  std::string info;     // the status line
+  std::string alarm;    // the compliance alarm, "" when none
+  std::string warning;  // the yellow line: certificate and price warnings, one a line
+  std::vector<PriceWarning> price_warnings;
   std::array<std::string, 8> label1;  // headings, versions, last success, last failure
   std::vector<std::string> communication;
   std::string frame1;                       // the station grid's caption

@@ -1,0 +1,57 @@
+#include "service/db/price_plausibility.h"
+
+#include <cmath>
+
+namespace velunor {
+
+namespace {
+
+// Prices are texts with three decimals: a jump of exactly the limit is no
+// jump beyond it, whatever the binary fractions make of it.
+constexpr double kTolerance = 0.0005;
+
+}  // namespace
+
+std::optional<PriceWarning::Rule> BrokenRule(const PlausibilityRule& rule, double price,
+                                             double last_price) {
+  if (price <= 0) return std::nullopt;
+  if (rule.jump > 0 && last_price > 0 && std::fabs(price - last_price) > rule.jump + kTolerance) {
+    return PriceWarning::Rule::kJump;
+  }
+  if (price < rule.band_min - kTolerance || price > rule.band_max + kTolerance) {
+    return PriceWarning::Rule::kBand;
+  }
+  return std::nullopt;
+}
+
+void WatchPrice(DbState& state, long station, const Fuel& fuel, double price, double stored) {
+  ServiceState& shown = state.env.service;
+  const PriceWarning* standing = shown.price_warning(station, fuel.key);
+  const double last_price = standing != nullptr ? standing->last_price : stored;
+  const std::optional<PriceWarning::Rule> broken =
+      BrokenRule(state.plausibility, price, last_price);
+  if (!broken) {
+    if (standing != nullptr && price > 0) shown.EndPriceWarning(station, fuel.key);
+    return;
+  }
+  PriceWarning w;
+  w.station = station;
+  w.station_name = state.stations[station].name;
+  w.fuel_key = fuel.key;
+  w.fuel = ServiceState::kGridCaptions[static_cast<size_t>(CodeOf(fuel).grid_column)];
+  w.price = price;
+  w.last_price = last_price;
+  w.rule = *broken;
+  w.band_min = state.plausibility.band_min;
+  w.band_max = state.plausibility.band_max;
+  w.raised_at = state.env.clock.EpochSeconds();
+  // A notice, not a failure: an unusual price at the start must not end it.
+  state.env.log.WriteNotice(PriceWarningText(w), "AktuellePreiseZuordnen");
+  shown.RaisePriceWarning(w);
+}
+
+void EndOldPriceWarnings(DbState& state) {
+  state.env.service.EndPriceWarningsBefore(state.env.clock.EpochSeconds() - kPriceWarningSeconds);
+}
+
+}  // namespace velunor
