@@ -9,6 +9,8 @@ VelunorState::VelunorState(const Configuration& configuration, Clock& clock, Ser
       env{config.program_dir, clock, log, service, host, files},
       db(env),
       certs(config.cert_store),
-      komm_log(env) {}
+      komm_log(env) {
+  db.lpg_dir = config.lpg_dir;
+}
 
 }  // namespace velunor
