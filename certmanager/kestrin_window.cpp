@@ -197,6 +197,7 @@ bool KestrinWindow::AskYesNo(const std::string& text, const std::string& title) 
   QMessageBox box(QMessageBox::Question, Q(title), Q(text), QMessageBox::Yes | QMessageBox::No,
                   this);
   box.setDefaultButton(QMessageBox::Yes);
+  box.setTextFormat(Qt::PlainText);
   GermanButtons(box);
   return box.exec() == QMessageBox::Yes;
 }
@@ -205,6 +206,8 @@ void KestrinWindow::ShowMessage(const std::string& text, const std::string& titl
   // Also on standard error, so that a message shown on nobody's screen is not lost.
   PrintLine(stderr, "kestrin: " + text);
   QMessageBox box(QMessageBox::Warning, Q(title), Q(text), QMessageBox::Ok, this);
+  // Paths and certificate subjects are shown as they are, never as markup.
+  box.setTextFormat(Qt::PlainText);
   GermanButtons(box);
   box.exec();
 }

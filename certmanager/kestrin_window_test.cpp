@@ -492,6 +492,7 @@ TEST_F(KestrinWindowTest, TheSaveQuestionHasGermanButtons) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
     watch.stop();
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
     for (QAbstractButton* b : box->buttons()) buttons.push_back(b->text().toStdString());
     if (const char* png = std::getenv("KESTRIN_DIALOG_PNG")) {
       EXPECT_TRUE(box->grab().save(QString::fromUtf8(png), "PNG")) << png;

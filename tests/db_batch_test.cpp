@@ -32,6 +32,37 @@ using testing::SeedStations;
 using testing::Sql;
 using testing::StationScenario;
 
+// An operator's history key of text: its highest value never becomes part
+// of a statement, whatever it holds.
+TEST(DbBatchTest, TheHighestHistoryKeyGoesIntoTheStatementsOnlyAsANumber) {
+  DbTestEnv t;
+  const testing::OnExit restore([&] {
+    t.sql().Execute("delete from mts_petrolstation_historie");
+    t.sql().Execute(
+        "alter table mts_petrolstation_historie modify historie_id int not null "
+        "auto_increment");
+  });
+  t.sql().Execute("alter table mts_petrolstation_historie modify historie_id varchar(40) not null");
+  t.sql().Execute(
+      "insert into mts_petrolstation_historie (historie_id, station) values "
+      "('9 - 100', 1)");
+  t.sql().Execute("insert into mts_petrolstation (station, status) values (1, 2)");
+  const HistoryTables history = {"mts_petrolstation", "mts_petrolstation_historie",
+                                 "mts_petrolstation_times", "mts_petrolstation_times_historie"};
+  BatchWriter writer(t.db.db());
+  const BatchTables tables = ReadBatchTables(t.db.db());
+  try {
+    CopyHistory(writer, history, tables, "1");
+    ADD_FAILURE() << "a key of text was used";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), kErrTypeMismatch);
+    EXPECT_NE(f.description().find("'9 - 100' von mts_petrolstation_historie ist keine Ganzzahl"),
+              std::string::npos)
+        << f.description();
+  }
+  EXPECT_EQ(QueryRows(t.sql(), "select count(*) from mts_petrolstation_historie"), "1");
+}
+
 TEST(DbBatchTest, PricesWrittenTogetherLeaveWhatStationByStationLeaves) {
   DbTestEnv together_env;
   long statements = 0;

@@ -84,7 +84,8 @@ class UnwritableFolder {
 class LpgExportTest : public testing::DbTest {
  protected:
   void SetUp() override {
-    folder_ = t_.dir.path() / "lpg";
+    // The portal's folder, never the program directory.
+    folder_ = portal_.path() / "lpg";
     fs::create_directories(folder_);
     MasterData& m = t_.db.stammdaten;
     m.GasProductList = " 0, 4, 5";
@@ -92,7 +93,7 @@ class LpgExportTest : public testing::DbTest {
     m.ProductShortNames[4] = "LPG";
     m.ProductShortNames[5] = "CNG";
     // Entered at the head office with backslashes.
-    m.LpgExportFile = t_.dir.path().string() + "\\lpg\\preise.csv";
+    m.LpgExportFile = portal_.path().string() + "\\lpg\\preise.csv";
 
     Sql("insert into lox_station (station, name1, name2, matchcode, strasse, plzort) values "
         "(1, 'Müller Gas', 'Zweitname', 'MUELLER', 'Hauptstraße 5', '12345 Köln'), "
@@ -108,9 +109,9 @@ class LpgExportTest : public testing::DbTest {
         "(1, 15, 1.129, '2026-12-05 23:59:00'), (2, 24, 0.919, '2026-01-02 03:04:00'), "
         "(3, 34, 0.8, '2026-12-06 08:00:00'), (4, 44, 0.8, '2026-12-06 08:00:00')");
   }
-  std::string Read(const std::string& name) const { return t_.dir.Read("lpg/" + name); }
+  std::string Read(const std::string& name) const { return portal_.Read("lpg/" + name); }
   void Write(const std::string& name, const std::string& bytes) const {
-    t_.dir.Write("lpg/" + name, bytes);
+    portal_.Write("lpg/" + name, bytes);
   }
   bool Exists(const std::string& name) const { return fs::exists(folder_ / name); }
   // Error-log entries of the export, and the rest of each after the procedure name.
@@ -123,6 +124,7 @@ class LpgExportTest : public testing::DbTest {
     return found;
   }
 
+  testing::TempDir portal_;
   fs::path folder_;
 };
 
@@ -247,7 +249,7 @@ TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTempora
   // The export name is a folder: the complete temporary file cannot replace
   // it, and is removed so that no stale file is left for the portal.
   fs::create_directory(folder_ / "ziel.csv");
-  t_.db.stammdaten.LpgExportFile = t_.dir.path().string() + "\\lpg\\ziel.csv";
+  t_.db.stammdaten.LpgExportFile = portal_.path().string() + "\\lpg\\ziel.csv";
   Gas_Tankstelle_Export(t_.db);
   EXPECT_TRUE(fs::is_empty(folder_ / "ziel.csv"));
   EXPECT_FALSE(Exists("ziel.tmp"));
@@ -256,10 +258,10 @@ TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTempora
       << ExportErrors()[1];
 
   // The folder's path names a regular file.
-  t_.dir.Write("datei", "kein Ordner");
-  t_.db.stammdaten.LpgExportFile = t_.dir.path().string() + "\\datei\\preise.csv";
+  portal_.Write("datei", "kein Ordner");
+  t_.db.stammdaten.LpgExportFile = portal_.path().string() + "\\datei\\preise.csv";
   Gas_Tankstelle_Export(t_.db);
-  EXPECT_EQ(t_.dir.Read("datei"), "kein Ordner");
+  EXPECT_EQ(portal_.Read("datei"), "kein Ordner");
   ASSERT_EQ(ExportErrors().size(), 3u);
   for (const std::string& e : ExportErrors()) {
     EXPECT_EQ(e.rfind("75 / ", 0), 0u) << e;
@@ -288,6 +290,66 @@ TEST_F(LpgExportTest, DatabaseFailuresAreLoggedWithTheStatementAndTouchNoFile) {
 
   EXPECT_EQ(Read("preise.csv"), kOldFile);
   EXPECT_FALSE(Exists("preise.tmp"));
+}
+
+// Texts from the upstream tables never end a field or a line early.
+TEST_F(LpgExportTest, LineEndsAndControlsInAStationNameBecomeSpaces) {
+  Sql("update lox_station set name1 = ? where station = 2",
+      {std::string("Tank\r\n\";Ost\x01\tWest")});
+  Gas_Tankstelle_Export(t_.db);
+  const std::vector<std::string> lines = SplitCrLf(Read("preise.csv"));
+  ASSERT_EQ(lines.size(), 4u) << "one row per product still";
+  EXPECT_EQ(lines[3].rfind("\"\";\"102\";\"Tank  \"\";Ost  West\";\"Am Markt 1\";", 0), 0u)
+      << lines[3];
+  EXPECT_EQ(std::count(lines[3].begin(), lines[3].end(), '\n'), 0);
+}
+
+// Whatever the database names, the export never writes into the program
+// directory, and with --lpg-dir only into that folder; told once per run.
+TEST_F(LpgExportTest, APathIntoTheProgramDirectoryOrOutsideTheLpgFolderIsNeverWritten) {
+  const fs::path program = t_.env.program_dir;
+  t_.dir.Write("STATION.INI", "LOX\r\nserver\r\nuser\r\npass\r\n");
+  fs::create_directories(program / "certstore" / "MY");
+  fs::create_symlink(program, folder_ / "zum-programm");
+  for (const std::string& path :
+       {program.string() + "\\STATION.INI", program.string() + "/certstore/MY/client.pem",
+        folder_.string() + "/zum-programm/Velunor.CFG",
+        folder_.string() + "/../lpg/zum-programm/./Velunor.CFG"}) {
+    t_.db.stammdaten.LpgExportFile = path;
+    t_.db.lpg_refusal_told = false;  // as in a new run
+    for (int run = 1; run <= 2; ++run) Gas_Tankstelle_Export(t_.db);
+    EXPECT_EQ(ExportErrors().size(), 1u) << path << ": told once\n"
+                                         << testing::Joined(t_.ErrorLines());
+    ASSERT_FALSE(ExportErrors().empty());
+    std::string logged;  // the error log writes a backslash as two
+    for (const char c : path) logged += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    EXPECT_NE(ExportErrors().back().find("Exportdatei '" + logged +
+                                         "' für den Export Gas-Tankstelle liegt im "
+                                         "Programmverzeichnis " +
+                                         program.string()),
+              std::string::npos)
+        << ExportErrors().back();
+    fs::remove(program / "MTS-Error-0.LOG");
+  }
+  EXPECT_EQ(t_.dir.Read("STATION.INI"), "LOX\r\nserver\r\nuser\r\npass\r\n");
+  EXPECT_FALSE(fs::exists(program / "certstore" / "MY" / "client.pem"));
+  EXPECT_FALSE(fs::exists(program / "Velunor.CFG"));
+
+  // With a folder configured: inside it (or below) yes, beside it no.
+  t_.db.stammdaten.LpgExportFile = folder_.string() + "/preise.csv";
+  t_.db.lpg_dir = portal_.path();
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_EQ(Read("preise.csv").rfind(kLpgExportHeader, 0), 0u);
+  t_.db.lpg_dir = folder_ / "unten";
+  t_.db.lpg_refusal_told = false;
+  Write("preise.csv", kOldFile);
+  Gas_Tankstelle_Export(t_.db);
+  EXPECT_EQ(Read("preise.csv"), kOldFile);
+  ASSERT_EQ(ExportErrors().size(), 1u);
+  EXPECT_NE(ExportErrors()[0].find("liegt nicht im Ordner " + (folder_ / "unten").string() +
+                                   " (--lpg-dir)"),
+            std::string::npos)
+      << ExportErrors()[0];
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "service/publication/xml_out.h"
 #include "tests/db_test.h"
+#include "tests/received_publication.h"
 
 namespace velunor {
 namespace {
@@ -248,6 +249,53 @@ TEST_F(PublicationTest, HostileAndOutOfRangeDataStillGiveWellFormedDocuments) {
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
                           [](const std::string& l) { return l.find("Station 4 ") != l.npos; }),
             3);
+}
+
+// Texts XML 1.0 cannot carry, from the upstream tables or damaged by hand in
+// stammdaten: the documents stay well-formed for a strict parser, and each
+// mended text and the damaged numbers are told once.
+TEST_F(PublicationTest, ForbiddenCharactersAndDamagedNumbersNeverBreakADocument) {
+  Init("2026\"", "2026-4\" x=\"");
+  t_.db.stammdaten.ReporterName = "Preis\x1Bmelder";
+  XML_Init(pub_, t_.db);
+  Sql("insert into mts_petrolstation values (7, 2, 'id-7', 1, 't', ?, ?, 's', 'h', 'p', 'o', "
+      "'1', '2', '')",
+      {std::string("Tank\xEF\xBF\xBFstelle\x01Nord"), std::string("Marke\xEF\xBF\xBE")});
+  t_.db.stations[7].priceE5 = " 1.500";
+
+  for (int run = 1; run <= 2; ++run) {
+    XML_Stationsdaten(pub_, t_.db);
+    XML_Out_Station(pub_, t_.db);
+    EXPECT_EQ(testing::XmlWellFormedFault(pub_.PublicationXml), "") << pub_.PublicationXml;
+    XML_Preisdaten(pub_, t_.db);
+    XML_Out_Preise(pub_, t_.db);
+    EXPECT_EQ(testing::XmlWellFormedFault(pub_.PublicationXml), "") << pub_.PublicationXml;
+  }
+  EXPECT_EQ(t_.db.stammdaten.StationPublicationNumber, "2026-2") << "started anew";
+  EXPECT_EQ(One("select value from stammdaten where id = 134"), "2026-2");
+  pugi::xml_document doc;
+  ExpectWellFormed(t_.dir.Read("MTS_G.xml"), doc);
+  EXPECT_STREQ(doc.select_node("//petrolStationName").node().child_value(),
+               "Tank\xEF\xBF\xBDstelleNord");
+
+  const std::vector<std::string> log = t_.ErrorLines();
+  const auto count = [&](const std::string& part) {
+    return std::count_if(log.begin(), log.end(),
+                         [&](const std::string& l) { return l.find(part) != l.npos; });
+  };
+  EXPECT_EQ(count("XML_Out_Station / 13 / Typen unverträglich: die gespeicherte Nummer '2026\"' "
+                  "(stammdaten 133) ist keine Nummer der Form Jahr-Zähler"),
+            1)
+      << testing::Joined(log);
+  EXPECT_EQ(count("XML_Out_Preise / 13 / Typen unverträglich: die gespeicherte Nummer"), 1);
+  for (const char* column : {"ps_name", "ps_brand"}) {
+    EXPECT_EQ(count(std::string("Station 7: mts_petrolstation.") + column +
+                    " enthält Zeichen, die XML nicht zulässt"),
+              1)
+        << column << " is told once\n"
+        << testing::Joined(log);
+  }
+  EXPECT_EQ(count("stammdaten 135 enthält Zeichen"), 1);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/received_publication.h"
 
+#include <libxml/parser.h>
+
 #include <pugixml.hpp>
 
 namespace velunor::testing {
@@ -36,6 +38,24 @@ ReceivedPublication ParseReceived(const std::string& soap_body) {
     }
   }
   return r;
+}
+
+std::string XmlWellFormedFault(const std::string& document) {
+  xmlParserCtxt* context = xmlNewParserCtxt();
+  if (context == nullptr) return "libxml2 cannot start";
+  xmlDoc* doc =
+      xmlCtxtReadMemory(context, document.data(), static_cast<int>(document.size()), nullptr,
+                        nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  std::string fault;
+  if (doc == nullptr || !context->wellFormed) {
+    const xmlError* error = xmlCtxtGetLastError(context);
+    fault = error != nullptr && error->message != nullptr
+                ? "line " + std::to_string(error->line) + ": " + error->message
+                : "not well-formed";
+  }
+  if (doc != nullptr) xmlFreeDoc(doc);
+  xmlFreeParserCtxt(context);
+  return fault;
 }
 
 }  // namespace velunor::testing

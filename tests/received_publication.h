@@ -26,4 +26,8 @@ struct ReceivedPublication {
 // not a publication.
 ReceivedPublication ParseReceived(const std::string& soap_body);
 
+// Why libxml2, a strict XML 1.0 parser as the MTS-K's consumers use, refuses
+// `document`, with the line; "" when it is well-formed.
+std::string XmlWellFormedFault(const std::string& document);
+
 }  // namespace velunor::testing

@@ -3,6 +3,7 @@
 // the private MariaDB (the small station network) and every transmission
 // over TLS to the endpoint simulator. Each case checks what the database and
 // the simulator saw, not only the state numbers.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -344,7 +345,8 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
 }
 
 TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTakes) {
-  const std::filesystem::path lpg_file = rig_->program_dir() / "lpg" / "gas-preise.csv";
+  const TempDir portal;  // the portal's folder, outside the program directory
+  const std::filesystem::path lpg_file = portal.path() / "lpg" / "gas-preise.csv";
   std::filesystem::create_directories(lpg_file.parent_path());
   sql_->Execute("update stammdaten set value = '1' where id = 491");
   sql_->Execute("insert into stammdaten values (490, ?)", {lpg_file.string()});
@@ -370,6 +372,71 @@ TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTake
   EXPECT_NE(csv.find("0,899"), std::string::npos) << csv;
   EXPECT_EQ(sim().RequestCount(), 3);
   EXPECT_TRUE(ErrorLines().empty()) << ErrorLines().front();
+}
+
+// A head-office path that names STATION.INI: the export leaves the file
+// alone, says so once, and the prices go on being reported.
+TEST_F(SchedulerRealTest, AnLpgPathAtStationIniLeavesItAloneAndPricesAreStillReported) {
+  const std::filesystem::path ini = rig_->program_dir() / "STATION.INI";
+  sql_->Execute("update stammdaten set value = '1' where id = 491");
+  sql_->Execute("insert into stammdaten values (490, ?)", {ini.string()});
+  ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
+  const std::string before = testing::ReadFile(ini);
+  ASSERT_FALSE(before.empty());
+
+  for (int run = 1; run <= 2; ++run) {
+    w().SetLpgTaktZaehler(600);
+    Tick();
+    EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 0) << "the export ran";
+  }
+  EXPECT_EQ(testing::ReadFile(ini), before);
+  const std::vector<std::string> errors = ErrorLines();
+  ASSERT_EQ(errors.size(), 1u) << testing::Joined(errors);
+  EXPECT_NE(errors[0].find("Gas-Tankstelle-Export / 75 / Exportdatei '" + ini.string() +
+                           "' für den Export Gas-Tankstelle liegt im Programmverzeichnis"),
+            std::string::npos)
+      << errors[0];
+
+  testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
+  w().SetTaktZaehler(90);
+  Tick(7);
+  ASSERT_EQ(sim().RequestCount(), 3);
+  EXPECT_EQ(Received(3).Price("id-0001", "E5"), "1.739");
+  EXPECT_EQ(ErrorLines().size(), 1u);
+}
+
+// The MTS-K moved its endpoint and redirects the old URLs to a server of the
+// same CA: both publications are acknowledged there, and the error log
+// names each move once a day.
+TEST_F(SchedulerRealTest, AMovedEndpointReceivesBothPublicationsAndIsNamedOnceADay) {
+  const TempDir there;
+  MdmSim other(rig_->certs(), there.path(), {{"ack"}});
+  const std::string moved = other.Url("/mdm/neu");
+  sim().SetOutcomes({"redirect:" + moved});
+  Start();
+  Tick(10);
+  ASSERT_EQ(w().state(), kIdle);
+  ASSERT_EQ(other.RequestCount(), 2);
+  EXPECT_EQ(testing::ParseReceived(other.RequestBody(1)).kind, "PetrolStationPublication");
+  EXPECT_EQ(testing::ParseReceived(other.RequestBody(2)).kind, "FuelPricePublication");
+  EXPECT_EQ(TransferLog(), "0 | 1") << "both acknowledged";
+
+  const auto told = [&](const std::string& url) {
+    const std::string text =
+        "Die MTS-K-Adresse " + url + " leitet nach " + moved + " um; bitte in Kestrin eintragen";
+    const std::vector<std::string> lines = ErrorLines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.find(text) != l.npos; });
+  };
+  const std::string price_url = state().db.settings.UrlPreisdatenlieferung;
+  EXPECT_EQ(told(state().db.settings.UrlGrunddatenlieferung), 1) << testing::Joined(ErrorLines());
+  EXPECT_EQ(told(price_url), 1);
+  rig_->RunPriceExport();
+  EXPECT_EQ(other.RequestCount(), 3);
+  EXPECT_EQ(told(price_url), 1) << "once a day, not with every publication";
+  clock().Advance(24 * 60 * 60);
+  rig_->RunPriceExport();
+  EXPECT_EQ(told(price_url), 2) << "the next day again";
 }
 
 TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButton) {

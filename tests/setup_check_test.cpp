@@ -225,6 +225,40 @@ TEST_F(SetupCheckTest, ColumnsWrittenByPositionAreCheckedByPlaceAndType) {
       << run.output;
 }
 
+// The two tables the service addresses by name may have their columns in
+// any order; their history tables must follow that order after the key.
+TEST_F(SetupCheckTest, MainTablesInAnotherColumnOrderPassWhenTheirHistoryFollows) {
+  const auto move = [&](const std::string& table, const std::string& column,
+                        const std::string& where) {
+    sql_->Execute("alter table " + table + " modify " + column + " " + where);
+  };
+  const testing::OnExit restore([&] {
+    move("mts_petrolstation", "ps_name varchar(100) null", "after ps_version_time");
+    move("mts_petrolstation_historie", "ps_name varchar(100) null", "after ps_version_time");
+    move("mts_petrolstation_price", "ps_pricediesel varchar(10) null", "after ps_pricee10_time");
+    move("mts_petrolstation_price_historie", "ps_pricediesel varchar(10) null",
+         "after ps_pricee10_time");
+  });
+  move("mts_petrolstation", "ps_name varchar(100) null", "first");
+  move("mts_petrolstation_historie", "ps_name varchar(100) null", "after historie_id");
+  move("mts_petrolstation_price", "ps_pricediesel varchar(10) null", "after station");
+  move("mts_petrolstation_price_historie", "ps_pricediesel varchar(10) null", "after station");
+  CheckRun run = Check();
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(LineOf(run, "Tabellen").rfind("OK      ", 0), 0u) << run.output;
+
+  // A history that keeps the schema's order no longer matches its table.
+  move("mts_petrolstation_price_historie", "ps_pricediesel varchar(10) null",
+       "after ps_pricee10_time");
+  run = Check();
+  EXPECT_EQ(run.exit_code, 1) << run.output;
+  EXPECT_NE(LineOf(run, "Tabellen")
+                .find("Spalte mts_petrolstation_price_historie.ps_pricediesel an Stelle 3 (wie in "
+                      "mts_petrolstation_price)"),
+            std::string::npos)
+      << run.output;
+}
+
 // The check's list of tables and columns is the schema's, no more, no less.
 TEST(SetupCheckTables, AreTheSchemasTablesAndColumns) {
   const std::string schema =

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -210,6 +211,30 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
 
   process->Signal(SIGTERM);
   EXPECT_EQ(process->Wait(30), 0) << process->Stderr();
+}
+
+// A second velunor started on the program directory of a running one: the
+// temporary files there may be the first one's writes under way, so they
+// stay until a process that holds the instance's lock finds them.
+TEST_F(StatusPortTest, ASecondProcessLeavesTheRunningOnesTemporaryFilesAlone) {
+  const int running = open((Program() / "velunor.instance").c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(running, 0);
+  ASSERT_EQ(flock(running, LOCK_EX | LOCK_NB), 0) << "held as the first process holds it";
+  const fs::path writing = Program() / "MTS_P.xml.q8k2m4zx.tmp";
+  const fs::path archiving =
+      Program() / "archive" / "20261208-100500-price-2026-000007-acknowledged.gz.q8k2m4zx.tmp";
+  testing::WriteFile(writing, "<half");
+  testing::WriteFile(archiving, "half");
+
+  ServiceProcess::Options options;
+  options.arguments = {"--status-address", "127.0.0.1:0"};
+  auto process = Run(options);
+  ASSERT_GT(process->AnnouncedStatusPort(), 0) << process->Stdout() << process->Stderr();
+  EXPECT_TRUE(fs::exists(writing)) << "the running one's file was removed";
+  EXPECT_TRUE(fs::exists(archiving)) << "the running one's archive file was removed";
+  process->Signal(SIGTERM);
+  EXPECT_EQ(process->Wait(30), 0) << process->Stderr();
+  close(running);
 }
 
 }  // namespace

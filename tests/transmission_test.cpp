@@ -371,16 +371,16 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   EXPECT_EQ(sim.RequestHeaders(2).rfind("POST /v2/prices HTTP/1.1\r\n", 0), 0u);
   EXPECT_EQ(sim.RequestBody(2), SOAPEnvelope(kPublication));
 
-  // Another host name (the same server answers to it; its certificate names
-  // both): the publication and the client certificate go nowhere else.
-  const std::string elsewhere = "https://localhost:" + std::to_string(sim.port()) + "/v2/prices";
-  sim.SetOutcomes({"redirect:" + elsewhere, "ack"});
+  // Never to an address without https, where the publication would go out
+  // in clear.
+  const std::string clear = "http://127.0.0.1:" + std::to_string(sim.port()) + "/v2/prices";
+  sim.SetOutcomes({"redirect:" + clear, "ack"});
   const Lines lines = Send(url);
   EXPECT_EQ(result_, 1);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2],
-            "ERR: 1004 Redirect to another server refused: " + elsewhere + " Zeile: 5");
-  EXPECT_EQ(sim.RequestCount(), 3) << "no request at the other host";
+            "ERR: 1004 Redirect to an address without https refused: " + clear + " Zeile: 5");
+  EXPECT_EQ(sim.RequestCount(), 3) << "nothing sent in clear";
 
   // Two Location headers, the first to another server (the one libcurl would
   // follow), the second to this one: nothing is sent to either.
@@ -394,6 +394,65 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
                                      steal + ", /v2/prices Zeile: 5");
   EXPECT_EQ(other.RequestCount(), 0) << "the publication reached the other server";
   EXPECT_EQ(sim.RequestCount(), 4);
+}
+
+// The authority moved its endpoint and redirects the old URL: the
+// publications reach the new server, verified like the first, and the move
+// is named for the operator to enter in Kestrin.
+TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
+  MdmSim& sim = StartSim({{}});
+  MdmSim other(certs_, t_.dir.path() / "other", {{"ack"}});
+  const std::string moved = other.Url("/neu/prices");
+  sim.SetOutcomes({"redirect:" + moved});
+  const std::string url = sim.Url("/mts-k/prices");
+  Lines handshake_there = Handshake();
+  const std::string peer = "127.0.0.1:" + std::to_string(sim.port());
+  const std::string peer_there = "127.0.0.1:" + std::to_string(other.port());
+  handshake_there[0] = "Connection: Connecting " + peer_there;
+  handshake_there[1] = "Connection: Connected " + peer_there;
+  for (int run = 1; run <= 2; ++run) {
+    EXPECT_EQ(Send(url),
+              Join({Opening(url),
+                    Handshake(),
+                    {"Connection: Redirected " + moved},
+                    handshake_there,
+                    {"Die MTS-K-Adresse " + url + " leitet nach " + moved +
+                         " um; bitte in Kestrin eintragen",
+                     "Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
+                     "Transaction successfull"}}));
+    EXPECT_EQ(result_, 0);
+  }
+  ASSERT_EQ(other.RequestCount(), 2);
+  EXPECT_EQ(other.RequestBody(2), SOAPEnvelope(kPublication));
+  EXPECT_EQ(other.RequestInfo(2).rfind("client-subject: " + certs_.client_subject + "\n", 0), 0u);
+
+  // A server whose certificate no trusted CA signed is refused there too.
+  MdmSim rogue(certs_, t_.dir.path() / "rogue", {{"ack"}, "1.2", true});
+  sim.SetOutcomes({"redirect:" + rogue.Url("/neu/prices")});
+  const Lines lines = Send(url);
+  EXPECT_EQ(result_, 1);
+  EXPECT_EQ(rogue.RequestCount(), 0);
+  EXPECT_EQ(lines.back(), "Transaction failed!");
+}
+
+// One time-out for the whole transmission: a chain of slow redirects ends
+// when it is spent, not after a full time-out per redirect.
+TEST_F(TransmissionTest, ARedirectChainThatOutlastsTheTimeOutEndsAtTheTimeOut) {
+  MdmSim& sim = StartSim(
+      {{"delay:0.6:redirect:/a", "delay:0.6:redirect:/b", "delay:0.6:redirect:/c", "ack"}});
+  const std::string url = sim.Url("/mts-k/prices");
+  CurlTransport::Options quick;
+  quick.timeout = std::chrono::seconds(1);
+  const auto start = std::chrono::steady_clock::now();
+  const Lines lines = Send(url, "", quick);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(result_, 1);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2],
+            "ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5")
+      << ::testing::PrintToString(lines);
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+  EXPECT_EQ(sim.RequestCount(), 2) << "the second request used up what was left";
 }
 
 }  // namespace

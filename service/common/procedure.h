@@ -63,6 +63,7 @@ class Procedure {
   }
 
   int failures() const { return failures_; }
+  FehlerLog& log() const { return log_; }
   const std::string& name() const { return name_; }
   const std::string& context() const { return context_; }
 

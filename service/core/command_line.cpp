@@ -43,6 +43,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                                   {"--headless", Kind::kFlag},
                                                   {"--program-dir", Kind::kValue},
                                                   {"--cert-store", Kind::kValue},
+                                                  {"--lpg-dir", Kind::kValue},
                                                   {"--tick-ms", Kind::kValue},
                                                   {"--ticks", Kind::kValue},
                                                   {"--screenshot", Kind::kValue},
@@ -61,6 +62,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   c.headless = read.Has("--headless");
   c.program_dir = read.Value("--program-dir");
   c.cert_store = read.Value("--cert-store");
+  c.lpg_dir = read.Value("--lpg-dir");
   c.screenshot = read.Value("--screenshot");
   c.check = read.Has("--check");
   if (read.Has("--status-address")) {
@@ -150,11 +152,13 @@ std::string UsageText() {
   return "usage: velunor [--program-dir DIR] [--cert-store DIR] [--headless] [--tick-ms N] "
          "[--ticks N] [--screenshot FILE]\n"
          "               [--status-address HOST:PORT] [--archive-max-mb N] [--check]\n"
-         "               [--instance-name NAME] [--lease-seconds N]\n"
+         "               [--instance-name NAME] [--lease-seconds N] [--lpg-dir DIR]\n"
          "               [--price-band MIN:MAX] [--price-jump EUR]\n"
          "  --program-dir DIR  directory with STATION.INI, Velunor.CFG and the logs\n"
          "                     (default: the directory of the program)\n"
          "  --cert-store DIR   certificate store (default: certstore in the program directory)\n"
+         "  --lpg-dir DIR      the LPG-portal file (stammdaten 490) is written only inside DIR\n"
+         "                     (default: anywhere but the program directory)\n"
          "  --headless         no window; status and communication lines go to standard output\n"
          "  --tick-ms N        timer interval in milliseconds (default 1000)\n"
          "  --ticks N          end after N ticks through the normal shutdown\n"

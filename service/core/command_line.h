@@ -17,6 +17,7 @@ namespace velunor {
 struct CommandLine {
   std::string program_dir;  // empty: the directory of the executable
   std::string cert_store;   // empty: "certstore" in the program directory
+  std::string lpg_dir;      // empty: the LPG file may lie in any folder but the program's
   bool headless = false;
   int tick_ms = 1000;
   long ticks = 0;          // 0: no limit

@@ -24,6 +24,8 @@ TEST(CommandLineTest, OptionsAndUsageErrors) {
   // the same words as Kestrin's.
   EXPECT_EQ(ParseCommandLine({"--program-dir", ""}).error, "option --program-dir needs a value");
   EXPECT_EQ(ParseCommandLine({"--cert-store", ""}).error, "option --cert-store needs a value");
+  EXPECT_EQ(ParseCommandLine({"--lpg-dir", "/srv/lpg"}).lpg_dir, "/srv/lpg");
+  EXPECT_EQ(ParseCommandLine({"--lpg-dir", ""}).error, "option --lpg-dir needs a value");
   EXPECT_EQ(ParseCommandLine({"--program-dir"}).error, "option --program-dir needs a value");
   // The reporter lease: at least 15 seconds, a name that prints on one line.
   c = ParseCommandLine({"--instance-name", "kasse-2", "--lease-seconds", "15"});

@@ -10,6 +10,7 @@ Configuration ConfigurationFromCommandLine(const CommandLine& command_line, cons
   Configuration config;
   config.program_dir = locations.program_dir;
   config.cert_store = locations.cert_store;
+  config.lpg_dir = command_line.lpg_dir;
   config.status_address = command_line.status_address;
   config.archive_max_bytes = static_cast<std::uintmax_t>(command_line.archive_max_mb) * 1024 * 1024;
   config.instance_name = command_line.instance_name;

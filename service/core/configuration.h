@@ -26,6 +26,7 @@ struct Configuration {
   // From the command line, fixed for the run.
   std::filesystem::path program_dir;
   std::filesystem::path cert_store;
+  std::filesystem::path lpg_dir;  // empty: none configured
   // None: no status page, unless the service manager hands over a socket.
   std::optional<StatusAddress> status_address;
   std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;

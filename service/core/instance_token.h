@@ -25,6 +25,9 @@ class InstanceToken {
 
   const std::string& value() const { return value_; }
   const std::string& problem() const { return problem_; }
+  // True while this process holds the file's lock: it is the program
+  // directory's one running instance.
+  bool held() const { return fd_ >= 0; }
 
  private:
   std::string value_;

@@ -45,7 +45,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
              setup.files != nullptr ? *setup.files : RealFileSystem()),
       token_(setup.config.program_dir),
       own_transport_(RealTransport(setup, state_.certs)),
-      operations_(state_.env, state_.db, setup.config.archive_max_bytes),
+      operations_(state_.env, state_.db, setup.config.archive_max_bytes, token_.held()),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_,
                   &operations_, Lease(setup.config, token_)),
       window_(state_.env, {procedures_, state_.komm_log}, front_end, state_.config, setup.notifier,
@@ -53,8 +53,9 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
       front_end_(front_end),
       notifier_(setup.notifier),
       instance_name_(Lease(setup.config, token_).instance_name) {
-  // Whole-file writes that a crash or a kill cut off before their rename.
-  RemoveStaleTemporaries(state_.env.files, setup.config.program_dir);
+  // Whole-file writes that a crash or a kill cut off before their rename;
+  // while another process holds the token, they may be its writes under way.
+  if (token_.held()) RemoveStaleTemporaries(state_.env.files, setup.config.program_dir);
   if (!token_.problem().empty()) {
     // The instance still reports or stands by; only a restart cannot prove
     // it is the same instance and waits for its own lease to run out.

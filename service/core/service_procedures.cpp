@@ -52,6 +52,7 @@ Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
   TransmissionOutcome outcome;
   const int result =
       velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_, &outcome);
+  if (!outcome.moved_to.empty()) TellMovedEndpoint(url, outcome.moved_to);
   const bool station = sende_art == kStationData;
   const std::string number = station ? StationPublicationNumber() : PricePublicationNumber();
   if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
@@ -65,6 +66,17 @@ Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
                                   number, outcome);
   }
   return result == 0 ? Status() : Status::Error(result, outcome.error);
+}
+
+// Every transmission goes on reaching the new address, so the operator
+// hears of it once a day rather than with every publication.
+void ServiceProcedures::TellMovedEndpoint(const std::string& url, const std::string& moved_to) {
+  constexpr std::int64_t kDay = 24 * 60 * 60;
+  const std::int64_t now = s_.env.clock.EpochSeconds();
+  const auto told = moved_told_.find(url + "\n" + moved_to);
+  if (told != moved_told_.end() && now >= told->second && now < told->second + kDay) return;
+  moved_told_[url + "\n" + moved_to] = now;
+  s_.env.log.WriteNotice(MovedEndpointText(url, moved_to), "SOAPTransaction");
 }
 
 void ServiceProcedures::StationPublicationAcknowledged() {

@@ -5,6 +5,8 @@
 // Status.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 
 #include "service/core/procedures.h"
@@ -93,9 +95,14 @@ class ServiceProcedures : public DatabaseProcedures,
   std::string ClientCertificateSubject() override { return s_.db.settings.VerwendetesZertifikat; }
 
  private:
+  // Writes MovedEndpointText to the error log, once a day for each move.
+  void TellMovedEndpoint(const std::string& url, const std::string& moved_to);
+
   VelunorState& s_;
   HttpsTransport& transport_;
   Operations* operations_;
+  // When each move (old and new URL) was last told.
+  std::map<std::string, std::int64_t> moved_told_;
   bool connected_before_ = false;  // a later connection is a reconnect
   LeaseSettings lease_;
   bool lease_prepared_ = false;  // the lease's table and row exist

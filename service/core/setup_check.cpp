@@ -220,6 +220,32 @@ void CheckPositions(const RequiredTable& table, const std::vector<FoundColumn>& 
   }
 }
 
+// What is wrong with a history table against the table it copies, `copied`
+// as found: its key, then the same columns in the same order.
+void CheckCopy(const RequiredTable& table, const std::vector<FoundColumn>& have,
+               const std::vector<FoundColumn>& copied, std::vector<std::string>& missing,
+               std::vector<std::string>& wrong) {
+  const std::string name = table.name;
+  if (have.size() != copied.size() + 1) {
+    wrong.push_back(name + " hat " + std::to_string(have.size()) + " statt " +
+                    std::to_string(copied.size() + 1) + " Spalten (Schlüssel und die Spalten von " +
+                    table.copy_of + ")");
+    return;
+  }
+  const RequiredColumn& key = table.columns.front();
+  const std::string fault = TypeFault(key, have[0]);
+  if (!fault.empty()) {
+    wrong.push_back("Spalte 1 von " + name + " (" + have[0].name + ") muss " + fault +
+                    " sein, ist " + have[0].type);
+  }
+  for (size_t i = 1; i < have.size(); ++i) {
+    if (have[i].name != copied[i - 1].name) {
+      missing.push_back("Spalte " + name + "." + copied[i - 1].name + " an Stelle " +
+                        std::to_string(i + 1) + " (wie in " + table.copy_of + ")");
+    }
+  }
+}
+
 void Checker::Tables() {
   std::map<std::string, std::vector<FoundColumn>> found;
   try {
@@ -249,6 +275,11 @@ void Checker::Tables() {
       continue;
     }
     columns += table.columns.size();
+    const auto copied = table.copy_of != nullptr ? found.find(table.copy_of) : found.end();
+    if (copied != found.end()) {
+      CheckCopy(table, have->second, copied->second, missing, wrong);
+      continue;
+    }
     if (table.by_position) {
       CheckPositions(table, have->second, missing, wrong);
       continue;
@@ -476,11 +507,12 @@ const std::vector<RequiredTable>& RequiredTables() {
       {"stammdaten_produkte", Named({"nummer", "kuerzel"})},
       {"mts_holiday_identifier", Named({"nummer", "identifier"})},
       {"mts_petrolstation", kStation},
-      {"mts_petrolstation_historie", History(kHistoryKey, kStation), true},
+      {"mts_petrolstation_historie", History(kHistoryKey, kStation), true, "mts_petrolstation"},
       {"mts_petrolstation_times", TimesColumns(), true},
       {"mts_petrolstation_times_historie", History(kDetailKey, TimesColumns()), true},
       {"mts_petrolstation_price", kPrice},
-      {"mts_petrolstation_price_historie", History(kHistoryKey, kPrice), true},
+      {"mts_petrolstation_price_historie", History(kHistoryKey, kPrice), true,
+       "mts_petrolstation_price"},
       {"mts_petrolstation_override_times", OverrideColumns(true), true},
       {"mts_petrolstation_override_times_historie", History(kDetailKey, OverrideColumns(false)),
        true},

@@ -40,6 +40,10 @@ struct RequiredTable {
   const char* name;
   std::vector<RequiredColumn> columns;
   bool by_position = false;
+  // A history table filled with "select null, PS.*" from this table: after
+  // its key it holds that table's columns in that table's order, whichever
+  // order the operator's schema gives them.
+  const char* copy_of = nullptr;
 };
 const std::vector<RequiredTable>& RequiredTables();
 

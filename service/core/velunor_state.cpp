@@ -11,6 +11,7 @@ VelunorState::VelunorState(const Configuration& configuration, Clock& clock, Ser
       certs(config.cert_store),
       komm_log(env) {
   db.plausibility = config.plausibility;
+  db.lpg_dir = config.lpg_dir;
 }
 
 }  // namespace velunor

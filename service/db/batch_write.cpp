@@ -1,6 +1,7 @@
 #include "service/db/batch_write.h"
 
 #include <algorithm>
+#include <charconv>
 #include <exception>
 
 #include "service/db/db_values.h"
@@ -143,8 +144,16 @@ void CopyHistory(BatchWriter& db, const HistoryTables& t, const BatchTables& key
                  const std::string& stations) {
   const std::string history = t.history;
   const std::string key = Quoted(keys.history_key.at(history));
-  const std::string last_key =
+  const std::string highest =
       Required(db.Query("select coalesce( max( " + key + " ), 0 ) from " + history).ValueAt(0, 0));
+  // Into the statements as a number only: a key column of text could hold anything.
+  long long number = -1;
+  const auto [end, ec] = std::from_chars(highest.data(), highest.data() + highest.size(), number);
+  if (ec != std::errc() || end != highest.data() + highest.size() || number < 0) {
+    throw Failure(kErrTypeMismatch, "Typen unverträglich: der höchste Schlüssel '" + highest +
+                                        "' von " + history + " ist keine Ganzzahl");
+  }
+  const std::string last_key = std::to_string(number);
   db.Execute("insert into " + history + " select " + last_key +
              " + row_number() over ( order by station ), PS.* from " + t.table +
              " PS where station in ( " + stations + " )");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -76,6 +77,12 @@ struct DbState {
   StationDelivery delivery;
   // Read by the first batch of a connection; reset by DB_Verbinden.
   std::optional<BatchTables> batch_tables;
+
+  // The folder the LPG-portal file must lie in (--lpg-dir); empty: any folder
+  // but the program directory.
+  std::filesystem::path lpg_dir;
+  // The export file's path was refused and that was logged: once per run.
+  bool lpg_refusal_told = false;
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;

@@ -44,13 +44,53 @@ LpgExportRow ReadRow(const ResultSet& rows, size_t r, const MasterData& m) {
                       m.ProductShortNames[static_cast<size_t>(product)]};
 }
 
+// The folder with every link and "." or ".." resolved, as far as it exists.
+fs::path Resolved(const fs::path& folder) {
+  std::error_code ec;
+  fs::path absolute = fs::absolute(folder, ec);
+  if (ec) absolute = folder;
+  fs::path resolved = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal() : resolved;
+}
+
+bool Inside(const fs::path& folder, const fs::path& dir) {
+  const fs::path relative = folder.lexically_relative(dir);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
 }  // namespace
+
+std::string LpgExportRefusal(const fs::path& program_dir, const fs::path& lpg_dir,
+                             const std::string& stored) {
+  const fs::path file = FilePath(stored);
+  const fs::path folder = Resolved(file.has_parent_path() ? file.parent_path() : fs::path("."));
+  const std::string named = "Exportdatei '" + stored + "' für den Export Gas-Tankstelle";
+  const std::string ending = "; der Export unterbleibt, die Preise werden weiter gemeldet";
+  if (Inside(folder, Resolved(program_dir))) {
+    return named + " liegt im Programmverzeichnis " + program_dir.string() +
+           ", wo Velunor und Kestrin ihre Dateien halten; dorthin schreibt der Export nie" + ending;
+  }
+  if (!lpg_dir.empty() && !Inside(folder, Resolved(lpg_dir))) {
+    return named + " liegt nicht im Ordner " + lpg_dir.string() +
+           " (--lpg-dir); nur dorthin schreibt der Export" + ending;
+  }
+  return "";
+}
 
 void Gas_Tankstelle_Export(DbState& state) {
   const MasterData& m = state.stammdaten;
   const std::string sql = ExportStatement(m.GasProductList);
   Procedure p(state.env.log, "Gas-Tankstelle-Export");
   p.With(sql);
+
+  // A path from the database must never choose a file of the programs'.
+  const std::string refusal =
+      LpgExportRefusal(state.env.program_dir, state.lpg_dir, m.LpgExportFile);
+  if (!refusal.empty()) {
+    if (!state.lpg_refusal_told) p.With("").Log(kErrPathFileAccess, refusal);
+    state.lpg_refusal_told = true;
+    return;
+  }
 
   fs::path export_file;
   fs::path temp_file;

@@ -9,6 +9,11 @@ namespace velunor {
 std::string LpgQuoted(std::string_view value) {
   std::string out = "\"";
   for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += ' ';
+      continue;
+    }
     if (c == '"') out += '"';
     out += c;
   }

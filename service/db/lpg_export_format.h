@@ -24,7 +24,8 @@ struct LpgExportRow {
 };
 
 // `value` in double quotes; a double quote inside is doubled so that no value
-// can end its field early.
+// can end its field early, and a line end or other control character becomes
+// a space so that no value can end its line.
 std::string LpgQuoted(std::string_view value);
 
 // "0.899" -> "0,899": the decimal comma the portal expects; digits unchanged.

@@ -11,9 +11,19 @@ namespace {
 constexpr double kLargestCounter = 999999;
 }
 
+bool IsPublicationNumber(const std::string& text) {
+  if (text.size() < 6 || text[4] != '-') return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (i != 4 && (text[i] < '0' || text[i] > '9')) return false;
+  }
+  return true;
+}
+
 std::string NextPublicationNumber(const std::string& current, int year) {
   std::string number = current;
-  if (year > NumberValue(number.substr(0, 4))) number = Pad(year, 4) + "-0";
+  if (!IsPublicationNumber(number) || year > NumberValue(number.substr(0, 4))) {
+    number = Pad(year, 4) + "-0";
+  }
   const double counter = number.size() > 5 ? NumberValue(number.substr(5)) : 0;
   // Read as a whole number first, so that even a counter far beyond the
   // largest one is never converted to an integer.

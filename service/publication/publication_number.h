@@ -7,9 +7,13 @@
 
 namespace velunor {
 
-// The number after `current` in `year`. A `current` whose first four
-// characters read as a year before `year` (or as no number at all) starts
-// the year anew; the counter is the number from the sixth character on.
+// True for four digits of a year, "-" and the counter's digits: the only
+// form a number may have, because it is written into every document's id.
+bool IsPublicationNumber(const std::string& text);
+
+// The number after `current` in `year`. A `current` of a year before `year`,
+// or one that is no publication number at all (empty, damaged), starts the
+// year anew; the counter is the number from the sixth character on.
 std::string NextPublicationNumber(const std::string& current, int year);
 
 }  // namespace velunor

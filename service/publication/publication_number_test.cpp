@@ -26,5 +26,17 @@ TEST(PublicationNumberTest, CounterAfter999999IsZero) {
   EXPECT_EQ(NextPublicationNumber("2026--5", 2026), "2026-1");
 }
 
+TEST(PublicationNumberTest, OnlyYearHyphenDigitsIsANumber) {
+  EXPECT_TRUE(IsPublicationNumber("2026-17"));
+  EXPECT_TRUE(IsPublicationNumber("2026-0"));
+  for (const char* damaged : {"", "2026-", "2026\"", "2026-1\"", "2026-1 ", "202-17", "2026_1",
+                              "2026-1x", "+026-1", "2026-+1"}) {
+    EXPECT_FALSE(IsPublicationNumber(damaged)) << damaged;
+    EXPECT_EQ(NextPublicationNumber(damaged, 2026), "2026-1") << damaged << " starts anew";
+  }
+  EXPECT_EQ(NextPublicationNumber("2027\"-5", 2026), "2026-1")
+      << "never text of the stored value in the id";
+}
+
 }  // namespace
 }  // namespace velunor

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "service/common/failure.h"
@@ -82,6 +84,11 @@ struct PublicationState {
 
   // The document last assembled, lines joined and ended with CR LF.
   std::string PublicationXml;
+
+  // Station and column of every database text whose characters XML forbids
+  // were mended: each is told in the error log once per run, not with every
+  // publication.
+  std::set<std::pair<long, std::string>> mended_texts;
 };
 
 }  // namespace velunor

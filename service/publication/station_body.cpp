@@ -60,6 +60,38 @@ std::vector<std::string> OpeningTimes(Procedure& p, const ResultSet& times, size
   return lines;
 }
 
+// The rows with every text mended that a publication could not carry
+// (XmlCharacters), each station's column told once per run.
+ResultSet XmlSafeRows(Procedure& p, PublicationState& pub, const std::string& table,
+                      const ResultSet& rows) {
+  std::vector<std::vector<DbValue>> safe;
+  safe.reserve(rows.RecordCount());
+  for (size_t r = 0; r < rows.RecordCount(); ++r) {
+    std::vector<DbValue> row;
+    for (size_t c = 0; c < rows.ColumnCount(); ++c) {
+      DbValue value = rows.ValueAt(r, c);
+      bool mended = false;
+      if (value) value = XmlCharacters(*value, &mended);
+      if (mended) {
+        long station = 0;
+        p.Run([&] { station = DbLong(rows.Value(r, "station")); });
+        const std::string& column = rows.columns()[c];
+        if (pub.mended_texts.emplace(station, column).second) {
+          p.Run([&] {
+            p.log().WriteNotice("Station " + std::to_string(station) + ": " + table + "." + column +
+                                    " enthält Zeichen, die XML nicht zulässt; in der "
+                                    "Veröffentlichung ersetzt",
+                                p.name());
+          });
+        }
+      }
+      row.push_back(std::move(value));
+    }
+    safe.push_back(std::move(row));
+  }
+  return ResultSet(rows.columns(), std::move(safe));
+}
+
 // The rows of `rows` as one result per station, in their order.
 std::map<long, ResultSet> RowsByStation(Procedure& p, const ResultSet& rows) {
   std::map<long, std::vector<std::vector<DbValue>>> grouped;
@@ -147,6 +179,9 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
   const std::string times_sql = "select * from mts_petrolstation_times order by station, satz";
   ResultSet all_times;
   p.With(times_sql).Run([&] { all_times = state.db().Query(times_sql); });
+  p.With("");
+  stations = XmlSafeRows(p, pub, "mts_petrolstation", stations);
+  all_times = XmlSafeRows(p, pub, "mts_petrolstation_times", all_times);
   const std::map<long, ResultSet> times_of = RowsByStation(p, all_times);
 
   for (size_t r = 0; r < stations.RecordCount(); ++r) {

@@ -39,9 +39,12 @@ const Kind kPrice = {"XML_Out_Preise",        "P-",        134, &MasterData::Pri
 std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
   Env& env = state.env;
   std::string& number = state.stammdaten.*kind.number;
+  if (!number.empty() && !IsPublicationNumber(number)) {
+    p.Log(kErrTypeMismatch, "Typen unverträglich: die gespeicherte Nummer '" + number +
+                                "' (stammdaten " + std::to_string(kind.stammdaten_id) +
+                                ") ist keine Nummer der Form Jahr-Zähler; die Zählung beginnt neu");
+  }
   p.Run([&] { number = NextPublicationNumber(number, env.clock.Now().year); });
-  // The number is made of digits and a hyphen; quoting only matters for a
-  // stored value that was damaged by hand.
   const std::string sql = "replace into stammdaten ( id, value ) values ( " +
                           std::to_string(kind.stammdaten_id) + ", '" + SQLQuote(number, 0) + "' )";
   p.With(sql).Run([&] { state.db().Execute(sql); });
@@ -107,6 +110,13 @@ void XML_Init(PublicationState& pub, DbState& state) {
     pub.DayNames = {"",       "monday",   "tuesday", "wednesday",    "thursday",
                     "friday", "saturday", "sunday",  "publicHoliday"};
   });
+  bool mended = false;
+  XmlCharacters(state.stammdaten.ReporterName, &mended);
+  if (mended) {
+    p.log().WriteNotice(
+        "stammdaten 135 enthält Zeichen, die XML nicht zulässt; in den Veröffentlichungen ersetzt",
+        p.name());
+  }
   p.Run([&] {
     // The authority is a setting; quoted so that no setting can break the tag.
     const std::string ns = XML_Quote(pub.schema_authority) + kSchemaPath;

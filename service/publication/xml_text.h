@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velunor {
 
@@ -16,8 +17,14 @@ std::string XML_Tag(int16_t indent, const std::string& tag, const std::string& v
 // Replaces & with "&#38;" (first, so that the references added for < > " '
 // are not escaped again), < with "&lt;", > with "&gt;", " with "&quot;" and
 // ' with "&apos;". The German letters are already in their UTF-8 byte form
-// and pass unchanged, as does every other byte except the control characters
-// below 0x20 that XML forbids (all but tab, LF and CR), which are dropped.
+// and pass unchanged; what XML 1.0 forbids is mended first (XmlCharacters).
 std::string XML_Quote(const std::string& text);
+
+// `text` with nothing left that XML 1.0 forbids in a document: the control
+// characters below 0x20 other than tab, LF and CR are dropped; U+FFFE,
+// U+FFFF, surrogates and every byte that is not part of well-formed UTF-8
+// (a binary column's bytes) become U+FFFD. `*mended`, when given, is set to
+// whether anything changed.
+std::string XmlCharacters(std::string_view text, bool* mended = nullptr);
 
 }  // namespace velunor

@@ -39,5 +39,26 @@ TEST(XmlTextTest, QuoteDropsControlCharactersThatXmlForbids) {
   EXPECT_EQ(XML_Quote("a\tb\r\nc"), "a\tb\r\nc") << "tab and line ends are allowed";
 }
 
+TEST(XmlTextTest, CharactersXmlForbidsBecomeTheReplacementCharacter) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  bool mended = true;
+  EXPECT_EQ(XmlCharacters("Jößl € 𝄞 \x7F", &mended), "Jößl € 𝄞 \x7F");
+  EXPECT_FALSE(mended) << "well-formed UTF-8 passes unchanged";
+  EXPECT_EQ(XmlCharacters("a\xEF\xBF\xBF"
+                          "b\xEF\xBF\xBE",
+                          &mended),
+            "a" + fffd + "b" + fffd)
+      << "U+FFFF and U+FFFE";
+  EXPECT_TRUE(mended);
+  EXPECT_EQ(XmlCharacters("M\xFCller"), "M" + fffd + "ller") << "a Latin-1 byte";
+  EXPECT_EQ(XmlCharacters("\xED\xA0\x80"), fffd + fffd + fffd) << "a surrogate";
+  EXPECT_EQ(XmlCharacters("\xC0\xAF"), fffd + fffd) << "an overlong slash";
+  EXPECT_EQ(XmlCharacters("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd) << "beyond U+10FFFF";
+  EXPECT_EQ(XmlCharacters("ab\xE2\x82"), "ab" + fffd + fffd) << "cut off at the end";
+  EXPECT_EQ(XmlCharacters(std::string("x\x00y\x0B", 4), &mended), "xy");
+  EXPECT_TRUE(mended);
+  EXPECT_EQ(XML_Quote("<\xEF\xBF\xBF>"), "&lt;" + fffd + "&gt;");
+}
+
 }  // namespace
 }  // namespace velunor

@@ -95,11 +95,13 @@ struct Operations::Metrics {
   }
 };
 
-Operations::Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes)
+Operations::Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes,
+                       bool sole_instance)
     : env_(env),
       db_(db),
       archive_dir_(env.program_dir / "archive"),
-      archive_(env.files, archive_dir_, archive_max_bytes),
+      archive_(env.files, archive_dir_, archive_max_bytes, TransmissionArchive::kRemembered,
+               sole_instance),
       metrics_(std::make_unique<Metrics>()) {}
 
 Operations::~Operations() = default;

@@ -25,8 +25,11 @@ class Operations : public OperationsSink {
  public:
   static constexpr std::uintmax_t kDefaultArchiveBytes = 2048ull * 1024 * 1024;
 
-  // The archive is `env.program_dir`/archive with at most `archive_max_bytes`.
-  Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes);
+  // The archive is `env.program_dir`/archive with at most `archive_max_bytes`;
+  // `sole_instance`: no other process runs on the program directory, so the
+  // archive's temporary files are leftovers of a crash and go.
+  Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes,
+             bool sole_instance = true);
   ~Operations() override;
   Operations(const Operations&) = delete;
   Operations& operator=(const Operations&) = delete;

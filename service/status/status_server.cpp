@@ -277,8 +277,9 @@ MHD_Result StatusServer::Daemon::Archive(MHD_Connection* connection, const std::
     MHD_add_response_header(response, vary.first, vary.second);
     return Queue(connection, 200, response);
   }
+  // The file checked above, not one a name could lead to meanwhile.
+  const auto text = TransmissionArchive::ReadOpened(fd, kMaxUnpacked);
   close(fd);
-  const auto text = TransmissionArchive::Read(archive_dir, name, kMaxUnpacked);
   if (!text) {
     return Send(connection, 406,
                 "Nur gzip-komprimiert abrufbar (Accept-Encoding: gzip), oder die Datei im "

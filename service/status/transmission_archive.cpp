@@ -1,10 +1,13 @@
 #include "service/status/transmission_archive.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <regex>
 
 #include "service/common/text.h"
@@ -84,9 +87,10 @@ TransmissionArchive::TransmissionArchive(std::filesystem::path dir, std::uintmax
     : TransmissionArchive(RealFileSystem(), std::move(dir), max_bytes, remembered) {}
 
 TransmissionArchive::TransmissionArchive(FileSystem& files, std::filesystem::path dir,
-                                         std::uintmax_t max_bytes, size_t remembered)
+                                         std::uintmax_t max_bytes, size_t remembered,
+                                         bool remove_stale)
     : files_(files), dir_(std::move(dir)), max_bytes_(max_bytes), remembered_(remembered) {
-  RemoveStaleTemporaries(files_, dir_);
+  if (remove_stale) RemoveStaleTemporaries(files_, dir_);
   Scan();
 }
 
@@ -194,9 +198,30 @@ std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path
 
 std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path& dir,
                                                      const std::string& name, size_t max_bytes) {
-  if (!IsArchiveName(name)) return std::nullopt;
-  std::string bytes;
-  if (RealFileSystem().ReadFile(dir / name, &bytes)) return std::nullopt;
+  const int fd = Open(dir, name);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text = ReadOpened(fd, max_bytes);
+  close(fd);
+  return text;
+}
+
+std::optional<std::string> TransmissionArchive::ReadOpened(int fd, size_t max_bytes) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return std::nullopt;
+  // Packed, a text is hardly ever larger than itself; a file far beyond the
+  // bound is not read into memory at all.
+  const size_t stored = static_cast<size_t>(st.st_size);
+  const size_t bound = max_bytes > std::string().max_size() / 2 ? max_bytes : max_bytes * 2 + 4096;
+  if (stored > bound) return std::nullopt;
+  std::string bytes(stored, '\0');
+  size_t got = 0;
+  while (got < stored) {
+    const ssize_t n = pread(fd, bytes.data() + got, stored - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
   return Gunzip(bytes, max_bytes);
 }
 

@@ -45,14 +45,17 @@ struct TransmissionRecord {
 
 class TransmissionArchive {
  public:
-  // Reads what `dir` already holds and removes the temporary files a crash
-  // left there; the directory is made on the first write. Remembers the
-  // newest `remembered` files.
+  static constexpr size_t kRemembered = 50;
+
+  // Reads what `dir` already holds and, with `remove_stale`, removes the
+  // temporary files a crash left there; the directory is made on the first
+  // write. Remembers the newest `remembered` files.
   // `files` must outlive the archive.
   TransmissionArchive(FileSystem& files, std::filesystem::path dir, std::uintmax_t max_bytes,
-                      size_t remembered = 50);
+                      size_t remembered = kRemembered, bool remove_stale = true);
   // The same on the machine's file system.
-  TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes, size_t remembered = 50);
+  TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes,
+                      size_t remembered = kRemembered);
 
   // Writes the record and drops the oldest files beyond the cap. Returns ""
   // or why the file could not be written.
@@ -67,8 +70,13 @@ class TransmissionArchive {
   // not an archive file's name or cannot be read.
   static std::optional<std::string> Read(const std::filesystem::path& dir, const std::string& name);
   // The same, but only when it is at most `max_bytes` long decompressed.
+  // Opened as Open does: a link is never followed, only a regular file of
+  // a size that can unpack to `max_bytes` is read.
   static std::optional<std::string> Read(const std::filesystem::path& dir, const std::string& name,
                                          size_t max_bytes);
+  // The decompressed content of the file already opened by Open, on the same
+  // terms; the caller keeps and closes `fd`.
+  static std::optional<std::string> ReadOpened(int fd, size_t max_bytes);
 
   // The file `name` opened for reading as stored (gzip), -1 when the name is
   // not an archive file's name or cannot be opened. The caller closes it.

@@ -95,6 +95,12 @@ TEST(TransmissionArchive, KeepsEachTransmissionWholeAndReadableByName) {
                            "20261208-100500-price-1-acknowledged.gz/../../STATION.INI"}) {
     EXPECT_FALSE(TransmissionArchive::Read(dir.path(), name)) << name;
   }
+  // Nor a link planted under an archive's name.
+  testing::TempDir outside;
+  outside.Write("secret.gz", testing::ReadFile(dir.path() / newest[1].name));
+  const std::string planted = "20261208-100600-price-2026-000008-acknowledged.gz";
+  std::filesystem::create_symlink(outside.path() / "secret.gz", dir.path() / planted);
+  EXPECT_FALSE(TransmissionArchive::Read(dir.path(), planted)) << "followed a link";
 }
 
 TEST(TransmissionArchive, DropsTheOldestBeyondTheCapAlsoAfterARestart) {

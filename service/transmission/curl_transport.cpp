@@ -173,17 +173,21 @@ void Set(CURL* curl, CURLoption option, T value) {
   }
 }
 
-// The answer of a finished transfer, or the failure that ended it.
+Failure TimedOut(std::chrono::milliseconds limit) {
+  return Failure(CURLE_OPERATION_TIMEDOUT,
+                 std::string(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)) +
+                     ": no complete answer within " + Seconds(limit));
+}
+
+// The answer of a finished transfer, or the failure that ended it; `limit`
+// is the whole transmission's.
 HttpsAnswer Outcome(CURLcode code, long status, const char* error_text, Transfer& transfer,
-                    const CurlTransport::Options& options) {
+                    std::size_t max_answer_bytes, std::chrono::milliseconds limit) {
   if (transfer.too_large) {
-    throw Failure(kErrAnswerTooLarge, "The answer is larger than " +
-                                          std::to_string(options.max_answer_bytes) + " bytes");
+    throw Failure(kErrAnswerTooLarge,
+                  "The answer is larger than " + std::to_string(max_answer_bytes) + " bytes");
   }
-  if (code == CURLE_OPERATION_TIMEDOUT) {
-    throw Failure(code, std::string(curl_easy_strerror(code)) + ": no complete answer within " +
-                            Seconds(options.timeout));
-  }
+  if (code == CURLE_OPERATION_TIMEDOUT) throw TimedOut(limit);
   if (code != CURLE_OK) {
     std::string text = error_text[0] != '\0' ? error_text : curl_easy_strerror(code);
     if (!transfer.ssl_setup_error.empty()) text = transfer.ssl_setup_error;
@@ -220,14 +224,26 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   const std::string trusted = certs_.TrustedCertificatesPem(options_.trust_store);
   const std::string origin = Origin(request.url, request.url);
 
+  // One time-out for the whole transmission, redirects included.
+  std::chrono::milliseconds limit = options_.timeout;
+  if (request.time_limit.count() > 0) limit = std::min(limit, request.time_limit);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+
   try {
     // Redirects are followed here, not by libcurl: the target is checked
     // before anything is sent to it, whatever the answer's headers say.
     std::string url = request.url;
     bool post = !request.connect_only;
     for (int redirects = 0;; ++redirects) {
-      Attempt attempt = Perform(request, url, post, credentials, trusted, events);
-      if (!attempt.redirect) return std::move(attempt.answer);
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) throw TimedOut(limit);
+      Attempt attempt = Perform(request, url, post, credentials, trusted, left, limit, events);
+      if (!attempt.redirect) {
+        // Another server answered: the authority has moved its endpoint.
+        if (Origin(url, url) != origin) attempt.answer.moved_to = url;
+        return std::move(attempt.answer);
+      }
       if (attempt.locations.size() > 1) {
         std::string all;
         for (const std::string& location : attempt.locations) {
@@ -235,8 +251,11 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
         }
         throw Failure(kErrRedirectRefused, "Redirect with more than one Location refused: " + all);
       }
-      if (Origin(attempt.target, attempt.target) != origin) {
-        throw Failure(kErrRedirectRefused, "Redirect to another server refused: " + attempt.target);
+      // Another server is followed as the first one was: over https, its
+      // certificate verified against the same trust, within the same time.
+      if (Origin(attempt.target, attempt.target).rfind("https://", 0) != 0) {
+        throw Failure(kErrRedirectRefused,
+                      "Redirect to an address without https refused: " + attempt.target);
       }
       if (redirects >= options_.max_redirects) {
         throw Failure(
@@ -259,7 +278,9 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
 
 CurlTransport::Attempt CurlTransport::Perform(const HttpsRequest& request, const std::string& url,
                                               bool post, const ClientCredentials& credentials,
-                                              const std::string& trusted, TlsEvents& events) {
+                                              const std::string& trusted,
+                                              std::chrono::milliseconds left,
+                                              std::chrono::milliseconds limit, TlsEvents& events) {
   std::unique_ptr<CURL, CurlFree> handle(curl_easy_init());
   if (!handle) throw Failure(CURLE_FAILED_INIT, "libcurl cannot start a transfer");
   CURL* curl = handle.get();
@@ -327,9 +348,7 @@ CurlTransport::Attempt CurlTransport::Perform(const HttpsRequest& request, const
   Set(curl, CURLOPT_HEADERDATA, &transfer);
   Set(curl, CURLOPT_WRITEFUNCTION, &OnBody);
   Set(curl, CURLOPT_WRITEDATA, &transfer);
-  std::chrono::milliseconds timeout = options_.timeout;
-  if (request.time_limit.count() > 0) timeout = std::min(timeout, request.time_limit);
-  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
 
   const CURLcode code = curl_easy_perform(curl);
   long status = 0;
@@ -350,7 +369,7 @@ CurlTransport::Attempt CurlTransport::Perform(const HttpsRequest& request, const
   }
   handle.reset();
   if (request.connect_only && code == CURLE_OK) return attempt;
-  attempt.answer = Outcome(code, status, error_text, transfer, options_);
+  attempt.answer = Outcome(code, status, error_text, transfer, options_.max_answer_bytes, limit);
   return attempt;
 }
 

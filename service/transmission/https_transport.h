@@ -37,6 +37,9 @@ struct HttpsRequest {
 struct HttpsAnswer {
   std::string status_line;  // e.g. "HTTP/1.1 200 OK", without the line end
   std::string body;         // the answer's bytes as received
+  // The URL that answered when redirects led to another server; "" when
+  // the request's own server answered.
+  std::string moved_to = {};
 };
 
 class HttpsTransport {

@@ -83,6 +83,11 @@ SoapAnswer ReadSoapAnswer(const std::string& bytes) {
   const xmlNode* envelope = xmlDocGetRootElement(doc.get());
   if (envelope == nullptr) return answer;
   answer.parsed = true;
+  if (doc->children != envelope) {
+    answer.first_node_not_element =
+        doc->children->type == XML_PI_NODE ? "processing instruction" : "comment";
+    return answer;
+  }
 
   std::vector<const xmlNode*> level{envelope};
   for (const char* local : {"Body", "d2LogicalModel", "exchange", "response"}) {

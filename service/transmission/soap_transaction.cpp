@@ -24,6 +24,11 @@ void LogQuietly(KommLogSink& komm_log, const std::string& meldung) {
 
 }  // namespace
 
+std::string MovedEndpointText(const std::string& old_url, const std::string& new_url) {
+  return "Die MTS-K-Adresse " + WithoutCredentials(old_url) + " leitet nach " +
+         WithoutCredentials(new_url) + " um; bitte in Kestrin eintragen";
+}
+
 const char* ResultName(TransmissionOutcome::Result result) {
   switch (result) {
     case TransmissionOutcome::Result::kAcknowledged:
@@ -70,9 +75,18 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
     step = 6;
     out.status_line = answer.status_line;
     out.answer = answer.body;
+    if (!answer.moved_to.empty()) {
+      out.moved_to = answer.moved_to;
+      komm_log.KommLog(MovedEndpointText(transmission.AktuelleUrl, answer.moved_to));
+    }
     komm_log.KommLog("Server answered: " + answer.status_line);
     step = 7;
     const SoapAnswer parsed = ReadSoapAnswer(answer.body);
+    if (!parsed.first_node_not_element.empty()) {
+      throw Failure(kErrTypeMismatch, "Type mismatch: the answer's first node is a " +
+                                          parsed.first_node_not_element +
+                                          ", not the envelope element");
+    }
     int16_t status = kNoAnswerKey;
     step = 8;
     if (!parsed.parsed) {

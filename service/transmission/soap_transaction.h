@@ -37,7 +37,14 @@ struct TransmissionOutcome {
   std::string status_line;  // the server's, "" when none came
   std::string answer;       // the answer's body, "" when none came
   std::string error;        // why it failed, "" when acknowledged
+  // The URL that answered when the service URL redirected to another
+  // server; "" otherwise.
+  std::string moved_to;
 };
+
+// What the communication log says, and the error log once a day, when the
+// MTS-K's address `old_url` redirects to `new_url` on another server.
+std::string MovedEndpointText(const std::string& old_url, const std::string& new_url);
 
 // "acknowledged", "refused" or "failed".
 const char* ResultName(TransmissionOutcome::Result result);

@@ -95,10 +95,23 @@ TEST_F(SoapTransactionTest, TheAnswerDecidesByTheLastResponseOnThePath) {
   const std::vector<Case> cases = {
       {"without declaration", Answer("<response>acknowledge</response>", false), ok, 0},
       {"other prefixes, white space around the text",
-       "<?xml version=\"1.0\"?><!-- MDM --><?mdm v2?>\n<e:Envelope xmlns:e=\"urn:x\"><e:Body>"
+       "<?xml version=\"1.0\"?>\n<e:Envelope xmlns:e=\"urn:x\"><e:Body>"
        "<m:d2LogicalModel xmlns:m=\"urn:m\"><m:exchange><m:response>\n  acknowledge\t\r\n"
        "</m:response></m:exchange></m:d2LogicalModel></e:Body></e:Envelope>",
        ok, 0},
+      // The envelope is the first node and has to be an element.
+      {"a comment before the envelope",
+       "<?xml version=\"1.0\"?><!-- MDM -->\n" + Answer("<response>acknowledge</response>", false),
+       {"ERR: 13 Type mismatch: the answer's first node is a comment, not the envelope element "
+        "Zeile: 7",
+        "Transaction failed!"},
+       1},
+      {"a processing instruction before the envelope",
+       "<?mdm v2?>" + Answer("<response>acknowledge</response>", false),
+       {"ERR: 13 Type mismatch: the answer's first node is a processing instruction, not the "
+        "envelope element Zeile: 7",
+        "Transaction failed!"},
+       1},
       {"capitals are a refusal",
        Answer("<response>Acknowledge</response>"),
        {"SOAP: Server tell us: Acknowledge", "Transaction failed!"},

@@ -116,8 +116,9 @@ std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error)
     o.kind = Outcome::Kind::kRedirect;
     o.locations = Split(rest, '|');
     for (const std::string& location : o.locations) {
-      if ((location.empty() || location[0] != '/') && location.rfind("https://", 0) != 0) {
-        *error = "redirect: needs a path or an https:// URL: " + text;
+      if ((location.empty() || location[0] != '/') && location.rfind("https://", 0) != 0 &&
+          location.rfind("http://", 0) != 0) {
+        *error = "redirect: needs a path or an http(s):// URL: " + text;
         return std::nullopt;
       }
     }

@@ -11,7 +11,8 @@
 //   http:CODE           status CODE with a short text body
 //   delay:SECONDS[:OUTCOME]  wait, then answer OUTCOME (default ack)
 //   redirect:PATH       status 307 to PATH on this server, or to a whole
-//                       https:// URL (another server); redirect:T1|T2...
+//                       https:// URL (another server) or http:// URL (one a
+//                       client must refuse); redirect:T1|T2...
 //                       names several Location headers, in this order
 //   file:PATH           status 200 with the bytes of the file PATH
 #pragma once

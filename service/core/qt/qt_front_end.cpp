@@ -226,6 +226,8 @@ void QtFrontEnd::MessageBox(const std::string& text, const std::string& title) {
   QWidget* parent = window->isVisible() && !window->isMinimized() ? window : nullptr;
   QMessageBox box(QMessageBox::Warning, Text(title), Text(text), QMessageBox::Ok, parent);
   box.setObjectName("MessageBox");
+  // The text may hold names and paths from the database: never markup.
+  box.setTextFormat(Qt::PlainText);
   GermanButtons(box);
   ++impl_->modal_depth;
   box.exec();

@@ -82,6 +82,7 @@ class QtWindowTest : public ::testing::Test {
     QObject::connect(timer.get(), &QTimer::timeout, [this] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         messages_.push_back(box->text().toStdString());
+        EXPECT_EQ(box->textFormat(), Qt::PlainText) << "a text from the database is no markup";
         box->accept();
       }
     });
