@@ -47,6 +47,15 @@ struct BatchTables {
   std::map<std::string, std::string> history_key;
 };
 
+// Who asks for the reporter lease (reporter_lease.h): the instance's name and
+// token, the process's nonce, the lease's length.
+struct LeaseClaim {
+  std::string name;
+  std::string token;
+  std::string nonce;
+  int seconds = 60;
+};
+
 struct DbState {
   explicit DbState(Env& e) : env(e) {}
 
@@ -73,6 +82,15 @@ struct DbState {
   StationDelivery delivery;
   // Read by the first batch of a connection; reset by DB_Verbinden.
   std::optional<BatchTables> batch_tables;
+
+  // Set while this process keeps the reporter lease: a batch outside a step
+  // of the scheduler confirms it as its first statement.
+  std::optional<LeaseClaim> lease;
+  // A step of the reporter is under way in one transaction that began by
+  // confirming the lease: a batch is a savepoint within it.
+  bool in_step = false;
+  // A batch found the lease no longer this process's and wrote nothing.
+  bool lease_refused = false;
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;
