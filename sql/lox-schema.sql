@@ -212,15 +212,18 @@ CREATE TABLE IF NOT EXISTS velunor_state (
 ) DEFAULT CHARSET = utf8mb4;
 
 -- The reporter lease of the service: the one row (id 1) names the instance
--- that reports (holder, its token) and until when (expires, by this
--- server's clock); another instance takes over only once it has run out.
+-- that reports (holder, its token, the nonce of its process) and until when
+-- (expires, by this server's clock, in UTC); another instance takes over
+-- only once it has run out.
 -- The service makes this table itself when it is missing.
 CREATE TABLE IF NOT EXISTS velunor_lease (
   id      INT NOT NULL PRIMARY KEY,
   holder  VARCHAR(255) NOT NULL DEFAULT '',
   token   VARCHAR(64) NOT NULL DEFAULT '',
-  since   TIMESTAMP NULL DEFAULT NULL,
-  expires TIMESTAMP NULL DEFAULT NULL
+  nonce   VARCHAR(64) NOT NULL DEFAULT '',
+  since   DATETIME NULL DEFAULT NULL,
+  renewed DATETIME NULL DEFAULT NULL,
+  expires DATETIME NULL DEFAULT NULL
 ) DEFAULT CHARSET = utf8mb4;
 
 -- Stations synchronised but not yet acknowledged by the MTS-K, and since

@@ -43,6 +43,8 @@ void ServiceRig::Assemble() {
   }
   setup.config.archive_max_bytes = options_.archive_max_bytes;
   setup.files = options_.files;
+  setup.config.lease_seconds = options_.lease_seconds;
+  setup.config.instance_name = options_.instance_name;
   service_ = std::make_unique<Service>(setup, clock_, *shown_, *front_end_);
   if (options_.database_follows_clock) {
     state().db.connection_suffix +=

@@ -46,6 +46,9 @@ class ServiceRig {
     bool database_follows_clock = false;
     // The service's disk; null: the machine's. Must outlive the rig.
     FileSystem* files = nullptr;
+    // The reporter lease's length and the instance's name ("": the host's).
+    int lease_seconds = 60;
+    std::string instance_name;
   };
 
   // Makes certificates, starts the simulator, writes the two files and

@@ -80,6 +80,8 @@ InstanceToken::InstanceToken(const std::filesystem::path& program_dir) {
   }
 }
 
+std::string RandomNonce() { return RandomToken(); }
+
 InstanceToken::~InstanceToken() {
   if (fd_ >= 0) close(fd_);
 }

@@ -35,6 +35,10 @@ class InstanceToken {
   int fd_ = -1;  // holds the lock while the process runs
 };
 
+// A random text of 32 hexadecimal digits from the kernel's random source:
+// what tells one process of an instance from another.
+std::string RandomNonce();
+
 // The machine's host name ("" when it cannot be read): the default name of
 // an instance.
 std::string HostName();

@@ -196,9 +196,30 @@ void MarktTransp::Form_Activate() {
   bool reporter = procs_.lease.LeaseSeconds() == 0;
   bool answered = true;  // a lease that could not be asked for ends the start below
   if (!reporter) answered = AskForLease(p, &reporter);
-  if (reporter) {
+  if (reporter && procs_.lease.LeaseSeconds() > 0) {
+    // The start's writes under the lease as every later step's.
+    const StepLease begun = BeginStep(p);
+    if (begun == StepLease::kConfirmed) {
+      SynchroniseStations(p);
+      StartStatus(p, " Velunor erfolgreich gestartet", true);
+      const StepLease ended = EndStep(p);
+      if (ended != StepLease::kConfirmed) resume_ = true;
+      if (ended == StepLease::kLost) standby_ = true;
+    } else {
+      // Lost: the start ends as on any lost connection. Otherwise done
+      // again, confirmed, by the first tick.
+      if (begun == StepLease::kNoConnection) p.Check(lost_at_begin_);
+      resume_ = true;
+      standby_ = begun == StepLease::kLost;
+    }
+    if (standby_) ShowStandby(p);
+  } else if (reporter) {
     SynchroniseStations(p);
     StartStatus(p, " Velunor erfolgreich gestartet", true);
+  } else if (!answered && env_.log.LetzterFehler() == 0) {
+    // Two instances asked at the same moment: the first tick asks again.
+    standby_ = true;
+    StartStatus(p, " Aktiver Dienst nicht bestätigt, es wird nichts gesendet", true);
   } else if (answered) {
     standby_ = true;
     ShowStandby(p);
@@ -313,49 +334,64 @@ void MarktTransp::Haupt_Timer_Timer() {
     End(0);
     return;
   }
-  const bool leased = procs_.lease.LeaseSeconds() > 0;
-  if (standby_ && !IsWaitingForDatabase(vars_.AblaufStatus)) {
-    KeepLease(p);  // takes over when the lease is free
+  if (standby_) {
+    // A lost connection is waited out and made again as by the reporter;
+    // then the lease decides once more.
+    if (IsWaitingForDatabase(vars_.AblaufStatus)) {
+      WaitForDatabase(p);
+    } else {
+      KeepLease(p);  // takes over when the lease is free
+    }
     if (!unloaded_) TickDone(false);
     return;
   }
-  // A tick long after the last one (the process stopped, the machine
-  // suspended) asks for the lease before it does anything.
-  if (leased && !LeaseValid() && !IsWaitingForDatabase(vars_.AblaufStatus)) KeepLease(p);
-  if (standby_ || unloaded_) {
-    if (!unloaded_) TickDone(false);
-    return;
+  // Every step of the reporter is one transaction that begins by confirming
+  // the lease at the database and commits only while it is still this
+  // process's: a takeover cannot land in the middle of it, and a process
+  // that was stopped or paused for any time writes nothing after its return.
+  const bool fenced = procs_.lease.LeaseSeconds() > 0 && !IsWaitingForDatabase(vars_.AblaufStatus);
+  StepLease begun = StepLease::kConfirmed;
+  if (fenced) {
+    begun = BeginStep(p);
+    if (begun == StepLease::kNoConnection && vars_.AblaufStatus == kTransmit) {
+      p.Check(lost_at_begin_);
+      begun = StepLease::kNotConfirmed;
+    }
+    if (begun == StepLease::kLost || begun == StepLease::kNotConfirmed) {
+      if (begun == StepLease::kLost) {
+        LeaseLost(p);
+      } else {
+        p.Run([&] { Status(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"); });
+      }
+      if (!unloaded_) TickDone(false);
+      return;
+    }
   }
-  if (leased && !LeaseValid() && !IsWaitingForDatabase(vars_.AblaufStatus)) {
-    // Not renewed in time and not known to be lost: another instance may
-    // report by now, so nothing is written or sent until a renewal answers.
-    vars_.AblaufStatus = kIdle;
-    p.Run([&] { Status(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"); });
-    TickDone(false);
-    return;
-  }
-  // The price chain's steps are timed for the metrics, its transmission too.
-  const int16_t state = vars_.AblaufStatus;
-  const bool price_step = (state >= kReadPrices && state <= kWrapPricePublication) ||
-                          (state == kTransmit && vars_.SendeArt == kPriceData);
-  const auto started = std::chrono::steady_clock::now();
-  Dispatch(p);
-  if (price_step && operations_ != nullptr) {
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    p.Run([&] { operations_->ChainStepTook(state, took.count()); });
+  if (resume_) {
+    Resume(p);
+  } else {
+    // The price chain's steps are timed for the metrics, its transmission too.
+    const int16_t state = vars_.AblaufStatus;
+    const bool price_step = (state >= kReadPrices && state <= kWrapPricePublication) ||
+                            (state == kTransmit && vars_.SendeArt == kPriceData);
+    const auto started = std::chrono::steady_clock::now();
+    Dispatch(p);
+    if (price_step && operations_ != nullptr) {
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+      p.Run([&] { operations_->ChainStepTook(state, took.count()); });
+    }
   }
 
-  if (!standby_) {
+  if (!standby_ && !unloaded_) {
     std::optional<std::int64_t> stations_since;
     p.Run([&] { stations_since = procs_.transmission.UnacknowledgedStationsSince(); });
     watch_.Check(stations_since);
   }
   if (certificate_watch_.Due()) CheckCertificate("Haupt_Timer_Timer");
-  // Renewed after the step, which the last renewal still covered: a lost
-  // connection is then noticed by the step itself, as without a lease.
-  if (leased && !IsWaitingForDatabase(vars_.AblaufStatus) &&
-      env_.log.LetzterFehler() != kErrConnectionLost) {
-    KeepLease(p);
+  if (begun == StepLease::kNoConnection) {
+    if (env_.log.LetzterFehler() != kErrConnectionLost) p.Check(lost_at_begin_);
+  } else if (fenced && !unloaded_ && EndStep(p) == StepLease::kLost) {
+    LeaseLost(p);
   }
   if (!unloaded_) TickDone(false);
 }
@@ -507,9 +543,11 @@ void MarktTransp::Transmit() {
   // A transaction that could not even be called has failed.
   velunor::Status sent = velunor::Status::Error(1, "");
   // It must not outlast the lease: the next instance may send after that.
+  // Counted from the last renewal the server committed: on a cluster the
+  // others do not see this step's until it commits.
   std::int64_t limit_ms = 0;
   if (procs_.lease.LeaseSeconds() > 0) {
-    limit_ms = std::max<std::int64_t>(1, lease_until_ms_ - env_.clock.ElapsedMs());
+    limit_ms = std::max<std::int64_t>(1, committed_until_ms_ - env_.clock.ElapsedMs());
   }
   p.Run([&] {
     sent = procs_.transmission.SOAPTransaction(vars_.SendeDaten, vars_.SendeArt, vars_.AktuelleUrl,

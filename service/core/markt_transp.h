@@ -100,24 +100,45 @@ class MarktTransp {
   void SynchroniseStations(Procedure& p);
   // A status text of the start, repainted at once when `repaint`.
   void StartStatus(Procedure& p, const std::string& text, bool repaint);
-  // Takes or renews the reporter lease (each tick, outside the wait for the
-  // database); becomes the standby when another instance holds it, and
-  // takes over when it is free. False when the database did not answer.
+  // Takes or renews the reporter lease (each tick of a standby, and when
+  // the reporter's own has gone); becomes the standby when another instance
+  // holds it, and takes over when it is free. False when the database did
+  // not answer.
   bool KeepLease(Procedure& p);
   // Asks the database for the lease and notes until when it holds; false
-  // when the question itself failed (logged), `held` whether it is ours.
+  // when the question itself failed, `held` whether it is ours.
   bool AskForLease(Procedure& p, bool* held);
+  // What a refusal of the lease means: true when it was refused (a conflict
+  // of two writers silently, another refusal logged at most once a minute
+  // and shown as a problem of the lease).
+  bool LeaseRefused(Procedure& p, const velunor::Status& refused);
+  void LeaseConfirmed(std::int64_t asked_at);
+  // The reporter's step as one transaction that the lease fences: begun by
+  // confirming it, committed only when it is still this process's.
+  // kNoConnection: the connection was lost before the step; only a step
+  // that sends nothing runs then.
+  enum class StepLease { kConfirmed, kNotConfirmed, kLost, kNoConnection };
+  StepLease BeginStep(Procedure& p);
+  StepLease EndStep(Procedure& p);
+  // A step found the lease another's: stand by, or read the database afresh.
+  void LeaseLost(Procedure& p);
   // After the start's steps: an error logged among them ends the program
   // (true) with the last entry on standard error.
   bool EndedByStartFailure();
   // Whether the lease is surely still this instance's, by the time of its
-  // last renewal: then it may write and send.
+  // last renewal: a tick long after it asks the database first.
   bool LeaseValid() const;
   void BecomeStandby(const std::string& procedure);
+  // The standby's line and its alarm: the holder has stopped renewing, or
+  // no price has been acknowledged for five minutes.
   void ShowStandby(Procedure& p);
   void TakeOver(Procedure& p);
+  // The start's steps once more, on the database as it is now.
+  void Resume(Procedure& p);
   // "Bereitschaft: aktiver Dienst ist NAME (seit …)"
   std::string StandbyText() const;
+  // This instance's token is another process's now.
+  std::string CopyText() const;
 
   Env& env_;
   Procedures procs_;
@@ -136,9 +157,20 @@ class MarktTransp {
   // Until when, by the clock's ElapsedMs, the lease is surely held: the
   // moment a renewal was asked for plus the lease, less a margin.
   std::int64_t lease_until_ms_ = 0;
+  // The same by the last renewal the server committed.
+  std::int64_t committed_until_ms_ = 0;
   std::string holder_;        // the other instance's name while standing by
   std::string holder_since_;  // since when it holds the lease, dd.mm.yyyy hh:mm:ss
   std::string holder_token_;
+  velunor::Status lost_at_begin_;
+  bool resume_ = false;  // the next step is the start's steps once more
+  bool copy_ = false;    // this instance's token is held by another process
+  bool lease_problem_shown_ = false;
+  bool lease_logged_ = false;
+  std::int64_t lease_logged_at_ms_ = 0;
+  int standby_ticks_ = 0;
+  std::int64_t price_silent_seconds_ =
+      0;  // since the last price acknowledgement, as the database knows
 };
 
 // "hh:mm:ss Uhr", the status bar's clock.

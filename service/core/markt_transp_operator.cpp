@@ -71,6 +71,12 @@ void MarktTransp::Form_Unload() {
   Procedure p(env_.log, "Form_Unload");
   unloaded_ = true;
   timer_enabled_ = false;
+  // The lease goes with the last statement, so that a standby takes over
+  // at its next tick instead of waiting for it to run out.
+  p.Run([&] {
+    procs_.lease.AbandonLeasedStep();
+    if (!standby_) procs_.lease.ReleaseReporterLease();
+  });
   p.Run([&] { procs_.db.DB_Trennen(); });
   p.Run([&] { front_end_.RemoveTrayIcon(); });
   p.Run([&] { front_end_.ProcessEvents(); });

@@ -80,7 +80,8 @@ class TransmissionProcedures {
   virtual KnownAcknowledgements Acknowledgements() { return {}; }
 };
 
-// The reporter lease: who of several instances reports.
+// The reporter lease: who of several instances reports, and the fence
+// around every step of the one that does.
 class LeaseProcedures {
  public:
   virtual ~LeaseProcedures() = default;
@@ -88,15 +89,37 @@ class LeaseProcedures {
   // How long the lease lasts unrenewed, in seconds; 0: this service keeps
   // none and always reports (a stand-in).
   virtual int LeaseSeconds() { return 0; }
-  // Takes or renews the lease for this instance; `held` tells whether it
-  // holds it now (false: another live instance does). Not ok when the
-  // database refused, with its number and text; `held` is false then.
-  virtual Status TakeReporterLease(bool* held) {
-    *held = true;
+  // Takes or renews the lease for this process; `answer` tells whether it
+  // holds it now. Not ok when the database refused, with its number and
+  // text; `answer` is kHeldByOther then.
+  virtual Status TakeReporterLease(LeaseAnswer* answer) {
+    *answer = LeaseAnswer::kHeld;
     return Status();
   }
   // Who holds the lease as the server sees it; nullopt when nobody has yet.
   virtual std::optional<LeaseHolder> ReporterLeaseHolder() { return std::nullopt; }
+  // Confirms (and renews) the lease, committed at once: before a
+  // transmission, which must end within the lease from here.
+  virtual Status ConfirmReporterLease(bool* held) {
+    *held = true;
+    return Status();
+  }
+  // A step of the reporter as one transaction: it begins by confirming the
+  // lease and commits only when the lease is still this process's at its
+  // end; otherwise (`held` false, or not ok) it is rolled back whole.
+  virtual Status BeginLeasedStep(bool* held) {
+    *held = true;
+    return Status();
+  }
+  virtual Status EndLeasedStep(bool* held) {
+    *held = true;
+    return Status();
+  }
+  // Rolls the step under way back without a word: the connection is lost
+  // (logged by the step already) or the step is abandoned.
+  virtual void AbandonLeasedStep() {}
+  // Lets the lease run out at once, at a normal end, when this process holds it.
+  virtual void ReleaseReporterLease() {}
   // Forgets what this run loaded (master data, station table, publication
   // lines, pending stations), so that the start sequence can run again on
   // the database as another instance left it.

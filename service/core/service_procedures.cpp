@@ -17,6 +17,8 @@ Status ServiceProcedures::DB_Verbinden() {
   if (velunor::DB_Verbinden(s_.db, s_.db.DbServer) != 1) {
     return Status::Error(kErrConnectionLost, s_.db.connect_diagnostic);
   }
+  // A new connection: the step that was under way is the server's to roll back.
+  s_.db.in_step = false;
   if (connected_before_ && operations_ != nullptr) operations_->Reconnected();
   connected_before_ = true;
   return Status();
@@ -83,15 +85,78 @@ void ServiceProcedures::StationPublicationAcknowledged() {
   velunor::StationPublicationAcknowledged(s_.db, "Haupt_Timer_Timer");
 }
 
-Status ServiceProcedures::TakeReporterLease(bool* held) {
-  *held = false;
+Status ServiceProcedures::TakeReporterLease(LeaseAnswer* answer) {
+  *answer = LeaseAnswer::kHeldByOther;
   return StatusOf([&] {
-    if (!lease_prepared_) {
-      PrepareLease(s_.db);
-      lease_prepared_ = true;
+    try {
+      if (!lease_prepared_) {
+        PrepareLease(s_.db);
+        lease_prepared_ = true;
+      }
+      // The first answer of a run may take this instance's own lease back
+      // from its earlier process at once.
+      *answer = TakeLease(s_.db, claim_, !lease_answered_);
+      lease_answered_ = true;
+    } catch (const DbError& e) {
+      // A table dropped by hand is made again at the next question.
+      if (e.native() == kErrNoSuchTable) lease_prepared_ = false;
+      throw;
     }
-    *held = TakeLease(s_.db, lease_.instance_name, lease_.token, lease_.seconds);
   });
+}
+
+Status ServiceProcedures::ConfirmReporterLease(bool* held) {
+  *held = false;
+  return StatusOf([&] { *held = ConfirmLease(s_.db, claim_); });
+}
+
+Status ServiceProcedures::BeginLeasedStep(bool* held) {
+  *held = false;
+  const Status begun = StatusOf([&] {
+    // Not "start transaction": a deadlock rolls the transaction back, and
+    // the step's statements after it would then each commit unfenced.
+    s_.db.db().Execute("set autocommit = 0");
+    s_.db.in_step = true;
+    *held = ConfirmLease(s_.db, claim_);
+  });
+  if (!begun.ok() || !*held) AbandonLeasedStep();
+  return begun;
+}
+
+Status ServiceProcedures::EndLeasedStep(bool* held) {
+  *held = !s_.db.in_step;  // nothing left to commit
+  if (!s_.db.in_step) return Status();
+  const Status ended = StatusOf([&] {
+    // Once more at the end: whatever rolled back in between (a deadlock)
+    // left the step's later statements outside the first confirmation.
+    *held = ConfirmLease(s_.db, claim_);
+    if (!*held) return;
+    Connection& db = s_.db.db();
+    db.Execute("commit");
+    s_.db.in_step = false;
+    db.Execute("set autocommit = 1");
+  });
+  if (s_.db.in_step) AbandonLeasedStep();
+  return ended;
+}
+
+void ServiceProcedures::AbandonLeasedStep() {
+  if (!s_.db.in_step) return;
+  s_.db.in_step = false;
+  // The server rolls back on its own when the connection is gone.
+  if (!s_.db.DbVerbindung || s_.db.DbVerbindung->broken()) return;
+  try {
+    s_.db.DbVerbindung->Execute("rollback");
+    s_.db.DbVerbindung->Execute("set autocommit = 1");
+  } catch (const std::exception&) {
+    // Lost while rolling back: the next statement finds it.
+  }
+}
+
+void ServiceProcedures::ReleaseReporterLease() {
+  if (claim_.seconds <= 0 || !s_.db.DbVerbindung || s_.db.DbVerbindung->broken()) return;
+  Procedure p(s_.env.log, "Form_Unload");
+  p.Run([&] { ReleaseLease(s_.db, claim_); });
 }
 
 void ServiceProcedures::ForgetRunState() {

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "service/core/instance_token.h"
 #include "service/core/procedures.h"
 #include "service/core/velunor_state.h"
 #include "service/db/acknowledgements.h"
@@ -43,7 +44,10 @@ class ServiceProcedures : public DatabaseProcedures,
   // or counted) must outlive the procedures.
   ServiceProcedures(VelunorState& state, HttpsTransport& transport,
                     Operations* operations = nullptr, LeaseSettings lease = LeaseSettings())
-      : s_(state), transport_(transport), operations_(operations), lease_(std::move(lease)) {}
+      : s_(state), transport_(transport), operations_(operations) {
+    claim_ = {std::move(lease.instance_name), std::move(lease.token), RandomNonce(), lease.seconds};
+    if (claim_.seconds > 0) s_.db.lease = claim_;
+  }
 
   // DatabaseProcedures.
   Status DB_Verbinden() override;
@@ -82,9 +86,14 @@ class ServiceProcedures : public DatabaseProcedures,
   KnownAcknowledgements Acknowledgements() override { return ReadAcknowledgements(s_.db); }
 
   // LeaseProcedures.
-  int LeaseSeconds() override { return lease_.seconds; }
-  Status TakeReporterLease(bool* held) override;
+  int LeaseSeconds() override { return claim_.seconds; }
+  Status TakeReporterLease(LeaseAnswer* answer) override;
   std::optional<LeaseHolder> ReporterLeaseHolder() override { return ReadLeaseHolder(s_.db); }
+  Status ConfirmReporterLease(bool* held) override;
+  Status BeginLeasedStep(bool* held) override;
+  Status EndLeasedStep(bool* held) override;
+  void AbandonLeasedStep() override;
+  void ReleaseReporterLease() override;
   void ForgetRunState() override;
 
   // ConfigurationQueries.
@@ -104,8 +113,9 @@ class ServiceProcedures : public DatabaseProcedures,
   // When each move (old and new URL) was last told.
   std::map<std::string, std::int64_t> moved_told_;
   bool connected_before_ = false;  // a later connection is a reconnect
-  LeaseSettings lease_;
+  LeaseClaim claim_;
   bool lease_prepared_ = false;  // the lease's table and row exist
+  bool lease_answered_ = false;  // a question for the lease was answered in this run
 };
 
 }  // namespace velunor

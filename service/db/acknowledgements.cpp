@@ -10,7 +10,9 @@ namespace {
 constexpr const char* kPriceRecord = "price-acknowledged";
 constexpr const char* kStationRecord = "station-acknowledged";
 constexpr const char* kWatchedRecord = "price-watched";
-constexpr const char* kAge = "timestampdiff(second, changed, now()), value";
+// In seconds of the epoch: a change of the server's daylight saving time
+// moves neither end.
+constexpr const char* kAge = "unix_timestamp() - unix_timestamp(changed), value";
 
 // The moment `age` seconds ago as the status line shows times.
 AcknowledgedAt Ago(const Clock& clock, std::int64_t age, std::string number) {
@@ -43,8 +45,8 @@ std::optional<AcknowledgedAt> TransferLogSuccess(DbState& state, int code) {
   const std::string type = columns.ValueAt(1, 1).value_or("");
   if (type != "timestamp" && type != "datetime") return std::nullopt;
   const std::string time = Quoted(columns.ValueAt(1, 0).value_or(""));
-  std::string sql = "select timestampdiff(second, max(";
-  sql.append(time).append("), now()) from mts_petrolstation_log where ");
+  std::string sql = "select unix_timestamp() - unix_timestamp(max(";
+  sql.append(time).append(")) from mts_petrolstation_log where ");
   sql.append(Quoted(columns.ValueAt(2, 0).value_or(""))).append(" = ").append(std::to_string(code));
   const ResultSet r = db.Query(sql);
   if (r.RecordCount() == 0 || !r.ValueAt(0, 0)) return std::nullopt;

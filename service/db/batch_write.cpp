@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "service/db/db_values.h"
+#include "service/db/reporter_lease.h"
 #include "service/db/sql_statement.h"
 
 namespace velunor {
@@ -166,13 +167,20 @@ void CopyHistory(BatchWriter& db, const HistoryTables& t, const BatchTables& key
 
 BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
                                   const std::function<void(BatchWriter&)>& statements) {
-  std::string in_progress = "start transaction";
+  const bool in_step = state.in_step;
+  std::string in_progress = in_step ? "savepoint velunor_batch" : "start transaction";
   try {
     BatchWriter writer(state.db());
     try {
-      writer.Execute("start transaction");
+      writer.Execute(in_progress);
+      if (!in_step && state.lease && !ConfirmLease(state, *state.lease)) {
+        in_progress = "rollback";
+        writer.Execute("rollback");
+        state.lease_refused = true;
+        return BatchResult::kNotLeased;
+      }
       statements(writer);
-      writer.Execute("commit");
+      writer.Execute(in_step ? "release savepoint velunor_batch" : "commit");
       return BatchResult::kWritten;
     } catch (const std::exception&) {
       in_progress = writer.current();
@@ -180,8 +188,8 @@ BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
     }
     // A refused statement ends only itself; the rest of the batch must not
     // become part of the station-by-station writes that follow.
-    in_progress = "rollback";
-    writer.Execute("rollback");
+    in_progress = in_step ? "rollback to savepoint velunor_batch" : "rollback";
+    writer.Execute(in_progress);
     return BatchResult::kRefused;
   } catch (const std::exception&) {
     // Lost, or a rollback the server would not do: the transaction's fate

@@ -51,6 +51,7 @@ enum class BatchResult {
   kWritten,         // committed
   kRefused,         // rolled back (or not tried), nothing logged: write station by station
   kConnectionLost,  // logged once (also a refused rollback): count nothing as written
+  kNotLeased,       // the reporter lease is no longer this process's: nothing written
 };
 
 // The batch's way to the server: remembers the statement in progress for the
@@ -98,7 +99,10 @@ struct HistoryTables {
 void CopyHistory(BatchWriter& db, const HistoryTables& tables, const BatchTables& keys,
                  const std::string& stations);
 
-// Runs `statements` between "start transaction" and "commit". A lost
+// Runs `statements` between "start transaction" and "commit"; when the
+// process keeps the reporter lease, the first statement confirms it and the
+// batch is rolled back when it did not match. Inside a step that is one
+// transaction already, the batch is a savepoint of it. A lost
 // connection (also while rolling back) is written to the error log under `p`
 // with the statement in progress, shortened.
 BatchResult WriteInOneTransaction(DbState& state, Procedure& p,

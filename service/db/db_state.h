@@ -49,6 +49,15 @@ struct BatchTables {
   std::map<std::string, std::string> history_key;
 };
 
+// Who asks for the reporter lease (reporter_lease.h): the instance's name and
+// token, the process's nonce, the lease's length.
+struct LeaseClaim {
+  std::string name;
+  std::string token;
+  std::string nonce;
+  int seconds = 60;
+};
+
 struct DbState {
   explicit DbState(Env& e) : env(e) {}
 
@@ -83,6 +92,14 @@ struct DbState {
   std::filesystem::path lpg_dir;
   // The export file's path was refused and that was logged: once per run.
   bool lpg_refusal_told = false;
+  // Set while this process keeps the reporter lease: a batch outside a step
+  // of the scheduler confirms it as its first statement.
+  std::optional<LeaseClaim> lease;
+  // A step of the reporter is under way in one transaction that began by
+  // confirming the lease: a batch is a savepoint within it.
+  bool in_step = false;
+  // A batch found the lease no longer this process's and wrote nothing.
+  bool lease_refused = false;
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;

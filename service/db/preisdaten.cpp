@@ -225,6 +225,7 @@ void DB_Preisdaten(DbState& state) {
       for (long station : changed) WriteStationPrices(state, p, station, state.stations[station]);
       break;
     case BatchResult::kConnectionLost:
+    case BatchResult::kNotLeased:
       // Nothing was written: every price stays pending for the next run.
       for (long station : changed) TakeOverPendingPrices(state.stations[station], false);
       break;

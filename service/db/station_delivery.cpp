@@ -72,7 +72,8 @@ void LoadPendingStations(DbState& state) {
     }
     if (!stations.empty()) InsertStations(db, stations);
   }
-  const ResultSet r = db.Query("select station, timestampdiff(second, since, now()) from " + table);
+  const ResultSet r =
+      db.Query("select station, unix_timestamp() - unix_timestamp(since) from " + table);
   std::set<long> pending;
   std::int64_t oldest = 0;
   for (size_t row = 0; row < r.RecordCount(); ++row) {

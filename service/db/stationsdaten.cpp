@@ -309,6 +309,8 @@ int DB_Stationsdaten(DbState& state, int mode) {
     case BatchResult::kWritten:
     case BatchResult::kConnectionLost:  // logged; the stations stay changed upstream
       break;
+    case BatchResult::kNotLeased:  // another instance reports: nothing more from here
+      return 0;
     case BatchResult::kRefused:
       for (const ChangedStation& c : plans) WriteStationAlone(state, p, c);
       for (long station : deactivated_stations) DeactivateStationAlone(state, p, station);

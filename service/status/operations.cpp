@@ -216,14 +216,18 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
     s->problems.push_back(
         "Kein verwendbares Client-Zertifikat (mit privatem Schlüssel) im Speicher \"MY\"");
   }
+  if (!lease_problem_.empty()) s->problems.push_back(lease_problem_);
   // A standby that could not take over (no certificate) is an alarm all
-  // the same; one that waits healthy is not.
+  // the same, and so is one that sees nobody report; one that waits
+  // healthy is not.
   const bool standby = active_.has_value() && !*active_;
-  s->state = stopping                                    ? "stopping"
-             : shown.alarm_raised() || certificate_alarm ? "alarm"
-             : standby                                   ? "standby"
-             : !s->problems.empty()                      ? "degraded"
-                                                         : "ok";
+  const bool standby_alarm = standby && !standby_alarm_.empty();
+  if (standby_alarm) s->problems.push_back(standby_alarm_);
+  s->state = stopping                                                     ? "stopping"
+             : shown.alarm_raised() || certificate_alarm || standby_alarm ? "alarm"
+             : standby                                                    ? "standby"
+             : !s->problems.empty()                                       ? "degraded"
+                                                                          : "ok";
   s->station = station_;
   s->price = price_;
   // The later of the last error-log entry and the last failed transmission.

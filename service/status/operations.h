@@ -47,6 +47,8 @@ class Operations : public OperationsSink {
                          const std::string& warning) override;
   void Restored(const KnownAcknowledgements& known) override;
   void Active(bool active) override { active_ = active; }
+  void LeaseProblem(const std::string& why) override { lease_problem_ = why; }
+  void StandbyAlarm(const std::string& why) override { standby_alarm_ = why; }
 
   // From now on a reader wants the pictures: each TickDone publishes one.
   // Without a reader (no status server) no picture is made at all.
@@ -81,6 +83,8 @@ class Operations : public OperationsSink {
   SnapshotBox box_;
   bool publishing_ = false;
   std::optional<bool> active_;  // unknown until the start has decided
+  std::string lease_problem_;
+  std::string standby_alarm_;
   std::function<void()> after_tick_;
 };
 

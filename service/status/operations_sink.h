@@ -29,6 +29,12 @@ class OperationsSink {
   // At the end of the start and whenever it changes: whether this instance
   // holds the reporter lease (active) or waits as a standby.
   virtual void Active(bool /*active*/) {}
+  // Why the reporter lease could not be confirmed (other than by a lost
+  // connection or a conflict of two writers); "" once it is again.
+  virtual void LeaseProblem(const std::string& /*why*/) {}
+  // While standing by: why nobody seems to report, or that a copy of this
+  // instance does; "" when all is well.
+  virtual void StandbyAlarm(const std::string& /*why*/) {}
 };
 
 }  // namespace velunor
