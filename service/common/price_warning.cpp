@@ -16,9 +16,9 @@ std::string Euro(double value) {
 }  // namespace
 
 std::string PriceWarningText(const PriceWarning& w) {
-  std::string text = "Preis " + w.fuel + " " + Euro(w.price) + " an Station " +
-                     std::to_string(w.station) +
-                     (w.station_name.empty() ? "" : " (" + w.station_name + ")") + " ungewöhnlich: ";
+  std::string text =
+      "Preis " + w.fuel + " " + Euro(w.price) + " an Station " + std::to_string(w.station) +
+      (w.station_name.empty() ? "" : " (" + w.station_name + ")") + " ungewöhnlich: ";
   if (w.rule == PriceWarning::Rule::kJump) {
     text += Euro(std::fabs(w.price - w.last_price)) + " € " +
             (w.price < w.last_price ? "unter" : "über") + " dem letzten Preis " +

@@ -16,12 +16,12 @@ TEST(PricePlausibilityTest, TheBandAndTheJumpAndTheirTexts) {
   EXPECT_EQ(BrokenRule(rule, 0.500, 0), std::nullopt);
   EXPECT_EQ(BrokenRule(rule, 3.500, 0), std::nullopt);
   EXPECT_EQ(BrokenRule(rule, 3.501, 3.400), Rule::kBand);
-  EXPECT_EQ(BrokenRule(rule, 0, 1.689), std::nullopt);  // no price, which is never stored
+  EXPECT_EQ(BrokenRule(rule, 0, 1.689), std::nullopt);           // no price, which is never stored
   EXPECT_EQ(BrokenRule({0.5, 3.5, 0}, 0.9, 1.7), std::nullopt);  // jump rule off
   EXPECT_EQ(BrokenRule({0.5, 3.5, 0}, 0.4, 0.45), Rule::kBand);
 
-  PriceWarning w{1, "Tankstelle Müller", "diesel", "Diesel", 0.169, 1.689, Rule::kJump,
-                 0.5, 3.5, 0};
+  PriceWarning w{1,     "Tankstelle Müller", "diesel", "Diesel", 0.169,
+                 1.689, Rule::kJump,         0.5,      3.5,      0};
   EXPECT_EQ(PriceWarningText(w),
             "Preis Diesel 0.169 an Station 1 (Tankstelle Müller) ungewöhnlich: 1.520 € unter dem "
             "letzten Preis 1.689; gemeldet");
