@@ -42,7 +42,71 @@ bool PortFree(int port) {
   return free;
 }
 
+void RunSandbox(const std::string& arguments) {
+  const std::string command = SandboxScript() + " " + arguments;
+  const CommandResult ran = RunCommand(command);
+  if (ran.status != 0) throw std::runtime_error(command + " failed: " + ran.output);
+}
+
+// Galera's 3 x 4 ports from a base in 36000..37990, clear of the single
+// servers' range and of the ports the kernel hands out by itself.
+constexpr int kGaleraFirstPort = 36000;
+constexpr int kGaleraBlocks = 50;
+constexpr int kGaleraBlockWidth = 40;
+
+bool GaleraPortsFree(int base) {
+  for (int kind = 0; kind < 4; ++kind) {
+    for (int node = 0; node < GaleraCluster::kNodes; ++node) {
+      if (!PortFree(base + 10 * kind + node)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+GaleraCluster::GaleraCluster() {
+  std::random_device rd;
+  const int offset = static_cast<int>(rd() % kGaleraBlocks);
+  std::string failure = "no free ports for three Galera nodes";
+  for (int i = 0, tries = 0; i < kGaleraBlocks && tries < 2 && base_port_ == 0; ++i) {
+    const int base = kGaleraFirstPort + kGaleraBlockWidth * ((offset + i) % kGaleraBlocks);
+    if (!GaleraPortsFree(base)) continue;
+    ++tries;
+    try {
+      RunSandbox("galera-start '" + dir_.path().string() + "' " + std::to_string(base));
+      base_port_ = base;
+    } catch (const std::runtime_error& e) {
+      failure = e.what();
+      RunCommand(SandboxScript() + " galera-stop '" + dir_.path().string() + "'");
+      for (int n = 1; n <= kNodes; ++n) {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_.path() / ("node" + std::to_string(n)), ec);
+      }
+    }
+  }
+  if (base_port_ == 0) throw std::runtime_error(failure);
+  for (bool& r : running_) r = true;
+}
+
+GaleraCluster::~GaleraCluster() {
+  RunCommand(SandboxScript() + " galera-stop '" + dir_.path().string() + "'");
+}
+
+void GaleraCluster::Kill(int node) {
+  RunSandbox("galera-kill '" + dir_.path().string() + "' " + std::to_string(node));
+  running_[node - 1] = false;
+}
+
+void GaleraCluster::Start(int node) {
+  if (running_[node - 1]) return;
+  RunSandbox("galera-node-start '" + dir_.path().string() + "' " + std::to_string(node));
+  running_[node - 1] = true;
+}
+
+std::unique_ptr<Connection> GaleraCluster::Connect(int node) const {
+  return TestDb::Connect("127.0.0.1", std::to_string(port(node)));
+}
 
 PrivateServer::PrivateServer() {
   std::random_device rd;
@@ -76,11 +140,7 @@ PrivateServer::~PrivateServer() {
   }
 }
 
-void PrivateServer::Run(const std::string& arguments) const {
-  const std::string command = SandboxScript() + " " + arguments;
-  const CommandResult ran = RunCommand(command);
-  if (ran.status != 0) throw std::runtime_error(command + " failed: " + ran.output);
-}
+void PrivateServer::Run(const std::string& arguments) const { RunSandbox(arguments); }
 
 void PrivateServer::Start() {
   if (running_) return;

@@ -51,4 +51,31 @@ class PrivateServer {
   bool frozen_ = false;
 };
 
+// Three Galera nodes of one test's own on 127.0.0.1 (scripts/mariadb-sandbox
+// galera-start), the schema and accounts on all of them; a node may be
+// killed and started again. The nodes go with the object.
+class GaleraCluster {
+ public:
+  static constexpr int kNodes = 3;
+  // Starts and syncs the three nodes; throws std::runtime_error with the
+  // script's output when they do not come up.
+  GaleraCluster();
+  ~GaleraCluster();
+  GaleraCluster(const GaleraCluster&) = delete;
+  GaleraCluster& operator=(const GaleraCluster&) = delete;
+
+  // kill -9 of node 1..3; Start returns once it has joined and synced again.
+  void Kill(int node);
+  void Start(int node);
+  bool running(int node) const { return running_[node - 1]; }
+  int port(int node) const { return base_port_ + node - 1; }
+  // A connection to `lox` on the node as the test account.
+  std::unique_ptr<Connection> Connect(int node) const;
+
+ private:
+  TempDir dir_;
+  int base_port_ = 0;
+  bool running_[kNodes] = {false, false, false};
+};
+
 }  // namespace velunor::testing

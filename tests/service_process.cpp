@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <regex>
 #include <stdexcept>
 #include <vector>
@@ -83,6 +84,14 @@ void ServiceProcess::Signal(int signal_number) const {
   if (pid_ > 0) kill(pid_, signal_number);
 }
 
+bool ServiceProcess::Running() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  pid_ = -1;
+  return false;
+}
+
 std::string ServiceProcess::Stdout() const { return ReadFile(options_.output_dir / "stdout.txt"); }
 std::string ServiceProcess::Stderr() const { return ReadFile(options_.output_dir / "stderr.txt"); }
 
@@ -99,6 +108,30 @@ int ServiceProcess::AnnouncedStatusPort(double seconds) const {
       },
       seconds);
   return port;
+}
+
+ServiceProcess::Options InstanceOptions(const fs::path& program_dir, const fs::path& cert_store,
+                                        const fs::path& output_dir, const std::string& name,
+                                        int lease_seconds) {
+  ServiceProcess::Options options;
+  options.program_dir = program_dir;
+  options.cert_store = cert_store;
+  options.output_dir = output_dir;
+  options.arguments = {"--instance-name", name, "--lease-seconds", std::to_string(lease_seconds)};
+  return options;
+}
+
+std::vector<std::string> ArchivedTransmissions(const fs::path& program_dir) {
+  std::vector<std::string> sent;
+  std::error_code ec;
+  for (const auto& f : fs::directory_iterator(program_dir / "archive", ec)) {
+    const std::string name = f.path().filename().string();
+    if (name.size() > 19 && f.path().extension() == ".gz") {
+      sent.push_back(name.substr(16, name.size() - 19));  // after "yyyymmdd-hhmmss-"
+    }
+  }
+  std::sort(sent.begin(), sent.end());
+  return sent;
 }
 
 }  // namespace velunor::testing

@@ -45,6 +45,8 @@ class ServiceProcess {
   // time (it is killed then).
   int Wait(double seconds);
   void Signal(int signal_number) const;
+  // False once the process has ended (it is reaped then; Wait returns -1).
+  bool Running();
 
   pid_t pid() const { return pid_; }
   std::string Stdout() const;
@@ -57,5 +59,16 @@ class ServiceProcess {
   Options options_;
   pid_t pid_ = -1;
 };
+
+// One of several instances on one database: velunor on `program_dir` as
+// `name` with a reporter lease of `lease_seconds`, its output in `output_dir`.
+ServiceProcess::Options InstanceOptions(const std::filesystem::path& program_dir,
+                                        const std::filesystem::path& cert_store,
+                                        const std::filesystem::path& output_dir,
+                                        const std::string& name, int lease_seconds);
+
+// The transmissions a program directory's service made, by its archive:
+// "kind-number-outcome" each, sorted.
+std::vector<std::string> ArchivedTransmissions(const std::filesystem::path& program_dir);
 
 }  // namespace velunor::testing

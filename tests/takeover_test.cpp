@@ -54,25 +54,13 @@ class TakeoverTest : public ::testing::Test {
   }
   std::unique_ptr<ServiceProcess> Run(const fs::path& machine, const std::string& name,
                                       int lease_seconds = kLeaseSeconds) {
-    ServiceProcess::Options options;
-    options.program_dir = machine;
-    options.cert_store = certs_->store;
-    options.output_dir = machine / ("run" + std::to_string(++runs_));
-    options.arguments = {"--instance-name", name, "--lease-seconds", std::to_string(lease_seconds)};
-    return std::make_unique<ServiceProcess>(VELUNOR_BIN, options);
+    return std::make_unique<ServiceProcess>(
+        VELUNOR_BIN,
+        testing::InstanceOptions(machine, certs_->store,
+                                 machine / ("run" + std::to_string(++runs_)), name, lease_seconds));
   }
-  // Transmissions a machine made, by its archive: "kind-number-outcome" each.
   static std::vector<std::string> Sent(const fs::path& machine) {
-    std::vector<std::string> sent;
-    std::error_code ec;
-    for (const auto& f : fs::directory_iterator(machine / "archive", ec)) {
-      const std::string name = f.path().filename().string();
-      if (name.size() > 19 && f.path().extension() == ".gz") {
-        sent.push_back(name.substr(16, name.size() - 19));  // after "yyyymmdd-hhmmss-"
-      }
-    }
-    std::sort(sent.begin(), sent.end());
-    return sent;
+    return testing::ArchivedTransmissions(machine);
   }
   static size_t Acknowledged(const fs::path& machine, const std::string& kind) {
     size_t n = 0;

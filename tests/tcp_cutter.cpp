@@ -47,26 +47,33 @@ TcpCutter::TcpCutter(int target_port, Mode mode) : target_port_(target_port), mo
 TcpCutter::~TcpCutter() {
   stop_ = true;
   thread_.join();
+  for (std::thread& t : connections_) t.join();
   close(listen_fd_);
 }
 
 void TcpCutter::Serve() {
   while (!stop_) {
     pollfd p{listen_fd_, POLLIN, 0};
-    if (poll(&p, 1, kPollMs) <= 0) continue;
+    if (frozen_ || poll(&p, 1, kPollMs) <= 0) {
+      if (frozen_) usleep(kPollMs * 1000);
+      continue;
+    }
     const int client = accept(listen_fd_, nullptr, nullptr);
     if (client < 0) continue;
     ++accepted_;
     if (mode_ == Mode::kCloseAtOnce) {
       ++cut_;
-    } else {
-      Relay(client);
+      close(client);
+      continue;
     }
-    close(client);
+    connections_.emplace_back([this, client, epoch = cut_epoch_.load()] {
+      Relay(client, epoch);
+      close(client);
+    });
   }
 }
 
-void TcpCutter::Relay(int client) {
+void TcpCutter::Relay(int client, int epoch) {
   const int server = socket(AF_INET, SOCK_STREAM, 0);
   const sockaddr_in target = Loopback(target_port_);
   if (server < 0 ||
@@ -82,6 +89,14 @@ void TcpCutter::Relay(int client) {
   size_t from_client = 0;
   char buffer[16384];
   while (!stop_) {
+    if (cut_epoch_ != epoch) {
+      ++cut_;
+      break;
+    }
+    if (frozen_) {
+      usleep(kPollMs * 1000);
+      continue;
+    }
     pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
     if (poll(p, 2, kPollMs) <= 0) continue;
     if (p[0].revents != 0) {

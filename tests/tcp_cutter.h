@@ -2,9 +2,11 @@
 // connection that the far side drops: it passes connections through
 // unchanged, closes them right after accepting, or closes them in the middle
 // of the client's request (once the client has sent a given number of
-// bytes), without any answer. A tap may watch what the client sends. One
-// thread serves one connection at a time; the mode may be changed from the
-// test's thread at any time.
+// bytes), without any answer. A tap may watch what the client sends. It may
+// also cut every open connection at once, or freeze: pass nothing either way
+// and accept nothing, with the connections left open, as a network path
+// that hangs. Each connection has a thread of its own; the mode may be
+// changed from the test's thread at any time.
 #pragma once
 
 #include <atomic>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace velunor::testing {
 
@@ -29,6 +32,9 @@ class TcpCutter {
   int port() const { return port_; }
   void SetMode(Mode mode) { mode_ = mode; }
   void SetTarget(int port) { target_port_ = port; }
+  // Closes every connection open now; later ones pass as the mode says.
+  void CutOpenConnections() { ++cut_epoch_; }
+  void SetFrozen(bool frozen) { frozen_ = frozen; }
   // Connections accepted so far, and those closed by the cutter.
   int accepted() const { return accepted_; }
   int cut() const { return cut_; }
@@ -43,7 +49,7 @@ class TcpCutter {
 
  private:
   void Serve();
-  void Relay(int client);
+  void Relay(int client, int epoch);
 
   int listen_fd_ = -1;
   int port_ = 0;
@@ -52,6 +58,9 @@ class TcpCutter {
   std::atomic<bool> stop_{false};
   std::atomic<int> accepted_{0};
   std::atomic<int> cut_{0};
+  std::atomic<int> cut_epoch_{0};
+  std::atomic<bool> frozen_{false};
+  std::vector<std::thread> connections_;  // joined when the cutter goes
   std::function<void(const char*, size_t)> tap_;
   std::thread thread_;
 };

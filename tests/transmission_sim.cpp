@@ -1,6 +1,7 @@
 #include "tests/transmission_sim.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -96,6 +97,14 @@ std::string MdmSim::RequestBody(int number) const { return StoredRequest(number,
 std::string MdmSim::RequestHeaders(int number) const { return StoredRequest(number, ".headers"); }
 
 std::string MdmSim::RequestInfo(int number) const { return StoredRequest(number, ".info"); }
+
+double MdmSim::RequestTime(int number) const {
+  struct stat st {};
+  const fs::path file = work_ / "requests" / (mdmsim::RequestStore::FileStem(number) + ".xml");
+  if (stat(file.c_str(), &st) != 0)
+    throw std::runtime_error("the simulator has no " + file.string());
+  return static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
+}
 
 std::string MdmSim::Console() const { return ReadFile(work_ / "console.txt"); }
 

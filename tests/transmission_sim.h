@@ -47,6 +47,8 @@ class MdmSim {
   std::string RequestBody(int number) const;
   std::string RequestHeaders(int number) const;
   std::string RequestInfo(int number) const;
+  // When the simulator had received the request, in seconds since the epoch.
+  double RequestTime(int number) const;
   std::string Console() const;
 
   // The outcomes for the next requests, through the control file.
