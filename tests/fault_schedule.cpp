@@ -37,8 +37,7 @@ constexpr const char* kPsId = "id-0002";
 constexpr const char* kFinalPrice = "1.299";
 
 double Now() {
-  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
@@ -51,8 +50,8 @@ std::string Seconds(double s) {
 // (year, counter) of a publication id "P-2026-12"; (0, 0) when it has none.
 std::pair<long, long> Number(const std::string& id) {
   const size_t last = id.rfind('-');
-  const size_t before = last == std::string::npos || last == 0 ? std::string::npos
-                                                               : id.rfind('-', last - 1);
+  const size_t before =
+      last == std::string::npos || last == 0 ? std::string::npos : id.rfind('-', last - 1);
   if (before == std::string::npos) return {0, 0};
   try {
     return {std::stol(id.substr(before + 1, last - before - 1)), std::stol(id.substr(last + 1))};
@@ -66,12 +65,9 @@ const char* Name(int instance) { return instance == 0 ? "alpha" : "beta"; }
 }  // namespace
 
 std::map<std::string, std::vector<std::string>> CheckInvariants(const ScheduleRecord& record) {
-  std::map<std::string, std::vector<std::string>> broken = {{"one reporter", {}},
-                                                            {"no number twice", {}},
-                                                            {"numbers rise", {}},
-                                                            {"final price", {}},
-                                                            {"no history row twice", {}},
-                                                            {"nobody ends by itself", {}}};
+  std::map<std::string, std::vector<std::string>> broken = {
+      {"one reporter", {}}, {"no number twice", {}},      {"numbers rise", {}},
+      {"final price", {}},  {"no history row twice", {}}, {"nobody ends by itself", {}}};
   std::map<std::string, int> seen;
   std::map<std::string, std::pair<long, long>> last_number;
   for (const ScheduleRecord::Transmission& t : record.transmissions) {
@@ -86,8 +82,8 @@ std::map<std::string, std::vector<std::string>> CheckInvariants(const ScheduleRe
         own_term_near = true;
       }
     }
-    const std::string what = std::string(Name(t.sender)) + " sent " + t.id + " at " +
-                             std::to_string(t.time);
+    const std::string what =
+        std::string(Name(t.sender)) + " sent " + t.id + " at " + std::to_string(t.time);
     if (holder != t.sender && !own_term_near) {
       broken["one reporter"].push_back(
           what + " while the lease was " +
@@ -101,14 +97,14 @@ std::map<std::string, std::vector<std::string>> CheckInvariants(const ScheduleRe
       broken["numbers rise"].push_back(what + " after " + std::to_string(previous->second.first) +
                                        "-" + std::to_string(previous->second.second));
     }
-    last_number[t.kind] = std::max(number, previous == last_number.end() ? number
-                                                                         : previous->second);
+    last_number[t.kind] =
+        std::max(number, previous == last_number.end() ? number : previous->second);
   }
-  const auto arrived = std::find_if(
-      record.transmissions.begin(), record.transmissions.end(),
-      [&](const ScheduleRecord::Transmission& t) {
-        return t.price == record.final_price && t.time >= record.final_price_set;
-      });
+  const auto arrived =
+      std::find_if(record.transmissions.begin(), record.transmissions.end(),
+                   [&](const ScheduleRecord::Transmission& t) {
+                     return t.price == record.final_price && t.time >= record.final_price_set;
+                   });
   const double limit = record.last_fault_end + record.lease_seconds + 30;
   if (arrived == record.transmissions.end()) {
     broken["final price"].push_back("the price set after the last fault never arrived");
@@ -135,8 +131,9 @@ std::string ScheduleFigures::Summary() const {
     return t.empty() ? std::string(" none") : t;
   };
   text += "reporting again after kill -9 of the holder:" + times(takeover_after_kill) + "\n";
-  text += "reporting again after the death of the holder's node:" +
-          times(takeover_after_node_death) + "\n";
+  text +=
+      "reporting again after the death of the holder's node:" + times(takeover_after_node_death) +
+      "\n";
   for (const auto& [name, evidence] : invariants) {
     text += "invariant \"" + name + "\": ";
     text += evidence.empty() ? "holds\n" : "BROKEN " + std::to_string(evidence.size()) + "x\n";
@@ -211,8 +208,9 @@ class Schedule {
     for (size_t n = 0; n < order.size() || Now() - begin < config_.seconds; ++n) {
       Supervise();
       const Fault fault =
-          n < order.size() ? order[n] : order[std::uniform_int_distribution<size_t>(
-                                            0, order.size() - 1)(rng_)];
+          n < order.size()
+              ? order[n]
+              : order[std::uniform_int_distribution<size_t>(0, order.size() - 1)(rng_)];
       Apply(fault);
       ++figures_.faults[kFaultNames[fault]];
       Sleep(config_.bounded ? Between(1, 2.5) : Between(1, 6));
@@ -288,7 +286,9 @@ class Schedule {
             "not null");
         if (r.RecordCount() == 1) {
           const std::string holder = r.ValueAt(0, 0).value_or("");
-          const ScheduleRecord::Term term{holder == "alpha" ? 0 : holder == "beta" ? 1 : -1,
+          const ScheduleRecord::Term term{holder == "alpha"  ? 0
+                                          : holder == "beta" ? 1
+                                                             : -1,
                                           std::stod(r.ValueAt(0, 1).value_or("0"))};
           const std::lock_guard<std::mutex> lock(terms_mutex_);
           if (record_.terms.empty() || record_.terms.back().holder != term.holder ||
@@ -449,12 +449,12 @@ class Schedule {
     }
     const auto& sent = record_.transmissions;
     for (size_t i = 1; i < sent.size(); ++i) {
-      figures_.longest_silence = std::max(figures_.longest_silence, sent[i].time - sent[i - 1].time);
+      figures_.longest_silence =
+          std::max(figures_.longest_silence, sent[i].time - sent[i - 1].time);
     }
     for (const Death& d : deaths_) {
-      const auto next = std::find_if(sent.begin(), sent.end(), [&](const auto& t) {
-        return t.time > d.time;
-      });
+      const auto next =
+          std::find_if(sent.begin(), sent.end(), [&](const auto& t) { return t.time > d.time; });
       (d.node ? figures_.takeover_after_node_death : figures_.takeover_after_kill)
           .push_back(next == sent.end() ? -1 : next->time - d.time);
     }

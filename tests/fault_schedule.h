@@ -16,11 +16,11 @@ namespace velunor::testing {
 
 struct ScheduleRecord {
   struct Transmission {
-    int sender = 0;        // 0 or 1
-    double time = 0;       // received by the simulator, seconds since the epoch
-    std::string kind;      // "FuelPricePublication", "PetrolStationPublication"
-    std::string id;        // "P-2026-12"
-    std::string price;     // the watched station's Diesel price in it, "" when none
+    int sender = 0;     // 0 or 1
+    double time = 0;    // received by the simulator, seconds since the epoch
+    std::string kind;   // "FuelPricePublication", "PetrolStationPublication"
+    std::string id;     // "P-2026-12"
+    std::string price;  // the watched station's Diesel price in it, "" when none
   };
   // A holder of the lease as the row showed it: `since` by the server's
   // clock, whole seconds.

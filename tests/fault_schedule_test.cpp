@@ -97,8 +97,8 @@ void RunAndCheck(const ScheduleConfig& config) {
   for (const auto& [kind, n] : f.faults) faults += n;
   EXPECT_GE(faults, 4) << "the schedule ran";
   for (const auto& [name, evidence] : f.invariants) {
-    EXPECT_TRUE(evidence.empty()) << "invariant \"" << name << "\" broken with seed "
-                                  << config.seed << ": " << evidence.front();
+    EXPECT_TRUE(evidence.empty()) << "invariant \"" << name << "\" broken with seed " << config.seed
+                                  << ": " << evidence.front();
   }
 }
 
