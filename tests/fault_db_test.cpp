@@ -131,7 +131,7 @@ TEST_P(PriceChainFaultTest, OwnRowsHoldEveryPriceWithHistoryAndARestartReportsTh
   rig_.reset();
   // The new rig is another program directory, so another instance: it
   // reports once the first one's reporter lease has run out.
-  db->Execute("update velunor_lease set expires = now() - interval 1 second");
+  db->Execute("update velunor_lease set expires = utc_timestamp() - interval 1 second");
   rig_ = NewRig();
   ASSERT_TRUE(rig_->Start()) << Joined(rig_->front_end().messages) << Joined(rig_->ErrorLines());
   EXPECT_TRUE(rig_->ErrorLines().empty()) << Joined(rig_->ErrorLines());

@@ -280,7 +280,12 @@ class Schedule {
     double next_price = Now() + 3;
     while (!stop_watching_) {
       try {
-        if (!db) db = Db();
+        if (!db) {
+          db = Db();
+          // The lease's times are UTC: read in the session's zone they would
+          // be off by its offset, and every term would seem to start early.
+          db->Execute("set time_zone = '+00:00'");
+        }
         const ResultSet r = db->Query(
             "select holder, unix_timestamp(since) from velunor_lease where id = 1 and since is "
             "not null");
