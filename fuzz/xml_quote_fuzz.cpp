@@ -1,7 +1,9 @@
 // XML_Quote and XML_Tag on arbitrary bytes: the quoted text holds none of
 // the five special characters raw, every '&' starts one of the five
 // references, no control character that XML forbids is left, and the element
-// line parses as XML whose text is the input without those control characters.
+// line parses as XML whose text is the input as XML allows it: without those
+// control characters, and with U+FFFD for each byte that starts no
+// well-formed UTF-8 sequence and for U+FFFE and U+FFFF.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -41,14 +43,45 @@ std::string Unquote(const std::string& quoted) {
   return text;
 }
 
+// What XML may carry of `input`, worked out from the code points (the
+// implementation works from the byte ranges of the lead bytes).
+std::string Allowed(const std::string& input) {
+  const std::string replacement = "\xEF\xBF\xBD";
+  std::string out;
+  for (size_t i = 0; i < input.size();) {
+    const auto lead = static_cast<unsigned char>(input[i]);
+    if (lead < 0x80) {
+      if (!Forbidden(lead)) out += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    uint32_t code = length == 4 ? lead & 0x07u : length == 3 ? lead & 0x0Fu : lead & 0x1Fu;
+    bool valid = length != 0 && lead < 0xF8 && i + length <= input.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(input[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    static const uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && code >= kShortest[length] && code <= 0x10FFFF &&
+            !(code >= 0xD800 && code <= 0xDFFF);
+    if (!valid) {
+      out += replacement;
+      ++i;
+      continue;
+    }
+    out += code == 0xFFFE || code == 0xFFFF ? replacement : input.substr(i, length);
+    i += length;
+  }
+  return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
-  std::string expected;
-  for (const char c : input) {
-    if (!Forbidden(static_cast<unsigned char>(c))) expected += c;
-  }
+  const std::string expected = Allowed(input);
 
   const std::string quoted = velunor::XML_Quote(input);
   for (const char c : quoted) {
