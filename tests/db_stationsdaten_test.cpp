@@ -286,7 +286,7 @@ TEST_F(DbStationsdatenTest, AFailingStepIsLoggedAndTheOtherStationsAreStillSynch
   const testing::OnExit restore(
       [this] { Sql("alter table mts_petrolstation_historie drop column if exists extra"); });
   AddStation(1, "Eins", 2, 1);
-  AddStation(1001, "Zu groß", 2, 1);
+  AddStation(-5, "Unter null", 2, 1);
   Sql("insert into mts_petrolstation (station, status, ps_version) values (1, 2, 4)");
   Sql("insert into mts_petrolstation_times values (1, 1, 1, '06:00:00', '22:00:00', '11111110', "
       "'', '')");
@@ -298,8 +298,8 @@ TEST_F(DbStationsdatenTest, AFailingStepIsLoggedAndTheOtherStationsAreStillSynch
   EXPECT_EQ(Rows("select count(*) from mts_petrolstation_times_historie"), "0")
       << "no times are filed under the key of an unrelated history row";
   EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation order by station"),
-            "1,5 | 1001,5");
-  EXPECT_EQ(Rows("select station, status from lox_station_mts order by station"), "1,1 | 1001,1");
+            "-5,5 | 1,5");
+  EXPECT_EQ(Rows("select station, status from lox_station_mts order by station"), "-5,1 | 1,1");
 
   int history_failures = 0, table_failures = 0;
   for (const std::string& line : t_.ErrorLines()) {
@@ -312,7 +312,7 @@ TEST_F(DbStationsdatenTest, AFailingStepIsLoggedAndTheOtherStationsAreStillSynch
     if (line.find(" / 9 / Zeile: ") != std::string::npos) ++table_failures;
   }
   EXPECT_EQ(history_failures, 2) << "one entry per station, with the statement in progress";
-  EXPECT_GE(table_failures, 2) << "station 1001 has no entry in the station table";
+  EXPECT_GE(table_failures, 2) << "station -5 has no entry in the station table";
 }
 
 TEST_F(DbStationsdatenTest, WeeklyRecordsMergeEntriesWithTheSameDays) {

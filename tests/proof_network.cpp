@@ -13,13 +13,16 @@ namespace {
 // Rows are sent in blocks so that no statement grows beyond the server's packet limit.
 constexpr int kBlock = 250;
 
-// Runs `head` followed by the comma-joined rows from..to that `row` makes.
+// Runs `head` followed by the comma-joined rows of stations 1..shape.stations
+// that `row` makes from the station's number (as text) and its index.
 template <class Row>
-void InsertRows(Connection& db, const std::string& head, int from, int to, Row row) {
-  for (int first = from; first <= to; first += kBlock) {
+void InsertRows(Connection& db, const std::string& head, const NetworkShape& shape, Row row) {
+  for (int first = 1; first <= shape.stations; first += kBlock) {
     std::string sql = head;
-    const int last = std::min(to, first + kBlock - 1);
-    for (int n = first; n <= last; ++n) sql += (n == first ? "" : ", ") + row(std::to_string(n), n);
+    const int last = std::min(shape.stations, first + kBlock - 1);
+    for (int i = first; i <= last; ++i) {
+      sql += (i == first ? "" : ", ") + row(std::to_string(i * shape.spacing), i);
+    }
     db.Execute(sql);
   }
 }
@@ -63,36 +66,46 @@ void Collect(const pugi::xml_node& node, PriceMap& prices, int& publications) {
 
 }  // namespace
 
-void SeedStationNetwork(Connection& db, int stations) {
+void SeedStationNetwork(Connection& db, const NetworkShape& shape) {
   db.Execute(
       "insert into stammdaten values (132, '12300000000000000000'), (135, 'Prüf & Last GmbH'), "
       "(491, '0') on duplicate key update value = values(value)");
   db.Execute("insert into stammdaten_produkte values (1, 'SUP'), (2, 'E10'), (3, 'DIE')");
-  InsertRows(db, "insert into lox_station (station, name1, strasse, plzort) values ", 1, stations,
+  InsertRows(db, "insert into lox_station (station, name1, strasse, plzort) values ", shape,
              [](const std::string& n, int) {
                return "(" + n + ", 'Station " + n + "', 'Hauptstraße " + n + "', '01067 Dresden')";
              });
   InsertRows(db,
              "insert into lox_station_mts (station, status, ps_aktiv, ps_aktiv_time, ps_id, "
              "ps_version, ps_brand, ps_latitude, ps_longitude, Bundesland_ID) values ",
-             1, stations, [](const std::string& n, int s) {
+             shape, [](const std::string& n, int s) {
                return "(" + n + ", 2, 1, 1, 'st-" + n + "', 1, 'Prüf', '51.0504', '13.7373', " +
                       std::to_string(s % 16 + 1) + ")";
              });
-  InsertRows(db, "insert into lox_station_produkte values ", 1, stations,
-             [](const std::string& n, int) {
-               return "(" + n + ", 1, 1, 'J'), (" + n + ", 2, 2, 'J'), (" + n + ", 3, 3, 'J')";
-             });
-  InsertRows(db, "insert into lox_station_aktuelle_preise values ", 1, stations,
+  InsertRows(db, "insert into lox_station_produkte values ", shape, [](const std::string& n, int) {
+    return "(" + n + ", 1, 1, 'J'), (" + n + ", 2, 2, 'J'), (" + n + ", 3, 3, 'J')";
+  });
+  InsertRows(db, "insert into lox_station_aktuelle_preise values ", shape,
              [](const std::string& n, int s) {
                const std::string base = std::to_string(s % 200);
                return "(" + n + ", 1, 1.700 + " + base + " / 1000, now() - interval 1 hour), (" +
                       n + ", 2, 1.650 + " + base + " / 1000, now() - interval 1 hour), (" + n +
                       ", 3, 1.550 + " + base + " / 1000, now() - interval 1 hour)";
              });
+  if (shape.six_weekly_records) {
+    InsertRows(db,
+               "insert into lox_station_mts_times (station, zeitraum, ps_time1, ps_time2, "
+               "ps_time3, ps_time4, ps_time5, ps_time6) values ",
+               shape, [](const std::string& n, int) {
+                 return "(" + n +
+                        ", 0, '06:0022:0010000000', '06:0022:0001000000', '06:0022:0000100000', "
+                        "'06:0021:0000010000', '06:0021:0000001000', '08:0020:0000000111')";
+               });
+    return;
+  }
   InsertRows(db,
-             "insert into lox_station_mts_times (station, zeitraum, ps_time1, ps_time2) values ", 1,
-             stations, [](const std::string& n, int) {
+             "insert into lox_station_mts_times (station, zeitraum, ps_time1, ps_time2) values ",
+             shape, [](const std::string& n, int) {
                return "(" + n + ", 0, '06:0022:001111100011', '08:0020:000000011100')";
              });
 }

@@ -21,11 +21,23 @@ struct StationPrices {
 // Keyed by the MTS-K id of the station ("st-7").
 using PriceMap = std::map<std::string, StationPrices>;
 
-// Fills an empty (reset) `lox` with head-office settings and `stations`
-// active stations 1..stations, each with three fuels, one current price per
-// fuel, a regular opening time and a pending master-data change, so that the
-// first start reports all of them. Throws DbError.
-void SeedStationNetwork(Connection& db, int stations);
+// The network a seed makes: station i (1..stations) has the number
+// i * spacing; six_weekly_records gives each station its own hours on six
+// days (six records in mts_petrolstation_times) instead of one regular time.
+struct NetworkShape {
+  int stations = 0;
+  int spacing = 1;
+  bool six_weekly_records = false;
+};
+
+// Fills an empty (reset) `lox` with head-office settings and the active
+// stations of `shape`, each with three fuels, one current price per fuel, its
+// opening times and a pending master-data change, so that the first start
+// reports all of them. Throws DbError.
+void SeedStationNetwork(Connection& db, const NetworkShape& shape);
+inline void SeedStationNetwork(Connection& db, int stations) {
+  SeedStationNetwork(db, NetworkShape{stations});
+}
 
 // Changes every current price upstream by `thousandths` thousandths of a
 // euro and stamps it with the database's time, as the upstream system does.

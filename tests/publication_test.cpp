@@ -154,7 +154,7 @@ TEST_F(PublicationTest, NumbersAdvanceWithEveryDocumentAndAreStoredBeforeSending
 TEST_F(PublicationTest, WithoutStationsBothDocumentsAreTheirFramesOnly) {
   Init("2026-1", "2026-1");
   XML_Stationsdaten(pub_, t_.db);
-  EXPECT_EQ(t_.db.stammdaten.FirstStationNumber, 1000);
+  EXPECT_EQ(t_.db.stammdaten.FirstStationNumber, 2147483647);
   EXPECT_EQ(t_.db.stammdaten.LastStationNumber, 0);
   XML_Out_Station(pub_, t_.db);
   const std::string& g = pub_.PublicationXml;
@@ -208,7 +208,7 @@ TEST_F(PublicationTest, HostileAndOutOfRangeDataStillGiveWellFormedDocuments) {
       "(4, 2, 'x\" y=\"1&2<3', 2, 't', 'A&B <C> \"D\" ''E''', 'b', 's', 'h', 'p', 'o', "
       "'1', '2', 'DE-&'), "
       "(6, 2, 'null-texts', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
-      "(1001, 2, 'too-far', 1, 't', 'n', 'b', 's', 'h', 'p', 'o', '1', '2', '')");
+      "(-5, 2, 'below-zero', 1, 't', 'n', 'b', 's', 'h', 'p', 'o', '1', '2', '')");
   std::string times = "insert into mts_petrolstation_times values ";
   for (int satz = 1; satz <= 12; ++satz) {
     times += (satz == 1 ? "(" : ", (") + std::string("4, ") + std::to_string(satz) +
@@ -220,7 +220,7 @@ TEST_F(PublicationTest, HostileAndOutOfRangeDataStillGiveWellFormedDocuments) {
 
   XML_Stationsdaten(pub_, t_.db);
   EXPECT_EQ(t_.db.stammdaten.FirstStationNumber, 1) << "station 0 is never published";
-  EXPECT_EQ(t_.db.stammdaten.LastStationNumber, 1000);
+  EXPECT_EQ(t_.db.stammdaten.LastStationNumber, 6);
   XML_Out_Station(pub_, t_.db);
   pugi::xml_document doc;
   ExpectWellFormed(pub_.PublicationXml, doc);
@@ -237,11 +237,14 @@ TEST_F(PublicationTest, HostileAndOutOfRangeDataStillGiveWellFormedDocuments) {
   EXPECT_STREQ(doc.select_node("//petrolStationReference").node().attribute("id").value(),
                "x\" y=\"1&2<3");
 
-  // Station 1001: one entry; station 4: three groups left out. Station 6's
+  // Station -5: one entry; station 4: three groups left out. Station 6's
   // NULL texts are empty elements, not failures: the row is the service's own.
   const std::vector<std::string> log = t_.ErrorLines();
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                          [](const std::string& l) { return l.find("Station 1001") != l.npos; }),
+                          [](const std::string& l) {
+                            return l.find("Station -5 liegt außerhalb von 0 bis 2147483647") !=
+                                   l.npos;
+                          }),
             1);
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
                           [](const std::string& l) { return l.find("/ 94 /") != l.npos; }),

@@ -162,7 +162,7 @@ void ServiceProcedures::ReleaseReporterLease() {
 void ServiceProcedures::ForgetRunState() {
   DbState& db = s_.db;
   db.stammdaten = MasterData();
-  db.stations = StationTable();
+  db.stations.Clear();
   db.published = StationPublicationIndex();
   db.current_prices = CurrentPrices();
   db.LetzteStationsanzahl = 0;

@@ -201,10 +201,9 @@ void DB_Preisdaten(DbState& state) {
   Procedure p(state.env.log, "DB_Preisdaten");
   const MasterData& m = state.stammdaten;
   std::vector<long> changed;
-  for (long station = m.FirstStationNumber; station <= m.LastStationNumber; ++station) {
-    StationEntry* entry = nullptr;
-    p.At(1).Run([&] { entry = &state.stations[station]; });
-    if (entry != nullptr && entry->pricesChanged == 1) changed.push_back(station);
+  for (const auto& [station, entry] :
+       state.stations.Range(m.FirstStationNumber, m.LastStationNumber)) {
+    if (entry.pricesChanged == 1) changed.push_back(station);
   }
   if (changed.empty()) return;
 

@@ -18,12 +18,4 @@ double FixedText<N>::Number() const {
 template class FixedText<6>;
 template class FixedText<25>;
 
-StationEntry& StationTable::operator[](long station) {
-  if (!InRange(station)) {
-    throw Failure(kErrSubscriptOutOfRange,
-                  "Station " + std::to_string(station) + " liegt außerhalb von 0 bis 1000");
-  }
-  return entries_[static_cast<size_t>(station)];
-}
-
 }  // namespace velunor

@@ -1,6 +1,6 @@
-// The in-memory station working table: per station number 0..1000 the fuel
-// mapping, stored and pending prices, override periods and grid row, plus
-// the head-office product values loaded at start. Single-threaded.
+// The in-memory station working table: per station the fuel mapping, stored
+// and pending prices, override periods and grid row, plus the head-office
+// product values loaded at start. Single-threaded.
 #pragma once
 
 #include <array>
@@ -10,6 +10,7 @@
 
 #include "service/common/failure.h"
 #include "service/db/odbc.h"
+#include "service/db/station_map.h"
 
 namespace velunor {
 
@@ -63,17 +64,9 @@ struct StationEntry {
   std::vector<std::string> overrideRowsWritten;
 };
 
-class StationTable {
- public:
-  static constexpr long kMaxStation = 1000;
-  StationTable() : entries_(kMaxStation + 1) {}
-  // Throws Failure (subscript out of range) for a number outside 0..1000.
-  StationEntry& operator[](long station);
-  static bool InRange(long station) { return station >= 0 && station <= kMaxStation; }
-
- private:
-  std::vector<StationEntry> entries_;
-};
+// An entry is made when a station is first named; Find tells a station that
+// never was, whose entry would hold nothing but defaults.
+using StationTable = StationMap<StationEntry>;
 
 // Head-office values loaded at start.
 struct MasterData {
@@ -100,8 +93,8 @@ struct MasterData {
 // each station's last line. Built by the station publication; kept here
 // because the station synchronisation takes a deactivated station out of it.
 struct StationPublicationIndex {
-  std::array<int32_t, StationTable::kMaxStation + 1> StationActive{};
-  std::array<int32_t, StationTable::kMaxStation + 1> StationLineLast{};
+  StationMap<int32_t> StationActive;  // every station of the publication's read
+  StationMap<int32_t> StationLineLast;
 };
 
 // The rows of the last successful read of the current prices.

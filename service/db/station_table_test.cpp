@@ -20,19 +20,35 @@ TEST(StationTableTest, FixedWidthFieldsPadCutAndReadAsNumbers) {
   EXPECT_EQ(time.str(), "2026-12-06T09:05:00      ");
 }
 
-TEST(StationTableTest, StationNumbersOutside0To1000AreErrors) {
+// Numbers are sparse and walked in ascending order; a negative number or one
+// station more than the bound is an error that changes nothing.
+TEST(StationTableTest, HoldsUpTo10000StationsOfAnyNumberInAscendingOrder) {
   StationTable table;
+  table[kMaxStationNumber].gridRow = 4;
+  table[60000].pricesChanged = 1;
   table[0].gridRow = 2;
-  table[1000].pricesChanged = 1;
-  EXPECT_EQ(table[0].gridRow, 2);
-  EXPECT_EQ(table[1000].pricesChanged, 1);
-  EXPECT_THROW(table[1001], Failure);
-  EXPECT_THROW(table[-1], Failure);
-  try {
-    table[1001];
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), kErrSubscriptOutOfRange);
+  std::vector<long> order;
+  for (const auto& [n, entry] : table) order.push_back(n);
+  EXPECT_EQ(order, (std::vector<long>{0, 60000, kMaxStationNumber}));
+  order.clear();
+  for (const auto& [n, entry] : table.Range(1, 60000)) order.push_back(n);
+  EXPECT_EQ(order, std::vector<long>{60000});
+  EXPECT_TRUE(table.Range(7, 6).empty());
+  EXPECT_EQ(table.Find(5), nullptr) << "a lookup makes no station";
+
+  for (long n = 1; table.size() < kMaxStations; ++n) table[n * 7];
+  EXPECT_NO_THROW(table[60000]) << "a station held already is found, not added";
+  for (long beyond : {-1L, kMaxStationNumber + 1, 60001L}) {
+    try {
+      table[beyond];
+      ADD_FAILURE() << beyond;
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), kErrSubscriptOutOfRange);
+      EXPECT_EQ(f.description().rfind("Station " + std::to_string(beyond) + " ", 0), 0u)
+          << f.description();
+    }
   }
+  EXPECT_EQ(table.size(), kMaxStations);
 }
 
 }  // namespace

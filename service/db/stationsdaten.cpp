@@ -287,8 +287,8 @@ int DB_Stationsdaten(DbState& state, int mode) {
     const std::string s = std::to_string(station);
     p.At(63).Run([&] {
       state.stations[station].hasMtsFuels = 0;
-      state.published.StationActive.at(static_cast<size_t>(station)) = 0;
-      state.published.StationLineLast.at(static_cast<size_t>(station)) = 0;
+      if (int32_t* active = state.published.StationActive.Find(station)) *active = 0;
+      if (int32_t* last = state.published.StationLineLast.Find(station)) *last = 0;
     });
     p.At(64).Run([&] {
       // A station without a grid row would otherwise write into the caption row.

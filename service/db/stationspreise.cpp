@@ -34,8 +34,10 @@ void AktuellePreiseZuordnen(DbState& state) {
   for (size_t r = 0; r < rows.RecordCount(); ++r) {
     p.Run([&] {
       const long station = DbLong(rows.ValueAt(r, 0));
-      StationEntry& e = state.stations[station];
-      if (e.hasMtsFuels <= 0) return;
+      // A price of a station the network does not hold is not the service's.
+      StationEntry* found = state.stations.Find(station);
+      if (found == nullptr || found->hasMtsFuels <= 0) return;
+      StationEntry& e = *found;
       const long product = DbLong(rows.ValueAt(r, 1));
       const Fuel* fuel = nullptr;
       for (const Fuel& f : kFuels) {

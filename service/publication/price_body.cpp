@@ -38,17 +38,29 @@ std::vector<std::string> PriceElement(const StationEntry& entry, const std::stri
 void XML_Preisdaten(PublicationState& pub, DbState& state) {
   Procedure p(state.env.log, "XML_Preisdaten");
   const MasterData& m = state.stammdaten;
-  for (long n = m.FirstStationNumber; n <= m.LastStationNumber; ++n) {
+  const StationMap<int32_t>& active = state.published.StationActive;
+  // A station of the range that is not active has no element any more, nor
+  // has one that left the publication.
+  std::vector<long> gone;
+  for (const auto& [n, last] : pub.PriceLineLast) {
+    const int32_t* status = active.Find(n);
+    const bool in_range = n >= m.FirstStationNumber && n <= m.LastStationNumber;
+    if (status == nullptr || (in_range && *status < 1)) gone.push_back(n);
+  }
+  for (long n : gone) {
+    pub.PriceLineLast.Erase(n);
+    pub.PriceLines.Erase(n);
+  }
+  static const StationEntry kNoEntry;
+  for (const auto& [n, status] : active.Range(m.FirstStationNumber, m.LastStationNumber)) {
+    if (status < 1) continue;
     p.Run([&] {
-      const size_t i = static_cast<size_t>(n);
-      if (state.published.StationActive.at(i) < 1) {
-        pub.PriceLineLast.at(i) = 0;
-        return;
-      }
-      std::vector<std::string> lines = PriceElement(state.stations[n], pub.StationReference.at(i));
+      const StationEntry* entry = state.stations.Find(n);
+      std::vector<std::string> lines =
+          PriceElement(entry == nullptr ? kNoEntry : *entry, pub.StationReference.Get(n));
       const int32_t last = static_cast<int32_t>(lines.size()) - 1;
       pub.PriceLines.Assign(n, std::move(lines));
-      pub.PriceLineLast.at(i) = last;
+      pub.PriceLineLast[n] = last;
     });
   }
 }

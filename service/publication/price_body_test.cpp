@@ -57,11 +57,18 @@ TEST(PriceBodyTest, OnlyActiveStationsOfTheRangeGetAnElement) {
   EXPECT_EQ(pub.PriceLines.Line(4, 6), "") << "nothing after the last line";
   EXPECT_TRUE(t.ErrorLines().empty());
 
-  state.stammdaten.LastStationNumber = 1001;
+  // The highest number costs what any other does; a station that left the
+  // station publication loses its element.
+  state.stammdaten.LastStationNumber = static_cast<int32_t>(kMaxStationNumber);
+  state.published.StationActive[kMaxStationNumber] = 1;
+  state.stations[kMaxStationNumber].priceE5 = " 1.600";
+  state.published.StationActive.Erase(4);
   XML_Preisdaten(pub, state);
-  const std::vector<std::string> log = t.ErrorLines();
-  ASSERT_EQ(log.size(), 1u) << "a station number past the table is one logged failure";
-  EXPECT_NE(log[0].find("XML_Preisdaten / 9 / "), std::string::npos) << log[0];
+  EXPECT_EQ(pub.PriceLines.Line(kMaxStationNumber, 3), "            <price>1.600</price>");
+  EXPECT_EQ(pub.PriceLineLast.Find(4), nullptr);
+  EXPECT_EQ(pub.PriceLines.Line(4, 1), "");
+  EXPECT_EQ(pub.PriceLineLast.Get(5), 5);
+  EXPECT_TRUE(t.ErrorLines().empty());
 }
 
 }  // namespace

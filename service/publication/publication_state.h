@@ -15,52 +15,48 @@
 
 namespace velunor {
 
-// Per station number 0..1000 a table of text lines in slots 0..200. A slot
-// that was never written reads as the empty text.
+// Per station a table of text lines in slots 0..200. A slot that was never
+// written reads as the empty text, as do the slots of a station without lines.
 class LineTable {
  public:
   static constexpr int kSlots = 201;
 
-  LineTable() : lines_(StationTable::kMaxStation + 1) {}
-
   // Replaces the station's lines. Throws Failure (subscript out of range) for
-  // a station outside 0..1000 or more than kSlots lines; nothing changes then.
+  // a station number outside 0..2147483647, one station too many or more
+  // than kSlots lines; nothing changes then.
   void Assign(long station, std::vector<std::string> lines) {
-    const size_t index = Index(station);
     if (lines.size() > static_cast<size_t>(kSlots)) {
+      CheckStationNumber(station);
       throw Failure(kErrSubscriptOutOfRange,
                     "Mehr als 201 Zeilen für Station " + std::to_string(station));
     }
-    lines_[index] = std::move(lines);
+    lines_[station] = std::move(lines);
   }
 
-  // Throws Failure for a station outside 0..1000 or a slot outside 0..200.
+  // Throws Failure for a station number outside 0..2147483647 or a slot
+  // outside 0..200.
   const std::string& Line(long station, long slot) const {
-    const std::vector<std::string>& lines = lines_[Index(station)];
+    CheckStationNumber(station);
     if (slot < 0 || slot >= kSlots) {
       throw Failure(kErrSubscriptOutOfRange,
                     "Zeile " + std::to_string(slot) + " liegt außerhalb von 0 bis 200");
     }
     static const std::string kEmpty;
-    return static_cast<size_t>(slot) < lines.size() ? lines[static_cast<size_t>(slot)] : kEmpty;
+    const std::vector<std::string>* lines = lines_.Find(station);
+    if (lines == nullptr || static_cast<size_t>(slot) >= lines->size()) return kEmpty;
+    return (*lines)[static_cast<size_t>(slot)];
   }
+
+  void Erase(long station) { lines_.Erase(station); }
+  void Clear() { lines_.Clear(); }
 
  private:
-  static size_t Index(long station) {
-    if (!StationTable::InRange(station)) {
-      throw Failure(kErrSubscriptOutOfRange,
-                    "Station " + std::to_string(station) + " liegt außerhalb von 0 bis 1000");
-    }
-    return static_cast<size_t>(station);
-  }
-
-  std::vector<std::vector<std::string>> lines_;
+  StationMap<std::vector<std::string>> lines_;
 };
 
 struct PublicationState {
   static constexpr int kFrameSlots = 21;
   using Frame = std::array<std::string, kFrameSlots>;
-  using PerStation = std::array<std::string, StationTable::kMaxStation + 1>;
 
   // Scheme and authority of the MTS-K schema namespace; the path after it is
   // fixed by the schema version the documents follow.
@@ -75,12 +71,12 @@ struct PublicationState {
   // line for the price body. StationActive and StationLineLast are kept in
   // DbState::published, because the station synchronisation clears them.
   LineTable StationLines;
-  PerStation StationReference;
+  StationMap<std::string> StationReference;
 
   // Price body: each station's petrolStationInformation element; a
   // PriceLineLast of 0 means the station has none.
   LineTable PriceLines;
-  std::array<int32_t, StationTable::kMaxStation + 1> PriceLineLast{};
+  StationMap<int32_t> PriceLineLast;
 
   // The document last assembled, lines joined and ended with CR LF.
   std::string PublicationXml;

@@ -164,13 +164,14 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
   Procedure p(state.env.log, "XML_Stationsdaten");
   MasterData& m = state.stammdaten;
   StationPublicationIndex& index = state.published;
-  m.FirstStationNumber = StationTable::kMaxStation;
+  // Every station's lines are built anew: a station gone from the table
+  // leaves nothing behind.
+  m.FirstStationNumber = static_cast<int32_t>(kMaxStationNumber);
   m.LastStationNumber = 0;
-  for (size_t n = 1; n <= StationTable::kMaxStation; ++n) {
-    index.StationActive[n] = 0;
-    pub.StationReference[n].clear();
-    index.StationLineLast[n] = 0;
-  }
+  index.StationActive.Clear();
+  index.StationLineLast.Clear();
+  pub.StationReference.Clear();
+  pub.StationLines.Clear();
 
   const std::string sql = "select * from mts_petrolstation order by station";
   ResultSet stations;
@@ -188,17 +189,13 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
     p.With(sql);
     long n = 0;
     if (!p.Run([&] { n = DbLong(stations.Value(r, "Station")); })) continue;
+    // A number beyond the MTS-K tables' or one station too many is logged
+    // and cannot be published.
+    if (!p.Run([&] { index.StationActive[n] = 0; })) continue;
     if (n < m.FirstStationNumber) m.FirstStationNumber = static_cast<int32_t>(n);
     if (n > m.LastStationNumber) m.LastStationNumber = static_cast<int32_t>(n);
-    if (!StationTable::InRange(n)) {
-      // The tables end at 1000; such a station cannot be published at all.
-      p.Log(kErrSubscriptOutOfRange,
-            "Station " + std::to_string(n) + " liegt außerhalb von 0 bis 1000");
-      continue;
-    }
-    const size_t i = static_cast<size_t>(n);
-    p.Run([&] { index.StationActive[i] = DbLong(stations.Value(r, "Status")) != 0 ? 1 : 0; });
-    pub.StationReference[i] = StationReferenceLine(RawText(p, stations, r, "ps_id"),
+    p.Run([&] { index.StationActive[n] = DbLong(stations.Value(r, "Status")) != 0 ? 1 : 0; });
+    pub.StationReference[n] = StationReferenceLine(RawText(p, stations, r, "ps_id"),
                                                    RawText(p, stations, r, "ps_version"));
 
     p.With("select * from mts_petrolstation_times where station = " + std::to_string(n));
@@ -208,13 +205,10 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
         stations, r, times == times_of.end() ? kNoTimes : times->second, pub.DayNames, p);
     const int32_t last = static_cast<int32_t>(lines.size()) - 1;
     if (p.Run([&] { pub.StationLines.Assign(n, std::move(lines)); })) {
-      index.StationLineLast[i] = last;
+      index.StationLineLast[n] = last;
     }
   }
   if (m.FirstStationNumber < 1) m.FirstStationNumber = 1;
-  if (m.LastStationNumber > StationTable::kMaxStation) {
-    m.LastStationNumber = StationTable::kMaxStation;
-  }
 }
 
 }  // namespace velunor

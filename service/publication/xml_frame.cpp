@@ -163,10 +163,10 @@ void XML_Out_Station(PublicationState& pub, DbState& state) {
   const StationPublicationIndex& index = state.published;
   Assemble(pub, state, kStation, pub.StationHeader, pub.StationFooter,
            [&](Procedure& p, std::string& xml) {
-             for (long n = 1; n <= StationTable::kMaxStation; ++n) {
-               const size_t i = static_cast<size_t>(n);
-               if (index.StationActive[i] <= 0) continue;
-               p.Run([&] { AppendLines(xml, pub.StationLines, n, index.StationLineLast[i]); });
+             // Station 0 is never published.
+             for (const auto& [n, active] : index.StationActive.Range(1, kMaxStationNumber)) {
+               if (active <= 0) continue;
+               p.Run([&] { AppendLines(xml, pub.StationLines, n, index.StationLineLast.Get(n)); });
              }
            });
 }
@@ -175,11 +175,9 @@ void XML_Out_Preise(PublicationState& pub, DbState& state) {
   const MasterData& m = state.stammdaten;
   Assemble(pub, state, kPrice, pub.PriceHeader, pub.PriceFooter,
            [&](Procedure& p, std::string& xml) {
-             for (long n = m.FirstStationNumber; n <= m.LastStationNumber; ++n) {
-               p.Run([&] {
-                 const long last = pub.PriceLineLast.at(static_cast<size_t>(n));
-                 if (last > 0) AppendLines(xml, pub.PriceLines, n, last);
-               });
+             for (const auto& [n, last] :
+                  pub.PriceLineLast.Range(m.FirstStationNumber, m.LastStationNumber)) {
+               if (last > 0) p.Run([&] { AppendLines(xml, pub.PriceLines, n, last); });
              }
            });
 }

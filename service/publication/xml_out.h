@@ -17,12 +17,14 @@ void XML_Init(PublicationState& pub, DbState& state);
 // Rebuilds, from mts_petrolstation and mts_petrolstation_times, every
 // station's petrolStation lines and reference line, StationActive (status
 // not 0), StationLineLast and the range FirstStationNumber..LastStationNumber
-// (1000..0 when there is no station). A row whose station number lies outside
-// 0..1000 is logged and skipped. REQUIRES: XML_Init has run.
+// (2147483647..0 when there is no station). A row whose station number lies
+// outside 0..2147483647, or that would be one station more than
+// kMaxStations, is logged and skipped. REQUIRES: XML_Init has run.
 void XML_Stationsdaten(PublicationState& pub, DbState& state);
 
 // Rebuilds the petrolStationInformation lines of every station in the range
-// from the station table: PriceLineLast 0 for a station that is not active.
+// from the station table: PriceLineLast 0 for a station that is not active
+// or no longer in the station publication.
 // REQUIRES: XML_Stationsdaten has run.
 void XML_Preisdaten(PublicationState& pub, DbState& state);
 

@@ -6,7 +6,9 @@
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
+#include <algorithm>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "service/common/window_texts.h"
@@ -177,6 +179,26 @@ void Operations::TickDone(bool database_lost, bool stopping) {
   box_.Publish(Picture(database_lost, stopping));
 }
 
+namespace {
+
+// The first grid rows of the stations without MTS-K fuels (not reporting) or
+// with an open price warning.
+std::vector<int> AttentionRows(const StationTable& stations,
+                               const std::vector<PriceWarning>& warnings) {
+  std::set<long> warned;
+  for (const PriceWarning& w : warnings) warned.insert(w.station);
+  std::vector<int> rows;
+  for (const auto& [station, entry] : stations) {
+    if (entry.gridRow >= 2 && (entry.hasMtsFuels == 0 || warned.count(station) != 0)) {
+      rows.push_back(entry.gridRow);
+    }
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+}  // namespace
+
 std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool stopping) {
   auto s = std::make_shared<StatusSnapshot>();
   const ServiceState& shown = env_.service;
@@ -192,6 +214,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   s->now = NowFromDate(env_.clock);
   s->warning = WarningText(shown);
   s->price_warnings = shown.price_warnings();
+  s->attention_rows = AttentionRows(db_.stations, s->price_warnings);
   constexpr std::int64_t kDay = 24 * 60 * 60;
   const std::int64_t now = env_.clock.EpochSeconds();
   if (certificate_end_) {
@@ -248,7 +271,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   metrics_->alarm.Set(shown.alarm_raised() ? 1 : 0);
   metrics_->active.Set(active_.value_or(false) ? 1 : 0);
   int stations = 0;
-  for (int32_t active : db_.published.StationActive) stations += active != 0 ? 1 : 0;
+  for (const auto& [station, active] : db_.published.StationActive) stations += active != 0 ? 1 : 0;
   metrics_->stations.Set(stations);
   s->metrics = prometheus::TextSerializer().Serialize(metrics_->registry->Collect());
   return s;

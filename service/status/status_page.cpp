@@ -1,7 +1,10 @@
 #include "service/status/status_page.h"
 
 #include <array>
+#include <string>
+#include <vector>
 
+#include "service/common/grid_cells.h"
 #include "service/common/window_texts.h"
 
 namespace velunor {
@@ -111,13 +114,45 @@ std::string Versions(const StatusSnapshot& s) {
   return html + "</tbody></table></div>\n";
 }
 
+// Up to this many stations the grid is shown whole. A larger network shows
+// the stations that want a look first, then the others in order, this many
+// in all, so that the page stays small enough to renew every 2 s.
+constexpr size_t kShownStations = 100;
+
+void AppendGridRow(std::string& html, const StatusSnapshot& s, size_t r) {
+  html += "<tr>";
+  for (const std::string& value : s.grid[r]) html += Element(r == 0 ? "th" : "td", value);
+  html += "</tr>";
+}
+
 std::string Grid(const StatusSnapshot& s) {
   std::string html = "<div class=\"box scroll\"><table id=\"grid\">";
-  for (size_t r = 0; r < s.grid.size(); ++r) {
-    html += "<tr>";
-    for (const std::string& value : s.grid[r]) html += Element(r == 0 ? "th" : "td", value);
-    html += "</tr>";
+  // Rows 0 and 1 head the grid; each station has two rows from row 2 on.
+  const size_t stations = s.grid.size() > 2 ? (s.grid.size() - 2) / 2 : 0;
+  if (stations <= kShownStations) {
+    for (size_t r = 0; r < s.grid.size(); ++r) AppendGridRow(html, s, r);
+    return html + "</table></div>\n";
   }
+  AppendGridRow(html, s, 0);
+  AppendGridRow(html, s, 1);
+  std::vector<bool> listed(s.grid.size(), false);
+  size_t shown = 0;
+  const auto station = [&](size_t first) {
+    if (shown == kShownStations || first < 2 || first + 1 >= s.grid.size() || listed[first]) {
+      return;
+    }
+    listed[first] = true;
+    AppendGridRow(html, s, first);
+    AppendGridRow(html, s, first + 1);
+    ++shown;
+  };
+  for (int r : s.attention_rows) station(static_cast<size_t>(r));
+  for (size_t r = 2; r + 1 < s.grid.size() && shown < kShownStations; r += 2) station(r);
+  html += "<tr><td colspan=\"" + std::to_string(GridCells::kColumns) + "\" class=\"empty\">" +
+          HtmlEscape("Gezeigt: " + std::to_string(shown) + " von " + std::to_string(stations) +
+                     " Stationen, zuerst die " + std::to_string(s.attention_rows.size()) +
+                     " auffälligen (nicht meldend oder mit Preiswarnung); alle in /status.json") +
+          "</td></tr>";
   return html + "</table></div>\n";
 }
 

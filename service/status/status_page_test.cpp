@@ -82,5 +82,31 @@ TEST(StatusServer, AddressIsHostAndPort) {
   }
 }
 
+// A network of 150 stations shows 100 of them, the ones that want a look
+// first, and says so; the rest stay in /status.json.
+TEST(StatusPage, ALargeNetworkShowsItsStationsThatWantALookFirst) {
+  StatusSnapshot s = Picture();
+  s.grid.resize(2);
+  for (int n = 1; n <= 150; ++n) {
+    s.grid.push_back({"Station " + std::to_string(n) + ".", "J"});
+    s.grid.push_back({"time " + std::to_string(n) + "."});
+  }
+  s.attention_rows = {2 * 140, 2 * 150};
+  const std::string page = StatusPage(s);
+  const size_t grid = page.find("<table id=\"grid\">");
+  const std::string table = page.substr(grid, page.find("</table>", grid) - grid);
+  size_t rows = 0;
+  for (size_t at = 0; (at = table.find("<tr>", at)) != std::string::npos; ++at) ++rows;
+  EXPECT_EQ(rows, 2u + 200u + 1u) << "headings, 100 stations of two rows, the note";
+  const size_t first = page.find("Station 140.");
+  EXPECT_LT(first, page.find("Station 150.")) << page;
+  EXPECT_LT(page.find("Station 150."), page.find("Station 1."));
+  EXPECT_LT(first, page.find("time 140.")) << "a station's rows stay together";
+  EXPECT_NE(page.find("Station 98."), std::string::npos);
+  EXPECT_EQ(page.find("Station 99."), std::string::npos) << "98 in order after the two";
+  EXPECT_NE(page.find("Gezeigt: 100 von 150 Stationen, zuerst die 2 auffälligen"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace velunor

@@ -49,9 +49,12 @@ struct StatusSnapshot {
   std::vector<std::string> communication;
   std::string frame1;                       // the station grid's caption
   std::vector<ServiceState::GridRow> grid;  // row 0 holds the captions
-  std::string version;                      // status bar panel 1
-  std::string clock;                        // status bar panel 2
-  std::string now;                          // dd.mm.yyyy hh:mm:ss when the picture was made
+  // The first grid rows of the stations that want a look (not reporting, or
+  // with a price warning), ascending: a large network's page lists them first.
+  std::vector<int> attention_rows;
+  std::string version;  // status bar panel 1
+  std::string clock;    // status bar panel 2
+  std::string now;      // dd.mm.yyyy hh:mm:ss when the picture was made
 
   // starting, ok, degraded (something failed: see `problems`), alarm,
   // standby (another instance reports) or stopping; StateText gives the
