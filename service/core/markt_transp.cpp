@@ -462,9 +462,8 @@ void MarktTransp::WaitForDatabase(Procedure& p) {
 
 void MarktTransp::Idle() {
   Procedure p(env_.log, "Haupt_Timer_Timer");
-  const DateTime now_at = env_.clock.Now();
-  const std::string now = DateTimeText(now_at);
-  p.Run([&] { env_.service.SetStatusLine({now_at, vars_.AblaufStatus, " Warten auf Auftrag"}); });
+  const DateTime now = env_.clock.Now();
+  p.Run([&] { env_.service.SetStatusLine({now, vars_.AblaufStatus, " Warten auf Auftrag"}); });
 
   switch (vars_.ManuellAnforderung) {
     case kManualRequested:
@@ -516,12 +515,13 @@ void MarktTransp::Idle() {
       vars_.AblaufStatus = kBuildStationLines;  // the stations are prepared already
       return;
     }
-    if (now.substr(11, 4) == "23:0" && vars_.NachtlaufErledigt == 0) {
+    // From 23:00 to 23:09; the morning's 04 o'clock hour arms it again.
+    if (now.hour == 23 && now.minute < 10 && vars_.NachtlaufErledigt == 0) {
       vars_.NachtlaufErledigt = 1;
       p.Run([&] { procs_.db.RunNightlyRefresh(); });
       return;
     }
-    if (now.substr(11, 2) == "04" && vars_.NachtlaufErledigt == 1) {
+    if (now.hour == 4 && vars_.NachtlaufErledigt == 1) {
       vars_.NachtlaufErledigt = 0;
       return;
     }
