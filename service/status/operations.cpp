@@ -126,7 +126,7 @@ void Operations::TransmissionDone(const Transmission& t, PublicationKind publica
   const std::string now = NowFromDate(env_.clock);
   std::string& failing =
       publication == PublicationKind::kStation ? station_failing_ : price_failing_;
-  // The acknowledgement itself the scheduler records in the service state.
+  // The acknowledgement itself is the service state's record, which the scheduler keeps.
   if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
     failing.clear();
   } else {
