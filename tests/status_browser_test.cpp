@@ -79,10 +79,9 @@ void ExpectPageShowsWindow(const std::string& dom, const WindowModel& w) {
   for (const std::string& line : w.list1()) expected.push_back("0 li. " + line);
   EXPECT_EQ(Cells(Inside(dom, "communication")), expected);
   expected.clear();
-  constexpr int kVersionRows[2][4] = {{0, 1, 4, 6}, {2, 3, 5, 7}};
-  for (int row = 0; row < 2; ++row) {
-    for (int i : kVersionRows[row]) {
-      const LabelKind kind = ClassifyLabel(i, w.label1(i));
+  for (size_t row = 0; row < kVersionLabelRows.size(); ++row) {
+    for (int i : kVersionLabelRows[row]) {
+      const LabelKind kind = w.label1_kind(i);
       expected.push_back(std::to_string(row) + " td." +
                          (kind == LabelKind::kSet ? "" : LabelKindName(kind)) + " " + w.label1(i));
     }
@@ -155,9 +154,9 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
   const bool asked =
       refresh_asked.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
   ServiceState& w = rig->shown();
-  w.SetStatusLine("09:07:00 <b>Warten</b> & \"Sehen\"");
+  w.SetStatusLine({DateTime{2026, 12, 6, 9, 7, 0}, std::nullopt, " <b>Warten</b> & \"Sehen\""});
   w.SetWarning("Zertifikat <endet> bald");
-  w.SetAcknowledged(PublicationKind::kPrice, "");
+  w.SetAcknowledged(PublicationKind::kPrice, "", "", 0);
   w.SetFailed(PublicationKind::kStation, "06.12.2026 09:07:00");
   w.AddCommunication("09:07:00 <i>Antwort</i> & mehr");
   w.SetReporter("<A> & B");
@@ -175,7 +174,7 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
     ASSERT_EQ(rig->model().frame1(), "Stationen zu <A> && B") << "the tick kept the change";
     ExpectPageShowsWindow(dom, rig->model());
   }
-  EXPECT_NE(Text(dom).find(w.status_line()), std::string::npos) << dom;
+  EXPECT_NE(Text(dom).find(StatusLineText(w.status_line())), std::string::npos) << dom;
   EXPECT_NE(dom.find("Tankstelle Müller"), std::string::npos) << dom;
   EXPECT_NE(dom.find("Kommunikation:"), std::string::npos);
   EXPECT_EQ(refreshes, 2);

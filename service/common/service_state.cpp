@@ -1,5 +1,7 @@
 #include "service/common/service_state.h"
 
+#include <utility>
+
 namespace velunor {
 
 void ServiceState::AddObserver(StateObserver* observer) { observers_.push_back(observer); }
@@ -21,8 +23,8 @@ void ServiceState::SetClock(const std::string& text) {
   Notify(Aspect::kClock, -1);
 }
 
-void ServiceState::SetStatusLine(const std::string& text) {
-  status_line_ = text;
+void ServiceState::SetStatusLine(StatusLine line) {
+  status_line_ = std::move(line);
   Notify(Aspect::kStatusLine, -1);
 }
 
@@ -77,8 +79,12 @@ void ServiceState::SetNumbered(PublicationKind kind, const std::string& number,
   Notify(Aspect::kPublication, static_cast<int>(kind));
 }
 
-void ServiceState::SetAcknowledged(PublicationKind kind, const std::string& at) {
-  publications_[static_cast<size_t>(kind)].acknowledged_at = at;
+void ServiceState::SetAcknowledged(PublicationKind kind, const std::string& number,
+                                   const std::string& at, std::int64_t epoch_seconds) {
+  PublicationRecord& record = publications_[static_cast<size_t>(kind)];
+  record.acknowledged_number = number;
+  record.acknowledged_at = at;
+  record.acknowledged_epoch_seconds = epoch_seconds;
   Notify(Aspect::kPublication, static_cast<int>(kind));
 }
 

@@ -17,6 +17,7 @@
 
 #include "service/common/grid_cells.h"
 #include "service/common/price_warning.h"
+#include "service/common/status_line.h"
 
 namespace velunor {
 
@@ -47,7 +48,10 @@ enum class PublicationKind { kStation = 0, kPrice = 1 };
 struct PublicationRecord {
   std::string number;  // the last one numbered (or known acknowledged at the start)
   std::string numbered_at;
+  // The last one the MTS-K acknowledged: its number, when (also as Unix time).
+  std::string acknowledged_number;
   std::string acknowledged_at;
+  std::int64_t acknowledged_epoch_seconds = 0;
   std::string failed_at;
 };
 
@@ -68,9 +72,10 @@ class ServiceState {
   const std::string& clock() const { return clock_; }
   void SetClock(const std::string& text);
 
-  // "dd.mm.yyyy hh:mm:ss what runs or ran last".
-  const std::string& status_line() const { return status_line_; }
-  void SetStatusLine(const std::string& text);
+  // What runs or ran last; nullopt before the first line. Its texts are
+  // made by StatusLineText and StatusLineWithoutTime (status_line.h).
+  const std::optional<StatusLine>& status_line() const { return status_line_; }
+  void SetStatusLine(StatusLine line);
 
   // The compliance alarm; "" when none is raised.
   const std::string& alarm() const { return alarm_; }
@@ -101,7 +106,9 @@ class ServiceState {
     return publications_[static_cast<size_t>(kind)];
   }
   void SetNumbered(PublicationKind kind, const std::string& number, const std::string& at);
-  void SetAcknowledged(PublicationKind kind, const std::string& at);
+  // `at` "" (and `number` "") when none is known.
+  void SetAcknowledged(PublicationKind kind, const std::string& number, const std::string& at,
+                       std::int64_t epoch_seconds);
   void SetFailed(PublicationKind kind, const std::string& at);
 
   // The communication log of the running day, oldest first.
@@ -140,7 +147,7 @@ class ServiceState {
   std::string caption_;
   std::string version_;
   std::string clock_;
-  std::string status_line_;
+  std::optional<StatusLine> status_line_;
   std::string alarm_;
   std::string warning_;
   std::vector<PriceWarning> price_warnings_;

@@ -4,9 +4,24 @@
 
 namespace velunor {
 
+const char* LabelKindName(LabelKind kind) {
+  switch (kind) {
+    case LabelKind::kHeading:
+      return "heading";
+    case LabelKind::kEmpty:
+      return "empty";
+    case LabelKind::kFailed:
+      return "failed";
+    case LabelKind::kSet:
+      break;
+  }
+  return "set";
+}
+
 WindowModel::WindowModel() {
-  label1_ = {
-      "Version Grunddaten:", "---", "Version Preisdaten:", "---", "---", "---", "---", "---"};
+  for (VersionLabel& label : label1_) label = {"---", LabelKind::kEmpty};
+  label1_[0] = {"Version Grunddaten:", LabelKind::kHeading};
+  label1_[2] = {"Version Preisdaten:", LabelKind::kHeading};
   frame1_ = "Stationen";
   buttons_[0].caption = "Fenster schließen";
   buttons_[1].caption = "Beenden";
@@ -43,8 +58,8 @@ void WindowModel::SetWarning(const std::string& text) {
   Notify(Control::kWarning, -1);
 }
 
-void WindowModel::SetLabel1(int index, const std::string& text) {
-  label1_.at(static_cast<size_t>(index)) = text;
+void WindowModel::SetLabel1(int index, const VersionLabel& label) {
+  label1_.at(static_cast<size_t>(index)) = label;
   Notify(Control::kLabel1, index);
 }
 

@@ -33,6 +33,24 @@ class WindowObserver {
   virtual void Changed(Control control, int index) = 0;
 };
 
+// What a label of the two version lines shows; the window and the status
+// page pick its colours by it, so both tell a failure alike.
+enum class LabelKind { kHeading, kEmpty, kFailed, kSet };
+
+// "heading", "empty", "failed" or "set".
+const char* LabelKindName(LabelKind kind);
+
+struct VersionLabel {
+  std::string text;
+  LabelKind kind = LabelKind::kSet;
+  friend bool operator==(const VersionLabel&, const VersionLabel&) = default;
+};
+
+// Where the eight labels stand: one row per publication kind, left to right
+// heading, version, last success, last failure.
+inline constexpr std::array<std::array<int, 4>, 2> kVersionLabelRows = {
+    {{0, 1, 4, 6}, {2, 3, 5, 7}}};
+
 struct ButtonState {
   std::string caption;
   bool enabled = true;
@@ -68,8 +86,9 @@ class WindowModel {
   void SetWarning(const std::string& text);
 
   // Label1(0..7); an index outside throws std::out_of_range.
-  const std::string& label1(int index) const { return label1_.at(static_cast<size_t>(index)); }
-  void SetLabel1(int index, const std::string& text);
+  const std::string& label1(int index) const { return label1_.at(static_cast<size_t>(index)).text; }
+  LabelKind label1_kind(int index) const { return label1_.at(static_cast<size_t>(index)).kind; }
+  void SetLabel1(int index, const VersionLabel& label);
 
   const std::vector<std::string>& list1() const { return list1_; }
   int list1_selected() const { return list1_selected_; }
@@ -105,7 +124,7 @@ class WindowModel {
   std::string info_;
   std::string alarm_;
   std::string warning_;
-  std::array<std::string, 8> label1_;
+  std::array<VersionLabel, 8> label1_;
   std::vector<std::string> list1_;
   int list1_selected_ = -1;
   std::string frame1_;

@@ -25,7 +25,7 @@ TEST(WindowModelTest, InitialCaptionsAndChangeNotifications) {
 
   Recorder r;
   m.AddObserver(&r);
-  m.SetLabel1(4, "06.12.2026 09:05:00");
+  m.SetLabel1(4, {"06.12.2026 09:05:00", LabelKind::kSet});
   m.AddList1("09:05:00 a");
   m.AddList1("09:05:01 b");
   EXPECT_EQ(m.list1_selected(), 1) << "the newest line is selected";
@@ -44,7 +44,7 @@ TEST(WindowModelTest, GridCellsOutsideTheGridAreErrors) {
   EXPECT_EQ(m.cell(3, 6), "1.659");
   EXPECT_THROW(m.SetCell(4, 0, "x"), std::out_of_range);
   EXPECT_THROW(m.SetCell(1, 7, "x"), std::out_of_range);
-  EXPECT_THROW(m.SetLabel1(8, "x"), std::out_of_range);
+  EXPECT_THROW(m.SetLabel1(8, {"x", LabelKind::kSet}), std::out_of_range);
   m.SetGridRows(2);
   EXPECT_THROW(m.cell(3, 6), std::out_of_range);
 }

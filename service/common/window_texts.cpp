@@ -6,30 +6,37 @@ namespace velunor {
 
 namespace {
 
-std::string OrNone(const std::string& text) { return text.empty() ? "---" : text; }
+VersionLabel Heading(const char* text) { return {text, LabelKind::kHeading}; }
+
+VersionLabel Version(const char* prefix, const PublicationRecord& r) {
+  if (r.number.empty()) return {"---", LabelKind::kEmpty};
+  return {std::string(prefix).append(r.number).append(" am: ").append(r.numbered_at),
+          LabelKind::kSet};
+}
+
+VersionLabel Acknowledged(const PublicationRecord& r) {
+  if (r.acknowledged_at.empty()) return {"---", LabelKind::kEmpty};
+  return {r.acknowledged_at, LabelKind::kSet};
+}
+
+VersionLabel Failed(const PublicationRecord& r) {
+  if (r.failed_at.empty()) return {"---", LabelKind::kEmpty};
+  return {std::string("!! ").append(r.failed_at).append(" !!"), LabelKind::kFailed};
+}
 
 }  // namespace
 
-std::array<std::string, 8> Label1Texts(const ServiceState& state) {
+std::array<VersionLabel, 8> VersionLabels(const ServiceState& state) {
   const PublicationRecord& station = state.publication(PublicationKind::kStation);
   const PublicationRecord& price = state.publication(PublicationKind::kPrice);
-  const auto version = [](const char* prefix, const PublicationRecord& r) {
-    return r.number.empty()
-               ? std::string("---")
-               : std::string(prefix).append(r.number).append(" am: ").append(r.numbered_at);
-  };
-  const auto failed = [](const PublicationRecord& r) {
-    return r.failed_at.empty() ? std::string("---")
-                               : std::string("!! ").append(r.failed_at).append(" !!");
-  };
-  return {"Version Grunddaten:",
-          version("G-", station),
-          "Version Preisdaten:",
-          version("P-", price),
-          OrNone(station.acknowledged_at),
-          OrNone(price.acknowledged_at),
-          failed(station),
-          failed(price)};
+  return {Heading("Version Grunddaten:"),
+          Version("G-", station),
+          Heading("Version Preisdaten:"),
+          Version("P-", price),
+          Acknowledged(station),
+          Acknowledged(price),
+          Failed(station),
+          Failed(price)};
 }
 
 std::string Frame1Text(const ServiceState& state) {
@@ -59,31 +66,6 @@ std::string WarningText(const ServiceState& state) {
     text += PriceWarningText(w);
   }
   return text;
-}
-
-bool IsFailureMark(const std::string& text) {
-  return text.size() >= 6 && text.compare(0, 3, "!! ") == 0 &&
-         text.compare(text.size() - 3, 3, " !!") == 0;
-}
-
-LabelKind ClassifyLabel(int index, const std::string& text) {
-  if (index == 0 || index == 2) return LabelKind::kHeading;
-  if (text == "---") return LabelKind::kEmpty;
-  return IsFailureMark(text) ? LabelKind::kFailed : LabelKind::kSet;
-}
-
-const char* LabelKindName(LabelKind kind) {
-  switch (kind) {
-    case LabelKind::kHeading:
-      return "heading";
-    case LabelKind::kEmpty:
-      return "empty";
-    case LabelKind::kFailed:
-      return "failed";
-    case LabelKind::kSet:
-      break;
-  }
-  return "set";
 }
 
 }  // namespace velunor

@@ -14,20 +14,27 @@ TEST(WindowTextsTest, CaptionsShowDoubledAmpersandsOnceAndHideAccessKeys) {
   EXPECT_EQ(VisibleCaption("Stationen"), "Stationen");
 }
 
-TEST(WindowTextsTest, OnlyTheFramedTimeIsAFailure) {
-  EXPECT_TRUE(IsFailureMark("!! 06.12.2026 09:05:00 !!"));
-  EXPECT_FALSE(IsFailureMark("06.12.2026 09:05:00"));
-  EXPECT_FALSE(IsFailureMark("---"));
-  EXPECT_FALSE(IsFailureMark("!! 06.12.2026"));
-  EXPECT_FALSE(IsFailureMark(""));
-  // The version labels: the headings whatever they read, then the three states.
-  EXPECT_EQ(ClassifyLabel(0, "!! 06.12.2026 09:05:00 !!"), LabelKind::kHeading);
-  EXPECT_EQ(ClassifyLabel(2, "---"), LabelKind::kHeading);
-  EXPECT_EQ(ClassifyLabel(3, "---"), LabelKind::kEmpty);
-  EXPECT_EQ(ClassifyLabel(6, "!! 06.12.2026 09:05:00 !!"), LabelKind::kFailed);
-  EXPECT_EQ(ClassifyLabel(4, "06.12.2026 09:05:00"), LabelKind::kSet);
-  EXPECT_STREQ(LabelKindName(LabelKind::kFailed), "failed");
-  EXPECT_STREQ(LabelKindName(LabelKind::kSet), "set");
+// A label's kind comes from the record its text comes from: the headings
+// whatever has happened, "nothing yet", a failure, and anything else set.
+TEST(WindowTextsTest, EachVersionLabelCarriesTheKindOfItsRecord) {
+  using enum LabelKind;
+  ServiceState state;
+  const auto kinds = [&] {
+    std::array<LabelKind, 8> kind{};
+    const std::array<VersionLabel, 8> labels = VersionLabels(state);
+    for (size_t i = 0; i < labels.size(); ++i) kind[i] = labels[i].kind;
+    return kind;
+  };
+  EXPECT_EQ(kinds(),
+            (std::array{kHeading, kEmpty, kHeading, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty}));
+  state.SetNumbered(PublicationKind::kStation, "2026-000007", "06.12.2026 09:05:00");
+  state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", "06.12.2026 09:05:01", 1796544301);
+  state.SetFailed(PublicationKind::kStation, "06.12.2026 09:05:02");
+  EXPECT_EQ(kinds(), (std::array{kHeading, kSet, kHeading, kEmpty, kEmpty, kSet, kFailed, kEmpty}));
+  state.SetAcknowledged(PublicationKind::kPrice, "", "", 0);
+  EXPECT_EQ(kinds()[5], kEmpty) << "an acknowledgement no longer known";
+  EXPECT_STREQ(LabelKindName(kFailed), "failed");
+  EXPECT_STREQ(LabelKindName(kSet), "set");
 }
 
 }  // namespace

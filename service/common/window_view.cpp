@@ -30,7 +30,7 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       window_.SetPanel(2, state_.clock());
       break;
     case Aspect::kStatusLine:
-      window_.SetInfo(state_.status_line());
+      window_.SetInfo(StatusLineText(state_.status_line()));
       break;
     case Aspect::kAlarm:
       window_.SetAlarm(state_.alarm());
@@ -40,10 +40,11 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       window_.SetWarning(WarningText(state_));
       break;
     case Aspect::kPublication: {
-      const std::array<std::string, 8> labels = Label1Texts(state_);
+      const std::array<VersionLabel, 8> labels = VersionLabels(state_);
       for (int i = 0; i < 8; ++i) {
-        if (window_.label1(i) != labels[static_cast<size_t>(i)]) {
-          window_.SetLabel1(i, labels[static_cast<size_t>(i)]);
+        const VersionLabel& label = labels[static_cast<size_t>(i)];
+        if (window_.label1(i) != label.text || window_.label1_kind(i) != label.kind) {
+          window_.SetLabel1(i, label);
         }
       }
       break;

@@ -17,15 +17,17 @@ TEST(WindowViewTest, TheWindowShowsWhatTheStateRecords) {
   EXPECT_EQ(window.frame1(), "Stationen zu Müller && Söhne");
   EXPECT_EQ(window.label1(1), "---");
   EXPECT_EQ(window.label1(6), "---");
+  EXPECT_EQ(window.info(), "") << "no status line yet";
 
   state.SetNumbered(PublicationKind::kStation, "2026-000007", "06.12.2026 09:05:00");
-  state.SetAcknowledged(PublicationKind::kPrice, "06.12.2026 09:05:01");
+  state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", "06.12.2026 09:05:01", 1796544301);
   state.SetFailed(PublicationKind::kStation, "06.12.2026 09:05:02");
   EXPECT_EQ(window.label1(0), "Version Grunddaten:");
   EXPECT_EQ(window.label1(1), "G-2026-000007 am: 06.12.2026 09:05:00");
   EXPECT_EQ(window.label1(3), "---");
   EXPECT_EQ(window.label1(5), "06.12.2026 09:05:01");
   EXPECT_EQ(window.label1(6), "!! 06.12.2026 09:05:02 !!");
+  EXPECT_EQ(window.label1_kind(6), LabelKind::kFailed) << "the window colours it by this";
 
   state.SetGridRows(4);
   state.SetCell(3, 2, "1.799 €");
@@ -52,9 +54,12 @@ TEST(WindowViewTest, TheWindowShowsWhatTheStateRecords) {
   state.SetWindowShown(false);
   EXPECT_FALSE(window.visible());
   state.SetAlarm("ALARM");
-  state.SetStatusLine("06.12.2026 09:05:05 Warten auf Auftrag");
+  state.SetStatusLine({DateTime{2026, 12, 6, 9, 5, 5}, std::nullopt, " Warten auf Auftrag"});
   EXPECT_EQ(window.alarm(), "ALARM");
   EXPECT_EQ(window.info(), "06.12.2026 09:05:05 Warten auf Auftrag");
+  state.SetStatusLine(
+      {DateTime{2026, 12, 6, 9, 5, 6}, 803, " DB-Verbindung verloren, warten...", 803});
+  EXPECT_EQ(window.info(), "06.12.2026 09:05:06 DB-Verbindung verloren, warten... (803)");
 }
 
 }  // namespace

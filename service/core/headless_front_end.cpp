@@ -3,27 +3,15 @@
 #include <signal.h>
 #include <time.h>
 
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 
+#include "service/core/scheduler_variables.h"
 #include "shared/output_line.h"
 
 namespace velunor {
 
 namespace {
-
-// The status text without a trailing state number: " DB-Verbindung
-// verloren, warten... (803)" and "(804)" are the same wait.
-std::string WithoutStateNumber(const std::string& text) {
-  if (text.size() < 3 || text.back() != ')') return text;
-  size_t open = text.size() - 1;
-  while (open > 0 && std::isdigit(static_cast<unsigned char>(text[open - 1]))) --open;
-  if (open == 0 || open == text.size() - 1 || text[open - 1] != '(') return text;
-  std::string kind = text.substr(0, open - 1);
-  while (!kind.empty() && kind.back() == ' ') kind.pop_back();
-  return kind;
-}
 
 // "1 Minute", "25 Minuten", "2 Stunden 5 Minuten".
 std::string Lasted(std::int64_t seconds) {
@@ -71,18 +59,18 @@ void HeadlessFrontEnd::StateChanged(Aspect aspect, int index) {
   if (aspect == Aspect::kStatusLine) {
     // The idle tick writes " Warten auf Auftrag" every second: a status is
     // printed when its text changes, not when only its time stamp does.
-    const std::string& info = state_.status_line();
-    const std::string text = info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info;
-    if (followed_ != nullptr && followed_->WaitsForDatabase()) {
+    const std::optional<StatusLine>& line = state_.status_line();
+    const std::string text = StatusLineWithoutTime(line);
+    if (line && line->scheduler_state && IsWaitingForDatabase(*line->scheduler_state)) {
       // One line a second for as long as the database stays away would
       // bury everything else in the journal.
-      PrintWhileLost(info, text);
+      PrintWhileLost(*line);
       return;
     }
     lost_.reset();
     if (text == last_status_) return;
     last_status_ = text;
-    PrintLine(out_, info);
+    PrintLine(out_, StatusLineText(line));
   } else if (aspect == Aspect::kPriceWarning && index >= 0) {
     // The journal's line of the warning; an ended one needs none.
     PrintLine(out_,
@@ -99,15 +87,15 @@ void HeadlessFrontEnd::StateChanged(Aspect aspect, int index) {
   std::fflush(out_);
 }
 
-void HeadlessFrontEnd::PrintWhileLost(const std::string& info, const std::string& text) {
+void HeadlessFrontEnd::PrintWhileLost(const StatusLine& line) {
   const std::int64_t now = clock_.EpochSeconds();
-  last_status_ = text;
+  last_status_ = StatusLineWithoutTime(line);
   if (!lost_) lost_ = LostDatabase{now, now, {}};
-  const std::string kind = WithoutStateNumber(text);
-  if (lost_->printed.insert(kind).second) {
-    PrintLine(out_, info);
-  } else if (kind != text && now - lost_->last_print >= kReminderSeconds) {
-    PrintLine(out_, info + " - seit " + Lasted(now - lost_->since));
+  // The wait's steps are one wait: its text counts, not its code.
+  if (lost_->printed.insert(line.text).second) {
+    PrintLine(out_, StatusLineText(line));
+  } else if (line.code && now - lost_->last_print >= kReminderSeconds) {
+    PrintLine(out_, StatusLineText(line) + " - seit " + Lasted(now - lost_->since));
     lost_->last_print = now;
   } else {
     return;
@@ -132,7 +120,6 @@ int HeadlessFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGUSR1);
 
-  Follow(window);
   bool exit_requested = false;
   long ticks = 0;
   auto next_tick = Steady::now() + std::chrono::milliseconds(tick_ms);

@@ -4,10 +4,10 @@
 // standard error), and a loop delivers the timer ticks. SIGTERM/SIGINT act
 // like "Beenden" at the next idle tick (a second one ends at once through the
 // unload); SIGUSR1 acts like "Manuelle Übertragung" (no effect while a job
-// runs, and not kept for later). While the database is lost, each status
-// text is printed once (texts that differ only in the state number count as
-// one), then a wait line at most once a minute with how long it has lasted;
-// a normal end prints a closing line.
+// runs, and not kept for later). While the database is lost (a status line
+// set in a state of the wait), each status text is printed once (texts that
+// differ only in their code count as one), then a wait line at most once a
+// minute with how long it has lasted; a normal end prints a closing line.
 #pragma once
 
 #include <cstdint>
@@ -40,9 +40,6 @@ class HeadlessFrontEnd : public FrontEnd, public StateObserver {
   void Quit(int exit_code) override;
   void StateChanged(Aspect aspect, int index) override;
 
-  // The window whose scheduler tells when the database is lost; Run sets it.
-  void Follow(const MarktTransp& window) { followed_ = &window; }
-
   // Runs the timer until the window quits; ticks every `tick_ms`, at most
   // `max_ticks` before the normal shutdown is requested (0: no limit).
   // Returns the exit code. REQUIRES: the signals are blocked (BlockSignals).
@@ -65,11 +62,9 @@ class HeadlessFrontEnd : public FrontEnd, public StateObserver {
     std::int64_t last_print = 0;
     std::set<std::string> printed;
   };
-  void PrintWhileLost(const std::string& info, const std::string& text);
+  void PrintWhileLost(const StatusLine& line);
 
   const Clock& clock_;
-  const MarktTransp* followed_ = nullptr;
-  static constexpr size_t kTimeStampLength = 19;  // "dd.mm.yyyy hh:mm:ss"
   static constexpr std::int64_t kReminderSeconds = 60;
   std::string last_status_;
   std::optional<LostDatabase> lost_;

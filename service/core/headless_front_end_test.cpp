@@ -46,12 +46,16 @@ TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEac
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   HeadlessFrontEnd front_end(state, clock, out, err);
-  state.SetStatusLine("06.12.2026 09:05:00 Warten auf Auftrag");
-  state.SetStatusLine("06.12.2026 09:05:01 Warten auf Auftrag");  // only the time moved
-  state.SetStatusLine("06.12.2026 09:05:02 Automatischer Preisdatenexport");
+  const auto status = [&](int second, const char* text) {
+    state.SetStatusLine({DateTime{2026, 12, 6, 9, 5, second}, kIdle, text});
+  };
+  status(0, " Warten auf Auftrag");
+  status(1, " Warten auf Auftrag");  // only the time moved
+  status(2, " Automatischer Preisdatenexport");
   state.AddCommunication("09:05:03 Sending Request...");
-  state.SetAcknowledged(PublicationKind::kPrice, "06.12.2026 09:05:04");  // not a line of its own
-  state.SetStatusLine("06.12.2026 09:05:05 Warten auf Auftrag");
+  state.SetAcknowledged(PublicationKind::kPrice, "2026-000001", "06.12.2026 09:05:04",
+                        clock.EpochSeconds());  // not a line of its own
+  status(5, " Warten auf Auftrag");
   PriceWarning price{1, "Tankstelle Müller", "diesel", "Diesel", 0.169, 1.689};
   state.RaisePriceWarning(price);  // a line for the journal; its end needs none
   state.EndPriceWarning(1, "diesel");
@@ -96,7 +100,6 @@ TEST(HeadlessFrontEndTest, ALostDatabaseIsToldOnceThenOnceAMinuteAndTheEndIsSaid
   testing::TestEnv& t = h.t;
   testing::RecordingProcedures& procs = h.procs;
   MarktTransp& w = h.w;
-  h.front_end.Follow(w);
   const auto ticks = [&](int n) {
     for (int i = 0; i < n; ++i) {
       t.clock.Advance(1);

@@ -108,8 +108,8 @@ MarktTransp::MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end,
       watch_(env, front_end),
       certificate_watch_(env, front_end) {}
 
-void MarktTransp::Status(const std::string& text) {
-  env_.service.SetStatusLine(NowFromDate(env_.clock) + text);
+void MarktTransp::Status(const std::string& text, std::optional<int> code) {
+  env_.service.SetStatusLine({env_.clock.Now(), vars_.AblaufStatus, text, code});
 }
 
 void MarktTransp::End(int exit_code) {
@@ -308,12 +308,12 @@ void MarktTransp::RestoreAcknowledgements(Procedure& p) {
         std::string(row.kind) == kStationData ? known.station : known.price;
     if (!last) continue;
     p.Run([&] {
-      env_.service.SetAcknowledged(row.publication, last->time);
+      env_.service.SetAcknowledged(row.publication, last->number, last->time,
+                                   env_.clock.EpochSeconds() - last->age_seconds);
       if (!last->number.empty())
         env_.service.SetNumbered(row.publication, last->number, last->time);
     });
   }
-  if (operations_ != nullptr) p.Run([&] { operations_->Restored(known); });
 }
 
 void MarktTransp::Haupt_Timer_Timer() {
@@ -433,7 +433,7 @@ bool MarktTransp::WrapPublication(Procedure& p) {
 void MarktTransp::WaitForDatabase(Procedure& p) {
   int16_t& state = vars_.AblaufStatus;
   if (state >= kWaitForDatabase && state <= kLastWaitForDatabase) {
-    p.Run([&] { Status(" DB-Verbindung verloren, warten... (" + std::to_string(state) + ")"); });
+    p.Run([&] { Status(" DB-Verbindung verloren, warten...", state); });
     ++state;
   } else if (state == kAnnounceReconnect) {
     p.Run([&] { Status(" DB-Verbindung neu herstellen..."); });
@@ -462,8 +462,8 @@ void MarktTransp::WaitForDatabase(Procedure& p) {
 
 void MarktTransp::Idle() {
   Procedure p(env_.log, "Haupt_Timer_Timer");
-  const std::string now = NowFromDate(env_.clock);
-  p.Run([&] { env_.service.SetStatusLine(now + " Warten auf Auftrag"); });
+  const DateTime now = env_.clock.Now();
+  p.Run([&] { env_.service.SetStatusLine({now, vars_.AblaufStatus, " Warten auf Auftrag"}); });
 
   switch (vars_.ManuellAnforderung) {
     case kManualRequested:
@@ -515,12 +515,13 @@ void MarktTransp::Idle() {
       vars_.AblaufStatus = kBuildStationLines;  // the stations are prepared already
       return;
     }
-    if (now.substr(11, 4) == "23:0" && vars_.NachtlaufErledigt == 0) {
+    // From 23:00 to 23:09; the morning's 04 o'clock hour arms it again.
+    if (now.hour == 23 && now.minute < 10 && vars_.NachtlaufErledigt == 0) {
       vars_.NachtlaufErledigt = 1;
       p.Run([&] { procs_.db.RunNightlyRefresh(); });
       return;
     }
-    if (now.substr(11, 2) == "04" && vars_.NachtlaufErledigt == 1) {
+    if (now.hour == 4 && vars_.NachtlaufErledigt == 1) {
       vars_.NachtlaufErledigt = 0;
       return;
     }
@@ -570,7 +571,12 @@ void MarktTransp::Transmit() {
     } else {
       watch_.PriceAcknowledged();
     }
-    p.Run([&] { env_.service.SetAcknowledged(row.publication, now); });
+    p.Run([&] {
+      const std::string number = vars_.SendeArt == kStationData
+                                     ? procs_.publication.StationPublicationNumber()
+                                     : procs_.publication.PricePublicationNumber();
+      env_.service.SetAcknowledged(row.publication, number, now, env_.clock.EpochSeconds());
+    });
     p.Run([&] { procs_.transmission.DB_TransferLog(row.success_code, row.success_text); });
     vars_.AblaufStatus = row.after_success;
     return;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "service/common/env.h"
@@ -52,7 +53,6 @@ class MarktTransp {
   bool IsIdle() const { return vars_.AblaufStatus == kIdle; }
   // True while the database connection is lost (the wait, the announcement
   // and the attempt to reconnect).
-  bool WaitsForDatabase() const { return IsWaitingForDatabase(vars_.AblaufStatus); }
   // The scheduler's variables as they stand, for display.
   SchedulerVariables Snapshot() const { return vars_; }
   // The state whose step the next tick runs.
@@ -77,7 +77,8 @@ class MarktTransp {
   static constexpr int kTrayLeftDouble = 0x203 * 15;  // 7725
 
  private:
-  void Status(const std::string& text);  // Info := now + text
+  // The status line: now, in the current scheduler state, `text` and `code`.
+  void Status(const std::string& text, std::optional<int> code = std::nullopt);
   // One step of a chain (states 1 to 4 and 30 to 32); false when `state` is none.
   bool ChainStep(Procedure& p);
   // States 10 and 40: the envelope and the transmission under way.

@@ -7,9 +7,6 @@ namespace velunor {
 
 namespace {
 
-// "dd.mm.yyyy hh:mm:ss" that opens every status line.
-constexpr size_t kTimeStampLength = 19;
-
 void Notify(const std::string& state) {
   // Without NOTIFY_SOCKET this returns at once; a failure to reach the
   // service manager is not the service's to report.
@@ -19,8 +16,9 @@ void Notify(const std::string& state) {
 }  // namespace
 
 std::string ServiceStatusText(const ServiceState& state) {
-  if (!state.alarm_raised()) return state.status_line();
-  return state.alarm() + " | " + state.status_line();
+  const std::string line = StatusLineText(state.status_line());
+  if (!state.alarm_raised()) return line;
+  return state.alarm() + " | " + line;
 }
 
 SystemdNotifier::SystemdNotifier(ServiceState& state) : state_(state) { state_.AddObserver(this); }
@@ -37,9 +35,7 @@ void SystemdNotifier::StateChanged(Aspect aspect, int) {
   if (aspect != Aspect::kStatusLine && aspect != Aspect::kAlarm) return;
   // The idle tick rewrites its line every second; the manager hears of a
   // new text, not of every new time stamp.
-  const std::string& info = state_.status_line();
-  const std::string key = state_.alarm() + "|" +
-                          (info.size() > kTimeStampLength ? info.substr(kTimeStampLength) : info);
+  const std::string key = state_.alarm() + "|" + StatusLineWithoutTime(state_.status_line());
   if (key == last_status_) return;
   last_status_ = key;
   SendStatus();

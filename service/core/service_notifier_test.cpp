@@ -57,14 +57,17 @@ TEST(ServiceNotifierTest, TellsTheServiceManagerReadinessStatusAliveAndStop) {
   ServiceState state;
   SystemdNotifier notifier(state);
 
-  state.SetStatusLine("06.12.2026 09:05:00 Programmstart");
+  const auto status = [&](int second, const char* text) {
+    state.SetStatusLine({DateTime{2026, 12, 6, 9, 5, second}, std::nullopt, text});
+  };
+  status(0, " Programmstart");
   notifier.Ready();
-  state.SetStatusLine("06.12.2026 09:05:01 Warten auf Auftrag");
-  state.SetStatusLine("06.12.2026 09:05:02 Warten auf Auftrag");  // only the time changed
+  status(1, " Warten auf Auftrag");
+  status(2, " Warten auf Auftrag");  // only the time changed
   notifier.Alive();
   notifier.Problem("Statusseite: belegt");
   state.SetAlarm("ALARM: Preise");
-  state.SetAcknowledged(PublicationKind::kStation, "not a status");
+  state.SetAcknowledged(PublicationKind::kStation, "2026-000001", "not a status", 0);
   notifier.Problem("");
   notifier.Stopping();
   EXPECT_EQ(

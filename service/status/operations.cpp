@@ -128,28 +128,14 @@ void Operations::TransmissionDone(const Transmission& t, PublicationKind publica
   const std::string now = NowFromDate(env_.clock);
   std::string& failing =
       publication == PublicationKind::kStation ? station_failing_ : price_failing_;
+  // The acknowledgement itself is the service state's record, which the scheduler keeps.
   if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
-    AcknowledgedPublication& p = publication == PublicationKind::kStation ? station_ : price_;
-    p = {now, env_.clock.EpochSeconds(), number};
-    metrics_->last_acknowledged.Add({{"kind", kind}}).Set(static_cast<double>(p.epoch_seconds));
     failing.clear();
   } else {
     last_failure_ = {now, kind + "-transmission", outcome.error};
     failing =
         OutcomeText(result) + " am " + now + (outcome.error.empty() ? "" : ": " + outcome.error);
   }
-}
-
-void Operations::Restored(const KnownAcknowledgements& known) {
-  const std::int64_t now = env_.clock.EpochSeconds();
-  const auto restore = [&](const std::optional<AcknowledgedAt>& last, AcknowledgedPublication& p,
-                           const char* kind) {
-    if (!last) return;
-    p = {last->time, now - last->age_seconds, last->number};
-    metrics_->last_acknowledged.Add({{"kind", kind}}).Set(static_cast<double>(p.epoch_seconds));
-  };
-  restore(known.station, station_, "station");
-  restore(known.price, price_, "price");
 }
 
 void Operations::Reconnected() { metrics_->reconnects.Increment(); }
@@ -203,9 +189,9 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   auto s = std::make_shared<StatusSnapshot>();
   const ServiceState& shown = env_.service;
   s->caption = shown.caption();
-  s->info = shown.status_line();
+  s->info = StatusLineText(shown.status_line());
   s->alarm = shown.alarm();
-  s->label1 = Label1Texts(shown);
+  s->label1 = VersionLabels(shown);
   s->communication = shown.communication();
   s->frame1 = Frame1Text(shown);
   s->grid = shown.grid();
@@ -251,8 +237,13 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
              : standby                                                    ? "standby"
              : !s->problems.empty()                                       ? "degraded"
                                                                           : "ok";
-  s->station = station_;
-  s->price = price_;
+  for (PublicationKind kind : {PublicationKind::kStation, PublicationKind::kPrice}) {
+    const PublicationRecord& record = shown.publication(kind);
+    (kind == PublicationKind::kStation ? s->station : s->price) = {
+        record.acknowledged_at, record.acknowledged_epoch_seconds, record.acknowledged_number};
+    metrics_->last_acknowledged.Add({{"kind", KindName(kind)}})
+        .Set(static_cast<double>(record.acknowledged_epoch_seconds));
+  }
   // The later of the last error-log entry and the last failed transmission.
   const FehlerLog& log = env_.log;
   if (log.entries() > error_entries_counted_) {

@@ -45,7 +45,6 @@ class Operations : public OperationsSink {
   void TickDone(bool database_lost, bool stopping) override;
   void ClientCertificate(std::optional<std::int64_t> not_after,
                          const std::string& warning) override;
-  void Restored(const KnownAcknowledgements& known) override;
   void Active(bool active) override { active_ = active; }
   void LeaseProblem(const std::string& why) override { lease_problem_ = why; }
   void StandbyAlarm(const std::string& why) override { standby_alarm_ = why; }
@@ -68,8 +67,6 @@ class Operations : public OperationsSink {
   std::filesystem::path archive_dir_;
   TransmissionArchive archive_;
   std::unique_ptr<Metrics> metrics_;
-  AcknowledgedPublication station_;
-  AcknowledgedPublication price_;
   LastFailure last_failure_;
   std::optional<std::int64_t> certificate_end_;
   std::string certificate_warning_;

@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "service/db/acknowledgements.h"
-
 namespace velunor {
 
 class OperationsSink {
@@ -24,8 +22,6 @@ class OperationsSink {
   // start, daily and after a failed transmission.
   virtual void ClientCertificate(std::optional<std::int64_t> not_after,
                                  const std::string& warning) = 0;
-  // At the start: the last acknowledged publications the database knows of.
-  virtual void Restored(const KnownAcknowledgements& /*known*/) {}
   // At the end of the start and whenever it changes: whether this instance
   // holds the reporter lease (active) or waits as a standby.
   virtual void Active(bool /*active*/) {}

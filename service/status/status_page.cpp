@@ -81,8 +81,6 @@ constexpr const char* kScript = R"(
 })();
 )";
 
-constexpr std::array<std::array<int, 4>, 2> kVersionRows = {{{0, 1, 4, 6}, {2, 3, 5, 7}}};
-
 std::string Element(const std::string& tag, const std::string& text, const std::string& cls = "") {
   std::string attributes = cls.empty() ? "" : " class=\"" + cls + "\"";
   return "<" + tag + attributes + ">" + HtmlEscape(text) + "</" + tag + ">";
@@ -100,14 +98,15 @@ std::string Versions(const StatusSnapshot& s) {
       "<div class=\"box scroll\"><table><thead><tr><th></th><th>Version</th>"
       "<th>Zuletzt bestätigt</th><th>Zuletzt fehlgeschlagen</th></tr></thead>"
       "<tbody id=\"versions\">";
-  for (const auto& row : kVersionRows) {
+  for (const auto& row : kVersionLabelRows) {
     html += "<tr>";
     for (int i : row) {
-      const std::string& text = s.label1[static_cast<size_t>(i)];
-      const LabelKind kind = ClassifyLabel(i, text);
+      const VersionLabel& label = s.label1[static_cast<size_t>(i)];
       html += "<td";
-      if (kind != LabelKind::kSet) html.append(" class=\"").append(LabelKindName(kind)) += '"';
-      html += "><span>" + HtmlEscape(text) + "</span></td>";
+      if (label.kind != LabelKind::kSet) {
+        html.append(" class=\"").append(LabelKindName(label.kind)) += '"';
+      }
+      html += "><span>" + HtmlEscape(label.text) + "</span></td>";
     }
     html += "</tr>";
   }

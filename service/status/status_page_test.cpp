@@ -14,14 +14,15 @@ StatusSnapshot Picture() {
   StatusSnapshot s;
   s.caption = "Datenübergabe an die Markttransparenzstelle";
   s.info = "08.12.2026 10:05:00 Warten auf Auftrag";
-  s.label1 = {"Stationsdaten",
-              "G-2026-1 am: 2026-12-08T10:00:00+01:00",
-              "Preisdaten",
-              "---",
-              "08.12.2026 10:00:00",
-              "---",
-              "!! 08.12.2026 10:04:00 !!",
-              "---"};
+  using enum LabelKind;
+  s.label1 = {{{"Stationsdaten", kHeading},
+               {"G-2026-1 am: 2026-12-08T10:00:00+01:00", kSet},
+               {"Preisdaten", kHeading},
+               {"---", kEmpty},
+               {"08.12.2026 10:00:00", kSet},
+               {"---", kEmpty},
+               {"!! 08.12.2026 10:04:00 !!", kFailed},
+               {"---", kEmpty}}};
   s.grid = {
       {"Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"},
       {"1 <script>alert('x')</script> & Söhne", "1", "1.799", "", "", "", ""}};

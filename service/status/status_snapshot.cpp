@@ -65,6 +65,8 @@ std::string StatusJson(const StatusSnapshot& s) {
                        {"outcome_text", OutcomeText(t.outcome)},
                        {"bytes", t.bytes}});
   }
+  json labels = json::array();
+  for (const VersionLabel& label : s.label1) labels.push_back(label.text);
   json price_warnings = json::array();
   for (const PriceWarning& w : s.price_warnings) {
     price_warnings.push_back({{"station", w.station},
@@ -82,7 +84,7 @@ std::string StatusJson(const StatusSnapshot& s) {
                   {"alarm", s.alarm},
                   {"warning", s.warning},
                   {"price_warnings", price_warnings},
-                  {"labels", s.label1},
+                  {"labels", labels},
                   {"communication", s.communication},
                   {"frame1", VisibleCaption(s.frame1)},
                   {"grid", grid},

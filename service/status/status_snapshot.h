@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "service/common/service_state.h"
+#include "service/common/window_model.h"
 #include "service/status/transmission_archive.h"
 
 namespace velunor {
@@ -45,7 +46,7 @@ struct StatusSnapshot {
   std::string alarm;    // the compliance alarm, "" when none
   std::string warning;  // the yellow line: certificate and price warnings, one a line
   std::vector<PriceWarning> price_warnings;
-  std::array<std::string, 8> label1;  // headings, versions, last success, last failure
+  std::array<VersionLabel, 8> label1;  // headings, versions, last success, last failure
   std::vector<std::string> communication;
   std::string frame1;                       // the station grid's caption
   std::vector<ServiceState::GridRow> grid;  // row 0 holds the captions

@@ -54,7 +54,7 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
     komm_log.KommLog("Beginning transaction to the MDM-Server (" + transmission.SendeArt + ")");
     step = 2;
     // The send blocks the window; the operator sees this line meanwhile.
-    env.service.SetStatusLine(NowFromDate(env.clock) + " Übertragung an MTS");
+    env.service.SetStatusLine({env.clock.Now(), std::nullopt, " Übertragung an MTS"});
     env.host.Repaint();
     step = 3;
     HttpsRequest request;

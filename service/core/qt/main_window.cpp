@@ -133,10 +133,9 @@ QWidget* MainWindow::BuildVersions() {
   grid->setHorizontalSpacing(24);
   grid->setVerticalSpacing(8);
   // Left to right: heading, version, last success, last failure.
-  constexpr int kRows[2][4] = {{0, 1, 4, 6}, {2, 3, 5, 7}};
   for (int row = 0; row < 2; ++row) {
     for (int column = 0; column < 4; ++column) {
-      const int index = kRows[row][column];
+      const int index = kVersionLabelRows[static_cast<size_t>(row)][static_cast<size_t>(column)];
       label1_[static_cast<size_t>(index)] = NewLabel("Label1_" + QString::number(index), box);
       // Aligned, so that a framed failure is boxed as wide as its text.
       grid->addWidget(label1_[static_cast<size_t>(index)], row, column,
@@ -265,9 +264,8 @@ void MainWindow::Render(Control control, int index) {
 
 void MainWindow::RenderLabel1(int index) {
   QLabel* label = label1_.at(static_cast<size_t>(index));
-  const std::string& text = model_.label1(index);
-  label->setText(Text(text));
-  const LabelKind kind = ClassifyLabel(index, text);
+  label->setText(Text(model_.label1(index)));
+  const LabelKind kind = model_.label1_kind(index);
   if (kind == LabelKind::kHeading) return;  // styled by name in the style sheet
   const char* when = LabelKindName(kind);
   if (label->property("when").toString() == when) return;

@@ -155,15 +155,15 @@ TEST_F(QtWindowTest, ShowsEveryControlOfTheModelAndFollowsItsChanges) {
   ASSERT_EQ(list->count(), 1);
   EXPECT_EQ(list->item(0)->text(), "09:06:00 neu");
 
-  t_.window.SetLabel1(5, "06.12.2026 09:04:00");
-  t_.window.SetLabel1(7, "!! 06.12.2026 09:05:00 !!");
+  t_.window.SetLabel1(5, {"06.12.2026 09:04:00", LabelKind::kSet});
+  t_.window.SetLabel1(7, {"!! 06.12.2026 09:05:00 !!", LabelKind::kFailed});
   QLabel* success = Find<QLabel>("Label1_5");
   QLabel* failure = Find<QLabel>("Label1_7");
   EXPECT_EQ(failure->text(), "!! 06.12.2026 09:05:00 !!");
   EXPECT_NE(failure->palette().color(QPalette::WindowText),
             success->palette().color(QPalette::WindowText))
       << "a failed transmission stands out";
-  t_.window.SetLabel1(7, "---");
+  t_.window.SetLabel1(7, {"---", LabelKind::kEmpty});
   EXPECT_EQ(failure->palette().color(QPalette::WindowText),
             Find<QLabel>("Label1_6")->palette().color(QPalette::WindowText));
 
