@@ -253,18 +253,7 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
 // (the server decides), and the ERR line of the refusal says it expired.
 TEST_F(TransmissionTest, AnExpiredClientCertificateIsNamedInTheErrLine) {
   MdmSim& sim = StartSim({});
-  const std::filesystem::path pem = certs_.store / "MY" / "client.pem";
-  const std::filesystem::path dir = t_.dir.path();
-  const std::string script =
-      "set -e; cd '" + dir.string() + "'; openssl x509 -x509toreq -in '" + pem.string() +
-      "' -signkey '" + pem.string() +
-      "' -out c.csr 2>/dev/null; faketime -f '-400d' openssl "
-      "x509 -req -in c.csr -CA '" +
-      (certs_.sim / "ca.pem").string() + "' -CAkey '" + (certs_.sim / "ca-key.pem").string() +
-      "' -days 30 -set_serial 99 -out c.crt 2>/dev/null; "
-      "openssl pkey -in '" +
-      pem.string() + "' -out c.key; cat c.crt c.key > '" + pem.string() + "'";
-  ASSERT_EQ(std::system(script.c_str()), 0);
+  ASSERT_TRUE(certs_.IssueClientCopy("-400d", 30, 99, "client.pem"));
   const Lines lines = Send(sim.Url("/mts-k/prices"));
   ASSERT_GE(lines.size(), 2u);
   const std::string err = lines[lines.size() - 2];
