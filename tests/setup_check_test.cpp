@@ -15,15 +15,12 @@
 #include <gtest/gtest.h>
 
 #include "service/core/setup_check.h"
+#include "tests/service_fixture.h"
 #include "tests/test_support.h"
-#include "tests/transmission_sim.h"
 
 namespace velunor {
 namespace {
 
-using testing::MdmSim;
-using testing::TempDir;
-using testing::TestCertificates;
 using testing::TestDb;
 
 struct CheckRun {
@@ -31,16 +28,9 @@ struct CheckRun {
   std::string output;
 };
 
-class SetupCheckTest : public ::testing::Test {
+class SetupCheckTest : public testing::ServiceProcessTest {
  protected:
-  SetupCheckTest()
-      : sql_(TestDb::Connect()),
-        certs_(work_.path() / "certs"),
-        sim_(certs_, work_.path() / "sim", MdmSim::Config{{"ack"}}) {
-    TestDb::Reset(*sql_);
-    program_ = work_.path() / "program";
-    testing::WriteProgramDir(program_, TestDb::Server(), certs_, sim_);
-  }
+  SetupCheckTest() : program_(WriteProgramDir(TestDb::Server())) { TestDb::Reset(*sql_); }
 
   void WriteSettings(const std::string& subject, const std::string& station_url) {
     testing::WriteSettings(program_, subject, station_url, sim_.Url("/mdm/pricedata"));
@@ -70,11 +60,8 @@ class SetupCheckTest : public ::testing::Test {
 
   static bool Failed(const std::string& line) { return line.rfind("FEHLER  ", 0) == 0; }
 
-  TempDir work_;
-  std::unique_ptr<Connection> sql_;
-  TestCertificates certs_;
-  MdmSim sim_;
-  std::filesystem::path program_;
+  std::unique_ptr<Connection> sql_ = TestDb::Connect();
+  const std::filesystem::path program_;
 };
 
 TEST_F(SetupCheckTest, AGoodSetupPassesEveryCheckAndSendsNothing) {

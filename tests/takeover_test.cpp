@@ -18,7 +18,7 @@
 
 #include "tests/proof_rig.h"
 #include "tests/received_publication.h"
-#include "tests/service_process.h"
+#include "tests/service_fixture.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
 #include "tests/transmission_sim.h"
@@ -27,37 +27,24 @@ namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::MdmSim;
 using testing::ServiceProcess;
-using testing::TempDir;
-using testing::TestCertificates;
 using testing::TestDb;
 using testing::WaitUntil;
 
 constexpr int kLeaseSeconds = 15;
 using Clock = std::chrono::steady_clock;
 
-class TakeoverTest : public ::testing::Test {
+class TakeoverTest : public testing::ServiceProcessTest {
  protected:
-  TakeoverTest() {
-    sql_ = testing::ConnectToStationNetwork();
-    certs_ = std::make_unique<TestCertificates>(dir_.path() / "certs");
-    sim_ = std::make_unique<MdmSim>(*certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  }
-
   // A machine's program directory: the same database; `station_url` ""
   // for the simulator's.
   fs::path Machine(const std::string& name, const std::string& station_url = "") const {
-    const fs::path dir = dir_.path() / name;
-    testing::WriteProgramDir(dir, TestDb::Server(), *certs_, *sim_, station_url);
-    return dir;
+    return WriteProgramDir(TestDb::Server(), station_url, dir_.path() / name);
   }
   std::unique_ptr<ServiceProcess> Run(const fs::path& machine, const std::string& name,
                                       int lease_seconds = kLeaseSeconds) {
-    return std::make_unique<ServiceProcess>(
-        VELUNOR_BIN,
-        testing::InstanceOptions(machine, certs_->store,
-                                 machine / ("run" + std::to_string(++runs_)), name, lease_seconds));
+    return ServiceProcessTest::Run(testing::InstanceOptions(
+        machine, certs_.store, machine / ("run" + std::to_string(++runs_)), name, lease_seconds));
   }
   static std::vector<std::string> Sent(const fs::path& machine) {
     return testing::ArchivedTransmissions(machine);
@@ -76,17 +63,14 @@ class TakeoverTest : public ::testing::Test {
   // The publication ids of one kind the simulator received, in order.
   std::vector<std::string> Received(const std::string& kind) const {
     std::vector<std::string> ids;
-    for (int n = 1; n <= sim_->RequestCount(); ++n) {
-      const testing::ReceivedPublication r = testing::ParseReceived(sim_->RequestBody(n));
+    for (int n = 1; n <= sim_.RequestCount(); ++n) {
+      const testing::ReceivedPublication r = testing::ParseReceived(sim_.RequestBody(n));
       if (r.kind == kind) ids.push_back(r.id);
     }
     return ids;
   }
 
-  TempDir dir_;
-  std::unique_ptr<Connection> sql_;
-  std::unique_ptr<TestCertificates> certs_;
-  std::unique_ptr<MdmSim> sim_;
+  std::unique_ptr<Connection> sql_ = testing::ConnectToStationNetwork();
   int runs_ = 0;
 };
 
@@ -112,7 +96,7 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   active->Signal(SIGKILL);
   active->Wait(10);
   const auto killed = Clock::now();
-  const size_t requests_at_kill = static_cast<size_t>(sim_->RequestCount());
+  const size_t requests_at_kill = static_cast<size_t>(sim_.RequestCount());
   testing::SetUpstreamPrice(*sql_, 2, 3, "1.479", "2026-12-06 09:04:00");
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= 1; }, kLeaseSeconds + 30))
       << standby->Stdout() << standby->Stderr();
@@ -126,8 +110,8 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   // and prices with the one changed while nobody reported.
   bool stations_sent = false;
   bool price_sent = false;
-  for (int n = static_cast<int>(requests_at_kill) + 1; n <= sim_->RequestCount(); ++n) {
-    const testing::ReceivedPublication r = testing::ParseReceived(sim_->RequestBody(n));
+  for (int n = static_cast<int>(requests_at_kill) + 1; n <= sim_.RequestCount(); ++n) {
+    const testing::ReceivedPublication r = testing::ParseReceived(sim_.RequestBody(n));
     stations_sent |= r.stations.count("id-0001") == 1 && r.stations.count("id-0002") == 1;
     price_sent |= r.Price("id-0002", "Diesel") == "1.479";
   }
@@ -170,7 +154,7 @@ TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsRetur
   // Two more price cycles of b.
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= b_before + 2; }, 20));
   EXPECT_EQ(Sent(a), sent_by_a) << "the returned instance sent nothing";
-  EXPECT_EQ(static_cast<size_t>(sim_->RequestCount()), Sent(a).size() + Sent(b).size());
+  EXPECT_EQ(static_cast<size_t>(sim_.RequestCount()), Sent(a).size() + Sent(b).size());
   const std::string errors = testing::ReadFile(a / "MTS-Error-0.LOG");
   EXPECT_NE(errors.find("Bereitschaft: aktiver Dienst ist beta"), std::string::npos) << errors;
 
