@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/proof_server.h"
 #include "tests/received_publication.h"
 #include "tests/service_fixture.h"
@@ -67,6 +68,13 @@ class E2eTest : public testing::ServiceProcessTest {
     options.ticks = ticks;
     return ServiceProcessTest::Run(options);
   }
+  // The small station network on `server`, and the program directory naming it.
+  std::unique_ptr<Connection> OnOwnServer(testing::PrivateServer& server) const {
+    auto sql = server.Connect();
+    testing::InsertStationNetwork(*sql);
+    WriteProgramDir(server.Server());
+    return sql;
+  }
   std::string ProgramFile(const std::string& name) const {
     return testing::ReadFile(ProgramDir() / name);
   }
@@ -105,8 +113,7 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   testing::SetUpstreamPrice(*sql, 1, 3, "1.549");
   ASSERT_EQ(run->Wait(30), 0) << run->Stderr();
   EXPECT_EQ(run->Stderr(), "");
-  EXPECT_NE(run->Stdout().find("06.12.2026 09:05:00 Velunor erfolgreich gestartet\n"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(run->Stdout(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet\n"));
 
   // What the MTS-K received.
   ASSERT_EQ(Kinds(sim_), "GPGPP");
@@ -159,9 +166,9 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   const std::string mts_p = ProgramFile("MTS_P.xml");
   ASSERT_GT(mts_g.size(), 2u);
   ASSERT_GT(mts_p.size(), 2u);
-  EXPECT_NE(sim_.RequestBody(3).find(mts_g.substr(0, mts_g.size() - 2)), std::string::npos);
-  EXPECT_NE(sim_.RequestBody(5).find(mts_p.substr(0, mts_p.size() - 2)), std::string::npos);
-  EXPECT_NE(mts_p.find("<price>1.549</price>"), std::string::npos);
+  EXPECT_TRUE(Contains(sim_.RequestBody(3), mts_g.substr(0, mts_g.size() - 2)));
+  EXPECT_TRUE(Contains(sim_.RequestBody(5), mts_p.substr(0, mts_p.size() - 2)));
+  EXPECT_TRUE(Contains(mts_p, "<price>1.549</price>"));
   const std::vector<std::string> comlog = testing::ReadLines(ProgramDir() / "ComLogDatei.txt");
   int transactions = 0;
   const std::regex stamped(R"(06\.12\.2026 09:05:\d\d .*)");
@@ -175,10 +182,7 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
 
 TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChangedMeanwhile) {
   testing::PrivateServer server;
-  auto sql = server.Connect();
-  testing::InsertStationNetwork(*sql);
-  WriteProgramDir(server.Server());
-
+  auto sql = OnOwnServer(server);
   auto run = Run("run", 0);
   const auto logged = [&](int rows) {
     return QueryRows(*sql, "select count(*) from mts_petrolstation_log") == std::to_string(rows);
@@ -246,17 +250,14 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   EXPECT_EQ(QueryRows(*sql, "select count(*) from mts_petrolstation_log where log_code >= 100"),
             "0");
   const std::string errors = ProgramFile("MTS-Error-0.LOG");
-  EXPECT_NE(errors.find(" / -2147467259 / "), std::string::npos) << errors;
+  EXPECT_TRUE(Contains(errors, " / -2147467259 / "));
 }
 
 // While the service waits for a lost database, systemd's stop (SIGTERM) ends
 // it at once: nothing is under way that a restart would not redo.
 TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
   testing::PrivateServer server;
-  auto sql = server.Connect();
-  testing::InsertStationNetwork(*sql);
-  WriteProgramDir(server.Server());
-
+  auto sql = OnOwnServer(server);
   auto run = Run("run", 0);
   ASSERT_TRUE(WaitUntil([&] { return sim_.RequestCount() >= 2; }, 20)) << run->Stdout();
   sql.reset();
@@ -267,7 +268,7 @@ TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
       << run->Stdout();
   run->Signal(SIGTERM);
   EXPECT_EQ(run->Wait(5), 0) << run->Stdout();
-  EXPECT_EQ(run->Stdout().find("DB-Verbindung erfolgreich hergestellt!"), std::string::npos);
+  EXPECT_FALSE(Contains(run->Stdout(), "DB-Verbindung erfolgreich hergestellt!"));
 }
 
 TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
@@ -275,10 +276,8 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   {
     auto run = Run("no-ini", 5);
     EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_NE(run->Stderr().find("Die Datei '" + (ProgramDir() / "STATION.INI").string() +
-                                 "' wurde nicht gefunden!"),
-              std::string::npos)
-        << run->Stderr();
+    EXPECT_TRUE(Contains(run->Stderr(), "Die Datei '" + (ProgramDir() / "STATION.INI").string() +
+                                            "' wurde nicht gefunden!"));
   }
 
   // A database server nobody listens for.
@@ -286,10 +285,10 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   {
     auto run = Run("no-db", 5);
     EXPECT_EQ(run->Wait(30), 1);
-    EXPECT_NE(run->Stderr().find("velunor: Keine Verbindung zur Datenbank möglich\nvelunor: "
-                                 "Datenbank meldet: SQLSTATE HY000, Fehler 2002: "),
-              std::string::npos)
-        << "the driver's reason follows the message: " << run->Stderr();
+    EXPECT_TRUE(Contains(run->Stderr(),
+                         "velunor: Keine Verbindung zur Datenbank möglich\nvelunor: "
+                         "Datenbank meldet: SQLSTATE HY000, Fehler 2002: "))
+        << "the driver's reason follows the message";
   }
 
   // No Velunor.CFG next to a reachable database.
@@ -298,11 +297,10 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   {
     auto run = Run("no-cfg", 5);
     EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_NE(run->Stderr().find("Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE "
-                                 "und nehmen die notwendigen Einstellungen vor!"),
-              std::string::npos)
-        << run->Stderr();
-    EXPECT_EQ(run->Stdout().find("Velunor erfolgreich gestartet"), std::string::npos)
+    EXPECT_TRUE(Contains(run->Stderr(),
+                         "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE "
+                         "und nehmen die notwendigen Einstellungen vor!"));
+    EXPECT_FALSE(Contains(run->Stdout(), "Velunor erfolgreich gestartet"))
         << "a configuration fault ends the start at once";
   }
 }
@@ -316,11 +314,9 @@ TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
   {
     auto run = Run("directory", 5);
     EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_NE(run->Stderr().find("velunor: Die Datei '" + ini.string() +
-                                 "' kann nicht gelesen werden: Is a directory -> "),
-              std::string::npos)
-        << run->Stderr();
-    EXPECT_EQ(run->Stdout().find("Verbindung zur Datenbank"), std::string::npos) << run->Stdout();
+    EXPECT_TRUE(Contains(run->Stderr(), "velunor: Die Datei '" + ini.string() +
+                                            "' kann nicht gelesen werden: Is a directory -> "));
+    EXPECT_FALSE(Contains(run->Stdout(), "Verbindung zur Datenbank"));
   }
   if (geteuid() != 0) GTEST_SKIP() << "the account case needs root";
 
@@ -341,15 +337,13 @@ TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
       testing::RunCommand("runuser -u nobody -- " + binary.string() +
                           " --headless --ticks 5 --program-dir '" + ProgramDir().string() + "'");
   EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("Die Datei '" + ini.string() +
-                            "' kann nicht gelesen werden: Permission denied -> das Konto nobody "
-                            "muss sie lesen können, als root: chown nobody:"),
-            std::string::npos)
-      << run.output;
-  EXPECT_EQ(run.output.find("Verbindung zur Datenbank"), std::string::npos) << run.output;
-  EXPECT_NE(ProgramFile("MTS-Error-0.LOG").find("kann nicht gelesen werden: Permission denied"),
-            std::string::npos)
-      << ProgramFile("MTS-Error-0.LOG");
+  EXPECT_TRUE(
+      Contains(run.output, "Die Datei '" + ini.string() +
+                               "' kann nicht gelesen werden: Permission denied -> das Konto nobody "
+                               "muss sie lesen können, als root: chown nobody:"));
+  EXPECT_FALSE(Contains(run.output, "Verbindung zur Datenbank"));
+  EXPECT_TRUE(
+      Contains(ProgramFile("MTS-Error-0.LOG"), "kann nicht gelesen werden: Permission denied"));
 }
 
 TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
@@ -366,17 +360,16 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
 
   auto run = Run("run", 5);
   EXPECT_EQ(run->Wait(30), 1);
-  EXPECT_NE(run->Stderr().find("Fehler beim Programmstart - wird beendet"), std::string::npos)
-      << run->Stderr();
-  EXPECT_NE(run->Stdout().find("Velunor erfolgreich gestartet"), std::string::npos)
+  EXPECT_TRUE(Contains(run->Stderr(), "Fehler beim Programmstart - wird beendet"));
+  EXPECT_TRUE(Contains(run->Stdout(), "Velunor erfolgreich gestartet"))
       << "the sequence runs on after the short file";
   EXPECT_EQ(QueryRows(*sql, "select station, status from lox_station_mts order by station"),
             "1,1 | 2,1 | 3,1")
       << "the station synchronisation ran";
   const std::vector<std::string> errors = testing::ReadLines(ProgramDir() / "MTS-Error-0.LOG");
   ASSERT_EQ(errors.size(), 1u) << ProgramFile("MTS-Error-0.LOG");
-  EXPECT_NE(errors[0].find("--> Form_Activate / "), std::string::npos) << errors[0];
-  EXPECT_NE(errors[0].find("enthält 3 von 4 Werten"), std::string::npos) << errors[0];
+  EXPECT_TRUE(Contains(errors[0], "--> Form_Activate / "));
+  EXPECT_TRUE(Contains(errors[0], "enthält 3 von 4 Werten"));
 
   // The operator completes the file. Upstream says the stations are
   // synchronised, but the MTS-K never received them: this start sends them

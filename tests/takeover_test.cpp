@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,8 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/proof_rig.h"
 #include "tests/received_publication.h"
+#include "tests/rig_test.h"
 #include "tests/service_fixture.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -45,6 +48,11 @@ class TakeoverTest : public testing::ServiceProcessTest {
                                       int lease_seconds = kLeaseSeconds) {
     return ServiceProcessTest::Run(testing::InstanceOptions(
         machine, certs_.store, machine / ("run" + std::to_string(++runs_)), name, lease_seconds));
+  }
+  // SIGTERM to every run, then each must end normally.
+  static void Stop(std::initializer_list<ServiceProcess*> runs) {
+    for (ServiceProcess* run : runs) run->Signal(SIGTERM);
+    for (ServiceProcess* run : runs) EXPECT_EQ(run->Wait(20), 0) << run->Stderr();
   }
   static std::vector<std::string> Sent(const fs::path& machine) {
     return testing::ArchivedTransmissions(machine);
@@ -126,8 +134,7 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
     const long step = Counter(prices[i]) - Counter(prices[i - 1]);
     EXPECT_TRUE(step == 1 || step == 2) << prices[i - 1] << " then " << prices[i];
   }
-  standby->Signal(SIGTERM);
-  EXPECT_EQ(standby->Wait(20), 0) << standby->Stderr();
+  Stop({standby.get()});
 }
 
 TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsReturnAndStandsBy) {
@@ -156,12 +163,9 @@ TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsRetur
   EXPECT_EQ(Sent(a), sent_by_a) << "the returned instance sent nothing";
   EXPECT_EQ(static_cast<size_t>(sim_.RequestCount()), Sent(a).size() + Sent(b).size());
   const std::string errors = testing::ReadFile(a / "MTS-Error-0.LOG");
-  EXPECT_NE(errors.find("Bereitschaft: aktiver Dienst ist beta"), std::string::npos) << errors;
+  EXPECT_TRUE(Contains(errors, "Bereitschaft: aktiver Dienst ist beta"));
 
-  second->Signal(SIGTERM);
-  first->Signal(SIGTERM);
-  EXPECT_EQ(second->Wait(20), 0) << second->Stderr();
-  EXPECT_EQ(first->Wait(20), 0) << first->Stderr();
+  Stop({second.get(), first.get()});
 }
 
 TEST_F(TakeoverTest, ARestartOfTheSameInstanceReportsAtOnceAndANameTwinStandsBy) {
@@ -183,51 +187,45 @@ TEST_F(TakeoverTest, ARestartOfTheSameInstanceReportsAtOnceAndANameTwinStandsBy)
   EXPECT_TRUE(Says(*again, " Velunor erfolgreich gestartet")) << again->Stdout();
   EXPECT_EQ(Sent(twin_dir), std::vector<std::string>()) << "the name twin never reports";
 
-  twin->Signal(SIGTERM);
-  again->Signal(SIGTERM);
-  EXPECT_EQ(twin->Wait(20), 0) << twin->Stderr();
-  EXPECT_EQ(again->Wait(20), 0) << again->Stderr();
+  Stop({twin.get(), again.get()});
 }
 
 // The server answers but refuses the renewal: the reporter writes and sends
 // nothing (the server did not confirm it, however recent its last renewal)
 // until a renewal is answered again.
-TEST(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
-  auto sql = testing::ConnectToStationNetwork();
-  testing::ServiceRig rig({});
-  ASSERT_TRUE(rig.Start());
-  rig.RunFirstExports();
-  sql->Execute(
+using LeaseFencingTest = testing::RigTest;
+TEST_F(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
+  auto rig = StartedRig();
+  sql_->Execute(
       "create trigger test_refuse_lease before update on velunor_lease for each row "
       "signal sqlstate '45000' set message_text = 'refused'");
-  const int sent = rig.sim().RequestCount();
-  rig.window().SetTaktZaehler(90);
-  rig.Tick(10);
-  EXPECT_EQ(rig.sim().RequestCount(), sent) << "nothing sent within the lease either";
+  const int sent = rig->sim().RequestCount();
+  rig->window().SetTaktZaehler(90);
+  rig->Tick(10);
+  EXPECT_EQ(rig->sim().RequestCount(), sent) << "nothing sent within the lease either";
 
-  rig.clock().Advance(60);  // the lease's length
-  testing::SetUpstreamPrice(*sql, 2, 3, "1.459", "2026-12-06 09:06:00");
-  rig.Tick(200);
-  EXPECT_EQ(rig.sim().RequestCount(), sent) << "nothing sent past the lease";
-  EXPECT_EQ(testing::QueryRows(*sql,
+  rig->clock().Advance(60);  // the lease's length
+  testing::SetUpstreamPrice(*sql_, 2, 3, "1.459", "2026-12-06 09:06:00");
+  rig->Tick(200);
+  EXPECT_EQ(rig->sim().RequestCount(), sent) << "nothing sent past the lease";
+  EXPECT_EQ(testing::QueryRows(*sql_,
                                "select ps_pricediesel from mts_petrolstation_price "
                                "where station = 2"),
             testing::InitialPrice(2, 3))
       << "nothing written past the lease";
-  EXPECT_NE(rig.model().info().find(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"),
-            std::string::npos)
-      << rig.model().info();
+  EXPECT_TRUE(
+      Contains(rig->model().info(), " Aktiver Dienst nicht bestätigt, es wird nichts gesendet"));
   // Each refusal is logged with the server's number and words, under the tick.
-  const std::vector<std::string> errors = rig.ErrorLines();
+  const std::vector<std::string> errors = rig->ErrorLines();
   EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const std::string& line) {
     return line.find("--> Haupt_Timer_Timer / 1644 / ") != std::string::npos &&
            line.ends_with("refused / ");
   })) << testing::Joined(errors);
 
-  sql->Execute("drop trigger test_refuse_lease");
-  rig.RunPriceExport();
-  ASSERT_EQ(rig.sim().RequestCount(), sent + 1);
-  EXPECT_EQ(testing::ParseReceived(rig.LastRequest()).Price("id-0002", "Diesel"), "1.459");
+  sql_->Execute("drop trigger test_refuse_lease");
+  rig->RunPriceExport();
+  ASSERT_EQ(rig->sim().RequestCount(), sent + 1);
+  EXPECT_EQ(testing::ParseReceived(rig->LastRequest()).Price("id-0002", "Diesel"), "1.459");
 }
 
 }  // namespace
