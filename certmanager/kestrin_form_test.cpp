@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/test_base.h"
 
 namespace velunor {
@@ -132,7 +133,7 @@ TEST_F(CertManagerTest, WhatCannotBeReadShowsAsALineAndTheRestIsListed) {
   view_.highlighted = 1;
   form_->ZertList_Click();
   EXPECT_EQ(SerialShown(), "1003");
-  EXPECT_NE(view_.info.find(problems), std::string::npos) << "still there for another row";
+  EXPECT_TRUE(Contains(view_.info, problems)) << "still there for another row";
 
   ChooseStore("Root");
   EXPECT_TRUE(view_.certificates.empty());
@@ -202,7 +203,7 @@ TEST_F(CertManagerTest, BeendenWritesOnlyWhatCanBeReadBackAndEndsOnlyWhenSaved) 
   view_.urls[0] = "https://mdm.example/station";
   view_.urls[1] = "https://mdm.example/preise\r";
   form_->SelectCert_Click(1);
-  EXPECT_NE(view_.messages.back().find("URL Preisdatenlieferung: "), std::string::npos);
+  EXPECT_TRUE(Contains(view_.messages.back(), "URL Preisdatenlieferung: "));
   EXPECT_FALSE(view_.unloaded);
 
   // A directory in the file's place: the write fails and says where.
@@ -243,9 +244,7 @@ TEST_F(CertManagerTest, ASettingsFileThatCannotBeReadIsReported) {
           "Kestrin: Die Einstellungen können nicht gelesen werden: " + Cfg().string() + ": ", 0),
       0u)
       << view_.messages[0];
-  EXPECT_NE(view_.messages[0].find("Kestrin speichert deshalb nicht über diese Datei"),
-            std::string::npos)
-      << view_.messages[0];
+  EXPECT_TRUE(Contains(view_.messages[0], "Kestrin speichert deshalb nicht über diese Datei"));
   EXPECT_EQ(view_.in_use, "");
   EXPECT_EQ(view_.certificates.size(), 2u) << "the stores are shown all the same";
 
@@ -264,11 +263,9 @@ TEST_F(CertManagerTest, AsRootInAnotherAccountsDirectoryNothingIsSaved) {
   ASSERT_EQ(chown(dir_.path().c_str(), 65534, 65534), 0);  // nobody
   Load();
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_NE(view_.messages[0].find("Bitte Kestrin als dieses Konto starten: runuser -u " +
-                                   std::string(getpwuid(65534)->pw_name) +
-                                   " -- kestrin --program-dir " + dir_.path().string()),
-            std::string::npos)
-      << view_.messages[0];
+  EXPECT_TRUE(Contains(view_.messages[0], "Bitte Kestrin als dieses Konto starten: runuser -u " +
+                                              std::string(getpwuid(65534)->pw_name) +
+                                              " -- kestrin --program-dir " + dir_.path().string()));
   form_->SelectCert_Click(0);
   form_->SelectCert_Click(1);
   EXPECT_TRUE(view_.questions.empty()) << "no \"Speichern?\"";

@@ -26,6 +26,7 @@
 
 #include "certmanager/kestrin_cli.h"
 #include "certmanager/kestrin_test_driver.h"
+#include "tests/expect_text.h"
 #include "tests/test_base.h"
 
 namespace velunor {
@@ -368,7 +369,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   for (const auto& r : kRefused) {
     run = set(r.values);
     EXPECT_EQ(run.status, 2) << r.says;
-    EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
+    EXPECT_TRUE(Contains(run.err, r.says));
     EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved) << r.says;
     EXPECT_EQ(run.out, "") << r.says;
   }
@@ -392,13 +393,12 @@ TEST_F(KestrinWindowTest, SetAsRootInAnotherAccountsDirectoryIsRefusedWithTheCom
   });
   EXPECT_EQ(run.status, 2);
   EXPECT_FALSE(fs::exists(service_dir / "Velunor.CFG"));
-  EXPECT_NE(run.err.find("gehört dem Konto " + nobody), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("Bitte als dieses Konto aufrufen: runuser -u " + nobody +
-                         " -- /opt/velunor/kestrin --program-dir " + service_dir.string() +
-                         " --set --certificate '" + BackslashesDoubled(kClient) +
-                         "' --station-url https://a --price-url https://b\n"),
-            std::string::npos)
-      << run.err;
+  EXPECT_TRUE(Contains(run.err, "gehört dem Konto " + nobody));
+  EXPECT_TRUE(Contains(run.err, "Bitte als dieses Konto aufrufen: runuser -u " + nobody +
+                                    " -- /opt/velunor/kestrin --program-dir " +
+                                    service_dir.string() + " --set --certificate '" +
+                                    BackslashesDoubled(kClient) +
+                                    "' --station-url https://a --price-url https://b\n"));
 
   // Root's own directory, as a source build in /opt/velunor has it: written.
   run = RunCli([&](std::FILE* out, std::FILE* err) {
@@ -425,20 +425,19 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
   EXPECT_EQ(lines[0].rfind(BackslashesDoubled(kClient) + " | Aussteller: " + kCa + " | gültig ", 0),
             0u)
       << lines[0];
-  EXPECT_NE(lines[0].find("(abgelaufen) | privater Schlüssel: ja"), std::string::npos) << lines[0];
+  EXPECT_TRUE(Contains(lines[0], "(abgelaufen) | privater Schlüssel: ja"));
   // In file order: client.pem, zukunft.pem, zz-ca.pem.
   EXPECT_EQ(lines[1].rfind("CN=Zukunft, C=DE | Aussteller: CN=Zukunft, C=DE | gültig ", 0), 0u)
       << lines[1];
-  EXPECT_NE(lines[1].find("(noch nicht gültig) | privater Schlüssel: nein"), std::string::npos)
-      << lines[1];
+  EXPECT_TRUE(Contains(lines[1], "(noch nicht gültig) | privater Schlüssel: nein"));
   EXPECT_EQ(lines[2].rfind(std::string(kCa) + " | Aussteller: " + kCa, 0), 0u) << lines[2];
-  EXPECT_NE(lines[2].find(":00 | privater Schlüssel: nein"), std::string::npos) << lines[2];
+  EXPECT_TRUE(Contains(lines[2], ":00 | privater Schlüssel: nein"));
 
   run = RunCli([&](std::FILE* out, std::FILE* err) {
     return ListCertificates(store, "Gibtsnicht", out, err);
   });
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("Speicher \"Gibtsnicht\" gibt es nicht"), std::string::npos);
+  EXPECT_TRUE(Contains(run.err, "Speicher \"Gibtsnicht\" gibt es nicht"));
 }
 
 // A certificate the service's account may not read (copied in by root) is
@@ -473,11 +472,9 @@ TEST_F(KestrinWindowTest, ListNamesACertificateTheAccountMayNotReadWithTheFix) {
   const std::string account = getpwuid(65534)->pw_name;
   const std::string group = getgrgid(getpwuid(65534)->pw_gid)->gr_name;
   const std::string path = "'" + client.string() + "'";
-  EXPECT_NE(listed.find("\nnicht lesbar: client.pem: keine Leseberechtigung für das Konto " +
-                        account + " -> als root: chown " + account + ":" + group + " " + path +
-                        " && chmod 600 " + path + "\n"),
-            std::string::npos)
-      << listed;
+  EXPECT_TRUE(Contains(listed, "\nnicht lesbar: client.pem: keine Leseberechtigung für das Konto " +
+                                   account + " -> als root: chown " + account + ":" + group + " " +
+                                   path + " && chmod 600 " + path + "\n"));
   EXPECT_EQ(listed.rfind(kCa, 0), 0u) << "the readable one is listed: " << listed;
 }
 

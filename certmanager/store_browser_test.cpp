@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_base.h"
+#include "tests/test_certificates.h"
 
 namespace velunor {
 namespace {
@@ -24,10 +25,7 @@ class DirectoryCertMgrTest : public ::testing::Test {
  protected:
   DirectoryCertMgrTest() : root_(dir_.path() / "certstore"), store_(root_), mgr_(store_) {}
 
-  void MakeCertificates() {
-    const testing::CommandResult made = testing::MakeTestCertificates(root_, dir_.path() / "sim");
-    ASSERT_EQ(made.status, 0) << made.output;
-  }
+  void MakeCertificates() { testing::TestCertificates certs(dir_.path()); }
 
   TempDir dir_;
   fs::path root_;

@@ -2,12 +2,15 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 
 #include "shared/cert_file.h"
 #include "tests/test_base.h"
+#include "tests/test_certificates.h"
 
 namespace velunor {
 namespace {
@@ -19,18 +22,17 @@ const char kCaSubject[] = "CN=Velunor Test CA, O=Velunor Test, C=DE";
 
 class CertStoreTest : public ::testing::Test {
  protected:
-  // Runs the project's certificate script; the store lands in dir_/store.
-  void MakeCerts(const std::string& options = "") {
-    const testing::CommandResult made = testing::MakeTestCertificates(store(), sim(), options);
-    ASSERT_EQ(made.status, 0) << made.output;
-  }
+  using ClientFile = testing::TestCertificates::ClientFile;
+  // The project's certificates; the store lands in dir_/certstore.
+  void MakeCerts(ClientFile file = ClientFile::kPem) { certs_.emplace(dir_, file); }
   void Shell(const std::string& cmd) { ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd; }
   static std::string Read(const fs::path& file) { return testing::ReadFile(file); }
-  fs::path store() const { return dir_ / "store"; }
+  fs::path store() const { return dir_ / "certstore"; }
   fs::path sim() const { return dir_ / "sim"; }
 
   testing::TempDir tmp_;
   const fs::path& dir_ = tmp_.path();
+  std::optional<testing::TestCertificates> certs_;
 };
 
 TEST_F(CertStoreTest, ListsStoresSubjectsAndDetailsAsTheScriptWroteThem) {
@@ -67,9 +69,10 @@ TEST_F(CertStoreTest, ListsStoresSubjectsAndDetailsAsTheScriptWroteThem) {
 }
 
 TEST_F(CertStoreTest, CredentialsFromPemAndPkcs12BelongTogether) {
-  for (const std::string options : {"", "--p12"}) {
-    fs::remove_all(dir_ / "store");
-    MakeCerts(options);
+  for (const auto& [file, options] :
+       {std::pair{ClientFile::kPem, "PEM"}, {ClientFile::kP12, "PKCS#12"}}) {
+    fs::remove_all(store());
+    MakeCerts(file);
     DirectoryCertStore certs(store());
     ASSERT_EQ(Subjects(certs.List("MY")), std::vector<std::string>{kClientSubject}) << options;
 
@@ -140,21 +143,9 @@ TEST_F(CertStoreTest, ChoosesOnlyTheExactSubjectAndExplainsWhatIsMissing) {
 TEST_F(CertStoreTest, TheCertificateValidNowIsChosenBeforeARenewalOfTheFuture) {
   MakeCerts();
   const fs::path my = store() / "MY";
-  const std::string ca =
-      "-CA '" + (sim() / "ca.pem").string() + "' -CAkey '" + (sim() / "ca-key.pem").string() + "'";
-  const std::string csr = (dir_ / "client.csr").string();
-  Shell("openssl x509 -x509toreq -in '" + (my / "client.pem").string() + "' -signkey '" +
-        (my / "client.pem").string() + "' -out '" + csr + "' 2>/dev/null");
   // Valid from 40 days ahead until long after the current one; expired last year.
-  auto issue = [&](const std::string& offset, int days, const std::string& file, int serial) {
-    Shell("faketime -f '" + offset + "' openssl x509 -req -in '" + csr + "' " + ca + " -days " +
-          std::to_string(days) + " -set_serial " + std::to_string(serial) + " -out '" +
-          (dir_ / "cert.pem").string() + "' 2>/dev/null && cat '" + (dir_ / "cert.pem").string() +
-          "' > '" + (my / file).string() + "' && openssl pkey -in '" +
-          (my / "client.pem").string() + "' >> '" + (my / file).string() + "'");
-  };
-  issue("+40d", 9000, "b-renewal.pem", 77);
-  issue("-400d", 30, "c-expired.pem", 78);
+  ASSERT_TRUE(certs_->IssueClientCopy("+40d", 9000, 77, "b-renewal.pem"));
+  ASSERT_TRUE(certs_->IssueClientCopy("-400d", 30, 78, "c-expired.pem"));
   DirectoryCertStore certs(store());
   ASSERT_EQ(certs.List("MY").certificates.size(), 3u);
 

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"
 #include "tests/proof_server.h"
@@ -131,9 +132,7 @@ TEST_F(BadInputTest, BadRowsAtStartEndTheStartCleanlyWithTheReasonLogged) {
   ASSERT_FALSE(rig_->front_end().messages.empty());
   EXPECT_EQ(rig_->front_end().messages.back(), "Fehler beim Programmstart - wird beendet");
   const std::string log = Joined(rig_->ErrorLines());
-  EXPECT_NE(log.find("Station -5 "), std::string::npos)
-      << "the station outside the table is named:\n"
-      << log;
+  EXPECT_TRUE(Contains(log, "Station -5 ")) << "the station outside the table is named";
   EXPECT_EQ(rig_->sim().RequestCount(), 0) << "nothing is sent after an aborted start";
 }
 
@@ -153,18 +152,15 @@ TEST_F(BadInputTest, BadRowsWhileRunningAreLoggedAndEveryGoodStationIsStillRepor
   ASSERT_EQ(rig_->sim().RequestCount(), requests + 2) << Joined(rig_->ErrorLines());
 
   const std::string log = Joined(rig_->ErrorLines());
-  EXPECT_NE(log.find("Station -5 "), std::string::npos) << log;
-  EXPECT_NE(log.find("DB_Stationsdaten"), std::string::npos) << log;
+  EXPECT_TRUE(Contains(log, "Station -5 "));
+  EXPECT_TRUE(Contains(log, "DB_Stationsdaten"));
 
   // The station publication carries the quote station's texts unchanged.
   const std::string stations = rig_->sim().RequestBody(requests + 1);
   pugi::xml_document doc;
   ASSERT_TRUE(doc.load_buffer(stations.data(), stations.size())) << "well-formed XML";
-  EXPECT_NE(stations.find("<petrolStationName>O&apos;Brien&quot;\\</petrolStationName>"),
-            std::string::npos)
-      << stations;
-  EXPECT_EQ(stations.find("Station außerhalb"), std::string::npos)
-      << "stations 0 and -5 are not published";
+  EXPECT_TRUE(Contains(stations, "<petrolStationName>O&apos;Brien&quot;\\</petrolStationName>"));
+  EXPECT_FALSE(Contains(stations, "Station außerhalb")) << "stations 0 and -5 are not published";
 
   testing::PriceMap published = testing::PublishedPrices(rig_->LastRequest());
   EXPECT_EQ(published.count("Station außerhalb"), 0u);

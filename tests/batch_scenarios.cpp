@@ -148,6 +148,12 @@ void SeedStations(DbTestEnv& t) {
   Sql(t, "insert into mts_petrolstation_historie (station) values (9), (2)");
 }
 
+std::vector<std::string> SyncStations(DbTestEnv& t) {
+  LoadStammdaten(t.db);
+  DB_Stationsdaten(t.db, kStationSyncCheck);
+  return t.ErrorLines();
+}
+
 std::string StationScenario(DbTestEnv& t, long* statements) {
   SeedStations(t);
   LoadStammdaten(t.db);

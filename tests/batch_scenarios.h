@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "service/db/station_table.h"
 #include "tests/test_support.h"
@@ -35,6 +36,10 @@ std::string PriceScenario(DbTestEnv& t, long* statements);
 // clock, 3 with a temporary period and no row of its own yet), 4 changed and
 // no longer reporting, 5 unchanged; rows and times of an earlier run.
 void SeedStations(DbTestEnv& t);
+
+// The change check's synchronisation on the master data as the service
+// loads them; returns the error log's lines afterwards.
+std::vector<std::string> SyncStations(DbTestEnv& t);
 
 // The first synchronisation learns the station count and takes stations 1
 // to 4; the second takes 1 and 2 again with new opening times. Returns the

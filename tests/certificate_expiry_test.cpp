@@ -15,20 +15,16 @@
 
 #include "shared/cert_store.h"
 #include "shared/output_line.h"
-#include "tests/service_process.h"
+#include "tests/service_fixture.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
-#include "tests/transmission_sim.h"
 
 namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using testing::MdmSim;
 using testing::ServiceProcess;
-using testing::TempDir;
-using testing::TestCertificates;
 using testing::TestDb;
 
 constexpr std::int64_t kCertificateEnd = 2398377599;  // 2045-12-31 23:59:59 UTC
@@ -41,24 +37,14 @@ struct Seen {
   std::string metrics;
 };
 
-class CertificateExpiryTest : public ::testing::Test {
+class CertificateExpiryTest : public testing::ServiceProcessTest {
  protected:
-  CertificateExpiryTest()
-      : sql_(TestDb::Connect()),
-        certs_(dir_.path() / "certs"),
-        sim_(certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}}) {}
-
   // A run of the program from `start_time` on until its status page shows
   // the first price publication.
   Seen RunAt(const std::string& name, const std::string& start_time) {
-    TestDb::Reset(*sql_);
-    testing::InsertStationNetwork(*sql_);
-    const fs::path program = dir_.path() / name / "program";
-    testing::WriteProgramDir(program, TestDb::Server(), certs_, sim_);
-    ServiceProcess::Options options;
-    options.program_dir = program;
-    options.cert_store = certs_.store;
-    options.output_dir = dir_.path() / name;
+    const auto sql = testing::ConnectToStationNetwork();
+    const fs::path program = WriteProgramDir(TestDb::Server(), "", dir_.path() / name / "program");
+    ServiceProcess::Options options = Options(name, program);
     options.start_time = start_time;
     options.arguments = {"--status-address", "127.0.0.1:0"};
     ServiceProcess process(VELUNOR_BIN, options);
@@ -84,11 +70,6 @@ class CertificateExpiryTest : public ::testing::Test {
     seen.error_log = testing::ReadFile(program / "MTS-Error-0.LOG");
     return seen;
   }
-
-  TempDir dir_;
-  std::unique_ptr<Connection> sql_;
-  TestCertificates certs_;
-  MdmSim sim_;
 };
 
 TEST_F(CertificateExpiryTest, NothingAt40DaysAWarningAt20AnAlarmAt5) {

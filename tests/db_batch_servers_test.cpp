@@ -8,6 +8,7 @@
 #include "service/db/stationsdaten.h"
 #include "service/db/verbindung.h"
 #include "tests/batch_scenarios.h"
+#include "tests/expect_text.h"
 #include "tests/proof_server.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -22,6 +23,7 @@ using testing::QueryRows;
 using testing::SeedStations;
 using testing::Sql;
 using testing::StationScenario;
+using testing::SyncStations;
 
 // More values than the driver binds to one statement (32,767) go in a few
 // statements of the same transaction, for the rows of every batched table.
@@ -187,20 +189,16 @@ TEST(DbBatchTest, OnTablesWithoutTransactionsARefusedRowCostsOnlyItsStation) {
   Sql(t, "alter table mts_petrolstation modify ps_name varchar(25) null");
   SeedStations(t);
   Sql(t, "update lox_station set name1 = 'Zwei mit einem viel zu langen Namen' where station = 2");
-  testing::LoadStammdaten(t.db);
-  DB_Stationsdaten(t.db, kStationSyncCheck);
 
-  const std::vector<std::string> errors = t.ErrorLines();
+  const std::vector<std::string> errors = SyncStations(t);
   ASSERT_EQ(errors.size(), 2u) << Joined(errors);
-  EXPECT_NE(errors[0].find("DB_Stationsdaten / 0 / Stationsdaten werden Station für Station "
-                           "geschrieben, Preisdaten Station für Station (Tabellen ohne "
-                           "Transaktionen: mts_petrolstation (MyISAM), "),
-            std::string::npos)
-      << errors[0];
-  EXPECT_NE(errors[1].find("--> DB_Stationsdaten / 1406 / Zeile: 56 "), std::string::npos)
-      << errors[1];
-  EXPECT_NE(errors[1].find(" values ( '2', '2', 'id-2', '8', "), std::string::npos)
-      << "the refused station's own statement: " << errors[1];
+  EXPECT_TRUE(Contains(errors[0],
+                       "DB_Stationsdaten / 0 / Stationsdaten werden Station für Station "
+                       "geschrieben, Preisdaten Station für Station (Tabellen ohne "
+                       "Transaktionen: mts_petrolstation (MyISAM), "));
+  EXPECT_TRUE(Contains(errors[1], "--> DB_Stationsdaten / 1406 / Zeile: 56 "));
+  EXPECT_TRUE(Contains(errors[1], " values ( '2', '2', 'id-2', '8', "))
+      << "the refused station's own statement";
   EXPECT_EQ(QueryRows(t.sql(), "select station, ps_name from mts_petrolstation order by station"),
             "1,Eins | 2,Zwei alt | 3,Drei | 4,Vier");
   EXPECT_EQ(QueryRows(t.sql(),
@@ -229,13 +227,10 @@ TEST(DbBatchTest, UnderTheServersOwnSqlModeTheBatchStoresWhatStationByStationSto
   SeedStations(t);
   Sql(t, "update lox_station_mts set ps_id = null where station = 3");
   Sql(t, "update lox_station set name1 = concat('Eins', repeat('-', 120)) where station = 1");
-  testing::LoadStammdaten(t.db);
-  DB_Stationsdaten(t.db, kStationSyncCheck);
 
-  const std::vector<std::string> errors = t.ErrorLines();
+  const std::vector<std::string> errors = SyncStations(t);
   ASSERT_EQ(errors.size(), 1u) << Joined(errors);
-  EXPECT_NE(errors[0].find("--> DB_Stationsdaten / 1048 / Zeile: 56 "), std::string::npos)
-      << errors[0];
+  EXPECT_TRUE(Contains(errors[0], "--> DB_Stationsdaten / 1048 / Zeile: 56 "));
   EXPECT_EQ(QueryRows(t.sql(), "select station, ps_id, length(ps_name) from mts_petrolstation"),
             "1,id-1,100 | 2,id-2,4 | 4,id-4,4")
       << "station 3 refused as its own statement is; the long name cut as its own statement "

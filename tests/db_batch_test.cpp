@@ -14,6 +14,7 @@
 #include "service/db/stationsdaten.h"
 #include "service/db/verbindung.h"
 #include "tests/batch_scenarios.h"
+#include "tests/expect_text.h"
 #include "tests/proof_server.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -31,6 +32,25 @@ using testing::SeedPrices;
 using testing::SeedStations;
 using testing::Sql;
 using testing::StationScenario;
+using testing::SyncStations;
+
+// `scenario` written together, and again where `history` refuses the rows
+// a batch numbers itself: station by station, in more than `alone` statements,
+// without an error either way and to the same tables, which are returned.
+// `statements`: what the first way sent.
+std::string BothWays(std::string (*scenario)(DbTestEnv&, long*), const std::string& history,
+                     long alone, long* statements) {
+  DbTestEnv together_env;
+  const std::string together = scenario(together_env, statements);
+  EXPECT_TRUE(together_env.ErrorLines().empty()) << Joined(together_env.ErrorLines());
+  DbTestEnv alone_env;
+  RefuseNumberedHistoryRows(alone_env.sql(), history);
+  long alone_statements = 0;
+  EXPECT_EQ(scenario(alone_env, &alone_statements), together);
+  EXPECT_GT(alone_statements, alone) << "the second scenario went station by station";
+  EXPECT_TRUE(alone_env.ErrorLines().empty()) << Joined(alone_env.ErrorLines());
+  return together;
+}
 
 // An operator's history key of text: its highest value never becomes part
 // of a statement, whatever it holds.
@@ -56,42 +76,28 @@ TEST(DbBatchTest, TheHighestHistoryKeyGoesIntoTheStatementsOnlyAsANumber) {
     ADD_FAILURE() << "a key of text was used";
   } catch (const Failure& f) {
     EXPECT_EQ(f.number(), kErrTypeMismatch);
-    EXPECT_NE(f.description().find("'9 - 100' von mts_petrolstation_historie ist keine Ganzzahl"),
-              std::string::npos)
-        << f.description();
+    EXPECT_TRUE(
+        Contains(f.description(), "'9 - 100' von mts_petrolstation_historie ist keine Ganzzahl"));
   }
   EXPECT_EQ(QueryRows(t.sql(), "select count(*) from mts_petrolstation_historie"), "1");
 }
 
 TEST(DbBatchTest, PricesWrittenTogetherLeaveWhatStationByStationLeaves) {
-  DbTestEnv together_env;
   long statements = 0;
-  const std::string together = PriceScenario(together_env, &statements);
-  EXPECT_TRUE(together_env.ErrorLines().empty()) << Joined(together_env.ErrorLines());
+  const std::string together =
+      BothWays(PriceScenario, "mts_petrolstation_price_historie", 30, &statements);
   // The first batch of the connection reads the tables' engines; every
   // multi-row insert is followed by a look at the server's warnings.
   EXPECT_LE(statements, 1 + 2 * 10) << "two runs of a handful of statements each";
-  EXPECT_NE(together.find("3,2,1.839,2026-12-06T09:00:00+01:00,0.0,,0.0,<null>"), std::string::npos)
+  EXPECT_TRUE(Contains(together, "3,2,1.839,2026-12-06T09:00:00+01:00,0.0,,0.0,<null>"))
       << "a new row: 0.0 and an empty time for a fuel without price, NULL time for one not "
-         "sold\n"
-      << together;
-  EXPECT_NE(together.find("2,2,1.849,2026-12-06T09:00:00+01:00,0.0,2026-12-05T11:00:00+01:00,"),
-            std::string::npos)
-      << "a fuel not sold: price 0.0, its time kept\n"
-      << together;
-  EXPECT_NE(together.find("5,4,2,1.879,"), std::string::npos)
-      << "history rows numbered on in station order\n"
-      << together;
-  EXPECT_EQ(together.find("2026-12-27T06:00:00"), std::string::npos)
-      << "the override rows of a station without price row have no history row to go under\n"
-      << together;
-
-  DbTestEnv alone_env;
-  RefuseNumberedHistoryRows(alone_env.sql(), "mts_petrolstation_price_historie");
-  const std::string alone = PriceScenario(alone_env, &statements);
-  EXPECT_GT(statements, 30) << "the second scenario went station by station";
-  EXPECT_TRUE(alone_env.ErrorLines().empty()) << Joined(alone_env.ErrorLines());
-  EXPECT_EQ(together, alone);
+         "sold";
+  EXPECT_TRUE(
+      Contains(together, "2,2,1.849,2026-12-06T09:00:00+01:00,0.0,2026-12-05T11:00:00+01:00,"))
+      << "a fuel not sold: price 0.0, its time kept";
+  EXPECT_TRUE(Contains(together, "5,4,2,1.879,")) << "history rows numbered on in station order";
+  EXPECT_FALSE(Contains(together, "2026-12-27T06:00:00"))
+      << "the override rows of a station without price row have no history row to go under";
 }
 
 TEST(DbBatchTest, APriceRowTheServerRefusesCostsOnlyItsOwnStation) {
@@ -110,9 +116,9 @@ TEST(DbBatchTest, APriceRowTheServerRefusesCostsOnlyItsOwnStation) {
 
   const std::vector<std::string> errors = t.ErrorLines();
   ASSERT_EQ(errors.size(), 1u) << Joined(errors);
-  EXPECT_NE(errors[0].find("--> DB_Preisdaten / 1406 / Zeile: 5 "), std::string::npos) << errors[0];
-  EXPECT_NE(errors[0].find(" values ( '4', '2', '10.499', "), std::string::npos)
-      << "the refused station's own statement: " << errors[0];
+  EXPECT_TRUE(Contains(errors[0], "--> DB_Preisdaten / 1406 / Zeile: 5 "));
+  EXPECT_TRUE(Contains(errors[0], " values ( '4', '2', '10.499', "))
+      << "the refused station's own statement";
   EXPECT_EQ(QueryRows(t.sql(),
                       "select station, ps_pricee5 from mts_petrolstation_price order by station"),
             "1,1.501 | 2,1.502 | 3,1.503 | 4,1.879 | 5,1.505 | 6,1.506 | 7,1.909");
@@ -127,32 +133,21 @@ TEST(DbBatchTest, APriceRowTheServerRefusesCostsOnlyItsOwnStation) {
 }
 
 TEST(DbBatchTest, StationsWrittenTogetherLeaveWhatStationByStationLeaves) {
-  DbTestEnv together_env;
   long statements = 0;
-  const std::string together = StationScenario(together_env, &statements);
-  EXPECT_TRUE(together_env.ErrorLines().empty()) << Joined(together_env.ErrorLines());
+  const std::string together =
+      BothWays(StationScenario, "mts_petrolstation_historie", 60, &statements);
   // Each run also records its stations as pending, and the first reads
   // what is pending.
   EXPECT_LE(statements, 2 * 25 + 4) << "two runs of a few statements each";
-  EXPECT_NE(together.find("mts_petrolstation_historie: 1,9,"), std::string::npos) << together;
-  EXPECT_NE(together.find(" | 3,1,1,id-1,4,<null>,Eins alt,"), std::string::npos)
-      << "history rows numbered on in station order\n"
-      << together;
-  EXPECT_NE(together.find("mts_petrolstation_times_historie: 3,1,1,1,06:00:00,20:00:00,11111110,,"
-                          " | 4,2,1,1,06:00:00,22:00:00,"),
-            std::string::npos)
-      << "opening times filed under their station's history row\n"
-      << together;
-  EXPECT_EQ(together.find("04:00:00,23:30:00"), std::string::npos)
-      << "the opening times of a station without row have no history row to go under\n"
-      << together;
-
-  DbTestEnv alone_env;
-  RefuseNumberedHistoryRows(alone_env.sql(), "mts_petrolstation_historie");
-  const std::string alone = StationScenario(alone_env, &statements);
-  EXPECT_GT(statements, 60) << "the second scenario went station by station";
-  EXPECT_TRUE(alone_env.ErrorLines().empty()) << Joined(alone_env.ErrorLines());
-  EXPECT_EQ(together, alone);
+  EXPECT_TRUE(Contains(together, "mts_petrolstation_historie: 1,9,"));
+  EXPECT_TRUE(Contains(together, " | 3,1,1,id-1,4,<null>,Eins alt,"))
+      << "history rows numbered on in station order";
+  EXPECT_TRUE(Contains(together,
+                       "mts_petrolstation_times_historie: 3,1,1,1,06:00:00,20:00:00,11111110,,"
+                       " | 4,2,1,1,06:00:00,22:00:00,"))
+      << "opening times filed under their station's history row";
+  EXPECT_FALSE(Contains(together, "04:00:00,23:30:00"))
+      << "the opening times of a station without row have no history row to go under";
 }
 
 TEST(DbBatchTest, AStationRowTheServerRefusesCostsOnlyItsOwnStation) {
@@ -160,21 +155,15 @@ TEST(DbBatchTest, AStationRowTheServerRefusesCostsOnlyItsOwnStation) {
   SeedStations(t);
   // One more version does not fit the column: the strict server refuses the row.
   Sql(t, "update lox_station_mts set ps_version = 2147483647 where station = 2");
-  testing::LoadStammdaten(t.db);
-  DB_Stationsdaten(t.db, kStationSyncCheck);
-
   // The upstream table's own version column overflows as well when the
   // run marks the stations synchronised.
-  const std::vector<std::string> errors = t.ErrorLines();
+  const std::vector<std::string> errors = SyncStations(t);
   ASSERT_EQ(errors.size(), 2u) << Joined(errors);
-  EXPECT_NE(errors[1].find("--> DB_Stationsdaten / 1264 / Zeile: 7 "), std::string::npos)
-      << errors[1];
-  EXPECT_NE(errors[1].find(" / update lox_station_mts set status = 1"), std::string::npos)
-      << errors[1];
-  EXPECT_NE(errors[0].find("--> DB_Stationsdaten / 1264 / Zeile: 56 "), std::string::npos)
-      << errors[0];
-  EXPECT_NE(errors[0].find(" values ( '2', '2', 'id-2', '2147483648', "), std::string::npos)
-      << "the refused station's own statement: " << errors[0];
+  EXPECT_TRUE(Contains(errors[1], "--> DB_Stationsdaten / 1264 / Zeile: 7 "));
+  EXPECT_TRUE(Contains(errors[1], " / update lox_station_mts set status = 1"));
+  EXPECT_TRUE(Contains(errors[0], "--> DB_Stationsdaten / 1264 / Zeile: 56 "));
+  EXPECT_TRUE(Contains(errors[0], " values ( '2', '2', 'id-2', '2147483648', "))
+      << "the refused station's own statement";
   EXPECT_EQ(QueryRows(t.sql(), "select station, ps_version, ps_name from mts_petrolstation"),
             "1,5,Eins | 2,7,Zwei alt | 3,2,Drei | 4,2,Vier");
   EXPECT_EQ(QueryRows(t.sql(),
@@ -237,10 +226,9 @@ TEST(DbBatchTest, AServerStoppedInTheMiddleOfThePriceBatchLosesNoPrice) {
 
   const std::vector<std::string> errors = t.ErrorLines();
   ASSERT_EQ(errors.size(), 1u) << "one entry for the whole batch\n" << Joined(errors);
-  EXPECT_NE(errors[0].find("--> DB_Preisdaten / -2147467259 / Zeile: 2 "), std::string::npos)
-      << errors[0];
-  EXPECT_NE(errors[0].find("insert into mts_petrolstation_price ( station, "), std::string::npos)
-      << "the statement in progress: " << errors[0];
+  EXPECT_TRUE(Contains(errors[0], "--> DB_Preisdaten / -2147467259 / Zeile: 2 "));
+  EXPECT_TRUE(Contains(errors[0], "insert into mts_petrolstation_price ( station, "))
+      << "the statement in progress";
   for (long s = 1; s <= 20; ++s) EXPECT_EQ(db.stations[s].pricesChanged, 1) << "station " << s;
 
   server.Start();

@@ -34,22 +34,19 @@ std::pair<int, std::string> FailureOf(Statement statement) {
 }
 
 TEST(ConnectionStringTest, ThreeFormsAsTheDriverExpectsThem) {
+  const std::string d31 = "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};";
   EXPECT_EQ(ConnectionString(kDriver31, "", "ignored", "ignored"),
-            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};Server=localhost;UID=lox_user;"
-            "PWD=hul_drev;database=lox;Option=11");
+            d31 + "Server=localhost;UID=lox_user;PWD=hul_drev;database=lox;Option=11");
   EXPECT_EQ(ConnectionString(kDriver31, "dbhost:3307", "u", "p"),
-            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};SERVER=dbhost;PORT=3307;"
-            "DATABASE=lox;UID=u;PWD=p;Option=11");
+            d31 + "SERVER=dbhost;PORT=3307;DATABASE=lox;UID=u;PWD=p;Option=11");
   EXPECT_EQ(ConnectionString(kDriver20, ":3307", "u", "p"),
             "Provider=MSDASQL;DRIVER={MariaDB ODBC 2.0 Driver};SERVER=;PORT=3307;"
             "DATABASE=lox;UID=u;PWD=p;Option=11");
   EXPECT_EQ(ConnectionString(kDriver31, "dbhost", "u", "p"),
-            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};Server=dbhost;UID=u;PWD=p;"
-            "database=lox;Option=11");
+            d31 + "Server=dbhost;UID=u;PWD=p;database=lox;Option=11");
   // A password with separators cannot add a key to the string.
   EXPECT_EQ(ConnectionString(kDriver31, "dbhost", "u", "a;b}c"),
-            "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};Server=dbhost;UID=u;"
-            "PWD={a;b}}c};database=lox;Option=11");
+            d31 + "Server=dbhost;UID=u;PWD={a;b}}c};database=lox;Option=11");
 }
 
 TEST(ConnectionStringTest, IPPortSplitsAtTheFirstColonOnly) {

@@ -9,6 +9,7 @@
 #include "service/db/stationspreise.h"
 #include "service/db/verbindung.h"
 #include "tests/db_test.h"
+#include "tests/expect_text.h"
 
 namespace velunor {
 namespace {
@@ -40,13 +41,15 @@ class DbPricesTest : public testing::DbTest {
         "'1.789', '2026-12-05T10:00:00+01:00', '1.659', '2024-05-01T13:45:00+02:00')");
   }
   std::string Cell(int row, int column) { return t_.window.cell(row, column); }
-  // Runs the load and returns the message that ended it, or "" when it ran through.
+  // Runs the load and returns the message that ended it (cleared for the
+  // next load), or "" when it ran through.
   std::string Load() {
     try {
       testing::LoadStammdaten(t_.db);
     } catch (const ProgramEnd& end) {
       EXPECT_EQ(t_.host.messages.size(), 1u) << "exactly one message before the end";
       EXPECT_EQ(t_.host.titles.back(), "Velunor");
+      t_.host.messages.clear();
       return end.reason;
     }
     EXPECT_TRUE(t_.host.messages.empty());
@@ -62,47 +65,39 @@ TEST_F(DbPricesTest, ConfigurationFaultsEndTheStartOneAtATimeInTheirOrder) {
   std::filesystem::remove(t_.dir.path() / "Velunor.CFG");
   EXPECT_EQ(Load(), "Zum Velunor muss die Datenbankversion mindestens den Stand 131 haben!");
 
-  t_.host.messages.clear();
   Sql("update stammdaten set value = 'abc' where id = 998");
   EXPECT_EQ(Load(), "Zum Velunor muss die Datenbankversion mindestens den Stand 131 haben!")
       << "a version that is not a number is too old";
 
-  t_.host.messages.clear();
   Sql("update stammdaten set value = '131' where id = 998");
   EXPECT_EQ(Load(),
             "Kein Pfad und Exportdatei für den Export Gas-Tankstelle in den Firmenstammdaten "
             "angegeben!");
 
-  t_.host.messages.clear();
   Sql("insert into stammdaten values (490, '/gibt/es/nicht/lpg.csv')");
   EXPECT_EQ(Load(), "Pfad '/gibt/es/nicht' für den Export Gas-Tankstelle nicht gefunden!")
       << "a Linux path is checked as well";
 
-  t_.host.messages.clear();
   Sql("update stammdaten set value = 'C:\\\\Portal\\\\Export\\\\lpg.csv' where id = 490");
   EXPECT_EQ(Load(), "Pfad 'C:\\Portal\\Export' für den Export Gas-Tankstelle nicht gefunden!");
 
-  t_.host.messages.clear();
   Sql("update stammdaten set value = '" + t_.dir.path().string() + "\\\\lpg.csv' where id = 490");
   EXPECT_EQ(Load(),
             "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE und nehmen die "
             "notwendigen Einstellungen vor!");
 
-  t_.host.messages.clear();
   t_.dir.Write("Velunor.CFG", "CN=Test\r\nhttps://grund\r\n");
   EXPECT_EQ(Load(),
             "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
   EXPECT_EQ(t_.db.settings.UrlGrunddatenlieferung, "https://grund");
 
-  t_.host.messages.clear();
   Sql("update stammdaten set value = 'lpg.csv' where id = 490");  // no folder: no check
   Sql("update stammdaten set value = 'A&B' where id = 135");
   EXPECT_EQ(Load(), "");
   EXPECT_EQ(t_.window.frame1(), "Stationen zu A&&B");
   EXPECT_EQ(t_.db.settings.UrlPreisdatenlieferung, "") << "a short settings file leaves it empty";
   ASSERT_FALSE(t_.ErrorLines().empty());
-  EXPECT_NE(t_.ErrorLines()[0].find("DB_LOXStammdaten / 62 / "), std::string::npos)
-      << t_.ErrorLines()[0];
+  EXPECT_TRUE(Contains(t_.ErrorLines()[0], "DB_LOXStammdaten / 62 / "));
 }
 
 TEST_F(DbPricesTest, FuelCodesGiveCentralProductsListsAndTheHeadOfficeRow) {
@@ -201,7 +196,7 @@ TEST_F(DbPricesTest, IntakeComparesNumbersAndMarksZeroPricesInSummerTime) {
       << "the offset in force now, whatever the price's date";
   EXPECT_EQ(one.pricesChanged, 1);
   EXPECT_EQ(Cell(3, 4), "0.000 €");
-  EXPECT_TRUE(t_.ErrorLines().empty()) << t_.ErrorLines()[0];
+  EXPECT_TRUE(t_.ErrorLines().empty());
   EXPECT_EQ(t_.db.stations.Find(1001), nullptr)
       << "a price of a station the network does not hold is no station of its own";
 
@@ -290,20 +285,17 @@ TEST_F(DbPricesTest, OneFailedStepHasOnlyItsOwnEffect) {
   EXPECT_EQ(one.priceDiesel.str(), " 1.659") << "the stored prices are loaded";
   EXPECT_EQ(Cell(2, 4), "13");
   ASSERT_EQ(t_.ErrorLines().size(), 3u) << "one entry per product row";
-  EXPECT_NE(t_.ErrorLines()[0].find("--> DB_Get_MTS_Stationskraftstoffe / 94 / "),
-            std::string::npos)
-      << t_.ErrorLines()[0];
+  EXPECT_TRUE(Contains(t_.ErrorLines()[0], "--> DB_Get_MTS_Stationskraftstoffe / 94 / "));
 
   Sql("alter table mts_petrolstation_price add column pflicht int not null");
   t_.db.stammdaten.FirstStationNumber = 1;
   t_.db.stammdaten.LastStationNumber = 2;
   DB_Preisdaten(t_.db);
   const std::string failed = t_.ErrorLines().back();
-  EXPECT_NE(failed.find("--> DB_Preisdaten / 1364 / Zeile: 5 "), std::string::npos) << failed;
-  EXPECT_NE(failed.find(" values ( '2', '2', '1.899', '2026-12-06T07:00:00+01:00', '0.0', "),
-            std::string::npos)
-      << "the statement with its values, not with markers: " << failed;
-  EXPECT_EQ(failed.find('?'), std::string::npos) << failed;
+  EXPECT_TRUE(Contains(failed, "--> DB_Preisdaten / 1364 / Zeile: 5 "));
+  EXPECT_TRUE(Contains(failed, " values ( '2', '2', '1.899', '2026-12-06T07:00:00+01:00', '0.0', "))
+      << "the statement with its values, not with markers";
+  EXPECT_FALSE(Contains(failed, "?"));
 }
 
 TEST_F(DbPricesTest, TransferLogEscapesAndCutsItsText) {
@@ -320,9 +312,8 @@ TEST_F(DbPricesTest, TransferLogEscapesAndCutsItsText) {
   DB_TransferLog(t_.db, kTransferPricesFailed, "Fehler bei der Preisdaten-Übertragung");
   Sql("alter table mts_petrolstation_log modify log_code int not null");
   ASSERT_EQ(t_.ErrorLines().size(), 1u) << testing::Joined(t_.ErrorLines());
-  EXPECT_NE(t_.ErrorLines()[0].find("--> DB_Preisdaten / 4025 / "), std::string::npos)
-      << "a lost transfer-log row is logged under the procedure that writes prices: "
-      << t_.ErrorLines()[0];
+  EXPECT_TRUE(Contains(t_.ErrorLines()[0], "--> DB_Preisdaten / 4025 / "))
+      << "a lost transfer-log row is logged under the procedure that writes prices";
 }
 
 TEST_F(DbPricesTest, LostConnectionDuringPersistenceLosesNoPendingPrice) {
@@ -338,8 +329,7 @@ TEST_F(DbPricesTest, LostConnectionDuringPersistenceLosesNoPendingPrice) {
   StationEntry& one = t_.db.stations[1];
   EXPECT_EQ(one.pricesChanged, 1) << "the row was not written: the station stays pending";
   EXPECT_EQ(one.priceE10.str(), " 1.799") << "the publication still carries the new price";
-  EXPECT_NE(t_.ErrorLines()[0].find("DB_Preisdaten / -2147467259 / Zeile: "), std::string::npos)
-      << t_.ErrorLines()[0];
+  EXPECT_TRUE(Contains(t_.ErrorLines()[0], "DB_Preisdaten / -2147467259 / Zeile: "));
 
   // The intake after the reconnect finds the price equal to the one shown and
   // must not drop the pending write.

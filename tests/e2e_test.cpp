@@ -24,9 +24,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/proof_server.h"
 #include "tests/received_publication.h"
-#include "tests/service_process.h"
+#include "tests/service_fixture.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
 #include "tests/transmission_sim.h"
@@ -38,8 +39,6 @@ namespace fs = std::filesystem;
 using testing::MdmSim;
 using testing::QueryRows;
 using testing::ServiceProcess;
-using testing::TempDir;
-using testing::TestCertificates;
 using testing::TestDb;
 using testing::WaitUntil;
 
@@ -49,45 +48,36 @@ constexpr const char* kVelunor = VELUNOR_BIN;
 constexpr const char* kStartTime = "2026-12-06 09:05:00";
 constexpr int kTickMs = 20;
 
-class E2eTest : public ::testing::Test {
+class E2eTest : public testing::ServiceProcessTest {
  protected:
   E2eTest() { fs::create_directories(ProgramDir()); }
 
-  fs::path ProgramDir() const { return dir_.path() / "program"; }
   void Write(const std::string& name, const std::string& bytes) const {
     testing::WriteFile(ProgramDir() / name, bytes);
   }
   void WriteStationIni(const std::string& server) const {
     testing::WriteStationIni(ProgramDir(), server, TestDb::kUser, TestDb::kPassword);
   }
-  // Test certificates, a simulator that acknowledges, and the two files of a
-  // program directory that point to `server` and the simulator.
-  const MdmSim& SetUpService(const std::string& server) {
-    certs_ = std::make_unique<TestCertificates>(dir_.path() / "certs");
-    sim_ = std::make_unique<MdmSim>(*certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-    testing::WriteProgramDir(ProgramDir(), server, *certs_, *sim_);
-    return *sim_;
-  }
   // Starts velunor on the program directory; `ticks` 0 runs until a signal.
   std::unique_ptr<ServiceProcess> Run(const std::string& name, long ticks,
                                       std::vector<std::string> environment = {}) const {
-    ServiceProcess::Options options;
+    ServiceProcess::Options options = Options(name);
     options.environment = std::move(environment);
-    options.program_dir = ProgramDir();
-    options.cert_store = dir_.path() / "certs" / "certstore";
-    options.output_dir = dir_.path() / name;
     options.start_time = kStartTime;
     options.tick_ms = kTickMs;
     options.ticks = ticks;
-    return std::make_unique<ServiceProcess>(kVelunor, options);
+    return ServiceProcessTest::Run(options);
+  }
+  // The small station network on `server`, and the program directory naming it.
+  std::unique_ptr<Connection> OnOwnServer(testing::PrivateServer& server) const {
+    auto sql = server.Connect();
+    testing::InsertStationNetwork(*sql);
+    WriteProgramDir(server.Server());
+    return sql;
   }
   std::string ProgramFile(const std::string& name) const {
     return testing::ReadFile(ProgramDir() / name);
   }
-
-  TempDir dir_;
-  std::unique_ptr<TestCertificates> certs_;
-  std::unique_ptr<MdmSim> sim_;
 };
 
 // Kinds of all requests the simulator received, in order: "G" station, "P" price.
@@ -102,14 +92,14 @@ std::string Kinds(const MdmSim& sim) {
 
 TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   auto sql = testing::ConnectToStationNetwork();
-  const MdmSim& sim = SetUpService(TestDb::Server());
+  WriteProgramDir(TestDb::Server());
 
   // A first run publishes the network, so that the second finds MTS-K rows
   // to keep history of, and a communication log of an earlier run.
   {
     auto first = Run("run1", 12);
     ASSERT_EQ(first->Wait(30), 0) << first->Stderr();
-    ASSERT_EQ(Kinds(sim), "GP") << first->Stdout();
+    ASSERT_EQ(Kinds(sim_), "GP") << first->Stdout();
   }
   sql->Execute("update lox_station set strasse = 'Hauptstraße 14' where station = 1");
   sql->Execute("update lox_station_mts set status = 2 where station = 1");
@@ -117,24 +107,23 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   // 10 start ticks for the two chains, the automatic export at tick 91 and
   // its 6 ticks, and room to spare; the next export would come at tick 182.
   auto run = Run("run2", 120);
-  ASSERT_TRUE(WaitUntil([&] { return sim.RequestCount() >= 4; }, 20)) << run->Stdout();
+  ASSERT_TRUE(WaitUntil([&] { return sim_.RequestCount() >= 4; }, 20)) << run->Stdout();
   // After the start's price chain has read the prices: only the automatic
   // export can report this.
   testing::SetUpstreamPrice(*sql, 1, 3, "1.549");
   ASSERT_EQ(run->Wait(30), 0) << run->Stderr();
   EXPECT_EQ(run->Stderr(), "");
-  EXPECT_NE(run->Stdout().find("06.12.2026 09:05:00 Velunor erfolgreich gestartet\n"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(run->Stdout(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet\n"));
 
   // What the MTS-K received.
-  ASSERT_EQ(Kinds(sim), "GPGPP");
-  const testing::ReceivedPublication stations = testing::ParseReceived(sim.RequestBody(3));
+  ASSERT_EQ(Kinds(sim_), "GPGPP");
+  const testing::ReceivedPublication stations = testing::ParseReceived(sim_.RequestBody(3));
   EXPECT_EQ(stations.id, "G-2026-7");
   EXPECT_EQ(stations.stations, (std::map<std::string, std::string>{
                                    {"id-0001", "v5 Tankstelle Müller, Hauptstraße 14"},
                                    {"id-0002", "v2 Autohof Göppingen, Stuttgarter Str. 150a"}}));
-  const testing::ReceivedPublication before = testing::ParseReceived(sim.RequestBody(4));
-  const testing::ReceivedPublication after = testing::ParseReceived(sim.RequestBody(5));
+  const testing::ReceivedPublication before = testing::ParseReceived(sim_.RequestBody(4));
+  const testing::ReceivedPublication after = testing::ParseReceived(sim_.RequestBody(5));
   EXPECT_EQ(before.Price("id-0001", "Diesel"), testing::InitialPrice(1, 3));
   EXPECT_EQ(after.Price("id-0001", "Diesel"), "1.549") << "reported within one cycle";
   EXPECT_EQ(after.Price("id-0002", "Diesel"), testing::InitialPrice(2, 3));
@@ -177,9 +166,9 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   const std::string mts_p = ProgramFile("MTS_P.xml");
   ASSERT_GT(mts_g.size(), 2u);
   ASSERT_GT(mts_p.size(), 2u);
-  EXPECT_NE(sim.RequestBody(3).find(mts_g.substr(0, mts_g.size() - 2)), std::string::npos);
-  EXPECT_NE(sim.RequestBody(5).find(mts_p.substr(0, mts_p.size() - 2)), std::string::npos);
-  EXPECT_NE(mts_p.find("<price>1.549</price>"), std::string::npos);
+  EXPECT_TRUE(Contains(sim_.RequestBody(3), mts_g.substr(0, mts_g.size() - 2)));
+  EXPECT_TRUE(Contains(sim_.RequestBody(5), mts_p.substr(0, mts_p.size() - 2)));
+  EXPECT_TRUE(Contains(mts_p, "<price>1.549</price>"));
   const std::vector<std::string> comlog = testing::ReadLines(ProgramDir() / "ComLogDatei.txt");
   int transactions = 0;
   const std::regex stamped(R"(06\.12\.2026 09:05:\d\d .*)");
@@ -193,10 +182,7 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
 
 TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChangedMeanwhile) {
   testing::PrivateServer server;
-  auto sql = server.Connect();
-  testing::InsertStationNetwork(*sql);
-  const MdmSim& sim = SetUpService(server.Server());
-
+  auto sql = OnOwnServer(server);
   auto run = Run("run", 0);
   const auto logged = [&](int rows) {
     return QueryRows(*sql, "select count(*) from mts_petrolstation_log") == std::to_string(rows);
@@ -218,8 +204,8 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   testing::SetUpstreamPrice(*sql, 2, 3, "1.579", "2026-12-06 09:04:00");
 
   const auto reported = [&] {
-    for (int n = 3; n <= sim.RequestCount(); ++n) {
-      if (testing::ParseReceived(sim.RequestBody(n)).Price("id-0002", "Diesel") == "1.579") {
+    for (int n = 3; n <= sim_.RequestCount(); ++n) {
+      if (testing::ParseReceived(sim_.RequestBody(n)).Price("id-0002", "Diesel") == "1.579") {
         return true;
       }
     }
@@ -249,9 +235,10 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   // Whether one more automatic export got out while the server was shutting
   // down depends on timing; after the two start publications only price
   // publications follow, the last one with the price changed meanwhile.
-  EXPECT_TRUE(std::regex_match(Kinds(sim), std::regex("GPP+"))) << Kinds(sim);
-  EXPECT_EQ(testing::ParseReceived(sim.RequestBody(sim.RequestCount())).Price("id-0002", "Diesel"),
-            "1.579");
+  EXPECT_TRUE(std::regex_match(Kinds(sim_), std::regex("GPP+"))) << Kinds(sim_);
+  EXPECT_EQ(
+      testing::ParseReceived(sim_.RequestBody(sim_.RequestCount())).Price("id-0002", "Diesel"),
+      "1.579");
   EXPECT_EQ(QueryRows(*sql,
                       "select station, ps_pricediesel, ps_pricediesel_time from "
                       "mts_petrolstation_price order by station"),
@@ -263,19 +250,16 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   EXPECT_EQ(QueryRows(*sql, "select count(*) from mts_petrolstation_log where log_code >= 100"),
             "0");
   const std::string errors = ProgramFile("MTS-Error-0.LOG");
-  EXPECT_NE(errors.find(" / -2147467259 / "), std::string::npos) << errors;
+  EXPECT_TRUE(Contains(errors, " / -2147467259 / "));
 }
 
 // While the service waits for a lost database, systemd's stop (SIGTERM) ends
 // it at once: nothing is under way that a restart would not redo.
 TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
   testing::PrivateServer server;
-  auto sql = server.Connect();
-  testing::InsertStationNetwork(*sql);
-  const MdmSim& sim = SetUpService(server.Server());
-
+  auto sql = OnOwnServer(server);
   auto run = Run("run", 0);
-  ASSERT_TRUE(WaitUntil([&] { return sim.RequestCount() >= 2; }, 20)) << run->Stdout();
+  ASSERT_TRUE(WaitUntil([&] { return sim_.RequestCount() >= 2; }, 20)) << run->Stdout();
   sql.reset();
   server.Stop();
   ASSERT_TRUE(WaitUntil(
@@ -284,7 +268,7 @@ TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
       << run->Stdout();
   run->Signal(SIGTERM);
   EXPECT_EQ(run->Wait(5), 0) << run->Stdout();
-  EXPECT_EQ(run->Stdout().find("DB-Verbindung erfolgreich hergestellt!"), std::string::npos);
+  EXPECT_FALSE(Contains(run->Stdout(), "DB-Verbindung erfolgreich hergestellt!"));
 }
 
 TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
@@ -292,10 +276,8 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   {
     auto run = Run("no-ini", 5);
     EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_NE(run->Stderr().find("Die Datei '" + (ProgramDir() / "STATION.INI").string() +
-                                 "' wurde nicht gefunden!"),
-              std::string::npos)
-        << run->Stderr();
+    EXPECT_TRUE(Contains(run->Stderr(), "Die Datei '" + (ProgramDir() / "STATION.INI").string() +
+                                            "' wurde nicht gefunden!"));
   }
 
   // A database server nobody listens for.
@@ -303,10 +285,10 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   {
     auto run = Run("no-db", 5);
     EXPECT_EQ(run->Wait(30), 1);
-    EXPECT_NE(run->Stderr().find("velunor: Keine Verbindung zur Datenbank möglich\nvelunor: "
-                                 "Datenbank meldet: SQLSTATE HY000, Fehler 2002: "),
-              std::string::npos)
-        << "the driver's reason follows the message: " << run->Stderr();
+    EXPECT_TRUE(Contains(run->Stderr(),
+                         "velunor: Keine Verbindung zur Datenbank möglich\nvelunor: "
+                         "Datenbank meldet: SQLSTATE HY000, Fehler 2002: "))
+        << "the driver's reason follows the message";
   }
 
   // No Velunor.CFG next to a reachable database.
@@ -315,11 +297,10 @@ TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   {
     auto run = Run("no-cfg", 5);
     EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_NE(run->Stderr().find("Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE "
-                                 "und nehmen die notwendigen Einstellungen vor!"),
-              std::string::npos)
-        << run->Stderr();
-    EXPECT_EQ(run->Stdout().find("Velunor erfolgreich gestartet"), std::string::npos)
+    EXPECT_TRUE(Contains(run->Stderr(),
+                         "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE "
+                         "und nehmen die notwendigen Einstellungen vor!"));
+    EXPECT_FALSE(Contains(run->Stdout(), "Velunor erfolgreich gestartet"))
         << "a configuration fault ends the start at once";
   }
 }
@@ -333,11 +314,9 @@ TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
   {
     auto run = Run("directory", 5);
     EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_NE(run->Stderr().find("velunor: Die Datei '" + ini.string() +
-                                 "' kann nicht gelesen werden: Is a directory -> "),
-              std::string::npos)
-        << run->Stderr();
-    EXPECT_EQ(run->Stdout().find("Verbindung zur Datenbank"), std::string::npos) << run->Stdout();
+    EXPECT_TRUE(Contains(run->Stderr(), "velunor: Die Datei '" + ini.string() +
+                                            "' kann nicht gelesen werden: Is a directory -> "));
+    EXPECT_FALSE(Contains(run->Stdout(), "Verbindung zur Datenbank"));
   }
   if (geteuid() != 0) GTEST_SKIP() << "the account case needs root";
 
@@ -358,15 +337,13 @@ TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
       testing::RunCommand("runuser -u nobody -- " + binary.string() +
                           " --headless --ticks 5 --program-dir '" + ProgramDir().string() + "'");
   EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("Die Datei '" + ini.string() +
-                            "' kann nicht gelesen werden: Permission denied -> das Konto nobody "
-                            "muss sie lesen können, als root: chown nobody:"),
-            std::string::npos)
-      << run.output;
-  EXPECT_EQ(run.output.find("Verbindung zur Datenbank"), std::string::npos) << run.output;
-  EXPECT_NE(ProgramFile("MTS-Error-0.LOG").find("kann nicht gelesen werden: Permission denied"),
-            std::string::npos)
-      << ProgramFile("MTS-Error-0.LOG");
+  EXPECT_TRUE(
+      Contains(run.output, "Die Datei '" + ini.string() +
+                               "' kann nicht gelesen werden: Permission denied -> das Konto nobody "
+                               "muss sie lesen können, als root: chown nobody:"));
+  EXPECT_FALSE(Contains(run.output, "Verbindung zur Datenbank"));
+  EXPECT_TRUE(
+      Contains(ProgramFile("MTS-Error-0.LOG"), "kann nicht gelesen werden: Permission denied"));
 }
 
 TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
@@ -383,28 +360,27 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
 
   auto run = Run("run", 5);
   EXPECT_EQ(run->Wait(30), 1);
-  EXPECT_NE(run->Stderr().find("Fehler beim Programmstart - wird beendet"), std::string::npos)
-      << run->Stderr();
-  EXPECT_NE(run->Stdout().find("Velunor erfolgreich gestartet"), std::string::npos)
+  EXPECT_TRUE(Contains(run->Stderr(), "Fehler beim Programmstart - wird beendet"));
+  EXPECT_TRUE(Contains(run->Stdout(), "Velunor erfolgreich gestartet"))
       << "the sequence runs on after the short file";
   EXPECT_EQ(QueryRows(*sql, "select station, status from lox_station_mts order by station"),
             "1,1 | 2,1 | 3,1")
       << "the station synchronisation ran";
   const std::vector<std::string> errors = testing::ReadLines(ProgramDir() / "MTS-Error-0.LOG");
   ASSERT_EQ(errors.size(), 1u) << ProgramFile("MTS-Error-0.LOG");
-  EXPECT_NE(errors[0].find("--> Form_Activate / "), std::string::npos) << errors[0];
-  EXPECT_NE(errors[0].find("enthält 3 von 4 Werten"), std::string::npos) << errors[0];
+  EXPECT_TRUE(Contains(errors[0], "--> Form_Activate / "));
+  EXPECT_TRUE(Contains(errors[0], "enthält 3 von 4 Werten"));
 
   // The operator completes the file. Upstream says the stations are
   // synchronised, but the MTS-K never received them: this start sends them
   // (the publication numbers are not 0, so no base export would).
   std::filesystem::remove(ProgramDir() / "MTS-Error-0.LOG");
   Write("STATION.INI", "Test\r\n" + server.Server() + "\r\nohne_kennwort\r\n\r\n");
-  const MdmSim& sim = SetUpService("");
+  WriteProgramDir("");
   auto second = Run("second", 12);
   ASSERT_EQ(second->Wait(30), 0) << second->Stderr();
-  ASSERT_EQ(Kinds(sim), "GP");
-  const testing::ReceivedPublication sent = testing::ParseReceived(sim.RequestBody(1));
+  ASSERT_EQ(Kinds(sim_), "GP");
+  const testing::ReceivedPublication sent = testing::ParseReceived(sim_.RequestBody(1));
   EXPECT_EQ(sent.stations, (std::map<std::string, std::string>{
                                {"id-0001", "v5 Tankstelle Müller, Hauptstraße 12"},
                                {"id-0002", "v3 Autohof Göppingen, Stuttgarter Str. 150a"}}))
@@ -418,11 +394,11 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
 TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
   auto sql = testing::ConnectToStationNetwork();
   sql->Execute("delete from lox_station_aktuelle_preise where station = 2 and produkt = 22");
-  const MdmSim& sim = SetUpService(TestDb::Server());
+  WriteProgramDir(TestDb::Server());
 
   auto first = Run("run1", 12);
   ASSERT_EQ(first->Wait(30), 0) << first->Stderr();
-  ASSERT_EQ(Kinds(sim), "GP");
+  ASSERT_EQ(Kinds(sim_), "GP");
   EXPECT_EQ(QueryRows(*sql,
                       "select ps_pricee10, ps_pricee10_time from mts_petrolstation_price "
                       "where station = 2"),
@@ -432,8 +408,8 @@ TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
   ASSERT_EQ(second->Wait(30), 0) << second->Stdout() << second->Stderr();
   EXPECT_EQ(second->Stderr(), "");
   EXPECT_FALSE(fs::exists(ProgramDir() / "MTS-Error-0.LOG")) << ProgramFile("MTS-Error-0.LOG");
-  ASSERT_EQ(Kinds(sim), "GPP") << "the automatic price export of the second run";
-  const testing::ReceivedPublication prices = testing::ParseReceived(sim.RequestBody(3));
+  ASSERT_EQ(Kinds(sim_), "GPP") << "the automatic price export of the second run";
+  const testing::ReceivedPublication prices = testing::ParseReceived(sim_.RequestBody(3));
   EXPECT_EQ(prices.Price("id-0002", "Diesel"), testing::InitialPrice(2, 3));
   EXPECT_EQ(prices.Price("id-0002", "E10"), "") << "no price, no block";
 }
@@ -442,7 +418,7 @@ TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
 // line, a heartbeat per tick and its end.
 TEST_F(E2eTest, TellsTheServiceManagerReadinessStatusHeartbeatAndStop) {
   auto sql = testing::ConnectToStationNetwork();
-  SetUpService(TestDb::Server());
+  WriteProgramDir(TestDb::Server());
 
   const fs::path socket_path = dir_.path() / "notify";
   const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);

@@ -44,6 +44,13 @@ class FaultDbTest : public ::testing::Test {
     ASSERT_TRUE(rig_->ErrorLines().empty()) << Joined(rig_->ErrorLines());
   }
 
+  // Every upstream price changed by `thousandths`; returns the prices as they stand.
+  testing::PriceMap ChangedPrices(int thousandths) {
+    auto db = server_.Connect();
+    testing::ChangeAllPrices(*db, thousandths);
+    return testing::UpstreamPrices(*db);
+  }
+
   std::unique_ptr<ServiceRig> NewRig() {
     ServiceRig::Options options;
     options.db_server = server_.Server();
@@ -95,12 +102,7 @@ class PriceChainFaultTest : public FaultDbTest,
                             public ::testing::WithParamInterface<SchedulerState> {};
 
 TEST_P(PriceChainFaultTest, OwnRowsHoldEveryPriceWithHistoryAndARestartReportsThem) {
-  testing::PriceMap expected;
-  {
-    auto db = server_.Connect();
-    testing::ChangeAllPrices(*db, 7);
-    expected = testing::UpstreamPrices(*db);
-  }
+  const testing::PriceMap expected = ChangedPrices(7);
   ASSERT_EQ(expected.size(), static_cast<size_t>(kStations));
   testing::PriceMap stored = expected;
   stored["st-1"].e10 = "0.0";  // sold, no upstream price: stored as "no price", never NULL
@@ -185,12 +187,7 @@ INSTANTIATE_TEST_SUITE_P(State, StationChainFaultTest,
 // is noticed within the statement time-out as a lost connection, and the
 // service reports again once it answers.
 TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAnswers) {
-  testing::PriceMap expected;
-  {
-    auto db = server_.Connect();
-    testing::ChangeAllPrices(*db, 3);
-    expected = testing::UpstreamPrices(*db);
-  }
+  const testing::PriceMap expected = ChangedPrices(3);
   rig_->TickToPriceState(kStorePrices);
   server_.Freeze();
   const auto frozen = std::chrono::steady_clock::now();

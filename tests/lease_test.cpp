@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "service/status/status_snapshot.h"
+#include "tests/expect_text.h"
 #include "tests/proof_rig.h"
 #include "tests/received_publication.h"
+#include "tests/rig_test.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
 
@@ -26,10 +28,8 @@ using testing::ServiceRig;
 // Long: nothing here runs out by itself.
 constexpr int kLeaseSeconds = 600;
 
-class LeaseTest : public ::testing::Test {
+class LeaseTest : public testing::RigTest {
  protected:
-  LeaseTest() : sql_(testing::ConnectToStationNetwork()) {}
-
   // A service that has started; `program_dir` "" for a fresh one.
   std::unique_ptr<ServiceRig> Started(const std::string& name, const fs::path& program_dir = {}) {
     ServiceRig::Options options;
@@ -66,7 +66,6 @@ class LeaseTest : public ::testing::Test {
     return testing::QueryRows(*sql_, "select " + column + " from velunor_lease");
   }
 
-  std::unique_ptr<Connection> sql_;
   std::unique_ptr<ServiceRig> active_;
   std::unique_ptr<ServiceRig> standby_;
 };
@@ -111,9 +110,7 @@ TEST_F(LeaseTest, AStandbyRaisesTheAlarmWhenNobodyRenewsOrNobodyReports) {
   EXPECT_EQ(health->state, "alarm");
   EXPECT_EQ(HealthStatus(*health), 503);
   ASSERT_FALSE(health->problems.empty());
-  EXPECT_NE(health->problems.back().find("alpha hat die Meldeberechtigung seit "),
-            std::string::npos)
-      << health->problems.back();
+  EXPECT_TRUE(Contains(health->problems.back(), "alpha hat die Meldeberechtigung seit "));
 
   // Renewed, but the last price acknowledged six minutes ago.
   sql_->Execute("update velunor_lease set renewed = utc_timestamp()");
@@ -123,8 +120,7 @@ TEST_F(LeaseTest, AStandbyRaisesTheAlarmWhenNobodyRenewsOrNobodyReports) {
   health = Health(*standby_);
   EXPECT_EQ(health->state, "alarm");
   ASSERT_FALSE(health->problems.empty());
-  EXPECT_NE(health->problems.back().find("keine Preisdaten-Quittung"), std::string::npos)
-      << health->problems.back();
+  EXPECT_TRUE(Contains(health->problems.back(), "keine Preisdaten-Quittung"));
   EXPECT_TRUE(standby_->window().standby());
 }
 
@@ -198,9 +194,9 @@ TEST_F(LeaseTest, ACopyOfTheProgramDirectoryIsToldApartAndOnlyOneReports) {
   EXPECT_EQ(active_->sim().RequestCount(), first_sent) << "the first sends nothing more";
   EXPECT_TRUE(active_->window().standby());
   const std::string copy_text = "eine Kopie dieses Programmverzeichnisses läuft anderswo";
-  EXPECT_NE(active_->model().info().find(copy_text), std::string::npos) << active_->model().info();
+  EXPECT_TRUE(Contains(active_->model().info(), copy_text));
   const std::string errors = testing::Joined(active_->ErrorLines());
-  EXPECT_NE(errors.find(copy_text), std::string::npos) << errors;
+  EXPECT_TRUE(Contains(errors, copy_text));
   EXPECT_EQ(Health(*active_)->state, "alarm");
   EXPECT_TRUE(Reports(*standby_));
   active_->Tick(3);

@@ -17,6 +17,7 @@
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lpg_export_format.h"
 #include "tests/db_test.h"
+#include "tests/expect_text.h"
 
 namespace velunor {
 namespace {
@@ -186,7 +187,7 @@ TEST_F(LpgExportTest, WritesEveryGasPriceOfTheParticipatingStationsAsWindows1252
   // Every run writes the current prices anew.
   Sql("update lox_station_aktuelle_preise set preis = 0.909 where station = 2");
   Gas_Tankstelle_Export(t_.db);
-  EXPECT_NE(Read("preise.csv").find("\"0,909\";\"LPG\";"), std::string::npos);
+  EXPECT_TRUE(Contains(Read("preise.csv"), "\"0,909\";\"LPG\";"));
   EXPECT_FALSE(Exists("preise.tmp"));
 }
 
@@ -204,7 +205,7 @@ TEST_F(LpgExportTest, LinksPlantedInTheSharedFolderAreNeverFollowed) {
   EXPECT_EQ(Read("preise.csv").rfind(kLpgExportHeader, 0), 0u) << "the export, whole";
   EXPECT_TRUE(fs::is_symlink(folder_ / "preise.tmp")) << "someone else's link stays";
   ASSERT_EQ(ExportErrors().size(), 1u) << "reported";
-  EXPECT_NE(ExportErrors()[0].find("preise.tmp ist keine gewöhnliche Datei"), std::string::npos);
+  EXPECT_TRUE(Contains(ExportErrors()[0], "preise.tmp ist keine gewöhnliche Datei"));
 }
 
 TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextRun) {
@@ -219,10 +220,8 @@ TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextR
   const std::vector<std::string> errors = ExportErrors();
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].rfind("75 / Datei ", 0), 0u) << errors[0];
-  EXPECT_NE(errors[0].find("preise.csv kann nicht geschrieben werden: "), std::string::npos)
-      << errors[0];
-  EXPECT_NE(errors[0].find("preise.tmp: "), std::string::npos)
-      << "names the file it could not make";
+  EXPECT_TRUE(Contains(errors[0], "preise.csv kann nicht geschrieben werden: "));
+  EXPECT_TRUE(Contains(errors[0], "preise.tmp: ")) << "names the file it could not make";
   EXPECT_EQ(errors[0].substr(errors[0].size() - kStatement.size()), kStatement)
       << "the statement is the context";
 
@@ -241,8 +240,7 @@ TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTempora
   EXPECT_NE(Read("preise.csv"), kOldFile);
   EXPECT_TRUE(fs::is_directory(folder_ / "preise.tmp")) << "someone else's folder stays";
   ASSERT_EQ(ExportErrors().size(), 1u);
-  EXPECT_NE(ExportErrors()[0].find("preise.tmp ist keine gewöhnliche Datei"), std::string::npos)
-      << ExportErrors()[0];
+  EXPECT_TRUE(Contains(ExportErrors()[0], "preise.tmp ist keine gewöhnliche Datei"));
   fs::remove(folder_ / "preise.tmp");
   Write("preise.csv", kOldFile);
 
@@ -254,8 +252,7 @@ TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTempora
   EXPECT_TRUE(fs::is_empty(folder_ / "ziel.csv"));
   EXPECT_FALSE(Exists("ziel.tmp"));
   ASSERT_EQ(ExportErrors().size(), 2u);
-  EXPECT_NE(ExportErrors()[1].find("ziel.csv kann nicht geschrieben werden: "), std::string::npos)
-      << ExportErrors()[1];
+  EXPECT_TRUE(Contains(ExportErrors()[1], "ziel.csv kann nicht geschrieben werden: "));
 
   // The folder's path names a regular file.
   portal_.Write("datei", "kein Ordner");
@@ -276,8 +273,7 @@ TEST_F(LpgExportTest, DatabaseFailuresAreLoggedWithTheStatementAndTouchNoFile) {
   t_.db.stammdaten.GasProductList = " 0, x";
   Gas_Tankstelle_Export(t_.db);
   ASSERT_EQ(ExportErrors().size(), 1u);
-  EXPECT_NE(ExportErrors()[0].find("in (  0, x ) and gt_aktiv = 1"), std::string::npos)
-      << ExportErrors()[0];
+  EXPECT_TRUE(Contains(ExportErrors()[0], "in (  0, x ) and gt_aktiv = 1"));
 
   // Without a connection the lost-connection number reaches the scheduler.
   t_.db.stammdaten.GasProductList = " 0, 4, 5";
@@ -323,12 +319,10 @@ TEST_F(LpgExportTest, APathIntoTheProgramDirectoryOrOutsideTheLpgFolderIsNeverWr
     ASSERT_FALSE(ExportErrors().empty());
     std::string logged;  // the error log writes a backslash as two
     for (const char c : path) logged += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    EXPECT_NE(ExportErrors().back().find("Exportdatei '" + logged +
-                                         "' für den Export Gas-Tankstelle liegt im "
-                                         "Programmverzeichnis " +
-                                         program.string()),
-              std::string::npos)
-        << ExportErrors().back();
+    EXPECT_TRUE(Contains(ExportErrors().back(), "Exportdatei '" + logged +
+                                                    "' für den Export Gas-Tankstelle liegt im "
+                                                    "Programmverzeichnis " +
+                                                    program.string()));
     fs::remove(program / "MTS-Error-0.LOG");
   }
   EXPECT_EQ(t_.dir.Read("STATION.INI"), "LOX\r\nserver\r\nuser\r\npass\r\n");
@@ -346,10 +340,8 @@ TEST_F(LpgExportTest, APathIntoTheProgramDirectoryOrOutsideTheLpgFolderIsNeverWr
   Gas_Tankstelle_Export(t_.db);
   EXPECT_EQ(Read("preise.csv"), kOldFile);
   ASSERT_EQ(ExportErrors().size(), 1u);
-  EXPECT_NE(ExportErrors()[0].find("liegt nicht im Ordner " + (folder_ / "unten").string() +
-                                   " (--lpg-dir)"),
-            std::string::npos)
-      << ExportErrors()[0];
+  EXPECT_TRUE(Contains(ExportErrors()[0],
+                       "liegt nicht im Ordner " + (folder_ / "unten").string() + " (--lpg-dir)"));
 }
 
 }  // namespace

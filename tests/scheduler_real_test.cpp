@@ -17,9 +17,11 @@
 
 #include "service/common/failure.h"
 #include "service/core/markt_transp.h"
+#include "tests/expect_text.h"
 #include "tests/fake_front_end.h"
 #include "tests/proof_rig.h"
 #include "tests/received_publication.h"
+#include "tests/rig_test.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
 #include "tests/transmission_sim.h"
@@ -36,12 +38,8 @@ using testing::TestCertificates;
 
 constexpr const char* kAt0905 = "06.12.2026 09:05:00";
 
-class SchedulerRealTest : public ::testing::Test {
+class SchedulerRealTest : public testing::RigTest {
  protected:
-  SchedulerRealTest() : sql_(testing::ConnectToStationNetwork()) {
-    rig_ = std::make_unique<ServiceRig>(ServiceRig::Options{});
-  }
-
   // The program's first start, and a new program run on the same files.
   void Start() { rig_->Start(); }
   void Restart() { rig_->Restart(); }
@@ -59,6 +57,18 @@ class SchedulerRealTest : public ::testing::Test {
     ASSERT_EQ(sim().RequestCount(), 2);
     ASSERT_EQ(Received(1).kind, "PetrolStationPublication");
     ASSERT_EQ(Received(2).kind, "FuelPricePublication");
+  }
+
+  // The next tick starts an export of every reporting station, though none
+  // changed (`why` on the status line); the chain sends it as request `number`.
+  void WholeStationExport(const std::string& why, int number) {
+    Tick();
+    EXPECT_EQ(Info(), std::string(kAt0905) + " " + why);
+    EXPECT_EQ(w().state(), kPrepareStations);
+    Tick(5);  // the station chain and its transmission
+    ASSERT_EQ(sim().RequestCount(), number);
+    EXPECT_EQ(Received(number).kind, "PetrolStationPublication");
+    EXPECT_EQ(Received(number).stations.size(), 2u) << "all reporting stations";
   }
 
   void Tick(int n = 1) { rig_->Tick(n); }
@@ -94,8 +104,7 @@ class SchedulerRealTest : public ::testing::Test {
   }
   std::vector<std::string> ErrorLines() const { return rig_->ErrorLines(); }
 
-  std::unique_ptr<Connection> sql_;
-  std::unique_ptr<ServiceRig> rig_;
+  std::unique_ptr<ServiceRig> rig_ = std::make_unique<ServiceRig>(ServiceRig::Options{});
 };
 
 TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
@@ -163,13 +172,7 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   // the price publication its first number, so no base price export follows.
   Restart();
   ASSERT_EQ(w().state(), kIdle);
-  Tick();
-  EXPECT_EQ(Info(), std::string(kAt0905) + " Grund-Stationsdatenexport aktiviert");
-  EXPECT_EQ(w().state(), kPrepareStations);
-  Tick(5);  // the station chain and its transmission
-  ASSERT_EQ(sim().RequestCount(), 3);
-  EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
-  EXPECT_EQ(Received(3).stations.size(), 2u);
+  ASSERT_NO_FATAL_FAILURE(WholeStationExport("Grund-Stationsdatenexport aktiviert", 3));
   EXPECT_EQ(model().label1(4), kAt0905);
   EXPECT_EQ(w().state(), kReadPrices);
   Tick(6);
@@ -284,7 +287,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
   // The clock jumped five hours without a price export: the compliance
   // alarm is the only entry.
   for (const std::string& line : ErrorLines()) {
-    EXPECT_NE(line.find("--> Haupt_Timer_Timer / 0 / ALARM: "), std::string::npos) << line;
+    EXPECT_TRUE(Contains(line, "--> Haupt_Timer_Timer / 0 / ALARM: "));
   }
 }
 
@@ -301,8 +304,7 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   EXPECT_EQ(state().log.LetzterFehler(), kErrConnectionLost);
   const std::vector<std::string> errors = ErrorLines();
   ASSERT_FALSE(errors.empty());
-  EXPECT_NE(errors.front().find("--> DB_Preisdaten / -2147467259 / "), std::string::npos)
-      << errors.front();
+  EXPECT_TRUE(Contains(errors.front(), "--> DB_Preisdaten / -2147467259 / "));
   for (int wait = 800; wait <= 815; ++wait) {
     Tick();
     EXPECT_EQ(Info(), std::string(kAt0905) + " DB-Verbindung verloren, warten... (" +
@@ -368,8 +370,8 @@ TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTake
   ASSERT_TRUE(std::filesystem::exists(lpg_file));
   EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 0);
   const std::string csv = testing::ReadFile(lpg_file);
-  EXPECT_NE(csv.find("4711"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("0,899"), std::string::npos) << csv;
+  EXPECT_TRUE(Contains(csv, "4711"));
+  EXPECT_TRUE(Contains(csv, "0,899"));
   EXPECT_EQ(sim().RequestCount(), 3);
   EXPECT_TRUE(ErrorLines().empty()) << ErrorLines().front();
 }
@@ -392,10 +394,9 @@ TEST_F(SchedulerRealTest, AnLpgPathAtStationIniLeavesItAloneAndPricesAreStillRep
   EXPECT_EQ(testing::ReadFile(ini), before);
   const std::vector<std::string> errors = ErrorLines();
   ASSERT_EQ(errors.size(), 1u) << testing::Joined(errors);
-  EXPECT_NE(errors[0].find("Gas-Tankstelle-Export / 75 / Exportdatei '" + ini.string() +
-                           "' für den Export Gas-Tankstelle liegt im Programmverzeichnis"),
-            std::string::npos)
-      << errors[0];
+  EXPECT_TRUE(
+      Contains(errors[0], "Gas-Tankstelle-Export / 75 / Exportdatei '" + ini.string() +
+                              "' für den Export Gas-Tankstelle liegt im Programmverzeichnis"));
 
   testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
   w().SetTaktZaehler(90);
@@ -446,13 +447,7 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
   EXPECT_EQ(w().Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(model().button(2).enabled);
 
-  Tick();
-  EXPECT_EQ(Info(), std::string(kAt0905) + " Manueller Stationsdatenexport aktiviert");
-  EXPECT_EQ(w().state(), kPrepareStations);
-  Tick(5);  // the station chain and its transmission
-  ASSERT_EQ(sim().RequestCount(), 3);
-  EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
-  EXPECT_EQ(Received(3).stations.size(), 2u) << "all reporting stations, though none changed";
+  ASSERT_NO_FATAL_FAILURE(WholeStationExport("Manueller Stationsdatenexport aktiviert", 3));
   Tick(6);
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).Price("id-0001", "E5"), "1.739");

@@ -15,15 +15,13 @@
 #include <gtest/gtest.h>
 
 #include "service/core/setup_check.h"
+#include "tests/expect_text.h"
+#include "tests/service_fixture.h"
 #include "tests/test_support.h"
-#include "tests/transmission_sim.h"
 
 namespace velunor {
 namespace {
 
-using testing::MdmSim;
-using testing::TempDir;
-using testing::TestCertificates;
 using testing::TestDb;
 
 struct CheckRun {
@@ -31,16 +29,9 @@ struct CheckRun {
   std::string output;
 };
 
-class SetupCheckTest : public ::testing::Test {
+class SetupCheckTest : public testing::ServiceProcessTest {
  protected:
-  SetupCheckTest()
-      : sql_(TestDb::Connect()),
-        certs_(work_.path() / "certs"),
-        sim_(certs_, work_.path() / "sim", MdmSim::Config{{"ack"}}) {
-    TestDb::Reset(*sql_);
-    program_ = work_.path() / "program";
-    testing::WriteProgramDir(program_, TestDb::Server(), certs_, sim_);
-  }
+  SetupCheckTest() : program_(WriteProgramDir(TestDb::Server())) { TestDb::Reset(*sql_); }
 
   void WriteSettings(const std::string& subject, const std::string& station_url) {
     testing::WriteSettings(program_, subject, station_url, sim_.Url("/mdm/pricedata"));
@@ -70,11 +61,17 @@ class SetupCheckTest : public ::testing::Test {
 
   static bool Failed(const std::string& line) { return line.rfind("FEHLER  ", 0) == 0; }
 
-  TempDir work_;
-  std::unique_ptr<Connection> sql_;
-  TestCertificates certs_;
-  MdmSim sim_;
-  std::filesystem::path program_;
+  // Runs the check into `run`; it must fail, on the line of `what`, which is returned.
+  std::string FailedLine(CheckRun& run, const std::string& what, const std::string& faketime = "") {
+    run = Check(faketime);
+    EXPECT_EQ(run.exit_code, 1) << run.output;
+    const std::string line = LineOf(run, what);
+    EXPECT_TRUE(Failed(line)) << run.output;
+    return line;
+  }
+
+  std::unique_ptr<Connection> sql_ = TestDb::Connect();
+  const std::filesystem::path program_;
 };
 
 TEST_F(SetupCheckTest, AGoodSetupPassesEveryCheckAndSendsNothing) {
@@ -84,7 +81,7 @@ TEST_F(SetupCheckTest, AGoodSetupPassesEveryCheckAndSendsNothing) {
                            "Velunor.CFG", "Zertifikat", "Stationsdaten-URL", "Preisdaten-URL"}) {
     EXPECT_EQ(LineOf(run, what).rfind("OK      ", 0), 0u) << what << "\n" << run.output;
   }
-  EXPECT_NE(run.output.find("Alle Prüfungen bestanden"), std::string::npos);
+  EXPECT_TRUE(Contains(run.output, "Alle Prüfungen bestanden"));
   EXPECT_EQ(sim_.RequestCount(), 0) << "the handshake sends no request";
   EXPECT_FALSE(std::filesystem::exists(program_ / "MTS-Error-0.LOG"));
 }
@@ -95,73 +92,45 @@ TEST_F(SetupCheckTest, ThePackagesPlaceholderAndAnUnreadableStationIniFail) {
   const std::filesystem::path ini = program_ / "STATION.INI";
   std::ofstream(ini, std::ios::binary | std::ios::trunc)
       << "LOX\r\nlocalhost:3306\r\nvelunor\r\nKENNWORT\r\n";  // as deploy/prepare-state writes it
-  CheckRun run = Check();
-  EXPECT_EQ(run.exit_code, 1) << run.output;
-  std::string line = LineOf(run, "STATION.INI");
-  EXPECT_TRUE(Failed(line)) << run.output;
-  EXPECT_NE(line.find("Platzhalter"), std::string::npos) << line;
-  EXPECT_NE(line.find("-> Server[:Port], Benutzer und Kennwort der Datenbank eintragen"),
-            std::string::npos)
-      << line;
+  CheckRun run;
+  const std::string line = FailedLine(run, "STATION.INI");
+  EXPECT_TRUE(Contains(line, "Platzhalter"));
+  EXPECT_TRUE(Contains(line, "-> Server[:Port], Benutzer und Kennwort der Datenbank eintragen"));
   EXPECT_EQ(LineOf(run, "Datenbank"), "<no line for Datenbank>") << run.output;
 
   std::filesystem::remove(ini);
   std::filesystem::create_directory(ini);
-  run = Check();
-  EXPECT_EQ(run.exit_code, 1) << run.output;
-  line = LineOf(run, "STATION.INI");
-  EXPECT_TRUE(Failed(line)) << run.output;
-  EXPECT_NE(line.find(ini.string() + " kann nicht gelesen werden: Is a directory"),
-            std::string::npos)
-      << line;
+  EXPECT_TRUE(Contains(FailedLine(run, "STATION.INI"),
+                       ini.string() + " kann nicht gelesen werden: Is a directory"));
 }
 
 TEST_F(SetupCheckTest, EachBrokenPieceIsNamedOnItsLine) {
   testing::WriteStationIni(program_, TestDb::Server(), TestDb::kUser, "falsch");
-  CheckRun run = Check();
-  EXPECT_EQ(run.exit_code, 1);
-  std::string line = LineOf(run, "Datenbank");
-  EXPECT_TRUE(Failed(line)) << run.output;
-  EXPECT_NE(line.find("Fehler 1045"), std::string::npos) << line;
-  EXPECT_EQ(line.find("falsch"), std::string::npos) << "never the password: " << line;
+  CheckRun run;
+  const std::string line = FailedLine(run, "Datenbank");
+  EXPECT_TRUE(Contains(line, "Fehler 1045"));
+  EXPECT_FALSE(Contains(line, "falsch")) << "never the password";
   testing::WriteStationIni(program_, TestDb::Server(), TestDb::kUser, TestDb::kPassword);
 
   sql_->Execute(
       "alter table stammdaten_produkte change kuerzel kurz VARCHAR(20) NOT NULL DEFAULT ''");
-  run = Check();
+  EXPECT_TRUE(Contains(FailedLine(run, "Tabellen"), "Spalte stammdaten_produkte.kuerzel"));
   sql_->Execute(
       "alter table stammdaten_produkte change kurz kuerzel VARCHAR(20) NOT NULL DEFAULT ''");
-  EXPECT_EQ(run.exit_code, 1);
-  line = LineOf(run, "Tabellen");
-  EXPECT_TRUE(Failed(line)) << run.output;
-  EXPECT_NE(line.find("Spalte stammdaten_produkte.kuerzel"), std::string::npos) << line;
 
   WriteSettings("CN=Niemand, O=Nirgendwo, C=DE", sim_.Url("/mdm/stationdata"));
-  run = Check();
-  EXPECT_EQ(run.exit_code, 1);
-  line = LineOf(run, "Zertifikat");
-  EXPECT_TRUE(Failed(line)) << run.output;
-  EXPECT_NE(line.find("kein Zertifikat \"CN=Niemand"), std::string::npos) << line;
+  EXPECT_TRUE(Contains(FailedLine(run, "Zertifikat"), "kein Zertifikat \"CN=Niemand"));
   WriteSettings(certs_.client_subject, sim_.Url("/mdm/stationdata"));
 
   run = Check("@2045-12-11 09:00:00");
   EXPECT_EQ(run.exit_code, 0) << "near its end, still valid: " << run.output;
-  EXPECT_NE(LineOf(run, "Zertifikat").find("(noch 20 Tage)"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("WARNUNG Zertifikat: Das Client-Zertifikat"), std::string::npos)
-      << run.output;
+  EXPECT_TRUE(Contains(LineOf(run, "Zertifikat"), "(noch 20 Tage)")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "WARNUNG Zertifikat: Das Client-Zertifikat"));
 
-  run = Check("+40y");
-  EXPECT_EQ(run.exit_code, 1);
-  line = LineOf(run, "Zertifikat");
-  EXPECT_TRUE(Failed(line)) << run.output;
-  EXPECT_NE(line.find("abgelaufen"), std::string::npos) << line;
+  EXPECT_TRUE(Contains(FailedLine(run, "Zertifikat", "+40y"), "abgelaufen"));
 
   WriteSettings(certs_.client_subject, "https://127.0.0.1:1/mdm/stationdata");
-  run = Check();
-  EXPECT_EQ(run.exit_code, 1);
-  line = LineOf(run, "Stationsdaten-URL");
-  EXPECT_TRUE(Failed(line)) << run.output;
-  EXPECT_NE(line.find("https://127.0.0.1:1/"), std::string::npos) << line;
+  EXPECT_TRUE(Contains(FailedLine(run, "Stationsdaten-URL"), "https://127.0.0.1:1/"));
   EXPECT_FALSE(Failed(LineOf(run, "Preisdaten-URL"))) << run.output;
 }
 
@@ -210,19 +179,15 @@ TEST_F(SetupCheckTest, ColumnsWrittenByPositionAreCheckedByPlaceAndType) {
   sql_->Execute("alter table mts_petrolstation_times engine = MyISAM");
   run = Check();
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_NE(LineOf(run, "Tabellen")
-                .find("passt nicht: Spalte 4 von mts_petrolstation_override_times (beginn) muss "
-                      "ein Text mit mindestens 25 Zeichen sein, ist varchar(20)"),
-            std::string::npos)
+  EXPECT_TRUE(Contains(LineOf(run, "Tabellen"),
+                       "passt nicht: Spalte 4 von mts_petrolstation_override_times (beginn) muss "
+                       "ein Text mit mindestens 25 Zeichen sein, ist varchar(20)"))
       << run.output;
-  EXPECT_NE(run.output.find("WARNUNG Schreibweg: Stationsdaten werden Station für Station "
-                            "geschrieben, Preisdaten gebündelt in einer Transaktion (Tabellen ohne "
-                            "Transaktionen: mts_petrolstation_times (MyISAM)); "),
-            std::string::npos)
-      << run.output;
-  EXPECT_NE(run.output.find(" -> ALTER TABLE mts_petrolstation_times ENGINE=InnoDB\n"),
-            std::string::npos)
-      << run.output;
+  EXPECT_TRUE(Contains(run.output,
+                       "WARNUNG Schreibweg: Stationsdaten werden Station für Station "
+                       "geschrieben, Preisdaten gebündelt in einer Transaktion (Tabellen ohne "
+                       "Transaktionen: mts_petrolstation_times (MyISAM)); "));
+  EXPECT_TRUE(Contains(run.output, " -> ALTER TABLE mts_petrolstation_times ENGINE=InnoDB\n"));
 }
 
 // The two tables the service addresses by name may have their columns in
@@ -252,10 +217,9 @@ TEST_F(SetupCheckTest, MainTablesInAnotherColumnOrderPassWhenTheirHistoryFollows
        "after ps_pricee10_time");
   run = Check();
   EXPECT_EQ(run.exit_code, 1) << run.output;
-  EXPECT_NE(LineOf(run, "Tabellen")
-                .find("Spalte mts_petrolstation_price_historie.ps_pricediesel an Stelle 3 (wie in "
-                      "mts_petrolstation_price)"),
-            std::string::npos)
+  EXPECT_TRUE(Contains(LineOf(run, "Tabellen"),
+                       "Spalte mts_petrolstation_price_historie.ps_pricediesel an Stelle 3 (wie in "
+                       "mts_petrolstation_price)"))
       << run.output;
 }
 

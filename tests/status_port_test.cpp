@@ -26,20 +26,16 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/service_process.h"
+#include "tests/service_fixture.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
-#include "tests/transmission_sim.h"
 
 namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::Loopback;
-using testing::MdmSim;
 using testing::ServiceProcess;
-using testing::TempDir;
-using testing::TestCertificates;
 using testing::TestDb;
 using testing::WaitUntil;
 
@@ -66,35 +62,16 @@ int BindAsNobody(int port) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class StatusPortTest : public ::testing::Test {
+class StatusPortTest : public testing::ServiceProcessTest {
  protected:
-  StatusPortTest()
-      : sql_(TestDb::Connect()),
-        certs_(dir_.path() / "certs"),
-        sim_(certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}}) {
-    TestDb::Reset(*sql_);
-    testing::InsertStationNetwork(*sql_);
-    testing::WriteProgramDir(Program(), TestDb::Server(), certs_, sim_);
-  }
-
-  fs::path Program() const { return dir_.path() / "program"; }
-
-  std::unique_ptr<ServiceProcess> Run(ServiceProcess::Options options) const {
-    options.program_dir = Program();
-    options.cert_store = certs_.store;
-    options.output_dir = dir_.path() / "out";
-    return std::make_unique<ServiceProcess>(VELUNOR_BIN, options);
-  }
+  StatusPortTest() { WriteProgramDir(TestDb::Server()); }
 
   int Acknowledged() const {
     return std::stoi(testing::QueryRows(
         *sql_, "select count(*) from mts_petrolstation_log where log_code in (0, 1)"));
   }
 
-  TempDir dir_;
-  std::unique_ptr<Connection> sql_;
-  TestCertificates certs_;
-  MdmSim sim_;
+  std::unique_ptr<Connection> sql_ = testing::ConnectToStationNetwork();
 };
 
 // 1,100 idle connections against a service allowed 1,024 handles: the
@@ -108,7 +85,7 @@ TEST_F(StatusPortTest, AFloodOfIdleConnectionsLeavesTheServiceItsHandles) {
   own.rlim_cur = own.rlim_max;
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &own), 0) << "handles for " << kFloodConnections;
 
-  ServiceProcess::Options options;
+  ServiceProcess::Options options = Options("out");
   options.arguments = {"--status-address", "127.0.0.1:0"};
   options.command_prefix = {"/bin/sh", "-c",
                             "ulimit -n " + std::to_string(kServiceHandles) + " && exec \"$@\"",
@@ -162,8 +139,8 @@ TEST_F(StatusPortTest, AFloodOfIdleConnectionsLeavesTheServiceItsHandles) {
   process->Signal(SIGTERM);
   EXPECT_EQ(process->Wait(30), 0);
   const std::string logs = process->Stdout() + process->Stderr() +
-                           testing::Joined(testing::ReadErrorLog(Program())) +
-                           testing::ReadFile(Program() / "ComLogDatei.txt");
+                           testing::Joined(testing::ReadErrorLog(ProgramDir())) +
+                           testing::ReadFile(ProgramDir() / "ComLogDatei.txt");
   EXPECT_EQ(logs.find("Too many open files"), std::string::npos) << logs;
 }
 
@@ -188,10 +165,10 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
   }
 
   // A whole-file write that a crash cut off before its rename.
-  const fs::path left = Program() / "MTS_P.xml.q8k2m4zx.tmp";
+  const fs::path left = ProgramDir() / "MTS_P.xml.q8k2m4zx.tmp";
   std::ofstream(left) << "<half";
 
-  ServiceProcess::Options options;
+  ServiceProcess::Options options = Options("out");
   options.fd3 = handed;
   options.command_prefix = {"/bin/sh", "-c", "export LISTEN_FDS=1 LISTEN_PID=$$ && exec \"$@\"",
                             "velunor"};
@@ -217,16 +194,16 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
 // temporary files there may be the first one's writes under way, so they
 // stay until a process that holds the instance's lock finds them.
 TEST_F(StatusPortTest, ASecondProcessLeavesTheRunningOnesTemporaryFilesAlone) {
-  const int running = open((Program() / "velunor.instance").c_str(), O_RDWR | O_CREAT, 0600);
+  const int running = open((ProgramDir() / "velunor.instance").c_str(), O_RDWR | O_CREAT, 0600);
   ASSERT_GE(running, 0);
   ASSERT_EQ(flock(running, LOCK_EX | LOCK_NB), 0) << "held as the first process holds it";
-  const fs::path writing = Program() / "MTS_P.xml.q8k2m4zx.tmp";
+  const fs::path writing = ProgramDir() / "MTS_P.xml.q8k2m4zx.tmp";
   const fs::path archiving =
-      Program() / "archive" / "20261208-100500-price-2026-000007-acknowledged.gz.q8k2m4zx.tmp";
+      ProgramDir() / "archive" / "20261208-100500-price-2026-000007-acknowledged.gz.q8k2m4zx.tmp";
   testing::WriteFile(writing, "<half");
   testing::WriteFile(archiving, "half");
 
-  ServiceProcess::Options options;
+  ServiceProcess::Options options = Options("out");
   options.arguments = {"--status-address", "127.0.0.1:0"};
   auto process = Run(options);
   ASSERT_GT(process->AnnouncedStatusPort(), 0) << process->Stdout() << process->Stderr();

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/proof_rig.h"
+#include "tests/rig_test.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
 
@@ -22,13 +23,16 @@ inline httplib::Result Get(int port, const std::string& path) {
   return client.Get(path.c_str());
 }
 
-class StatusRigTest : public ::testing::Test {
+class StatusRigTest : public RigTest {
  protected:
-  std::unique_ptr<ServiceRig> StartedRig(ServiceRig::Options options = {}) {
+  // `options` with the status server on a free port.
+  static ServiceRig::Options WithStatus(ServiceRig::Options options = {}) {
     options.status_address = "127.0.0.1:0";
-    auto rig = std::make_unique<ServiceRig>(options);
-    EXPECT_TRUE(rig->Start());
-    rig->RunFirstExports();
+    return options;
+  }
+  // A started rig with its first exports made and its status server up.
+  static std::unique_ptr<ServiceRig> StartedRig(const ServiceRig::Options& options = {}) {
+    auto rig = RigTest::StartedRig(WithStatus(options));
     EXPECT_GT(rig->service().status_port(), 0);
     return rig;
   }
@@ -41,7 +45,6 @@ class StatusRigTest : public ::testing::Test {
     rig.RunPriceExport();
   }
 
-  std::unique_ptr<Connection> sql_ = testing::ConnectToStationNetwork();
   int changes_ = 0;
 };
 

@@ -33,6 +33,7 @@
 #include "service/status/status_server.h"
 #include "service/status/transmission_archive.h"
 #include "shared/output_line.h"
+#include "tests/expect_text.h"
 #include "tests/proof_rig.h"
 #include "tests/received_publication.h"
 #include "tests/small_network.h"
@@ -105,8 +106,8 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
   // /metrics: Prometheus text, counters as the transfer log counts them.
   auto metrics_answer = Get(port, "/metrics");
   ASSERT_TRUE(metrics_answer);
-  EXPECT_NE(metrics_answer->get_header_value("Content-Type").find("text/plain; version=0.0.4"),
-            std::string::npos);
+  EXPECT_TRUE(
+      Contains(metrics_answer->get_header_value("Content-Type"), "text/plain; version=0.0.4"));
   auto metrics = ParseMetrics(metrics_answer->body);
   EXPECT_EQ(metrics[Counter("price", "acknowledged")],
             rig->TransferLogCount(*sql_, kTransferPricesOk));
@@ -146,11 +147,11 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
     const auto content = TransmissionArchive::Read(rig->program_dir() / "archive", name);
     ASSERT_TRUE(content) << name;
     EXPECT_EQ(ArchivedRequest(*content), rig->sim().RequestBody(static_cast<int>(i) + 1)) << name;
-    EXPECT_NE(name.find("-acknowledged"), std::string::npos) << name;
+    EXPECT_TRUE(Contains(name, "-acknowledged"));
     auto page = Get(port, "/archive/" + name);
     ASSERT_TRUE(page);
     EXPECT_EQ(page->status, 200);
-    EXPECT_NE(page->body.find("d2LogicalModel"), std::string::npos);
+    EXPECT_TRUE(Contains(page->body, "d2LogicalModel"));
   }
   EXPECT_EQ(Get(port, "/archive/..%2FSTATION.INI")->status, 404);
   EXPECT_EQ(Get(port, "/archive/STATION.INI")->status, 404);
@@ -186,8 +187,7 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
   EXPECT_EQ(h["state"], "alarm");
   EXPECT_EQ(h["alarm"], w.alarm());
   EXPECT_EQ(h["last_failure"]["kind"], "price-transmission");
-  EXPECT_NE(h["last_failure"]["text"].get<std::string>().find("Preisangabe ungültig"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(h["last_failure"]["text"].get<std::string>(), "Preisangabe ungültig"));
   metrics = ParseMetrics(Get(port, "/metrics")->body);
   EXPECT_EQ(metrics["velunor_compliance_alarm"], 1);
   EXPECT_EQ(metrics[Counter("price", "refused")],
@@ -292,8 +292,8 @@ TEST_F(StatusTest, ForeignHostsGetNothingAndArchiveFilesGoAsStored) {
       auto answer = client.Get(path, {{"Host", host}});
       ASSERT_TRUE(answer) << host << path;
       EXPECT_EQ(answer->status, 421) << host << path;
-      EXPECT_EQ(answer->body.find("velunor"), std::string::npos) << host << path;
-      EXPECT_EQ(answer->body.find("state"), std::string::npos) << host << path;
+      EXPECT_FALSE(Contains(answer->body, "velunor")) << host << path;
+      EXPECT_FALSE(Contains(answer->body, "state")) << host << path;
     }
   }
   auto local = client.Get("/health", {{"Host", "LocalHost" + own}});
@@ -333,11 +333,9 @@ TEST_F(StatusTest, ATakenPortIsTriedAgainEveryMinute) {
   rig.RunFirstExports();
   EXPECT_EQ(rig.service().status_port(), 0);
   const std::string log = testing::Joined(rig.ErrorLines());
-  EXPECT_NE(log.find("127.0.0.1:" + std::to_string(port) + " kann nicht belegt werden"),
-            std::string::npos)
-      << log;
+  EXPECT_TRUE(Contains(log, "127.0.0.1:" + std::to_string(port) + " kann nicht belegt werden"));
   ASSERT_FALSE(rig.front_end().notices.empty());
-  EXPECT_NE(rig.front_end().notices.front().find("kann nicht belegt werden"), std::string::npos);
+  EXPECT_TRUE(Contains(rig.front_end().notices.front(), "kann nicht belegt werden"));
 
   close(holder);
   rig.clock().Advance(30);
@@ -376,8 +374,7 @@ void RunFor(ServiceRig& rig, int seconds) {
 // five minutes after the first start and a restart does not reset it; once
 // a publication is acknowledged a restart shows it.
 TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
-  ServiceRig::Options options;
-  options.status_address = "127.0.0.1:0";
+  ServiceRig::Options options = WithStatus();
   options.outcomes = {"refuse:Preisangabe ungültig"};
   options.database_follows_clock = true;
   ServiceRig rig(options);
@@ -430,9 +427,7 @@ TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
 // says so and the state is an alarm; once one is there, a transmission that
 // fails on something else looks at it again.
 TEST_F(StatusTest, AStartWithoutAClientCertificateIsAnAlarm) {
-  ServiceRig::Options options;
-  options.status_address = "127.0.0.1:0";
-  ServiceRig rig(options);
+  ServiceRig rig(WithStatus());
   const std::filesystem::path my = rig.certs().store / "MY";
   const std::filesystem::path kept = rig.program_dir() / "MY.kept";
   std::filesystem::rename(my, kept);
@@ -442,8 +437,7 @@ TEST_F(StatusTest, AStartWithoutAClientCertificateIsAnAlarm) {
                            "\" (Velunor.CFG) mit privatem Schlüssel im Speicher \"MY\"";
   ASSERT_EQ(rig.front_end().notices.size(), 1u);
   EXPECT_EQ(rig.front_end().notices[0].rfind(said, 0), 0u) << rig.front_end().notices[0];
-  EXPECT_NE(testing::Joined(rig.ErrorLines()).find(EscapeLine(said)), std::string::npos)
-      << testing::Joined(rig.ErrorLines());
+  EXPECT_TRUE(Contains(testing::Joined(rig.ErrorLines()), EscapeLine(said)));
   RunFor(rig, 1);
   Health h = ReadHealth(rig);
   EXPECT_EQ(h.status, 503);
@@ -462,18 +456,14 @@ TEST_F(StatusTest, AStartWithoutAClientCertificateIsAnAlarm) {
 // however long it waits no compliance alarm is its own.
 TEST_F(StatusTest, AStandbyIsHealthyShowsWhoReportsAndRaisesNoAlarm) {
   auto active = StartedRig();
-  ServiceRig::Options options;
-  options.status_address = "127.0.0.1:0";
-  ServiceRig standby_rig(options);
+  ServiceRig standby_rig(WithStatus());
   ASSERT_TRUE(standby_rig.Start());
   standby_rig.Tick(3);
   auto picture = Get(standby_rig.service().status_port(), "/status.json");
   ASSERT_TRUE(picture);
   const std::string line = json::parse(picture->body)["status_line"];
-  EXPECT_NE(line.find(" Bereitschaft: aktiver Dienst ist " + active->service().instance_name() +
-                      " (seit 06.12.2026 09:0"),
-            std::string::npos)
-      << line;
+  EXPECT_TRUE(Contains(line, " Bereitschaft: aktiver Dienst ist " +
+                                 active->service().instance_name() + " (seit 06.12.2026 09:0"));
   // Ten minutes without a price acknowledgement of its own.
   for (int i = 0; i < 10; ++i) {
     standby_rig.clock().Advance(60);
@@ -487,7 +477,7 @@ TEST_F(StatusTest, AStandbyIsHealthyShowsWhoReportsAndRaisesNoAlarm) {
   EXPECT_EQ(h.body["alarm"], "");
   auto page = Get(standby_rig.service().status_port(), "/");
   ASSERT_TRUE(page);
-  EXPECT_NE(page->body.find("Bereitschaft"), std::string::npos);
+  EXPECT_TRUE(Contains(page->body, "Bereitschaft"));
   EXPECT_EQ(
       ParseMetrics(Get(standby_rig.service().status_port(), "/metrics")->body)["velunor_active"],
       0);
@@ -531,8 +521,7 @@ TEST_F(StatusTest, AnUnusualPriceIsReportedAndWarnedOfUntilThePlausibleOneFollow
   EXPECT_EQ(h["state"], "degraded");
   EXPECT_EQ(h["problems"], json::array({text}));
   EXPECT_EQ(rig->model().warning(), text);
-  EXPECT_NE(Get(port, "/")->body.find("<div id=\"warning\">" + HtmlEscape(text) + "</div>"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(Get(port, "/")->body, "<div id=\"warning\">" + HtmlEscape(text) + "</div>"));
   EXPECT_EQ(warnings(), 1);
   const auto logged = [&] {
     const std::vector<std::string> lines = rig->ErrorLines();
@@ -551,8 +540,8 @@ TEST_F(StatusTest, AnUnusualPriceIsReportedAndWarnedOfUntilThePlausibleOneFollow
 
   // Up by as much: warned of too, and a day later no longer.
   EXPECT_EQ(diesel("3.600", 4), "3.600");
-  EXPECT_NE(rig->model().warning().find("ungewöhnlich: 1.901 € über dem letzten Preis 1.699"),
-            std::string::npos);
+  EXPECT_TRUE(
+      Contains(rig->model().warning(), "ungewöhnlich: 1.901 € über dem letzten Preis 1.699"));
   rig->clock().Advance(kPriceWarningSeconds + 60);
   rig->RunPriceExport();
   EXPECT_EQ(rig->model().warning(), "");

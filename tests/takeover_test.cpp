@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,9 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/proof_rig.h"
 #include "tests/received_publication.h"
-#include "tests/service_process.h"
+#include "tests/rig_test.h"
+#include "tests/service_fixture.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
 #include "tests/transmission_sim.h"
@@ -27,37 +30,29 @@ namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::MdmSim;
 using testing::ServiceProcess;
-using testing::TempDir;
-using testing::TestCertificates;
 using testing::TestDb;
 using testing::WaitUntil;
 
 constexpr int kLeaseSeconds = 15;
 using Clock = std::chrono::steady_clock;
 
-class TakeoverTest : public ::testing::Test {
+class TakeoverTest : public testing::ServiceProcessTest {
  protected:
-  TakeoverTest() {
-    sql_ = testing::ConnectToStationNetwork();
-    certs_ = std::make_unique<TestCertificates>(dir_.path() / "certs");
-    sim_ = std::make_unique<MdmSim>(*certs_, dir_.path() / "sim", MdmSim::Config{{"ack"}});
-  }
-
   // A machine's program directory: the same database; `station_url` ""
   // for the simulator's.
   fs::path Machine(const std::string& name, const std::string& station_url = "") const {
-    const fs::path dir = dir_.path() / name;
-    testing::WriteProgramDir(dir, TestDb::Server(), *certs_, *sim_, station_url);
-    return dir;
+    return WriteProgramDir(TestDb::Server(), station_url, dir_.path() / name);
   }
   std::unique_ptr<ServiceProcess> Run(const fs::path& machine, const std::string& name,
                                       int lease_seconds = kLeaseSeconds) {
-    return std::make_unique<ServiceProcess>(
-        VELUNOR_BIN,
-        testing::InstanceOptions(machine, certs_->store,
-                                 machine / ("run" + std::to_string(++runs_)), name, lease_seconds));
+    return ServiceProcessTest::Run(testing::InstanceOptions(
+        machine, certs_.store, machine / ("run" + std::to_string(++runs_)), name, lease_seconds));
+  }
+  // SIGTERM to every run, then each must end normally.
+  static void Stop(std::initializer_list<ServiceProcess*> runs) {
+    for (ServiceProcess* run : runs) run->Signal(SIGTERM);
+    for (ServiceProcess* run : runs) EXPECT_EQ(run->Wait(20), 0) << run->Stderr();
   }
   static std::vector<std::string> Sent(const fs::path& machine) {
     return testing::ArchivedTransmissions(machine);
@@ -76,17 +71,14 @@ class TakeoverTest : public ::testing::Test {
   // The publication ids of one kind the simulator received, in order.
   std::vector<std::string> Received(const std::string& kind) const {
     std::vector<std::string> ids;
-    for (int n = 1; n <= sim_->RequestCount(); ++n) {
-      const testing::ReceivedPublication r = testing::ParseReceived(sim_->RequestBody(n));
+    for (int n = 1; n <= sim_.RequestCount(); ++n) {
+      const testing::ReceivedPublication r = testing::ParseReceived(sim_.RequestBody(n));
       if (r.kind == kind) ids.push_back(r.id);
     }
     return ids;
   }
 
-  TempDir dir_;
-  std::unique_ptr<Connection> sql_;
-  std::unique_ptr<TestCertificates> certs_;
-  std::unique_ptr<MdmSim> sim_;
+  std::unique_ptr<Connection> sql_ = testing::ConnectToStationNetwork();
   int runs_ = 0;
 };
 
@@ -112,7 +104,7 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   active->Signal(SIGKILL);
   active->Wait(10);
   const auto killed = Clock::now();
-  const size_t requests_at_kill = static_cast<size_t>(sim_->RequestCount());
+  const size_t requests_at_kill = static_cast<size_t>(sim_.RequestCount());
   testing::SetUpstreamPrice(*sql_, 2, 3, "1.479", "2026-12-06 09:04:00");
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= 1; }, kLeaseSeconds + 30))
       << standby->Stdout() << standby->Stderr();
@@ -126,8 +118,8 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   // and prices with the one changed while nobody reported.
   bool stations_sent = false;
   bool price_sent = false;
-  for (int n = static_cast<int>(requests_at_kill) + 1; n <= sim_->RequestCount(); ++n) {
-    const testing::ReceivedPublication r = testing::ParseReceived(sim_->RequestBody(n));
+  for (int n = static_cast<int>(requests_at_kill) + 1; n <= sim_.RequestCount(); ++n) {
+    const testing::ReceivedPublication r = testing::ParseReceived(sim_.RequestBody(n));
     stations_sent |= r.stations.count("id-0001") == 1 && r.stations.count("id-0002") == 1;
     price_sent |= r.Price("id-0002", "Diesel") == "1.479";
   }
@@ -142,8 +134,7 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
     const long step = Counter(prices[i]) - Counter(prices[i - 1]);
     EXPECT_TRUE(step == 1 || step == 2) << prices[i - 1] << " then " << prices[i];
   }
-  standby->Signal(SIGTERM);
-  EXPECT_EQ(standby->Wait(20), 0) << standby->Stderr();
+  Stop({standby.get()});
 }
 
 TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsReturnAndStandsBy) {
@@ -170,14 +161,11 @@ TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsRetur
   // Two more price cycles of b.
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= b_before + 2; }, 20));
   EXPECT_EQ(Sent(a), sent_by_a) << "the returned instance sent nothing";
-  EXPECT_EQ(static_cast<size_t>(sim_->RequestCount()), Sent(a).size() + Sent(b).size());
+  EXPECT_EQ(static_cast<size_t>(sim_.RequestCount()), Sent(a).size() + Sent(b).size());
   const std::string errors = testing::ReadFile(a / "MTS-Error-0.LOG");
-  EXPECT_NE(errors.find("Bereitschaft: aktiver Dienst ist beta"), std::string::npos) << errors;
+  EXPECT_TRUE(Contains(errors, "Bereitschaft: aktiver Dienst ist beta"));
 
-  second->Signal(SIGTERM);
-  first->Signal(SIGTERM);
-  EXPECT_EQ(second->Wait(20), 0) << second->Stderr();
-  EXPECT_EQ(first->Wait(20), 0) << first->Stderr();
+  Stop({second.get(), first.get()});
 }
 
 TEST_F(TakeoverTest, ARestartOfTheSameInstanceReportsAtOnceAndANameTwinStandsBy) {
@@ -199,51 +187,45 @@ TEST_F(TakeoverTest, ARestartOfTheSameInstanceReportsAtOnceAndANameTwinStandsBy)
   EXPECT_TRUE(Says(*again, " Velunor erfolgreich gestartet")) << again->Stdout();
   EXPECT_EQ(Sent(twin_dir), std::vector<std::string>()) << "the name twin never reports";
 
-  twin->Signal(SIGTERM);
-  again->Signal(SIGTERM);
-  EXPECT_EQ(twin->Wait(20), 0) << twin->Stderr();
-  EXPECT_EQ(again->Wait(20), 0) << again->Stderr();
+  Stop({twin.get(), again.get()});
 }
 
 // The server answers but refuses the renewal: the reporter writes and sends
 // nothing (the server did not confirm it, however recent its last renewal)
 // until a renewal is answered again.
-TEST(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
-  auto sql = testing::ConnectToStationNetwork();
-  testing::ServiceRig rig({});
-  ASSERT_TRUE(rig.Start());
-  rig.RunFirstExports();
-  sql->Execute(
+using LeaseFencingTest = testing::RigTest;
+TEST_F(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) {
+  auto rig = StartedRig();
+  sql_->Execute(
       "create trigger test_refuse_lease before update on velunor_lease for each row "
       "signal sqlstate '45000' set message_text = 'refused'");
-  const int sent = rig.sim().RequestCount();
-  rig.window().SetTaktZaehler(90);
-  rig.Tick(10);
-  EXPECT_EQ(rig.sim().RequestCount(), sent) << "nothing sent within the lease either";
+  const int sent = rig->sim().RequestCount();
+  rig->window().SetTaktZaehler(90);
+  rig->Tick(10);
+  EXPECT_EQ(rig->sim().RequestCount(), sent) << "nothing sent within the lease either";
 
-  rig.clock().Advance(60);  // the lease's length
-  testing::SetUpstreamPrice(*sql, 2, 3, "1.459", "2026-12-06 09:06:00");
-  rig.Tick(200);
-  EXPECT_EQ(rig.sim().RequestCount(), sent) << "nothing sent past the lease";
-  EXPECT_EQ(testing::QueryRows(*sql,
+  rig->clock().Advance(60);  // the lease's length
+  testing::SetUpstreamPrice(*sql_, 2, 3, "1.459", "2026-12-06 09:06:00");
+  rig->Tick(200);
+  EXPECT_EQ(rig->sim().RequestCount(), sent) << "nothing sent past the lease";
+  EXPECT_EQ(testing::QueryRows(*sql_,
                                "select ps_pricediesel from mts_petrolstation_price "
                                "where station = 2"),
             testing::InitialPrice(2, 3))
       << "nothing written past the lease";
-  EXPECT_NE(rig.model().info().find(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"),
-            std::string::npos)
-      << rig.model().info();
+  EXPECT_TRUE(
+      Contains(rig->model().info(), " Aktiver Dienst nicht bestätigt, es wird nichts gesendet"));
   // Each refusal is logged with the server's number and words, under the tick.
-  const std::vector<std::string> errors = rig.ErrorLines();
+  const std::vector<std::string> errors = rig->ErrorLines();
   EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const std::string& line) {
     return line.find("--> Haupt_Timer_Timer / 1644 / ") != std::string::npos &&
            line.ends_with("refused / ");
   })) << testing::Joined(errors);
 
-  sql->Execute("drop trigger test_refuse_lease");
-  rig.RunPriceExport();
-  ASSERT_EQ(rig.sim().RequestCount(), sent + 1);
-  EXPECT_EQ(testing::ParseReceived(rig.LastRequest()).Price("id-0002", "Diesel"), "1.459");
+  sql_->Execute("drop trigger test_refuse_lease");
+  rig->RunPriceExport();
+  ASSERT_EQ(rig->sim().RequestCount(), sent + 1);
+  EXPECT_EQ(testing::ParseReceived(rig->LastRequest()).Price("id-0002", "Diesel"), "1.459");
 }
 
 }  // namespace

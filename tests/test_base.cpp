@@ -78,16 +78,6 @@ CommandResult RunCommand(const std::string& command) {
   return result;
 }
 
-CommandResult MakeTestCertificates(const std::filesystem::path& store,
-                                   const std::filesystem::path& sim, const std::string& options) {
-  std::string command = VELUNOR_MAKE_TEST_CERTS;
-  command.append(" ").append(options).append(" '").append(store.string());
-  command.append("' '").append(sim.string()).append("' >/dev/null");
-  CommandResult result = RunCommand(command);
-  result.output.insert(0, command + "\n");
-  return result;
-}
-
 bool WaitUntil(const std::function<bool()>& condition, double seconds) {
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::milliseconds(static_cast<long>(seconds * 1000));

@@ -47,13 +47,6 @@ struct CommandResult {
 };
 CommandResult RunCommand(const std::string& command);
 
-// Runs tools/make-test-certs with `options` ("--p12", ...): a certificate
-// store in `store`, the simulator's CA, server and rogue certificates in
-// `sim`. On failure the status is not 0 and the output says why.
-CommandResult MakeTestCertificates(const std::filesystem::path& store,
-                                   const std::filesystem::path& sim,
-                                   const std::string& options = "");
-
 // Polls `condition` every 10 ms; true as soon as it holds, false when it
 // still does not after `seconds`.
 bool WaitUntil(const std::function<bool()>& condition, double seconds);

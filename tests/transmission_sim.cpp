@@ -17,17 +17,6 @@ namespace velunor::testing {
 
 namespace fs = std::filesystem;
 
-TestCertificates::TestCertificates(const fs::path& dir, ClientFile file)
-    : store(dir / "certstore"), sim(dir / "sim") {
-  const char* option = file == ClientFile::kP12         ? "--p12"
-                       : file == ClientFile::kLegacyP12 ? "--p12-legacy"
-                                                        : "";
-  const CommandResult made = MakeTestCertificates(store, sim, option);
-  if (made.status != 0) throw std::runtime_error("failed: " + made.output);
-  client_subject = ReadFile(sim / "client-subject.txt");
-  while (!client_subject.empty() && client_subject.back() == '\n') client_subject.pop_back();
-}
-
 MdmSim::MdmSim(const TestCertificates& certs, const fs::path& work, Config config)
     : work_(work), host_(config.host) {
   fs::create_directories(work_);

@@ -1,5 +1,4 @@
-// For the transmission's integration tests: certificates made by
-// tools/make-test-certs into a test directory, and a real mdm-sim process on
+// For the transmission's integration tests: a real mdm-sim process on
 // a free port of 127.0.0.1, started per test and stopped (SIGTERM, then
 // waited for) when the object goes.
 #pragma once
@@ -10,19 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace velunor::testing {
+#include "tests/test_certificates.h"
 
-struct TestCertificates {
-  // How the client certificate lies in the store "MY": PEM with its key, or
-  // PKCS#12 with an empty password, also with the legacy encryption of older
-  // Windows exports (RC2-40/3DES).
-  enum class ClientFile { kPem, kP12, kLegacyP12 };
-  // Runs the script; throws std::runtime_error when it fails.
-  explicit TestCertificates(const std::filesystem::path& dir, ClientFile file = ClientFile::kPem);
-  std::filesystem::path store;  // certificate store root: MY/, Root/
-  std::filesystem::path sim;    // CA, server and rogue certificates
-  std::string client_subject;   // as the store shows it
-};
+namespace velunor::testing {
 
 class MdmSim {
  public:

@@ -11,6 +11,7 @@
 #include "service/transmission/soap_transaction.h"
 #include "service/transmission/transmission_fakes.h"
 #include "shared/cert_store.h"
+#include "tests/expect_text.h"
 #include "tests/test_env.h"
 #include "tests/transmission_sim.h"
 
@@ -42,15 +43,19 @@ class TransmissionTest : public ::testing::Test {
 
   void TearDown() override {
     for (const std::string& line : komm_.lines) {
-      EXPECT_EQ(line.find("PRIVATE KEY"), std::string::npos) << "key material in the log";
+      EXPECT_FALSE(Contains(line, "PRIVATE KEY")) << "key material in the log";
     }
     for (const std::string& line : t_.ErrorLines()) {
-      EXPECT_EQ(line.find("PRIVATE KEY"), std::string::npos) << "key material in the log";
+      EXPECT_FALSE(Contains(line, "PRIVATE KEY")) << "key material in the log";
     }
   }
 
+  // The simulator; url_ is its price URL, peer_ its address.
   MdmSim& StartSim(MdmSim::Config config) {
+    const std::string host = config.host;
     sim_ = std::make_unique<MdmSim>(certs_, t_.dir.path() / "sim", std::move(config));
+    url_ = sim_->Url("/mts-k/prices");
+    peer_ = host + ":" + std::to_string(sim_->port());
     return *sim_;
   }
 
@@ -71,8 +76,7 @@ class TransmissionTest : public ::testing::Test {
             "Remote URL: " + url};
   }
   Lines Handshake() const {
-    const std::string peer = "127.0.0.1:" + std::to_string(sim_->port());
-    return {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+    return {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
             std::string("SSL: Certificate subject: ") + kServerSubject,
             std::string("SSL: Certificate issuer: ") + kTestCa, kCipher};
   }
@@ -86,6 +90,8 @@ class TransmissionTest : public ::testing::Test {
   TestCertificates certs_;
   DirectoryCertStore store_;
   std::unique_ptr<MdmSim> sim_;
+  std::string url_;
+  std::string peer_;
   RecordingKommLog komm_;
   Transmission transmission_;
   int16_t result_ = -1;
@@ -94,9 +100,8 @@ class TransmissionTest : public ::testing::Test {
 TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
   MdmSim& sim = StartSim({{"ack", "ack-plain"}});
   for (int run = 1; run <= 2; ++run) {
-    const std::string url = sim.Url("/mts-k/prices");
-    EXPECT_EQ(Send(url),
-              Join({Opening(url),
+    EXPECT_EQ(Send(url_),
+              Join({Opening(url_),
                     Handshake(),
                     {"Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
                      "Transaction successfull"}}))
@@ -110,12 +115,11 @@ TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
 
   const std::string headers = sim.RequestHeaders(1);
   EXPECT_EQ(headers.rfind("POST /mts-k/prices HTTP/1.1\r\n", 0), 0u) << headers;
-  EXPECT_NE(headers.find("\r\nContent-Type: text/xml;charset=utf-8\r\n"), std::string::npos);
-  EXPECT_NE(headers.find("\r\nUser-Agent: Quillon-Velunor V1.20\r\n"), std::string::npos);
-  EXPECT_NE(headers.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"),
-            std::string::npos);
-  EXPECT_EQ(headers.find("SOAPAction"), std::string::npos) << headers;
-  EXPECT_EQ(headers.find("Expect"), std::string::npos) << headers;
+  EXPECT_TRUE(Contains(headers, "\r\nContent-Type: text/xml;charset=utf-8\r\n"));
+  EXPECT_TRUE(Contains(headers, "\r\nUser-Agent: Quillon-Velunor V1.20\r\n"));
+  EXPECT_TRUE(Contains(headers, "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"));
+  EXPECT_FALSE(Contains(headers, "SOAPAction"));
+  EXPECT_FALSE(Contains(headers, "Expect"));
   EXPECT_EQ(sim.RequestInfo(1).rfind("client-subject: " + certs_.client_subject + "\n", 0), 0u)
       << "the certificate chosen by its subject was presented";
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Übertragung an MTS");
@@ -125,33 +129,32 @@ TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
 TEST_F(TransmissionTest, AnswersOtherThanAnAcknowledgementFail) {
   MdmSim& sim = StartSim({{"refuse:Preisangabe ungültig", "responses:acknowledge|denied", "non-xml",
                            "empty", "http:500"}});
-  const std::string url = sim.Url("/mts-k/prices");
   const Lines ok_status = {"Server answered: HTTP/1.1 200 OK"};
 
-  EXPECT_EQ(Send(url),
-            Join({Opening(url),
+  EXPECT_EQ(Send(url_),
+            Join({Opening(url_),
                   Handshake(),
                   ok_status,
                   {"SOAP: Server tell us: Preisangabe ungültig", "Transaction failed!"}}));
   EXPECT_EQ(result_, 1);
 
-  EXPECT_EQ(Send(url), Join({Opening(url),
-                             Handshake(),
-                             ok_status,
-                             {"SOAP: Server acknowledged transaction",
-                              "SOAP: Server tell us: denied", "Transaction failed!"}}));
+  EXPECT_EQ(Send(url_), Join({Opening(url_),
+                              Handshake(),
+                              ok_status,
+                              {"SOAP: Server acknowledged transaction",
+                               "SOAP: Server tell us: denied", "Transaction failed!"}}));
   EXPECT_EQ(result_, 1);
 
   for (const char* what : {"non-xml", "empty"}) {
     EXPECT_EQ(
-        Send(url),
-        Join({Opening(url), Handshake(), ok_status, {"SOAP-Parse-Error!", "Transaction failed!"}}))
+        Send(url_),
+        Join({Opening(url_), Handshake(), ok_status, {"SOAP-Parse-Error!", "Transaction failed!"}}))
         << what;
     EXPECT_EQ(result_, 1);
   }
 
-  EXPECT_EQ(Send(url),
-            Join({Opening(url),
+  EXPECT_EQ(Send(url_),
+            Join({Opening(url_),
                   Handshake(),
                   {"ERR: 500 Server answered with HTTP/1.1 500 Internal Server Error Zeile: 5",
                    "Transaction failed!"}}));
@@ -161,11 +164,10 @@ TEST_F(TransmissionTest, AnswersOtherThanAnAcknowledgementFail) {
 
 TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
   MdmSim& sim = StartSim({});
-  const std::string url = sim.Url("/mts-k/prices");
 
   const std::string other = "CN=Müller Tankstellen GmbH, O=Müller, C=DE";
-  EXPECT_EQ(Send(url, other),
-            Join({Opening(url, other),
+  EXPECT_EQ(Send(url_, other),
+            Join({Opening(url_, other),
                   {"ERR: 1001 Client certificate not found: no certificate with the subject \"" +
                        other + "\" in store \"MY\" Zeile: 5",
                    "Transaction failed!"}}));
@@ -173,18 +175,18 @@ TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
 
   // The CA certificate is in the store Root only, and has no key anyway.
   EXPECT_EQ(
-      Send(url, kTestCa)[3],
+      Send(url_, kTestCa)[3],
       std::string("ERR: 1001 Client certificate not found: no certificate with the subject \"") +
           kTestCa + "\" in store \"MY\" Zeile: 5");
 
   std::filesystem::remove(certs_.store / "MY" / "client.pem");
-  EXPECT_EQ(Send(url), Join({Opening(url),
-                             {"ERR: 1001 Client certificate not found: no certificate with the "
-                              "subject \"" +
-                                  certs_.client_subject + "\" in store \"MY\" Zeile: 5",
-                              "Transaction failed!"}}));
+  EXPECT_EQ(Send(url_), Join({Opening(url_),
+                              {"ERR: 1001 Client certificate not found: no certificate with the "
+                               "subject \"" +
+                                   certs_.client_subject + "\" in store \"MY\" Zeile: 5",
+                               "Transaction failed!"}}));
   std::filesystem::remove_all(certs_.store / "MY");
-  EXPECT_EQ(Send(url)[3],
+  EXPECT_EQ(Send(url_)[3],
             "ERR: 1001 Client certificate not found: certificate store \"MY\" does "
             "not exist in " +
                 certs_.store.string() + " Zeile: 5");
@@ -242,10 +244,9 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
   EXPECT_EQ(err.rfind("ERR: 1001 Client certificate not found: no certificate with the subject", 0),
             0u)
       << err;
-  EXPECT_NE(err.find("; files that cannot be read there: client.p12: cannot open the PKCS#12 "
-                     "file with an empty password"),
-            std::string::npos)
-      << err;
+  EXPECT_TRUE(Contains(err,
+                       "; files that cannot be read there: client.p12: cannot open the PKCS#12 "
+                       "file with an empty password"));
   EXPECT_EQ(sim.RequestCount(), 1) << "nothing sent without the certificate";
 }
 
@@ -253,24 +254,12 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
 // (the server decides), and the ERR line of the refusal says it expired.
 TEST_F(TransmissionTest, AnExpiredClientCertificateIsNamedInTheErrLine) {
   MdmSim& sim = StartSim({});
-  const std::filesystem::path pem = certs_.store / "MY" / "client.pem";
-  const std::filesystem::path dir = t_.dir.path();
-  const std::string script =
-      "set -e; cd '" + dir.string() + "'; openssl x509 -x509toreq -in '" + pem.string() +
-      "' -signkey '" + pem.string() +
-      "' -out c.csr 2>/dev/null; faketime -f '-400d' openssl "
-      "x509 -req -in c.csr -CA '" +
-      (certs_.sim / "ca.pem").string() + "' -CAkey '" + (certs_.sim / "ca-key.pem").string() +
-      "' -days 30 -set_serial 99 -out c.crt 2>/dev/null; "
-      "openssl pkey -in '" +
-      pem.string() + "' -out c.key; cat c.crt c.key > '" + pem.string() + "'";
-  ASSERT_EQ(std::system(script.c_str()), 0);
-  const Lines lines = Send(sim.Url("/mts-k/prices"));
+  ASSERT_TRUE(certs_.IssueClientCopy("-400d", 30, 99, "client.pem"));
+  const Lines lines = Send(url_);
   ASSERT_GE(lines.size(), 2u);
   const std::string err = lines[lines.size() - 2];
   EXPECT_EQ(err.rfind("ERR: ", 0), 0u) << err;
-  EXPECT_NE(err.find("; the client certificate (client.pem) expired on "), std::string::npos)
-      << err;
+  EXPECT_TRUE(Contains(err, "; the client certificate (client.pem) expired on "));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 0);
 }
@@ -278,12 +267,11 @@ TEST_F(TransmissionTest, AnExpiredClientCertificateIsNamedInTheErrLine) {
 TEST_F(TransmissionTest, ServerRefusesAClientCertificateOfAnotherCa) {
   MdmSim& sim = StartSim({});
   std::filesystem::copy_file(certs_.sim / "rogue-client.pem", certs_.store / "MY" / "rogue.pem");
-  const std::string url = sim.Url("/mts-k/prices");
   const std::string rogue = "CN=Rogue Client, O=Nobody, C=DE";
-  const Lines lines = Send(url, rogue);
+  const Lines lines = Send(url_, rogue);
   EXPECT_EQ(result_, 1);
   ASSERT_EQ(lines.size(), 10u) << ::testing::PrintToString(lines);
-  Lines expected = Join({Opening(url, rogue), Handshake()});
+  Lines expected = Join({Opening(url_, rogue), Handshake()});
   expected.back() = "SSL: Alert received: fatal unknown CA";  // the server's word, no handshake
   EXPECT_EQ(Lines(lines.begin(), lines.begin() + 8), expected);
   EXPECT_TRUE(std::regex_match(lines[8], std::regex("ERR: 35 .*alert unknown ca Zeile: 5")))
@@ -294,11 +282,9 @@ TEST_F(TransmissionTest, ServerRefusesAClientCertificateOfAnotherCa) {
 
 TEST_F(TransmissionTest, ServerCertificateOfAnUnknownCaIsRefused) {
   MdmSim& sim = StartSim({{}, "1.2", /*rogue_server=*/true});
-  const std::string url = sim.Url("/mts-k/prices");
-  const std::string peer = "127.0.0.1:" + std::to_string(sim.port());
-  EXPECT_EQ(Send(url),
-            Join({Opening(url),
-                  {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+  EXPECT_EQ(Send(url_),
+            Join({Opening(url_),
+                  {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
                    "SSL: Certificate subject: CN=127.0.0.1, O=Nobody, C=DE",
                    "SSL: Certificate issuer: CN=Unknown Test CA, O=Nobody, C=DE",
                    "SSL: The following problems have been determined for this certificate:",
@@ -312,11 +298,9 @@ TEST_F(TransmissionTest, ServerCertificateOfAnUnknownCaIsRefused) {
 
 TEST_F(TransmissionTest, ServerCertificateForAnotherAddressIsRefused) {
   MdmSim& sim = StartSim({{}, "1.2", false, "127.0.0.2"});
-  const std::string url = sim.Url("/mts-k/prices");
-  const std::string peer = "127.0.0.2:" + std::to_string(sim.port());
-  EXPECT_EQ(Send(url),
-            Join({Opening(url),
-                  {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+  EXPECT_EQ(Send(url_),
+            Join({Opening(url_),
+                  {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
                    std::string("SSL: Certificate subject: ") + kServerSubject,
                    std::string("SSL: Certificate issuer: ") + kTestCa,
                    "SSL: The following problems have been determined for this certificate:",
@@ -328,14 +312,12 @@ TEST_F(TransmissionTest, ServerCertificateForAnotherAddressIsRefused) {
 
 TEST_F(TransmissionTest, AServerWithTls13OnlyFailsTheHandshake) {
   MdmSim& sim = StartSim({{}, "1.3"});
-  const std::string url = sim.Url("/mts-k/prices");
-  const std::string peer = "127.0.0.1:" + std::to_string(sim.port());
-  const Lines lines = Send(url);
+  const Lines lines = Send(url_);
   EXPECT_EQ(result_, 1);
   ASSERT_EQ(lines.size(), 8u) << ::testing::PrintToString(lines);
   EXPECT_EQ(Lines(lines.begin(), lines.begin() + 6),
-            Join({Opening(url),
-                  {"Connection: Connecting " + peer, "Connection: Connected " + peer,
+            Join({Opening(url_),
+                  {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
                    "SSL: Alert received: fatal protocol version"}}));
   EXPECT_TRUE(std::regex_match(lines[6], std::regex("ERR: 35 .*alert protocol version Zeile: 5")))
       << lines[6];
@@ -345,11 +327,10 @@ TEST_F(TransmissionTest, AServerWithTls13OnlyFailsTheHandshake) {
 
 TEST_F(TransmissionTest, NoAnswerWithinTheTimeOutFails) {
   MdmSim& sim = StartSim({{"delay:5"}});
-  const std::string url = sim.Url("/mts-k/prices");
   CurlTransport::Options quick;
   quick.timeout = std::chrono::seconds(1);
-  EXPECT_EQ(Send(url, "", quick),
-            Join({Opening(url),
+  EXPECT_EQ(Send(url_, "", quick),
+            Join({Opening(url_),
                   Handshake(),
                   {"ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5",
                    "Transaction failed!"}}));
@@ -359,9 +340,8 @@ TEST_F(TransmissionTest, NoAnswerWithinTheTimeOutFails) {
 
 TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   MdmSim& sim = StartSim({{"redirect:/v2/prices", "ack"}});
-  const std::string url = sim.Url("/mts-k/prices");
-  EXPECT_EQ(Send(url),
-            Join({Opening(url),
+  EXPECT_EQ(Send(url_),
+            Join({Opening(url_),
                   Handshake(),
                   {"Connection: Redirected /v2/prices"},
                   Handshake(),
@@ -375,7 +355,7 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   // in clear.
   const std::string clear = "http://127.0.0.1:" + std::to_string(sim.port()) + "/v2/prices";
   sim.SetOutcomes({"redirect:" + clear, "ack"});
-  const Lines lines = Send(url);
+  const Lines lines = Send(url_);
   EXPECT_EQ(result_, 1);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2],
@@ -387,7 +367,7 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   MdmSim other(certs_, t_.dir.path() / "other", {{"ack"}});
   const std::string steal = other.Url("/steal");
   sim.SetOutcomes({"redirect:" + steal + "|/v2/prices", "ack"});
-  const Lines two = Send(url);
+  const Lines two = Send(url_);
   EXPECT_EQ(result_, 1);
   ASSERT_GE(two.size(), 2u);
   EXPECT_EQ(two[two.size() - 2], "ERR: 1004 Redirect with more than one Location refused: " +
@@ -404,19 +384,17 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
   MdmSim other(certs_, t_.dir.path() / "other", {{"ack"}});
   const std::string moved = other.Url("/neu/prices");
   sim.SetOutcomes({"redirect:" + moved});
-  const std::string url = sim.Url("/mts-k/prices");
   Lines handshake_there = Handshake();
-  const std::string peer = "127.0.0.1:" + std::to_string(sim.port());
   const std::string peer_there = "127.0.0.1:" + std::to_string(other.port());
   handshake_there[0] = "Connection: Connecting " + peer_there;
   handshake_there[1] = "Connection: Connected " + peer_there;
   for (int run = 1; run <= 2; ++run) {
-    EXPECT_EQ(Send(url),
-              Join({Opening(url),
+    EXPECT_EQ(Send(url_),
+              Join({Opening(url_),
                     Handshake(),
                     {"Connection: Redirected " + moved},
                     handshake_there,
-                    {"Die MTS-K-Adresse " + url + " leitet nach " + moved +
+                    {"Die MTS-K-Adresse " + url_ + " leitet nach " + moved +
                          " um; bitte in Kestrin eintragen",
                      "Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
                      "Transaction successfull"}}));
@@ -429,7 +407,7 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
   // A server whose certificate no trusted CA signed is refused there too.
   MdmSim rogue(certs_, t_.dir.path() / "rogue", {{"ack"}, "1.2", true});
   sim.SetOutcomes({"redirect:" + rogue.Url("/neu/prices")});
-  const Lines lines = Send(url);
+  const Lines lines = Send(url_);
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(rogue.RequestCount(), 0);
   EXPECT_EQ(lines.back(), "Transaction failed!");
@@ -440,11 +418,10 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
 TEST_F(TransmissionTest, ARedirectChainThatOutlastsTheTimeOutEndsAtTheTimeOut) {
   MdmSim& sim = StartSim(
       {{"delay:0.6:redirect:/a", "delay:0.6:redirect:/b", "delay:0.6:redirect:/c", "ack"}});
-  const std::string url = sim.Url("/mts-k/prices");
   CurlTransport::Options quick;
   quick.timeout = std::chrono::seconds(1);
   const auto start = std::chrono::steady_clock::now();
-  const Lines lines = Send(url, "", quick);
+  const Lines lines = Send(url_, "", quick);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(result_, 1);
   ASSERT_GE(lines.size(), 2u);

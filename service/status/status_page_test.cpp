@@ -6,6 +6,7 @@
 
 #include "service/status/status_server.h"
 #include "service/status/status_snapshot.h"
+#include "tests/expect_text.h"
 
 namespace velunor {
 namespace {
@@ -34,22 +35,19 @@ StatusSnapshot Picture() {
 
 TEST(StatusPage, ShowsTheWindowsTextsEscapedWithNothingFromElsewhere) {
   const std::string page = StatusPage(Picture());
-  EXPECT_NE(page.find("08.12.2026 10:05:00 Warten auf Auftrag"), std::string::npos);
-  EXPECT_NE(page.find("Kommunikation:"), std::string::npos);
-  EXPECT_NE(page.find(">Stationen zu Quillon Tankstellen GmbH &amp; Co. KG</h2>"),
-            std::string::npos);
-  EXPECT_NE(page.find("1 &lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Söhne"),
-            std::string::npos);
-  EXPECT_EQ(page.find("<script>alert"), std::string::npos);
+  EXPECT_TRUE(Contains(page, "08.12.2026 10:05:00 Warten auf Auftrag"));
+  EXPECT_TRUE(Contains(page, "Kommunikation:"));
+  EXPECT_TRUE(Contains(page, ">Stationen zu Quillon Tankstellen GmbH &amp; Co. KG</h2>"));
+  EXPECT_TRUE(Contains(page, "1 &lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Söhne"));
+  EXPECT_FALSE(Contains(page, "<script>alert"));
   // The failure marker is shown as the window shows it: framed in red.
-  EXPECT_NE(page.find("<td class=\"failed\"><span>!! 08.12.2026 10:04:00 !!</span>"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(page, "<td class=\"failed\"><span>!! 08.12.2026 10:04:00 !!</span>"));
   // No resource from another origin: no URL with a scheme at all.
-  EXPECT_EQ(page.find("http://"), std::string::npos);
-  EXPECT_EQ(page.find("https://"), std::string::npos);
-  EXPECT_NE(page.find("name=\"viewport\""), std::string::npos);
+  EXPECT_FALSE(Contains(page, "http://"));
+  EXPECT_FALSE(Contains(page, "https://"));
+  EXPECT_TRUE(Contains(page, "name=\"viewport\""));
   // The first paint is the part that every refresh puts in place.
-  EXPECT_NE(page.find("<body>\n" + StatusPart(Picture()) + "<script>"), std::string::npos);
+  EXPECT_TRUE(Contains(page, "<body>\n" + StatusPart(Picture()) + "<script>"));
 }
 
 TEST(StatusSnapshot, HealthIsOkOnlyWhenEverythingIs) {
@@ -58,13 +56,13 @@ TEST(StatusSnapshot, HealthIsOkOnlyWhenEverythingIs) {
   for (const char* state : {"alarm", "starting", "lost-connection", "stopping"}) {
     s.state = state;
     EXPECT_EQ(HealthStatus(s), 503) << state;
-    EXPECT_NE(HealthJson(s).find(std::string("\"state\": \"") + state + "\""), std::string::npos);
+    EXPECT_TRUE(Contains(HealthJson(s), std::string("\"state\": \"") + state + "\""));
   }
   // Bytes that are not UTF-8 (an upstream text) do not break the answer.
   s.info =
       "Stra\xdf"
       "e";
-  EXPECT_NE(StatusJson(s).find("\"status_line\""), std::string::npos);
+  EXPECT_TRUE(Contains(StatusJson(s), "\"status_line\""));
 }
 
 TEST(StatusServer, AddressIsHostAndPort) {
