@@ -1,5 +1,6 @@
 // The frames of both publications and their assembly with the bodies.
 #include <functional>
+#include <string_view>
 
 #include "service/common/procedure.h"
 #include "service/common/zusatzfunktionen.h"
@@ -87,9 +88,12 @@ void Assemble(PublicationState& pub, DbState& state, const Kind& kind,
     xml += line;
     xml += kCrLf;
   }
-  p.With("").Run([&] {
-    WriteDocumentFile(state.env.files, state.env.program_dir / kind.file_name, xml + kCrLf);
-  });
+  // The file ends with one more CR LF than the document; added and taken off
+  // again, so that a large network's document is not copied for it.
+  xml += kCrLf;
+  p.With("").Run(
+      [&] { WriteDocumentFile(state.env.files, state.env.program_dir / kind.file_name, xml); });
+  xml.resize(xml.size() - std::string_view(kCrLf).size());
 }
 
 // Appends the station's lines 0..last, each with CR LF, up to the first empty one.
