@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "service/core/instance_token.h"
 #include "service/core/procedures.h"
@@ -67,7 +68,11 @@ class ServiceProcedures : public DatabaseProcedures,
   void XML_Preisdaten() override { velunor::XML_Preisdaten(s_.pub, s_.db); }
   void XML_Out_Station() override;
   void XML_Out_Preise() override { velunor::XML_Out_Preise(s_.pub, s_.db); }
-  std::string SOAPEnvelope() override { return velunor::SOAPEnvelope(s_.pub.PublicationXml); }
+  // The envelope takes the document over: a large network's publication is
+  // then held once, not twice, while it is sent.
+  std::string SOAPEnvelope() override {
+    return velunor::SOAPEnvelope(std::move(s_.pub.PublicationXml));
+  }
   std::string StationPublicationNumber() override {
     return s_.db.stammdaten.StationPublicationNumber;
   }

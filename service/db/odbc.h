@@ -52,6 +52,9 @@ class ResultSet {
   const DbValue& ValueAt(size_t row, size_t column) const;
   // The value as text; NULL gives "".
   std::string Text(size_t row, std::string_view column) const;
+  // Hands the rows over, so that a large result is regrouped or mended
+  // without a copy; the result has no rows afterwards.
+  std::vector<std::vector<DbValue>> TakeRows() { return std::move(rows_); }
 
  private:
   std::vector<std::string> columns_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace velunor {
 
 // Per station a table of text lines in slots 0..200. A slot that was never
 // written reads as the empty text, as do the slots of a station without lines.
+// A station's lines are kept as one text with the ends of its lines, so that
+// a large network's many short lines cost their characters, not an object
+// each.
 class LineTable {
  public:
   static constexpr int kSlots = 201;
@@ -24,34 +28,48 @@ class LineTable {
   // Replaces the station's lines. Throws Failure (subscript out of range) for
   // a station number outside 0..2147483647, one station too many or more
   // than kSlots lines; nothing changes then.
-  void Assign(long station, std::vector<std::string> lines) {
+  void Assign(long station, const std::vector<std::string>& lines) {
     if (lines.size() > static_cast<size_t>(kSlots)) {
       CheckStationNumber(station);
       throw Failure(kErrSubscriptOutOfRange,
                     "Mehr als 201 Zeilen für Station " + std::to_string(station));
     }
-    lines_[station] = std::move(lines);
+    Lines joined;
+    size_t size = 0;
+    for (const std::string& line : lines) size += line.size();
+    joined.text.reserve(size);
+    joined.ends.reserve(lines.size());
+    for (const std::string& line : lines) {
+      joined.text += line;
+      joined.ends.push_back(static_cast<uint32_t>(joined.text.size()));
+    }
+    lines_[station] = std::move(joined);
   }
 
   // Throws Failure for a station number outside 0..2147483647 or a slot
-  // outside 0..200.
-  const std::string& Line(long station, long slot) const {
+  // outside 0..200. The view lasts until the station's lines are replaced.
+  std::string_view Line(long station, long slot) const {
     CheckStationNumber(station);
     if (slot < 0 || slot >= kSlots) {
       throw Failure(kErrSubscriptOutOfRange,
                     "Zeile " + std::to_string(slot) + " liegt außerhalb von 0 bis 200");
     }
-    static const std::string kEmpty;
-    const std::vector<std::string>* lines = lines_.Find(station);
-    if (lines == nullptr || static_cast<size_t>(slot) >= lines->size()) return kEmpty;
-    return (*lines)[static_cast<size_t>(slot)];
+    const Lines* lines = lines_.Find(station);
+    const auto s = static_cast<size_t>(slot);
+    if (lines == nullptr || s >= lines->ends.size()) return {};
+    const size_t begin = s == 0 ? 0 : lines->ends[s - 1];
+    return std::string_view(lines->text).substr(begin, lines->ends[s] - begin);
   }
 
   void Erase(long station) { lines_.Erase(station); }
   void Clear() { lines_.Clear(); }
 
  private:
-  StationMap<std::vector<std::string>> lines_;
+  struct Lines {
+    std::string text;
+    std::vector<uint32_t> ends;  // of each line in `text`
+  };
+  StationMap<Lines> lines_;
 };
 
 struct PublicationState {
@@ -78,7 +96,8 @@ struct PublicationState {
   LineTable PriceLines;
   StationMap<int32_t> PriceLineLast;
 
-  // The document last assembled, lines joined and ended with CR LF.
+  // The document last assembled, lines joined and ended with CR LF, until
+  // the SOAP envelope takes it over.
   std::string PublicationXml;
 
   // Station and column of every database text whose characters XML forbids

@@ -63,48 +63,44 @@ std::vector<std::string> OpeningTimes(Procedure& p, const ResultSet& times, size
 // The rows with every text mended that a publication could not carry
 // (XmlCharacters), each station's column told once per run.
 ResultSet XmlSafeRows(Procedure& p, PublicationState& pub, const std::string& table,
-                      const ResultSet& rows) {
-  std::vector<std::vector<DbValue>> safe;
-  safe.reserve(rows.RecordCount());
-  for (size_t r = 0; r < rows.RecordCount(); ++r) {
-    std::vector<DbValue> row;
-    for (size_t c = 0; c < rows.ColumnCount(); ++c) {
-      DbValue value = rows.ValueAt(r, c);
+                      ResultSet rows) {
+  const std::vector<std::string> columns = rows.columns();
+  std::vector<std::vector<DbValue>> values = rows.TakeRows();
+  for (std::vector<DbValue>& row : values) {
+    for (size_t c = 0; c < row.size(); ++c) {
+      DbValue& value = row[c];
       bool mended = false;
       if (value) value = XmlCharacters(*value, &mended);
-      if (mended) {
-        long station = 0;
-        p.Run([&] { station = DbLong(rows.Value(r, "station")); });
-        const std::string& column = rows.columns()[c];
-        if (pub.mended_texts.emplace(station, column).second) {
-          p.Run([&] {
-            p.log().WriteNotice("Station " + std::to_string(station) + ": " + table + "." + column +
-                                    " enthält Zeichen, die XML nicht zulässt; in der "
-                                    "Veröffentlichung ersetzt",
-                                p.name());
-          });
-        }
+      if (!mended) continue;
+      long station = 0;
+      p.Run([&] { station = DbLong(ResultSet(columns, {row}).Value(0, "station")); });
+      if (pub.mended_texts.emplace(station, columns[c]).second) {
+        p.Run([&] {
+          p.log().WriteNotice("Station " + std::to_string(station) + ": " + table + "." +
+                                  columns[c] +
+                                  " enthält Zeichen, die XML nicht zulässt; in der "
+                                  "Veröffentlichung ersetzt",
+                              p.name());
+        });
       }
-      row.push_back(std::move(value));
     }
-    safe.push_back(std::move(row));
   }
-  return ResultSet(rows.columns(), std::move(safe));
+  return ResultSet(columns, std::move(values));
 }
 
 // The rows of `rows` as one result per station, in their order.
-std::map<long, ResultSet> RowsByStation(Procedure& p, const ResultSet& rows) {
+std::map<long, ResultSet> RowsByStation(Procedure& p, ResultSet rows) {
+  size_t station_column = 0;
+  if (!p.Run([&] { station_column = rows.ColumnIndex("station"); })) return {};
+  const std::vector<std::string> columns = rows.columns();
+  std::vector<std::vector<DbValue>> values = rows.TakeRows();
   std::map<long, std::vector<std::vector<DbValue>>> grouped;
-  for (size_t r = 0; r < rows.RecordCount(); ++r) {
-    p.Run([&] {
-      std::vector<DbValue> row;
-      for (size_t c = 0; c < rows.ColumnCount(); ++c) row.push_back(rows.ValueAt(r, c));
-      grouped[DbLong(rows.Value(r, "station"))].push_back(std::move(row));
-    });
+  for (std::vector<DbValue>& row : values) {
+    p.Run([&] { grouped[DbLong(row.at(station_column))].push_back(std::move(row)); });
   }
   std::map<long, ResultSet> by_station;
   for (auto& [station, station_rows] : grouped) {
-    by_station.emplace(station, ResultSet(rows.columns(), std::move(station_rows)));
+    by_station.emplace(station, ResultSet(columns, std::move(station_rows)));
   }
   return by_station;
 }
@@ -181,9 +177,9 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
   ResultSet all_times;
   p.With(times_sql).Run([&] { all_times = state.db().Query(times_sql); });
   p.With("");
-  stations = XmlSafeRows(p, pub, "mts_petrolstation", stations);
-  all_times = XmlSafeRows(p, pub, "mts_petrolstation_times", all_times);
-  const std::map<long, ResultSet> times_of = RowsByStation(p, all_times);
+  stations = XmlSafeRows(p, pub, "mts_petrolstation", std::move(stations));
+  const std::map<long, ResultSet> times_of =
+      RowsByStation(p, XmlSafeRows(p, pub, "mts_petrolstation_times", std::move(all_times)));
 
   for (size_t r = 0; r < stations.RecordCount(); ++r) {
     p.With(sql);

@@ -99,7 +99,7 @@ void Assemble(PublicationState& pub, DbState& state, const Kind& kind,
 // Appends the station's lines 0..last, each with CR LF, up to the first empty one.
 void AppendLines(std::string& xml, const LineTable& lines, long station, long last) {
   for (long slot = 0; slot <= last; ++slot) {
-    const std::string& line = lines.Line(station, slot);
+    const std::string_view line = lines.Line(station, slot);
     if (line.empty()) break;
     xml += line;
     xml += kCrLf;

@@ -38,8 +38,10 @@ struct TransmissionRecord {
   std::string number;
   std::string url;
   std::string outcome;
-  std::string request;
-  std::string answer;  // the answer's body, or the failure's text
+  // Views of texts that outlive the record: a large network's request is
+  // archived without a copy.
+  std::string_view request;
+  std::string_view answer;  // the answer's body, or the failure's text
   bool answered = false;
 };
 

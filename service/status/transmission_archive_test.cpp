@@ -19,7 +19,7 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 namespace velunor {
 namespace {
 
-TransmissionRecord Record(int second, const std::string& request) {
+TransmissionRecord Record(int second, std::string_view request) {
   TransmissionRecord r;
   r.when = DateTime{2026, 12, 8, 10, 5, second};
   r.kind = "price";
@@ -76,7 +76,7 @@ TEST(TransmissionArchive, KeepsEachTransmissionWholeAndReadableByName) {
             TransmissionArchive::Content(Record(0, request)));
   const auto failed = TransmissionArchive::Read(dir.path(), newest[0].name);
   ASSERT_TRUE(failed);
-  const std::string error = refused.answer;
+  const std::string error(refused.answer);
   EXPECT_NE(failed->find("Fehler: " + std::to_string(error.size()) + " Bytes\n" + error + "\n"),
             std::string::npos);
 

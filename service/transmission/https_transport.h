@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "service/transmission/tls_events.h"
 
@@ -24,7 +25,9 @@ struct HttpsRequest {
   std::string user_agent;
   bool follow_redirects = true;
   std::string content_type;
-  std::string body;  // sent unchanged
+  // Sent unchanged; a view of a text that outlives the send, so that a large
+  // network's publication is not copied for it.
+  std::string_view body;
   std::string url;
   // Only connect and shake hands (TLS with the client certificate), send
   // nothing: the answer is empty when that worked. For the setup check.

@@ -2,18 +2,16 @@
 
 namespace velunor {
 
-std::string SOAPEnvelope(const std::string& body) {
-  std::string text;
-  text.reserve(body.size() + 160);
-  text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-  text += "<S:Envelope xmlns:S=\"";
-  text += kSoapEnvelopeNamespace;
-  text += "\">\r\n";
-  text += "<S:Header/><S:Body>\r\n";
-  text += body;
-  text += "\r\n";
-  text += "</S:Body></S:Envelope>";
-  return text;
+std::string SOAPEnvelope(std::string body) {
+  std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+  head += "<S:Envelope xmlns:S=\"";
+  head += kSoapEnvelopeNamespace;
+  head += "\">\r\n";
+  head += "<S:Header/><S:Body>\r\n";
+  body.insert(0, head);
+  body += "\r\n";
+  body += "</S:Body></S:Envelope>";
+  return body;
 }
 
 }  // namespace velunor

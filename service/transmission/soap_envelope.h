@@ -10,7 +10,8 @@ namespace velunor {
 inline constexpr const char* kSoapEnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
 
 // Wraps `body` (a publication, itself ending with CR LF) unchanged into the
-// envelope. Pure; does not fail.
-std::string SOAPEnvelope(const std::string& body);
+// envelope; a body moved in becomes the envelope without a copy. Pure; does
+// not fail.
+std::string SOAPEnvelope(std::string body);
 
 }  // namespace velunor
