@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <ranges>
 #include <string>
 
 #include "service/common/failure.h"
@@ -27,6 +26,15 @@ inline bool StationNumberInRange(long station) {
 void CheckStationNumber(long station);
 // Throws Failure (subscript out of range): `station` would be one station too many.
 [[noreturn]] void ThrowTooManyStations(long station);
+
+// Stations from one iterator up to another, for a range-for.
+template <typename Iterator>
+struct StationRange {
+  Iterator first, last;
+  Iterator begin() const { return first; }
+  Iterator end() const { return last; }
+  bool empty() const { return first == last; }
+};
 
 template <typename T>
 class StationMap {
@@ -60,13 +68,13 @@ class StationMap {
   }
 
   // The stations from..to in ascending number; none when from > to.
-  auto Range(long from, long to) {
-    if (from > to) return std::ranges::subrange(values_.end(), values_.end());
-    return std::ranges::subrange(values_.lower_bound(from), values_.upper_bound(to));
+  StationRange<typename Values::iterator> Range(long from, long to) {
+    if (from > to) return {values_.end(), values_.end()};
+    return {values_.lower_bound(from), values_.upper_bound(to)};
   }
-  auto Range(long from, long to) const {
-    if (from > to) return std::ranges::subrange(values_.end(), values_.end());
-    return std::ranges::subrange(values_.lower_bound(from), values_.upper_bound(to));
+  StationRange<typename Values::const_iterator> Range(long from, long to) const {
+    if (from > to) return {values_.end(), values_.end()};
+    return {values_.lower_bound(from), values_.upper_bound(to)};
   }
 
   void Erase(long station) { values_.erase(station); }

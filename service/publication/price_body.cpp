@@ -52,8 +52,9 @@ void XML_Preisdaten(PublicationState& pub, DbState& state) {
     pub.PriceLines.Erase(n);
   }
   static const StationEntry kNoEntry;
-  for (const auto& [n, status] : active.Range(m.FirstStationNumber, m.LastStationNumber)) {
-    if (status < 1) continue;
+  for (const auto& station : active.Range(m.FirstStationNumber, m.LastStationNumber)) {
+    if (station.second < 1) continue;
+    const long n = station.first;
     p.Run([&] {
       const StationEntry* entry = state.stations.Find(n);
       std::vector<std::string> lines =

@@ -168,8 +168,9 @@ void XML_Out_Station(PublicationState& pub, DbState& state) {
   Assemble(pub, state, kStation, pub.StationHeader, pub.StationFooter,
            [&](Procedure& p, std::string& xml) {
              // Station 0 is never published.
-             for (const auto& [n, active] : index.StationActive.Range(1, kMaxStationNumber)) {
-               if (active <= 0) continue;
+             for (const auto& station : index.StationActive.Range(1, kMaxStationNumber)) {
+               if (station.second <= 0) continue;
+               const long n = station.first;
                p.Run([&] { AppendLines(xml, pub.StationLines, n, index.StationLineLast.Get(n)); });
              }
            });
@@ -179,8 +180,10 @@ void XML_Out_Preise(PublicationState& pub, DbState& state) {
   const MasterData& m = state.stammdaten;
   Assemble(pub, state, kPrice, pub.PriceHeader, pub.PriceFooter,
            [&](Procedure& p, std::string& xml) {
-             for (const auto& [n, last] :
+             for (const auto& station :
                   pub.PriceLineLast.Range(m.FirstStationNumber, m.LastStationNumber)) {
+               const long n = station.first;
+               const long last = station.second;
                if (last > 0) p.Run([&] { AppendLines(xml, pub.PriceLines, n, last); });
              }
            });
