@@ -146,7 +146,11 @@ void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& 
   }
   if (which.empty()) return;
   db.Execute("delete from mts_petrolstation_times where " + which);
-  if (!records.empty()) db.ExecuteRows({kInsertTimes, " " + MarkerRow(8), ""}, records);
+  if (!records.empty()) {
+    RowsStatement rows{kInsertTimes, MarkerRow(8), ""};
+    rows.head += ' ';
+    db.ExecuteRows(rows, records);
+  }
   if (!replacements.empty()) {
     db.ExecuteRows("replace into mts_petrolstation_times values", replacements, 8);
   }
