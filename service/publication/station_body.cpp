@@ -66,6 +66,7 @@ ResultSet XmlSafeRows(Procedure& p, PublicationState& pub, const std::string& ta
                       ResultSet rows) {
   const std::vector<std::string> columns = rows.columns();
   std::vector<std::vector<DbValue>> values = rows.TakeRows();
+  const ResultSet heads(columns, {});  // the columns, for finding "station" by name
   for (std::vector<DbValue>& row : values) {
     for (size_t c = 0; c < row.size(); ++c) {
       DbValue& value = row[c];
@@ -73,7 +74,7 @@ ResultSet XmlSafeRows(Procedure& p, PublicationState& pub, const std::string& ta
       if (value) value = XmlCharacters(*value, &mended);
       if (!mended) continue;
       long station = 0;
-      p.Run([&] { station = DbLong(ResultSet(columns, {row}).Value(0, "station")); });
+      p.Run([&] { station = DbLong(row.at(heads.ColumnIndex("station"))); });
       if (pub.mended_texts.emplace(station, columns[c]).second) {
         p.Run([&] {
           p.log().WriteNotice("Station " + std::to_string(station) + ": " + table + "." +
