@@ -8,6 +8,7 @@
 // without price. Each case has a MariaDB server of its own.
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +219,24 @@ TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAn
   testing::PriceMap stored = expected;
   stored["st-1"].e10 = "0.0";
   EXPECT_EQ(testing::PriceDifferences(stored, testing::StoredPrices(*db)), "");
+}
+
+// Master data that cannot be read (here a table gone; under faults a cut or
+// frozen connection) end the start with the failure logged, not with the
+// message for a setting the operator left out.
+TEST(FaultDbStartTest, AnUnreadableMasterDataTableIsNoMissingSetting) {
+  PrivateServer server;
+  auto db = server.Connect();
+  testing::SeedStationNetwork(*db, 2);
+  db->Execute("rename table stammdaten to stammdaten_away");
+  ServiceRig::Options options;
+  options.db_server = server.Server();
+  ServiceRig rig(options);
+  EXPECT_FALSE(rig.Start());
+  EXPECT_EQ(rig.front_end().messages,
+            std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
+  EXPECT_NE(Joined(rig.ErrorLines()).find("DB_LOXStammdaten / "), std::string::npos)
+      << Joined(rig.ErrorLines());
 }
 
 }  // namespace

@@ -125,6 +125,7 @@ std::string ScheduleFigures::Summary() const {
   text += "longest time with nobody reporting: " + Seconds(longest_silence) + "\n";
   text += "double reports: " + std::to_string(double_reports) + "\n";
   text += "instances that ended by themselves: " + std::to_string(ended_by_themselves) + "\n";
+  text += "starts ended by a database fault: " + std::to_string(starts_ended_by_database) + "\n";
   const auto times = [](const std::vector<double>& list) {
     std::string t;
     for (double s : list) t += " " + (s < 0 ? std::string("never") : Seconds(s));
@@ -329,16 +330,28 @@ class Schedule {
                         config_.lease_seconds));
   }
 
+  // A start that could not reach its database, or lost it while loading,
+  // ends: the only ends a fault may cause. Any other end is the service's.
+  static bool StartEndedByDatabase(const std::string& out) {
+    return out.find("Keine Verbindung zur Datenbank möglich") != std::string::npos ||
+           (out.find("Fehler beim Programmstart - wird beendet") != std::string::npos &&
+            out.find(" / -2147467259 / ") != std::string::npos);
+  }
+
   // An instance that ended without being told to is started again, as the
   // service manager would.
   void Supervise() {
     for (int i = 0; i < 2; ++i) {
       ServiceProcess& p = *instances_[i].process;
       if (p.Running()) continue;
-      ++figures_.ended_by_themselves;
       const std::string out = p.Stdout() + p.Stderr();
-      record_.own_ends.push_back(std::string(Name(i)) + " ended by itself: " +
-                                 out.substr(out.size() > 300 ? out.size() - 300 : 0));
+      if (StartEndedByDatabase(out)) {
+        ++figures_.starts_ended_by_database;
+      } else {
+        ++figures_.ended_by_themselves;
+        record_.own_ends.push_back(std::string(Name(i)) + " ended by itself: " +
+                                   out.substr(out.size() > 300 ? out.size() - 300 : 0));
+      }
       Start(i);
     }
   }

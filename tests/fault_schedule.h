@@ -69,6 +69,9 @@ struct ScheduleFigures {
   double longest_silence = 0;         // seconds without any transmission
   int double_reports = 0;             // transmissions outside their sender's lease
   int ended_by_themselves = 0;        // instance ends the schedule did not cause
+  // Starts that met a database fault and ended, as a start without its
+  // database must; the service manager starts them again.
+  int starts_ended_by_database = 0;
   // From kill -9 (or the death of its node) of the lease holder to the next
   // transmission of either instance: the killed one restarted takes its own
   // lease back, or the other takes over once the lease has run out.

@@ -38,7 +38,10 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
   m.GasProductList = " 0";
 
   ResultSet settings;
-  p.Run([&] {
+  // A read that failed (a lost or frozen connection) leaves every value
+  // empty: that is no missing setting to end the start over, the logged
+  // failure ends it and names the real cause.
+  const bool read = p.Run([&] {
     settings = state.db().Query(
         "select id, value from stammdaten where id in ( 132, 133, 134, 135, 490, 491, 998, 999 )");
   });
@@ -76,7 +79,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
     });
   }
 
-  if (m.LpgExportAktiv == 1) {
+  if (read && m.LpgExportAktiv == 1) {
     if (m.LpgExportFile.empty()) {
       EndProgram(env,
                  "Kein Pfad und Exportdatei für den Export Gas-Tankstelle in den Firmenstammdaten "
@@ -106,7 +109,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
                                 " von 3 Zeilen");
   }
 
-  if (m.ReporterName.empty()) {
+  if (read && m.ReporterName.empty()) {
     EndProgram(
         env, "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
   }
