@@ -212,7 +212,9 @@ class Schedule {
           n < order.size()
               ? order[n]
               : order[std::uniform_int_distribution<size_t>(0, order.size() - 1)(rng_)];
+      const double at = Now();
       Apply(fault);
+      applied_.push_back(Seconds(at - begin) + " " + kFaultNames[fault] + " on " + victim_);
       ++figures_.faults[kFaultNames[fault]];
       Sleep(config_.bounded ? Between(1, 2.5) : Between(1, 6));
     }
@@ -377,6 +379,7 @@ class Schedule {
                            ? holder + 1
                            : 1 + static_cast<int>(rng_() % 3);
       if (holder >= 0 && node == holder + 1) deaths_.push_back({Now(), true});
+      victim_ = "node " + std::to_string(node);
       galera_->Kill(node);
       Sleep(Between(2, 6));
       try {
@@ -388,6 +391,7 @@ class Schedule {
       return;
     }
     const int v = Victim(config_.bounded && fault == kKill);
+    victim_ = Name(v);
     Instance& in = instances_[v];
     switch (fault) {
       case kKill:
@@ -461,6 +465,24 @@ class Schedule {
     }
 
     figures_.invariants = CheckInvariants(record_);
+    if (!figures_.invariants["final price"].empty()) {
+      // What each instance last said is where the reason for the silence is.
+      for (int i = 0; i < 2; ++i) {
+        const ServiceProcess& p = *instances_[i].process;
+        const std::string out = p.Stdout() + "\n--- stderr:\n" + p.Stderr();
+        figures_.notes.push_back(std::string(Name(i)) + " last said:\n" +
+                                 out.substr(out.size() > 1500 ? out.size() - 1500 : 0));
+      }
+      std::string terms = "lease terms (holder, since):";
+      for (const ScheduleRecord::Term& t : record_.terms) {
+        terms += " (" + std::to_string(t.holder) + ", " +
+                 Seconds(t.since - record_.terms[0].since) + ")";
+      }
+      figures_.notes.push_back(terms);
+      std::string faults = "faults applied (from the first):";
+      for (const std::string& f : applied_) faults += " " + f + ";";
+      figures_.notes.push_back(faults);
+    }
     figures_.double_reports = static_cast<int>(figures_.invariants["one reporter"].size());
     for (size_t i = 1; i < record_.terms.size(); ++i) {
       figures_.takeovers += record_.terms[i].holder != record_.terms[i - 1].holder ? 1 : 0;
@@ -493,6 +515,8 @@ class Schedule {
   std::mutex prices_mutex_;
   ScheduleRecord record_;
   std::vector<Death> deaths_;
+  std::vector<std::string> applied_;  // when each fault began, which, and on whom
+  std::string victim_;
   ScheduleFigures figures_;
 };
 

@@ -35,38 +35,38 @@ struct RecordingProcedures : DatabaseProcedures,
     Call("DB_Verbinden");
     return connect_result == 1 ? Status() : Status::Error(kErrConnectionLost, connect_diagnostic);
   }
-  void DB_Trennen() override { Call("DB_Trennen"); }
-  void DB_LOXStammdaten() override {
+  Status DB_Trennen() override { return Call("DB_Trennen"); }
+  Status DB_LOXStammdaten() override {
     Call("DB_LOXStammdaten");
-    if (fail_stammdaten) log->Write(13, "Typen unverträglich", "DB_LOXStammdaten", "");
+    return fail_stammdaten ? Logged(13, "Typen unverträglich", "DB_LOXStammdaten") : Status();
   }
-  void XML_Init() override { Call("XML_Init"); }
-  int DB_Stationsdaten(int mode) override {
-    Call("DB_Stationsdaten " + std::to_string(mode));
-    return station_changes;
+  Status XML_Init() override { return Call("XML_Init"); }
+  Status DB_Stationsdaten(int mode, int* changed) override {
+    *changed = station_changes;
+    return Call("DB_Stationsdaten " + std::to_string(mode));
   }
-  void XML_Stationsdaten() override { Call("XML_Stationsdaten"); }
-  void XML_Preisdaten() override { Call("XML_Preisdaten"); }
-  void XML_Out_Station() override {
-    Call("XML_Out_Station");
+  Status XML_Stationsdaten() override { return Call("XML_Stationsdaten"); }
+  Status XML_Preisdaten() override { return Call("XML_Preisdaten"); }
+  Status XML_Out_Station() override {
     station_number = "2026-000001";
+    return Call("XML_Out_Station");
   }
-  void XML_Out_Preise() override {
-    Call("XML_Out_Preise");
+  Status XML_Out_Preise() override {
     price_number = "2026-000001";
+    return Call("XML_Out_Preise");
   }
-  void DB_Get_MTS_StationsPreise() override {
+  Status DB_Get_MTS_StationsPreise() override {
     Call("DB_Get_MTS_StationsPreise");
-    if (lose_connection_on_read)
-      log->Write(kErrConnectionLost, "gone", "DB_Get_MTS_StationsPreise", "");
+    return lose_connection_on_read ? Logged(kErrConnectionLost, "gone", "DB_Get_MTS_StationsPreise")
+                                   : Status();
   }
-  void AktuellePreiseZuordnen() override { Call("AktuellePreiseZuordnen"); }
-  void DB_Preisdaten() override { Call("DB_Preisdaten"); }
-  void DB_TransferLog(int code, const std::string& text) override {
-    Call("DB_TransferLog " + std::to_string(code) + " " + text);
+  Status AktuellePreiseZuordnen() override { return Call("AktuellePreiseZuordnen"); }
+  Status DB_Preisdaten() override { return Call("DB_Preisdaten"); }
+  Status DB_TransferLog(int code, const std::string& text) override {
+    return Call("DB_TransferLog " + std::to_string(code) + " " + text);
   }
-  void Gas_Tankstelle_Export() override { Call("Gas_Tankstelle_Export"); }
-  void RunNightlyRefresh() override { Call("RunNightlyRefresh"); }
+  Status Gas_Tankstelle_Export() override { return Call("Gas_Tankstelle_Export"); }
+  Status RunNightlyRefresh() override { return Call("RunNightlyRefresh"); }
   std::string SOAPEnvelope() override { return Call("SOAPEnvelope"), "<envelope/>"; }
   Status SOAPTransaction(const std::string& data, const std::string& kind, const std::string& url,
                          std::int64_t limit_ms) override {
@@ -76,7 +76,9 @@ struct RecordingProcedures : DatabaseProcedures,
   }
   void KommLog(const std::string& m) override { Call("KommLog " + m); }
   std::optional<ClientCertificateEnd> ClientCertificate() override { return certificate; }
-  void StationPublicationAcknowledged() override { Call("StationPublicationAcknowledged"); }
+  Status StationPublicationAcknowledged() override {
+    return Call("StationPublicationAcknowledged");
+  }
   std::optional<std::int64_t> UnacknowledgedStationsSince() override { return stations_since; }
   std::string StationPublicationNumber() override { return station_number; }
   std::string PricePublicationNumber() override { return price_number; }
@@ -84,7 +86,15 @@ struct RecordingProcedures : DatabaseProcedures,
   std::string UrlPreisdatenlieferung() override { return "https://preis"; }
   int LpgExportAktiv() override { return lpg; }
 
-  void Call(const std::string& name) { calls.push_back(name); }
+  Status Call(const std::string& name) {
+    calls.push_back(name);
+    return Status();
+  }
+  // A failure the procedure writes to the error log, as the real ones do.
+  Status Logged(int32_t number, const std::string& text, const std::string& procedure) {
+    log->Write(number, text, procedure, "");
+    return Status::Error(number, text);
+  }
   bool Called(const std::string& name) const {
     return std::find(calls.begin(), calls.end(), name) != calls.end();
   }

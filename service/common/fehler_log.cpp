@@ -42,9 +42,18 @@ bool FehlerLog::Retry(F&& step) {
 void FehlerLog::Write(int32_t number, const std::string& description, const std::string& procedure,
                       const std::string& context) {
   if (letzter_fehler_ != kErrConnectionLost) letzter_fehler_ = number;
+  for (LoggedFailures* scope = innermost_; scope != nullptr; scope = scope->outer_) {
+    scope->Saw(number, description);
+  }
   last_entry_ = Append(number, description, procedure, context);
   ++entries_;
   last_entry_time_ = NowFromDate(clock_);
+}
+
+void LoggedFailures::Saw(int32_t number, const std::string& description) {
+  if (status_.ok() || (number == kErrConnectionLost && status_.code() != kErrConnectionLost)) {
+    status_ = Status::Error(number, description);
+  }
 }
 
 void FehlerLog::WriteNotice(const std::string& description, const std::string& procedure) {

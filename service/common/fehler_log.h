@@ -9,8 +9,11 @@
 
 #include "service/common/clock.h"
 #include "shared/file_system.h"
+#include "shared/status.h"
 
 namespace velunor {
+
+class LoggedFailures;
 
 class FehlerLog {
  public:
@@ -63,6 +66,8 @@ class FehlerLog {
   template <class F>
   bool Retry(F&& step);
 
+  friend class LoggedFailures;
+
   std::filesystem::path dir_;
   Clock& clock_;
   FileSystem& files_;
@@ -71,6 +76,40 @@ class FehlerLog {
   int32_t letzter_fehler_ = 0;
   std::string last_entry_;
   int dropped_ = 0;
+  LoggedFailures* innermost_ = nullptr;
 };
+
+// The failures written to a log while this lives, as the caller of a
+// procedure that logs its failures and goes on receives them: ok when none
+// was written, else the first, or a lost connection when one came later (it
+// is the one a caller must act on). Notices are no failures. Scopes nest,
+// and each sees every entry written while it lives.
+class LoggedFailures {
+ public:
+  explicit LoggedFailures(FehlerLog& log) : log_(log), outer_(log.innermost_) {
+    log.innermost_ = this;
+  }
+  ~LoggedFailures() { log_.innermost_ = outer_; }
+  LoggedFailures(const LoggedFailures&) = delete;
+  LoggedFailures& operator=(const LoggedFailures&) = delete;
+
+  const Status& status() const { return status_; }
+
+ private:
+  friend class FehlerLog;
+  void Saw(int32_t number, const std::string& description);
+
+  FehlerLog& log_;
+  LoggedFailures* outer_;
+  Status status_;
+};
+
+// Runs `procedure`, which logs its own failures, and returns them.
+template <class F>
+Status LoggedFailuresOf(FehlerLog& log, F&& procedure) {
+  LoggedFailures failures(log);
+  procedure();
+  return failures.status();
+}
 
 }  // namespace velunor

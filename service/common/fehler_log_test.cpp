@@ -65,6 +65,30 @@ TEST_F(FehlerLogTest, LostConnectionNumberIsStickyUntilReset) {
   EXPECT_EQ(log.LetzterFehler(), 13);
 }
 
+// What a procedure's caller receives: the first failure, a lost connection
+// over it, never a notice; the inner scope sees only its own entries.
+TEST_F(FehlerLogTest, LoggedFailuresAreTheFirstOrTheLostConnection) {
+  FehlerLog log(dir_, clock_);
+  LoggedFailures outer(log);
+  log.WriteNotice("nur ein Hinweis", "P");
+  EXPECT_TRUE(outer.status().ok());
+  const Status first = LoggedFailuresOf(log, [&] {
+    log.Write(9, "Index außerhalb", "Q", "");
+    log.Write(13, "x", "Q", "");
+  });
+  EXPECT_EQ(first.code(), 9);
+  EXPECT_EQ(first.message(), "Index außerhalb");
+  const Status lost = LoggedFailuresOf(log, [&] {
+    log.Write(13, "x", "Q", "");
+    log.Write(kErrConnectionLost, "Lost connection", "Q", "");
+    log.Write(9, "y", "Q", "");
+  });
+  EXPECT_EQ(lost.code(), kErrConnectionLost);
+  EXPECT_EQ(lost.message(), "Lost connection");
+  EXPECT_EQ(outer.status().code(), kErrConnectionLost) << "the outer scope saw the inner entries";
+  EXPECT_TRUE(LoggedFailuresOf(log, [] {}).ok());
+}
+
 TEST_F(FehlerLogTest, UnwritableDirectoryDropsTheEntryAfterBoundedRetriesButKeepsTheNumber) {
   FehlerLog log(dir_ / "not-a-dir.txt", clock_);
   std::ofstream(dir_ / "not-a-dir.txt") << "a file where the directory should be";

@@ -22,25 +22,29 @@ namespace {
 struct ChainStepRow {
   SchedulerState state;
   const char* status;
-  void (*run)(Procedures&);
+  Status (*run)(Procedures&);  // logs its own failures
   SchedulerState next;
 };
 
 constexpr ChainStepRow kChainSteps[] = {
     {kReadPrices, " Preisdaten aus Datenbank lesen",
-     [](Procedures& p) { p.db.DB_Get_MTS_StationsPreise(); }, kStorePrices},
-    {kStorePrices, " Preisdatenexport vorbereiten", [](Procedures& p) { p.db.DB_Preisdaten(); },
-     kBuildPriceLines},
+     [](Procedures& p) { return p.db.DB_Get_MTS_StationsPreise(); }, kStorePrices},
+    {kStorePrices, " Preisdatenexport vorbereiten",
+     [](Procedures& p) { return p.db.DB_Preisdaten(); }, kBuildPriceLines},
     {kBuildPriceLines, " Preisdaten zusammenstellen",
-     [](Procedures& p) { p.publication.XML_Preisdaten(); }, kBuildPricePublication},
+     [](Procedures& p) { return p.publication.XML_Preisdaten(); }, kBuildPricePublication},
     {kBuildPricePublication, " Preisdaten zu XML aufbereiten",
-     [](Procedures& p) { p.publication.XML_Out_Preise(); }, kWrapPricePublication},
+     [](Procedures& p) { return p.publication.XML_Out_Preise(); }, kWrapPricePublication},
     {kPrepareStations, " Stationsdatenexport vorbereiten",
-     [](Procedures& p) { p.db.DB_Stationsdaten(kStationSyncForced); }, kBuildStationLines},
+     [](Procedures& p) {
+       int changed = 0;  // forced: every station is prepared, changed or not
+       return p.db.DB_Stationsdaten(kStationSyncForced, &changed);
+     },
+     kBuildStationLines},
     {kBuildStationLines, " Stationsdaten zusammenstellen",
-     [](Procedures& p) { p.publication.XML_Stationsdaten(); }, kBuildStationPublication},
+     [](Procedures& p) { return p.publication.XML_Stationsdaten(); }, kBuildStationPublication},
     {kBuildStationPublication, " Stationsdaten zu XML aufbereiten",
-     [](Procedures& p) { p.publication.XML_Out_Station(); }, kWrapStationPublication},
+     [](Procedures& p) { return p.publication.XML_Out_Station(); }, kWrapStationPublication},
 };
 
 // The end of each chain: the publication in its envelope goes to its URL.
@@ -259,9 +263,9 @@ void MarktTransp::LoadMasterData(Procedure& p) {
 void MarktTransp::SynchroniseStations(Procedure& p) {
   StartStatus(p, " Stationsdaten einlesen", true);
   p.Run([&] {
-    if (procs_.db.DB_Stationsdaten(kStationSyncCheck) >= 1) {
-      vars_.AblaufStatus = kBuildStationLines;
-    }
+    int changed = 0;
+    procs_.db.DB_Stationsdaten(kStationSyncCheck, &changed);
+    if (changed >= 1) vars_.AblaufStatus = kBuildStationLines;
   });
   // Told once: a slow write on tables without transactions has its reason
   // on standard error.
@@ -300,7 +304,7 @@ void MarktTransp::CheckCertificate(const std::string& procedure) {
 
 void MarktTransp::RestoreAcknowledgements(Procedure& p) {
   KnownAcknowledgements known;
-  p.Run([&] { known = procs_.transmission.Acknowledgements(); });
+  p.Check(procs_.transmission.Acknowledgements(&known));
   const AcknowledgedAt& since = known.price ? *known.price : known.price_watched;
   watch_.Start(since.age_seconds, since.time);
   for (const OutcomeRow& row : kOutcomes) {
@@ -509,7 +513,7 @@ void MarktTransp::Idle() {
       front_end_.Repaint();
     });
     int changes = 0;
-    p.Run([&] { changes = procs_.db.DB_Stationsdaten(kStationSyncCheck); });
+    p.Run([&] { procs_.db.DB_Stationsdaten(kStationSyncCheck, &changes); });
     if (changes >= 1) {
       p.Run([&] { Status(" Verarbeitung geänderte Stationsdaten"); });
       vars_.AblaufStatus = kBuildStationLines;  // the stations are prepared already
@@ -518,7 +522,7 @@ void MarktTransp::Idle() {
     // From 23:00 to 23:09; the morning's 04 o'clock hour arms it again.
     if (now.hour == 23 && now.minute < 10 && vars_.NachtlaufErledigt == 0) {
       vars_.NachtlaufErledigt = 1;
-      p.Run([&] { procs_.db.RunNightlyRefresh(); });
+      p.Check(procs_.db.RunNightlyRefresh());
       return;
     }
     if (now.hour == 4 && vars_.NachtlaufErledigt == 1) {

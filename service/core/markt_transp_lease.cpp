@@ -39,7 +39,7 @@ std::string MarktTransp::CopyText() const {
 
 void MarktTransp::ShowStandby(Procedure& p) {
   std::optional<LeaseHolder> holder;
-  p.Run([&] { holder = procs_.lease.ReporterLeaseHolder(); });
+  p.Check(procs_.lease.ReporterLeaseHolder(&holder));
   // Worked out once per holder: the two clocks' seconds do not tick
   // together, and the line must not change with every tick.
   if (holder && holder->token != holder_token_) {
@@ -61,7 +61,7 @@ void MarktTransp::ShowStandby(Procedure& p) {
   }
   if (++standby_ticks_ % kAcknowledgementTicks == 1) {
     KnownAcknowledgements known;
-    if (p.Run([&] { known = procs_.transmission.Acknowledgements(); })) {
+    if (p.Check(procs_.transmission.Acknowledgements(&known))) {
       const AcknowledgedAt& since = known.price ? *known.price : known.price_watched;
       price_silent_seconds_ = since.age_seconds;
     }
@@ -119,7 +119,10 @@ bool MarktTransp::AskForLease(Procedure& p, bool* held) {
   if (copy && !copy_) {
     copy_ = true;
     // Said loudly once: two processes under one token would both report.
-    p.Run([&] { holder_ = procs_.lease.ReporterLeaseHolder().value_or(LeaseHolder{}).name; });
+    std::optional<LeaseHolder> holder;
+    if (p.Check(procs_.lease.ReporterLeaseHolder(&holder))) {
+      holder_ = holder.value_or(LeaseHolder{}).name;
+    }
     env_.log.WriteNotice(CopyText(), p.name());
     front_end_.Notice(CopyText());
   }

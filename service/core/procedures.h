@@ -2,8 +2,11 @@
 // them, in five roles: the database, the publication assembly, the
 // transmission, the reporter lease and the configuration. ServiceProcedures
 // (service_procedures.h) runs the real ones on the process state; scheduler
-// tests use a recording implementation. Results the scheduler acts on come
-// as a Status; the scheduler turns them into log entries and texts.
+// tests use a recording implementation. Every method that can fail returns
+// a Status: the failures the procedure wrote to the error log (the first,
+// or the lost connection), or, where the procedure leaves that to its
+// caller, the failure itself, which the scheduler then logs. Only what
+// cannot fail (values held in memory, an abandon) returns its value.
 #pragma once
 
 #include <concepts>
@@ -26,15 +29,17 @@ class DatabaseProcedures {
   // Connects with DbServer. Not ok: why, as the driver said it (no
   // password, "" when it said nothing); no error-log entry is written.
   virtual Status DB_Verbinden() = 0;
-  virtual void DB_Trennen() = 0;
-  virtual void DB_LOXStammdaten() = 0;
-  virtual int DB_Stationsdaten(int mode) = 0;
-  virtual void DB_Get_MTS_StationsPreise() = 0;
-  virtual void AktuellePreiseZuordnen() = 0;
-  virtual void DB_Preisdaten() = 0;
-  virtual void Gas_Tankstelle_Export() = 0;
-  // Marks every active station as changed (the nightly refresh).
-  virtual void RunNightlyRefresh() = 0;
+  virtual Status DB_Trennen() = 0;
+  virtual Status DB_LOXStammdaten() = 0;
+  // `changed`: how many stations the synchronisation found changed.
+  virtual Status DB_Stationsdaten(int mode, int* changed) = 0;
+  virtual Status DB_Get_MTS_StationsPreise() = 0;
+  virtual Status AktuellePreiseZuordnen() = 0;
+  virtual Status DB_Preisdaten() = 0;
+  virtual Status Gas_Tankstelle_Export() = 0;
+  // Marks every active station as changed (the nightly refresh). Logs
+  // nothing: the caller logs a failure under its own name.
+  virtual Status RunNightlyRefresh() = 0;
   // How the station and price rows are written when a table keeps no
   // transactions (the slow way, station by station), once the first station
   // synchronisation has looked; "" otherwise: the usual way goes unsaid.
@@ -46,11 +51,11 @@ class PublicationProcedures {
  public:
   virtual ~PublicationProcedures() = default;
 
-  virtual void XML_Init() = 0;
-  virtual void XML_Stationsdaten() = 0;
-  virtual void XML_Preisdaten() = 0;
-  virtual void XML_Out_Station() = 0;
-  virtual void XML_Out_Preise() = 0;
+  virtual Status XML_Init() = 0;
+  virtual Status XML_Stationsdaten() = 0;
+  virtual Status XML_Preisdaten() = 0;
+  virtual Status XML_Out_Station() = 0;
+  virtual Status XML_Out_Preise() = 0;
   // The SOAP envelope of the publication last assembled.
   virtual std::string SOAPEnvelope() = 0;
   virtual std::string StationPublicationNumber() = 0;
@@ -68,16 +73,20 @@ class TransmissionProcedures {
   // result and why (the communication log has the details).
   virtual Status SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
                                  const std::string& url, std::int64_t limit_ms) = 0;
-  virtual void DB_TransferLog(int code, const std::string& text) = 0;
+  virtual Status DB_TransferLog(int code, const std::string& text) = 0;
   // The MTS-K acknowledged the station publication last assembled: the
   // stations it carries are delivered.
-  virtual void StationPublicationAcknowledged() = 0;
+  virtual Status StationPublicationAcknowledged() = 0;
   // When the oldest synchronised station data still waiting for an
   // acknowledgement were synchronised (the clock's epoch seconds); nullopt
   // when none wait.
   virtual std::optional<std::int64_t> UnacknowledgedStationsSince() = 0;
-  // What the database knows of earlier acknowledgements; a stand-in knows none.
-  virtual KnownAcknowledgements Acknowledgements() { return {}; }
+  // What the database knows of earlier acknowledgements; a stand-in knows
+  // none. Logs nothing: the caller logs a failure under its own name.
+  virtual Status Acknowledgements(KnownAcknowledgements* known) {
+    *known = {};
+    return Status();
+  }
 };
 
 // The reporter lease: who of several instances reports, and the fence
@@ -97,7 +106,11 @@ class LeaseProcedures {
     return Status();
   }
   // Who holds the lease as the server sees it; nullopt when nobody has yet.
-  virtual std::optional<LeaseHolder> ReporterLeaseHolder() { return std::nullopt; }
+  // Logs nothing: the caller logs a failure under its own name.
+  virtual Status ReporterLeaseHolder(std::optional<LeaseHolder>* holder) {
+    *holder = std::nullopt;
+    return Status();
+  }
   // Confirms (and renews) the lease, committed at once: before a
   // transmission, which must end within the lease from here.
   virtual Status ConfirmReporterLease(bool* held) {
@@ -119,7 +132,7 @@ class LeaseProcedures {
   // (logged by the step already) or the step is abandoned.
   virtual void AbandonLeasedStep() {}
   // Lets the lease run out at once, at a normal end, when this process holds it.
-  virtual void ReleaseReporterLease() {}
+  virtual Status ReleaseReporterLease() { return Status(); }
   // Forgets what this run loaded (master data, station table, publication
   // lines, pending stations), so that the start sequence can run again on
   // the database as another instance left it.

@@ -30,20 +30,25 @@ std::string ServiceProcedures::WritePath() {
   return WritePathText(*tables);
 }
 
-void ServiceProcedures::RunNightlyRefresh() {
-  s_.db.db().Execute("update lox_station_mts set status = 2 where ps_aktiv = 1");
+Status ServiceProcedures::RunNightlyRefresh() {
+  return StatusOf(
+      [&] { s_.db.db().Execute("update lox_station_mts set status = 2 where ps_aktiv = 1"); });
 }
 
-void ServiceProcedures::DB_LOXStammdaten() {
-  // Read at every load: an operator may have saved another with Kestrin
-  // since, for the next start or takeover.
-  LoadConfigurationFile(s_.env.files, s_.config, ConfigurationFile::kSettingsFile);
-  velunor::DB_LOXStammdaten(s_.db, s_.config.settings_file);
+Status ServiceProcedures::DB_LOXStammdaten() {
+  return Logged([&] {
+    // Read at every load: an operator may have saved another with Kestrin
+    // since, for the next start or takeover.
+    LoadConfigurationFile(s_.env.files, s_.config, ConfigurationFile::kSettingsFile);
+    velunor::DB_LOXStammdaten(s_.db, s_.config.settings_file);
+  });
 }
 
-void ServiceProcedures::XML_Out_Station() {
-  velunor::XML_Out_Station(s_.pub, s_.db);
-  StationPublicationAssembled(s_.db);
+Status ServiceProcedures::XML_Out_Station() {
+  return Logged([&] {
+    velunor::XML_Out_Station(s_.pub, s_.db);
+    StationPublicationAssembled(s_.db);
+  });
 }
 
 Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
@@ -81,8 +86,8 @@ void ServiceProcedures::TellMovedEndpoint(const std::string& url, const std::str
   s_.env.log.WriteNotice(MovedEndpointText(url, moved_to), "SOAPTransaction");
 }
 
-void ServiceProcedures::StationPublicationAcknowledged() {
-  velunor::StationPublicationAcknowledged(s_.db, "Haupt_Timer_Timer");
+Status ServiceProcedures::StationPublicationAcknowledged() {
+  return Logged([&] { velunor::StationPublicationAcknowledged(s_.db, "Haupt_Timer_Timer"); });
 }
 
 Status ServiceProcedures::TakeReporterLease(LeaseAnswer* answer) {
@@ -153,10 +158,12 @@ void ServiceProcedures::AbandonLeasedStep() {
   }
 }
 
-void ServiceProcedures::ReleaseReporterLease() {
-  if (claim_.seconds <= 0 || !s_.db.DbVerbindung || s_.db.DbVerbindung->broken()) return;
-  Procedure p(s_.env.log, "Form_Unload");
-  p.Run([&] { ReleaseLease(s_.db, claim_); });
+Status ServiceProcedures::ReleaseReporterLease() {
+  if (claim_.seconds <= 0 || !s_.db.DbVerbindung || s_.db.DbVerbindung->broken()) return Status();
+  return Logged([&] {
+    Procedure p(s_.env.log, "Form_Unload");
+    p.Run([&] { ReleaseLease(s_.db, claim_); });
+  });
 }
 
 void ServiceProcedures::ForgetRunState() {

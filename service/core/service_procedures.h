@@ -1,8 +1,8 @@
 // The real procedures of the service on its process state, in the roles the
 // start-up sequence and the scheduler call them: most are the real procedure
-// called on the state in one line. Each follows its own failure handling;
-// nothing here adds any, only the results the scheduler acts on become a
-// Status.
+// called on the state in one line. Each follows its own failure handling
+// and nothing here adds any: what a procedure logged becomes its Status
+// (Logged), what it throws becomes the Status its caller logs (StatusOf).
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "service/common/fehler_log.h"
+#include "service/common/status.h"
 #include "service/core/instance_token.h"
 #include "service/core/procedures.h"
 #include "service/core/velunor_state.h"
@@ -52,22 +54,42 @@ class ServiceProcedures : public DatabaseProcedures,
 
   // DatabaseProcedures.
   Status DB_Verbinden() override;
-  void DB_Trennen() override { velunor::DB_Trennen(s_.db); }
-  void DB_LOXStammdaten() override;
-  int DB_Stationsdaten(int mode) override { return velunor::DB_Stationsdaten(s_.db, mode); }
-  void DB_Get_MTS_StationsPreise() override { velunor::DB_Get_MTS_StationsPreise(s_.db); }
-  void AktuellePreiseZuordnen() override { velunor::AktuellePreiseZuordnen(s_.db); }
-  void DB_Preisdaten() override { velunor::DB_Preisdaten(s_.db); }
-  void Gas_Tankstelle_Export() override { velunor::Gas_Tankstelle_Export(s_.db); }
-  void RunNightlyRefresh() override;
+  Status DB_Trennen() override {
+    return Logged([&] { velunor::DB_Trennen(s_.db); });
+  }
+  Status DB_LOXStammdaten() override;
+  Status DB_Stationsdaten(int mode, int* changed) override {
+    return Logged([&] { *changed = velunor::DB_Stationsdaten(s_.db, mode); });
+  }
+  Status DB_Get_MTS_StationsPreise() override {
+    return Logged([&] { velunor::DB_Get_MTS_StationsPreise(s_.db); });
+  }
+  Status AktuellePreiseZuordnen() override {
+    return Logged([&] { velunor::AktuellePreiseZuordnen(s_.db); });
+  }
+  Status DB_Preisdaten() override {
+    return Logged([&] { velunor::DB_Preisdaten(s_.db); });
+  }
+  Status Gas_Tankstelle_Export() override {
+    return Logged([&] { velunor::Gas_Tankstelle_Export(s_.db); });
+  }
+  Status RunNightlyRefresh() override;
   std::string WritePath() override;
 
   // PublicationProcedures.
-  void XML_Init() override { velunor::XML_Init(s_.pub, s_.db); }
-  void XML_Stationsdaten() override { velunor::XML_Stationsdaten(s_.pub, s_.db); }
-  void XML_Preisdaten() override { velunor::XML_Preisdaten(s_.pub, s_.db); }
-  void XML_Out_Station() override;
-  void XML_Out_Preise() override { velunor::XML_Out_Preise(s_.pub, s_.db); }
+  Status XML_Init() override {
+    return Logged([&] { velunor::XML_Init(s_.pub, s_.db); });
+  }
+  Status XML_Stationsdaten() override {
+    return Logged([&] { velunor::XML_Stationsdaten(s_.pub, s_.db); });
+  }
+  Status XML_Preisdaten() override {
+    return Logged([&] { velunor::XML_Preisdaten(s_.pub, s_.db); });
+  }
+  Status XML_Out_Station() override;
+  Status XML_Out_Preise() override {
+    return Logged([&] { velunor::XML_Out_Preise(s_.pub, s_.db); });
+  }
   // The envelope takes the document over: a large network's publication is
   // then held once, not twice, while it is sent.
   std::string SOAPEnvelope() override {
@@ -81,24 +103,28 @@ class ServiceProcedures : public DatabaseProcedures,
   // TransmissionProcedures.
   Status SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
                          const std::string& url, std::int64_t limit_ms) override;
-  void DB_TransferLog(int code, const std::string& text) override {
-    velunor::DB_TransferLog(s_.db, code, text);
+  Status DB_TransferLog(int code, const std::string& text) override {
+    return Logged([&] { velunor::DB_TransferLog(s_.db, code, text); });
   }
-  void StationPublicationAcknowledged() override;
+  Status StationPublicationAcknowledged() override;
   std::optional<std::int64_t> UnacknowledgedStationsSince() override {
     return s_.db.delivery.since;
   }
-  KnownAcknowledgements Acknowledgements() override { return ReadAcknowledgements(s_.db); }
+  Status Acknowledgements(KnownAcknowledgements* known) override {
+    return StatusOf([&] { *known = ReadAcknowledgements(s_.db); });
+  }
 
   // LeaseProcedures.
   int LeaseSeconds() override { return claim_.seconds; }
   Status TakeReporterLease(LeaseAnswer* answer) override;
-  std::optional<LeaseHolder> ReporterLeaseHolder() override { return ReadLeaseHolder(s_.db); }
+  Status ReporterLeaseHolder(std::optional<LeaseHolder>* holder) override {
+    return StatusOf([&] { *holder = ReadLeaseHolder(s_.db); });
+  }
   Status ConfirmReporterLease(bool* held) override;
   Status BeginLeasedStep(bool* held) override;
   Status EndLeasedStep(bool* held) override;
   void AbandonLeasedStep() override;
-  void ReleaseReporterLease() override;
+  Status ReleaseReporterLease() override;
   void ForgetRunState() override;
 
   // ConfigurationQueries.
@@ -109,6 +135,11 @@ class ServiceProcedures : public DatabaseProcedures,
   std::string ClientCertificateSubject() override { return s_.db.settings.VerwendetesZertifikat; }
 
  private:
+  // Runs a procedure that logs its own failures; returns them.
+  template <class F>
+  Status Logged(F&& procedure) {
+    return LoggedFailuresOf(s_.env.log, std::forward<F>(procedure));
+  }
   // Writes MovedEndpointText to the error log, once a day for each move.
   void TellMovedEndpoint(const std::string& url, const std::string& moved_to);
 

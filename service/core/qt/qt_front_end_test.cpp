@@ -26,9 +26,10 @@ namespace {
 // The recording fake, whose master-data load can also end the program the way
 // a configuration fault does.
 struct Procs : testing::RecordingProcedures {
-  void DB_LOXStammdaten() override {
-    RecordingProcedures::DB_LOXStammdaten();
+  Status DB_LOXStammdaten() override {
+    const Status loaded = RecordingProcedures::DB_LOXStammdaten();
     if (configuration_fault) throw ProgramEnd{"Einstellungen nicht gefunden"};
+    return loaded;
   }
   bool configuration_fault = false;
 };
