@@ -114,11 +114,10 @@ int SetSettings(const CertStore& store, const std::filesystem::path& program_dir
     return refuse("Zum Zertifikat \"" + taken.VerwendetesZertifikat +
                   "\" gibt es im Speicher \"MY\" keinen privaten Schlüssel");
   }
-  const std::string problem = SettingsProblem(taken);
-  if (!problem.empty()) return refuse(problem);
-  std::string error;
-  if (!WriteSettingsFile(file, taken, &error)) {
-    PrintLine(err, "kestrin: Die Einstellungen konnten nicht gespeichert werden: " + error);
+  if (const Status checked = CheckSettings(taken); !checked.ok()) return refuse(checked.message());
+  if (const Status saved = WriteSettingsFile(file, taken); !saved.ok()) {
+    PrintLine(err,
+              "kestrin: Die Einstellungen konnten nicht gespeichert werden: " + saved.message());
     return 1;
   }
   PrintLine(out, "Gespeichert in " + file.string() + ":");

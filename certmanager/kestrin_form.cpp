@@ -112,15 +112,16 @@ void CertManager::ShowInfo() {
   view_.SetInfo(text + problems);
 }
 
-std::string SettingsProblem(const TransmissionSettings& values) {
+Status CheckSettings(const TransmissionSettings& values) {
   const std::string* urls[] = {&values.UrlGrunddatenlieferung, &values.UrlPreisdatenlieferung};
   for (int i = 0; i < 2; ++i) {
     if (urls[i]->find_first_of("\r\n") != std::string::npos) {
-      return std::string(kUrlNames[i]) +
-             ": Die Eingabe enthält einen Zeilenumbruch und kann so nicht gespeichert werden.";
+      return Status::Error(
+          0, std::string(kUrlNames[i]) +
+                 ": Die Eingabe enthält einen Zeilenumbruch und kann so nicht gespeichert werden.");
     }
   }
-  return "";
+  return Status();
 }
 
 std::string ForeignOwner(const std::filesystem::path& program_dir, uid_t writer) {
@@ -136,14 +137,13 @@ void CertManager::Beenden() {
     return;
   }
   const TransmissionSettings values{certificate_in_use_, view_.Url(0), view_.Url(1)};
-  const std::string problem = SettingsProblem(values);
-  if (!problem.empty()) {
-    view_.ShowMessage(problem, kMessageTitle);
+  if (const Status checked = CheckSettings(values); !checked.ok()) {
+    view_.ShowMessage(checked.message(), kMessageTitle);
     return;
   }
-  std::string error;
-  if (!WriteSettingsFile(program_dir_ / kSettingsFileName, values, &error)) {
-    view_.ShowMessage("Die Einstellungen konnten nicht gespeichert werden: " + error,
+  if (const Status saved = WriteSettingsFile(program_dir_ / kSettingsFileName, values);
+      !saved.ok()) {
+    view_.ShowMessage("Die Einstellungen konnten nicht gespeichert werden: " + saved.message(),
                       kMessageTitle);
     return;
   }

@@ -13,6 +13,7 @@
 #include "certmanager/kestrin_form_view.h"
 #include "certmanager/store_browser.h"
 #include "shared/settings_file.h"
+#include "shared/status.h"
 
 namespace velunor {
 
@@ -20,9 +21,9 @@ inline constexpr const char* kSaveQuestion = "Möchten Sie evtl. vorgenommene Ä
 inline constexpr const char* kSaveTitle = "Speichern?";
 inline constexpr const char* kMessageTitle = "Kestrin";
 
-// Why `values` cannot be stored ("" when they can): a URL with a line break
+// Ok when `values` can be stored; otherwise why not: a URL with a line break
 // would split over two lines of the file and shift every setting after it.
-std::string SettingsProblem(const TransmissionSettings& values);
+Status CheckSettings(const TransmissionSettings& values);
 
 // When `writer` is root and `program_dir` belongs to another account: that
 // account's name (its number when it has no name), "" otherwise. The

@@ -177,37 +177,30 @@ bool ReadPkcs12(const std::string& bytes, CertFile* out, std::string* error) {
 
 }  // namespace
 
-bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string* error,
-                  bool* not_permitted) {
+Status ReadCertFile(const std::filesystem::path& file, CertFile* out) {
   *out = CertFile{};
-  if (not_permitted != nullptr) *not_permitted = false;
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     const int error_number = errno;
-    *error = std::string("cannot be opened: ") + std::strerror(error_number);
-    if (not_permitted != nullptr) *not_permitted = error_number == EACCES || error_number == EPERM;
-    return false;
+    return Status::Error(error_number,
+                         std::string("cannot be opened: ") + std::strerror(error_number));
   }
   // Read in one piece into a buffer of the file's size: a growing buffer
   // would leave copies of the key behind in the memory it gave back.
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(file, ec);
-  if (ec || size > 1024 * 1024) {
-    *error = ec ? "cannot be read: " + ec.message() : "is larger than a certificate file can be";
-    return false;
-  }
+  if (ec) return Status::Error(ec.value(), "cannot be read: " + ec.message());
+  if (size > 1024 * 1024) return Status::Error(0, "is larger than a certificate file can be");
   std::string bytes(static_cast<size_t>(size), '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(in.gcount()));
   const std::string ext = Lower(file.extension().string());
-  const bool ok =
-      (ext == ".p12" || ext == ".pfx") ? ReadPkcs12(bytes, out, error) : ReadPem(bytes, out, error);
+  std::string error;
+  const bool ok = (ext == ".p12" || ext == ".pfx") ? ReadPkcs12(bytes, out, &error)
+                                                   : ReadPem(bytes, out, &error);
   OPENSSL_cleanse(bytes.data(), bytes.size());
-  if (!ok) return false;
-  if (out->certificates.empty()) {
-    *error = "holds no certificate";
-    return false;
-  }
+  if (!ok) return Status::Error(0, error);
+  if (out->certificates.empty()) return Status::Error(0, "holds no certificate");
   if (out->key) {
     for (size_t i = 0; i < out->certificates.size(); ++i) {
       if (X509_check_private_key(out->certificates[i].get(), out->key.get()) == 1) {
@@ -217,11 +210,10 @@ bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string*
     }
     ERR_clear_error();
     if (out->key_owner < 0) {
-      *error = "the private key belongs to none of its certificates";
-      return false;
+      return Status::Error(0, "the private key belongs to none of its certificates");
     }
   }
-  return true;
+  return Status();
 }
 
 std::string NameText(const X509_NAME* name) {

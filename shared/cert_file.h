@@ -3,6 +3,7 @@
 // OpenSSL types stay behind cert_store.h. Never asks for a password.
 #pragma once
 
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include <openssl/x509.h>
 
 #include "shared/cert_store.h"
+#include "shared/status.h"
 
 namespace velunor::certfile {
 
@@ -31,12 +33,16 @@ struct CertFile {
 };
 
 // Reads `file`: ".p12"/".pfx" as PKCS#12 with an empty password, anything
-// else as PEM. Returns false with `error` set (without key material) when the
-// file cannot be read, holds no certificate, holds an encrypted key, or holds
-// a key that belongs to none of its certificates; `not_permitted` (may be
-// null) then says whether this account may not open the file.
-bool ReadCertFile(const std::filesystem::path& file, CertFile* out, std::string* error,
-                  bool* not_permitted = nullptr);
+// else as PEM. Not ok, with a text without key material, when the file
+// cannot be read (the code is then the system's error number: EACCES or
+// EPERM when this account may not open it), holds no certificate, holds an
+// encrypted key, or holds a key that belongs to none of its certificates.
+Status ReadCertFile(const std::filesystem::path& file, CertFile* out);
+
+// The account may not open the file ReadCertFile could not read.
+inline bool NotPermitted(const Status& read) {
+  return read.code() == EACCES || read.code() == EPERM;
+}
 
 // The name in RFC 2253 order, ", " between the parts, UTF-8 unescaped.
 std::string NameText(const X509_NAME* name);

@@ -99,10 +99,8 @@ StoreListing DirectoryCertStore::List(const std::string& store) const {
   StoreListing listing;
   for (const fs::path& file : StoreFiles(store)) {
     certfile::CertFile content;
-    std::string error;
-    bool not_permitted = false;
-    if (!certfile::ReadCertFile(file, &content, &error, &not_permitted)) {
-      listing.problems.push_back({file, error, not_permitted});
+    if (const Status read = certfile::ReadCertFile(file, &content); !read.ok()) {
+      listing.problems.push_back({file, read.message(), certfile::NotPermitted(read)});
       continue;
     }
     for (size_t i = 0; i < content.certificates.size(); ++i) {
@@ -164,11 +162,11 @@ ClientCredentials DirectoryCertStore::LoadClientCredentials(const std::string& s
     return c;
   }
   certfile::CertFile content;
-  std::string error;
-  if (!certfile::ReadCertFile(chosen->file, &content, &error) || !content.key) {
+  const Status read = certfile::ReadCertFile(chosen->file, &content);
+  if (!read.ok() || !content.key) {
     // The file changed between listing and reading.
     c.status = CredentialsStatus::kUnusable;
-    c.error = where + ": " + (error.empty() ? "has no private key any more" : error);
+    c.error = where + ": " + (read.ok() ? "has no private key any more" : read.message());
     return c;
   }
   c.certificate_pem = certfile::CertificatePem(content.certificates[content.key_owner].get());
@@ -199,8 +197,7 @@ std::string DirectoryCertStore::TrustedCertificatesPem(const std::string& store)
   std::string pem;
   for (const fs::path& file : StoreFiles(store)) {
     certfile::CertFile content;
-    std::string error;
-    if (!certfile::ReadCertFile(file, &content, &error)) continue;
+    if (!certfile::ReadCertFile(file, &content).ok()) continue;
     for (const certfile::X509Ptr& cert : content.certificates) {
       pem += certfile::CertificatePem(cert.get());
     }

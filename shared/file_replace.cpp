@@ -1,6 +1,8 @@
 #include "shared/file_replace.h"
 
+#include <cerrno>
 #include <random>
+#include <vector>
 
 namespace velunor {
 
@@ -10,40 +12,36 @@ constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kSuffixLetters = 8;
 constexpr std::string_view kTemporaryEnd = ".tmp";
 
-std::unique_ptr<WritableFile> CreateExclusively(FileSystem& fs, const std::filesystem::path& file,
-                                                std::error_code& ec) {
-  return fs.OpenForWriting(file, FileSystem::Open::kCreateNew, ec);
+Status CreateExclusively(FileSystem& fs, const std::filesystem::path& file,
+                         std::unique_ptr<WritableFile>* created) {
+  return fs.OpenForWriting(file, FileSystem::Open::kCreateNew, created);
 }
 
 // The preferred name, when nothing but a regular file of an earlier run is in
-// the way; null with `ec` from the last attempt otherwise.
-std::unique_ptr<WritableFile> CreatePreferred(FileSystem& fs, const std::filesystem::path& temp,
-                                              const ReplaceOptions& options, std::error_code& ec) {
-  std::unique_ptr<WritableFile> file = CreateExclusively(fs, temp, ec);
-  if (file || ec != std::errc::file_exists) return file;
-  if (fs.Stat(temp, false).regular && !fs.Remove(temp)) {
-    file = CreateExclusively(fs, temp, ec);
-    if (file || ec != std::errc::file_exists) return file;
+// the way; not ok (EEXIST when the name is taken) otherwise.
+Status CreatePreferred(FileSystem& fs, const std::filesystem::path& temp,
+                       const ReplaceOptions& options, std::unique_ptr<WritableFile>* created) {
+  Status opened = CreateExclusively(fs, temp, created);
+  if (opened.ok() || opened.code() != EEXIST) return opened;
+  if (fs.Stat(temp, false).regular && fs.Remove(temp).ok()) {
+    opened = CreateExclusively(fs, temp, created);
+    if (opened.ok() || opened.code() != EEXIST) return opened;
   }
   if (options.temporary_taken != nullptr) *options.temporary_taken = true;
-  ec = std::make_error_code(std::errc::file_exists);
-  return nullptr;
+  return SystemError(EEXIST);
 }
 
 // A name beside `target` that nothing else uses: the target's name, a dot
-// and random letters, tried until one can be created exclusively.
-std::unique_ptr<WritableFile> CreateTemporary(FileSystem& fs, const std::filesystem::path& target,
-                                              const ReplaceOptions& options,
-                                              std::filesystem::path* temp, std::string* error) {
-  std::error_code ec;
+// and random letters, tried until one can be created exclusively. Not ok:
+// the text says which file and why.
+Status CreateTemporary(FileSystem& fs, const std::filesystem::path& target,
+                       const ReplaceOptions& options, std::filesystem::path* temp,
+                       std::unique_ptr<WritableFile>* created) {
   if (!options.temporary.empty()) {
     *temp = options.temporary;
-    std::unique_ptr<WritableFile> file = CreatePreferred(fs, *temp, options, ec);
-    if (file) return file;
-    if (ec != std::errc::file_exists) {
-      *error = FileErrorText(*temp, ec);
-      return nullptr;
-    }
+    const Status opened = CreatePreferred(fs, *temp, options, created);
+    if (opened.ok()) return opened;
+    if (opened.code() != EEXIST) return Status::Error(opened.code(), FileErrorText(*temp, opened));
   }
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -52,50 +50,42 @@ std::unique_ptr<WritableFile> CreateTemporary(FileSystem& fs, const std::filesys
       suffix += kLetters[random() % (sizeof kLetters - 1)];
     *temp = target;
     *temp += suffix + ".tmp";
-    std::unique_ptr<WritableFile> file = CreateExclusively(fs, *temp, ec);
-    if (file) return file;
-    if (ec != std::errc::file_exists) {
-      *error = FileErrorText(*temp, ec);
-      return nullptr;
-    }
+    const Status opened = CreateExclusively(fs, *temp, created);
+    if (opened.ok()) return opened;
+    if (opened.code() != EEXIST) return Status::Error(opened.code(), FileErrorText(*temp, opened));
   }
-  *error = target.string() + ": no free temporary name beside it";
-  return nullptr;
+  return Status::Error(EEXIST, target.string() + ": no free temporary name beside it");
 }
 
 }  // namespace
 
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error,
-                 const ReplaceOptions& options) {
-  return ReplaceFile(RealFileSystem(), target, bytes, error, options);
+Status ReplaceFile(const std::filesystem::path& target, std::string_view bytes,
+                   const ReplaceOptions& options) {
+  return ReplaceFile(RealFileSystem(), target, bytes, options);
 }
 
-bool ReplaceFile(FileSystem& fs, const std::filesystem::path& target, std::string_view bytes,
-                 std::string* error, const ReplaceOptions& options) {
-  std::string reason;
+Status ReplaceFile(FileSystem& fs, const std::filesystem::path& target, std::string_view bytes,
+                   const ReplaceOptions& options) {
   std::filesystem::path temp;
-  std::unique_ptr<WritableFile> file = CreateTemporary(fs, target, options, &temp, &reason);
-  if (!file) {
-    if (error != nullptr) *error = reason;
-    return false;
+  std::unique_ptr<WritableFile> file;
+  if (Status created = CreateTemporary(fs, target, options, &temp, &file); !created.ok()) {
+    return created;
   }
   // The content is on the disk before the name points to it, so a crash or
   // a full disk leaves the old file whole.
-  std::error_code failed = file->Append(bytes);
-  if (!failed) failed = file->Sync();
-  const std::error_code closed = file->Close();
-  if (!failed) failed = closed;
-  if (failed) {
-    if (error != nullptr) *error = FileErrorText(temp, failed);
+  Status failed = file->Append(bytes);
+  if (failed.ok()) failed = file->Sync();
+  const Status closed = file->Close();
+  if (failed.ok()) failed = closed;
+  if (!failed.ok()) {
     fs.Remove(temp);
-    return false;
+    return Status::Error(failed.code(), FileErrorText(temp, failed));
   }
-  if (const std::error_code renamed = fs.Rename(temp, target)) {
-    if (error != nullptr) *error = FileErrorText(target, renamed);
+  if (const Status renamed = fs.Rename(temp, target); !renamed.ok()) {
     fs.Remove(temp);
-    return false;
+    return Status::Error(renamed.code(), FileErrorText(target, renamed));
   }
-  return true;
+  return Status();
 }
 
 int RemoveStaleTemporaries(const std::filesystem::path& dir) {
@@ -104,8 +94,9 @@ int RemoveStaleTemporaries(const std::filesystem::path& dir) {
 
 int RemoveStaleTemporaries(FileSystem& fs, const std::filesystem::path& dir) {
   int removed = 0;
-  std::error_code ec;
-  for (const std::string& name : fs.List(dir, ec)) {
+  std::vector<std::string> names;
+  fs.List(dir, &names);  // what could be read; the rest waits for the next start
+  for (const std::string& name : names) {
     const size_t dot = name.size() - kTemporaryEnd.size() - kSuffixLetters - 1;
     if (name.size() < kTemporaryEnd.size() + kSuffixLetters + 2 || !name.ends_with(kTemporaryEnd) ||
         name[dot] != '.' ||
@@ -115,7 +106,7 @@ int RemoveStaleTemporaries(FileSystem& fs, const std::filesystem::path& dir) {
     // A link planted under such a name goes too, never what it points to.
     const FileInfo info = fs.Stat(dir / name, false);
     if (!info.link && !info.regular) continue;
-    if (!fs.Remove(dir / name)) ++removed;
+    if (fs.Remove(dir / name).ok()) ++removed;
   }
   return removed;
 }

@@ -23,14 +23,14 @@ struct ReplaceOptions {
   bool* temporary_taken = nullptr;
 };
 
-// Returns true when `target` holds exactly `bytes`. On failure returns false
-// with `error` saying which file and why; the old target is then untouched
-// and no temporary file is left behind.
-bool ReplaceFile(FileSystem& fs, const std::filesystem::path& target, std::string_view bytes,
-                 std::string* error, const ReplaceOptions& options = {});
+// Ok when `target` holds exactly `bytes`. Otherwise the system's error
+// number and a text saying which file and why; the old target is then
+// untouched and no temporary file is left behind.
+Status ReplaceFile(FileSystem& fs, const std::filesystem::path& target, std::string_view bytes,
+                   const ReplaceOptions& options = {});
 // The same on the machine's file system, for Kestrin.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* error,
-                 const ReplaceOptions& options = {});
+Status ReplaceFile(const std::filesystem::path& target, std::string_view bytes,
+                   const ReplaceOptions& options = {});
 
 // Removes the temporary files that ReplaceFile leaves in `dir` when the
 // process ends between creating and renaming one (a crash, a kill): regular

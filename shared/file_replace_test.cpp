@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -45,8 +46,8 @@ TEST_F(FileReplaceTest, PlantedLinksAreNeverFollowed) {
   const fs::path temp = dir_ / "inside" / "preise.tmp";
   fs::create_symlink(dir_ / "outside" / "secret", temp);
   bool taken = false;
-  std::string error;
-  ASSERT_TRUE(ReplaceFile(target, "neu", &error, {temp, &taken})) << error;
+  Status written = ReplaceFile(target, "neu", {temp, &taken});
+  ASSERT_TRUE(written.ok()) << written.message();
   EXPECT_TRUE(taken) << "the caller is told, to report it";
   EXPECT_EQ(Read(dir_ / "outside" / "secret"), "owned by someone else");
   EXPECT_TRUE(fs::is_symlink(temp)) << "someone else's link stays";
@@ -56,7 +57,8 @@ TEST_F(FileReplaceTest, PlantedLinksAreNeverFollowed) {
   // A link at the target is replaced, not written through.
   fs::remove(target);
   fs::create_symlink(dir_ / "outside" / "secret", target);
-  ASSERT_TRUE(ReplaceFile(target, "wieder neu", &error)) << error;
+  written = ReplaceFile(target, "wieder neu");
+  ASSERT_TRUE(written.ok()) << written.message();
   EXPECT_EQ(Read(dir_ / "outside" / "secret"), "owned by someone else");
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
   EXPECT_EQ(Read(target), "wieder neu");
@@ -65,7 +67,8 @@ TEST_F(FileReplaceTest, PlantedLinksAreNeverFollowed) {
   fs::remove(temp);
   Write(temp, "alt");
   taken = false;
-  ASSERT_TRUE(ReplaceFile(target, "dritte", &error, {temp, &taken})) << error;
+  written = ReplaceFile(target, "dritte", {temp, &taken});
+  ASSERT_TRUE(written.ok()) << written.message();
   EXPECT_FALSE(taken);
   EXPECT_FALSE(fs::exists(temp));
   EXPECT_EQ(Leftovers("preise.csv"), 0u);
@@ -82,12 +85,11 @@ TEST_F(FileReplaceTest, AFullDiskLeavesTheOldFileWhole) {
   rlimit small = old;
   small.rlim_cur = 64;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string error;
-  const bool written = ReplaceFile(target, std::string(1000, 'x'), &error);
+  const Status written = ReplaceFile(target, std::string(1000, 'x'));
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, previous);
-  EXPECT_FALSE(written);
-  EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+  EXPECT_EQ(written.code(), EFBIG);
+  EXPECT_NE(written.message().find("File too large"), std::string::npos) << written.message();
   EXPECT_EQ(Read(target), "die alte Veröffentlichung");
   EXPECT_EQ(Leftovers("MTS_P.xml"), 0u);
 }

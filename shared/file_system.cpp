@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace velunor {
 
 namespace {
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+Status LastError() { return SystemError(errno); }
+
+Status Of(const std::error_code& ec) { return ec ? SystemError(ec.value()) : Status(); }
 
 class PosixFile : public WritableFile {
  public:
@@ -20,7 +23,7 @@ class PosixFile : public WritableFile {
     if (fd_ >= 0) close(fd_);
   }
 
-  std::error_code Append(std::string_view bytes) override {
+  Status Append(std::string_view bytes) override {
     while (!bytes.empty()) {
       const ssize_t n = write(fd_, bytes.data(), bytes.size());
       if (n < 0) {
@@ -30,15 +33,15 @@ class PosixFile : public WritableFile {
       position_ += static_cast<std::uintmax_t>(n);
       bytes.remove_prefix(static_cast<size_t>(n));
     }
-    return {};
+    return Status();
   }
 
-  std::error_code Sync() override { return fsync(fd_) == 0 ? std::error_code() : LastError(); }
+  Status Sync() override { return fsync(fd_) == 0 ? Status() : LastError(); }
 
-  std::error_code Close() override {
+  Status Close() override {
     const int fd = fd_;
     fd_ = -1;
-    return close(fd) == 0 ? std::error_code() : LastError();
+    return close(fd) == 0 ? Status() : LastError();
   }
 
   std::uintmax_t position() const override { return position_; }
@@ -50,65 +53,62 @@ class PosixFile : public WritableFile {
 
 class PosixFileSystem : public FileSystem {
  public:
-  std::unique_ptr<WritableFile> OpenForWriting(const std::filesystem::path& file, Open mode,
-                                               std::error_code& ec) override {
+  Status OpenForWriting(const std::filesystem::path& file, Open mode,
+                        std::unique_ptr<WritableFile>* opened) override {
+    opened->reset();
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
     if (mode == Open::kTruncate) flags |= O_TRUNC;
     if (mode == Open::kAppend) flags |= O_APPEND;
     if (mode == Open::kCreateNew) flags |= O_EXCL | O_NOFOLLOW;
     const int fd = open(file.c_str(), flags, 0666);
-    if (fd < 0) {
-      ec = LastError();
-      return nullptr;
-    }
-    ec.clear();
-    return std::make_unique<PosixFile>(fd);
+    if (fd < 0) return LastError();
+    *opened = std::make_unique<PosixFile>(fd);
+    return Status();
   }
 
-  std::error_code ReadFile(const std::filesystem::path& file, std::string* bytes) override {
+  Status ReadFile(const std::filesystem::path& file, std::string* bytes) override {
     const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return LastError();
     bytes->clear();
     char buffer[65536];
-    std::error_code ec;
+    Status failed;
     for (;;) {
       const ssize_t n = read(fd, buffer, sizeof buffer);
       if (n == 0) break;
       if (n < 0) {
         if (errno == EINTR) continue;
-        ec = LastError();
+        failed = LastError();
         break;
       }
       bytes->append(buffer, static_cast<size_t>(n));
     }
     close(fd);
-    return ec;
+    return failed;
   }
 
-  std::error_code Rename(const std::filesystem::path& from,
-                         const std::filesystem::path& to) override {
-    return rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : LastError();
+  Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return rename(from.c_str(), to.c_str()) == 0 ? Status() : LastError();
   }
 
-  std::error_code Remove(const std::filesystem::path& file) override {
+  Status Remove(const std::filesystem::path& file) override {
     std::error_code ec;
     std::filesystem::remove(file, ec);
-    return ec;
+    return Of(ec);
   }
 
-  std::error_code CreateDirectories(const std::filesystem::path& dir) override {
+  Status CreateDirectories(const std::filesystem::path& dir) override {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    return ec;
+    return Of(ec);
   }
 
-  std::vector<std::string> List(const std::filesystem::path& dir, std::error_code& ec) override {
-    std::vector<std::string> names;
-    ec.clear();
+  Status List(const std::filesystem::path& dir, std::vector<std::string>* names) override {
+    names->clear();
+    std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-      names.push_back(entry.path().filename().string());
+      names->push_back(entry.path().filename().string());
     }
-    return names;
+    return Of(ec);
   }
 
   FileInfo Stat(const std::filesystem::path& file, bool follow_links) override {
@@ -134,8 +134,12 @@ FileSystem& RealFileSystem() {
   return real;
 }
 
-std::string FileErrorText(const std::filesystem::path& file, std::error_code ec) {
-  return file.string() + ": " + ec.message();
+Status SystemError(int number) {
+  return Status::Error(number, std::generic_category().message(number));
+}
+
+std::string FileErrorText(const std::filesystem::path& file, const Status& failed) {
+  return file.string() + ": " + failed.message();
 }
 
 }  // namespace velunor

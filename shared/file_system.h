@@ -2,7 +2,8 @@
 // that a test can put a disk in between that fails a chosen write (full,
 // not writable) without root. RealFileSystem() is plain POSIX and safe to
 // use from any thread; a test's implementation says its own rule.
-// Failures come back as the operating system's error code, never thrown.
+// Failures come back as a Status, never thrown: the operating system's
+// error number (errno) and its words for it (FileErrorText adds the file).
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
+
+#include "shared/status.h"
 
 namespace velunor {
 
@@ -22,11 +24,11 @@ class WritableFile {
   virtual ~WritableFile() = default;
   // Writes all of `bytes` after what was written before; on failure some of
   // them may be in the file already.
-  virtual std::error_code Append(std::string_view bytes) = 0;
+  virtual Status Append(std::string_view bytes) = 0;
   // Puts what was written on the disk.
-  virtual std::error_code Sync() = 0;
+  virtual Status Sync() = 0;
   // Closes the file; an error here may mean that written bytes are lost.
-  virtual std::error_code Close() = 0;
+  virtual Status Close() = 0;
   // Where the next Append writes: the bytes written since opening.
   virtual std::uintmax_t position() const = 0;
 };
@@ -53,18 +55,18 @@ class FileSystem {
 
   virtual ~FileSystem() = default;
 
-  // Null with `ec` set when the file cannot be opened.
-  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::filesystem::path& file, Open mode,
-                                                       std::error_code& ec) = 0;
+  // `opened` is null when the file cannot be opened.
+  virtual Status OpenForWriting(const std::filesystem::path& file, Open mode,
+                                std::unique_ptr<WritableFile>* opened) = 0;
   // The whole file into `bytes`.
-  virtual std::error_code ReadFile(const std::filesystem::path& file, std::string* bytes) = 0;
-  virtual std::error_code Rename(const std::filesystem::path& from,
-                                 const std::filesystem::path& to) = 0;
+  virtual Status ReadFile(const std::filesystem::path& file, std::string* bytes) = 0;
+  virtual Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
   // A name that is not there is no error; a link goes, never what it names.
-  virtual std::error_code Remove(const std::filesystem::path& file) = 0;
-  virtual std::error_code CreateDirectories(const std::filesystem::path& dir) = 0;
-  // The names in `dir` (no "." or ".."), in no particular order.
-  virtual std::vector<std::string> List(const std::filesystem::path& dir, std::error_code& ec) = 0;
+  virtual Status Remove(const std::filesystem::path& file) = 0;
+  virtual Status CreateDirectories(const std::filesystem::path& dir) = 0;
+  // The names in `dir` (no "." or ".."), in no particular order; as many as
+  // were read before a failure.
+  virtual Status List(const std::filesystem::path& dir, std::vector<std::string>* names) = 0;
   // `exists` is false when nothing (or, following, a dangling link) is there.
   virtual FileInfo Stat(const std::filesystem::path& file, bool follow_links) = 0;
 };
@@ -72,7 +74,10 @@ class FileSystem {
 // The machine's file system.
 FileSystem& RealFileSystem();
 
+// The operating system's error `number` (an errno value) as a Status.
+Status SystemError(int number);
+
 // "file: reason", the way every layer reports a file it could not use.
-std::string FileErrorText(const std::filesystem::path& file, std::error_code ec);
+std::string FileErrorText(const std::filesystem::path& file, const Status& failed);
 
 }  // namespace velunor

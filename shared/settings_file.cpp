@@ -2,7 +2,7 @@
 
 #include "shared/file_replace.h"
 
-#include <system_error>
+#include <cerrno>
 
 namespace velunor {
 
@@ -15,10 +15,10 @@ SettingsFileRead ReadSettingsFile(FileSystem& files, const std::filesystem::path
   if (!files.Stat(file, true).exists) return result;
   result.found = true;
   std::string content;
-  const std::error_code ec = files.ReadFile(file, &content);
+  const Status read = files.ReadFile(file, &content);
   // A folder at that name has always read as an empty file.
-  if (ec && ec != std::errc::is_a_directory) {
-    result.error = FileErrorText(file, ec);
+  if (!read.ok() && read.code() != EISDIR) {
+    result.error = FileErrorText(file, read);
     return result;
   }
   std::string* targets[] = {&result.values.VerwendetesZertifikat,
@@ -36,16 +36,12 @@ SettingsFileRead ReadSettingsFile(FileSystem& files, const std::filesystem::path
   return result;
 }
 
-bool WriteSettingsFile(const std::filesystem::path& file, const TransmissionSettings& values,
-                       std::string* error) {
+Status WriteSettingsFile(const std::filesystem::path& file, const TransmissionSettings& values) {
   // The service reads the file at its start: it finds the old one or the
   // new one, never half of it.
   const std::string text = values.VerwendetesZertifikat + "\r\n" + values.UrlGrunddatenlieferung +
                            "\r\n" + values.UrlPreisdatenlieferung + "\r\n";
-  std::string reason;
-  if (ReplaceFile(file, text, &reason)) return true;
-  if (error != nullptr) *error = reason;
-  return false;
+  return ReplaceFile(file, text);
 }
 
 }  // namespace velunor

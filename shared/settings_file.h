@@ -7,6 +7,7 @@
 #include <string>
 
 #include "shared/file_system.h"
+#include "shared/status.h"
 
 namespace velunor {
 
@@ -33,8 +34,7 @@ SettingsFileRead ReadSettingsFile(const std::filesystem::path& file);
 
 // Replaces the file with the three values, each followed by CR LF. Writes a
 // temporary file beside it and renames it, so a reader never sees half a
-// file. Returns false with `error` set when the file cannot be written.
-bool WriteSettingsFile(const std::filesystem::path& file, const TransmissionSettings& values,
-                       std::string* error);
+// file. Not ok when the file cannot be written: which file and why.
+Status WriteSettingsFile(const std::filesystem::path& file, const TransmissionSettings& values);
 
 }  // namespace velunor

@@ -1,5 +1,7 @@
 #include "shared/settings_file.h"
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include "tests/test_base.h"
@@ -18,8 +20,8 @@ class SettingsFileTest : public ::testing::Test {
 TEST_F(SettingsFileTest, WrittenValuesReadBackUnchangedWithCrLf) {
   TransmissionSettings in{"  CN=Müller Tankstellen GmbH, O=Müller, C=DE ",
                           "https://mdm.example/grund?a=1,b=2", ""};
-  std::string error;
-  ASSERT_TRUE(WriteSettingsFile(file(), in, &error)) << error;
+  const Status written = WriteSettingsFile(file(), in);
+  ASSERT_TRUE(written.ok()) << written.message();
 
   const std::string bytes = testing::ReadFile(file());
   EXPECT_EQ(bytes, in.VerwendetesZertifikat + "\r\n" + in.UrlGrunddatenlieferung + "\r\n\r\n");
@@ -59,9 +61,9 @@ TEST_F(SettingsFileTest, ExtraShortMissingAndLinuxLineEnds) {
 }
 
 TEST_F(SettingsFileTest, UnwritableLocationIsReported) {
-  std::string error;
-  EXPECT_FALSE(WriteSettingsFile(dir_ / "no-such-dir" / kSettingsFileName, {}, &error));
-  EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
+  const Status written = WriteSettingsFile(dir_ / "no-such-dir" / kSettingsFileName, {});
+  EXPECT_EQ(written.code(), ENOENT);
+  EXPECT_NE(written.message().find("no-such-dir"), std::string::npos) << written.message();
 }
 
 }  // namespace

@@ -200,7 +200,7 @@ class Schedule {
         },
         30);
     Sleep(3);
-    const double begin = Now();
+    const double begin = begin_ = Now();
     std::vector<Fault> order;
     for (int f = 0; f < kFaultKinds; ++f) {
       if (f != kNodeDeath || galera_) order.push_back(static_cast<Fault>(f));
@@ -228,7 +228,24 @@ class Schedule {
       changing_prices_ = false;
       SetUpstreamPrice(*Db(), kStation, kProduct, kFinalPrice, Datum(++price_changes_));
     }
-    WaitUntil([&] { return FinalPriceArrived(); }, config_.lease_seconds + 35);
+    if (!WaitUntil([&] { return FinalPriceArrived(); }, config_.lease_seconds + 35)) {
+      // Who holds what at the server while nobody reports.
+      try {
+        auto db = Db();
+        figures_.notes.push_back(
+            "open transactions (thread, started, state, query): " +
+            QueryRows(*db,
+                      "select trx_mysql_thread_id, trx_started, trx_state, trx_query from "
+                      "information_schema.innodb_trx"));
+        figures_.notes.push_back(
+            "sessions (id, command, seconds, state, statement): " +
+            QueryRows(*db,
+                      "select id, command, time, state, info from information_schema.processlist "
+                      "where command <> 'Daemon'"));
+      } catch (const std::exception& e) {
+        figures_.notes.push_back(std::string("the server could not be asked: ") + e.what());
+      }
+    }
     for (Instance& in : instances_) in.process->Signal(SIGTERM);
     for (Instance& in : instances_) in.process->Wait(30);
     stop_watching_ = true;
@@ -349,6 +366,8 @@ class Schedule {
       const std::string out = p.Stdout() + p.Stderr();
       if (StartEndedByDatabase(out)) {
         ++figures_.starts_ended_by_database;
+        earlier_ends_.push_back(std::string(Name(i)) + " (a start that ended): " +
+                                out.substr(out.size() > 1500 ? out.size() - 1500 : 0));
       } else {
         ++figures_.ended_by_themselves;
         record_.own_ends.push_back(std::string(Name(i)) + " ended by itself: " +
@@ -473,10 +492,10 @@ class Schedule {
         figures_.notes.push_back(std::string(Name(i)) + " last said:\n" +
                                  out.substr(out.size() > 1500 ? out.size() - 1500 : 0));
       }
-      std::string terms = "lease terms (holder, since):";
+      for (const std::string& end : earlier_ends_) figures_.notes.push_back(end);
+      std::string terms = "lease terms (holder, since, from the first fault):";
       for (const ScheduleRecord::Term& t : record_.terms) {
-        terms += " (" + std::to_string(t.holder) + ", " +
-                 Seconds(t.since - record_.terms[0].since) + ")";
+        terms += " (" + std::to_string(t.holder) + ", " + Seconds(t.since - begin_) + ")";
       }
       figures_.notes.push_back(terms);
       std::string faults = "faults applied (from the first):";
@@ -517,6 +536,8 @@ class Schedule {
   std::vector<Death> deaths_;
   std::vector<std::string> applied_;  // when each fault began, which, and on whom
   std::string victim_;
+  double begin_ = 0;                       // when the first fault came
+  std::vector<std::string> earlier_ends_;  // what instances said that ended and were started again
   ScheduleFigures figures_;
 };
 

@@ -11,16 +11,16 @@ class FaultyFileSystem::File : public WritableFile {
   File(FaultyFileSystem& fs, std::filesystem::path path, std::unique_ptr<WritableFile> real)
       : fs_(fs), path_(std::move(path)), real_(std::move(real)) {}
 
-  std::error_code Append(std::string_view bytes) override {
+  Status Append(std::string_view bytes) override {
     Rule* rule = fs_.Find(path_, false);
     if (rule == nullptr) return real_->Append(bytes);
     const size_t fits = static_cast<size_t>(std::min<std::uintmax_t>(rule->budget, bytes.size()));
     rule->budget -= fits;
-    if (const std::error_code ec = real_->Append(bytes.substr(0, fits))) return ec;
-    return fits == bytes.size() ? std::error_code() : fs_.Fail(rule->error);
+    if (Status written = real_->Append(bytes.substr(0, fits)); !written.ok()) return written;
+    return fits == bytes.size() ? Status() : fs_.Fail(rule->error);
   }
-  std::error_code Sync() override { return real_->Sync(); }
-  std::error_code Close() override { return real_->Close(); }
+  Status Sync() override { return real_->Sync(); }
+  Status Close() override { return real_->Close(); }
   std::uintmax_t position() const override { return real_->position(); }
 
  private:
@@ -46,47 +46,45 @@ FaultyFileSystem::Rule* FaultyFileSystem::Find(const std::filesystem::path& file
   return nullptr;
 }
 
-std::error_code FaultyFileSystem::Fail(int error) {
+Status FaultyFileSystem::Fail(int error) {
   ++failures_;
-  return {error, std::generic_category()};
+  return SystemError(error);
 }
 
-std::unique_ptr<WritableFile> FaultyFileSystem::OpenForWriting(const std::filesystem::path& file,
-                                                               Open mode, std::error_code& ec) {
-  if (const Rule* rule = Find(file, true)) {
-    ec = Fail(rule->error);
-    return nullptr;
-  }
-  std::unique_ptr<WritableFile> real = RealFileSystem().OpenForWriting(file, mode, ec);
-  if (!real) return nullptr;
-  return std::make_unique<File>(*this, file, std::move(real));
+Status FaultyFileSystem::OpenForWriting(const std::filesystem::path& file, Open mode,
+                                        std::unique_ptr<WritableFile>* opened) {
+  opened->reset();
+  if (const Rule* rule = Find(file, true)) return Fail(rule->error);
+  std::unique_ptr<WritableFile> real;
+  if (Status open = RealFileSystem().OpenForWriting(file, mode, &real); !open.ok()) return open;
+  *opened = std::make_unique<File>(*this, file, std::move(real));
+  return Status();
 }
 
-std::error_code FaultyFileSystem::ReadFile(const std::filesystem::path& file, std::string* bytes) {
+Status FaultyFileSystem::ReadFile(const std::filesystem::path& file, std::string* bytes) {
   return RealFileSystem().ReadFile(file, bytes);
 }
 
-std::error_code FaultyFileSystem::Rename(const std::filesystem::path& from,
-                                         const std::filesystem::path& to) {
+Status FaultyFileSystem::Rename(const std::filesystem::path& from,
+                                const std::filesystem::path& to) {
   const Rule* rule = Find(from, true);
   if (rule == nullptr) rule = Find(to, true);
   if (rule != nullptr) return Fail(rule->error);
   return RealFileSystem().Rename(from, to);
 }
 
-std::error_code FaultyFileSystem::Remove(const std::filesystem::path& file) {
+Status FaultyFileSystem::Remove(const std::filesystem::path& file) {
   if (const Rule* rule = Find(file, true)) return Fail(rule->error);
   return RealFileSystem().Remove(file);
 }
 
-std::error_code FaultyFileSystem::CreateDirectories(const std::filesystem::path& dir) {
+Status FaultyFileSystem::CreateDirectories(const std::filesystem::path& dir) {
   if (const Rule* rule = Find(dir, true)) return Fail(rule->error);
   return RealFileSystem().CreateDirectories(dir);
 }
 
-std::vector<std::string> FaultyFileSystem::List(const std::filesystem::path& dir,
-                                                std::error_code& ec) {
-  return RealFileSystem().List(dir, ec);
+Status FaultyFileSystem::List(const std::filesystem::path& dir, std::vector<std::string>* names) {
+  return RealFileSystem().List(dir, names);
 }
 
 FileInfo FaultyFileSystem::Stat(const std::filesystem::path& file, bool follow_links) {

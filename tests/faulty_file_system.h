@@ -28,14 +28,13 @@ class FaultyFileSystem : public FileSystem {
   // Operations failed by a rule so far.
   int failures() const { return failures_; }
 
-  std::unique_ptr<WritableFile> OpenForWriting(const std::filesystem::path& file, Open mode,
-                                               std::error_code& ec) override;
-  std::error_code ReadFile(const std::filesystem::path& file, std::string* bytes) override;
-  std::error_code Rename(const std::filesystem::path& from,
-                         const std::filesystem::path& to) override;
-  std::error_code Remove(const std::filesystem::path& file) override;
-  std::error_code CreateDirectories(const std::filesystem::path& dir) override;
-  std::vector<std::string> List(const std::filesystem::path& dir, std::error_code& ec) override;
+  Status OpenForWriting(const std::filesystem::path& file, Open mode,
+                        std::unique_ptr<WritableFile>* opened) override;
+  Status ReadFile(const std::filesystem::path& file, std::string* bytes) override;
+  Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  Status Remove(const std::filesystem::path& file) override;
+  Status CreateDirectories(const std::filesystem::path& dir) override;
+  Status List(const std::filesystem::path& dir, std::vector<std::string>* names) override;
   FileInfo Stat(const std::filesystem::path& file, bool follow_links) override;
 
  private:
@@ -48,7 +47,7 @@ class FaultyFileSystem : public FileSystem {
   };
   // The rule for `file` of the kind asked for; null when none.
   Rule* Find(const std::filesystem::path& file, bool changes);
-  std::error_code Fail(int error);
+  Status Fail(int error);
 
   std::vector<Rule> rules_;
   int failures_ = 0;

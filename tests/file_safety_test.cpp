@@ -82,7 +82,8 @@ const Writer kWriters[] = {
     {"Velunor.CFG",
      [](DbTestEnv& t) {
        return WriteSettingsFile(t.dir.path() / "Velunor.CFG",
-                                {std::string(200, 'C'), "https://mdm/g", "https://mdm/p"}, nullptr);
+                                {std::string(200, 'C'), "https://mdm/g", "https://mdm/p"})
+           .ok();
      }},
     {"MTS_G.pending",
      [](DbTestEnv& t) {

@@ -21,7 +21,7 @@ std::filesystem::path FehlerLog::NumberFile() const { return dir_ / "MTSLOGNumme
 
 int FehlerLog::ReadLogNumber() const {
   std::string text;
-  if (files_.ReadFile(NumberFile(), &text)) return 0;
+  if (!files_.ReadFile(NumberFile(), &text).ok()) return 0;
   std::istringstream in(text);
   long n = 0;
   if (!(in >> n) || n < 0 || n > kMaxFileNumber) return 0;
@@ -72,12 +72,11 @@ std::string FehlerLog::Append(int32_t number, const std::string& description,
   if (log_file.regular && log_file.size >= kFullSize) {
     current = current + 1 > kMaxFileNumber ? 0 : current + 1;
     const bool rotated = Retry([&] {
-      if (files_.Remove(LogFile(current))) return false;
+      if (!files_.Remove(LogFile(current)).ok()) return false;
       // One blank on either side of the number, as the file has always been.
       std::string text(1, ' ');
       text.append(std::to_string(current)).append(" \r\n");
-      std::string error;
-      return ReplaceFile(files_, NumberFile(), text, &error);
+      return ReplaceFile(files_, NumberFile(), text).ok();
     });
     if (!rotated) {
       ++dropped_;
@@ -90,10 +89,9 @@ std::string FehlerLog::Append(int32_t number, const std::string& description,
                            Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) +
                            " --> " + entry + "\r\n";
   const bool written = Retry([&] {
-    std::error_code ec;
-    const std::unique_ptr<WritableFile> out =
-        files_.OpenForWriting(LogFile(current), FileSystem::Open::kAppend, ec);
-    return out && !out->Append(line);
+    std::unique_ptr<WritableFile> out;
+    return files_.OpenForWriting(LogFile(current), FileSystem::Open::kAppend, &out).ok() &&
+           out->Append(line).ok();
   });
   if (!written) ++dropped_;
   return entry;

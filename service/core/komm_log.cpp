@@ -22,15 +22,13 @@ void KommLogWriter::StartFile(bool keep_previous) {
   const std::filesystem::path path = env_.program_dir / kKommLogFileName;
   file_.reset();
   if (keep_previous && env_.files.Stat(path, true).regular) {
-    if (const std::error_code ec = env_.files.Rename(path, KeptFile(path))) {
+    if (const Status renamed = env_.files.Rename(path, KeptFile(path)); !renamed.ok()) {
       throw Failure(kErrPathFileAccess, "Datei " + path.string() + " kann nicht in " +
                                             KeptFile(path).string() +
-                                            " umbenannt werden: " + ec.message());
+                                            " umbenannt werden: " + renamed.message());
     }
   }
-  std::error_code ec;
-  file_ = env_.files.OpenForWriting(path, FileSystem::Open::kTruncate, ec);
-  if (!file_) {
+  if (!env_.files.OpenForWriting(path, FileSystem::Open::kTruncate, &file_).ok()) {
     throw Failure(kErrPathFileAccess, "Datei " + path.string() + " kann nicht geöffnet werden");
   }
 }
@@ -59,7 +57,7 @@ void KommLogWriter::KommLog(const std::string& meldung) {
       // Written per line, unbuffered: the file must be complete even if the
       // process is killed. A line that fails (a full disk) does not stop the
       // next one, so the file is written again once there is space.
-      if (file_->Append(NowFromDate(env_.clock) + " " + text + "\r\n")) {
+      if (!file_->Append(NowFromDate(env_.clock) + " " + text + "\r\n").ok()) {
         throw Failure(kErrPathFileAccess,
                       std::string(kKommLogFileName) + " kann nicht geschrieben werden");
       }

@@ -67,7 +67,9 @@ StationIniRead ReadStationIni(FileSystem& files, const std::filesystem::path& fi
   };
   std::string text;
   // A directory opens, and fails only when read (EISDIR).
-  if (const std::error_code ec = files.ReadFile(file, &text)) return fail(ec.value());
+  if (const Status read_file = files.ReadFile(file, &text); !read_file.ok()) {
+    return fail(read_file.code());
+  }
   read.ok = true;
   read.ini = ParseStationIni(text);
   return read;

@@ -60,21 +60,25 @@ bool Inside(const fs::path& folder, const fs::path& dir) {
 
 }  // namespace
 
-std::string LpgExportRefusal(const fs::path& program_dir, const fs::path& lpg_dir,
-                             const std::string& stored) {
+Status CheckLpgExportFile(const fs::path& program_dir, const fs::path& lpg_dir,
+                          const std::string& stored) {
   const fs::path file = FilePath(stored);
   const fs::path folder = Resolved(file.has_parent_path() ? file.parent_path() : fs::path("."));
   const std::string named = "Exportdatei '" + stored + "' für den Export Gas-Tankstelle";
   const std::string ending = "; der Export unterbleibt, die Preise werden weiter gemeldet";
   if (Inside(folder, Resolved(program_dir))) {
-    return named + " liegt im Programmverzeichnis " + program_dir.string() +
-           ", wo Velunor und Kestrin ihre Dateien halten; dorthin schreibt der Export nie" + ending;
+    return Status::Error(kErrPathFileAccess,
+                         named + " liegt im Programmverzeichnis " + program_dir.string() +
+                             ", wo Velunor und Kestrin ihre Dateien halten; dorthin schreibt der "
+                             "Export nie" +
+                             ending);
   }
   if (!lpg_dir.empty() && !Inside(folder, Resolved(lpg_dir))) {
-    return named + " liegt nicht im Ordner " + lpg_dir.string() +
-           " (--lpg-dir); nur dorthin schreibt der Export" + ending;
+    return Status::Error(kErrPathFileAccess, named + " liegt nicht im Ordner " + lpg_dir.string() +
+                                                 " (--lpg-dir); nur dorthin schreibt der Export" +
+                                                 ending);
   }
-  return "";
+  return Status();
 }
 
 void Gas_Tankstelle_Export(DbState& state) {
@@ -84,10 +88,9 @@ void Gas_Tankstelle_Export(DbState& state) {
   p.With(sql);
 
   // A path from the database must never choose a file of the programs'.
-  const std::string refusal =
-      LpgExportRefusal(state.env.program_dir, state.lpg_dir, m.LpgExportFile);
-  if (!refusal.empty()) {
-    if (!state.lpg_refusal_told) p.With("").Log(kErrPathFileAccess, refusal);
+  const Status allowed = CheckLpgExportFile(state.env.program_dir, state.lpg_dir, m.LpgExportFile);
+  if (!allowed.ok()) {
+    if (!state.lpg_refusal_told) p.With("").Check(allowed);
     state.lpg_refusal_told = true;
     return;
   }
@@ -121,11 +124,11 @@ void Gas_Tankstelle_Export(DbState& state) {
   // software never finds it missing or half written.
   bool temporary_taken = false;
   p.Run([&] {
-    std::string reason;
-    if (!ReplaceFile(state.env.files, export_file, content, &reason,
-                     {temp_file, &temporary_taken})) {
-      throw Failure(kErrPathFileAccess,
-                    "Datei " + export_file.string() + " kann nicht geschrieben werden: " + reason);
+    const Status written =
+        ReplaceFile(state.env.files, export_file, content, {temp_file, &temporary_taken});
+    if (!written.ok()) {
+      throw Failure(kErrPathFileAccess, "Datei " + export_file.string() +
+                                            " kann nicht geschrieben werden: " + written.message());
     }
   });
   if (temporary_taken) {

@@ -7,16 +7,17 @@
 #include <string>
 
 #include "service/db/db_state.h"
+#include "shared/status.h"
 
 namespace velunor {
 
-// Why the export must not write `stored` (stammdaten 490, with backslashes or
-// slashes), "" when it may: the file never lies in `program_dir`, where
+// Ok when the export may write `stored` (stammdaten 490, with backslashes or
+// slashes); otherwise why not, as the error log's text: the file never lies in `program_dir`, where
 // STATION.INI, Velunor.CFG, the certificates and the logs are, nor below it;
 // with an `lpg_dir` it lies in that folder or below it. Links in the folders
 // are resolved first, a relative path counts from the working directory.
-std::string LpgExportRefusal(const std::filesystem::path& program_dir,
-                             const std::filesystem::path& lpg_dir, const std::string& stored);
+Status CheckLpgExportFile(const std::filesystem::path& program_dir,
+                          const std::filesystem::path& lpg_dir, const std::string& stored);
 
 // Reads the prices (nothing to export leaves the file and its folder as they
 // are), writes them to the temporary file beside the export file and renames

@@ -18,11 +18,12 @@ void SavePendingStations(DbState& state, const std::string& procedure) {
   const std::filesystem::path file = PendingFile(state);
   std::string error;
   if (state.delivery.pending.empty()) {
-    if (const std::error_code ec = state.env.files.Remove(file)) error = FileErrorText(file, ec);
+    const Status removed = state.env.files.Remove(file);
+    if (!removed.ok()) error = FileErrorText(file, removed);
   } else {
     std::string text;
     for (long station : state.delivery.pending) text += std::to_string(station) + "\r\n";
-    ReplaceFile(state.env.files, file, text, &error);
+    error = ReplaceFile(state.env.files, file, text).message();
   }
   if (!error.empty()) {
     state.env.log.WriteNotice(

@@ -55,10 +55,9 @@ std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
 
 void WriteDocumentFile(FileSystem& files, const std::filesystem::path& path,
                        const std::string& bytes) {
-  std::string reason;
-  if (!ReplaceFile(files, path, bytes, &reason)) {
-    throw Failure(kErrPathFileAccess,
-                  "Die Datei '" + path.string() + "' kann nicht geschrieben werden: " + reason);
+  if (const Status written = ReplaceFile(files, path, bytes); !written.ok()) {
+    throw Failure(kErrPathFileAccess, "Die Datei '" + path.string() +
+                                          "' kann nicht geschrieben werden: " + written.message());
   }
 }
 

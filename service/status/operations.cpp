@@ -121,8 +121,9 @@ void Operations::TransmissionDone(const Transmission& t, PublicationKind publica
   record.request = t.SendeDaten;
   record.answered = !outcome.status_line.empty();
   record.answer = record.answered ? outcome.answer : outcome.error;
-  const std::string why = archive_.Add(record);
-  if (!why.empty()) env_.log.Write(kErrPathFileAccess, why, "Archiv", "");
+  if (const Status archived = archive_.Add(record); !archived.ok()) {
+    env_.log.Write(archived.code(), archived.message(), "Archiv", "");
+  }
 
   metrics_->transmissions.Add({{"kind", kind}, {"outcome", result}}).Increment();
   const std::string now = NowFromDate(env_.clock);

@@ -12,6 +12,7 @@
 #include <regex>
 #include <string_view>
 
+#include "service/common/failure.h"
 #include "service/common/text.h"
 #include "service/common/url_credentials.h"
 #include "shared/file_replace.h"
@@ -116,8 +117,9 @@ void TransmissionArchive::Scan() {
     timespec written;
   };
   std::vector<Found> found;
-  std::error_code ec;
-  for (const std::string& name : files_.List(dir_, ec)) {
+  std::vector<std::string> names;
+  files_.List(dir_, &names);  // a folder not there yet holds nothing
+  for (const std::string& name : names) {
     std::optional<ArchivedTransmission> t = FromName(name);
     if (!t) continue;
     const FileInfo info = files_.Stat(dir_ / name, false);
@@ -190,7 +192,7 @@ std::string TransmissionArchive::Content(const TransmissionRecord& r) {
   return text;
 }
 
-std::string TransmissionArchive::Add(const TransmissionRecord& r) {
+Status TransmissionArchive::Add(const TransmissionRecord& r) {
   const DateTime& w = r.when;
   std::string number;
   for (char c : r.number) number += std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
@@ -203,12 +205,14 @@ std::string TransmissionArchive::Add(const TransmissionRecord& r) {
     name = stem + "-" + std::to_string(n) + ".gz";
   }
   std::optional<ArchivedTransmission> entry = FromName(name);
-  if (!entry) return "Archivname ungültig: " + name;
+  if (!entry) return Status::Error(kErrPathFileAccess, "Archivname ungültig: " + name);
   const ContentFrame frame = FrameOf(r);
   const std::string bytes = Gzip({frame.head, r.request, frame.middle, r.answer, "\n"});
-  if (bytes.empty()) return "Komprimieren fehlgeschlagen: " + name;
-  std::string error;
-  if (!ReplaceFile(files_, dir_ / name, bytes, &error)) return error;
+  if (bytes.empty())
+    return Status::Error(kErrPathFileAccess, "Komprimieren fehlgeschlagen: " + name);
+  if (const Status written = ReplaceFile(files_, dir_ / name, bytes); !written.ok()) {
+    return Status::Error(kErrPathFileAccess, written.message());
+  }
   entry->bytes = bytes.size();
   const FileInfo written = files_.Stat(dir_ / name, true);
   // A file system that cannot say counts the size rounded up to a block.
@@ -216,7 +220,7 @@ std::string TransmissionArchive::Add(const TransmissionRecord& r) {
   newest_.push_back(std::move(*entry));
   if (newest_.size() > remembered_) newest_.pop_front();
   if (total_ > max_bytes_) Scan();
-  return "";
+  return Status();
 }
 
 std::vector<ArchivedTransmission> TransmissionArchive::Newest(size_t count) const {

@@ -19,6 +19,7 @@
 
 #include "service/common/date_time.h"
 #include "shared/file_system.h"
+#include "shared/status.h"
 
 namespace velunor {
 
@@ -59,9 +60,10 @@ class TransmissionArchive {
   TransmissionArchive(std::filesystem::path dir, std::uintmax_t max_bytes,
                       size_t remembered = kRemembered);
 
-  // Writes the record and drops the oldest files beyond the cap. Returns ""
-  // or why the file could not be written.
-  std::string Add(const TransmissionRecord& record);
+  // Writes the record and drops the oldest files beyond the cap. Not ok:
+  // why the file could not be written, numbered as the error log numbers a
+  // file that cannot be written.
+  Status Add(const TransmissionRecord& record);
 
   // The newest `count` files (at most `remembered`), newest first.
   std::vector<ArchivedTransmission> Newest(size_t count) const;
