@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -12,6 +13,7 @@
 #include "service/common/failure.h"
 #include "service/db/verbindung.h"
 #include "tests/proof_server.h"
+#include "tests/small_network.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -217,6 +219,38 @@ TEST(DbConnectionTest, AHeldLockEndsAsALostConnectionAndLaterStatementsFailAtOnc
   EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(1));
   EXPECT_EQ(DB_Verbinden(t.db, TestDb::Server()), 1) << "a new connection works at once";
   EXPECT_NO_THROW(t.sql().Execute("select 1"));
+}
+
+// A reporter that vanishes inside a step (no power, a frozen machine) leaves
+// its session idle in a transaction that holds the lease's row. The server
+// ends such a session once the lease and a margin have passed, so that the
+// standby can take the lease over instead of waiting for hours.
+TEST(DbConnectionTest, ASessionIdleInsideAStepIsEndedAfterTheLeaseAndItsRowFreed) {
+  DbTestEnv t;
+  t.sql().Execute("create table if not exists idle_probe ( id int primary key, v int )");
+  t.sql().Execute("replace into idle_probe values ( 1, 0 )");
+  t.db.lease = LeaseClaim{"alpha", "token", "nonce", 2};
+  ASSERT_EQ(DB_Verbinden(t.db, TestDb::Server()), 1);
+  t.sql().Execute("set autocommit = 0");
+  t.sql().Execute("update idle_probe set v = 1 where id = 1");
+  const auto vanished = std::chrono::steady_clock::now();
+
+  // A lock wait counts as a lost connection: each try on a connection of its own.
+  std::unique_ptr<Connection> standby;
+  bool taken = false;
+  while (!taken && std::chrono::steady_clock::now() - vanished < std::chrono::seconds(25)) {
+    standby = TestDb::Connect();
+    standby->Execute("set session innodb_lock_wait_timeout = 1");
+    taken =
+        FailureOf([&] { standby->Execute("update idle_probe set v = 2 where id = 1"); }).first == 0;
+  }
+  const auto freed = std::chrono::steady_clock::now() - vanished;
+  EXPECT_TRUE(taken) << "the row stayed locked";
+  EXPECT_GE(freed, std::chrono::seconds(11)) << "not before the lease and the margin";
+  EXPECT_LT(freed, std::chrono::seconds(16));
+  EXPECT_EQ(FailureOf([&] { t.sql().Execute("commit"); }).first, kErrConnectionLost)
+      << "the vanished step cannot commit later";
+  EXPECT_EQ(testing::QueryRows(*standby, "select v from idle_probe"), "2");
 }
 
 TEST(DbConnectionTest, ServerStoppedUnderAnOpenConnectionReportsTheLostConnectionNumber) {

@@ -231,17 +231,15 @@ class Schedule {
     if (!WaitUntil([&] { return FinalPriceArrived(); }, config_.lease_seconds + 35)) {
       // Who holds what at the server while nobody reports.
       try {
-        auto db = Db();
-        figures_.notes.push_back(
-            "open transactions (thread, started, state, query): " +
-            QueryRows(*db,
-                      "select trx_mysql_thread_id, trx_started, trx_state, trx_query from "
-                      "information_schema.innodb_trx"));
-        figures_.notes.push_back(
-            "sessions (id, command, seconds, state, statement): " +
-            QueryRows(*db,
-                      "select id, command, time, state, info from information_schema.processlist "
-                      "where command <> 'Daemon'"));
+        if (server_) {
+          figures_.notes.push_back(
+              "open transactions and sessions:\n" +
+              server_->RunAsRoot(
+                  "select trx_mysql_thread_id, trx_started, trx_state, trx_rows_locked, trx_query "
+                  "from information_schema.innodb_trx; select id, host, command, time, state, "
+                  "left(info, 120) from information_schema.processlist where command <> "
+                  "'Daemon'"));
+        }
       } catch (const std::exception& e) {
         figures_.notes.push_back(std::string("the server could not be asked: ") + e.what());
       }

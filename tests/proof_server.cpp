@@ -178,7 +178,7 @@ std::unique_ptr<Connection> PrivateServer::Connect() const {
   return TestDb::Connect("127.0.0.1", std::to_string(port_));
 }
 
-void PrivateServer::RunAsRoot(const std::string& sql) const {
+std::string PrivateServer::RunAsRoot(const std::string& sql) const {
   const std::filesystem::path file = dir_.path() / "root.sql";
   std::ofstream(file, std::ios::binary) << sql << "\n";
   const std::string command = "mariadb --no-defaults -uroot --socket='" +
@@ -186,6 +186,7 @@ void PrivateServer::RunAsRoot(const std::string& sql) const {
                               file.string() + "'";
   const CommandResult ran = RunCommand(command);
   if (ran.status != 0) throw std::runtime_error(command + " failed: " + ran.output);
+  return ran.output;
 }
 
 }  // namespace velunor::testing

@@ -38,7 +38,8 @@ class PrivateServer {
   std::unique_ptr<Connection> Connect() const;
   // Runs `sql` on `lox` as the server's administrator through its socket
   // (for accounts the test account may not create); throws on failure.
-  void RunAsRoot(const std::string& sql) const;
+  // Returns what the client printed (tab-separated rows).
+  std::string RunAsRoot(const std::string& sql) const;
 
  private:
   void Run(const std::string& arguments) const;

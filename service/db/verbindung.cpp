@@ -1,5 +1,8 @@
 #include "service/db/verbindung.h"
 
+#include <string>
+#include <vector>
+
 #include "service/common/procedure.h"
 
 namespace velunor {
@@ -15,6 +18,32 @@ constexpr int kLoginTimeoutSeconds = 10;
 constexpr const char* kSessionLimits =
     "set session innodb_lock_wait_timeout = 20, lock_wait_timeout = 20, "
     "max_statement_time = 25";
+
+// A step of the reporter is one transaction that holds the lease's row from
+// its first statement to its commit. A reporter that vanishes in the middle
+// of one (a machine without power, a frozen VM, a cut network) leaves its
+// session on the server, and the row locked, until the server notices, which
+// may take hours: the standby could not take over. The server ends a
+// session that sits idle inside a transaction for longer than any step may
+// (a transmission within a step ends within the lease), and rolls it back.
+constexpr int kIdleStepMarginSeconds = 10;
+
+// The session's limits, each statement on its own: a server without one of
+// them keeps the others and the client's time-outs; a lost connection shows
+// at the first statement.
+void LimitSession(const DbState& state, Connection& db) {
+  std::vector<std::string> limits = {kSessionLimits};
+  if (state.lease && state.lease->seconds > 0) {
+    limits.push_back("set session idle_transaction_timeout = " +
+                     std::to_string(state.lease->seconds + kIdleStepMarginSeconds));
+  }
+  for (const std::string& limit : limits) {
+    try {
+      db.Execute(limit);
+    } catch (const Failure&) {
+    }
+  }
+}
 
 // "SQLSTATE 28000, Fehler 1045: <driver text>"; the password never appears,
 // even where a driver would quote the connection string back.
@@ -77,12 +106,7 @@ int DB_Verbinden(DbState& state, const std::string& server) {
     try {
       state.DbVerbindung->Open(odbc, kLoginTimeoutSeconds);
       if (!state.DbVerbindung->IsOpen()) return 0;
-      try {
-        state.DbVerbindung->Execute(kSessionLimits);
-      } catch (const Failure&) {
-        // A server without these settings keeps only the client's time-outs;
-        // a lost connection shows at the first statement.
-      }
+      LimitSession(state, *state.DbVerbindung);
       state.DbVerbunden = 1;
       return 1;
     } catch (const Failure& f) {
