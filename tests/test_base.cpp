@@ -109,6 +109,10 @@ pid_t Spawn(std::vector<std::string> args, const SpawnOptions& options) {
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   }
   if (options.fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, options.fd3, 3);
+  // Nothing else of the test's: a socket of a relay or a simulator that a
+  // service inherited would keep that connection open after the test closed
+  // it, and a database session of a killed instance alive with its locks.
+  posix_spawn_file_actions_addclosefrom_np(&actions, options.fd3 >= 0 ? 4 : 3);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(),
                              environment.empty() ? environ : envp.data());

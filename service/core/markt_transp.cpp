@@ -112,7 +112,7 @@ MarktTransp::MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end,
       watch_(env, front_end),
       certificate_watch_(env, front_end) {}
 
-void MarktTransp::Status(const std::string& text, std::optional<int> code) {
+void MarktTransp::ShowStatus(const std::string& text, std::optional<int> code) {
   env_.service.SetStatusLine({env_.clock.Now(), vars_.AblaufStatus, text, code});
 }
 
@@ -141,7 +141,7 @@ void MarktTransp::Form_Load() {
 
 void MarktTransp::StartStatus(Procedure& p, const std::string& text, bool repaint) {
   p.Run([&] {
-    Status(text);
+    ShowStatus(text);
     if (repaint) front_end_.Repaint();
   });
 }
@@ -184,7 +184,7 @@ void MarktTransp::Form_Activate() {
   });
 
   StartStatus(p, " Verbindung zur Datenbank wird hergestellt", true);
-  velunor::Status connected = velunor::Status::Error(0, "");
+  Status connected = Status::Error(0, "");
   p.Run([&] { connected = procs_.db.DB_Verbinden(); });
   if (!connected.ok()) {
     front_end_.MessageBox("Keine Verbindung zur Datenbank möglich", kProgramName);
@@ -365,7 +365,7 @@ void MarktTransp::Haupt_Timer_Timer() {
       if (begun == StepLease::kLost) {
         LeaseLost(p);
       } else {
-        p.Run([&] { Status(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"); });
+        p.Run([&] { ShowStatus(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"); });
       }
       if (!unloaded_) TickDone(false);
       return;
@@ -413,7 +413,7 @@ void MarktTransp::Dispatch(Procedure& p) {
 bool MarktTransp::ChainStep(Procedure& p) {
   for (const ChainStepRow& row : kChainSteps) {
     if (row.state != vars_.AblaufStatus) continue;
-    p.Run([&] { Status(row.status); });
+    p.Run([&] { ShowStatus(row.status); });
     p.Run([&] { row.run(procs_); });
     vars_.AblaufStatus = row.next;
     return true;
@@ -437,23 +437,23 @@ bool MarktTransp::WrapPublication(Procedure& p) {
 void MarktTransp::WaitForDatabase(Procedure& p) {
   int16_t& state = vars_.AblaufStatus;
   if (state >= kWaitForDatabase && state <= kLastWaitForDatabase) {
-    p.Run([&] { Status(" DB-Verbindung verloren, warten...", state); });
+    p.Run([&] { ShowStatus(" DB-Verbindung verloren, warten...", state); });
     ++state;
   } else if (state == kAnnounceReconnect) {
-    p.Run([&] { Status(" DB-Verbindung neu herstellen..."); });
+    p.Run([&] { ShowStatus(" DB-Verbindung neu herstellen..."); });
     state = kReconnect;
   } else if (state == kReconnect) {
     env_.log.ResetLetzterFehler();
-    velunor::Status connected = velunor::Status::Error(0, "");
+    Status connected = Status::Error(0, "");
     p.Run([&] { connected = procs_.db.DB_Verbinden(); });
     if (connected.ok()) {
       // Idle first: the status already belongs to the time after the wait.
       state = kIdle;
-      p.Run([&] { Status(" DB-Verbindung erfolgreich hergestellt!"); });
+      p.Run([&] { ShowStatus(" DB-Verbindung erfolgreich hergestellt!"); });
       last_connect_notice_.clear();
       return;
     }
-    p.Run([&] { Status(" Immer noch keine DB-Verbindung möglich!"); });
+    p.Run([&] { ShowStatus(" Immer noch keine DB-Verbindung möglich!"); });
     state = kWaitForDatabase;
     // Why, once per new reason: the wait repeats every 17 ticks.
     const std::string why = ConnectNotice(connected);
@@ -471,12 +471,12 @@ void MarktTransp::Idle() {
 
   switch (vars_.ManuellAnforderung) {
     case kManualRequested:
-      p.Run([&] { Status(" Manueller Stationsdatenexport aktiviert"); });
+      p.Run([&] { ShowStatus(" Manueller Stationsdatenexport aktiviert"); });
       vars_.AblaufStatus = kPrepareStations;
       vars_.ManuellAnforderung = kManualPricesDue;
       return;
     case kManualPricesDue:
-      p.Run([&] { Status(" Manueller Preisdatenexport aktiviert"); });
+      p.Run([&] { ShowStatus(" Manueller Preisdatenexport aktiviert"); });
       p.Run([&] { procs_.db.AktuellePreiseZuordnen(); });
       vars_.AblaufStatus = kReadPrices;
       vars_.TaktZaehler = -1;
@@ -495,12 +495,12 @@ void MarktTransp::Idle() {
   p.Run([&] { station_sequence = Sequence(procs_.publication.StationPublicationNumber()); });
   p.Run([&] { price_sequence = Sequence(procs_.publication.PricePublicationNumber()); });
   if (station_sequence == 0) {
-    p.Run([&] { Status(" Grund-Stationsdatenexport aktiviert"); });
+    p.Run([&] { ShowStatus(" Grund-Stationsdatenexport aktiviert"); });
     vars_.AblaufStatus = kPrepareStations;
     return;
   }
   if (price_sequence == 0) {
-    p.Run([&] { Status(" Grund-Preisdatenexport aktiviert"); });
+    p.Run([&] { ShowStatus(" Grund-Preisdatenexport aktiviert"); });
     p.Run([&] { procs_.db.AktuellePreiseZuordnen(); });
     vars_.AblaufStatus = kStorePrices;  // the prices were just read
     vars_.TaktZaehler = -1;
@@ -509,13 +509,13 @@ void MarktTransp::Idle() {
 
   if (vars_.TaktZaehler == 80) {
     p.Run([&] {
-      Status(" Prüfung auf geänderte Stationsdaten");
+      ShowStatus(" Prüfung auf geänderte Stationsdaten");
       front_end_.Repaint();
     });
     int changes = 0;
     p.Run([&] { procs_.db.DB_Stationsdaten(kStationSyncCheck, &changes); });
     if (changes >= 1) {
-      p.Run([&] { Status(" Verarbeitung geänderte Stationsdaten"); });
+      p.Run([&] { ShowStatus(" Verarbeitung geänderte Stationsdaten"); });
       vars_.AblaufStatus = kBuildStationLines;  // the stations are prepared already
       return;
     }
@@ -534,7 +534,7 @@ void MarktTransp::Idle() {
   if (vars_.TaktZaehler > 90) {
     vars_.AblaufStatus = kReadPrices;
     vars_.TaktZaehler = 0;
-    p.Run([&] { Status(" Automatischer Preisdatenexport"); });
+    p.Run([&] { ShowStatus(" Automatischer Preisdatenexport"); });
     return;
   }
   if (vars_.LpgTaktZaehler > 600) {
@@ -546,7 +546,7 @@ void MarktTransp::Idle() {
 void MarktTransp::Transmit() {
   Procedure p(env_.log, "Haupt_Timer_Timer");
   // A transaction that could not even be called has failed.
-  velunor::Status sent = velunor::Status::Error(1, "");
+  Status sent = Status::Error(1, "");
   // It must not outlast the lease: the next instance may send after that.
   // Counted from the last renewal the server committed: on a cluster the
   // others do not see this step's until it commits.

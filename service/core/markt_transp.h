@@ -78,7 +78,7 @@ class MarktTransp {
 
  private:
   // The status line: now, in the current scheduler state, `text` and `code`.
-  void Status(const std::string& text, std::optional<int> code = std::nullopt);
+  void ShowStatus(const std::string& text, std::optional<int> code = std::nullopt);
   // One step of a chain (states 1 to 4 and 30 to 32); false when `state` is none.
   bool ChainStep(Procedure& p);
   // States 10 and 40: the envelope and the transmission under way.
@@ -112,7 +112,7 @@ class MarktTransp {
   // What a refusal of the lease means: true when it was refused (a conflict
   // of two writers silently, another refusal logged at most once a minute
   // and shown as a problem of the lease).
-  bool LeaseRefused(Procedure& p, const velunor::Status& refused);
+  bool LeaseRefused(Procedure& p, const Status& refused);
   void LeaseConfirmed(std::int64_t asked_at);
   // The reporter's step as one transaction that the lease fences: begun by
   // confirming it, committed only when it is still this process's.
@@ -163,7 +163,7 @@ class MarktTransp {
   std::string holder_;        // the other instance's name while standing by
   std::string holder_since_;  // since when it holds the lease, dd.mm.yyyy hh:mm:ss
   std::string holder_token_;
-  velunor::Status lost_at_begin_;
+  Status lost_at_begin_;
   bool resume_ = false;  // the next step is the start's steps once more
   bool copy_ = false;    // this instance's token is held by another process
   bool lease_problem_shown_ = false;

@@ -50,9 +50,9 @@ void MarktTransp::ShowStandby(Procedure& p) {
   std::string alarm;
   if (copy_) {
     alarm = CopyText();
-    p.Run([&] { Status(" " + alarm); });
+    p.Run([&] { ShowStatus(" " + alarm); });
   } else {
-    p.Run([&] { Status(std::string(" ").append(StandbyText())); });
+    p.Run([&] { ShowStatus(std::string(" ").append(StandbyText())); });
     if (holder &&
         holder->renewed_seconds_ago > procs_.lease.LeaseSeconds() + kUnrenewedMarginSeconds) {
       alarm = "Aktiver Dienst " + holder->name + " hat die Meldeberechtigung seit " +
@@ -83,7 +83,7 @@ void MarktTransp::LeaseConfirmed(std::int64_t asked_at) {
   lease_problem_shown_ = false;
 }
 
-bool MarktTransp::LeaseRefused(Procedure& p, const velunor::Status& refused) {
+bool MarktTransp::LeaseRefused(Procedure& p, const Status& refused) {
   if (refused.ok()) return false;
   // Two writers at once: not confirmed this time, asked again next tick.
   if (IsWriteConflict(refused.code())) return true;
@@ -148,7 +148,7 @@ bool MarktTransp::KeepLease(Procedure& p) {
 MarktTransp::StepLease MarktTransp::BeginStep(Procedure& p) {
   const std::int64_t asked_at = env_.clock.ElapsedMs();
   bool held = false;
-  const velunor::Status begun = procs_.lease.BeginLeasedStep(&held);
+  const Status begun = procs_.lease.BeginLeasedStep(&held);
   if (begun.code() == kErrConnectionLost) {
     // Nothing can be written on a lost connection: the step notices the
     // loss itself, under its own name, as it would without a lease.
