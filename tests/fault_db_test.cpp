@@ -1,22 +1,28 @@
 // The database server failing while the service works: stopped and started
-// again in each state of the price chain and of the station chain, or frozen
-// (a server that stops answering without closing the connection). What can
+// again in each state of the price chain and of the station chain, frozen
+// (a server that stops answering without closing the connection), or its
+// connection cut by a relay in front of it. What can
 // really be lost is checked, not what every later price publication sends
 // anyway: the service's own rows (prices with their history), station data
 // whose publication was abandoned, and a clean restart afterwards. Station 1
 // sells Super E10 without an upstream price, so its price row holds a fuel
 // without price. Each case has a MariaDB server of its own.
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "service/db/verbindung.h"
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"
 #include "tests/proof_server.h"
 #include "tests/received_publication.h"
 #include "tests/small_network.h"
+#include "tests/tcp_cutter.h"
 
 namespace velunor {
 namespace {
@@ -237,6 +243,57 @@ TEST(FaultDbStartTest, AnUnreadableMasterDataTableIsNoMissingSetting) {
             std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
   EXPECT_NE(Joined(rig.ErrorLines()).find("DB_LOXStammdaten / "), std::string::npos)
       << Joined(rig.ErrorLines());
+}
+
+// A connection cut in front of the server ends there too, also when a
+// process was started while it was open (as the fault schedule starts and
+// restarts instances): its open transaction is rolled back and frees its
+// locks at once, and the client notices at its next statement, not after
+// its read time-out. A process that kept the relay's sockets would keep
+// the cut connection alive, lease row lock and all, for as long as it runs.
+TEST(FaultDbCutTest, ACutConnectionEndsAtTheServerThoughAProcessStartedMeanwhile) {
+  PrivateServer server;
+  testing::TcpCutter relay(server.port(), testing::TcpCutter::Mode::kPass);
+  testing::TestEnv t;
+  DbState cut(t.env);
+  cut.DbServer = "127.0.0.1:" + std::to_string(relay.port());
+  cut.DbBenutzer = testing::TestDb::kUser;
+  cut.DbPasswort = testing::TestDb::kPassword;
+  ASSERT_EQ(DB_Verbinden(cut, cut.DbServer), 1);
+  cut.db().Execute("start transaction");
+  cut.db().Execute("insert into stammdaten (id, value) values (900, 'held')");
+
+  const testing::TempDir dir;
+  const pid_t started = testing::Spawn({"/bin/sleep", "120"},
+                                       {dir.path() / "out.txt", dir.path() / "err.txt", {}, -1});
+  ASSERT_GT(started, 0);
+  const testing::OnExit reap([&] {
+    kill(started, SIGKILL);
+    waitpid(started, nullptr, 0);
+  });
+  relay.CutOpenConnections();
+
+  auto other = server.Connect();
+  other->Execute("set session innodb_lock_wait_timeout = 5");
+  std::string refused;
+  try {
+    other->Execute("insert into stammdaten (id, value) values (900, 'free')");
+  } catch (const DbError& e) {
+    refused = e.description();
+  }
+  ASSERT_EQ(refused, "") << "the cut transaction still holds its lock";
+  EXPECT_EQ(testing::QueryRows(*other, "select value from stammdaten where id = 900"), "free");
+
+  const auto before = std::chrono::steady_clock::now();
+  int number = 0;
+  try {
+    cut.db().Execute("commit");
+  } catch (const DbError& e) {
+    number = e.number();
+  }
+  EXPECT_EQ(number, kErrConnectionLost) << "the commit of a cut connection fails as lost";
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5))
+      << "noticed at once, not after the read time-out";
 }
 
 }  // namespace

@@ -31,7 +31,10 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }  // namespace
 
 TcpCutter::TcpCutter(int target_port, Mode mode) : target_port_(target_port), mode_(mode) {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
+  // Every socket of the relay is closed on exec: a process the test starts
+  // meanwhile (a service instance) would otherwise hold copies, and closing
+  // or cutting a connection would then reach neither peer.
+  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = Loopback(0);
   socklen_t length = sizeof address;
   if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
@@ -58,7 +61,7 @@ void TcpCutter::Serve() {
       if (frozen_) usleep(kPollMs * 1000);
       continue;
     }
-    const int client = accept(listen_fd_, nullptr, nullptr);
+    const int client = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
     ++accepted_;
     if (mode_ == Mode::kCloseAtOnce) {
@@ -74,7 +77,7 @@ void TcpCutter::Serve() {
 }
 
 void TcpCutter::Relay(int client, int epoch) {
-  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const sockaddr_in target = Loopback(target_port_);
   if (server < 0 ||
       connect(server, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
