@@ -36,6 +36,7 @@ class TcpCutter {
   // Closes every connection open now; later ones pass as the mode says.
   void CutOpenConnections() { ++cut_epoch_; }
   void SetFrozen(bool frozen) { frozen_ = frozen; }
+  bool frozen() const { return frozen_; }
   // Connections accepted so far, and those closed by the cutter.
   int accepted() const { return accepted_; }
   int cut() const { return cut_; }
