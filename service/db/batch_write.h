@@ -1,7 +1,8 @@
-// Writing the rows of many stations with a few multi-row statements inside
-// one transaction, so that a step sends as many statements for 1,000 stations
-// as for 10 and waits for one disk flush. The batch commits whole or leaves
-// nothing behind, and it stores nothing that the station-by-station
+// Writing the rows of many stations with a few statements inside one
+// transaction (rows with markers as parameter arrays, rows of text as
+// multi-row statements), so that a step sends as many statements for 5,000
+// stations as for 10 and waits for one disk flush. The batch commits whole
+// or leaves nothing behind, and it stores nothing that the station-by-station
 // statements would store otherwise: a statement the server refuses or
 // answers with a warning rolls the batch back, and the caller writes station
 // by station instead, so that exactly the failing station is logged and
