@@ -1,22 +1,30 @@
 // The database server failing while the service works: stopped and started
-// again in each state of the price chain and of the station chain, or frozen
-// (a server that stops answering without closing the connection). What can
+// again in each state of the price chain and of the station chain, frozen
+// (a server that stops answering without closing the connection), or its
+// connection cut by a relay in front of it. What can
 // really be lost is checked, not what every later price publication sends
 // anyway: the service's own rows (prices with their history), station data
 // whose publication was abandoned, and a clean restart afterwards. Station 1
 // sells Super E10 without an upstream price, so its price row holds a fuel
 // without price. Each case has a MariaDB server of its own.
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "service/db/batch_write.h"
+#include "service/db/verbindung.h"
+#include "tests/expect_text.h"
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"
 #include "tests/proof_server.h"
 #include "tests/received_publication.h"
 #include "tests/small_network.h"
+#include "tests/tcp_cutter.h"
 
 namespace velunor {
 namespace {
@@ -237,6 +245,107 @@ TEST(FaultDbStartTest, AnUnreadableMasterDataTableIsNoMissingSetting) {
             std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
   EXPECT_NE(Joined(rig.ErrorLines()).find("DB_LOXStammdaten / "), std::string::npos)
       << Joined(rig.ErrorLines());
+}
+
+// Connects as the service does (its time-outs and session limits) through `relay`.
+bool ConnectThrough(const testing::TcpCutter& relay, DbState& db) {
+  db.DbServer = "127.0.0.1:" + std::to_string(relay.port());
+  db.DbBenutzer = testing::TestDb::kUser;
+  db.DbPasswort = testing::TestDb::kPassword;
+  return DB_Verbinden(db, db.DbServer) == 1;
+}
+
+// A connection cut in front of the server ends there too, also when a
+// process was started while it was open (as the fault schedule starts and
+// restarts instances): its open transaction is rolled back and frees its
+// locks at once, and the client notices at its next statement, not after
+// its read time-out. A process that kept the relay's sockets would keep
+// the cut connection alive, lease row lock and all, for as long as it runs.
+TEST(FaultDbCutTest, ACutConnectionEndsAtTheServerThoughAProcessStartedMeanwhile) {
+  PrivateServer server;
+  testing::TcpCutter relay(server.port(), testing::TcpCutter::Mode::kPass);
+  testing::TestEnv t;
+  DbState cut(t.env);
+  ASSERT_TRUE(ConnectThrough(relay, cut));
+  cut.db().Execute("start transaction");
+  cut.db().Execute("insert into stammdaten (id, value) values (900, 'held')");
+
+  const testing::TempDir dir;
+  const pid_t started = testing::Spawn({"/bin/sleep", "120"},
+                                       {dir.path() / "out.txt", dir.path() / "err.txt", {}, -1});
+  ASSERT_GT(started, 0);
+  const testing::OnExit reap([&] {
+    kill(started, SIGKILL);
+    waitpid(started, nullptr, 0);
+  });
+  relay.CutOpenConnections();
+
+  auto other = server.Connect();
+  other->Execute("set session innodb_lock_wait_timeout = 5");
+  std::string refused;
+  try {
+    other->Execute("insert into stammdaten (id, value) values (900, 'free')");
+  } catch (const DbError& e) {
+    refused = e.description();
+  }
+  ASSERT_EQ(refused, "") << "the cut transaction still holds its lock";
+  EXPECT_EQ(testing::QueryRows(*other, "select value from stammdaten where id = 900"), "free");
+
+  const auto before = std::chrono::steady_clock::now();
+  int number = 0;
+  try {
+    cut.db().Execute("commit");
+  } catch (const DbError& e) {
+    number = e.number();
+  }
+  EXPECT_EQ(number, kErrConnectionLost) << "the commit of a cut connection fails as lost";
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5))
+      << "noticed at once, not after the read time-out";
+}
+
+// The bulk command of a parameter array on a connection that hangs ends
+// within the read time-out as a lost connection, as any statement does: the
+// batch is given up with one entry in the error log, nothing more is sent
+// on the connection, and the server keeps none of the array's rows.
+TEST(FaultDbCutTest, ABulkCommandThatHangsEndsAsALostConnectionWithinTheTimeOut) {
+  PrivateServer server;
+  testing::TcpCutter relay(server.port(), testing::TcpCutter::Mode::kPass);
+  // The piece that starts with the server's bulk command (COM_STMT_BULK_EXECUTE)
+  // reaches the server; its answer never comes back.
+  relay.SetClientTap([&](const char* data, size_t size) {
+    if (size > 4 && static_cast<unsigned char>(data[4]) == 0xFA) relay.SetFrozen(true);
+  });
+  testing::TestEnv t;
+  DbState db(t.env);
+  ASSERT_TRUE(ConnectThrough(relay, db));
+  std::vector<DbValue> rows;
+  for (long s = 1; s <= 20; ++s) {
+    rows.insert(rows.end(), {std::to_string(s), "2", "1.659", "2026-12-05T10:00:00+01:00",
+                             std::nullopt, std::nullopt, std::nullopt, std::nullopt});
+  }
+  Procedure p(t.env.log, "Test");
+  const auto before = std::chrono::steady_clock::now();
+  const BatchResult result = WriteInOneTransaction(db, p, [&](BatchWriter& w) {
+    w.ExecuteRows({"insert into mts_petrolstation_price values ", MarkerRow(8), ""}, rows);
+  });
+  const auto waited = std::chrono::steady_clock::now() - before;
+  EXPECT_TRUE(relay.frozen()) << "the rows went as one bulk command";
+  EXPECT_EQ(result, BatchResult::kConnectionLost);
+  EXPECT_GE(waited, std::chrono::seconds(25)) << "the read time-out, not an error of its own";
+  EXPECT_LT(waited, std::chrono::seconds(40)) << "a 30 s read time-out, not TCP's 15 minutes";
+  EXPECT_TRUE(db.db().broken()) << "the next statement must not wait again";
+  const std::vector<std::string> errors = t.ErrorLines();
+  ASSERT_EQ(errors.size(), 1u) << Joined(errors);
+  EXPECT_TRUE(Contains(errors[0], "--> Test / -2147467259 / "));
+  EXPECT_TRUE(Contains(errors[0], "insert into mts_petrolstation_price values ( ?"));
+
+  db.DbVerbindung.reset();
+  relay.SetFrozen(false);
+  auto other = server.Connect();
+  other->Execute("set session innodb_lock_wait_timeout = 5");
+  other->Execute("insert into mts_petrolstation_price (station) values (1)");
+  EXPECT_EQ(testing::QueryRows(*other, "select count(*) from mts_petrolstation_price"), "1")
+      << "the bulk command's rows were rolled back, not committed or left locked";
 }
 
 }  // namespace

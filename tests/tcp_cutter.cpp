@@ -31,8 +31,9 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }  // namespace
 
 TcpCutter::TcpCutter(int target_port, Mode mode) : target_port_(target_port), mode_(mode) {
-  // Close-on-exec, every one: a server or service the test starts later must
-  // not hold a relayed connection open after the relay closed it.
+  // Every socket of the relay is closed on exec: a process the test starts
+  // meanwhile (a service instance) would otherwise hold copies, and closing
+  // or cutting a connection would then reach neither peer.
   listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = Loopback(0);
   socklen_t length = sizeof address;

@@ -6,7 +6,8 @@
 // also cut every open connection at once, or freeze: pass nothing either way
 // and accept nothing, with the connections left open, as a network path
 // that hangs. Each connection has a thread of its own; the mode may be
-// changed from the test's thread at any time.
+// changed from the test's thread at any time. No process the test starts
+// inherits its sockets, so a cut or a closed client reaches the far side.
 #pragma once
 
 #include <atomic>
@@ -35,6 +36,7 @@ class TcpCutter {
   // Closes every connection open now; later ones pass as the mode says.
   void CutOpenConnections() { ++cut_epoch_; }
   void SetFrozen(bool frozen) { frozen_ = frozen; }
+  bool frozen() const { return frozen_; }
   // Connections accepted so far, and those closed by the cutter.
   int accepted() const { return accepted_; }
   int cut() const { return cut_; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <numeric>
 
 #include "service/db/db_values.h"
 #include "service/db/reporter_lease.h"
@@ -103,6 +104,10 @@ ResultSet BatchWriter::Query(const std::string& sql) {
 
 void BatchWriter::ExecuteChecked(const std::string& sql, const std::vector<DbValue>& params) {
   Execute(sql, params);
+  CheckWarnings(sql);
+}
+
+void BatchWriter::CheckWarnings(const std::string& sql) {
   // A later row of a multi-row statement is cut or given a default where the
   // same row alone would be refused or stored otherwise; the rows are then
   // left to the station-by-station statements.
@@ -116,15 +121,35 @@ void BatchWriter::ExecuteChecked(const std::string& sql, const std::vector<DbVal
 void BatchWriter::ExecuteRows(const RowsStatement& rows, const std::vector<DbValue>& params) {
   const auto per_row = static_cast<size_t>(std::count(rows.row.begin(), rows.row.end(), '?'));
   const size_t row_count = params.size() / per_row;
-  const size_t rows_per_statement = std::max<size_t>(1, kMaxValuesPerStatement / per_row);
-  for (size_t first = 0; first < row_count; first += rows_per_statement) {
-    const size_t last = std::min(row_count, first + rows_per_statement);
-    std::string sql = rows.head;
-    for (size_t r = first; r < last; ++r) sql += (r == first ? "" : ", ") + rows.row;
-    sql += rows.tail;
-    ExecuteChecked(sql, std::vector<DbValue>(params.begin() + static_cast<long>(first * per_row),
-                                             params.begin() + static_cast<long>(last * per_row)));
+  const std::string sql = rows.head + rows.row + rows.tail;
+  current_ = sql;
+  // Rows are taken while their slots (each value as wide as its column's
+  // widest so far) stay within the bound; a wider row goes alone.
+  std::vector<size_t> widths(per_row, 1);
+  size_t first = 0;
+  const auto send = [&](size_t last) {
+    db_.ExecuteArray(sql, per_row,
+                     std::vector<DbValue>(params.begin() + static_cast<long>(first * per_row),
+                                          params.begin() + static_cast<long>(last * per_row)));
+    CheckWarnings(sql);
+    first = last;
+    std::fill(widths.begin(), widths.end(), 1);
+  };
+  for (size_t r = 0; r < row_count; ++r) {
+    std::vector<size_t> with_row = widths;
+    for (size_t c = 0; c < per_row; ++c) {
+      const DbValue& v = params[r * per_row + c];
+      if (v) with_row[c] = std::max(with_row[c], v->size());
+    }
+    const size_t row_bytes = std::accumulate(with_row.begin(), with_row.end(), size_t{0});
+    if (r > first && (r + 1 - first) * row_bytes > kMaxArrayBytes) {
+      send(r);
+      --r;  // the row starts the next array
+      continue;
+    }
+    widths = std::move(with_row);
   }
+  if (first < row_count) send(row_count);
 }
 
 void BatchWriter::ExecuteRows(const std::string& head, const std::vector<std::string>& rows,

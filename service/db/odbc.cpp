@@ -172,7 +172,8 @@ ResultSet Connection::Query(const std::string& sql, const std::vector<DbValue>& 
   return Run(sql, &params, true);
 }
 
-ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* params, bool fetch) {
+template <class F>
+auto Connection::Guarded(F&& statement) {
   if (!open_) {
     throw DbError(kErrConnectionLost, "Die Verbindung zur Datenbank ist nicht geöffnet", "08003",
                   0);
@@ -185,11 +186,75 @@ ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* pa
                   "08S01", 0);
   }
   try {
-    return RunStatement(sql, params, fetch);
+    return statement();
   } catch (const DbError& e) {
     if (e.number() == kErrConnectionLost) broken_ = true;
     throw;
   }
+}
+
+ResultSet Connection::Run(const std::string& sql, const std::vector<DbValue>* params, bool fetch) {
+  return Guarded([&] { return RunStatement(sql, params, fetch); });
+}
+
+void Connection::ExecuteArray(const std::string& sql, size_t columns,
+                              const std::vector<DbValue>& params) {
+  Guarded([&] { RunArray(sql, columns, params); });
+}
+
+void Connection::RunArray(const std::string& sql, size_t columns,
+                          const std::vector<DbValue>& params) {
+  ++statements_;
+  affected_rows_ = 0;
+  Statement st;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h_->dbc, &st.h))) {
+    throw Diagnose(SQL_HANDLE_DBC, h_->dbc, "SQLAllocHandle");
+  }
+  const size_t rows = params.size() / columns;
+  std::vector<SQLUSMALLINT> row_status(rows, SQL_PARAM_UNUSED);
+  const auto set = [&](SQLINTEGER attribute, SQLPOINTER value) {
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(st.h, attribute, value, 0))) {
+      throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLSetStmtAttr");
+    }
+  };
+  set(SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN));
+  set(SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows));
+  set(SQL_ATTR_PARAM_STATUS_PTR, row_status.data());
+  SQLULEN processed = 0;
+  set(SQL_ATTR_PARAMS_PROCESSED_PTR, &processed);
+  // Column by column: each value in a slot as wide as the column's widest.
+  std::vector<std::vector<char>> buffers(columns);
+  std::vector<std::vector<SQLLEN>> indicators(columns, std::vector<SQLLEN>(rows));
+  for (size_t c = columns; c-- > 0;) {
+    size_t width = 1;
+    for (size_t r = 0; r < rows; ++r) {
+      const DbValue& v = params[r * columns + c];
+      if (v) width = std::max(width, v->size());
+    }
+    buffers[c].assign(rows * width, '\0');
+    for (size_t r = 0; r < rows; ++r) {
+      const DbValue& v = params[r * columns + c];
+      indicators[c][r] = v ? static_cast<SQLLEN>(v->size()) : SQL_NULL_DATA;
+      if (v) std::copy(v->begin(), v->end(), buffers[c].begin() + static_cast<long>(r * width));
+    }
+    const SQLRETURN rc = SQLBindParameter(st.h, static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT,
+                                          SQL_C_CHAR, SQL_VARCHAR, width, 0, buffers[c].data(),
+                                          static_cast<SQLLEN>(width), indicators[c].data());
+    if (!SQL_SUCCEEDED(rc)) throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLBindParameter");
+  }
+  std::string text = sql;
+  const SQLRETURN rc = SQLExecDirect(st.h, reinterpret_cast<SQLCHAR*>(text.data()),
+                                     static_cast<SQLINTEGER>(text.size()));
+  if (!SQL_SUCCEEDED(rc)) throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLExecDirect");
+  // An array the driver ran only in part counts as failed, whatever it
+  // returned: the caller rolls back and counts none of its rows as written.
+  const bool whole =
+      processed == rows && std::all_of(row_status.begin(), row_status.end(), [](SQLUSMALLINT s) {
+        return s == SQL_PARAM_SUCCESS || s == SQL_PARAM_SUCCESS_WITH_INFO;
+      });
+  if (!whole) throw Diagnose(SQL_HANDLE_STMT, st.h, "SQLExecDirect");
+  SQLLEN count = 0;
+  if (SQL_SUCCEEDED(SQLRowCount(st.h, &count))) affected_rows_ = static_cast<long>(count);
 }
 
 ResultSet Connection::RunStatement(const std::string& sql, const std::vector<DbValue>* params,

@@ -80,6 +80,12 @@ class Connection {
   // Runs a statement with `?` markers bound to the texts (NULL for nullopt),
   // so values from the upstream tables never become part of the SQL text.
   void Execute(const std::string& sql, const std::vector<DbValue>& params);
+  // Runs a statement of one row of `columns` markers once for every
+  // `columns` values of `params`, as one parameter array: the driver sends
+  // all rows with one bulk command, at a small cost per value. Throws
+  // DbError when the statement or any row fails.
+  // REQUIRES: params.size() is a positive multiple of columns.
+  void ExecuteArray(const std::string& sql, size_t columns, const std::vector<DbValue>& params);
   // Runs a query and fetches the whole result.
   ResultSet Query(const std::string& sql);
   ResultSet Query(const std::string& sql, const std::vector<DbValue>& params);
@@ -96,8 +102,13 @@ class Connection {
 
  private:
   struct Handles;
+  // Runs `statement` unless the connection is closed or broken; a lost
+  // connection marks it broken.
+  template <class F>
+  auto Guarded(F&& statement);
   ResultSet Run(const std::string& sql, const std::vector<DbValue>* params, bool fetch);
   ResultSet RunStatement(const std::string& sql, const std::vector<DbValue>* params, bool fetch);
+  void RunArray(const std::string& sql, size_t columns, const std::vector<DbValue>& params);
   std::unique_ptr<Handles> h_;
   bool open_ = false;
   bool broken_ = false;

@@ -121,8 +121,7 @@ void WriteOpeningTimes(DbState& state, Procedure& p, long station, const Opening
 void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& plans) {
   std::vector<long> weekly;
   std::vector<long> around_the_clock;
-  std::vector<std::string> records;
-  std::vector<DbValue> params;
+  std::vector<DbValue> records;  // eight values a record
   std::vector<std::string> replacements;
   for (const auto& [station, plan] : plans) {
     if (plan.around_the_clock) {
@@ -131,13 +130,10 @@ void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& 
       continue;
     }
     weekly.push_back(station);
-    // The numbers are the service's own and go in as text, so that only the
-    // five upstream texts of a record count against the bound of values.
     for (size_t satz = 1; satz <= plan.records.size(); ++satz) {
       const WeeklyRecord& rec = plan.records[satz - 1];
-      records.push_back("( " + std::to_string(station) + ", " + std::to_string(satz) +
-                        ", 1, ?, ?, ?, ?, ? )");
-      params.insert(params.end(), {rec.start, rec.end, rec.mask, rec.start2, rec.end2});
+      records.insert(records.end(), {std::to_string(station), std::to_string(satz), "1", rec.start,
+                                     rec.end, rec.mask, rec.start2, rec.end2});
     }
   }
   // A station open around the clock keeps its first record's row and has
@@ -150,7 +146,11 @@ void WriteOpeningTimes(BatchWriter& db, const std::map<long, OpeningTimesPlan>& 
   }
   if (which.empty()) return;
   db.Execute("delete from mts_petrolstation_times where " + which);
-  if (!records.empty()) db.ExecuteRows(kInsertTimes, records, 5, params);
+  if (!records.empty()) {
+    RowsStatement rows{kInsertTimes, MarkerRow(8), ""};
+    rows.head += ' ';
+    db.ExecuteRows(rows, records);
+  }
   if (!replacements.empty()) {
     db.ExecuteRows("replace into mts_petrolstation_times values", replacements, 8);
   }
