@@ -6,7 +6,9 @@
 
 #include <string>
 
-#include "service/publication/xml_out.h"
+#include "service/publication/price_body.h"
+#include "service/publication/station_body.h"
+#include "service/publication/xml_frame.h"
 #include "tests/test_support.h"
 
 namespace velunor {

@@ -25,7 +25,7 @@
 #include "service/db/stationsdaten.h"
 #include "service/db/stationspreise.h"
 #include "service/db/verbindung.h"
-#include "service/publication/xml_out.h"
+#include "service/publication/station_body.h"
 #include "tests/test_support.h"
 
 namespace velunor {

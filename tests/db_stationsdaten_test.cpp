@@ -8,8 +8,10 @@
 #include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/verbindung.h"
+#include "service/publication/price_body.h"
 #include "service/publication/publication_state.h"
-#include "service/publication/xml_out.h"
+#include "service/publication/station_body.h"
+#include "service/publication/xml_frame.h"
 #include "tests/db_test.h"
 
 namespace velunor {

@@ -16,7 +16,7 @@
 #include "service/common/fehler_log.h"
 #include "service/db/station_delivery.h"
 #include "service/publication/publication_state.h"
-#include "service/publication/xml_out.h"
+#include "service/publication/xml_frame.h"
 #include "shared/settings_file.h"
 #include "tests/test_support.h"
 

@@ -9,7 +9,9 @@
 #include <iterator>
 #include <pugixml.hpp>
 
-#include "service/publication/xml_out.h"
+#include "service/publication/price_body.h"
+#include "service/publication/station_body.h"
+#include "service/publication/xml_frame.h"
 #include "tests/db_test.h"
 #include "tests/received_publication.h"
 

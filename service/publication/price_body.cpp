@@ -2,7 +2,7 @@
 
 #include "service/common/procedure.h"
 #include "service/db/fuels.h"
-#include "service/publication/xml_out.h"
+#include "service/publication/xml_text.h"
 
 namespace velunor {
 

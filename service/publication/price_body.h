@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "service/db/db_state.h"
 #include "service/db/station_table.h"
+#include "service/publication/publication_state.h"
 
 namespace velunor {
 
@@ -15,5 +17,11 @@ namespace velunor {
 // the time is not blank; override periods are taken from slot 1 up to the
 // first free slot.
 std::vector<std::string> PriceElement(const StationEntry& entry, const std::string& reference);
+
+// Rebuilds the petrolStationInformation lines of every station in the range
+// from the station table: PriceLineLast 0 for a station that is not active
+// or no longer in the station publication. Logs a failing step under
+// "XML_Preisdaten" and goes on. REQUIRES: XML_Stationsdaten has run.
+void XML_Preisdaten(PublicationState& pub, DbState& state);
 
 }  // namespace velunor

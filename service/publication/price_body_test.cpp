@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "service/publication/xml_out.h"
 #include "tests/test_env.h"
 
 namespace velunor {

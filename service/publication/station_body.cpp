@@ -4,7 +4,7 @@
 
 #include "service/db/db_values.h"
 #include "service/publication/publication_state.h"
-#include "service/publication/xml_out.h"
+#include "service/publication/xml_text.h"
 
 namespace velunor {
 

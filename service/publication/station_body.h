@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "service/common/procedure.h"
+#include "service/db/db_state.h"
 #include "service/db/odbc.h"
+#include "service/publication/publication_state.h"
 
 namespace velunor {
 
@@ -26,5 +28,14 @@ std::string StationReferenceLine(const std::string& id, const std::string& versi
 std::vector<std::string> StationElement(const ResultSet& station, size_t row,
                                         const ResultSet& times,
                                         const std::array<std::string, 9>& day_names, Procedure& p);
+
+// Rebuilds, from mts_petrolstation and mts_petrolstation_times, every
+// station's petrolStation lines and reference line, StationActive (status
+// not 0), StationLineLast and the range FirstStationNumber..LastStationNumber
+// (2147483647..0 when there is no station). A row whose station number lies
+// outside 0..2147483647, or that would be one station more than
+// kMaxStations, is logged and skipped. Logs a failing step under
+// "XML_Stationsdaten" and goes on. REQUIRES: XML_Init has run.
+void XML_Stationsdaten(PublicationState& pub, DbState& state);
 
 }  // namespace velunor

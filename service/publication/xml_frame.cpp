@@ -1,3 +1,5 @@
+#include "service/publication/xml_frame.h"
+
 // The frames of both publications and their assembly with the bodies.
 #include <functional>
 #include <string_view>
@@ -7,7 +9,7 @@
 #include "service/db/db_values.h"
 #include "service/db/preisdaten.h"
 #include "service/publication/publication_number.h"
-#include "service/publication/xml_out.h"
+#include "service/publication/xml_text.h"
 #include "shared/file_replace.h"
 
 namespace velunor {
