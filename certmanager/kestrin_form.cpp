@@ -30,7 +30,7 @@ void CertManager::Form_Load() {
   } else {
     view_.EnableSelectCertificate(false);
     // Most often a wrong --cert-store; the path tells the operator where Kestrin looked.
-    if (!stores.error.empty()) view_.SetInfo(UnreadableStoreLine(stores.error));
+    if (!stores.status.ok()) view_.SetInfo(UnreadableStoreLine(stores.status.message()));
   }
 
   const std::string owner = ForeignOwner(program_dir_, geteuid());
@@ -106,7 +106,7 @@ void CertManager::ShowInfo() {
   std::string text;
   if (chosen_ >= 0) text = DetailText(store_.listing.certificates[chosen_].details);
   std::string problems;
-  if (!store_.error.empty()) problems += UnreadableStoreLine(store_.error);
+  if (!store_.status.ok()) problems += UnreadableStoreLine(store_.status.message());
   for (const UnreadableFile& file : store_.listing.problems) problems += UnreadableFileLine(file);
   if (!text.empty() && !problems.empty()) text += "\r\n";
   view_.SetInfo(text + problems);

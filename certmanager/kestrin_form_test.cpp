@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -65,7 +66,7 @@ struct RecordingView : CertManagerView {
 
 struct MemoryCertMgr : CertMgr {
   StoreNames Stores() const override {
-    StoreNames names{{}, root_error};
+    StoreNames names{{}, root_error.empty() ? Status() : Status::Error(ENOENT, root_error)};
     for (const auto& [name, contents] : stores) names.names.push_back(name);
     return names;
   }
@@ -120,7 +121,8 @@ class CertManagerTest : public ::testing::Test {
 TEST_F(CertManagerTest, WhatCannotBeReadShowsAsALineAndTheRestIsListed) {
   mgr_.stores["MY"].listing.problems = {{"kaputt.pem", "no certificate in the file"},
                                         {"alt.p12", "mac verify failure"}};
-  mgr_.stores["Root"] = {{}, "/opt/velunor/certstore/Root: Permission denied"};
+  mgr_.stores["Root"] = {{},
+                         Status::Error(EACCES, "/opt/velunor/certstore/Root: Permission denied")};
   Load();
   EXPECT_EQ(view_.certificates.size(), 2u);
   const std::string problems =

@@ -8,17 +8,18 @@
 #include <vector>
 
 #include "shared/cert_store.h"
+#include "shared/status.h"
 
 namespace velunor {
 
 struct StoreNames {
   std::vector<std::string> names;  // sorted
-  std::string error;               // "path: reason" when the store root cannot be read
+  Status status;                   // "path: reason" when the store root cannot be read
 };
 
 struct StoreContents {
   StoreListing listing;  // certificates, and "file: reason" for each unreadable file
-  std::string error;     // "path: reason" when the store directory cannot be read
+  Status status;         // "path: reason" when the store directory cannot be read
 };
 
 class CertMgr {

@@ -36,10 +36,10 @@ class DirectoryCertMgrTest : public ::testing::Test {
 TEST_F(DirectoryCertMgrTest, ARootThatCannotBeOpenedSaysWhy) {
   const StoreNames names = mgr_.Stores();
   EXPECT_TRUE(names.names.empty());
-  EXPECT_EQ(names.error, root_.string() + ": No such file or directory");
+  EXPECT_EQ(names.status.message(), root_.string() + ": No such file or directory");
 
   WriteFile(root_, "not a directory");
-  EXPECT_EQ(mgr_.Stores().error, root_.string() + ": Not a directory");
+  EXPECT_EQ(mgr_.Stores().status.message(), root_.string() + ": Not a directory");
 }
 
 TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
@@ -47,10 +47,10 @@ TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
   WriteFile(root_ / "MY" / "kaputt.pem", "-----BEGIN CERTIFICATE-----\nnonsense\n");
   const StoreNames names = mgr_.Stores();
   EXPECT_EQ(names.names, (std::vector<std::string>{"MY", "Root"}));
-  EXPECT_EQ(names.error, "");
+  EXPECT_TRUE(names.status.ok());
 
   const StoreContents my = mgr_.List("MY");
-  EXPECT_EQ(my.error, "");
+  EXPECT_TRUE(my.status.ok());
   std::string subject = ReadFile(dir_.path() / "sim" / "client-subject.txt");
   subject.pop_back();  // the line end
   EXPECT_EQ(Subjects(my.listing), std::vector<std::string>{subject})
@@ -63,7 +63,7 @@ TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
   fs::remove_all(root_ / "Root");
   const StoreContents gone = mgr_.List("Root");
   EXPECT_TRUE(gone.listing.certificates.empty());
-  EXPECT_EQ(gone.error, (root_ / "Root").string() + ": No such file or directory");
+  EXPECT_EQ(gone.status.message(), (root_ / "Root").string() + ": No such file or directory");
 }
 
 TEST_F(DirectoryCertMgrTest, AStoreWithoutReadPermissionSaysWhy) {
@@ -73,7 +73,7 @@ TEST_F(DirectoryCertMgrTest, AStoreWithoutReadPermissionSaysWhy) {
   const StoreContents my = mgr_.List("MY");
   ::chmod((root_ / "MY").c_str(), 0700);
   EXPECT_TRUE(my.listing.certificates.empty());
-  EXPECT_EQ(my.error, (root_ / "MY").string() + ": Permission denied");
+  EXPECT_EQ(my.status.message(), (root_ / "MY").string() + ": Permission denied");
 }
 
 }  // namespace
