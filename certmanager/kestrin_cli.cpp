@@ -65,8 +65,8 @@ int ShowSettings(const std::filesystem::path& program_dir, std::FILE* out, std::
     PrintLine(err, "kestrin: " + file.string() + " gibt es nicht");
     return 1;
   }
-  if (!read.error.empty()) {
-    PrintLine(err, "kestrin: " + read.error);
+  if (!read.status.ok()) {
+    PrintLine(err, "kestrin: " + read.status.message());
     return 1;
   }
   PrintLine(out, "Zertifikat: " + read.values.VerwendetesZertifikat);
@@ -94,8 +94,8 @@ int SetSettings(const CertStore& store, const std::filesystem::path& program_dir
                   as_owner);
   }
   const SettingsFileRead current = ReadSettingsFile(file);
-  if (!current.error.empty()) {
-    return refuse(current.error + "; die Einstellungen werden nicht überschrieben");
+  if (!current.status.ok()) {
+    return refuse(current.status.message() + "; die Einstellungen werden nicht überschrieben");
   }
   auto chosen = store.Choose(kStoreMy, values.VerwendetesZertifikat);
   TransmissionSettings taken = values;

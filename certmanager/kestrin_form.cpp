@@ -45,14 +45,15 @@ void CertManager::Form_Load() {
   }
 
   const SettingsFileRead settings = ReadSettingsFile(program_dir_ / kSettingsFileName);
-  if (!settings.error.empty()) {
+  if (!settings.status.ok()) {
     // Empty fields would look like a fresh installation, and saving them would
     // throw away the settings the service runs with: no saving this time.
     settings_unreadable_ = true;
-    view_.ShowMessage("Die Einstellungen können nicht gelesen werden: " + settings.error +
-                          "\nKestrin speichert deshalb nicht über diese Datei; bitte die Datei "
-                          "lesbar machen und Kestrin neu starten.",
-                      kMessageTitle);
+    view_.ShowMessage(
+        "Die Einstellungen können nicht gelesen werden: " + settings.status.message() +
+            "\nKestrin speichert deshalb nicht über diese Datei; bitte die Datei "
+            "lesbar machen und Kestrin neu starten.",
+        kMessageTitle);
     return;
   }
   if (!settings.found) return;

@@ -18,7 +18,7 @@ SettingsFileRead ReadSettingsFile(FileSystem& files, const std::filesystem::path
   const Status read = files.ReadFile(file, &content);
   // A folder at that name has always read as an empty file.
   if (!read.ok() && read.code() != EISDIR) {
-    result.error = FileErrorText(file, read);
+    result.status = Status::Error(read.code(), FileErrorText(file, read));
     return result;
   }
   std::string* targets[] = {&result.values.VerwendetesZertifikat,

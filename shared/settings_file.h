@@ -23,7 +23,8 @@ struct SettingsFileRead {
   bool found = false;  // false: the file does not exist (values stay empty)
   int lines = 0;       // lines read, 0..3; fewer than 3 means the file was short
   TransmissionSettings values;
-  std::string error;  // why the file could not be read, if it exists but failed
+  // Why the file could not be read, if it exists but failed: "file: reason".
+  Status status;
 };
 
 // Reads the first three lines; extra lines are ignored. A line ends at CR

@@ -341,8 +341,8 @@ bool Checker::SettingsFile() {
     Line(false, kSettingsFileName, path.string() + " fehlt", fix);
     return false;
   }
-  if (!read.error.empty()) {
-    Line(false, kSettingsFileName, read.error, "Eigentümer und Rechte prüfen");
+  if (!read.status.ok()) {
+    Line(false, kSettingsFileName, read.status.message(), "Eigentümer und Rechte prüfen");
     return false;
   }
   if (read.lines < 3 || settings_.VerwendetesZertifikat.empty() ||

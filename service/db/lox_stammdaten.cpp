@@ -101,8 +101,8 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
                "notwendigen Einstellungen vor!");
   }
   state.settings = settings_file.values;
-  if (!settings_file.error.empty()) {
-    p.Log(kErrPathFileAccess, settings_file.error);
+  if (!settings_file.status.ok()) {
+    p.Log(kErrPathFileAccess, settings_file.status.message());
   } else if (settings_file.lines < 3) {
     p.Log(kErrInputPastEnd, "Eingabe hinter Dateiende: " + std::string(kSettingsFileName) +
                                 " enthält nur " + std::to_string(settings_file.lines) +
