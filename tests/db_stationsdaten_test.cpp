@@ -389,6 +389,24 @@ TEST_F(DbStationsdatenTest, AroundTheClockReplacesRecordOneAndLeavesTheSpecialPe
   EXPECT_EQ(t_.db.stations[1].pricesChanged, 0);
 }
 
+// Opening times that cannot be read (here a table gone; under faults a lost
+// connection) are one entry: the failed read, not also a missing column of
+// its empty result, which would hide the cause as the last entry.
+TEST_F(DbStationsdatenTest, UnreadableOpeningTimesAreOneEntryForTheFailedRead) {
+  AddStation(1, "Eins", 2, 1);
+  Load();
+  Run();
+  t_.sql().Execute("rename table mts_petrolstation_times to times_away");
+  PublicationState pub;
+  XML_Init(pub, t_.db);
+  XML_Stationsdaten(pub, t_.db);
+  t_.sql().Execute("rename table times_away to mts_petrolstation_times");
+  const std::vector<std::string> log = t_.ErrorLines();
+  ASSERT_EQ(log.size(), 1u) << testing::Joined(log);
+  EXPECT_NE(log[0].find("XML_Stationsdaten / "), std::string::npos) << log[0];
+  EXPECT_NE(log[0].find("mts_petrolstation_times"), std::string::npos) << log[0];
+}
+
 // A special period open until midnight on New Year's Eve reaches the price
 // publication with its end at 24:00 and is stored by position; a special
 // whose time is no time of day is left out with one entry naming it.

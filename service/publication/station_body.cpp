@@ -176,11 +176,16 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
   // Every station's opening times in one read, in the order of their records.
   const std::string times_sql = "select * from mts_petrolstation_times order by station, satz";
   ResultSet all_times;
-  p.With(times_sql).Run([&] { all_times = state.db().Query(times_sql); });
+  const bool times_read = p.With(times_sql).Run([&] { all_times = state.db().Query(times_sql); });
   p.With("");
   stations = XmlSafeRows(p, pub, "mts_petrolstation", std::move(stations));
+  // A read that failed (a lost connection) is logged already; its empty
+  // result has no columns to group by, and a second entry would hide the
+  // first behind a missing column.
   const std::map<long, ResultSet> times_of =
-      RowsByStation(p, XmlSafeRows(p, pub, "mts_petrolstation_times", std::move(all_times)));
+      times_read
+          ? RowsByStation(p, XmlSafeRows(p, pub, "mts_petrolstation_times", std::move(all_times)))
+          : std::map<long, ResultSet>();
 
   for (size_t r = 0; r < stations.RecordCount(); ++r) {
     p.With(sql);
