@@ -20,20 +20,10 @@ namespace velunor {
 namespace {
 
 using testing::DbTestEnv;
+using testing::FailureOf;
 using testing::TempDir;
 using testing::TestDb;
 using testing::TestEnv;
-
-// The number and text of the failure `statement` throws; 0 when it throws none.
-template <class Statement>
-std::pair<int, std::string> FailureOf(Statement statement) {
-  try {
-    statement();
-  } catch (const Failure& f) {
-    return {f.number(), f.description()};
-  }
-  return {0, "no failure"};
-}
 
 TEST(ConnectionStringTest, ThreeFormsAsTheDriverExpectsThem) {
   const std::string d31 = "Provider=MSDASQL;DRIVER={MariaDB ODBC 3.1 Driver};";

@@ -41,6 +41,11 @@ double Now() {
 }
 void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
+// The last `n` bytes of `text`: what a process said last.
+std::string Tail(const std::string& text, size_t n) {
+  return text.substr(text.size() > n ? text.size() - n : 0);
+}
+
 std::string Seconds(double s) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f s", s);
@@ -364,12 +369,10 @@ class Schedule {
       const std::string out = p.Stdout() + p.Stderr();
       if (StartEndedByDatabase(out)) {
         ++figures_.starts_ended_by_database;
-        earlier_ends_.push_back(std::string(Name(i)) + " (a start that ended): " +
-                                out.substr(out.size() > 1500 ? out.size() - 1500 : 0));
+        earlier_ends_.push_back(std::string(Name(i)) + " (a start that ended): " + Tail(out, 1500));
       } else {
         ++figures_.ended_by_themselves;
-        record_.own_ends.push_back(std::string(Name(i)) + " ended by itself: " +
-                                   out.substr(out.size() > 300 ? out.size() - 300 : 0));
+        record_.own_ends.push_back(std::string(Name(i)) + " ended by itself: " + Tail(out, 300));
       }
       Start(i);
     }
@@ -487,8 +490,7 @@ class Schedule {
       for (int i = 0; i < 2; ++i) {
         const ServiceProcess& p = *instances_[i].process;
         const std::string out = p.Stdout() + "\n--- stderr:\n" + p.Stderr();
-        figures_.notes.push_back(std::string(Name(i)) + " last said:\n" +
-                                 out.substr(out.size() > 1500 ? out.size() - 1500 : 0));
+        figures_.notes.push_back(std::string(Name(i)) + " last said:\n" + Tail(out, 1500));
       }
       for (const std::string& end : earlier_ends_) figures_.notes.push_back(end);
       std::string terms = "lease terms (holder, since, from the first fault):";

@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "service/common/failure.h"
 #include "service/db/db_state.h"
 #include "service/db/odbc.h"
 #include "service/db/station_table.h"
@@ -49,5 +51,16 @@ OverrideTime OverridePeriod(int closed, const std::string& start, const std::str
 // DB_LOXStammdaten with Velunor.CFG as the program directory of `db` holds it
 // now, read as the service reads it for each load.
 void LoadStammdaten(DbState& db);
+
+// The number and text of the failure `statement` throws; 0 when it throws none.
+template <class Statement>
+std::pair<int, std::string> FailureOf(Statement statement) {
+  try {
+    statement();
+  } catch (const Failure& f) {
+    return {f.number(), f.description()};
+  }
+  return {0, "no failure"};
+}
 
 }  // namespace velunor::testing
