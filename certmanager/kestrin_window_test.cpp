@@ -47,19 +47,22 @@ const char kCa[] = "CN=Velunor Detail CA, O=Velunor Test, C=DE";
 // RSA 2048, version 3) from 2024-03-05 10:20:30 UTC for 120 days, so it ends
 // in summer time. Stores: MY (client with key, CA), Root (CA, a broken
 // file), Tresor (empty).
+// libfaketime is preloaded directly: the faketime command keeps its clock in
+// shared memory named after its pid and now and then fails to make it.
 const char kMakeStore[] = R"(set -e
 cd "$1"
+at() { TZ=UTC LD_PRELOAD="$FAKETIME_LIB" FAKETIME="$1" "${@:2}"; }
 key() { openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1" 2>/dev/null; }
 key ca.key
 key client.key
-TZ=UTC faketime -f '2024-03-01 08:00:00' openssl req -x509 -new -utf8 -key ca.key \
+at '2024-03-01 08:00:00' openssl req -x509 -new -utf8 -key ca.key \
   -subj '/C=DE/O=Velunor Test/CN=Velunor Detail CA' -days 7300 -set_serial 7 -out ca.pem
 openssl req -new -utf8 -key client.key -subj '/C=DE/O=Müller, Söhne KG/CN=Müller Tankstellen GmbH' \
   -out client.csr
 echo 'basicConstraints = CA:false' >client.ext
-TZ=UTC faketime -f '2024-03-05 10:20:30' openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key \
-  -set_serial 0x0A1B2C3D -days 120 -sha256 -extfile client.ext -out client.crt 2>/dev/null
-openssl rsa -in client.key -RSAPublicKey_out -outform DER -out client-key.der 2>/dev/null
+at '2024-03-05 10:20:30' openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key \
+  -set_serial 0x0A1B2C3D -days 120 -sha256 -extfile client.ext -out client.crt
+openssl rsa -in client.key -RSAPublicKey_out -outform DER -out client-key.der
 mkdir -p store/MY store/Root store/Tresor
 cat client.crt client.key >store/MY/client.pem
 cp ca.pem store/MY/zz-ca.pem
@@ -89,9 +92,11 @@ class KestrinWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteFile(dir_.path() / "make-store", kMakeStore);
-    const std::string cmd =
-        "bash '" + (dir_.path() / "make-store").string() + "' '" + dir_.path().string() + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const std::string cmd = std::string("FAKETIME_LIB=") + VELUNOR_LIBFAKETIME + " bash '" +
+                            (dir_.path() / "make-store").string() + "' '" + dir_.path().string() +
+                            "'";
+    const testing::CommandResult made = testing::RunCommand(cmd);
+    ASSERT_EQ(made.status, 0) << cmd << "\n" << made.output;
     fs::create_directories(program_dir_);
   }
 
@@ -412,7 +417,8 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
   // valid only from 2040 on.
   const fs::path store_dir = dir_.path() / "store";
   const std::string future =
-      "cd '" + dir_.path().string() + "' && TZ=UTC faketime -f '2040-01-01 00:00:00' " +
+      "cd '" + dir_.path().string() + "' && TZ=UTC LD_PRELOAD=" + VELUNOR_LIBFAKETIME +
+      " FAKETIME='2040-01-01 00:00:00' " +
       "openssl req -x509 -new -utf8 -key client.key -subj '/C=DE/CN=Zukunft' -days 30 " + "-out '" +
       (store_dir / "MY" / "zukunft.pem").string() + "' 2>/dev/null";
   ASSERT_EQ(std::system(future.c_str()), 0);

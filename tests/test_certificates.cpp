@@ -34,13 +34,13 @@ bool TestCertificates::IssueClientCopy(const std::string& shift, int days, int s
   const fs::path client = store / "MY" / "client.pem";
   const fs::path work = sim / "issued";
   fs::create_directories(work);
-  const CommandResult issued =
-      RunCommand("set -e; cd " + Quoted(work) + "; openssl x509 -x509toreq -in " + Quoted(client) +
-                 " -signkey " + Quoted(client) + " -out c.csr; faketime -f '" + shift +
-                 "' openssl x509 -req -in c.csr -CA " + Quoted(sim / "ca.pem") + " -CAkey " +
-                 Quoted(sim / "ca-key.pem") + " -days " + std::to_string(days) + " -set_serial " +
-                 std::to_string(serial) + " -out c.crt; openssl pkey -in " + Quoted(client) +
-                 " -out c.key; cat c.crt c.key > " + Quoted(store / "MY" / file));
+  const CommandResult issued = RunCommand(
+      "set -e; cd " + Quoted(work) + "; openssl x509 -x509toreq -in " + Quoted(client) +
+      " -signkey " + Quoted(client) + " -out c.csr; LD_PRELOAD=" + VELUNOR_LIBFAKETIME +
+      " FAKETIME='" + shift + "' openssl x509 -req -in c.csr -CA " + Quoted(sim / "ca.pem") +
+      " -CAkey " + Quoted(sim / "ca-key.pem") + " -days " + std::to_string(days) + " -set_serial " +
+      std::to_string(serial) + " -out c.crt; openssl pkey -in " + Quoted(client) +
+      " -out c.key; cat c.crt c.key > " + Quoted(store / "MY" / file));
   return issued.status == 0;
 }
 
