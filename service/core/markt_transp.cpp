@@ -371,8 +371,11 @@ void MarktTransp::Haupt_Timer_Timer() {
       return;
     }
   }
-  if (resume_) {
-    Resume(p);
+  if (resume_ && IsWaitingForDatabase(vars_.AblaufStatus)) {
+    // The start once more needs the database: it follows the reconnect.
+    WaitForDatabase(p);
+  } else if (resume_) {
+    if (begun != StepLease::kNoConnection) Resume(p);
   } else {
     // The price chain's steps are timed for the metrics, its transmission too.
     const int16_t state = vars_.AblaufStatus;

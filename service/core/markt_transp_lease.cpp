@@ -242,6 +242,12 @@ void MarktTransp::Resume(Procedure& p) {
   }
   SynchroniseStations(p);
   StartStatus(p, " Velunor erfolgreich gestartet", true);
+  if (env_.log.LetzterFehler() == kErrConnectionLost) {
+    // Unlike the program's start, a resume that lost the database waits
+    // for it like any step and then runs again.
+    resume_ = true;
+    return;
+  }
   if (EndedByStartFailure()) return;
   RestoreAcknowledgements(p);
   // Prices changed while nobody reported go out with the next idle tick.

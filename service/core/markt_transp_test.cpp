@@ -215,6 +215,60 @@ TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   EXPECT_EQ(w_.Snapshot().TaktZaehler, 47) << "the counter kept counting during the wait";
 }
 
+// Under a lease, with a connection that can be made to go at a step's end
+// and to come back later.
+struct LeasedProcedures : RecordingProcedures {
+  int LeaseSeconds() override { return 60; }
+  Status EndLeasedStep(bool* held) override {
+    *held = true;
+    if (!lose_at_step_end) return Status();
+    lose_at_step_end = false;
+    return Status::Error(kErrConnectionLost, "gone");
+  }
+  Status DB_LOXStammdaten() override {
+    ++master_data_reads;
+    if (!lose_in_master_data) return Call("DB_LOXStammdaten");
+    lose_in_master_data = false;
+    return Logged(kErrConnectionLost, "gone", "DB_LOXStammdaten");
+  }
+  bool lose_at_step_end = false;
+  bool lose_in_master_data = false;
+  int master_data_reads = 0;
+};
+
+TEST_F(MarktTranspTest, AResumeWaitsForTheDatabaseInsteadOfEndingTheProgram) {
+  FakeFrontEnd fe;
+  testing::WindowOnRecordings<LeasedProcedures> leased(t_, fe);
+  LeasedProcedures& procs = leased.procs;
+  leased.Start();
+  ASSERT_EQ(procs.master_data_reads, 1);
+  // The connection goes between the tick's work and the step's commit: the
+  // database rolled the step back, so the start has to run again on it.
+  procs.lose_at_step_end = true;
+  procs.connect_result = 0;
+  leased.Tick();
+  leased.Tick(40);  // waiting, the reconnect refused twice
+  EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
+  EXPECT_EQ(procs.master_data_reads, 1) << "nothing is read on a dead connection";
+  EXPECT_TRUE(IsWaitingForDatabase(leased.w.state()));
+
+  // Back, but gone again inside the resume: waited out once more.
+  procs.connect_result = 1;
+  procs.lose_in_master_data = true;
+  const auto tick_until_read = [&](int reads) {
+    for (int i = 0; i < 40 && procs.master_data_reads < reads; ++i) leased.Tick();
+    return procs.master_data_reads == reads;
+  };
+  ASSERT_TRUE(tick_until_read(2));
+  leased.Tick();
+  EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
+  EXPECT_TRUE(IsWaitingForDatabase(leased.w.state()));
+  EXPECT_TRUE(tick_until_read(3)) << "resumed once the connection is back";
+  EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
+  EXPECT_EQ(leased.w.state(), kIdle);
+  EXPECT_TRUE(fe.messages.empty()) << testing::Joined(fe.messages);
+}
+
 TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   Start();
   w_.EnterState(kBuildPriceLines);
