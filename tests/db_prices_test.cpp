@@ -179,7 +179,7 @@ TEST_F(DbPricesTest, IntakeComparesNumbersAndMarksZeroPricesInSummerTime) {
   StationEntry& one = t_.db.stations[1];
   one.pricesChanged = 0;
   one.newPriceE10 = std::string();
-  t_.service.SetCell(3, 0, "");
+  t_.service.SetCell(3, 0, std::monostate());
   t_.clock.SetZoneState(2);
   // Rows as the database may deliver them: a comma, a fourth decimal, a zero.
   t_.db.current_prices.rows = ResultSet({"station", "produkt", "preis", "datum"},
@@ -202,7 +202,7 @@ TEST_F(DbPricesTest, IntakeComparesNumbersAndMarksZeroPricesInSummerTime) {
 
   // An equal price only fills an empty time cell.
   one.pricesChanged = 0;
-  t_.service.SetCell(3, 0, "");
+  t_.service.SetCell(3, 0, std::monostate());
   t_.db.current_prices.rows = ResultSet({"station", "produkt", "preis", "datum"},
                                         {{"1", "11", "1.859", "2026-12-06T10:00:00"}});
   AktuellePreiseZuordnen(t_.db);

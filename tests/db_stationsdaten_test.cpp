@@ -107,11 +107,11 @@ TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts
   Sql("insert into mts_petrolstation_price (station, status, ps_pricediesel_time) values "
       "(1, 2, '2024-05-01T13:45:00+02:00')");
   Load();
-  t_.service.SetCell(2, 0, "unverändert");
+  t_.service.SetCell(2, 0, GridCells::Station{0, "unverändert"});
 
   EXPECT_EQ(Run(), 0) << "the first run only learns the count";
   EXPECT_EQ(t_.db.LetzteStationsanzahl, 3);
-  EXPECT_EQ(t_.window.cell(2, 0), "unverändert") << "mode 0 without changes leaves the grid";
+  EXPECT_EQ(t_.window.cell(2, 0), "0 unverändert") << "mode 0 without changes leaves the grid";
   EXPECT_EQ(Run(), 0) << "a second run without changes finds nothing";
 
   AddStation(4, "Neu", 1, 1);
@@ -128,7 +128,7 @@ TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts
   EXPECT_EQ(t_.window.cell(4, 0), "4 Neu");
   EXPECT_EQ(t_.db.stations[4].gridRow, 4);
 
-  t_.service.SetCell(2, 0, "unverändert");
+  t_.service.SetCell(2, 0, GridCells::Station{0, "unverändert"});
   EXPECT_EQ(Run(kStationSyncForced), 0);
   EXPECT_EQ(t_.window.cell(2, 0), "1 Eins") << "mode 1 rebuilds the grid";
   EXPECT_EQ(Rows("select station, status, ps_version from lox_station_mts order by station"),

@@ -160,7 +160,7 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
   w.SetFailed(PublicationKind::kStation, "06.12.2026 09:07:00");
   w.AddCommunication("09:07:00 <i>Antwort</i> & mehr");
   w.SetReporter("<A> & B");
-  w.SetCell(1, 0, "<img src=x onerror=alert(1)> Zentrale");
+  w.SetCell(1, 0, GridCells::Station{1, "<img src=x onerror=alert(1)> Zentrale"});
   rig->Tick();
   window_changed.set_value();
   const testing::CommandResult refreshed = browsing.get();

@@ -1,33 +1,102 @@
-// The cells of the station rows, as the service state records them and the
-// window shows them: row 0 holds the captions (the station, its reporting
-// flag, then one column per fuel code, see service/db/fuels.h). A row or
-// column outside throws std::out_of_range, as the grid control raised an
-// error. A plain value; no notifications.
+// The station rows as the service state records them: below the caption row,
+// row 1 is the company's central fuel assignment, then two rows per station
+// (its number and name, whether it reports and the product of each fuel;
+// the time of its last price change and each fuel's price). Each cell holds
+// a fact, and GridCells::Text is the one place that makes its text. Columns:
+// the station, its reporting flag, then one column per fuel code (see
+// service/db/fuels.h). A row or column outside throws std::out_of_range, as
+// the grid control raised an error. A plain value; no notifications.
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 namespace velunor {
 
+// Whether a station reports, as the reporting column shows it.
+enum class Reporting { kYes, kNo, kDeactivated };
+
+// Throws std::out_of_range unless the cell lies within `rows` rows.
+void CheckGridCell(int row, int column, int rows);
+
+inline constexpr int kGridColumns = 7;
+
+// Rows of cells below (and with) the caption row 0.
+template <class Cell>
+class CellRows {
+ public:
+  using Row = std::array<Cell, kGridColumns>;
+  explicit CellRows(Row captions) : rows_{std::move(captions)} {}
+
+  int rows() const { return static_cast<int>(rows_.size()); }
+  void Resize(int rows) {
+    if (rows < 0) throw std::out_of_range("Ungültige Zeilenzahl des Stationsgitters");
+    rows_.resize(static_cast<size_t>(rows));
+  }
+  const Cell& at(int row, int column) const {
+    CheckGridCell(row, column, this->rows());
+    return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+  }
+  void Set(int row, int column, const Cell& cell) {
+    CheckGridCell(row, column, this->rows());
+    rows_[static_cast<size_t>(row)][static_cast<size_t>(column)] = cell;
+  }
+
+ private:
+  std::vector<Row> rows_;
+};
+
 class GridCells {
  public:
-  static constexpr int kColumns = 7;
+  static constexpr int kColumns = kGridColumns;
+  static constexpr int kFirstFuelColumn = 2;
   static constexpr std::array<const char*, kColumns> kCaptions = {
       "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
   using Row = std::array<std::string, kColumns>;
 
+  // The facts a cell can hold; std::monostate is an empty cell.
+  struct Caption {};
+  struct Central {};  // the heading of the central assignment's row
+  struct Station {
+    long number = 0;
+    std::string name;
+  };
+  struct PriceTime {
+    std::string time;  // as stored: "yyyy-mm-ddThh:mm..."
+  };
+  struct NoProduct {};  // the fuel is not sold
+  struct Product {
+    std::int32_t number = 0;
+  };
+  struct CentralProduct {
+    std::int32_t number = 0;
+    std::string short_name;
+  };
+  struct Price {
+    std::string value;  // the decimal as the publications carry it, trimmed
+  };
+  using Fact = std::variant<std::monostate, Caption, Central, Station, PriceTime, Reporting,
+                            NoProduct, Product, CentralProduct, Price>;
+
   GridCells();
 
-  int rows() const { return static_cast<int>(rows_.size()); }
-  void Resize(int rows);
-  const std::string& at(int row, int column) const;
-  void Set(int row, int column, const std::string& text);
-  const std::vector<Row>& all() const { return rows_; }
+  int rows() const { return facts_.rows(); }
+  void Resize(int rows) { facts_.Resize(rows); }
+  const Fact& at(int row, int column) const { return facts_.at(row, column); }
+  void Set(int row, int column, const Fact& fact) { facts_.Set(row, column, fact); }
+  // The cell's text as the window shows it.
+  std::string Text(int row, int column) const;
+  std::vector<Row> Texts() const;
+  // The caption row's texts.
+  static Row CaptionTexts();
 
  private:
-  std::vector<Row> rows_;
+  CellRows<Fact> facts_;
 };
 
 }  // namespace velunor

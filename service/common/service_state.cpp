@@ -113,8 +113,8 @@ void ServiceState::SetGridRows(int rows) {
   Notify(Aspect::kGrid, -1);
 }
 
-void ServiceState::SetCell(int row, int column, const std::string& text) {
-  grid_.Set(row, column, text);
+void ServiceState::SetCell(int row, int column, const GridCells::Fact& fact) {
+  grid_.Set(row, column, fact);
   Notify(Aspect::kGrid, row);
 }
 

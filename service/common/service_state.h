@@ -122,12 +122,14 @@ class ServiceState {
 
   // The station rows: two per station (name and reporting flag with the
   // product of each fuel; the last price change with each price) below the
-  // caption row (see grid_cells.h).
+  // caption row, each cell a fact (see grid_cells.h).
   int grid_rows() const { return grid_.rows(); }
   void SetGridRows(int rows);
-  const std::string& cell(int row, int column) const { return grid_.at(row, column); }
-  void SetCell(int row, int column, const std::string& text);
-  const std::vector<GridRow>& grid() const { return grid_.all(); }
+  const GridCells::Fact& fact(int row, int column) const { return grid_.at(row, column); }
+  void SetCell(int row, int column, const GridCells::Fact& fact);
+  // The cells' texts, as every view shows them.
+  std::string cell(int row, int column) const { return grid_.Text(row, column); }
+  std::vector<GridRow> grid() const { return grid_.Texts(); }
 
   // The service is ending: nothing the operator does acts any more.
   bool shutting_down() const { return shutting_down_; }

@@ -128,7 +128,7 @@ class WindowModel {
   std::vector<std::string> list1_;
   int list1_selected_ = -1;
   std::string frame1_;
-  GridCells grid_;
+  CellRows<std::string> grid_{GridCells::CaptionTexts()};
   std::array<ButtonState, 3> buttons_;
   std::array<std::string, 2> panels_;
   bool visible_ = true;

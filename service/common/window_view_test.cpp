@@ -30,11 +30,12 @@ TEST(WindowViewTest, TheWindowShowsWhatTheStateRecords) {
   EXPECT_EQ(window.label1_kind(6), LabelKind::kFailed) << "the window colours it by this";
 
   state.SetGridRows(4);
-  state.SetCell(3, 2, "1.799 €");
+  state.SetCell(3, 2, GridCells::Price{"1.799"});
   EXPECT_EQ(window.grid_rows(), 4);
   EXPECT_EQ(window.cell(3, 2), "1.799 €");
   EXPECT_EQ(window.cell(0, 6), "CNG") << "the caption row stays";
-  EXPECT_THROW(state.SetCell(4, 0, "x"), std::out_of_range) << "as the grid control raised";
+  EXPECT_THROW(state.SetCell(4, 0, GridCells::NoProduct{}), std::out_of_range)
+      << "as the grid control raised";
 
   state.AddCommunication("09:05:03 a");
   state.AddCommunication("09:05:04 b");

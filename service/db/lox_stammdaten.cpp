@@ -146,13 +146,16 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
 
   p.Run([&] {
     grid.SetGridRows(2);
-    grid.SetCell(1, 0, "Zentrale");
+    grid.SetCell(1, 0, GridCells::Central{});
     for (const FuelCode& fuel : kFuelCodes) {
       const int32_t product = m.*fuel.central_product;
-      grid.SetCell(1, fuel.grid_column,
-                   product != 0 ? std::to_string(product) + " - " +
-                                      m.ProductShortNames.at(static_cast<size_t>(product))
-                                : "----");
+      if (product == 0) {
+        grid.SetCell(1, fuel.grid_column, GridCells::NoProduct{});
+      } else {
+        grid.SetCell(1, fuel.grid_column,
+                     GridCells::CentralProduct{
+                         product, m.ProductShortNames.at(static_cast<size_t>(product))});
+      }
     }
   });
 

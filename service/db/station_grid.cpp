@@ -26,11 +26,11 @@ void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, 
     step(3).Run([&] {
       const std::string name = stations.Text(i - 1, "name1");
       state.stations[station].name = name;
-      grid.SetCell(row, 0, std::to_string(station) + " " + name);
-      grid.SetCell(row + 1, 0, "");
+      grid.SetCell(row, 0, GridCells::Station{station, name});
+      grid.SetCell(row + 1, 0, std::monostate());
       if (!grid_time) return;
       const DbValue& time = stations.Value(i - 1, time_column);
-      if (time) grid.SetCell(row + 1, 0, GridTimeText(*time));
+      if (time) grid.SetCell(row + 1, 0, GridCells::PriceTime{*time});
     });
   }
   DB_Get_MTS_Stationskraftstoffe(state, laid_out, state.stammdaten.MtsProductList);

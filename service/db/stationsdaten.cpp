@@ -293,7 +293,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
     p.At(64).Run([&] {
       // A station without a grid row would otherwise write into the caption row.
       const int row = state.stations[station].gridRow;
-      if (row >= 2) grid.SetCell(row, 1, "Nein");
+      if (row >= 2) grid.SetCell(row, 1, Reporting::kDeactivated);
     });
     update_sql += ", " + s;
     handled.insert(station);

@@ -73,10 +73,10 @@ void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSe
     int32_t product = 0;
     if (!p.Run([&] { product = table[station].*fuel.product; })) continue;
     if (product == 0) {
-      p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, "----"); });
+      p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, GridCells::NoProduct{}); });
       continue;
     }
-    p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, std::to_string(product)); });
+    p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, GridCells::Product{product}); });
     if (stored_row == nullptr) continue;
     // The row is the service's own: a NULL price or time (written by an
     // earlier version for a fuel without upstream price) is "no price",
@@ -89,21 +89,18 @@ void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSe
     p.Run(
         [&] { table[station].*fuel.priceTime = Trim(stored.Text(*stored_row, fuel.timeColumn)); });
     if (fuel.time_in_grid) {
-      p.Run(
-          [&] { grid.SetCell(row + 1, 0, GridTimeText((table[station].*fuel.priceTime).str())); });
+      p.Run([&] {
+        grid.SetCell(row + 1, 0, GridCells::PriceTime{(table[station].*fuel.priceTime).str()});
+      });
     }
     p.Run([&] {
       grid.SetCell(row + 1, CodeOf(fuel).grid_column,
-                   (table[station].*fuel.price).Trimmed() + " €");
+                   GridCells::Price{(table[station].*fuel.price).Trimmed()});
     });
   }
 }
 
 }  // namespace
-
-std::string GridTimeText(const std::string& time) {
-  return "     " + ReplaceAll(time.substr(0, 16), "T", " ");
-}
 
 void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& stations,
                                     const std::string& product_list) {
@@ -134,7 +131,7 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& sta
     if (rows != product_rows.end()) AssignFuels(state, p, station, products, rows->second);
     p.Run([&] {
       const StationEntry& e = table[station];
-      grid.SetCell(e.gridRow, 1, e.hasMtsFuels != 0 ? "J" : "N");
+      grid.SetCell(e.gridRow, 1, e.hasMtsFuels != 0 ? Reporting::kYes : Reporting::kNo);
       if (e.hasMtsFuels != 0) with_fuels.push_back(station);
     });
   }

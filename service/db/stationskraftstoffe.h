@@ -18,7 +18,4 @@ namespace velunor {
 void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& stations,
                                     const std::string& product_list);
 
-// "     2024-05-01 13:45" from a price time "2024-05-01T13:45:00+02:00".
-std::string GridTimeText(const std::string& time);
-
 }  // namespace velunor

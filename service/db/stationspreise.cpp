@@ -67,10 +67,11 @@ void AktuellePreiseZuordnen(DbState& state) {
         e.*fuel->newPriceTime = pending_time;
         e.pricesChanged = 1;
         grid.SetCell(e.gridRow + 1, CodeOf(*fuel).grid_column,
-                     (e.*fuel->newPrice).Trimmed() + " €");
-        grid.SetCell(e.gridRow + 1, 0, GridTimeText(time));
-      } else if (current > 0 && grid.cell(e.gridRow + 1, 0).empty()) {
-        grid.SetCell(e.gridRow + 1, 0, GridTimeText(time));
+                     GridCells::Price{(e.*fuel->newPrice).Trimmed()});
+        grid.SetCell(e.gridRow + 1, 0, GridCells::PriceTime{time});
+      } else if (current > 0 &&
+                 std::holds_alternative<std::monostate>(grid.fact(e.gridRow + 1, 0))) {
+        grid.SetCell(e.gridRow + 1, 0, GridCells::PriceTime{time});
       }
     });
   }
