@@ -5,13 +5,10 @@
 #include <map>
 #include <set>
 
-#include "service/common/env.h"
 #include "service/common/fehler_log.h"
-#include "service/common/service_state.h"
 #include "service/core/certificate_watch.h"
 #include "service/core/station_ini.h"
 #include "service/db/batch_write.h"
-#include "service/db/db_state.h"
 #include "service/db/fuels.h"
 #include "service/db/verbindung.h"
 #include "service/transmission/curl_transport.h"
@@ -26,13 +23,6 @@ namespace {
 
 constexpr std::pair<int, int> kLowestMariaDb = {10, 3};
 constexpr std::chrono::milliseconds kHandshakeTimeout{15000};
-
-// The check shows no window; a message would have nobody to read it.
-class NoHost : public WindowHost {
- public:
-  void MessageBox(const std::string&, const std::string&) override {}
-  void Repaint() override {}
-};
 
 // The transport's verdict is all the check needs.
 class NoEvents : public TlsEvents {
@@ -123,19 +113,15 @@ bool Checker::StationIniFile() {
 
 bool Checker::Database() {
   FehlerLog log(config_.program_dir, clock_);
-  ServiceState shown;
-  NoHost host;
-  Env env{config_.program_dir, clock_, log, shown, host, RealFileSystem()};
-  DbState db(env);
-  db.DbBenutzer = ini_.DbBenutzer;
-  db.DbPasswort = ini_.DbPasswort;
-  if (DB_Verbinden(db, ini_.DbServer) != 1) {
-    Line(false, "Datenbank", "keine Verbindung (" + db.connect_diagnostic + ")",
+  int attempts = 0;
+  const Status opened =
+      OpenConnection({ini_.DbServer, ini_.DbBenutzer, ini_.DbPasswort}, log, &db_, &attempts);
+  if (!opened.ok()) {
+    Line(false, "Datenbank", "keine Verbindung (" + opened.message() + ")",
          "Server, Port, Benutzer und Kennwort in STATION.INI und den ODBC-Treiber "
          "(odbc-register) prüfen");
     return false;
   }
-  db_ = std::move(db.DbVerbindung);
   Line(true, "Datenbank",
        "verbunden mit " + (ini_.DbServer.empty() ? std::string("localhost") : ini_.DbServer));
   return true;

@@ -31,11 +31,11 @@ constexpr int kIdleStepMarginSeconds = 10;
 // The session's limits, each statement on its own: a server without one of
 // them keeps the others and the client's time-outs; a lost connection shows
 // at the first statement.
-void LimitSession(const DbState& state, Connection& db) {
+void LimitSession(int lease_seconds, Connection& db) {
   std::vector<std::string> limits = {kSessionLimits};
-  if (state.lease && state.lease->seconds > 0) {
+  if (lease_seconds > 0) {
     limits.push_back("set session idle_transaction_timeout = " +
-                     std::to_string(state.lease->seconds + kIdleStepMarginSeconds));
+                     std::to_string(lease_seconds + kIdleStepMarginSeconds));
   }
   for (const std::string& limit : limits) {
     try {
@@ -87,37 +87,47 @@ std::string ConnectionString(const std::string& driver, const std::string& serve
          ";PWD=" + OdbcValue(password) + ";database=lox;Option=11";
 }
 
-int DB_Verbinden(DbState& state, const std::string& server) {
+Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
+                      std::unique_ptr<Connection>* connection, int* attempts) {
   std::string driver = kDriver31;
-  state.connect_attempts = 0;
-  state.connect_diagnostic.clear();
+  *attempts = 0;
   for (;;) {
-    ++state.connect_attempts;
+    ++*attempts;
     std::string full;
     {
       // A failure while splitting the entry is the only one that is logged.
-      Procedure p(state.env.log, "IPPort");
-      p.Run([&] { full = ConnectionString(driver, server, state.DbBenutzer, state.DbPasswort); });
+      Procedure p(log, "IPPort");
+      p.Run(
+          [&] { full = ConnectionString(driver, request.server, request.user, request.password); });
     }
     // The driver manager gets everything after the ADO provider selection.
-    const std::string odbc = full.substr(std::string(kProvider).size()) + state.connection_suffix;
-    state.DbVerbindung = std::make_unique<Connection>();
-    state.batch_tables.reset();
+    const std::string odbc = full.substr(std::string(kProvider).size()) + request.suffix;
+    *connection = std::make_unique<Connection>();
     try {
-      state.DbVerbindung->Open(odbc, kLoginTimeoutSeconds);
-      if (!state.DbVerbindung->IsOpen()) return 0;
-      LimitSession(state, *state.DbVerbindung);
-      state.DbVerbunden = 1;
-      return 1;
+      (*connection)->Open(odbc, kLoginTimeoutSeconds);
+      if (!(*connection)->IsOpen()) return Status::Error(kErrConnectionLost, "");
+      LimitSession(request.lease_seconds, **connection);
+      return Status();
     } catch (const Failure& f) {
-      state.connect_diagnostic = Diagnostic(f, state.DbPasswort);
       if (IsMissingDriverError(f.description()) && driver != kDriver20) {
         driver = kDriver20;
         continue;
       }
-      return 0;
+      return Status::Error(kErrConnectionLost, Diagnostic(f, request.password));
     }
   }
+}
+
+int DB_Verbinden(DbState& state, const std::string& server) {
+  state.batch_tables.reset();
+  const ConnectionRequest request{server, state.DbBenutzer, state.DbPasswort,
+                                  state.connection_suffix, state.lease ? state.lease->seconds : 0};
+  const Status opened =
+      OpenConnection(request, state.env.log, &state.DbVerbindung, &state.connect_attempts);
+  state.connect_diagnostic = opened.message();
+  if (!opened.ok()) return 0;
+  state.DbVerbunden = 1;
+  return 1;
 }
 
 void DB_Trennen(DbState& state) {

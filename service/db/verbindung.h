@@ -3,7 +3,11 @@
 // 3.1 to the 2.0 MariaDB ODBC driver when the first is not installed.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "service/common/fehler_log.h"
+#include "service/common/status.h"
 
 #include "service/db/db_state.h"
 
@@ -20,10 +24,27 @@ bool IPPort(const std::string& entry, std::string& host, std::string& port);
 std::string ConnectionString(const std::string& driver, const std::string& server,
                              const std::string& user, const std::string& password);
 
-// Opens a new DbVerbindung (replacing the old one); 1 when open, 0 otherwise.
-// At most two attempts: the 2.0 driver is tried only when the 3.1 driver or
-// its data source is missing. Writes no error-log entry; why it failed is
-// left in state.connect_diagnostic (without the password).
+// What a connection to the lox database is opened with.
+struct ConnectionRequest {
+  std::string server;  // STATION.INI's DbServer: "" (the local default), host:port or a host
+  std::string user;
+  std::string password;
+  std::string suffix = kConnectionOptions;  // appended to the driver manager's string
+  // Above 0: the reporter lease's length, which bounds a session idle inside a step.
+  int lease_seconds = 0;
+};
+
+// Opens a new connection into `connection` (never null afterwards; open
+// only when ok). At most two attempts, counted in `attempts`: the 2.0 driver
+// is tried only when the 3.1 driver or its data source is missing. Not ok:
+// kErrConnectionLost with why, as the driver said it (SQLSTATE, its number
+// and text, never the password; "" when it said nothing). Only a server
+// entry that cannot be split is logged, under "IPPort".
+Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
+                      std::unique_ptr<Connection>* connection, int* attempts);
+
+// OpenConnection for the service's DbVerbindung (replacing the old one); 1
+// when open, 0 otherwise, why left in state.connect_diagnostic.
 int DB_Verbinden(DbState& state, const std::string& server);
 
 // Closes and releases the connection if DbVerbunden; never fails.
