@@ -33,13 +33,13 @@ void KommLogWriter::StartFile(bool keep_previous) {
   }
 }
 
-void KommLogWriter::KommLog(const std::string& meldung) {
+void KommLogWriter::KommLog(const std::string& line) {
   Procedure p(env_.log, "KommLog");
-  if (meldung == kKommLogClear) {
+  if (line == kKommLogClear) {
     p.Run([&] { env_.service.ClearCommunication(); });
   } else {
     // One message is one line, whatever a server's answer holds.
-    const std::string text = EscapeLine(meldung);
+    const std::string text = EscapeLine(line);
     p.Run([&] {
       const DateTime t = env_.clock.Now();
       env_.service.AddCommunication(Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" +

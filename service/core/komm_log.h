@@ -25,7 +25,7 @@ class KommLogWriter : public KommLogSink {
   // `max_bytes`: the size past which the file is started afresh.
   explicit KommLogWriter(Env& env, size_t max_bytes = kMaxBytes)
       : env_(env), max_bytes_(max_bytes) {}
-  void KommLog(const std::string& meldung) override;
+  void KommLog(const std::string& line) override;
 
  private:
   // Opens ComLogDatei.txt afresh, the old one kept as ComLogDatei.1.txt when

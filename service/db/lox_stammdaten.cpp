@@ -6,7 +6,7 @@
 #include "service/common/procedure.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
-#include "service/db/station_grid.h"
+#include "service/db/station_rows.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
@@ -163,7 +163,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
   p.Run([&] {
     stations = state.db().Query("select station, name1 from lox_station order by station");
   });
-  LayOutStationGrid(state, p, stations, 0);
+  LayOutStationRows(state, p, stations, 0);
 
   DB_Get_MTS_StationsPreise(state);
 }

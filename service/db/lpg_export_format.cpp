@@ -20,7 +20,7 @@ std::string LpgQuoted(std::string_view value) {
   return out + '"';
 }
 
-std::string LpgPreisText(std::string_view database_text) {
+std::string LpgPriceText(std::string_view database_text) {
   return ReplaceAll(std::string(database_text), ".", ",");
 }
 
@@ -37,7 +37,7 @@ std::string LpgExportLine(const LpgExportRow& row) {
   line += LpgQuoted(plz) + ";";
   line += LpgQuoted(ort) + ";";
   line += Utf8ToWindows1252(row.zeit) + ";";
-  line += field(LpgPreisText(row.preis));
+  line += field(LpgPriceText(row.preis));
   line += field(row.kraftstoff);
   for (int i = 0; i < 4; ++i) line += field("None");
   return line + "\r\n";

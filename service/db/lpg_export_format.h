@@ -29,7 +29,7 @@ struct LpgExportRow {
 std::string LpgQuoted(std::string_view value);
 
 // "0.899" -> "0,899": the decimal comma the portal expects; digits unchanged.
-std::string LpgPreisText(std::string_view database_text);
+std::string LpgPriceText(std::string_view database_text);
 
 // The data line of `row` in Windows-1252, ending with ";" and CR LF. The
 // postcode is the first 5 characters of plzort, the town the rest without

@@ -5,11 +5,11 @@
 
 namespace velunor {
 
-StreetParts SplitStrasse(const std::string& strasse) {
+StreetParts SplitStreet(const std::string& street) {
   // A UTF-8 continuation byte is never an ASCII digit, so a byte scan is safe.
-  const size_t digit = strasse.find_first_of("0123456789");
-  if (digit == std::string::npos) return {strasse, ""};
-  return {Trim(strasse.substr(0, digit)), Trim(strasse.substr(digit))};
+  const size_t digit = street.find_first_of("0123456789");
+  if (digit == std::string::npos) return {street, ""};
+  return {Trim(street.substr(0, digit)), Trim(street.substr(digit))};
 }
 
 PlaceParts SplitPlzOrt(const std::string& plzort) {

@@ -17,7 +17,7 @@ struct StreetParts {
 
 // The house number starts at the first digit; both parts without surrounding
 // blanks. Without a digit the street is the whole text, unchanged.
-StreetParts SplitStrasse(const std::string& strasse);
+StreetParts SplitStreet(const std::string& street);
 
 struct PlaceParts {
   std::string postcode;

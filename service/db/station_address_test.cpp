@@ -17,7 +17,7 @@ TEST(StationAddressTest, HouseNumberStartsAtTheFirstDigit) {
        {Case{"Am Markt 5 b", "Am Markt", "5 b"}, Case{"Hauptstr.12", "Hauptstr.", "12"},
         Case{"  Königsallee   12a ", "Königsallee", "12a"}, Case{"1. Weg 3", "", "1. Weg 3"},
         Case{" Marktplatz ", " Marktplatz ", ""}, Case{"", "", ""}}) {
-    const StreetParts parts = SplitStrasse(c.strasse);
+    const StreetParts parts = SplitStreet(c.strasse);
     EXPECT_EQ(parts.street, c.street) << c.strasse;
     EXPECT_EQ(parts.housenumber, c.housenumber) << c.strasse;
   }

@@ -14,7 +14,7 @@
 #include "service/db/sql_statement.h"
 #include "service/db/station_address.h"
 #include "service/db/station_delivery.h"
-#include "service/db/station_grid.h"
+#include "service/db/station_rows.h"
 #include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
@@ -29,16 +29,16 @@ constexpr const char* kMasterColumns[] = {
     "ps_name",  "ps_brand",    "ps_street",    "ps_housenumber", "ps_postcode",
     "ps_place", "ps_latitude", "ps_longitude", "ps_federalstate"};
 
-std::string VersionTime(const DateTime& now, const std::string& zeitzonen_text) {
+std::string VersionTime(const DateTime& now, const std::string& zone_offset) {
   return Pad(now.year, 4) + "-" + Pad(now.month, 2) + "-" + Pad(now.day, 2) + "T" +
-         Pad(now.hour, 2) + ":" + Pad(now.minute, 2) + ":" + Pad(now.second, 2) + zeitzonen_text;
+         Pad(now.hour, 2) + ":" + Pad(now.minute, 2) + ":" + Pad(now.second, 2) + zone_offset;
 }
 
 // The values in the order of kMasterColumns, from the changed-station row r.
 std::vector<DbValue> MasterRow(const ResultSet& changed, size_t r, long station,
                                const std::string& version_time, const MasterData& m) {
   const DbValue& version = changed.Value(r, "ps_version");
-  const StreetParts street = SplitStrasse(changed.Text(r, "strasse"));
+  const StreetParts street = SplitStreet(changed.Text(r, "strasse"));
   const PlaceParts place = SplitPlzOrt(changed.Text(r, "plzort"));
   return {std::to_string(station),
           changed.Value(r, "status"),
@@ -92,8 +92,8 @@ std::vector<SqlColumn> MasterColumns(const std::vector<DbValue>& values) {
 // works out each station's row and opening times; writes nothing.
 std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
                                                 const ResultSet& changed,
-                                                const std::string& zeitzonen_text,
-                                                const std::string& heute_datum) {
+                                                const std::string& zone_offset,
+                                                const std::string& today_text) {
   std::vector<ChangedStation> plans;
   std::vector<size_t> rows;  // of `changed`, for each station read
   for (size_t r = 0; r < changed.RecordCount(); ++r) {
@@ -108,7 +108,7 @@ std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
 
   DateTime today;
   const bool has_today =
-      !stations.empty() && p.At(81).Run([&] { today = ReadDate(heute_datum.substr(0, 10)); });
+      !stations.empty() && p.At(81).Run([&] { today = ReadDate(today_text.substr(0, 10)); });
   const ResultSet upstream = has_today ? ReadUpstreamOpeningTimes(state, p, stations) : ResultSet();
   std::map<long, std::vector<size_t>> upstream_rows;
   for (size_t r = 0; r < upstream.RecordCount(); ++r) {
@@ -119,7 +119,7 @@ std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
     ChangedStation& c = plans[i];
     c.has_master = p.At(55).Run([&] {
       c.master = MasterRow(changed, rows[i], c.station,
-                           VersionTime(state.env.clock.Now(), zeitzonen_text), state.stammdaten);
+                           VersionTime(state.env.clock.Now(), zone_offset), state.stammdaten);
     });
     if (c.has_master) {
       std::vector<DbValue> params;
@@ -217,12 +217,12 @@ int DB_Stationsdaten(DbState& state, int mode) {
   Env& env = state.env;
   ServiceState& grid = env.service;
 
-  std::string zeitzonen_text = "+01:00";
-  std::string heute_datum;
-  int32_t aenderungen = 0;
+  std::string zone_offset = "+01:00";
+  std::string today_text;
+  int32_t changes = 0;
   p.At(1).Run([&] {
-    zeitzonen_text = ZeitzonenText(env.clock);
-    heute_datum = NowFromDate(env.clock).substr(0, 10);
+    zone_offset = ZeitzonenText(env.clock);
+    today_text = NowFromDate(env.clock).substr(0, 10);
   });
   std::string update_sql =
       "update lox_station_mts set status = 1, ps_version = ps_version + 1 where station in ( 0 ";
@@ -243,7 +243,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
     const long stations = DbLong(count.ValueAt(0, 0));
     if (stations == state.LetzteStationsanzahl) return;
     if (state.LetzteStationsanzahl != 0) {
-      aenderungen = static_cast<int32_t>(std::labs(stations - state.LetzteStationsanzahl));
+      changes = static_cast<int32_t>(std::labs(stations - state.LetzteStationsanzahl));
     }
     state.LetzteStationsanzahl = static_cast<int32_t>(stations);
   });
@@ -254,9 +254,9 @@ int DB_Stationsdaten(DbState& state, int mode) {
       "and ps_aktiv = 1";
   ResultSet changed;
   p.At(3).With(sql).Run([&] { changed = state.db().Query(sql); });
-  aenderungen += static_cast<int32_t>(changed.RecordCount());
+  changes += static_cast<int32_t>(changed.RecordCount());
 
-  if (mode == kStationSyncForced || aenderungen >= 1) {
+  if (mode == kStationSyncForced || changes >= 1) {
     p.At(41).Run([&] { grid.SetGridRows(2); });
     sql = std::string("select PS.station station, name1, ")
               .append(GridTimeFuel().timeColumn)
@@ -265,13 +265,13 @@ int DB_Stationsdaten(DbState& state, int mode) {
                   "MP.station order by station");
     ResultSet list;
     p.At(42).With(sql).Run([&] { list = state.db().Query(sql); });
-    LayOutStationGrid(state, p, list, 43);
+    LayOutStationRows(state, p, list, 43);
   }
 
   // Everything is worked out first and then written together, so that the
   // run costs the same few statements for 1,000 stations as for one.
   const std::vector<ChangedStation> plans =
-      PlanChangedStations(state, p, changed, zeitzonen_text, heute_datum);
+      PlanChangedStations(state, p, changed, zone_offset, today_text);
   for (const ChangedStation& c : plans) {
     update_sql += ", " + std::to_string(c.station);
     handled.insert(c.station);
@@ -298,7 +298,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
     update_sql += ", " + s;
     handled.insert(station);
     deactivated_stations.push_back(station);
-    ++aenderungen;
+    ++changes;
   }
 
   const BatchResult batch =
@@ -326,8 +326,8 @@ int DB_Stationsdaten(DbState& state, int mode) {
   }
   // A pending station that the run could not handle again (no longer in
   // lox_station, say) still needs a publication that is acknowledged.
-  if (aenderungen == 0 && !state.delivery.pending.empty()) aenderungen = 1;
-  return aenderungen;
+  if (changes == 0 && !state.delivery.pending.empty()) changes = 1;
+  return changes;
 }
 
 }  // namespace velunor

@@ -15,9 +15,9 @@ constexpr int16_t kRefused = 1;
 constexpr int16_t kNoAnswerKey = 9;
 
 // The log must not turn a failed transaction into an exception for the caller.
-void LogQuietly(KommLogSink& komm_log, const std::string& meldung) {
+void LogQuietly(KommLogSink& komm_log, const std::string& line) {
   try {
-    komm_log.KommLog(meldung);
+    komm_log.KommLog(line);
   } catch (...) {
   }
 }

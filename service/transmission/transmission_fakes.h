@@ -16,9 +16,9 @@ namespace velunor::testing {
 
 class RecordingKommLog : public KommLogSink {
  public:
-  void KommLog(const std::string& meldung) override {
-    if (meldung == throw_on) throw Failure(kErrPathFileAccess, "Pfad/Datei-Zugriffsfehler");
-    lines.push_back(meldung);
+  void KommLog(const std::string& line) override {
+    if (line == throw_on) throw Failure(kErrPathFileAccess, "Pfad/Datei-Zugriffsfehler");
+    lines.push_back(line);
   }
   std::vector<std::string> lines;
   std::string throw_on = "\x01";  // a message that makes the log fail, for failure tests

@@ -1,4 +1,4 @@
-#include "service/db/station_grid.h"
+#include "service/db/station_rows.h"
 
 #include <vector>
 
@@ -8,7 +8,7 @@
 
 namespace velunor {
 
-void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, int first_line) {
+void LayOutStationRows(DbState& state, Procedure& p, const ResultSet& stations, int first_line) {
   ServiceState& grid = state.env.service;
   auto step = [&](int offset) -> Procedure& {
     return p.At(first_line == 0 ? 0 : first_line + offset);

@@ -15,6 +15,6 @@ namespace velunor {
 // second row when not NULL.
 // Each step runs through `p`; `first_line` numbers them ("Zeile: ") from
 // there on, 0 for none. A row whose station number cannot be read is skipped.
-void LayOutStationGrid(DbState& state, Procedure& p, const ResultSet& stations, int first_line);
+void LayOutStationRows(DbState& state, Procedure& p, const ResultSet& stations, int first_line);
 
 }  // namespace velunor
