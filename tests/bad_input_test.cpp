@@ -115,9 +115,7 @@ class BadInputTest : public ::testing::Test {
     db_ = server_.Connect();
     WidenUpstreamColumns(*db_);
     testing::SeedStationNetwork(*db_, kGoodStations);
-    ServiceRig::Options options;
-    options.db_server = server_.Server();
-    rig_ = std::make_unique<ServiceRig>(options);
+    rig_ = std::make_unique<ServiceRig>(ServiceRig::Options{.db_server = server_.Server()});
   }
 
   PrivateServer server_;

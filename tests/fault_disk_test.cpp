@@ -171,9 +171,7 @@ TEST(FaultDiskTest, FullProgramDirectoryLosesNoPriceAndFilesComeBackWithSpace) {
 
   testing::TempDir work;
   FullDisk disk(work.path() / "program");
-  ServiceRig::Options options;
-  options.program_dir = work.path() / "program";
-  ServiceRig rig(options);
+  ServiceRig rig({.program_dir = work.path() / "program"});
   RecordProperty("disk", disk.tmpfs() ? "tmpfs" : "/dev/full");
   RunOnAFullDisk(
       rig, *db, [&] { disk.Fill(); }, [&] { disk.Free(); }, disk.tmpfs());
@@ -189,9 +187,7 @@ TEST(FaultDiskTest, FailingWritesThroughTheServicesFileSystem) {
   testing::SeedStationNetwork(*db, kStations);
 
   testing::FaultyFileSystem files;
-  ServiceRig::Options options;
-  options.files = &files;
-  ServiceRig rig(options);
+  ServiceRig rig({.files = &files});
   const fs::path dir = rig.program_dir();
   RunOnAFullDisk(
       rig, *db, [&] { files.FailWritesAfter(dir, 0); }, [&] { files.Heal(); }, true);
