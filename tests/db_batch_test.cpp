@@ -57,28 +57,20 @@ std::string BothWays(std::string (*scenario)(DbTestEnv&, long*), const std::stri
 TEST(DbBatchTest, TheHighestHistoryKeyGoesIntoTheStatementsOnlyAsANumber) {
   DbTestEnv t;
   const testing::OnExit restore([&] {
-    t.sql().Execute("delete from mts_petrolstation_historie");
-    t.sql().Execute(
-        "alter table mts_petrolstation_historie modify historie_id int not null "
-        "auto_increment");
+    Sql(t, "delete from mts_petrolstation_historie");
+    Sql(t, "alter table mts_petrolstation_historie modify historie_id int not null auto_increment");
   });
-  t.sql().Execute("alter table mts_petrolstation_historie modify historie_id varchar(40) not null");
-  t.sql().Execute(
-      "insert into mts_petrolstation_historie (historie_id, station) values "
-      "('9 - 100', 1)");
-  t.sql().Execute("insert into mts_petrolstation (station, status) values (1, 2)");
+  Sql(t, "alter table mts_petrolstation_historie modify historie_id varchar(40) not null");
+  Sql(t, "insert into mts_petrolstation_historie (historie_id, station) values ('9 - 100', 1)");
+  Sql(t, "insert into mts_petrolstation (station, status) values (1, 2)");
   const HistoryTables history = {"mts_petrolstation", "mts_petrolstation_historie",
                                  "mts_petrolstation_times", "mts_petrolstation_times_historie"};
   BatchWriter writer(t.db.db());
   const BatchTables tables = ReadBatchTables(t.db.db());
-  try {
-    CopyHistory(writer, history, tables, "1");
-    ADD_FAILURE() << "a key of text was used";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), kErrTypeMismatch);
-    EXPECT_TRUE(
-        Contains(f.description(), "'9 - 100' von mts_petrolstation_historie ist keine Ganzzahl"));
-  }
+  const auto [number, text] =
+      testing::FailureOf([&] { CopyHistory(writer, history, tables, "1"); });
+  EXPECT_EQ(number, kErrTypeMismatch) << "a key of text was used: " << text;
+  EXPECT_TRUE(Contains(text, "'9 - 100' von mts_petrolstation_historie ist keine Ganzzahl"));
   EXPECT_EQ(QueryRows(t.sql(), "select count(*) from mts_petrolstation_historie"), "1");
 }
 
@@ -188,10 +180,7 @@ TEST(DbBatchTest, AServerStoppedInTheMiddleOfThePriceBatchLosesNoPrice) {
   testing::PrivateServer server;
   testing::TestEnv t;
   DbState db(t.env);
-  db.DbServer = server.Server();
-  db.DbBenutzer = testing::TestDb::kUser;
-  db.DbPasswort = testing::TestDb::kPassword;
-  ASSERT_EQ(DB_Verbinden(db, db.DbServer), 1);
+  ASSERT_EQ(testing::ConnectAsTestAccount(db, server.Server()), 1);
   auto other = server.Connect();
   std::string rows;
   for (long s = 1; s <= 20; ++s) {

@@ -49,9 +49,7 @@ class FaultDbTest : public ::testing::Test {
 
   // Every upstream price changed by `thousandths`; returns the prices as they stand.
   testing::PriceMap ChangedPrices(int thousandths) {
-    auto db = server_.Connect();
-    testing::ChangeAllPrices(*db, thousandths);
-    return testing::UpstreamPrices(*db);
+    return testing::ChangeAllPrices(*server_.Connect(), thousandths);
   }
 
   // A new rig on the test's server, started.
@@ -238,10 +236,7 @@ TEST(FaultDbStartTest, AnUnreadableMasterDataTableIsNoMissingSetting) {
 
 // Connects as the service does (its time-outs and session limits) through `relay`.
 bool ConnectThrough(const testing::TcpCutter& relay, DbState& db) {
-  db.DbServer = "127.0.0.1:" + std::to_string(relay.port());
-  db.DbBenutzer = testing::TestDb::kUser;
-  db.DbPasswort = testing::TestDb::kPassword;
-  return DB_Verbinden(db, db.DbServer) == 1;
+  return testing::ConnectAsTestAccount(db, "127.0.0.1:" + std::to_string(relay.port())) == 1;
 }
 
 // A connection cut in front of the server ends there too, also when a

@@ -110,9 +110,10 @@ void SeedStationNetwork(Connection& db, const NetworkShape& shape) {
              });
 }
 
-void ChangeAllPrices(Connection& db, int thousandths) {
+PriceMap ChangeAllPrices(Connection& db, int thousandths) {
   db.Execute("update lox_station_aktuelle_preise set preis = preis + " +
              std::to_string(thousandths) + " / 1000, datum = now()");
+  return UpstreamPrices(db);
 }
 
 PriceMap UpstreamPrices(Connection& db) {

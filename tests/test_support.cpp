@@ -78,11 +78,15 @@ std::unique_ptr<Connection> ConnectToStationNetwork() {
   return db;
 }
 
-DbTestEnv::DbTestEnv() : db(env) {
-  db.DbServer = TestDb::Server();
+int ConnectAsTestAccount(DbState& db, const std::string& server, const std::string& password) {
+  db.DbServer = server;
   db.DbBenutzer = TestDb::kUser;
-  db.DbPasswort = TestDb::kPassword;
-  if (DB_Verbinden(db, db.DbServer) != 1) {
+  db.DbPasswort = password;
+  return DB_Verbinden(db, server);
+}
+
+DbTestEnv::DbTestEnv() : db(env) {
+  if (ConnectAsTestAccount(db, TestDb::Server()) != 1) {
     throw std::runtime_error("private MariaDB not reachable at " + db.DbServer +
                              " (run the tests through scripts/test)");
   }
