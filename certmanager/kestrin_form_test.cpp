@@ -23,7 +23,6 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-using testing::WriteFile;
 
 struct RecordingView : CertManagerView {
   void AddStore(const std::string& name) override { stores.push_back(name); }
