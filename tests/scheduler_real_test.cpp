@@ -413,9 +413,8 @@ TEST_F(SchedulerRealTest, AMovedEndpointReceivesBothPublicationsAndIsNamedOnceAD
   EXPECT_EQ(TransferLog(), "0 | 1") << "both acknowledged";
 
   const auto told = [&](const std::string& url) {
-    return testing::Occurrences(
-        testing::Joined(ErrorLines()),
-        "Die MTS-K-Adresse " + url + " leitet nach " + moved + " um; bitte in Kestrin eintragen");
+    return testing::LinesWith(ErrorLines(), "Die MTS-K-Adresse " + url + " leitet nach " + moved +
+                                                " um; bitte in Kestrin eintragen");
   };
   const std::string price_url = state().db.settings.UrlPreisdatenlieferung;
   EXPECT_EQ(told(state().db.settings.UrlGrunddatenlieferung), 1u) << testing::Joined(ErrorLines());
