@@ -93,6 +93,8 @@ DbTestEnv::DbTestEnv() : db(env) {
   TestDb::Reset(db.db());
 }
 
+std::string DbTestEnv::Rows(const std::string& query) { return QueryRows(sql(), query); }
+
 OverrideTime OverridePeriod(int closed, const std::string& start, const std::string& end) {
   OverrideTime o;
   o.active = 1;

@@ -47,6 +47,8 @@ struct DbTestEnv : TestEnv {
   DbTestEnv();
   DbState db;
   Connection& sql() { return db.db(); }
+  // QueryRows of `query` on this connection.
+  std::string Rows(const std::string& query);
 };
 
 // An active override of a station's opening times, closed or open from
