@@ -118,13 +118,13 @@ TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
   EXPECT_EQ(body.substr(body.size() - 26), "\r\n\r\n</S:Body></S:Envelope>");
 
   const std::string headers = sim.RequestHeaders(1);
-  EXPECT_EQ(headers.rfind("POST /mts-k/prices HTTP/1.1\r\n", 0), 0u) << headers;
+  EXPECT_TRUE(headers.starts_with("POST /mts-k/prices HTTP/1.1\r\n")) << headers;
   EXPECT_TRUE(Contains(headers, "\r\nContent-Type: text/xml;charset=utf-8\r\n"));
   EXPECT_TRUE(Contains(headers, "\r\nUser-Agent: Quillon-Velunor V1.20\r\n"));
   EXPECT_TRUE(Contains(headers, "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"));
   EXPECT_FALSE(Contains(headers, "SOAPAction"));
   EXPECT_FALSE(Contains(headers, "Expect"));
-  EXPECT_EQ(sim.RequestInfo(1).rfind("client-subject: " + certs_.client_subject + "\n", 0), 0u)
+  EXPECT_TRUE(sim.RequestInfo(1).starts_with("client-subject: " + certs_.client_subject + "\n"))
       << "the certificate chosen by its subject was presented";
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Übertragung an MTS");
   EXPECT_TRUE(t_.ErrorLines().empty());
@@ -229,8 +229,8 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
   }
   ASSERT_GE(komm.lines.size(), 2u);
   const std::string err = komm.lines[komm.lines.size() - 2];
-  EXPECT_EQ(err.rfind("ERR: 1001 Client certificate not found: no certificate with the subject", 0),
-            0u)
+  EXPECT_TRUE(
+      err.starts_with("ERR: 1001 Client certificate not found: no certificate with the subject"))
       << err;
   EXPECT_TRUE(Contains(err,
                        "; files that cannot be read there: client.p12: cannot open the PKCS#12 "
@@ -244,7 +244,7 @@ TEST_F(TransmissionTest, AnExpiredClientCertificateIsNamedInTheErrLine) {
   MdmSim& sim = StartSim({});
   ASSERT_TRUE(certs_.IssueClientCopy("-400d", 30, 99, "client.pem"));
   const std::string err = ErrLine(Send(url_));
-  EXPECT_EQ(err.rfind("ERR: ", 0), 0u) << err;
+  EXPECT_TRUE(err.starts_with("ERR: ")) << err;
   EXPECT_TRUE(Contains(err, "; the client certificate (client.pem) expired on "));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 0);
@@ -331,7 +331,7 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
                            {"Server answered: HTTP/1.1 200 OK",
                             "SOAP: Server acknowledged transaction", "Transaction successfull"}})));
   ASSERT_EQ(sim.RequestCount(), 2);
-  EXPECT_EQ(sim.RequestHeaders(2).rfind("POST /v2/prices HTTP/1.1\r\n", 0), 0u);
+  EXPECT_TRUE(sim.RequestHeaders(2).starts_with("POST /v2/prices HTTP/1.1\r\n"));
   EXPECT_EQ(sim.RequestBody(2), SOAPEnvelope(kPublication));
 
   // Never to an address without https, where the publication would go out
@@ -379,7 +379,7 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
   }
   ASSERT_EQ(other.RequestCount(), 2);
   EXPECT_EQ(other.RequestBody(2), SOAPEnvelope(kPublication));
-  EXPECT_EQ(other.RequestInfo(2).rfind("client-subject: " + certs_.client_subject + "\n", 0), 0u);
+  EXPECT_TRUE(other.RequestInfo(2).starts_with("client-subject: " + certs_.client_subject + "\n"));
 
   // A server whose certificate no trusted CA signed is refused there too.
   MdmSim rogue(certs_, t_.dir.path() / "rogue", {{"ack"}, "1.2", true});
