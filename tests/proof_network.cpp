@@ -124,18 +124,8 @@ PriceMap UpstreamPrices(Connection& db) {
   PriceMap prices;
   for (size_t r = 0; r < rows.RecordCount(); ++r) {
     StationPrices& p = prices[rows.Text(r, "ps_id")];
-    const std::string price = rows.Text(r, "preis");
-    switch (std::stoi(rows.Text(r, "produkt"))) {
-      case 1:
-        p.e5 = price;
-        break;
-      case 2:
-        p.e10 = price;
-        break;
-      default:
-        p.diesel = price;
-        break;
-    }
+    const int product = std::stoi(rows.Text(r, "produkt"));
+    (product == 1 ? p.e5 : product == 2 ? p.e10 : p.diesel) = rows.Text(r, "preis");
   }
   return prices;
 }

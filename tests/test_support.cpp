@@ -1,6 +1,7 @@
 #include "tests/test_support.h"
 
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 #include "service/db/lox_stammdaten.h"
@@ -32,27 +33,15 @@ std::unique_ptr<Connection> TestDb::Connect(const std::string& host, const std::
 }
 
 void TestDb::Reset(Connection& db) {
-  static const char* kTables[] = {"lox_station",
-                                  "lox_station_mts",
-                                  "lox_station_mts_times",
-                                  "lox_station_produkte",
-                                  "lox_station_aktuelle_preise",
-                                  "stammdaten",
-                                  "stammdaten_produkte",
-                                  "mts_holiday_identifier",
-                                  "mts_petrolstation",
-                                  "mts_petrolstation_historie",
-                                  "mts_petrolstation_times",
-                                  "mts_petrolstation_times_historie",
-                                  "mts_petrolstation_price",
-                                  "mts_petrolstation_price_historie",
-                                  "mts_petrolstation_override_times",
-                                  "mts_petrolstation_override_times_historie",
-                                  "mts_petrolstation_log",
-                                  "velunor_state",
-                                  "velunor_lease",
-                                  "velunor_pending_station"};
-  for (const char* t : kTables) db.Execute(std::string("truncate table ") + t);
+  std::istringstream tables(
+      "lox_station lox_station_mts lox_station_mts_times lox_station_produkte "
+      "lox_station_aktuelle_preise stammdaten stammdaten_produkte "
+      "mts_holiday_identifier mts_petrolstation mts_petrolstation_historie "
+      "mts_petrolstation_times mts_petrolstation_times_historie "
+      "mts_petrolstation_price mts_petrolstation_price_historie "
+      "mts_petrolstation_override_times mts_petrolstation_override_times_historie "
+      "mts_petrolstation_log velunor_state velunor_lease velunor_pending_station");
+  for (std::string t; tables >> t;) db.Execute("truncate table " + t);
   // Triggers a test adds to make the server refuse or wait (named test_...).
   const ResultSet triggers = db.Query(
       "select trigger_name from information_schema.triggers where trigger_schema = database() "
