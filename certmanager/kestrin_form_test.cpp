@@ -23,7 +23,6 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-using testing::WriteFile;
 
 struct RecordingView : CertManagerView {
   void AddStore(const std::string& name) override { stores.push_back(name); }
@@ -130,7 +129,7 @@ TEST_F(CertManagerTest, WhatCannotBeReadShowsAsALineAndTheRestIsListed) {
       "Zertifikatsdatei nicht lesbar: kaputt.pem: no certificate in the file\r\n"
       "Zertifikatsdatei nicht lesbar: alt.p12: mac verify failure\r\n";
   ASSERT_GT(view_.info.size(), problems.size());
-  EXPECT_EQ(view_.info.rfind("Aussteller:     CN=Velunor Test CA", 0), 0u) << view_.info;
+  EXPECT_TRUE(view_.info.starts_with("Aussteller:     CN=Velunor Test CA")) << view_.info;
   EXPECT_EQ(view_.info.substr(view_.info.size() - problems.size()), problems);
   view_.highlighted = 1;
   form_->ZertList_Click();
@@ -241,10 +240,8 @@ TEST_F(CertManagerTest, ASettingsFileThatCannotBeReadIsReported) {
   Load();
   ::close(s);
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(
-      view_.messages[0].rfind(
-          "Kestrin: Die Einstellungen können nicht gelesen werden: " + Cfg().string() + ": ", 0),
-      0u)
+  EXPECT_TRUE(view_.messages[0].starts_with(
+      "Kestrin: Die Einstellungen können nicht gelesen werden: " + Cfg().string() + ": "))
       << view_.messages[0];
   EXPECT_TRUE(Contains(view_.messages[0], "Kestrin speichert deshalb nicht über diese Datei"));
   EXPECT_EQ(view_.in_use, "");

@@ -35,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 using kestrin_test::BoxAnswer;
 using kestrin_test::Kestrin;
+using testing::BackslashesDoubled;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -222,7 +223,7 @@ TEST_F(KestrinWindowTest, SwitchingStoresClearsTheDetailsAndKeepsLabel4) {
   EXPECT_EQ(info[0], std::string("Aussteller:     ") + kCa);
   EXPECT_EQ(info[1], std::string("Betreff:        ") + kCa);
   EXPECT_EQ(info[11], "") << "the broken file is set apart from the details";
-  EXPECT_EQ(info[12].rfind("Zertifikatsdatei nicht lesbar: kaputt.pem: ", 0), 0u) << info[12];
+  EXPECT_TRUE(info[12].starts_with("Zertifikatsdatei nicht lesbar: kaputt.pem: ")) << info[12];
   EXPECT_EQ(Text("Label4"), kClient);
   EXPECT_TRUE(k.Find<QPushButton>("SelectCert_0")->isEnabled());
 
@@ -294,30 +295,25 @@ struct CliRun {
   std::string err;
 };
 
+// A stream into memory; Close() gives what was written.
+struct MemoryStream {
+  char* text = nullptr;
+  size_t size = 0;
+  std::FILE* file = open_memstream(&text, &size);
+  std::string Close() {
+    std::fclose(file);
+    std::string written(text, size);
+    std::free(text);
+    return written;
+  }
+};
+
 template <class F>
 CliRun RunCli(F&& call) {
-  CliRun run;
-  char* out_text = nullptr;
-  char* err_text = nullptr;
-  size_t out_size = 0;
-  size_t err_size = 0;
-  std::FILE* out = open_memstream(&out_text, &out_size);
-  std::FILE* err = open_memstream(&err_text, &err_size);
-  run.status = call(out, err);
-  std::fclose(out);
-  std::fclose(err);
-  run.out.assign(out_text, out_size);
-  run.err.assign(err_text, err_size);
-  std::free(out_text);
-  std::free(err_text);
-  return run;
-}
-
-// A subject as every output line shows it.
-std::string BackslashesDoubled(const std::string& text) {
-  std::string out;
-  for (const char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  return out;
+  MemoryStream out;
+  MemoryStream err;
+  const int status = call(out.file, err.file);
+  return {status, out.Close(), err.Close()};
 }
 
 TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
@@ -428,15 +424,15 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
   EXPECT_EQ(run.status, 0) << run.err;
   const Lines lines = SplitLines(run.out);
   ASSERT_EQ(lines.size(), 3u) << run.out;
-  EXPECT_EQ(lines[0].rfind(BackslashesDoubled(kClient) + " | Aussteller: " + kCa + " | gültig ", 0),
-            0u)
+  EXPECT_TRUE(
+      lines[0].starts_with(BackslashesDoubled(kClient) + " | Aussteller: " + kCa + " | gültig "))
       << lines[0];
   EXPECT_TRUE(Contains(lines[0], "(abgelaufen) | privater Schlüssel: ja"));
   // In file order: client.pem, zukunft.pem, zz-ca.pem.
-  EXPECT_EQ(lines[1].rfind("CN=Zukunft, C=DE | Aussteller: CN=Zukunft, C=DE | gültig ", 0), 0u)
+  EXPECT_TRUE(lines[1].starts_with("CN=Zukunft, C=DE | Aussteller: CN=Zukunft, C=DE | gültig "))
       << lines[1];
   EXPECT_TRUE(Contains(lines[1], "(noch nicht gültig) | privater Schlüssel: nein"));
-  EXPECT_EQ(lines[2].rfind(std::string(kCa) + " | Aussteller: " + kCa, 0), 0u) << lines[2];
+  EXPECT_TRUE(lines[2].starts_with(std::string(kCa) + " | Aussteller: " + kCa)) << lines[2];
   EXPECT_TRUE(Contains(lines[2], ":00 | privater Schlüssel: nein"));
 
   run = RunCli([&](std::FILE* out, std::FILE* err) {
@@ -481,7 +477,7 @@ TEST_F(KestrinWindowTest, ListNamesACertificateTheAccountMayNotReadWithTheFix) {
   EXPECT_TRUE(Contains(listed, "\nnicht lesbar: client.pem: keine Leseberechtigung für das Konto " +
                                    account + " -> als root: chown " + account + ":" + group + " " +
                                    path + " && chmod 600 " + path + "\n"));
-  EXPECT_EQ(listed.rfind(kCa, 0), 0u) << "the readable one is listed: " << listed;
+  EXPECT_TRUE(listed.starts_with(kCa)) << "the readable one is listed: " << listed;
 }
 
 // The question on "Beenden" in German, also without Qt's translations; with

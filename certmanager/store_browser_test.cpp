@@ -56,7 +56,7 @@ TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
   EXPECT_EQ(Subjects(my.listing), std::vector<std::string>{subject})
       << "the text the service selects by";
   ASSERT_EQ(my.listing.problems.size(), 1u);
-  EXPECT_EQ(my.listing.problems[0].Text().rfind("kaputt.pem: ", 0), 0u)
+  EXPECT_TRUE(my.listing.problems[0].Text().starts_with("kaputt.pem: "))
       << my.listing.problems[0].Text();
 
   // Removed while Kestrin shows it.

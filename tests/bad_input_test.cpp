@@ -6,7 +6,6 @@
 // At start such rows end the program cleanly with the reason in the error
 // log; arriving while the service runs they are logged, and every good
 // station is still reported with its current price.
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,7 +23,6 @@ namespace velunor {
 namespace {
 
 using testing::Joined;
-
 using testing::PrivateServer;
 using testing::ServiceRig;
 
@@ -35,12 +33,6 @@ constexpr int kQuoteStation = 13;
 // What the quote station carries in every text column; short enough for
 // the narrowest MTS-K column (the postcode, 10 characters).
 const std::string kQuoted = "O'Brien\"\\";
-
-std::string Repeat(const std::string& unit, size_t times) {
-  std::string text;
-  for (size_t i = 0; i < times; ++i) text += unit;
-  return text;
-}
 
 // Widens the upstream columns so that NULLs and long texts fit, as a
 // production database may have them.
@@ -92,7 +84,8 @@ void InsertStation(Connection& db, long station, const DbValue& text, const DbVa
 
 // The bad rows: NULLs, long texts, numbers 0 and below, quotes everywhere.
 void InsertBadRows(Connection& db) {
-  const std::string long_text = Repeat("Straße Ä'\"\\ ", 1000);
+  std::string long_text;
+  for (int i = 0; i < 1000; ++i) long_text += "Straße Ä'\"\\ ";
   InsertStation(db, kNullStation, std::nullopt, std::nullopt);
   InsertStation(db, kLongStation, long_text, DbValue("1.777"));
   InsertStation(db, kQuoteStation, kQuoted, DbValue("1.888"));
@@ -115,9 +108,7 @@ class BadInputTest : public ::testing::Test {
     db_ = server_.Connect();
     WidenUpstreamColumns(*db_);
     testing::SeedStationNetwork(*db_, kGoodStations);
-    ServiceRig::Options options;
-    options.db_server = server_.Server();
-    rig_ = std::make_unique<ServiceRig>(options);
+    rig_ = std::make_unique<ServiceRig>(ServiceRig::Options{.db_server = server_.Server()});
   }
 
   PrivateServer server_;
@@ -164,9 +155,7 @@ TEST_F(BadInputTest, BadRowsWhileRunningAreLoggedAndEveryGoodStationIsStillRepor
 
   testing::PriceMap published = testing::PublishedPrices(rig_->LastRequest());
   EXPECT_EQ(published.count("Station außerhalb"), 0u);
-  for (auto it = published.begin(); it != published.end();) {
-    it = expected.count(it->first) != 0 ? std::next(it) : published.erase(it);
-  }
+  std::erase_if(published, [&](const auto& station) { return !expected.contains(station.first); });
   EXPECT_EQ(testing::PriceDifferences(expected, published), "")
       << "every good station is reported at its current price; error log:\n"
       << log;

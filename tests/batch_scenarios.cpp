@@ -170,7 +170,7 @@ std::string StationScenario(DbTestEnv& t, long* statements) {
   std::string text =
       Dump(t.sql(), {"mts_petrolstation", "mts_petrolstation_historie", "mts_petrolstation_times",
                      "mts_petrolstation_times_historie", "mts_petrolstation_price"});
-  text += QueryRows(t.sql(), "select station, status, ps_version from lox_station_mts") + "\n";
+  text += t.Rows("select station, status, ps_version from lox_station_mts") + "\n";
   for (long s = 1; s <= 5; ++s) {
     const StationEntry& e = t.db.stations[s];
     text += std::to_string(s) + ": " + std::to_string(e.hasMtsFuels) + " " +

@@ -19,7 +19,6 @@ namespace {
 using testing::DbTestEnv;
 using testing::Joined;
 using testing::PriceScenario;
-using testing::QueryRows;
 using testing::SeedStations;
 using testing::Sql;
 using testing::StationScenario;
@@ -78,17 +77,12 @@ TEST(DbBatchTest, RowsBeyondTheDriversLimitOfValuesGoInAFewStatements) {
   EXPECT_EQ(result, BatchResult::kWritten) << Joined(t.ErrorLines());
   EXPECT_EQ(t.sql().statements() - before, 2 + 2 * (1 + 1 + 2 + 2))
       << "start, each statement with its look at the warnings, commit";
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select count(*), min(station), max(station) from "
-                      "mts_petrolstation_times"),
+  EXPECT_EQ(t.Rows("select count(*), min(station), max(station) from mts_petrolstation_times"),
             "10000,1,10000");
-  EXPECT_EQ(QueryRows(t.sql(), "select count(*), max(ps_name) from mts_petrolstation"),
-            "2400,Name");
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select count(*), min(station), max(station) from "
-                      "mts_petrolstation_price"),
+  EXPECT_EQ(t.Rows("select count(*), max(ps_name) from mts_petrolstation"), "2400,Name");
+  EXPECT_EQ(t.Rows("select count(*), min(station), max(station) from mts_petrolstation_price"),
             "12000,1,12000");
-  EXPECT_EQ(QueryRows(t.sql(), "select count(*) from mts_petrolstation_override_times"), "8200");
+  EXPECT_EQ(t.Rows("select count(*) from mts_petrolstation_override_times"), "8200");
 }
 
 // 1,000 stations with six weekly records and eight special periods each
@@ -126,19 +120,16 @@ TEST(DbBatchTest, RichOpeningTimesOfAThousandStationsAreWrittenTogether) {
   long before = t.sql().statements();
   EXPECT_EQ(DB_Stationsdaten(t.db, kStationSyncCheck), 1000);
   EXPECT_LT(t.sql().statements() - before, 40) << "the batch, not station by station";
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select count(*), count(distinct station) from "
-                      "mts_petrolstation_times"),
+  EXPECT_EQ(t.Rows("select count(*), count(distinct station) from mts_petrolstation_times"),
             "6000,1000");
   t.db.stammdaten.FirstStationNumber = 1;
   t.db.stammdaten.LastStationNumber = 1000;
   before = t.sql().statements();
   DB_Preisdaten(t.db);
   EXPECT_LT(t.sql().statements() - before, 20) << "the batch, not station by station";
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select count(*), count(distinct station) from "
-                      "mts_petrolstation_override_times"),
-            "8000,1000");
+  EXPECT_EQ(
+      t.Rows("select count(*), count(distinct station) from mts_petrolstation_override_times"),
+      "8000,1000");
   EXPECT_TRUE(t.ErrorLines().empty()) << Joined(t.ErrorLines());
 }
 
@@ -186,8 +177,7 @@ TEST(DbBatchTest, ColumnsWrittenByPositionMayBearOtherNames) {
 TEST(DbBatchTest, OnTablesWithoutTransactionsARefusedRowCostsOnlyItsStation) {
   testing::PrivateServer server;
   DbTestEnv t;
-  t.db.DbServer = server.Server();
-  ASSERT_EQ(DB_Verbinden(t.db, t.db.DbServer), 1);
+  ASSERT_EQ(testing::ConnectAsTestAccount(t.db, server.Server()), 1);
   for (const std::vector<std::string>* step : {&kStationBatchTables, &kPriceBatchTables}) {
     for (const std::string& table : *step) Sql(t, "alter table " + table + " engine = MyISAM");
   }
@@ -204,15 +194,13 @@ TEST(DbBatchTest, OnTablesWithoutTransactionsARefusedRowCostsOnlyItsStation) {
   EXPECT_TRUE(Contains(errors[1], "--> DB_Stationsdaten / 1406 / Zeile: 56 "));
   EXPECT_TRUE(Contains(errors[1], " values ( '2', '2', 'id-2', '8', "))
       << "the refused station's own statement";
-  EXPECT_EQ(QueryRows(t.sql(), "select station, ps_name from mts_petrolstation order by station"),
+  EXPECT_EQ(t.Rows("select station, ps_name from mts_petrolstation order by station"),
             "1,Eins | 2,Zwei alt | 3,Drei | 4,Vier");
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select historie_id, station, ps_name from mts_petrolstation_historie "
-                      "order by historie_id"),
+  EXPECT_EQ(t.Rows("select historie_id, station, ps_name from mts_petrolstation_historie order by "
+                   "historie_id"),
             "1,9,<null> | 2,2,<null> | 3,1,Eins alt | 4,2,Zwei alt");
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select historie_id, station, satz from mts_petrolstation_times_historie "
-                      "order by historie_id, satz"),
+  EXPECT_EQ(t.Rows("select historie_id, station, satz from mts_petrolstation_times_historie order "
+                   "by historie_id, satz"),
             "3,1,1 | 4,2,1 | 4,2,2");
 }
 
@@ -236,7 +224,7 @@ TEST(DbBatchTest, UnderTheServersOwnSqlModeTheBatchStoresWhatStationByStationSto
   const std::vector<std::string> errors = SyncStations(t);
   ASSERT_EQ(errors.size(), 1u) << Joined(errors);
   EXPECT_TRUE(Contains(errors[0], "--> DB_Stationsdaten / 1048 / Zeile: 56 "));
-  EXPECT_EQ(QueryRows(t.sql(), "select station, ps_id, length(ps_name) from mts_petrolstation"),
+  EXPECT_EQ(t.Rows("select station, ps_id, length(ps_name) from mts_petrolstation"),
             "1,id-1,100 | 2,id-2,4 | 4,id-4,4")
       << "station 3 refused as its own statement is; the long name cut as its own statement "
          "cuts it";

@@ -57,29 +57,21 @@ std::string BothWays(std::string (*scenario)(DbTestEnv&, long*), const std::stri
 TEST(DbBatchTest, TheHighestHistoryKeyGoesIntoTheStatementsOnlyAsANumber) {
   DbTestEnv t;
   const testing::OnExit restore([&] {
-    t.sql().Execute("delete from mts_petrolstation_historie");
-    t.sql().Execute(
-        "alter table mts_petrolstation_historie modify historie_id int not null "
-        "auto_increment");
+    Sql(t, "delete from mts_petrolstation_historie");
+    Sql(t, "alter table mts_petrolstation_historie modify historie_id int not null auto_increment");
   });
-  t.sql().Execute("alter table mts_petrolstation_historie modify historie_id varchar(40) not null");
-  t.sql().Execute(
-      "insert into mts_petrolstation_historie (historie_id, station) values "
-      "('9 - 100', 1)");
-  t.sql().Execute("insert into mts_petrolstation (station, status) values (1, 2)");
+  Sql(t, "alter table mts_petrolstation_historie modify historie_id varchar(40) not null");
+  Sql(t, "insert into mts_petrolstation_historie (historie_id, station) values ('9 - 100', 1)");
+  Sql(t, "insert into mts_petrolstation (station, status) values (1, 2)");
   const HistoryTables history = {"mts_petrolstation", "mts_petrolstation_historie",
                                  "mts_petrolstation_times", "mts_petrolstation_times_historie"};
   BatchWriter writer(t.db.db());
   const BatchTables tables = ReadBatchTables(t.db.db());
-  try {
-    CopyHistory(writer, history, tables, "1");
-    ADD_FAILURE() << "a key of text was used";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), kErrTypeMismatch);
-    EXPECT_TRUE(
-        Contains(f.description(), "'9 - 100' von mts_petrolstation_historie ist keine Ganzzahl"));
-  }
-  EXPECT_EQ(QueryRows(t.sql(), "select count(*) from mts_petrolstation_historie"), "1");
+  const auto [number, text] =
+      testing::FailureOf([&] { CopyHistory(writer, history, tables, "1"); });
+  EXPECT_EQ(number, kErrTypeMismatch) << "a key of text was used: " << text;
+  EXPECT_TRUE(Contains(text, "'9 - 100' von mts_petrolstation_historie ist keine Ganzzahl"));
+  EXPECT_EQ(t.Rows("select count(*) from mts_petrolstation_historie"), "1");
 }
 
 TEST(DbBatchTest, PricesWrittenTogetherLeaveWhatStationByStationLeaves) {
@@ -119,12 +111,10 @@ TEST(DbBatchTest, APriceRowTheServerRefusesCostsOnlyItsOwnStation) {
   EXPECT_TRUE(Contains(errors[0], "--> DB_Preisdaten / 1406 / Zeile: 5 "));
   EXPECT_TRUE(Contains(errors[0], " values ( '4', '2', '10.499', "))
       << "the refused station's own statement";
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select station, ps_pricee5 from mts_petrolstation_price order by station"),
+  EXPECT_EQ(t.Rows("select station, ps_pricee5 from mts_petrolstation_price order by station"),
             "1,1.501 | 2,1.502 | 3,1.503 | 4,1.879 | 5,1.505 | 6,1.506 | 7,1.909");
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select station, count(*) from mts_petrolstation_price_historie where "
-                      "historie_id > 2 group by station order by station"),
+  EXPECT_EQ(t.Rows("select station, count(*) from mts_petrolstation_price_historie where "
+                   "historie_id > 2 group by station order by station"),
             "1,1 | 2,1 | 4,1 | 5,1 | 6,1")
       << "one history copy per existing row, none left by the refused batch";
   for (long s = 1; s <= 6; ++s) {
@@ -164,21 +154,18 @@ TEST(DbBatchTest, AStationRowTheServerRefusesCostsOnlyItsOwnStation) {
   EXPECT_TRUE(Contains(errors[0], "--> DB_Stationsdaten / 1264 / Zeile: 56 "));
   EXPECT_TRUE(Contains(errors[0], " values ( '2', '2', 'id-2', '2147483648', "))
       << "the refused station's own statement";
-  EXPECT_EQ(QueryRows(t.sql(), "select station, ps_version, ps_name from mts_petrolstation"),
+  EXPECT_EQ(t.Rows("select station, ps_version, ps_name from mts_petrolstation"),
             "1,5,Eins | 2,7,Zwei alt | 3,2,Drei | 4,2,Vier");
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select station, count(*) from mts_petrolstation_times group by "
-                      "station"),
+  EXPECT_EQ(t.Rows("select station, count(*) from mts_petrolstation_times group by station"),
             "1,1 | 2,1 | 3,2")
       << "every station's opening times, also those of the refused one";
   // The keys the rolled-back batch had given stay unused, as after any
   // insert the server rolls back.
-  EXPECT_EQ(QueryRows(t.sql(),
-                      "select historie_id, station from mts_petrolstation_historie "
-                      "order by historie_id"),
-            "1,9 | 2,2 | 5,1 | 6,2")
+  EXPECT_EQ(
+      t.Rows("select historie_id, station from mts_petrolstation_historie order by historie_id"),
+      "1,9 | 2,2 | 5,1 | 6,2")
       << "one history copy per existing row, none left by the refused batch";
-  EXPECT_EQ(QueryRows(t.sql(), "select station, status from mts_petrolstation_price"), "4,0");
+  EXPECT_EQ(t.Rows("select station, status from mts_petrolstation_price"), "4,0");
 }
 
 // The server goes down while the batch waits inside the price rows: nothing
@@ -188,10 +175,7 @@ TEST(DbBatchTest, AServerStoppedInTheMiddleOfThePriceBatchLosesNoPrice) {
   testing::PrivateServer server;
   testing::TestEnv t;
   DbState db(t.env);
-  db.DbServer = server.Server();
-  db.DbBenutzer = testing::TestDb::kUser;
-  db.DbPasswort = testing::TestDb::kPassword;
-  ASSERT_EQ(DB_Verbinden(db, db.DbServer), 1);
+  ASSERT_EQ(testing::ConnectAsTestAccount(db, server.Server()), 1);
   auto other = server.Connect();
   std::string rows;
   for (long s = 1; s <= 20; ++s) {

@@ -36,7 +36,6 @@ namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::MdmSim;
 using testing::QueryRows;
 using testing::ServiceProcess;
 using testing::TestDb;
@@ -80,16 +79,6 @@ class E2eTest : public testing::ServiceProcessTest {
   }
 };
 
-// Kinds of all requests the simulator received, in order: "G" station, "P" price.
-std::string Kinds(const MdmSim& sim) {
-  std::string kinds;
-  for (int n = 1; n <= sim.RequestCount(); ++n) {
-    const std::string kind = testing::ParseReceived(sim.RequestBody(n)).kind;
-    kinds += kind == "PetrolStationPublication" ? "G" : kind == "FuelPricePublication" ? "P" : "?";
-  }
-  return kinds;
-}
-
 TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   auto sql = testing::ConnectToStationNetwork();
   WriteProgramDir(TestDb::Server());
@@ -99,7 +88,7 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   {
     auto first = Run("run1", 12);
     ASSERT_EQ(first->Wait(30), 0) << first->Stderr();
-    ASSERT_EQ(Kinds(sim_), "GP") << first->Stdout();
+    ASSERT_EQ(sim_.Kinds(), "GP") << first->Stdout();
   }
   sql->Execute("update lox_station set strasse = 'Hauptstraße 14' where station = 1");
   sql->Execute("update lox_station_mts set status = 2 where station = 1");
@@ -116,49 +105,44 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   EXPECT_TRUE(Contains(run->Stdout(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet\n"));
 
   // What the MTS-K received.
-  ASSERT_EQ(Kinds(sim_), "GPGPP");
-  const testing::ReceivedPublication stations = testing::ParseReceived(sim_.RequestBody(3));
+  ASSERT_EQ(sim_.Kinds(), "GPGPP");
+  const testing::ReceivedPublication stations = sim_.Received(3);
   EXPECT_EQ(stations.id, "G-2026-7");
   EXPECT_EQ(stations.stations, (std::map<std::string, std::string>{
                                    {"id-0001", "v5 Tankstelle Müller, Hauptstraße 14"},
                                    {"id-0002", "v2 Autohof Göppingen, Stuttgarter Str. 150a"}}));
-  const testing::ReceivedPublication before = testing::ParseReceived(sim_.RequestBody(4));
-  const testing::ReceivedPublication after = testing::ParseReceived(sim_.RequestBody(5));
-  EXPECT_EQ(before.Price("id-0001", "Diesel"), testing::InitialPrice(1, 3));
+  const testing::ReceivedPublication after = sim_.Received(5);
+  EXPECT_EQ(sim_.Received(4).Price("id-0001", "Diesel"), testing::InitialPrice(1, 3));
   EXPECT_EQ(after.Price("id-0001", "Diesel"), "1.549") << "reported within one cycle";
   EXPECT_EQ(after.Price("id-0002", "Diesel"), testing::InitialPrice(2, 3));
   EXPECT_EQ(after.id, "P-2026-10");
 
   // The database afterwards.
-  EXPECT_EQ(QueryRows(*sql,
-                      "select station, ps_version, ps_housenumber, left(ps_version_time, 16), "
-                      "right(ps_version_time, 6) from mts_petrolstation order by station"),
-            "1,5,14,2026-12-06T09:05,+01:00 | 2,2,150a,2026-12-06T09:05,+01:00");
-  EXPECT_EQ(QueryRows(*sql,
-                      "select station, ps_version, ps_housenumber from "
-                      "mts_petrolstation_historie order by historie_id"),
-            "1,4,12")
-      << "the row as published before the second run's change";
-  EXPECT_EQ(QueryRows(*sql,
-                      "select count(*) from mts_petrolstation_times_historie where "
-                      "station = 1"),
-            "1");
-  EXPECT_EQ(QueryRows(*sql,
-                      "select station, ps_pricee5, ps_pricee10, ps_pricediesel, "
-                      "ps_pricediesel_time from mts_petrolstation_price order by station"),
+  const std::string station = "0,Stationsdaten erfolgreich übertragen";
+  const std::string price = "1,Preisdaten erfolgreich übertragen";
+  for (const auto& [query, rows] : std::vector<std::pair<std::string, std::string>>{
+           {"select station, ps_version, ps_housenumber, left(ps_version_time, 16), "
+            "right(ps_version_time, 6) from mts_petrolstation order by station",
+            "1,5,14,2026-12-06T09:05,+01:00 | 2,2,150a,2026-12-06T09:05,+01:00"},
+           // the row as published before the second run's change
+           {"select station, ps_version, ps_housenumber from mts_petrolstation_historie "
+            "order by historie_id",
+            "1,4,12"},
+           {"select count(*) from mts_petrolstation_times_historie where station = 1", "1"},
+           {"select station, ps_pricee5, ps_pricee10, ps_pricediesel, ps_pricediesel_time "
+            "from mts_petrolstation_price order by station",
             "1,1.759,1.699,1.549,2026-12-06T09:00:00+01:00 | "
-            "2,1.769,1.709,1.599,2026-12-06T08:00:00+01:00");
-  EXPECT_EQ(QueryRows(*sql,
-                      "select station, ps_pricediesel from "
-                      "mts_petrolstation_price_historie order by historie_id"),
-            "1,1.589")
-      << "the price row as it stood before the change";
-  EXPECT_EQ(QueryRows(*sql, "select log_code, log_text from mts_petrolstation_log order by log_id"),
-            "0,Stationsdaten erfolgreich übertragen | 1,Preisdaten erfolgreich übertragen | "
-            "0,Stationsdaten erfolgreich übertragen | 1,Preisdaten erfolgreich übertragen | "
-            "1,Preisdaten erfolgreich übertragen");
-  EXPECT_EQ(QueryRows(*sql, "select id, value from stammdaten where id in (133, 134) order by id"),
-            "133,2026-7 | 134,2026-10");
+            "2,1.769,1.709,1.599,2026-12-06T08:00:00+01:00"},
+           // the price row as it stood before the change
+           {"select station, ps_pricediesel from mts_petrolstation_price_historie "
+            "order by historie_id",
+            "1,1.589"},
+           {"select log_code, log_text from mts_petrolstation_log order by log_id",
+            station + " | " + price + " | " + station + " | " + price + " | " + price},
+           {"select id, value from stammdaten where id in (133, 134) order by id",
+            "133,2026-7 | 134,2026-10"}}) {
+    EXPECT_EQ(QueryRows(*sql, query), rows) << query;
+  }
 
   // The files in the program directory: the last publication of each kind
   // as it was sent, and the communication log of the second run only.
@@ -205,9 +189,7 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
 
   const auto reported = [&] {
     for (int n = 3; n <= sim_.RequestCount(); ++n) {
-      if (testing::ParseReceived(sim_.RequestBody(n)).Price("id-0002", "Diesel") == "1.579") {
-        return true;
-      }
+      if (sim_.Received(n).Price("id-0002", "Diesel") == "1.579") return true;
     }
     return false;
   };
@@ -230,15 +212,12 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   const auto count = [&](const std::string& text) { return testing::Occurrences(out, text); };
   EXPECT_EQ(count(" DB-Verbindung verloren, warten..."), 1u) << out;
   EXPECT_EQ(count(" Immer noch keine DB-Verbindung möglich!"), 1u) << out;
-  EXPECT_EQ(out.substr(out.size() - std::string("velunor: beendet\n").size()), "velunor: beendet\n")
-      << "a normal end says so: " << out;
+  EXPECT_TRUE(out.ends_with("velunor: beendet\n")) << "a normal end says so: " << out;
   // Whether one more automatic export got out while the server was shutting
   // down depends on timing; after the two start publications only price
   // publications follow, the last one with the price changed meanwhile.
-  EXPECT_TRUE(std::regex_match(Kinds(sim_), std::regex("GPP+"))) << Kinds(sim_);
-  EXPECT_EQ(
-      testing::ParseReceived(sim_.RequestBody(sim_.RequestCount())).Price("id-0002", "Diesel"),
-      "1.579");
+  EXPECT_TRUE(std::regex_match(sim_.Kinds(), std::regex("GPP+"))) << sim_.Kinds();
+  EXPECT_EQ(sim_.Received(sim_.RequestCount()).Price("id-0002", "Diesel"), "1.579");
   EXPECT_EQ(QueryRows(*sql,
                       "select station, ps_pricediesel, ps_pricediesel_time from "
                       "mts_petrolstation_price order by station"),
@@ -379,8 +358,8 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
   WriteProgramDir("");
   auto second = Run("second", 12);
   ASSERT_EQ(second->Wait(30), 0) << second->Stderr();
-  ASSERT_EQ(Kinds(sim_), "GP");
-  const testing::ReceivedPublication sent = testing::ParseReceived(sim_.RequestBody(1));
+  ASSERT_EQ(sim_.Kinds(), "GP");
+  const testing::ReceivedPublication sent = sim_.Received(1);
   EXPECT_EQ(sent.stations, (std::map<std::string, std::string>{
                                {"id-0001", "v5 Tankstelle Müller, Hauptstraße 12"},
                                {"id-0002", "v3 Autohof Göppingen, Stuttgarter Str. 150a"}}))
@@ -398,7 +377,7 @@ TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
 
   auto first = Run("run1", 12);
   ASSERT_EQ(first->Wait(30), 0) << first->Stderr();
-  ASSERT_EQ(Kinds(sim_), "GP");
+  ASSERT_EQ(sim_.Kinds(), "GP");
   EXPECT_EQ(QueryRows(*sql,
                       "select ps_pricee10, ps_pricee10_time from mts_petrolstation_price "
                       "where station = 2"),
@@ -408,8 +387,8 @@ TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
   ASSERT_EQ(second->Wait(30), 0) << second->Stdout() << second->Stderr();
   EXPECT_EQ(second->Stderr(), "");
   EXPECT_FALSE(fs::exists(ProgramDir() / "MTS-Error-0.LOG")) << ProgramFile("MTS-Error-0.LOG");
-  ASSERT_EQ(Kinds(sim_), "GPP") << "the automatic price export of the second run";
-  const testing::ReceivedPublication prices = testing::ParseReceived(sim_.RequestBody(3));
+  ASSERT_EQ(sim_.Kinds(), "GPP") << "the automatic price export of the second run";
+  const testing::ReceivedPublication prices = sim_.Received(3);
   EXPECT_EQ(prices.Price("id-0002", "Diesel"), testing::InitialPrice(2, 3));
   EXPECT_EQ(prices.Price("id-0002", "E10"), "") << "no price, no block";
 }
@@ -447,10 +426,6 @@ TEST_F(E2eTest, TellsTheServiceManagerReadinessStatusHeartbeatAndStop) {
   close(fd);
   ASSERT_EQ(status, 0) << run->Stderr();
 
-  const auto ends_with = [](const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-  };
   const auto first = [&](const std::function<bool(const std::string&)>& match) {
     return std::find_if(messages.begin(), messages.end(), match) - messages.begin();
   };
@@ -458,13 +433,13 @@ TEST_F(E2eTest, TellsTheServiceManagerReadinessStatusHeartbeatAndStop) {
   const long ready = first([](const std::string& m) { return m == "READY=1"; });
   ASSERT_LT(ready, end) << ::testing::PrintToString(messages);
   ASSERT_GT(ready, 0);
-  EXPECT_TRUE(ends_with(messages[static_cast<size_t>(ready) - 1], " Velunor erfolgreich gestartet"))
+  EXPECT_TRUE(messages[static_cast<size_t>(ready) - 1].ends_with(" Velunor erfolgreich gestartet"))
       << "ready once the start has succeeded: " << messages[static_cast<size_t>(ready) - 1];
   EXPECT_LT(ready, first([](const std::string& m) { return m == "WATCHDOG=1"; }))
       << "the heartbeat comes from the tick loop";
   EXPECT_GE(std::count(messages.begin(), messages.end(), "WATCHDOG=1"), 20) << "one per tick";
   EXPECT_LT(first([&](const std::string& m) {
-              return m.rfind("STATUS=", 0) == 0 && ends_with(m, " Übertragung an MTS");
+              return m.starts_with("STATUS=") && m.ends_with(" Übertragung an MTS");
             }),
             end)
       << "the status line goes to the service manager as it changes";

@@ -31,16 +31,10 @@ namespace velunor {
 namespace {
 
 using testing::Joined;
-
 using testing::PrivateServer;
 using testing::ServiceRig;
 
 constexpr int kStations = 20;
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() &&
-         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 class FaultDbTest : public ::testing::Test {
  protected:
@@ -48,23 +42,20 @@ class FaultDbTest : public ::testing::Test {
     auto db = server_.Connect();
     testing::SeedStationNetwork(*db, kStations);
     db->Execute("delete from lox_station_aktuelle_preise where station = 1 and produkt = 2");
-    rig_ = NewRig();
-    ASSERT_TRUE(rig_->Start()) << Joined(rig_->front_end().messages) << Joined(rig_->ErrorLines());
+    ASSERT_NO_FATAL_FAILURE(StartRig());
     rig_->RunFirstExports();
     ASSERT_TRUE(rig_->ErrorLines().empty()) << Joined(rig_->ErrorLines());
   }
 
   // Every upstream price changed by `thousandths`; returns the prices as they stand.
   testing::PriceMap ChangedPrices(int thousandths) {
-    auto db = server_.Connect();
-    testing::ChangeAllPrices(*db, thousandths);
-    return testing::UpstreamPrices(*db);
+    return testing::ChangeAllPrices(*server_.Connect(), thousandths);
   }
 
-  std::unique_ptr<ServiceRig> NewRig() {
-    ServiceRig::Options options;
-    options.db_server = server_.Server();
-    return std::make_unique<ServiceRig>(options);
+  // A new rig on the test's server, started.
+  void StartRig() {
+    rig_ = std::make_unique<ServiceRig>(ServiceRig::Options{.db_server = server_.Server()});
+    ASSERT_TRUE(rig_->Start()) << Joined(rig_->front_end().messages) << Joined(rig_->ErrorLines());
   }
 
   // The server goes down before the step of `state`; the service notices,
@@ -79,15 +70,15 @@ class FaultDbTest : public ::testing::Test {
     ASSERT_EQ(rig_->window().state(), WaitingForDatabase(1))
         << "the scheduler did not notice the lost connection; error log:\n"
         << Joined(rig_->ErrorLines());
-    EXPECT_NE(Joined(rig_->ErrorLines()).find(" / -2147467259 / "), std::string::npos);
+    EXPECT_TRUE(Contains(Joined(rig_->ErrorLines()), " / -2147467259 / "));
     rig_->TickUntilState(kReconnect, 20);
     rig_->Tick();
-    EXPECT_TRUE(EndsWith(rig_->model().info(), " Immer noch keine DB-Verbindung möglich!"))
+    EXPECT_TRUE(rig_->model().info().ends_with(" Immer noch keine DB-Verbindung möglich!"))
         << rig_->model().info();
     ASSERT_TRUE(rig_->running());
     server_.Start();
     rig_->TickUntilState(kIdle, 20);
-    EXPECT_TRUE(EndsWith(rig_->model().info(), " DB-Verbindung erfolgreich hergestellt!"))
+    EXPECT_TRUE(rig_->model().info().ends_with(" DB-Verbindung erfolgreich hergestellt!"))
         << rig_->model().info();
   }
 
@@ -127,8 +118,8 @@ TEST_P(PriceChainFaultTest, OwnRowsHoldEveryPriceWithHistoryAndARestartReportsTh
   EXPECT_EQ(testing::PriceDifferences(stored, testing::StoredPrices(*db)), "")
       << "mts_petrolstation_price holds every changed price";
   EXPECT_EQ(testing::QueryRows(*db,
-                               "select count(distinct station) from "
-                               "mts_petrolstation_price_historie where ps_pricee5 is not null"),
+                               "select count(distinct station) from mts_petrolstation_price_"
+                               "historie where ps_pricee5 is not null"),
             std::to_string(kStations))
       << "every station's row before the change is in the history";
   EXPECT_EQ(testing::QueryRows(*db,
@@ -144,8 +135,7 @@ TEST_P(PriceChainFaultTest, OwnRowsHoldEveryPriceWithHistoryAndARestartReportsTh
   // The new rig is another program directory, so another instance: it
   // reports once the first one's reporter lease has run out.
   db->Execute("update velunor_lease set expires = utc_timestamp() - interval 1 second");
-  rig_ = NewRig();
-  ASSERT_TRUE(rig_->Start()) << Joined(rig_->front_end().messages) << Joined(rig_->ErrorLines());
+  ASSERT_NO_FATAL_FAILURE(StartRig());
   EXPECT_TRUE(rig_->ErrorLines().empty()) << Joined(rig_->ErrorLines());
   rig_->RunPriceExport();
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig_->LastRequest())), "");
@@ -178,9 +168,8 @@ TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
                              << Joined(rig_->ErrorLines());
   const testing::ReceivedPublication sent = testing::ParseReceived(body);
   ASSERT_EQ(sent.stations.count("st-3"), 1u);
-  EXPECT_EQ(sent.stations.at("st-3").rfind("v", 0), 0u);
-  EXPECT_NE(sent.stations.at("st-3").find("Neuer Name"), std::string::npos)
-      << sent.stations.at("st-3");
+  EXPECT_TRUE(sent.stations.at("st-3").starts_with("v")) << sent.stations.at("st-3");
+  EXPECT_TRUE(Contains(sent.stations.at("st-3"), "Neuer Name"));
   rig_->TickUntilState(kIdle, 20);
   auto db = server_.Connect();
   EXPECT_EQ(rig_->TransferLogCount(*db, 0), 2) << "the first and the re-sent station publication";
@@ -238,22 +227,16 @@ TEST(FaultDbStartTest, AnUnreadableMasterDataTableIsNoMissingSetting) {
   auto db = server.Connect();
   testing::SeedStationNetwork(*db, 2);
   db->Execute("rename table stammdaten to stammdaten_away");
-  ServiceRig::Options options;
-  options.db_server = server.Server();
-  ServiceRig rig(options);
+  ServiceRig rig({.db_server = server.Server()});
   EXPECT_FALSE(rig.Start());
   EXPECT_EQ(rig.front_end().messages,
             std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
-  EXPECT_NE(Joined(rig.ErrorLines()).find("DB_LOXStammdaten / "), std::string::npos)
-      << Joined(rig.ErrorLines());
+  EXPECT_TRUE(Contains(Joined(rig.ErrorLines()), "DB_LOXStammdaten / "));
 }
 
 // Connects as the service does (its time-outs and session limits) through `relay`.
 bool ConnectThrough(const testing::TcpCutter& relay, DbState& db) {
-  db.DbServer = "127.0.0.1:" + std::to_string(relay.port());
-  db.DbBenutzer = testing::TestDb::kUser;
-  db.DbPasswort = testing::TestDb::kPassword;
-  return DB_Verbinden(db, db.DbServer) == 1;
+  return testing::ConnectAsTestAccount(db, "127.0.0.1:" + std::to_string(relay.port())) == 1;
 }
 
 // A connection cut in front of the server ends there too, also when a

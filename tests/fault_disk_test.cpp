@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "service/core/komm_log.h"
+#include "tests/expect_text.h"
 #include "tests/faulty_file_system.h"
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"
@@ -99,10 +99,8 @@ std::vector<std::string> ArchiveFiles(const ServiceRig& rig) {
 
 // Error-log lines that hold `text`.
 std::vector<std::string> LinesWith(const ServiceRig& rig, const std::string& text) {
-  std::vector<std::string> found;
-  for (const std::string& line : rig.ErrorLines()) {
-    if (line.find(text) != std::string::npos) found.push_back(line);
-  }
+  std::vector<std::string> found = rig.ErrorLines();
+  std::erase_if(found, [&](const std::string& line) { return line.find(text) == line.npos; });
   return found;
 }
 
@@ -130,8 +128,7 @@ void RunOnAFullDisk(ServiceRig& rig, Connection& db, const std::function<void()>
   ::testing::Test::RecordProperty("retry_pause_ms_while_full", static_cast<int>(slept_ms));
 
   // A cycle with every price changed, on the full disk.
-  testing::ChangeAllPrices(db, 4);
-  testing::PriceMap expected = testing::UpstreamPrices(db);
+  testing::PriceMap expected = testing::ChangeAllPrices(db, 4);
   rig.TickUntilState(kReadPrices, 100);
   rig.TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig.running());
@@ -143,8 +140,7 @@ void RunOnAFullDisk(ServiceRig& rig, Connection& db, const std::function<void()>
   free();
   const size_t dropped = static_cast<size_t>(rig.state().log.dropped());
   const size_t komm_lines = Read(rig.program_dir() / kKommLogFileName).size();
-  testing::ChangeAllPrices(db, -9);
-  expected = testing::UpstreamPrices(db);
+  expected = testing::ChangeAllPrices(db, -9);
   rig.TickUntilState(kReadPrices, 100);
   rig.TickUntilState(kIdle, 10);
   ASSERT_TRUE(rig.running());
@@ -158,7 +154,7 @@ void RunOnAFullDisk(ServiceRig& rig, Connection& db, const std::function<void()>
     EXPECT_EQ(ArchiveFiles(rig).size(), 1u) << "the transmission after space returned is archived";
     const std::string komm = Read(rig.program_dir() / kKommLogFileName);
     EXPECT_GT(komm.size(), komm_lines) << "the communication log is written again";
-    EXPECT_NE(komm.find("Transaction successfull"), std::string::npos) << komm;
+    EXPECT_TRUE(Contains(komm, "Transaction successfull"));
     EXPECT_EQ(testing::Joined(LinesWith(rig, "KommLog")), "")
         << "no communication-log failure once there is space";
   }
@@ -171,9 +167,7 @@ TEST(FaultDiskTest, FullProgramDirectoryLosesNoPriceAndFilesComeBackWithSpace) {
 
   testing::TempDir work;
   FullDisk disk(work.path() / "program");
-  ServiceRig::Options options;
-  options.program_dir = work.path() / "program";
-  ServiceRig rig(options);
+  ServiceRig rig({.program_dir = work.path() / "program"});
   RecordProperty("disk", disk.tmpfs() ? "tmpfs" : "/dev/full");
   RunOnAFullDisk(
       rig, *db, [&] { disk.Fill(); }, [&] { disk.Free(); }, disk.tmpfs());
@@ -189,9 +183,7 @@ TEST(FaultDiskTest, FailingWritesThroughTheServicesFileSystem) {
   testing::SeedStationNetwork(*db, kStations);
 
   testing::FaultyFileSystem files;
-  ServiceRig::Options options;
-  options.files = &files;
-  ServiceRig rig(options);
+  ServiceRig rig({.files = &files});
   const fs::path dir = rig.program_dir();
   RunOnAFullDisk(
       rig, *db, [&] { files.FailWritesAfter(dir, 0); }, [&] { files.Heal(); }, true);
@@ -201,8 +193,7 @@ TEST(FaultDiskTest, FailingWritesThroughTheServicesFileSystem) {
   // Half of the next price file fits.
   const std::string good = Read(dir / "MTS_P.xml");
   files.FailWritesAfter(dir / "MTS_P.xml", good.size() / 2);
-  testing::ChangeAllPrices(*db, 3);
-  testing::PriceMap expected = testing::UpstreamPrices(*db);
+  testing::PriceMap expected = testing::ChangeAllPrices(*db, 3);
   rig.RunPriceExport();
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(rig.LastRequest())), "");
   EXPECT_EQ(Read(dir / "MTS_P.xml"), good) << "the half-written file replaced nothing";
@@ -211,16 +202,15 @@ TEST(FaultDiskTest, FailingWritesThroughTheServicesFileSystem) {
   }
   const std::vector<std::string> half = LinesWith(rig, "XML_Out_Preise / 75 / ");
   ASSERT_EQ(half.size(), 1u) << testing::Joined(rig.ErrorLines());
-  EXPECT_NE(half[0].find("MTS_P.xml"), std::string::npos) << half[0];
-  EXPECT_NE(half[0].find(": No space left on device"), std::string::npos) << half[0];
+  EXPECT_TRUE(Contains(half[0], "MTS_P.xml"));
+  EXPECT_TRUE(Contains(half[0], ": No space left on device"));
 
   // The archive's folder refuses every change.
   files.Heal();
   files.FailChanges(dir / "archive", EACCES);
   const size_t archived = ArchiveFiles(rig).size();
   const int acknowledged = rig.TransferLogCount(*db, 1);
-  testing::ChangeAllPrices(*db, 2);
-  expected = testing::UpstreamPrices(*db);
+  expected = testing::ChangeAllPrices(*db, 2);
   rig.RunPriceExport();
   EXPECT_EQ(testing::PriceDifferences(expected, testing::PublishedPrices(Read(dir / "MTS_P.xml"))),
             "")

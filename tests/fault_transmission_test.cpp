@@ -6,13 +6,13 @@
 // the authority never accepted must go out again at the next change check.
 // (A failed price publication loses nothing: every price publication carries
 // every current price.)
-#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"
 #include "tests/received_publication.h"
@@ -37,11 +37,6 @@ struct Fault {
 };
 
 std::ostream& operator<<(std::ostream& out, const Fault& f) { return out << f.name; }
-
-bool Contains(const std::vector<std::string>& lines, const std::string& part) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& l) { return l.find(part) != std::string::npos; });
-}
 
 // The version and name of `ps_id` in station publication `body` ("" when absent).
 std::string StationText(const std::string& body, const std::string& ps_id) {
@@ -91,11 +86,9 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
   EXPECT_EQ(rig.window().state(), kIdle) << "a failed station transmission starts no prices";
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(rig.TransferLogCount(*db, 100), 1) << "the failure is in the transfer log";
-  EXPECT_EQ(rig.model().label1(6).rfind("!! ", 0), 0u) << rig.model().label1(6);
-  EXPECT_TRUE(Contains(rig.model().list1(), "Transaction failed!")) << Joined(rig.model().list1());
-  EXPECT_TRUE(Contains(rig.model().list1(), fault.komm_line))
-      << "expected \"" << fault.komm_line << "\" in\n"
-      << Joined(rig.model().list1());
+  EXPECT_TRUE(rig.model().label1(6).starts_with("!! ")) << rig.model().label1(6);
+  EXPECT_TRUE(Contains(Joined(rig.model().list1()), "Transaction failed!"));
+  EXPECT_TRUE(Contains(Joined(rig.model().list1()), fault.komm_line));
   if (fault.timeout_ms > 0) {
     EXPECT_LT(send_time, std::chrono::milliseconds(fault.timeout_ms + 2000))
         << "the transport's time-out ends the wait, not the server";

@@ -72,10 +72,10 @@ TEST(KestrinTransmissionTest, TheCertificateChosenInKestrinCarriesTheServicesTra
     EXPECT_EQ(komm.lines.back(), "Transaction successfull");
   }
   ASSERT_EQ(sim.RequestCount(), 2);
-  EXPECT_EQ(sim.RequestHeaders(1).rfind("POST /mts-k/station HTTP/1.1\r\n", 0), 0u);
-  EXPECT_EQ(sim.RequestHeaders(2).rfind("POST /mts-k/prices HTTP/1.1\r\n", 0), 0u);
+  EXPECT_TRUE(sim.RequestHeaders(1).starts_with("POST /mts-k/station HTTP/1.1\r\n"));
+  EXPECT_TRUE(sim.RequestHeaders(2).starts_with("POST /mts-k/prices HTTP/1.1\r\n"));
   for (int n = 1; n <= 2; ++n) {
-    EXPECT_EQ(sim.RequestInfo(n).rfind("client-subject: " + certs.client_subject + "\n", 0), 0u)
+    EXPECT_TRUE(sim.RequestInfo(n).starts_with("client-subject: " + certs.client_subject + "\n"))
         << sim.RequestInfo(n);
   }
 }

@@ -202,7 +202,7 @@ TEST_F(LpgExportTest, LinksPlantedInTheSharedFolderAreNeverFollowed) {
   Gas_Tankstelle_Export(t_.db);
   EXPECT_EQ(testing::ReadFile(secret), "owned by someone else");
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder_ / "preise.csv")));
-  EXPECT_EQ(Read("preise.csv").rfind(kLpgExportHeader, 0), 0u) << "the export, whole";
+  EXPECT_TRUE(Read("preise.csv").starts_with(kLpgExportHeader)) << "the export, whole";
   EXPECT_TRUE(fs::is_symlink(folder_ / "preise.tmp")) << "someone else's link stays";
   ASSERT_EQ(ExportErrors().size(), 1u) << "reported";
   EXPECT_TRUE(Contains(ExportErrors()[0], "preise.tmp ist keine gewöhnliche Datei"));
@@ -219,7 +219,7 @@ TEST_F(LpgExportTest, UnwritableFolderIsLoggedAndTheOldFileSurvivesUntilTheNextR
   EXPECT_FALSE(Exists("preise.tmp"));
   const std::vector<std::string> errors = ExportErrors();
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].rfind("75 / Datei ", 0), 0u) << errors[0];
+  EXPECT_TRUE(errors[0].starts_with("75 / Datei ")) << errors[0];
   EXPECT_TRUE(Contains(errors[0], "preise.csv kann nicht geschrieben werden: "));
   EXPECT_TRUE(Contains(errors[0], "preise.tmp: ")) << "names the file it could not make";
   EXPECT_EQ(errors[0].substr(errors[0].size() - kStatement.size()), kStatement)
@@ -261,7 +261,7 @@ TEST_F(LpgExportTest, FileFailuresAreLoggedAndNeverLeaveAHalfFileOrAStrayTempora
   EXPECT_EQ(portal_.Read("datei"), "kein Ordner");
   ASSERT_EQ(ExportErrors().size(), 3u);
   for (const std::string& e : ExportErrors()) {
-    EXPECT_EQ(e.rfind("75 / ", 0), 0u) << e;
+    EXPECT_TRUE(e.starts_with("75 / ")) << e;
     EXPECT_EQ(e.substr(e.size() - kStatement.size()), kStatement) << e;
   }
   EXPECT_EQ(Read("preise.csv"), kOldFile);
@@ -280,7 +280,7 @@ TEST_F(LpgExportTest, DatabaseFailuresAreLoggedWithTheStatementAndTouchNoFile) {
   t_.db.DbVerbindung.reset();
   Gas_Tankstelle_Export(t_.db);
   ASSERT_EQ(ExportErrors().size(), 2u);
-  EXPECT_EQ(ExportErrors()[1].rfind(std::to_string(kErrConnectionLost) + " / ", 0), 0u)
+  EXPECT_TRUE(ExportErrors()[1].starts_with(std::to_string(kErrConnectionLost) + " / "))
       << ExportErrors()[1];
   EXPECT_EQ(t_.log.LetzterFehler(), kErrConnectionLost);
 
@@ -295,7 +295,7 @@ TEST_F(LpgExportTest, LineEndsAndControlsInAStationNameBecomeSpaces) {
   Gas_Tankstelle_Export(t_.db);
   const std::vector<std::string> lines = SplitCrLf(Read("preise.csv"));
   ASSERT_EQ(lines.size(), 4u) << "one row per product still";
-  EXPECT_EQ(lines[3].rfind("\"\";\"102\";\"Tank  \"\";Ost  West\";\"Am Markt 1\";", 0), 0u)
+  EXPECT_TRUE(lines[3].starts_with("\"\";\"102\";\"Tank  \"\";Ost  West\";\"Am Markt 1\";"))
       << lines[3];
   EXPECT_EQ(std::count(lines[3].begin(), lines[3].end(), '\n'), 0);
 }
@@ -317,9 +317,8 @@ TEST_F(LpgExportTest, APathIntoTheProgramDirectoryOrOutsideTheLpgFolderIsNeverWr
     EXPECT_EQ(ExportErrors().size(), 1u) << path << ": told once\n"
                                          << testing::Joined(t_.ErrorLines());
     ASSERT_FALSE(ExportErrors().empty());
-    std::string logged;  // the error log writes a backslash as two
-    for (const char c : path) logged += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    EXPECT_TRUE(Contains(ExportErrors().back(), "Exportdatei '" + logged +
+    EXPECT_TRUE(Contains(ExportErrors().back(), "Exportdatei '" +
+                                                    testing::BackslashesDoubled(path) +
                                                     "' für den Export Gas-Tankstelle liegt im "
                                                     "Programmverzeichnis " +
                                                     program.string()));
@@ -333,7 +332,7 @@ TEST_F(LpgExportTest, APathIntoTheProgramDirectoryOrOutsideTheLpgFolderIsNeverWr
   t_.db.stammdaten.LpgExportFile = folder_.string() + "/preise.csv";
   t_.db.lpg_dir = portal_.path();
   Gas_Tankstelle_Export(t_.db);
-  EXPECT_EQ(Read("preise.csv").rfind(kLpgExportHeader, 0), 0u);
+  EXPECT_TRUE(Read("preise.csv").starts_with(kLpgExportHeader));
   t_.db.lpg_dir = folder_ / "unten";
   t_.db.lpg_refusal_told = false;
   Write("preise.csv", kOldFile);

@@ -110,9 +110,10 @@ void SeedStationNetwork(Connection& db, const NetworkShape& shape) {
              });
 }
 
-void ChangeAllPrices(Connection& db, int thousandths) {
+PriceMap ChangeAllPrices(Connection& db, int thousandths) {
   db.Execute("update lox_station_aktuelle_preise set preis = preis + " +
              std::to_string(thousandths) + " / 1000, datum = now()");
+  return UpstreamPrices(db);
 }
 
 PriceMap UpstreamPrices(Connection& db) {
@@ -123,18 +124,8 @@ PriceMap UpstreamPrices(Connection& db) {
   PriceMap prices;
   for (size_t r = 0; r < rows.RecordCount(); ++r) {
     StationPrices& p = prices[rows.Text(r, "ps_id")];
-    const std::string price = rows.Text(r, "preis");
-    switch (std::stoi(rows.Text(r, "produkt"))) {
-      case 1:
-        p.e5 = price;
-        break;
-      case 2:
-        p.e10 = price;
-        break;
-      default:
-        p.diesel = price;
-        break;
-    }
+    const int product = std::stoi(rows.Text(r, "produkt"));
+    (product == 1 ? p.e5 : product == 2 ? p.e10 : p.diesel) = rows.Text(r, "preis");
   }
   return prices;
 }

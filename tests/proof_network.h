@@ -40,8 +40,9 @@ inline void SeedStationNetwork(Connection& db, int stations) {
 }
 
 // Changes every current price upstream by `thousandths` thousandths of a
-// euro and stamps it with the database's time, as the upstream system does.
-void ChangeAllPrices(Connection& db, int thousandths);
+// euro and stamps it with the database's time, as the upstream system does;
+// returns the prices as they stand then (UpstreamPrices).
+PriceMap ChangeAllPrices(Connection& db, int thousandths);
 
 // The current upstream prices of the MTS-K fuels of every active station.
 PriceMap UpstreamPrices(Connection& db);

@@ -12,9 +12,7 @@ ServiceRig::ServiceRig(Options options)
     : options_(std::move(options)), clock_(DateTime{2026, 12, 6, 9, 5, 0}) {
   program_dir_ = options_.program_dir.empty() ? work_.path() / "program" : options_.program_dir;
   certs_ = std::make_unique<TestCertificates>(work_.path() / "certs");
-  MdmSim::Config config;
-  config.outcomes = options_.outcomes;
-  sim_ = std::make_unique<MdmSim>(*certs_, work_.path() / "sim", config);
+  sim_ = std::make_unique<MdmSim>(*certs_, work_.path() / "sim", MdmSim::Config{options_.outcomes});
 
   WriteProgramDir(program_dir_, options_.db_server.empty() ? TestDb::Server() : options_.db_server,
                   *certs_, *sim_, options_.station_url, options_.price_url);
@@ -82,10 +80,7 @@ void ServiceRig::Tick(int n) {
 }
 
 void ServiceRig::TickUntilState(SchedulerState state, int max_ticks) {
-  for (int i = 0; i < max_ticks; ++i) {
-    if (window().state() == state) return;
-    Tick();
-  }
+  for (int i = 0; i < max_ticks && window().state() != state; ++i) Tick();
   if (window().state() == state) return;
   throw std::runtime_error("the scheduler did not reach state " + std::to_string(state) +
                            " within " + std::to_string(max_ticks) + " ticks; it stands at " +

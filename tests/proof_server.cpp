@@ -20,10 +20,7 @@ namespace {
 
 // The sandbox script, quoted for the shell.
 std::string SandboxScript() {
-  std::string script = "'";
-  script += (SourceRoot() / "scripts" / "mariadb-sandbox").string();
-  script += "'";
-  return script;
+  return "'" + (SourceRoot() / "scripts" / "mariadb-sandbox").string() + "'";
 }
 
 constexpr int kFirstPort = 33700;
@@ -33,11 +30,8 @@ constexpr int kPorts = 100;
 bool PortFree(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  const sockaddr_in address = Loopback(port);
+  const bool free = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   close(fd);
   return free;
 }

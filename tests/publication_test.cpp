@@ -242,18 +242,9 @@ TEST_F(PublicationTest, HostileAndOutOfRangeDataStillGiveWellFormedDocuments) {
   // Station -5: one entry; station 4: three groups left out. Station 6's
   // NULL texts are empty elements, not failures: the row is the service's own.
   const std::vector<std::string> log = t_.ErrorLines();
-  EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                          [](const std::string& l) {
-                            return l.find("Station -5 liegt außerhalb von 0 bis 2147483647") !=
-                                   l.npos;
-                          }),
-            1);
-  EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                          [](const std::string& l) { return l.find("/ 94 /") != l.npos; }),
-            0);
-  EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                          [](const std::string& l) { return l.find("Station 4 ") != l.npos; }),
-            3);
+  EXPECT_EQ(testing::LinesWith(log, "Station -5 liegt außerhalb von 0 bis 2147483647"), 1u);
+  EXPECT_EQ(testing::LinesWith(log, "/ 94 /"), 0u);
+  EXPECT_EQ(testing::LinesWith(log, "Station 4 "), 3u);
 }
 
 // Texts XML 1.0 cannot carry, from the upstream tables or damaged by hand in
@@ -284,23 +275,20 @@ TEST_F(PublicationTest, ForbiddenCharactersAndDamagedNumbersNeverBreakADocument)
                "Tank\xEF\xBF\xBDstelleNord");
 
   const std::vector<std::string> log = t_.ErrorLines();
-  const auto count = [&](const std::string& part) {
-    return std::count_if(log.begin(), log.end(),
-                         [&](const std::string& l) { return l.find(part) != l.npos; });
-  };
+  const auto count = [&](const std::string& part) { return testing::LinesWith(log, part); };
   EXPECT_EQ(count("XML_Out_Station / 13 / Typen unverträglich: die gespeicherte Nummer '2026\"' "
                   "(stammdaten 133) ist keine Nummer der Form Jahr-Zähler"),
-            1)
+            1u)
       << testing::Joined(log);
-  EXPECT_EQ(count("XML_Out_Preise / 13 / Typen unverträglich: die gespeicherte Nummer"), 1);
+  EXPECT_EQ(count("XML_Out_Preise / 13 / Typen unverträglich: die gespeicherte Nummer"), 1u);
   for (const char* column : {"ps_name", "ps_brand"}) {
     EXPECT_EQ(count(std::string("Station 7: mts_petrolstation.") + column +
                     " enthält Zeichen, die XML nicht zulässt"),
-              1)
+              1u)
         << column << " is told once\n"
         << testing::Joined(log);
   }
-  EXPECT_EQ(count("stammdaten 135 enthält Zeichen"), 1);
+  EXPECT_EQ(count("stammdaten 135 enthält Zeichen"), 1u);
 }
 
 }  // namespace

@@ -14,11 +14,7 @@ namespace velunor::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 constexpr const char* kLibFaketime = VELUNOR_LIBFAKETIME;
-
-}  // namespace
 
 ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
     : options_(std::move(options)) {
@@ -31,14 +27,9 @@ ServiceProcess::ServiceProcess(const fs::path& binary, Options options)
   std::vector<std::string> args = {
       binary.string(), "--program-dir", options_.program_dir.string(),
       "--headless",    "--tick-ms",     std::to_string(options_.tick_ms)};
-  if (!options_.cert_store.empty()) {
-    args.push_back("--cert-store");
-    args.push_back(options_.cert_store.string());
-  }
-  if (options_.ticks > 0) {
-    args.push_back("--ticks");
-    args.push_back(std::to_string(options_.ticks));
-  }
+  if (!options_.cert_store.empty())
+    args.insert(args.end(), {"--cert-store", options_.cert_store.string()});
+  if (options_.ticks > 0) args.insert(args.end(), {"--ticks", std::to_string(options_.ticks)});
   args.insert(args.end(), options_.arguments.begin(), options_.arguments.end());
   args.insert(args.begin(), options_.command_prefix.begin(), options_.command_prefix.end());
 
@@ -72,12 +63,10 @@ int ServiceProcess::Wait(double seconds) {
   if (!ended) {
     kill(pid_, SIGKILL);
     waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return -1;
   }
   pid_ = -1;
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return WEXITSTATUS(status);
+  if (!ended) return -1;
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
 void ServiceProcess::Signal(int signal_number) const {
@@ -113,12 +102,10 @@ int ServiceProcess::AnnouncedStatusPort(double seconds) const {
 ServiceProcess::Options InstanceOptions(const fs::path& program_dir, const fs::path& cert_store,
                                         const fs::path& output_dir, const std::string& name,
                                         int lease_seconds) {
-  ServiceProcess::Options options;
-  options.program_dir = program_dir;
-  options.cert_store = cert_store;
-  options.output_dir = output_dir;
-  options.arguments = {"--instance-name", name, "--lease-seconds", std::to_string(lease_seconds)};
-  return options;
+  return {.program_dir = program_dir,
+          .cert_store = cert_store,
+          .output_dir = output_dir,
+          .arguments = {"--instance-name", name, "--lease-seconds", std::to_string(lease_seconds)}};
 }
 
 std::vector<std::string> ArchivedTransmissions(const fs::path& program_dir) {

@@ -24,10 +24,7 @@ namespace {
 
 using testing::TestDb;
 
-struct CheckRun {
-  int exit_code = -1;
-  std::string output;
-};
+using CheckRun = testing::CommandResult;
 
 class SetupCheckTest : public testing::ServiceProcessTest {
  protected:
@@ -45,9 +42,7 @@ class SetupCheckTest : public testing::ServiceProcessTest {
     }
     command += std::string(VELUNOR_BIN) + " --check --program-dir " + program_.string() +
                " --cert-store " + certs_.store.string();
-    const testing::CommandResult ran = testing::RunCommand(command);
-    CheckRun run{ran.status, ran.output};
-    return run;
+    return testing::RunCommand(command);
   }
 
   // The line of the check `what`.
@@ -59,12 +54,12 @@ class SetupCheckTest : public testing::ServiceProcessTest {
     return "<no line for " + what + ">";
   }
 
-  static bool Failed(const std::string& line) { return line.rfind("FEHLER  ", 0) == 0; }
+  static bool Failed(const std::string& line) { return line.starts_with("FEHLER  "); }
 
   // Runs the check into `run`; it must fail, on the line of `what`, which is returned.
   std::string FailedLine(CheckRun& run, const std::string& what, const std::string& faketime = "") {
     run = Check(faketime);
-    EXPECT_EQ(run.exit_code, 1) << run.output;
+    EXPECT_EQ(run.status, 1) << run.output;
     const std::string line = LineOf(run, what);
     EXPECT_TRUE(Failed(line)) << run.output;
     return line;
@@ -76,10 +71,10 @@ class SetupCheckTest : public testing::ServiceProcessTest {
 
 TEST_F(SetupCheckTest, AGoodSetupPassesEveryCheckAndSendsNothing) {
   const CheckRun run = Check();
-  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.status, 0) << run.output;
   for (const char* what : {"STATION.INI", "Datenbank", "Datenbankversion", "Tabellen",
                            "Velunor.CFG", "Zertifikat", "Stationsdaten-URL", "Preisdaten-URL"}) {
-    EXPECT_EQ(LineOf(run, what).rfind("OK      ", 0), 0u) << what << "\n" << run.output;
+    EXPECT_TRUE(LineOf(run, what).starts_with("OK      ")) << what << "\n" << run.output;
   }
   EXPECT_TRUE(Contains(run.output, "Alle Prüfungen bestanden"));
   EXPECT_EQ(sim_.RequestCount(), 0) << "the handshake sends no request";
@@ -123,7 +118,7 @@ TEST_F(SetupCheckTest, EachBrokenPieceIsNamedOnItsLine) {
   WriteSettings(certs_.client_subject, sim_.Url("/mdm/stationdata"));
 
   run = Check("@2045-12-11 09:00:00");
-  EXPECT_EQ(run.exit_code, 0) << "near its end, still valid: " << run.output;
+  EXPECT_EQ(run.status, 0) << "near its end, still valid: " << run.output;
   EXPECT_TRUE(Contains(LineOf(run, "Zertifikat"), "(noch 20 Tage)")) << run.output;
   EXPECT_TRUE(Contains(run.output, "WARNUNG Zertifikat: Das Client-Zertifikat"));
 
@@ -169,8 +164,8 @@ TEST_F(SetupCheckTest, ColumnsWrittenByPositionAreCheckedByPlaceAndType) {
     sql_->Execute("alter table " + table + " rename column " + names.first + " to " + names.second);
   }
   CheckRun run = Check();
-  EXPECT_EQ(run.exit_code, 0) << run.output;
-  EXPECT_EQ(LineOf(run, "Tabellen").rfind("OK      ", 0), 0u) << run.output;
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(LineOf(run, "Tabellen").starts_with("OK      ")) << run.output;
   EXPECT_EQ(LineOf(run, "Schreibweg"),
             "OK      Schreibweg: Stationsdaten werden gebündelt in einer Transaktion geschrieben, "
             "Preisdaten gebündelt in einer Transaktion");
@@ -178,7 +173,7 @@ TEST_F(SetupCheckTest, ColumnsWrittenByPositionAreCheckedByPlaceAndType) {
   sql_->Execute("alter table mts_petrolstation_override_times modify beginn varchar(20) not null");
   sql_->Execute("alter table mts_petrolstation_times engine = MyISAM");
   run = Check();
-  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(LineOf(run, "Tabellen"),
                        "passt nicht: Spalte 4 von mts_petrolstation_override_times (beginn) muss "
                        "ein Text mit mindestens 25 Zeichen sein, ist varchar(20)"))
@@ -209,14 +204,14 @@ TEST_F(SetupCheckTest, MainTablesInAnotherColumnOrderPassWhenTheirHistoryFollows
   move("mts_petrolstation_price", "ps_pricediesel varchar(10) null", "after station");
   move("mts_petrolstation_price_historie", "ps_pricediesel varchar(10) null", "after station");
   CheckRun run = Check();
-  EXPECT_EQ(run.exit_code, 0) << run.output;
-  EXPECT_EQ(LineOf(run, "Tabellen").rfind("OK      ", 0), 0u) << run.output;
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(LineOf(run, "Tabellen").starts_with("OK      ")) << run.output;
 
   // A history that keeps the schema's order no longer matches its table.
   move("mts_petrolstation_price_historie", "ps_pricediesel varchar(10) null",
        "after ps_pricee10_time");
   run = Check();
-  EXPECT_EQ(run.exit_code, 1) << run.output;
+  EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_TRUE(Contains(LineOf(run, "Tabellen"),
                        "Spalte mts_petrolstation_price_historie.ps_pricediesel an Stelle 3 (wie in "
                        "mts_petrolstation_price)"))

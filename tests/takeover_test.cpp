@@ -58,21 +58,26 @@ class TakeoverTest : public testing::ServiceProcessTest {
     return testing::ArchivedTransmissions(machine);
   }
   static size_t Acknowledged(const fs::path& machine, const std::string& kind) {
-    size_t n = 0;
-    for (const std::string& s : Sent(machine)) {
-      n += s.rfind(kind, 0) == 0 && s.find("-acknowledged") != std::string::npos ? 1 : 0;
-    }
-    return n;
+    const std::vector<std::string> sent = Sent(machine);
+    return std::count_if(sent.begin(), sent.end(), [&](const std::string& s) {
+      return s.starts_with(kind) && s.find("-acknowledged") != std::string::npos;
+    });
   }
   // On standard output (status lines) or standard error (notices).
   static bool Says(const ServiceProcess& run, const std::string& text) {
     return (run.Stdout() + run.Stderr()).find(text) != std::string::npos;
   }
+  // `run` says `text` within 20 s; else the failure shows what it said.
+  static ::testing::AssertionResult SaysSoon(const ServiceProcess& run, const std::string& text) {
+    if (WaitUntil([&] { return Says(run, text); }, 20)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << text << "\" in\n"
+                                         << run.Stdout() << run.Stderr();
+  }
   // The publication ids of one kind the simulator received, in order.
   std::vector<std::string> Received(const std::string& kind) const {
     std::vector<std::string> ids;
     for (int n = 1; n <= sim_.RequestCount(); ++n) {
-      const testing::ReceivedPublication r = testing::ParseReceived(sim_.RequestBody(n));
+      const testing::ReceivedPublication r = sim_.Received(n);
       if (r.kind == kind) ids.push_back(r.id);
     }
     return ids;
@@ -93,9 +98,7 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   auto active = Run(a, "alpha");
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << active->Stdout();
   auto standby = Run(b, "beta");
-  ASSERT_TRUE(WaitUntil(
-      [&] { return Says(*standby, " Bereitschaft: aktiver Dienst ist alpha (seit "); }, 20))
-      << standby->Stdout() << standby->Stderr();
+  ASSERT_TRUE(SaysSoon(*standby, " Bereitschaft: aktiver Dienst ist alpha (seit "));
   // Several price cycles of the active (one every 91 ticks of 20 ms).
   const size_t before = Acknowledged(a, "price");
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= before + 2; }, 20));
@@ -119,7 +122,7 @@ TEST_F(TakeoverTest, OnlyTheActiveReportsAndTheStandbyTakesOverAfterAKillWithWha
   bool stations_sent = false;
   bool price_sent = false;
   for (int n = static_cast<int>(requests_at_kill) + 1; n <= sim_.RequestCount(); ++n) {
-    const testing::ReceivedPublication r = testing::ParseReceived(sim_.RequestBody(n));
+    const testing::ReceivedPublication r = sim_.Received(n);
     stations_sent |= r.stations.count("id-0001") == 1 && r.stations.count("id-0002") == 1;
     price_sent |= r.Price("id-0002", "Diesel") == "1.479";
   }
@@ -143,9 +146,7 @@ TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsRetur
   auto first = Run(a, "alpha");
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << first->Stdout();
   auto second = Run(b, "beta");
-  ASSERT_TRUE(
-      WaitUntil([&] { return Says(*second, " Bereitschaft: aktiver Dienst ist alpha"); }, 20))
-      << second->Stdout();
+  ASSERT_TRUE(SaysSoon(*second, " Bereitschaft: aktiver Dienst ist alpha"));
 
   first->Signal(SIGSTOP);
   const auto stopped = Clock::now();
@@ -155,9 +156,7 @@ TEST_F(TakeoverTest, AReporterStoppedForTwoLeasePeriodsSendsNothingAfterItsRetur
   const std::vector<std::string> sent_by_a = Sent(a);
   const size_t b_before = Acknowledged(b, "price");
   first->Signal(SIGCONT);
-  ASSERT_TRUE(
-      WaitUntil([&] { return Says(*first, " Bereitschaft: aktiver Dienst ist beta (seit "); }, 20))
-      << first->Stdout();
+  ASSERT_TRUE(SaysSoon(*first, " Bereitschaft: aktiver Dienst ist beta (seit "));
   // Two more price cycles of b.
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(b, "price") >= b_before + 2; }, 20));
   EXPECT_EQ(Sent(a), sent_by_a) << "the returned instance sent nothing";
@@ -176,8 +175,7 @@ TEST_F(TakeoverTest, ARestartOfTheSameInstanceReportsAtOnceAndANameTwinStandsBy)
   auto first = Run(a, "alpha", 600);
   ASSERT_TRUE(WaitUntil([&] { return Acknowledged(a, "price") >= 1; }, 20)) << first->Stdout();
   auto twin = Run(twin_dir, "alpha", 600);
-  ASSERT_TRUE(WaitUntil([&] { return Says(*twin, " Bereitschaft: aktiver Dienst ist alpha"); }, 20))
-      << twin->Stdout();
+  ASSERT_TRUE(SaysSoon(*twin, " Bereitschaft: aktiver Dienst ist alpha"));
 
   first->Signal(SIGKILL);
   first->Wait(10);
@@ -218,8 +216,7 @@ TEST_F(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) 
   // Each refusal is logged with the server's number and words, under the tick.
   const std::vector<std::string> errors = rig->ErrorLines();
   EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const std::string& line) {
-    return line.find("--> Haupt_Timer_Timer / 1644 / ") != std::string::npos &&
-           line.ends_with("refused / ");
+    return Contains(line, "--> Haupt_Timer_Timer / 1644 / ") && line.ends_with("refused / ");
   })) << testing::Joined(errors);
 
   sql_->Execute("drop trigger test_refuse_lease");

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,17 @@ std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text.append(line).append("\n");
   return text;
+}
+
+std::string BackslashesDoubled(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out;
+}
+
+size_t LinesWith(const std::vector<std::string>& lines, const std::string& part) {
+  return std::count_if(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.find(part) != line.npos; });
 }
 
 size_t Occurrences(const std::string& text, const std::string& part) {

@@ -33,6 +33,13 @@ std::vector<std::string> ReadErrorLog(const std::filesystem::path& program_dir);
 // The lines joined with a line end each, for failure messages.
 std::string Joined(const std::vector<std::string>& lines);
 
+// `text` with each backslash doubled, as the error log and Kestrin's output
+// lines write one.
+std::string BackslashesDoubled(const std::string& text);
+
+// How many of `lines` hold `part`.
+size_t LinesWith(const std::vector<std::string>& lines, const std::string& part);
+
 // How often `part` stands in `text`, overlaps counted.
 size_t Occurrences(const std::string& text, const std::string& part);
 

@@ -1,6 +1,7 @@
 #include "tests/test_support.h"
 
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 #include "service/db/lox_stammdaten.h"
@@ -32,27 +33,15 @@ std::unique_ptr<Connection> TestDb::Connect(const std::string& host, const std::
 }
 
 void TestDb::Reset(Connection& db) {
-  static const char* kTables[] = {"lox_station",
-                                  "lox_station_mts",
-                                  "lox_station_mts_times",
-                                  "lox_station_produkte",
-                                  "lox_station_aktuelle_preise",
-                                  "stammdaten",
-                                  "stammdaten_produkte",
-                                  "mts_holiday_identifier",
-                                  "mts_petrolstation",
-                                  "mts_petrolstation_historie",
-                                  "mts_petrolstation_times",
-                                  "mts_petrolstation_times_historie",
-                                  "mts_petrolstation_price",
-                                  "mts_petrolstation_price_historie",
-                                  "mts_petrolstation_override_times",
-                                  "mts_petrolstation_override_times_historie",
-                                  "mts_petrolstation_log",
-                                  "velunor_state",
-                                  "velunor_lease",
-                                  "velunor_pending_station"};
-  for (const char* t : kTables) db.Execute(std::string("truncate table ") + t);
+  std::istringstream tables(
+      "lox_station lox_station_mts lox_station_mts_times lox_station_produkte "
+      "lox_station_aktuelle_preise stammdaten stammdaten_produkte "
+      "mts_holiday_identifier mts_petrolstation mts_petrolstation_historie "
+      "mts_petrolstation_times mts_petrolstation_times_historie "
+      "mts_petrolstation_price mts_petrolstation_price_historie "
+      "mts_petrolstation_override_times mts_petrolstation_override_times_historie "
+      "mts_petrolstation_log velunor_state velunor_lease velunor_pending_station");
+  for (std::string t; tables >> t;) db.Execute("truncate table " + t);
   // Triggers a test adds to make the server refuse or wait (named test_...).
   const ResultSet triggers = db.Query(
       "select trigger_name from information_schema.triggers where trigger_schema = database() "
@@ -78,16 +67,22 @@ std::unique_ptr<Connection> ConnectToStationNetwork() {
   return db;
 }
 
-DbTestEnv::DbTestEnv() : db(env) {
-  db.DbServer = TestDb::Server();
+int ConnectAsTestAccount(DbState& db, const std::string& server, const std::string& password) {
+  db.DbServer = server;
   db.DbBenutzer = TestDb::kUser;
-  db.DbPasswort = TestDb::kPassword;
-  if (DB_Verbinden(db, db.DbServer) != 1) {
+  db.DbPasswort = password;
+  return DB_Verbinden(db, server);
+}
+
+DbTestEnv::DbTestEnv() : db(env) {
+  if (ConnectAsTestAccount(db, TestDb::Server()) != 1) {
     throw std::runtime_error("private MariaDB not reachable at " + db.DbServer +
                              " (run the tests through scripts/test)");
   }
   TestDb::Reset(db.db());
 }
+
+std::string DbTestEnv::Rows(const std::string& query) { return QueryRows(sql(), query); }
 
 OverrideTime OverridePeriod(int closed, const std::string& start, const std::string& end) {
   OverrideTime o;

@@ -37,11 +37,18 @@ struct TestDb {
 // station network (tests/small_network.h).
 std::unique_ptr<Connection> ConnectToStationNetwork();
 
+// DB_Verbinden of `db` to `server` (kept as its DbServer) as the test account,
+// with `password` instead of the account's own when given; its result.
+int ConnectAsTestAccount(DbState& db, const std::string& server,
+                         const std::string& password = TestDb::kPassword);
+
 // A TestEnv with a DbState connected through DB_Verbinden to a reset `lox`.
 struct DbTestEnv : TestEnv {
   DbTestEnv();
   DbState db;
   Connection& sql() { return db.db(); }
+  // QueryRows of `query` on this connection.
+  std::string Rows(const std::string& query);
 };
 
 // An active override of a station's opening times, closed or open from

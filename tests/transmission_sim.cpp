@@ -83,6 +83,15 @@ int MdmSim::RequestCount() const {
 
 std::string MdmSim::RequestBody(int number) const { return StoredRequest(number, ".xml"); }
 
+std::string MdmSim::Kinds() const {
+  std::string kinds;
+  for (int n = 1; n <= RequestCount(); ++n) {
+    const std::string kind = Received(n).kind;
+    kinds += kind == "PetrolStationPublication" ? "G" : kind == "FuelPricePublication" ? "P" : "?";
+  }
+  return kinds;
+}
+
 std::string MdmSim::RequestHeaders(int number) const { return StoredRequest(number, ".headers"); }
 
 std::string MdmSim::RequestInfo(int number) const { return StoredRequest(number, ".info"); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/received_publication.h"
 #include "tests/test_certificates.h"
 
 namespace velunor::testing {
@@ -34,6 +35,9 @@ class MdmSim {
 
   int RequestCount() const;
   std::string RequestBody(int number) const;
+  ReceivedPublication Received(int number) const { return ParseReceived(RequestBody(number)); }
+  // The kinds of all requests received, in order: "G" station, "P" price, "?" other.
+  std::string Kinds() const;
   std::string RequestHeaders(int number) const;
   std::string RequestInfo(int number) const;
   // When the simulator had received the request, in seconds since the epoch.

@@ -85,6 +85,12 @@ class TransmissionTest : public ::testing::Test {
     for (const Lines& p : parts) all.insert(all.end(), p.begin(), p.end());
     return all;
   }
+  // The log of a transaction that got through the handshake and ended with `last`.
+  Lines AfterHandshake(const Lines& last) const { return Join({Opening(url_), Handshake(), last}); }
+  // The line before "Transaction failed!": the ERR line; "" for a log too short.
+  static std::string ErrLine(const Lines& lines) {
+    return lines.size() < 2 ? "" : lines[lines.size() - 2];
+  }
 
   velunor::testing::TestEnv t_;
   TestCertificates certs_;
@@ -101,10 +107,8 @@ TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
   MdmSim& sim = StartSim({{"ack", "ack-plain"}});
   for (int run = 1; run <= 2; ++run) {
     EXPECT_EQ(Send(url_),
-              Join({Opening(url_),
-                    Handshake(),
-                    {"Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
-                     "Transaction successfull"}}))
+              AfterHandshake({"Server answered: HTTP/1.1 200 OK",
+                              "SOAP: Server acknowledged transaction", "Transaction successfull"}))
         << (run == 1 ? "answer with XML declaration" : "answer without XML declaration");
     EXPECT_EQ(result_, 0);
   }
@@ -114,13 +118,13 @@ TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
   EXPECT_EQ(body.substr(body.size() - 26), "\r\n\r\n</S:Body></S:Envelope>");
 
   const std::string headers = sim.RequestHeaders(1);
-  EXPECT_EQ(headers.rfind("POST /mts-k/prices HTTP/1.1\r\n", 0), 0u) << headers;
+  EXPECT_TRUE(headers.starts_with("POST /mts-k/prices HTTP/1.1\r\n")) << headers;
   EXPECT_TRUE(Contains(headers, "\r\nContent-Type: text/xml;charset=utf-8\r\n"));
   EXPECT_TRUE(Contains(headers, "\r\nUser-Agent: Quillon-Velunor V1.20\r\n"));
   EXPECT_TRUE(Contains(headers, "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"));
   EXPECT_FALSE(Contains(headers, "SOAPAction"));
   EXPECT_FALSE(Contains(headers, "Expect"));
-  EXPECT_EQ(sim.RequestInfo(1).rfind("client-subject: " + certs_.client_subject + "\n", 0), 0u)
+  EXPECT_TRUE(sim.RequestInfo(1).starts_with("client-subject: " + certs_.client_subject + "\n"))
       << "the certificate chosen by its subject was presented";
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Übertragung an MTS");
   EXPECT_TRUE(t_.ErrorLines().empty());
@@ -129,36 +133,20 @@ TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
 TEST_F(TransmissionTest, AnswersOtherThanAnAcknowledgementFail) {
   MdmSim& sim = StartSim({{"refuse:Preisangabe ungültig", "responses:acknowledge|denied", "non-xml",
                            "empty", "http:500"}});
-  const Lines ok_status = {"Server answered: HTTP/1.1 200 OK"};
-
-  EXPECT_EQ(Send(url_),
-            Join({Opening(url_),
-                  Handshake(),
-                  ok_status,
-                  {"SOAP: Server tell us: Preisangabe ungültig", "Transaction failed!"}}));
-  EXPECT_EQ(result_, 1);
-
-  EXPECT_EQ(Send(url_), Join({Opening(url_),
-                              Handshake(),
-                              ok_status,
-                              {"SOAP: Server acknowledged transaction",
-                               "SOAP: Server tell us: denied", "Transaction failed!"}}));
-  EXPECT_EQ(result_, 1);
-
-  for (const char* what : {"non-xml", "empty"}) {
-    EXPECT_EQ(
-        Send(url_),
-        Join({Opening(url_), Handshake(), ok_status, {"SOAP-Parse-Error!", "Transaction failed!"}}))
-        << what;
-    EXPECT_EQ(result_, 1);
+  const std::string ok = "Server answered: HTTP/1.1 200 OK";
+  const struct {
+    const char* what;
+    Lines last;
+  } answers[] = {
+      {"refused", {ok, "SOAP: Server tell us: Preisangabe ungültig"}},
+      {"denied", {ok, "SOAP: Server acknowledged transaction", "SOAP: Server tell us: denied"}},
+      {"non-xml", {ok, "SOAP-Parse-Error!"}},
+      {"empty", {ok, "SOAP-Parse-Error!"}},
+      {"http:500", {"ERR: 500 Server answered with HTTP/1.1 500 Internal Server Error Zeile: 5"}}};
+  for (const auto& [what, last] : answers) {
+    EXPECT_EQ(Send(url_), AfterHandshake(Join({last, {"Transaction failed!"}}))) << what;
+    EXPECT_EQ(result_, 1) << what;
   }
-
-  EXPECT_EQ(Send(url_),
-            Join({Opening(url_),
-                  Handshake(),
-                  {"ERR: 500 Server answered with HTTP/1.1 500 Internal Server Error Zeile: 5",
-                   "Transaction failed!"}}));
-  EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 5);
 }
 
@@ -241,8 +229,8 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
   }
   ASSERT_GE(komm.lines.size(), 2u);
   const std::string err = komm.lines[komm.lines.size() - 2];
-  EXPECT_EQ(err.rfind("ERR: 1001 Client certificate not found: no certificate with the subject", 0),
-            0u)
+  EXPECT_TRUE(
+      err.starts_with("ERR: 1001 Client certificate not found: no certificate with the subject"))
       << err;
   EXPECT_TRUE(Contains(err,
                        "; files that cannot be read there: client.p12: cannot open the PKCS#12 "
@@ -255,10 +243,8 @@ TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
 TEST_F(TransmissionTest, AnExpiredClientCertificateIsNamedInTheErrLine) {
   MdmSim& sim = StartSim({});
   ASSERT_TRUE(certs_.IssueClientCopy("-400d", 30, 99, "client.pem"));
-  const Lines lines = Send(url_);
-  ASSERT_GE(lines.size(), 2u);
-  const std::string err = lines[lines.size() - 2];
-  EXPECT_EQ(err.rfind("ERR: ", 0), 0u) << err;
+  const std::string err = ErrLine(Send(url_));
+  EXPECT_TRUE(err.starts_with("ERR: ")) << err;
   EXPECT_TRUE(Contains(err, "; the client certificate (client.pem) expired on "));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 0);
@@ -330,36 +316,31 @@ TEST_F(TransmissionTest, NoAnswerWithinTheTimeOutFails) {
   CurlTransport::Options quick;
   quick.timeout = std::chrono::seconds(1);
   EXPECT_EQ(Send(url_, "", quick),
-            Join({Opening(url_),
-                  Handshake(),
-                  {"ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5",
-                   "Transaction failed!"}}));
+            AfterHandshake({"ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5",
+                            "Transaction failed!"}));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 1) << "the request itself had arrived";
 }
 
 TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   MdmSim& sim = StartSim({{"redirect:/v2/prices", "ack"}});
-  EXPECT_EQ(Send(url_),
-            Join({Opening(url_),
-                  Handshake(),
-                  {"Connection: Redirected /v2/prices"},
-                  Handshake(),
-                  {"Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
-                   "Transaction successfull"}}));
+  EXPECT_EQ(
+      Send(url_),
+      AfterHandshake(Join({{"Connection: Redirected /v2/prices"},
+                           Handshake(),
+                           {"Server answered: HTTP/1.1 200 OK",
+                            "SOAP: Server acknowledged transaction", "Transaction successfull"}})));
   ASSERT_EQ(sim.RequestCount(), 2);
-  EXPECT_EQ(sim.RequestHeaders(2).rfind("POST /v2/prices HTTP/1.1\r\n", 0), 0u);
+  EXPECT_TRUE(sim.RequestHeaders(2).starts_with("POST /v2/prices HTTP/1.1\r\n"));
   EXPECT_EQ(sim.RequestBody(2), SOAPEnvelope(kPublication));
 
   // Never to an address without https, where the publication would go out
   // in clear.
   const std::string clear = "http://127.0.0.1:" + std::to_string(sim.port()) + "/v2/prices";
   sim.SetOutcomes({"redirect:" + clear, "ack"});
-  const Lines lines = Send(url_);
-  EXPECT_EQ(result_, 1);
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2],
+  EXPECT_EQ(ErrLine(Send(url_)),
             "ERR: 1004 Redirect to an address without https refused: " + clear + " Zeile: 5");
+  EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 3) << "nothing sent in clear";
 
   // Two Location headers, the first to another server (the one libcurl would
@@ -367,11 +348,9 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   MdmSim other(certs_, t_.dir.path() / "other", {{"ack"}});
   const std::string steal = other.Url("/steal");
   sim.SetOutcomes({"redirect:" + steal + "|/v2/prices", "ack"});
-  const Lines two = Send(url_);
-  EXPECT_EQ(result_, 1);
-  ASSERT_GE(two.size(), 2u);
-  EXPECT_EQ(two[two.size() - 2], "ERR: 1004 Redirect with more than one Location refused: " +
+  EXPECT_EQ(ErrLine(Send(url_)), "ERR: 1004 Redirect with more than one Location refused: " +
                                      steal + ", /v2/prices Zeile: 5");
+  EXPECT_EQ(result_, 1);
   EXPECT_EQ(other.RequestCount(), 0) << "the publication reached the other server";
   EXPECT_EQ(sim.RequestCount(), 4);
 }
@@ -389,20 +368,18 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
   handshake_there[0] = "Connection: Connecting " + peer_there;
   handshake_there[1] = "Connection: Connected " + peer_there;
   for (int run = 1; run <= 2; ++run) {
-    EXPECT_EQ(Send(url_),
-              Join({Opening(url_),
-                    Handshake(),
-                    {"Connection: Redirected " + moved},
-                    handshake_there,
-                    {"Die MTS-K-Adresse " + url_ + " leitet nach " + moved +
-                         " um; bitte in Kestrin eintragen",
-                     "Server answered: HTTP/1.1 200 OK", "SOAP: Server acknowledged transaction",
-                     "Transaction successfull"}}));
+    EXPECT_EQ(Send(url_), AfterHandshake(Join({{"Connection: Redirected " + moved},
+                                               handshake_there,
+                                               {"Die MTS-K-Adresse " + url_ + " leitet nach " +
+                                                    moved + " um; bitte in Kestrin eintragen",
+                                                "Server answered: HTTP/1.1 200 OK",
+                                                "SOAP: Server acknowledged transaction",
+                                                "Transaction successfull"}})));
     EXPECT_EQ(result_, 0);
   }
   ASSERT_EQ(other.RequestCount(), 2);
   EXPECT_EQ(other.RequestBody(2), SOAPEnvelope(kPublication));
-  EXPECT_EQ(other.RequestInfo(2).rfind("client-subject: " + certs_.client_subject + "\n", 0), 0u);
+  EXPECT_TRUE(other.RequestInfo(2).starts_with("client-subject: " + certs_.client_subject + "\n"));
 
   // A server whose certificate no trusted CA signed is refused there too.
   MdmSim rogue(certs_, t_.dir.path() / "rogue", {{"ack"}, "1.2", true});
@@ -424,9 +401,7 @@ TEST_F(TransmissionTest, ARedirectChainThatOutlastsTheTimeOutEndsAtTheTimeOut) {
   const Lines lines = Send(url_, "", quick);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(result_, 1);
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2],
-            "ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5")
+  EXPECT_EQ(ErrLine(lines), "ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5")
       << ::testing::PrintToString(lines);
   EXPECT_LT(took, std::chrono::milliseconds(1500));
   EXPECT_EQ(sim.RequestCount(), 2) << "the second request used up what was left";

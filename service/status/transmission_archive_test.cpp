@@ -21,16 +21,14 @@ namespace velunor {
 namespace {
 
 TransmissionRecord Record(int second, std::string_view request) {
-  TransmissionRecord r;
-  r.when = DateTime{2026, 12, 8, 10, 5, second};
-  r.kind = "price";
-  r.number = "2026-000007";
-  r.url = "https://mts-k.example/pricedata";
-  r.outcome = "acknowledged";
-  r.request = request;
-  r.answer = "<ok/>";
-  r.answered = true;
-  return r;
+  return {DateTime{2026, 12, 8, 10, 5, second},
+          "price",
+          "2026-000007",
+          "https://mts-k.example/pricedata",
+          "acknowledged",
+          request,
+          "<ok/>",
+          true};
 }
 
 // Random bytes do not compress: each file is about as large as its request.
