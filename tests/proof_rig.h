@@ -27,18 +27,18 @@ namespace velunor::testing {
 class ServiceRig {
  public:
   struct Options {
-    std::string db_server;  // "host:port"; empty: the shared test database (not reset here)
+    std::string db_server{};  // "host:port"; empty: the shared test database (not reset here)
     std::vector<std::string> outcomes = {"ack"};
     // Where the service's files go; empty: a fresh temporary directory.
-    std::filesystem::path program_dir;
+    std::filesystem::path program_dir{};
     // Above 0: the transport's time-out instead of the service's 60 s, so
     // that a test can wait for it.
     std::chrono::milliseconds transport_timeout{0};
     // URLs to send the publications to instead of the simulator's.
-    std::string station_url;
-    std::string price_url;
+    std::string station_url{};
+    std::string price_url{};
     // The status server's address ("127.0.0.1:0": any free port); "" for none.
-    std::string status_address;
+    std::string status_address{};
     std::uintmax_t archive_max_bytes = Operations::kDefaultArchiveBytes;
     // The service's database session tells the fake clock's time (now(),
     // the transfer log's times), so that ages the server computes follow
@@ -48,7 +48,7 @@ class ServiceRig {
     FileSystem* files = nullptr;
     // The reporter lease's length and the instance's name ("": the host's).
     int lease_seconds = 60;
-    std::string instance_name;
+    std::string instance_name{};
   };
 
   // Makes certificates, starts the simulator, writes the two files and

@@ -18,17 +18,17 @@ namespace velunor::testing {
 class ServiceProcess {
  public:
   struct Options {
-    std::filesystem::path program_dir;
-    std::filesystem::path cert_store;  // empty: the service's default in the program directory
-    std::filesystem::path output_dir;  // gets stdout.txt and stderr.txt
+    std::filesystem::path program_dir{};
+    std::filesystem::path cert_store{};  // empty: the service's default in the program directory
+    std::filesystem::path output_dir{};  // gets stdout.txt and stderr.txt
     std::string start_time = "2026-12-06 09:05:00";
     int tick_ms = 20;
-    long ticks = 0;                        // 0: no limit, the test ends the run with a signal
-    std::vector<std::string> environment;  // "NAME=value" added to the test's own
-    std::vector<std::string> arguments;    // added to the command line
+    long ticks = 0;                          // 0: no limit, the test ends the run with a signal
+    std::vector<std::string> environment{};  // "NAME=value" added to the test's own
+    std::vector<std::string> arguments{};    // added to the command line
     // Runs velunor through this command, which gets velunor's command line
     // as its arguments and must exec it (a shell that sets a limit first).
-    std::vector<std::string> command_prefix;
+    std::vector<std::string> command_prefix{};
     // Handed to velunor as its fd 3, as the service manager hands over a
     // socket; -1: none.
     int fd3 = -1;
