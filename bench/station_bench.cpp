@@ -126,7 +126,7 @@ NetworkFigures MeasureNetwork(int stations, int spacing) {
   Seed(t, stations, spacing);
   bench::RoundTrips trips;
   t.db.DbServer = trips.server();
-  if (DB_Verbinden(t.db, t.db.DbServer) != 1) throw std::runtime_error("no connection");
+  if (!DB_Verbinden(t.db, t.db.DbServer).ok()) throw std::runtime_error("no connection");
 
   f.steps[kStart] = Measure(t, trips, [&] {
     testing::LoadStammdaten(t.db);

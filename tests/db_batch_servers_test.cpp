@@ -177,7 +177,7 @@ TEST(DbBatchTest, ColumnsWrittenByPositionMayBearOtherNames) {
 TEST(DbBatchTest, OnTablesWithoutTransactionsARefusedRowCostsOnlyItsStation) {
   testing::PrivateServer server;
   DbTestEnv t;
-  ASSERT_EQ(testing::ConnectAsTestAccount(t.db, server.Server()), 1);
+  ASSERT_TRUE(testing::ConnectAsTestAccount(t.db, server.Server()).ok());
   for (const std::vector<std::string>* step : {&kStationBatchTables, &kPriceBatchTables}) {
     for (const std::string& table : *step) Sql(t, "alter table " + table + " engine = MyISAM");
   }

@@ -175,7 +175,7 @@ TEST(DbBatchTest, AServerStoppedInTheMiddleOfThePriceBatchLosesNoPrice) {
   testing::PrivateServer server;
   testing::TestEnv t;
   DbState db(t.env);
-  ASSERT_EQ(testing::ConnectAsTestAccount(db, server.Server()), 1);
+  ASSERT_TRUE(testing::ConnectAsTestAccount(db, server.Server()).ok());
   auto other = server.Connect();
   std::string rows;
   for (long s = 1; s <= 20; ++s) {
@@ -222,7 +222,7 @@ TEST(DbBatchTest, AServerStoppedInTheMiddleOfThePriceBatchLosesNoPrice) {
       QueryRows(*other, "select count(*), min(ps_pricee5) from mts_petrolstation_price_historie"),
       "0,<null>")
       << "the history copies of the stopped batch were rolled back";
-  ASSERT_EQ(DB_Verbinden(db, db.DbServer), 1);
+  ASSERT_TRUE(DB_Verbinden(db, db.DbServer).ok());
   DB_Preisdaten(db);
   EXPECT_EQ(t.ErrorLines().size(), 1u) << Joined(t.ErrorLines());
   for (long s = 1; s <= 20; ++s) {

@@ -73,7 +73,7 @@ class DriverFallbackTest : public ::testing::Test {
     setenv("ODBCSYSINI", dir_.path().c_str(), 1);
   }
   void TearDown() override { unsetenv("ODBCSYSINI"); }
-  int Connect(const std::string& password) {
+  Status Connect(const std::string& password) {
     return testing::ConnectAsTestAccount(db_, TestDb::Server(), password);
   }
   static std::string Section(const std::string& name) {
@@ -86,7 +86,7 @@ class DriverFallbackTest : public ::testing::Test {
 
 TEST_F(DriverFallbackTest, OnlyThe20DriverRegisteredConnectsOnTheSecondAttempt) {
   Register(Section(kDriver20));
-  EXPECT_EQ(Connect(TestDb::kPassword), 1);
+  EXPECT_TRUE(Connect(TestDb::kPassword).ok());
   EXPECT_EQ(db_.connect_attempts, 2);
   EXPECT_EQ(db_.DbVerbunden, 1);
   EXPECT_EQ(db_.db().Query("select 1 x").Text(0, "X"), "1");
@@ -94,7 +94,7 @@ TEST_F(DriverFallbackTest, OnlyThe20DriverRegisteredConnectsOnTheSecondAttempt) 
 
 TEST_F(DriverFallbackTest, NoDriverGivesTwoAttemptsAndNoConnection) {
   Register("");
-  EXPECT_EQ(Connect(TestDb::kPassword), 0);
+  EXPECT_FALSE(Connect(TestDb::kPassword).ok());
   EXPECT_EQ(db_.connect_attempts, 2);
   EXPECT_EQ(db_.DbVerbunden, 0);
   EXPECT_TRUE(t_.ErrorLines().empty()) << "connecting writes no error-log entry";
@@ -102,11 +102,11 @@ TEST_F(DriverFallbackTest, NoDriverGivesTwoAttemptsAndNoConnection) {
 
 TEST_F(DriverFallbackTest, The31DriverConnectsAtOnceAndAWrongPasswordIsNotRetried) {
   Register(Section(kDriver31) + Section(kDriver20));
-  EXPECT_EQ(Connect(TestDb::kPassword), 1);
+  EXPECT_TRUE(Connect(TestDb::kPassword).ok());
   EXPECT_EQ(db_.connect_attempts, 1);
 
   db_.DbVerbunden = 0;
-  EXPECT_EQ(Connect("wrong"), 0);
+  EXPECT_FALSE(Connect("wrong").ok());
   EXPECT_EQ(db_.connect_attempts, 1) << "a refused password must not try the 2.0 driver";
 }
 
@@ -115,7 +115,7 @@ TEST(DbConnectionTest, TrennenClosesOnceAndIgnoresAMissingConnection) {
   DbState db(t.env);
   DB_Trennen(db);  // never connected: nothing happens
   EXPECT_EQ(db.DbVerbunden, 0);
-  ASSERT_EQ(testing::ConnectAsTestAccount(db, TestDb::Server()), 1);
+  ASSERT_TRUE(testing::ConnectAsTestAccount(db, TestDb::Server()).ok());
   DB_Trennen(db);
   EXPECT_EQ(db.DbVerbunden, 0);
   EXPECT_EQ(db.DbVerbindung, nullptr);
@@ -157,17 +157,16 @@ TEST(DbConnectionTest, NullIsToldApartFromEmptyTextAndErrorsCarryTheDriverText) 
 TEST(DbConnectionTest, AFailedConnectSaysWhyWithoutThePassword) {
   TestEnv t;
   DbState db(t.env);
-  EXPECT_EQ(testing::ConnectAsTestAccount(db, TestDb::Server(), "falsches Kennwort"), 0);
-  EXPECT_TRUE(db.connect_diagnostic.starts_with("SQLSTATE 28000, Fehler 1045: "))
-      << db.connect_diagnostic;
-  EXPECT_NE(db.connect_diagnostic.find("Access denied"), std::string::npos);
-  EXPECT_EQ(db.connect_diagnostic.find("falsches Kennwort"), std::string::npos);
+  Status refused = testing::ConnectAsTestAccount(db, TestDb::Server(), "falsches Kennwort");
+  EXPECT_EQ(refused.code(), kErrConnectionLost);
+  EXPECT_TRUE(refused.message().starts_with("SQLSTATE 28000, Fehler 1045: ")) << refused.message();
+  EXPECT_NE(refused.message().find("Access denied"), std::string::npos);
+  EXPECT_EQ(refused.message().find("falsches Kennwort"), std::string::npos);
 
-  EXPECT_EQ(testing::ConnectAsTestAccount(db, "127.0.0.1:1"), 0);
-  EXPECT_NE(db.connect_diagnostic.find("Fehler 2002: "), std::string::npos)
-      << "a closed port reads differently: " << db.connect_diagnostic;
-  EXPECT_EQ(DB_Verbinden(db, TestDb::Server()), 1);
-  EXPECT_EQ(db.connect_diagnostic, "");
+  refused = testing::ConnectAsTestAccount(db, "127.0.0.1:1");
+  EXPECT_NE(refused.message().find("Fehler 2002: "), std::string::npos)
+      << "a closed port reads differently: " << refused.message();
+  EXPECT_TRUE(DB_Verbinden(db, TestDb::Server()).ok());
   EXPECT_TRUE(t.ErrorLines().empty()) << "connecting writes no error-log entry";
 }
 
@@ -191,7 +190,7 @@ TEST(DbConnectionTest, AHeldLockEndsAsALostConnectionAndLaterStatementsFailAtOnc
   EXPECT_EQ(FailureOf([&] { t.sql().Execute("select 1"); }).first, kErrConnectionLost)
       << "the connection counts as lost";
   EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(1));
-  EXPECT_EQ(DB_Verbinden(t.db, TestDb::Server()), 1) << "a new connection works at once";
+  EXPECT_TRUE(DB_Verbinden(t.db, TestDb::Server()).ok()) << "a new connection works at once";
   EXPECT_NO_THROW(t.sql().Execute("select 1"));
 }
 
@@ -204,7 +203,7 @@ TEST(DbConnectionTest, ASessionIdleInsideAStepIsEndedAfterTheLeaseAndItsRowFreed
   t.sql().Execute("create table if not exists idle_probe ( id int primary key, v int )");
   t.sql().Execute("replace into idle_probe values ( 1, 0 )");
   t.db.lease = LeaseClaim{"alpha", "token", "nonce", 2};
-  ASSERT_EQ(DB_Verbinden(t.db, TestDb::Server()), 1);
+  ASSERT_TRUE(DB_Verbinden(t.db, TestDb::Server()).ok());
   t.sql().Execute("set autocommit = 0");
   t.sql().Execute("update idle_probe set v = 1 where id = 1");
   const auto vanished = std::chrono::steady_clock::now();
@@ -231,13 +230,13 @@ TEST(DbConnectionTest, ServerStoppedUnderAnOpenConnectionReportsTheLostConnectio
   testing::PrivateServer server;
   TestEnv t;
   DbState db(t.env);
-  ASSERT_EQ(testing::ConnectAsTestAccount(db, server.Server()), 1);
+  ASSERT_TRUE(testing::ConnectAsTestAccount(db, server.Server()).ok());
   db.db().Execute("select 1");
   server.Stop();
   const auto [number, text] =
       FailureOf([&] { db.db().Execute("update lox_station set name1 = 'x'"); });
   EXPECT_EQ(number, kErrConnectionLost) << "a statement on a stopped server must fail: " << text;
-  EXPECT_EQ(DB_Verbinden(db, server.Server()), 0) << "the server is gone";
+  EXPECT_FALSE(DB_Verbinden(db, server.Server()).ok()) << "the server is gone";
 }
 
 }  // namespace

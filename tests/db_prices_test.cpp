@@ -333,7 +333,7 @@ TEST_F(DbPricesTest, LostConnectionDuringPersistenceLosesNoPendingPrice) {
 
   // The intake after the reconnect finds the price equal to the one shown and
   // must not drop the pending write.
-  ASSERT_EQ(DB_Verbinden(t_.db, t_.db.DbServer), 1);
+  ASSERT_TRUE(DB_Verbinden(t_.db, t_.db.DbServer).ok());
   DB_Get_MTS_StationsPreise(t_.db);
   DB_Preisdaten(t_.db);
   EXPECT_EQ(one.pricesChanged, 0);

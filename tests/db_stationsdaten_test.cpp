@@ -212,7 +212,7 @@ TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterA
     restarted.DbServer = t_.db.DbServer;
     restarted.DbBenutzer = t_.db.DbBenutzer;
     restarted.DbPasswort = t_.db.DbPasswort;
-    ASSERT_EQ(DB_Verbinden(restarted, restarted.DbServer), 1);
+    ASSERT_TRUE(DB_Verbinden(restarted, restarted.DbServer).ok());
     testing::LoadStammdaten(restarted);
     EXPECT_EQ(DB_Stationsdaten(restarted, kStationSyncCheck), 1);
     EXPECT_EQ(restarted.delivery.pending, std::set<long>{2});

@@ -236,7 +236,7 @@ TEST(FaultDbStartTest, AnUnreadableMasterDataTableIsNoMissingSetting) {
 
 // Connects as the service does (its time-outs and session limits) through `relay`.
 bool ConnectThrough(const testing::TcpCutter& relay, DbState& db) {
-  return testing::ConnectAsTestAccount(db, "127.0.0.1:" + std::to_string(relay.port())) == 1;
+  return testing::ConnectAsTestAccount(db, "127.0.0.1:" + std::to_string(relay.port())).ok();
 }
 
 // A connection cut in front of the server ends there too, also when a

@@ -67,7 +67,7 @@ std::unique_ptr<Connection> ConnectToStationNetwork() {
   return db;
 }
 
-int ConnectAsTestAccount(DbState& db, const std::string& server, const std::string& password) {
+Status ConnectAsTestAccount(DbState& db, const std::string& server, const std::string& password) {
   db.DbServer = server;
   db.DbBenutzer = TestDb::kUser;
   db.DbPasswort = password;
@@ -75,7 +75,7 @@ int ConnectAsTestAccount(DbState& db, const std::string& server, const std::stri
 }
 
 DbTestEnv::DbTestEnv() : db(env) {
-  if (ConnectAsTestAccount(db, TestDb::Server()) != 1) {
+  if (!ConnectAsTestAccount(db, TestDb::Server()).ok()) {
     throw std::runtime_error("private MariaDB not reachable at " + db.DbServer +
                              " (run the tests through scripts/test)");
   }

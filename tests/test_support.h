@@ -39,8 +39,8 @@ std::unique_ptr<Connection> ConnectToStationNetwork();
 
 // DB_Verbinden of `db` to `server` (kept as its DbServer) as the test account,
 // with `password` instead of the account's own when given; its result.
-int ConnectAsTestAccount(DbState& db, const std::string& server,
-                         const std::string& password = TestDb::kPassword);
+Status ConnectAsTestAccount(DbState& db, const std::string& server,
+                            const std::string& password = TestDb::kPassword);
 
 // A TestEnv with a DbState connected through DB_Verbinden to a reset `lox`.
 struct DbTestEnv : TestEnv {

@@ -14,9 +14,8 @@ Status ServiceProcedures::DB_Verbinden() {
   s_.db.DbServer = ini.DbServer;
   s_.db.DbBenutzer = ini.DbBenutzer;
   s_.db.DbPasswort = ini.DbPasswort;
-  if (velunor::DB_Verbinden(s_.db, s_.db.DbServer) != 1) {
-    return Status::Error(kErrConnectionLost, s_.db.connect_diagnostic);
-  }
+  const Status connected = velunor::DB_Verbinden(s_.db, s_.db.DbServer);
+  if (!connected.ok()) return connected;
   // A new connection: the step that was under way is the server's to roll back.
   s_.db.in_step = false;
   if (connected_before_ && operations_ != nullptr) operations_->Reconnected();

@@ -103,9 +103,6 @@ struct DbState {
 
   // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
   int connect_attempts = 0;
-  // Why the last DB_Verbinden failed: SQLSTATE, the driver's number and its
-  // text, never the password; "" after a success.
-  std::string connect_diagnostic;
 
   // The shared connection; throws the lost-connection failure when there is none.
   Connection& db() {

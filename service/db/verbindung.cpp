@@ -118,16 +118,14 @@ Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
   }
 }
 
-int DB_Verbinden(DbState& state, const std::string& server) {
+Status DB_Verbinden(DbState& state, const std::string& server) {
   state.batch_tables.reset();
   const ConnectionRequest request{server, state.DbBenutzer, state.DbPasswort,
                                   state.connection_suffix, state.lease ? state.lease->seconds : 0};
   const Status opened =
       OpenConnection(request, state.env.log, &state.DbVerbindung, &state.connect_attempts);
-  state.connect_diagnostic = opened.message();
-  if (!opened.ok()) return 0;
-  state.DbVerbunden = 1;
-  return 1;
+  if (opened.ok()) state.DbVerbunden = 1;
+  return opened;
 }
 
 void DB_Trennen(DbState& state) {

@@ -43,9 +43,8 @@ struct ConnectionRequest {
 Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
                       std::unique_ptr<Connection>* connection, int* attempts);
 
-// OpenConnection for the service's DbVerbindung (replacing the old one); 1
-// when open, 0 otherwise, why left in state.connect_diagnostic.
-int DB_Verbinden(DbState& state, const std::string& server);
+// OpenConnection for the service's DbVerbindung (replacing the old one).
+Status DB_Verbinden(DbState& state, const std::string& server);
 
 // Closes and releases the connection if DbVerbunden; never fails.
 void DB_Trennen(DbState& state);
