@@ -22,9 +22,9 @@
 
 #include "bench/odbc_timing.h"
 #include "bench/round_trips.h"
+#include "service/db/connect.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/stationspreise.h"
-#include "service/db/verbindung.h"
 #include "service/publication/station_body.h"
 #include "tests/test_support.h"
 

@@ -3,9 +3,9 @@
 #include <initializer_list>
 
 #include "service/db/batch_write.h"
+#include "service/db/connect.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
-#include "service/db/verbindung.h"
 #include "tests/small_network.h"
 
 namespace velunor::testing {

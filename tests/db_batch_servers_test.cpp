@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "service/db/batch_write.h"
+#include "service/db/connect.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
-#include "service/db/verbindung.h"
 #include "tests/batch_scenarios.h"
 #include "tests/expect_text.h"
 #include "tests/proof_server.h"

@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "service/db/batch_write.h"
+#include "service/db/connect.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
-#include "service/db/verbindung.h"
 #include "tests/batch_scenarios.h"
 #include "tests/expect_text.h"
 #include "tests/proof_server.h"

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "service/common/failure.h"
+#include "service/db/connect.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
-#include "service/db/verbindung.h"
 #include "tests/db_test.h"
 #include "tests/expect_text.h"
 

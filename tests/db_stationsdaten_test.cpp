@@ -4,10 +4,10 @@
 
 #include <initializer_list>
 
+#include "service/db/connect.h"
 #include "service/db/preisdaten.h"
 #include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
-#include "service/db/verbindung.h"
 #include "service/publication/price_body.h"
 #include "service/publication/publication_state.h"
 #include "service/publication/station_body.h"

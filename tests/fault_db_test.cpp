@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "service/db/batch_write.h"
-#include "service/db/verbindung.h"
+#include "service/db/connect.h"
 #include "tests/expect_text.h"
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"

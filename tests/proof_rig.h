@@ -77,7 +77,7 @@ class ServiceRig {
 
   Service& service() { return *service_; }
   MarktTransp& window() { return service_->window(); }
-  VelunorState& state() { return service_->state(); }
+  ProcessState& state() { return service_->state(); }
   MdmSim& sim() { return *sim_; }
   const TestCertificates& certs() const { return *certs_; }
   FakeClock& clock() { return clock_; }

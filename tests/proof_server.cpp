@@ -12,7 +12,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "service/db/verbindung.h"
+#include "service/db/connect.h"
 
 namespace velunor::testing {
 

@@ -68,7 +68,7 @@ class SchedulerRealTest : public testing::RigTest {
   FakeFrontEnd& fe() { return rig_->front_end(); }
   MdmSim& sim() { return rig_->sim(); }
   WindowModel& model() { return rig_->model(); }
-  VelunorState& state() { return rig_->state(); }
+  ProcessState& state() { return rig_->state(); }
   FakeClock& clock() { return rig_->clock(); }
 
   std::string Info() { return model().info(); }

@@ -4,8 +4,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "service/db/connect.h"
 #include "service/db/lox_stammdaten.h"
-#include "service/db/verbindung.h"
 #include "shared/settings_file.h"
 #include "tests/small_network.h"
 

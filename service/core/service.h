@@ -15,9 +15,9 @@
 #include "service/core/front_end.h"
 #include "service/core/instance_token.h"
 #include "service/core/markt_transp.h"
+#include "service/core/process_state.h"
 #include "service/core/service_notifier.h"
 #include "service/core/service_procedures.h"
-#include "service/core/velunor_state.h"
 #include "service/status/operations.h"
 #include "service/status/status_server.h"
 #include "service/transmission/curl_transport.h"
@@ -48,7 +48,7 @@ class Service {
   Service& operator=(const Service&) = delete;
 
   MarktTransp& window() { return window_; }
-  VelunorState& state() { return state_; }
+  ProcessState& state() { return state_; }
   ServiceProcedures& procedures() { return procedures_; }
   Operations& operations() { return operations_; }
   // The status server's port, 0 when none serves (none asked for, or the
@@ -68,7 +68,7 @@ class Service {
   void StatusPortFailed(const std::string& why, const std::string& procedure);
   void RetryStatusPort();
 
-  VelunorState state_;
+  ProcessState state_;
   InstanceToken token_;
   std::unique_ptr<CurlTransport> own_transport_;
   Operations operations_;

@@ -14,15 +14,15 @@
 #include "service/common/status.h"
 #include "service/core/instance_token.h"
 #include "service/core/procedures.h"
-#include "service/core/velunor_state.h"
+#include "service/core/process_state.h"
 #include "service/db/acknowledgements.h"
+#include "service/db/connect.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/reporter_lease.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/stationspreise.h"
-#include "service/db/verbindung.h"
 #include "service/publication/price_body.h"
 #include "service/publication/station_body.h"
 #include "service/publication/xml_frame.h"
@@ -47,7 +47,7 @@ class ServiceProcedures : public DatabaseProcedures,
  public:
   // `state`, `transport` and `operations` (may be null: nothing is archived
   // or counted) must outlive the procedures.
-  ServiceProcedures(VelunorState& state, HttpsTransport& transport,
+  ServiceProcedures(ProcessState& state, HttpsTransport& transport,
                     Operations* operations = nullptr, LeaseSettings lease = LeaseSettings())
       : s_(state), transport_(transport), operations_(operations) {
     claim_ = {std::move(lease.instance_name), std::move(lease.token), RandomNonce(), lease.seconds};
@@ -145,7 +145,7 @@ class ServiceProcedures : public DatabaseProcedures,
   // Writes MovedEndpointText to the error log, once a day for each move.
   void TellMovedEndpoint(const std::string& url, const std::string& moved_to);
 
-  VelunorState& s_;
+  ProcessState& s_;
   HttpsTransport& transport_;
   Operations* operations_;
   // When each move (old and new URL) was last told.

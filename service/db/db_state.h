@@ -70,7 +70,7 @@ struct DbState {
   std::string DbPasswort;
   // Appended to the string handed to the driver manager: the connection's
   // character set, so that umlauts arrive as UTF-8 both ways, and the bounds
-  // of every wait on the server (see verbindung.h).
+  // of every wait on the server (see connect.h).
   std::string connection_suffix = kConnectionOptions;
   // Head-office settings, the transmission settings file, the station table
   // and the last read of the current prices.

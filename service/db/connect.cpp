@@ -1,4 +1,4 @@
-#include "service/db/verbindung.h"
+#include "service/db/connect.h"
 
 #include <string>
 #include <vector>

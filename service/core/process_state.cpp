@@ -1,8 +1,8 @@
-#include "service/core/velunor_state.h"
+#include "service/core/process_state.h"
 
 namespace velunor {
 
-VelunorState::VelunorState(const Configuration& configuration, Clock& clock, ServiceState& service,
+ProcessState::ProcessState(const Configuration& configuration, Clock& clock, ServiceState& service,
                            WindowHost& host, FileSystem& files)
     : config(configuration),
       log(config.program_dir, clock, files),

@@ -14,9 +14,9 @@
 
 namespace velunor {
 
-struct VelunorState {
+struct ProcessState {
   // `configuration`: the command line's part; the files are read at their moments.
-  VelunorState(const Configuration& configuration, Clock& clock, ServiceState& service,
+  ProcessState(const Configuration& configuration, Clock& clock, ServiceState& service,
                WindowHost& host, FileSystem& files);
 
   Configuration config;
