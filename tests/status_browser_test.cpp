@@ -156,8 +156,8 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
   ServiceState& w = rig->shown();
   w.SetStatusLine({DateTime{2026, 12, 6, 9, 7, 0}, std::nullopt, " <b>Warten</b> & \"Sehen\""});
   w.SetWarning("Zertifikat <endet> bald");
-  w.SetAcknowledged(PublicationKind::kPrice, "", "", 0);
-  w.SetFailed(PublicationKind::kStation, "06.12.2026 09:07:00");
+  w.SetAcknowledged(PublicationKind::kPrice, "", std::nullopt, 0);
+  w.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 7, 0});
   w.AddCommunication("09:07:00 <i>Antwort</i> & mehr");
   w.SetReporter("<A> & B");
   w.SetCell(1, 0, GridCells::Station{1, "<img src=x onerror=alert(1)> Zentrale"});

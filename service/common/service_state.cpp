@@ -18,8 +18,8 @@ void ServiceState::SetTitle(const std::string& caption, const std::string& versi
   Notify(Aspect::kTitle, -1);
 }
 
-void ServiceState::SetClock(const std::string& text) {
-  clock_ = text;
+void ServiceState::SetClock(const DateTime& now) {
+  clock_ = now;
   Notify(Aspect::kClock, -1);
 }
 
@@ -72,7 +72,7 @@ void ServiceState::EndPriceWarningsBefore(std::int64_t epoch_seconds) {
 }
 
 void ServiceState::SetNumbered(PublicationKind kind, const std::string& number,
-                               const std::string& at) {
+                               const std::optional<DateTime>& at) {
   PublicationRecord& record = publications_[static_cast<size_t>(kind)];
   record.number = number;
   record.numbered_at = at;
@@ -80,7 +80,7 @@ void ServiceState::SetNumbered(PublicationKind kind, const std::string& number,
 }
 
 void ServiceState::SetAcknowledged(PublicationKind kind, const std::string& number,
-                                   const std::string& at, std::int64_t epoch_seconds) {
+                                   const std::optional<DateTime>& at, std::int64_t epoch_seconds) {
   PublicationRecord& record = publications_[static_cast<size_t>(kind)];
   record.acknowledged_number = number;
   record.acknowledged_at = at;
@@ -88,7 +88,7 @@ void ServiceState::SetAcknowledged(PublicationKind kind, const std::string& numb
   Notify(Aspect::kPublication, static_cast<int>(kind));
 }
 
-void ServiceState::SetFailed(PublicationKind kind, const std::string& at) {
+void ServiceState::SetFailed(PublicationKind kind, const DateTime& at) {
   publications_[static_cast<size_t>(kind)].failed_at = at;
   Notify(Aspect::kPublication, static_cast<int>(kind));
 }

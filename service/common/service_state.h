@@ -44,15 +44,15 @@ class StateObserver {
 
 enum class PublicationKind { kStation = 0, kPrice = 1 };
 
-// One kind's publications; a time is "dd.mm.yyyy hh:mm:ss", "" when none.
+// One kind's publications; a time is local, nullopt when there is none.
 struct PublicationRecord {
   std::string number;  // the last one numbered (or known acknowledged at the start)
-  std::string numbered_at;
+  std::optional<DateTime> numbered_at;
   // The last one the MTS-K acknowledged: its number, when (also as Unix time).
   std::string acknowledged_number;
-  std::string acknowledged_at;
+  std::optional<DateTime> acknowledged_at;
   std::int64_t acknowledged_epoch_seconds = 0;
-  std::string failed_at;
+  std::optional<DateTime> failed_at;
 };
 
 class ServiceState {
@@ -69,8 +69,9 @@ class ServiceState {
   const std::string& version() const { return version_; }
   void SetTitle(const std::string& caption, const std::string& version);
 
-  const std::string& clock() const { return clock_; }
-  void SetClock(const std::string& text);
+  // The time of the last tick; nullopt before the first.
+  const std::optional<DateTime>& clock() const { return clock_; }
+  void SetClock(const DateTime& now);
 
   // What runs or ran last; nullopt before the first line. Its texts are
   // made by StatusLineText and StatusLineWithoutTime (status_line.h).
@@ -105,11 +106,12 @@ class ServiceState {
   const PublicationRecord& publication(PublicationKind kind) const {
     return publications_[static_cast<size_t>(kind)];
   }
-  void SetNumbered(PublicationKind kind, const std::string& number, const std::string& at);
-  // `at` "" (and `number` "") when none is known.
-  void SetAcknowledged(PublicationKind kind, const std::string& number, const std::string& at,
-                       std::int64_t epoch_seconds);
-  void SetFailed(PublicationKind kind, const std::string& at);
+  void SetNumbered(PublicationKind kind, const std::string& number,
+                   const std::optional<DateTime>& at);
+  // `at` nullopt (and `number` "") when none is known.
+  void SetAcknowledged(PublicationKind kind, const std::string& number,
+                       const std::optional<DateTime>& at, std::int64_t epoch_seconds);
+  void SetFailed(PublicationKind kind, const DateTime& at);
 
   // The communication log of the running day, oldest first.
   const std::vector<std::string>& communication() const { return communication_; }
@@ -148,7 +150,7 @@ class ServiceState {
   std::vector<StateObserver*> observers_;
   std::string caption_;
   std::string version_;
-  std::string clock_;
+  std::optional<DateTime> clock_;
   std::optional<StatusLine> status_line_;
   std::string alarm_;
   std::string warning_;

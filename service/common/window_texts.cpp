@@ -1,6 +1,7 @@
 #include "service/common/window_texts.h"
 
 #include "service/common/text.h"
+#include "service/common/zusatzfunktionen.h"
 
 namespace velunor {
 
@@ -10,21 +11,29 @@ VersionLabel Heading(const char* text) { return {text, LabelKind::kHeading}; }
 
 VersionLabel Version(const char* prefix, const PublicationRecord& r) {
   if (r.number.empty()) return {"---", LabelKind::kEmpty};
-  return {std::string(prefix).append(r.number).append(" am: ").append(r.numbered_at),
+  return {std::string(prefix).append(r.number).append(" am: ").append(ShownTime(r.numbered_at)),
           LabelKind::kSet};
 }
 
 VersionLabel Acknowledged(const PublicationRecord& r) {
-  if (r.acknowledged_at.empty()) return {"---", LabelKind::kEmpty};
-  return {r.acknowledged_at, LabelKind::kSet};
+  if (!r.acknowledged_at) return {"---", LabelKind::kEmpty};
+  return {ShownTime(r.acknowledged_at), LabelKind::kSet};
 }
 
 VersionLabel Failed(const PublicationRecord& r) {
-  if (r.failed_at.empty()) return {"---", LabelKind::kEmpty};
-  return {std::string("!! ").append(r.failed_at).append(" !!"), LabelKind::kFailed};
+  if (!r.failed_at) return {"---", LabelKind::kEmpty};
+  return {"!! " + ShownTime(r.failed_at) + " !!", LabelKind::kFailed};
 }
 
 }  // namespace
+
+std::string ShownTime(const std::optional<DateTime>& at) { return at ? DateTimeText(*at) : ""; }
+
+std::string ClockText(const ServiceState& state) {
+  if (!state.clock()) return "";
+  const DateTime& t = *state.clock();
+  return Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " Uhr";
+}
 
 std::array<VersionLabel, 8> VersionLabels(const ServiceState& state) {
   const PublicationRecord& station = state.publication(PublicationKind::kStation);

@@ -5,12 +5,19 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "service/common/service_state.h"
 #include "service/common/window_model.h"
 
 namespace velunor {
+
+// "dd.mm.yyyy hh:mm:ss", as every time of the state reads; "" for none.
+std::string ShownTime(const std::optional<DateTime>& at);
+
+// The time of the last tick, "hh:mm:ss Uhr"; "" before the first.
+std::string ClockText(const ServiceState& state);
 
 // The caption as the operator sees it.
 std::string VisibleCaption(const std::string& caption);

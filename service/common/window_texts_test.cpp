@@ -27,11 +27,12 @@ TEST(WindowTextsTest, EachVersionLabelCarriesTheKindOfItsRecord) {
   };
   EXPECT_EQ(kinds(),
             (std::array{kHeading, kEmpty, kHeading, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty}));
-  state.SetNumbered(PublicationKind::kStation, "2026-000007", "06.12.2026 09:05:00");
-  state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", "06.12.2026 09:05:01", 1796544301);
-  state.SetFailed(PublicationKind::kStation, "06.12.2026 09:05:02");
+  state.SetNumbered(PublicationKind::kStation, "2026-000007", DateTime{2026, 12, 6, 9, 5, 0});
+  state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", DateTime{2026, 12, 6, 9, 5, 1},
+                        1796544301);
+  state.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 5, 2});
   EXPECT_EQ(kinds(), (std::array{kHeading, kSet, kHeading, kEmpty, kEmpty, kSet, kFailed, kEmpty}));
-  state.SetAcknowledged(PublicationKind::kPrice, "", "", 0);
+  state.SetAcknowledged(PublicationKind::kPrice, "", std::nullopt, 0);
   EXPECT_EQ(kinds()[5], kEmpty) << "an acknowledgement no longer known";
   EXPECT_STREQ(LabelKindName(kFailed), "failed");
   EXPECT_STREQ(LabelKindName(kSet), "set");

@@ -27,7 +27,7 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       if (window_.panel(1) != state_.version()) window_.SetPanel(1, state_.version());
       break;
     case Aspect::kClock:
-      window_.SetPanel(2, state_.clock());
+      window_.SetPanel(2, ClockText(state_));
       break;
     case Aspect::kStatusLine:
       window_.SetInfo(StatusLineText(state_.status_line()));

@@ -19,9 +19,10 @@ TEST(WindowViewTest, TheWindowShowsWhatTheStateRecords) {
   EXPECT_EQ(window.label1(6), "---");
   EXPECT_EQ(window.info(), "") << "no status line yet";
 
-  state.SetNumbered(PublicationKind::kStation, "2026-000007", "06.12.2026 09:05:00");
-  state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", "06.12.2026 09:05:01", 1796544301);
-  state.SetFailed(PublicationKind::kStation, "06.12.2026 09:05:02");
+  state.SetNumbered(PublicationKind::kStation, "2026-000007", DateTime{2026, 12, 6, 9, 5, 0});
+  state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", DateTime{2026, 12, 6, 9, 5, 1},
+                        1796544301);
+  state.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 5, 2});
   EXPECT_EQ(window.label1(0), "Version Grunddaten:");
   EXPECT_EQ(window.label1(1), "G-2026-000007 am: 06.12.2026 09:05:00");
   EXPECT_EQ(window.label1(3), "---");

@@ -12,10 +12,10 @@ constexpr const char* kProcedure = "Haupt_Timer_Timer";
 ComplianceWatch::ComplianceWatch(Env& env, FrontEnd& front_end)
     : env_(env), front_end_(front_end) {}
 
-void ComplianceWatch::Start(std::int64_t age_seconds, const std::string& since_text) {
+void ComplianceWatch::Start(std::int64_t age_seconds, const std::optional<DateTime>& since) {
   started_ = true;
   price_.since = env_.clock.EpochSeconds() - age_seconds;
-  price_.since_text = since_text.empty() ? NowFromDate(env_.clock) : since_text;
+  price_.since_text = DateTimeText(since.value_or(env_.clock.Now()));
 }
 
 void ComplianceWatch::Stop() {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "service/common/date_time.h"
 #include "service/common/env.h"
 #include "service/core/front_end.h"
 
@@ -23,10 +24,9 @@ class ComplianceWatch {
   ComplianceWatch(Env& env, FrontEnd& front_end);
 
   // The service reports from now on (the end of a good start). The price
-  // clock started `age_seconds` ago, at `since_text` (dd.mm.yyyy hh:mm:ss;
-  // "" for now): the last acknowledgement the database knows of, so that a
-  // restart does not reset it.
-  void Start(std::int64_t age_seconds = 0, const std::string& since_text = "");
+  // clock started `age_seconds` ago, at `since` (nullopt: now): the last
+  // acknowledgement the database knows of, so that a restart does not reset it.
+  void Start(std::int64_t age_seconds = 0, const std::optional<DateTime>& since = std::nullopt);
   // Another instance reports from now on: no alarm is this one's to raise,
   // and a raised one leaves the window, until the next Start.
   void Stop();

@@ -53,7 +53,7 @@ TEST(HeadlessFrontEndTest, PrintsStatusChangesCommunicationAndMessagesOneLineEac
   status(1, " Warten auf Auftrag");  // only the time moved
   status(2, " Automatischer Preisdatenexport");
   state.AddCommunication("09:05:03 Sending Request...");
-  state.SetAcknowledged(PublicationKind::kPrice, "2026-000001", "06.12.2026 09:05:04",
+  state.SetAcknowledged(PublicationKind::kPrice, "2026-000001", DateTime{2026, 12, 6, 9, 5, 4},
                         clock.EpochSeconds());  // not a line of its own
   status(5, " Warten auf Auftrag");
   PriceWarning price{1, "Tankstelle Müller", "diesel", "Diesel", 0.169, 1.689};

@@ -95,11 +95,6 @@ std::string ConnectNotice(const Status& connected) {
 
 }  // namespace
 
-std::string ClockPanelText(const Clock& clock) {
-  const DateTime t = clock.Now();
-  return Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " Uhr";
-}
-
 MarktTransp::MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end,
                          Configuration& config, ServiceNotifier* notifier,
                          OperationsSink* operations)
@@ -135,7 +130,7 @@ void MarktTransp::Form_Load() {
     env_.service.SetTitle("Datenübergabe an die Markttransparenzstelle",
                           std::string("Velunor V ") + kVersion);
   });
-  p.Run([&] { env_.service.SetClock(ClockPanelText(env_.clock)); });
+  p.Run([&] { env_.service.SetClock(env_.clock.Now()); });
   p.Run([&] { front_end_.AddTrayIcon(); });
 }
 
@@ -306,16 +301,15 @@ void MarktTransp::RestoreAcknowledgements(Procedure& p) {
   KnownAcknowledgements known;
   p.Check(procs_.transmission.Acknowledgements(&known));
   const AcknowledgedAt& since = known.price ? *known.price : known.price_watched;
-  watch_.Start(since.age_seconds, since.time);
+  watch_.Start(since.age_seconds, since.at);
   for (const OutcomeRow& row : kOutcomes) {
     const std::optional<AcknowledgedAt>& last =
         std::string(row.kind) == kStationData ? known.station : known.price;
     if (!last) continue;
     p.Run([&] {
-      env_.service.SetAcknowledged(row.publication, last->number, last->time,
+      env_.service.SetAcknowledged(row.publication, last->number, last->at,
                                    env_.clock.EpochSeconds() - last->age_seconds);
-      if (!last->number.empty())
-        env_.service.SetNumbered(row.publication, last->number, last->time);
+      if (!last->number.empty()) env_.service.SetNumbered(row.publication, last->number, last->at);
     });
   }
 }
@@ -324,7 +318,7 @@ void MarktTransp::Haupt_Timer_Timer() {
   if (unloaded_) return;
   if (notifier_ != nullptr) notifier_->Alive();
   Procedure p(env_.log, "Haupt_Timer_Timer");
-  p.Run([&] { env_.service.SetClock(ClockPanelText(env_.clock)); });
+  p.Run([&] { env_.service.SetClock(env_.clock.Now()); });
   if (vars_.TaktZaehler < 100) ++vars_.TaktZaehler;
   if (env_.log.LetzterFehler() == kErrConnectionLost && vars_.AblaufStatus < kWaitForDatabase) {
     vars_.AblaufStatus = kWaitForDatabase;
@@ -561,7 +555,7 @@ void MarktTransp::Transmit() {
     sent = procs_.transmission.SOAPTransaction(vars_.SendeDaten, vars_.SendeArt, vars_.AktuelleUrl,
                                                limit_ms);
   });
-  const std::string now = NowFromDate(env_.clock);
+  const DateTime now = env_.clock.Now();
   vars_.AblaufStatus = kIdle;
   for (const OutcomeRow& row : kOutcomes) {
     if (vars_.SendeArt != row.kind) continue;

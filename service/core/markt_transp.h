@@ -174,7 +174,4 @@ class MarktTransp {
       0;  // since the last price acknowledgement, as the database knows
 };
 
-// "hh:mm:ss Uhr", the status bar's clock.
-std::string ClockPanelText(const Clock& clock);
-
 }  // namespace velunor

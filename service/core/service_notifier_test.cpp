@@ -67,7 +67,8 @@ TEST(ServiceNotifierTest, TellsTheServiceManagerReadinessStatusAliveAndStop) {
   notifier.Alive();
   notifier.Problem("Statusseite: belegt");
   state.SetAlarm("ALARM: Preise");
-  state.SetAcknowledged(PublicationKind::kStation, "2026-000001", "not a status", 0);
+  state.SetAcknowledged(PublicationKind::kStation, "2026-000001", DateTime{2026, 12, 6, 9, 5, 3},
+                        0);
   notifier.Problem("");
   notifier.Stopping();
   EXPECT_EQ(

@@ -16,7 +16,7 @@ constexpr const char* kAge = "unix_timestamp() - unix_timestamp(changed), value"
 
 // The moment `age` seconds ago as the status line shows times.
 AcknowledgedAt Ago(const Clock& clock, std::int64_t age, std::string number) {
-  return {age, DateTimeText(AddSeconds(clock.Now(), -age)), std::move(number)};
+  return {age, AddSeconds(clock.Now(), -age), std::move(number)};
 }
 
 // A column name as the server reported it, quoted for a statement.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "service/common/date_time.h"
 #include "service/db/db_state.h"
 
 namespace velunor {
@@ -18,8 +19,9 @@ inline constexpr const char* kStateTable = "velunor_state";
 
 struct AcknowledgedAt {
   std::int64_t age_seconds = 0;  // by the database server's clock
-  std::string time;              // dd.mm.yyyy hh:mm:ss: now on the service's clock less the age
-  std::string number;            // the publication number; "" when only the transfer log knew
+  // Now on the service's clock less the age; nullopt when not known.
+  std::optional<DateTime> at;
+  std::string number;  // the publication number; "" when only the transfer log knew
 };
 
 struct KnownAcknowledgements {

@@ -51,7 +51,7 @@ std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
   const std::string sql = "replace into stammdaten ( id, value ) values ( " +
                           std::to_string(kind.stammdaten_id) + ", '" + SQLQuote(number, 0) + "' )";
   p.With(sql).Run([&] { state.db().Execute(sql); });
-  p.With("").Run([&] { env.service.SetNumbered(kind.kind, number, NowFromDate(env.clock)); });
+  p.With("").Run([&] { env.service.SetNumbered(kind.kind, number, env.clock.Now()); });
   return number;
 }
 

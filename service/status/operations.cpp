@@ -197,7 +197,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   s->frame1 = Frame1Text(shown);
   s->grid = shown.grid();
   s->version = shown.version();
-  s->clock = shown.clock();
+  s->clock = ClockText(shown);
   s->now = NowFromDate(env_.clock);
   s->warning = WarningText(shown);
   s->price_warnings = shown.price_warnings();
@@ -241,7 +241,8 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   for (PublicationKind kind : {PublicationKind::kStation, PublicationKind::kPrice}) {
     const PublicationRecord& record = shown.publication(kind);
     (kind == PublicationKind::kStation ? s->station : s->price) = {
-        record.acknowledged_at, record.acknowledged_epoch_seconds, record.acknowledged_number};
+        ShownTime(record.acknowledged_at), record.acknowledged_epoch_seconds,
+        record.acknowledged_number};
     metrics_->last_acknowledged.Add({{"kind", KindName(kind)}})
         .Set(static_cast<double>(record.acknowledged_epoch_seconds));
   }
