@@ -240,9 +240,11 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
                                                                           : "ok";
   for (PublicationKind kind : {PublicationKind::kStation, PublicationKind::kPrice}) {
     const PublicationRecord& record = shown.publication(kind);
-    (kind == PublicationKind::kStation ? s->station : s->price) = {
-        ShownTime(record.acknowledged_at), record.acknowledged_epoch_seconds,
-        record.acknowledged_number};
+    // Member by member: GCC 12 crashes on the braced assignment in the sanitizer build.
+    AcknowledgedPublication& shown_kind = kind == PublicationKind::kStation ? s->station : s->price;
+    shown_kind.time = ShownTime(record.acknowledged_at);
+    shown_kind.epoch_seconds = record.acknowledged_epoch_seconds;
+    shown_kind.number = record.acknowledged_number;
     metrics_->last_acknowledged.Add({{"kind", KindName(kind)}})
         .Set(static_cast<double>(record.acknowledged_epoch_seconds));
   }
