@@ -24,8 +24,18 @@ Overloaded(Ts...) -> Overloaded<Ts...>;
 
 }  // namespace
 
-GridCells::GridCells() : facts_(CellRows<Fact>::Row{}) {
+GridCells::GridCells() : facts_(CellRows<Fact>::Row{}), texts_(CaptionTexts()) {
   for (int column = 0; column < kColumns; ++column) facts_.Set(0, column, Caption{});
+}
+
+void GridCells::Resize(int rows) {
+  facts_.Resize(rows);
+  texts_.Resize(rows);
+}
+
+void GridCells::Set(int row, int column, const Fact& fact) {
+  facts_.Set(row, column, fact);
+  texts_.Set(row, column, TextOf(fact, column));
 }
 
 GridCells::Row GridCells::CaptionTexts() {
@@ -34,7 +44,7 @@ GridCells::Row GridCells::CaptionTexts() {
   return captions;
 }
 
-std::string GridCells::Text(int row, int column) const {
+std::string GridCells::TextOf(const Fact& fact, int column) {
   return std::visit(
       Overloaded{
           [](std::monostate) { return std::string(); },
@@ -50,17 +60,7 @@ std::string GridCells::Text(int row, int column) const {
           [](const CentralProduct& p) { return std::to_string(p.number) + " - " + p.short_name; },
           [](const Price& p) { return p.value + " €"; },
       },
-      at(row, column));
-}
-
-std::vector<GridCells::Row> GridCells::Texts() const {
-  std::vector<Row> texts(static_cast<size_t>(rows()));
-  for (int row = 0; row < rows(); ++row) {
-    for (int column = 0; column < kColumns; ++column) {
-      texts[static_cast<size_t>(row)][static_cast<size_t>(column)] = Text(row, column);
-    }
-  }
-  return texts;
+      fact);
 }
 
 }  // namespace velunor

@@ -46,6 +46,7 @@ class CellRows {
     CheckGridCell(row, column, this->rows());
     rows_[static_cast<size_t>(row)][static_cast<size_t>(column)] = cell;
   }
+  const std::vector<Row>& all() const { return rows_; }
 
  private:
   std::vector<Row> rows_;
@@ -54,7 +55,6 @@ class CellRows {
 class GridCells {
  public:
   static constexpr int kColumns = kGridColumns;
-  static constexpr int kFirstFuelColumn = 2;
   static constexpr std::array<const char*, kColumns> kCaptions = {
       "Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"};
   using Row = std::array<std::string, kColumns>;
@@ -86,17 +86,21 @@ class GridCells {
   GridCells();
 
   int rows() const { return facts_.rows(); }
-  void Resize(int rows) { facts_.Resize(rows); }
+  void Resize(int rows);
   const Fact& at(int row, int column) const { return facts_.at(row, column); }
-  void Set(int row, int column, const Fact& fact) { facts_.Set(row, column, fact); }
-  // The cell's text as the window shows it.
-  std::string Text(int row, int column) const;
-  std::vector<Row> Texts() const;
+  void Set(int row, int column, const Fact& fact);
+  // The cells' texts as the window shows them, made as each fact is set:
+  // every view reads them at every tick.
+  const std::string& Text(int row, int column) const { return texts_.at(row, column); }
+  const std::vector<Row>& Texts() const { return texts_.all(); }
   // The caption row's texts.
   static Row CaptionTexts();
 
  private:
+  static std::string TextOf(const Fact& fact, int column);
+
   CellRows<Fact> facts_;
+  CellRows<std::string> texts_;
 };
 
 }  // namespace velunor

@@ -130,8 +130,8 @@ class ServiceState {
   const GridCells::Fact& fact(int row, int column) const { return grid_.at(row, column); }
   void SetCell(int row, int column, const GridCells::Fact& fact);
   // The cells' texts, as every view shows them.
-  std::string cell(int row, int column) const { return grid_.Text(row, column); }
-  std::vector<GridRow> grid() const { return grid_.Texts(); }
+  const std::string& cell(int row, int column) const { return grid_.Text(row, column); }
+  const std::vector<GridRow>& grid() const { return grid_.Texts(); }
 
   // The service is ending: nothing the operator does acts any more.
   bool shutting_down() const { return shutting_down_; }

@@ -113,9 +113,8 @@ bool Checker::StationIniFile() {
 
 bool Checker::Database() {
   FehlerLog log(config_.program_dir, clock_);
-  int attempts = 0;
   const Status opened =
-      OpenConnection({ini_.DbServer, ini_.DbBenutzer, ini_.DbPasswort}, log, &db_, &attempts);
+      OpenConnection({ini_.DbServer, ini_.DbBenutzer, ini_.DbPasswort}, log, &db_);
   if (!opened.ok()) {
     Line(false, "Datenbank", "keine Verbindung (" + opened.message() + ")",
          "Server, Port, Benutzer und Kennwort in STATION.INI und den ODBC-Treiber "

@@ -90,9 +90,10 @@ std::string ConnectionString(const std::string& driver, const std::string& serve
 Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
                       std::unique_ptr<Connection>* connection, int* attempts) {
   std::string driver = kDriver31;
-  *attempts = 0;
+  int tried = 0;
   for (;;) {
-    ++*attempts;
+    ++tried;
+    if (attempts != nullptr) *attempts = tried;
     std::string full;
     {
       // A failure while splitting the entry is the only one that is logged.

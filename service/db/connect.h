@@ -35,13 +35,14 @@ struct ConnectionRequest {
 };
 
 // Opens a new connection into `connection` (never null afterwards; open
-// only when ok). At most two attempts, counted in `attempts`: the 2.0 driver
-// is tried only when the 3.1 driver or its data source is missing. Not ok:
+// only when ok). At most two attempts, counted in `attempts` (may be null):
+// the 2.0 driver is tried only when the 3.1 driver or its data source is
+// missing. Not ok:
 // kErrConnectionLost with why, as the driver said it (SQLSTATE, its number
 // and text, never the password; "" when it said nothing). Only a server
 // entry that cannot be split is logged, under "IPPort".
 Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
-                      std::unique_ptr<Connection>* connection, int* attempts);
+                      std::unique_ptr<Connection>* connection, int* attempts = nullptr);
 
 // OpenConnection for the service's DbVerbindung (replacing the old one).
 Status DB_Verbinden(DbState& state, const std::string& server);
