@@ -251,8 +251,8 @@ MHD_Result StatusServer::Daemon::Archive(MHD_Connection* connection, const std::
     return Send(connection, 404, "Keine solche Übertragung im Archiv\n",
                 "text/plain; charset=utf-8");
   };
-  const int fd = TransmissionArchive::Open(archive_dir, name);
-  if (fd < 0) return missing();
+  int fd = -1;
+  if (!TransmissionArchive::Open(archive_dir, name, &fd).ok()) return missing();
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
@@ -278,15 +278,16 @@ MHD_Result StatusServer::Daemon::Archive(MHD_Connection* connection, const std::
     return Queue(connection, 200, response);
   }
   // The file checked above, not one a name could lead to meanwhile.
-  const auto text = TransmissionArchive::ReadOpened(fd, kMaxUnpacked);
+  std::string text;
+  const Status read = TransmissionArchive::ReadOpened(fd, kMaxUnpacked, &text);
   close(fd);
-  if (!text) {
+  if (!read.ok()) {
     return Send(connection, 406,
                 "Nur gzip-komprimiert abrufbar (Accept-Encoding: gzip), oder die Datei im "
                 "Archivverzeichnis mit zcat lesen\n",
                 "text/plain; charset=utf-8", {vary});
   }
-  return Send(connection, 200, *text, "text/plain; charset=utf-8", {vary});
+  return Send(connection, 200, text, "text/plain; charset=utf-8", {vary});
 }
 
 std::optional<StatusAddress> ParseStatusAddress(const std::string& text) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <initializer_list>
 #include <regex>
 #include <string_view>
@@ -57,10 +58,15 @@ std::string Gzip(std::initializer_list<std::string_view> pieces) {
   return rc == Z_STREAM_END ? out : "";
 }
 
-// nullopt also when the text would pass `max_bytes`.
-std::optional<std::string> Gunzip(const std::string& bytes, size_t max_bytes) {
+Status TooLong(size_t max_bytes) {
+  return Status::Error(EFBIG, "länger als " + std::to_string(max_bytes) + " Bytes");
+}
+
+// Not ok also when the text would pass `max_bytes`.
+Status Gunzip(const std::string& bytes, size_t max_bytes, std::string* text) {
+  const Status broken = Status::Error(EILSEQ, "keine vollständige gzip-Datei");
   z_stream z{};
-  if (inflateInit2(&z, 15 + 32) != Z_OK) return std::nullopt;  // gzip or zlib
+  if (inflateInit2(&z, 15 + 32) != Z_OK) return broken;  // gzip or zlib
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
   z.avail_in = static_cast<uInt>(bytes.size());
   std::string out;
@@ -75,8 +81,10 @@ std::optional<std::string> Gunzip(const std::string& bytes, size_t max_bytes) {
     if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // truncated
   }
   inflateEnd(&z);
-  if (rc != Z_STREAM_END || out.size() > max_bytes) return std::nullopt;
-  return out;
+  if (out.size() > max_bytes) return TooLong(max_bytes);
+  if (rc != Z_STREAM_END) return broken;
+  *text = std::move(out);
+  return Status();
 }
 
 // The file's details from its name; nullopt for any other name.
@@ -231,43 +239,45 @@ std::vector<ArchivedTransmission> TransmissionArchive::Newest(size_t count) cons
   return newest;
 }
 
-std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path& dir,
-                                                     const std::string& name) {
-  return Read(dir, name, std::string().max_size());
-}
-
-std::optional<std::string> TransmissionArchive::Read(const std::filesystem::path& dir,
-                                                     const std::string& name, size_t max_bytes) {
-  const int fd = Open(dir, name);
-  if (fd < 0) return std::nullopt;
-  std::optional<std::string> text = ReadOpened(fd, max_bytes);
+Status TransmissionArchive::Read(const std::filesystem::path& dir, const std::string& name,
+                                 std::string* text, size_t max_bytes) {
+  int fd = -1;
+  if (Status opened = Open(dir, name, &fd); !opened.ok()) return opened;
+  Status read = ReadOpened(fd, max_bytes, text);
   close(fd);
-  return text;
+  return read;
 }
 
-std::optional<std::string> TransmissionArchive::ReadOpened(int fd, size_t max_bytes) {
+Status TransmissionArchive::ReadOpened(int fd, size_t max_bytes, std::string* text) {
+  text->clear();
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return std::nullopt;
+  if (fstat(fd, &st) != 0) return Status::Error(errno, std::strerror(errno));
+  if (!S_ISREG(st.st_mode) || st.st_size < 0) return Status::Error(ENOENT, "keine Archivdatei");
   // Packed, a text is hardly ever larger than itself; a file far beyond the
   // bound is not read into memory at all.
   const size_t stored = static_cast<size_t>(st.st_size);
   const size_t bound = max_bytes > std::string().max_size() / 2 ? max_bytes : max_bytes * 2 + 4096;
-  if (stored > bound) return std::nullopt;
+  if (stored > bound) return TooLong(max_bytes);
   std::string bytes(stored, '\0');
   size_t got = 0;
   while (got < stored) {
     const ssize_t n = pread(fd, bytes.data() + got, stored - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0) return Status::Error(errno, std::strerror(errno));
+    if (n == 0) break;
     got += static_cast<size_t>(n);
   }
   bytes.resize(got);
-  return Gunzip(bytes, max_bytes);
+  return Gunzip(bytes, max_bytes, text);
 }
 
-int TransmissionArchive::Open(const std::filesystem::path& dir, const std::string& name) {
-  if (!IsArchiveName(name)) return -1;
-  return open((dir / name).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+Status TransmissionArchive::Open(const std::filesystem::path& dir, const std::string& name,
+                                 int* fd) {
+  *fd = -1;
+  if (!IsArchiveName(name)) return Status::Error(ENOENT, "kein Name einer Archivdatei");
+  *fd = open((dir / name).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (*fd < 0) return Status::Error(errno, std::strerror(errno));
+  return Status();
 }
 
 }  // namespace velunor

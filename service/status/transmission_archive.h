@@ -70,22 +70,23 @@ class TransmissionArchive {
   // The disk space of the files, in whole blocks.
   std::uintmax_t total_bytes() const { return total_; }
 
-  // The decompressed content of the file `name`; nullopt when the name is
-  // not an archive file's name or cannot be read.
-  static std::optional<std::string> Read(const std::filesystem::path& dir, const std::string& name);
-  // The same, but only when it is at most `max_bytes` long decompressed.
-  // Opened as Open does: a link is never followed, only a regular file of
-  // a size that can unpack to `max_bytes` is read.
-  static std::optional<std::string> Read(const std::filesystem::path& dir, const std::string& name,
-                                         size_t max_bytes);
-  // The decompressed content of the file already opened by Open, on the same
-  // terms; the caller keeps and closes `fd`.
-  static std::optional<std::string> ReadOpened(int fd, size_t max_bytes);
+  // The decompressed content of the file `name` into `text`, when it is at
+  // most `max_bytes` long decompressed. Opened as Open does: a link is never
+  // followed, only a regular file of a size that can unpack to `max_bytes`
+  // is read. Not ok: ENOENT for a name that is not an archive file's or not
+  // there, EFBIG for one too long, EILSEQ for one that is no gzip, errno
+  // for one that cannot be read.
+  static Status Read(const std::filesystem::path& dir, const std::string& name, std::string* text,
+                     size_t max_bytes = std::string().max_size());
+  // The same for the file already opened by Open; the caller keeps and
+  // closes `fd`.
+  static Status ReadOpened(int fd, size_t max_bytes, std::string* text);
 
-  // The file `name` opened for reading as stored (gzip), -1 when the name is
-  // not an archive file's name or cannot be opened. The caller closes it.
-  // Read and Open serve the status page's threads from the machine's disk.
-  static int Open(const std::filesystem::path& dir, const std::string& name);
+  // The file `name` opened for reading as stored (gzip) into `fd`, which the
+  // caller closes. Not ok (and `fd` -1): ENOENT for a name that is not an
+  // archive file's name, errno when it cannot be opened. Read and Open serve
+  // the status page's threads from the machine's disk.
+  static Status Open(const std::filesystem::path& dir, const std::string& name, int* fd);
 
   // The file's content as written: a header, the request, the answer. The
   // request's and answer's lengths in the header let a reader cut them out.
