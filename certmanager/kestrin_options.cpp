@@ -18,7 +18,7 @@ KestrinOptions ParseKestrinOptions(const std::vector<std::string>& args) {
                                                   {"--station-url", Kind::kValue},
                                                   {"--price-url", Kind::kValue}});
   KestrinOptions o;
-  o.error = read.error;
+  o.status = read.status;
   o.help = read.Has("--help");
   o.version = read.Has("--version");
   o.program_dir = read.Value("--program-dir");
@@ -31,15 +31,15 @@ KestrinOptions ParseKestrinOptions(const std::vector<std::string>& args) {
   o.certificate = read.Value("--certificate");
   o.station_url = read.Value("--station-url");
   o.price_url = read.Value("--price-url");
-  if (!o.error.empty()) return o;
+  if (!o.status.ok()) return o;
   const int modes =
       (o.list ? 1 : 0) + (o.show ? 1 : 0) + (o.set ? 1 : 0) + (o.screenshot.empty() ? 0 : 1);
   if (modes > 1) {
-    o.error = "--list, --show, --set and --screenshot exclude each other";
+    o.status = UsageError("--list, --show, --set and --screenshot exclude each other");
   } else if (o.set && (o.certificate.empty() || o.station_url.empty() || o.price_url.empty())) {
-    o.error = "--set needs --certificate, --station-url and --price-url";
+    o.status = UsageError("--set needs --certificate, --station-url and --price-url");
   } else if (!o.set && !(o.certificate.empty() && o.station_url.empty() && o.price_url.empty())) {
-    o.error = "--certificate, --station-url and --price-url belong to --set";
+    o.status = UsageError("--certificate, --station-url and --price-url belong to --set");
   }
   return o;
 }

@@ -1,11 +1,13 @@
 // The command line of kestrin: program directory, certificate store, an
 // optional screenshot file, and the modes without a window (--list, --show,
-// --set). Parsing never exits; the caller prints `error`
-// with the usage text and exits with status 2.
+// --set). Parsing never exits; on a usage error the caller prints
+// `status`'s text with the usage text and exits with status 2.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "shared/option_reader.h"
 
 namespace velunor {
 
@@ -22,7 +24,7 @@ struct KestrinOptions {
   std::string price_url;
   bool help = false;
   bool version = false;
-  std::string error;
+  Status status;  // not ok: the usage error (UsageError)
 };
 
 KestrinOptions ParseKestrinOptions(const std::vector<std::string>& args);

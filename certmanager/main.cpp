@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
   using namespace velunor;
   const KestrinOptions options =
       ParseKestrinOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (!options.error.empty()) {
-    PrintLine(stderr, "kestrin: " + options.error);
+  if (!options.status.ok()) {
+    PrintLine(stderr, "kestrin: " + options.status.message());
     std::fputs(KestrinUsage().c_str(), stderr);
     return 2;
   }

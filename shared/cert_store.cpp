@@ -139,34 +139,35 @@ ClientCredentials DirectoryCertStore::LoadClientCredentials(const std::string& s
   ClientCredentials c;
   std::error_code ec;
   if (!IsStoreName(store) || !fs::is_directory(root_ / store, ec)) {
-    c.status = CredentialsStatus::kNotFound;
-    c.error = "certificate store \"" + store + "\" does not exist in " + root_.string();
+    c.status = Status::Error(kCredentialsNotFound, "certificate store \"" + store +
+                                                       "\" does not exist in " + root_.string());
     return c;
   }
   const StoreListing listing = List(store);
   const std::optional<CertificateEntry> chosen = Choose(listing, subject);
   if (!chosen) {
-    c.status = CredentialsStatus::kNotFound;
-    c.error = "no certificate with the subject \"" + subject + "\" in store \"" + store + "\"";
+    std::string why =
+        "no certificate with the subject \"" + subject + "\" in store \"" + store + "\"";
     // The one wanted may sit in a file that cannot be read: say which and why.
     for (size_t i = 0; i < listing.problems.size(); ++i) {
-      c.error +=
-          (i == 0 ? "; files that cannot be read there: " : "; ") + listing.problems[i].Text();
+      why += (i == 0 ? "; files that cannot be read there: " : "; ") + listing.problems[i].Text();
     }
+    c.status = Status::Error(kCredentialsNotFound, why);
     return c;
   }
   const std::string where = chosen->file.filename().string();
   if (!chosen->has_private_key) {
-    c.status = CredentialsStatus::kUnusable;
-    c.error = "the certificate \"" + subject + "\" (" + where + ") has no private key";
+    c.status = Status::Error(kCredentialsUnusable, "the certificate \"" + subject + "\" (" + where +
+                                                       ") has no private key");
     return c;
   }
   certfile::CertFile content;
   const Status read = certfile::ReadCertFile(chosen->file, &content);
   if (!read.ok() || !content.key) {
     // The file changed between listing and reading.
-    c.status = CredentialsStatus::kUnusable;
-    c.error = where + ": " + (read.ok() ? "has no private key any more" : read.message());
+    c.status =
+        Status::Error(kCredentialsUnusable,
+                      where + ": " + (read.ok() ? "has no private key any more" : read.message()));
     return c;
   }
   c.certificate_pem = certfile::CertificatePem(content.certificates[content.key_owner].get());
@@ -177,8 +178,7 @@ ClientCredentials DirectoryCertStore::LoadClientCredentials(const std::string& s
   }
   c.private_key_pem = certfile::PrivateKeyPem(content.key.get());
   if (c.private_key_pem.empty()) {
-    c.status = CredentialsStatus::kUnusable;
-    c.error = where + ": the private key cannot be exported";
+    c.status = Status::Error(kCredentialsUnusable, where + ": the private key cannot be exported");
     return c;
   }
   const std::time_t now = std::time(nullptr);
@@ -189,7 +189,7 @@ ClientCredentials DirectoryCertStore::LoadClientCredentials(const std::string& s
     c.validity_problem = "the client certificate (" + where + ") expired on " +
                          FormatValidity(chosen->details.not_after);
   }
-  c.status = CredentialsStatus::kFound;
+  c.status = Status();
   return c;
 }
 

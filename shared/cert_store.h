@@ -7,12 +7,16 @@
 // on every call and keeps no state, so calls from several threads are safe.
 #pragma once
 
+#include <cerrno>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "shared/status.h"
 
 namespace velunor {
 
@@ -55,7 +59,11 @@ struct StoreListing {
   std::vector<UnreadableFile> problems;
 };
 
-enum class CredentialsStatus { kFound, kNotFound, kUnusable };
+// The codes of ClientCredentials::status when it is not ok: the store or
+// the subject does not exist; the chosen certificate has no key or its file
+// cannot be read again.
+inline constexpr int32_t kCredentialsNotFound = ENOENT;
+inline constexpr int32_t kCredentialsUnusable = EINVAL;
 
 // What the HTTPS transport presents in the handshake. Move-only; the key
 // text is overwritten when the object goes.
@@ -67,10 +75,11 @@ struct ClientCredentials {
   ClientCredentials& operator=(const ClientCredentials&) = delete;
   ~ClientCredentials();
 
-  CredentialsStatus status = CredentialsStatus::kNotFound;
+  // Ok when found and usable; otherwise the code says which and the text
+  // why, never with key material.
+  Status status = Status::Error(kCredentialsNotFound, "");
   std::string certificate_pem;  // the certificate, then the rest of its chain from the file
   std::string private_key_pem;  // unencrypted PKCS#8
-  std::string error;            // why not found or unusable; never contains key material
   // kFound, but no certificate of the subject is valid at this moment: says
   // whether it is not yet valid or expired, with the date; "" otherwise.
   std::string validity_problem;
@@ -97,9 +106,8 @@ class CertStore {
   virtual std::optional<CertificateEntry> Choose(const std::string& store,
                                                  const std::string& subject) const = 0;
 
-  // Certificate and key of Choose(store, subject), in PEM. kNotFound when the
-  // store or the subject does not exist, kUnusable when the chosen one has no
-  // key or its file cannot be read again; `error` says which and why.
+  // Certificate and key of Choose(store, subject), in PEM; the status says
+  // why not (kCredentialsNotFound, kCredentialsUnusable).
   virtual ClientCredentials LoadClientCredentials(const std::string& store,
                                                   const std::string& subject) const = 0;
 

@@ -17,7 +17,7 @@ ReadOptions ReadCommandLine(const std::vector<std::string>& args,
     const auto option = std::find_if(known.begin(), known.end(),
                                      [&](const KnownOption& o) { return o.name == name; });
     if (option == known.end()) {
-      read.error = "unknown argument '" + args[i] + "'";
+      read.status = UsageError("unknown argument '" + args[i] + "'");
       return read;
     }
     read.flags.insert(name);
@@ -27,7 +27,7 @@ ReadOptions ReadCommandLine(const std::vector<std::string>& args,
         break;
       case KnownOption::Kind::kValue:
         if (i + 1 >= args.size() || args[i + 1].empty()) {
-          read.error = "option " + name + " needs a value";
+          read.status = UsageError("option " + name + " needs a value");
           return read;
         }
         read.values[name] = args[++i];
@@ -35,7 +35,7 @@ ReadOptions ReadCommandLine(const std::vector<std::string>& args,
       case KnownOption::Kind::kOptionalValue:
         if (next_is_value) {
           if (args[i + 1].empty()) {
-            read.error = "option " + name + " needs a value";
+            read.status = UsageError("option " + name + " needs a value");
             return read;
           }
           read.values[name] = args[++i];

@@ -1,16 +1,22 @@
 // The command-line reader both programs use, so that they read and refuse
 // options alike: "--name VALUE" options and "--name" flags; a value that is
 // missing or empty (an empty directory would silently mean the default one)
-// and an unknown argument are usage errors, reported as `error` (the caller
-// prints it with its usage text and exits with status 2). Never exits.
+// and an unknown argument are usage errors, reported as `status` (the caller
+// prints its text with its usage text and exits with status 2). Never exits.
 #pragma once
 
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "shared/status.h"
+
 namespace velunor {
+
+// A usage error: the line the caller prints; its code is the exit status.
+inline Status UsageError(std::string text) { return Status::Error(2, std::move(text)); }
 
 struct KnownOption {
   enum class Kind {
@@ -25,7 +31,7 @@ struct KnownOption {
 struct ReadOptions {
   std::set<std::string> flags;                // flags and value options given
   std::map<std::string, std::string> values;  // the value of each value option given
-  std::string error;                          // "" when the line was read
+  Status status;                              // not ok: the usage error
 
   bool Has(const std::string& name) const { return flags.count(name) != 0; }
   // The value, or `fallback` when the option was not given (or given without one).

@@ -304,13 +304,13 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   Tick();
   EXPECT_EQ(Info(), At("DB-Verbindung neu herstellen..."));
   // The first attempt finds no server; the wait starts again.
-  const std::string server = state().config.station_ini.ini.DbServer;
-  state().config.station_ini.ini.DbServer = "127.0.0.1:1";
+  const std::string server = state().config.station_ini.DbServer;
+  state().config.station_ini.DbServer = "127.0.0.1:1";
   Tick();
   EXPECT_EQ(Info(), At("Immer noch keine DB-Verbindung möglich!"));
   EXPECT_EQ(w().state(), kWaitForDatabase);
   EXPECT_EQ(state().log.LetzterFehler(), 0) << "cleared before each attempt";
-  state().config.station_ini.ini.DbServer = server;
+  state().config.station_ini.DbServer = server;
   Tick(17);
   EXPECT_EQ(w().state(), kReconnect);
   Tick();

@@ -55,8 +55,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                                   {"--price-jump", Kind::kValue},
                                                   {"--check", Kind::kFlag}});
   CommandLine c;
-  c.error = read.error;
-  if (!c.error.empty()) return c;
+  c.status = read.status;
+  if (!c.status.ok()) return c;
   c.help = read.Has("--help");
   c.version = read.Has("--version");
   c.headless = read.Has("--headless");
@@ -69,14 +69,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string v = read.Value("--status-address");
     c.status_address = ParseStatusAddress(v);
     if (!c.status_address) {
-      c.error = "--status-address needs HOST:PORT (for example 127.0.0.1:8089), not '" + v + "'";
+      c.status = UsageError("--status-address needs HOST:PORT (for example 127.0.0.1:8089), not '" +
+                            v + "'");
       return c;
     }
   }
   if (read.Has("--archive-max-mb")) {
     const std::string v = read.Value("--archive-max-mb");
     if (!ParseNumber(v, 1, &c.archive_max_mb) || c.archive_max_mb > 1048576) {
-      c.error = "--archive-max-mb needs a number of megabytes from 1 to 1048576, not '" + v + "'";
+      c.status = UsageError(
+          "--archive-max-mb needs a number of megabytes from 1 to 1048576, not '" + v + "'");
       return c;
     }
   }
@@ -87,7 +89,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     bool printable = !c.instance_name.empty() && c.instance_name.size() <= 255;
     for (unsigned char ch : c.instance_name) printable &= ch >= 0x20 && ch != 0x7F;
     if (!printable) {
-      c.error = "--instance-name needs a name of 1 to 255 printable characters";
+      c.status = UsageError("--instance-name needs a name of 1 to 255 printable characters");
       return c;
     }
   }
@@ -95,7 +97,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string v = read.Value("--lease-seconds");
     long n = 0;
     if (!ParseNumber(v, 15, &n) || n > 86400) {
-      c.error = "--lease-seconds needs a number of seconds from 15 to 86400, not '" + v + "'";
+      c.status =
+          UsageError("--lease-seconds needs a number of seconds from 15 to 86400, not '" + v + "'");
       return c;
     }
     c.lease_seconds = static_cast<int>(n);
@@ -107,10 +110,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     double max = 0;
     if (colon == std::string::npos || !ParseEuro(v.substr(0, colon), &min) ||
         !ParseEuro(v.substr(colon + 1), &max) || min >= max) {
-      c.error =
+      c.status = UsageError(
           "--price-band needs MIN:MAX in euros per litre with MIN below MAX (for example "
           "0.500:3.500), not '" +
-          v + "'";
+          v + "'");
       return c;
     }
     c.plausibility.band_min = min;
@@ -119,10 +122,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (read.Has("--price-jump")) {
     const std::string v = read.Value("--price-jump");
     if (!ParseEuro(v, &c.plausibility.jump)) {
-      c.error =
+      c.status = UsageError(
           "--price-jump needs a sum in euros (for example 0.300; 0 switches the rule off), "
           "not '" +
-          v + "'";
+          v + "'");
       return c;
     }
   }
@@ -130,7 +133,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string v = read.Value("--tick-ms");
     long n = 0;
     if (!ParseNumber(v, 1, &n) || n > 3600000) {
-      c.error = "--tick-ms needs a number of milliseconds from 1 to 3600000, not '" + v + "'";
+      c.status =
+          UsageError("--tick-ms needs a number of milliseconds from 1 to 3600000, not '" + v + "'");
       return c;
     }
     c.tick_ms = static_cast<int>(n);
@@ -138,12 +142,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (read.Has("--ticks")) {
     const std::string v = read.Value("--ticks");
     if (!ParseNumber(v, 1, &c.ticks)) {
-      c.error = "--ticks needs a positive number, not '" + v + "'";
+      c.status = UsageError("--ticks needs a positive number, not '" + v + "'");
       return c;
     }
   }
   if (!c.screenshot.empty() && (c.headless || c.ticks == 0)) {
-    c.error = "--screenshot needs the window and --ticks";
+    c.status = UsageError("--screenshot needs the window and --ticks");
   }
   return c;
 }

@@ -1,8 +1,8 @@
 // The command line of velunor: program directory, certificate store, headless
 // mode, tick interval and tick limit, the status page's address, the
 // archive's cap, the reporter lease, the price plausibility rule and the
-// installer's self-check. Parsing never exits; the caller prints
-// `error` with the usage text and exits with status 2.
+// installer's self-check. Parsing never exits; on a usage error the caller
+// prints `status`'s text with the usage text and exits with status 2.
 #pragma once
 
 #include <optional>
@@ -11,6 +11,7 @@
 
 #include "service/common/price_warning.h"
 #include "service/status/status_server.h"
+#include "shared/option_reader.h"
 
 namespace velunor {
 
@@ -30,7 +31,7 @@ struct CommandLine {
   bool check = false;             // check the setup and exit
   bool help = false;
   bool version = false;
-  std::string error;
+  Status status;  // not ok: the usage error (UsageError)
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

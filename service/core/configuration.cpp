@@ -22,7 +22,8 @@ Configuration ConfigurationFromCommandLine(const CommandLine& command_line, cons
 void LoadConfigurationFile(FileSystem& files, Configuration& config, ConfigurationFile file) {
   switch (file) {
     case ConfigurationFile::kStationIni:
-      config.station_ini = ReadStationIni(files, config.StationIniPath());
+      config.station_ini_status =
+          ReadStationIni(files, config.StationIniPath(), &config.station_ini);
       return;
     case ConfigurationFile::kSettingsFile:
       config.settings_file = ReadSettingsFile(files, config.SettingsFilePath());

@@ -34,8 +34,10 @@ struct Configuration {
   int lease_seconds = 60;
   PlausibilityRule plausibility;  // what the price intake warns of
 
-  // STATION.INI as the start read it (neither ok nor missing before).
-  StationIniRead station_ini;
+  // STATION.INI as the start read it, and why it could not be read (ok
+  // before the start read it).
+  StationIni station_ini;
+  Status station_ini_status;
   // Velunor.CFG as the last load of the master data read it.
   SettingsFileRead settings_file;
 

@@ -29,8 +29,8 @@
 int main(int argc, char** argv) {
   using namespace velunor;
   const CommandLine cl = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (!cl.error.empty()) {
-    PrintLine(stderr, "velunor: " + cl.error);
+  if (!cl.status.ok()) {
+    PrintLine(stderr, "velunor: " + cl.status.message());
     std::fputs(UsageText().c_str(), stderr);
     return 2;
   }

@@ -1,6 +1,7 @@
 #include "service/core/markt_transp.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 
@@ -150,19 +151,19 @@ void MarktTransp::Form_Activate() {
   StartStatus(p, " Einlesen der Station.ini", false);
   LoadConfigurationFile(env_.files, config_, ConfigurationFile::kStationIni);
   const std::filesystem::path path = config_.StationIniPath();
-  const StationIniRead& read = config_.station_ini;
-  if (read.missing) {
+  const Status& read = config_.station_ini_status;
+  if (read.code() == ENOENT) {
     const std::string text = "Die Datei '" + path.string() + "' wurde nicht gefunden!";
     env_.log.Write(0, text, "Form_Activate", "");
     front_end_.Notice(text);
     End(1);
     return;
   }
-  if (!read.ok) {
+  if (!read.ok()) {
     // Read as empty, the file would send the start to the local server's
     // default account, and the operator after the wrong problem.
     const std::string text =
-        "Die Datei '" + path.string() + "' kann nicht gelesen werden: " + read.reason;
+        "Die Datei '" + path.string() + "' kann nicht gelesen werden: " + read.message();
     env_.log.Write(kErrPathFileAccess, text, "Form_Activate", "");
     front_end_.Notice(text + " -> " + StationIniUnreadableFix(path, read));
     End(1);
@@ -172,9 +173,10 @@ void MarktTransp::Form_Activate() {
     // The start goes on; the operator reading standard error is told once.
     const std::string exposure = StationIniExposure(env_.files, path);
     if (!exposure.empty()) front_end_.Notice(exposure);
-    if (read.ini.values_read < 4) {
+    if (config_.station_ini.values_read < 4) {
       throw Failure(kErrInputPastEnd, "Eingabe hinter Dateiende: '" + path.string() + "' enthält " +
-                                          std::to_string(read.ini.values_read) + " von 4 Werten");
+                                          std::to_string(config_.station_ini.values_read) +
+                                          " von 4 Werten");
     }
   });
 

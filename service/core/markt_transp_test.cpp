@@ -33,8 +33,8 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
   EXPECT_EQ(t_.window.caption(), "Datenübergabe an die Markttransparenzstelle");
   EXPECT_EQ(t_.window.panel(2), "09:05:00 Uhr");
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet");
-  EXPECT_EQ(config_.station_ini.ini.DbServer, "127.0.0.1:3306");
-  EXPECT_EQ(config_.station_ini.ini.DbPasswort, "geheim");
+  EXPECT_EQ(config_.station_ini.DbServer, "127.0.0.1:3306");
+  EXPECT_EQ(config_.station_ini.DbPasswort, "geheim");
   EXPECT_EQ(procs_.calls, (std::vector<std::string>{"DB_Verbinden", "DB_LOXStammdaten", "XML_Init",
                                                     "DB_Stationsdaten 0", "XML_Stationsdaten",
                                                     "XML_Preisdaten"}));

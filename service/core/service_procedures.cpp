@@ -10,7 +10,7 @@ namespace velunor {
 
 Status ServiceProcedures::DB_Verbinden() {
   // STATION.INI's values as the start read them; a reconnect uses them again.
-  const StationIni& ini = s_.config.station_ini.ini;
+  const StationIni& ini = s_.config.station_ini;
   s_.db.DbServer = ini.DbServer;
   s_.db.DbBenutzer = ini.DbBenutzer;
   s_.db.DbPasswort = ini.DbPasswort;

@@ -1,6 +1,7 @@
 #include "service/core/setup_check.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -58,7 +59,7 @@ class Checker {
   Clock& clock_;
   std::FILE* out_;
   DirectoryCertStore certs_;
-  const StationIni& ini_ = config_.station_ini.ini;
+  const StationIni& ini_ = config_.station_ini;
   const TransmissionSettings& settings_ = config_.settings_file.values;
   std::unique_ptr<Connection> db_;
   bool failed_ = false;
@@ -79,14 +80,14 @@ void Checker::Warning(const std::string& what, const std::string& text, const st
 bool Checker::StationIniFile() {
   LoadConfigurationFile(RealFileSystem(), config_, ConfigurationFile::kStationIni);
   const std::filesystem::path path = config_.StationIniPath();
-  const StationIniRead& read = config_.station_ini;
-  if (read.missing) {
+  const Status& read = config_.station_ini_status;
+  if (read.code() == ENOENT) {
     Line(false, kStationIniName, path.string() + " fehlt",
          "Datei anlegen: vier Werte (frei, Server[:Port], Benutzer, Kennwort), Modus 0600");
     return false;
   }
-  if (!read.ok) {
-    Line(false, kStationIniName, path.string() + " kann nicht gelesen werden: " + read.reason,
+  if (!read.ok()) {
+    Line(false, kStationIniName, path.string() + " kann nicht gelesen werden: " + read.message(),
          StationIniUnreadableFix(path, read));
     return false;
   }
@@ -357,8 +358,8 @@ bool Checker::Certificate() {
     return false;
   }
   const ClientCredentials credentials = certs_.LoadClientCredentials(store, subject);
-  if (credentials.status != CredentialsStatus::kFound) {
-    Line(false, "Zertifikat", file + ": " + credentials.error,
+  if (!credentials.status.ok()) {
+    Line(false, "Zertifikat", file + ": " + credentials.status.message(),
          "Datei für das Dienstkonto lesbar machen, Schlüssel unverschlüsselt ablegen");
     return false;
   }

@@ -57,26 +57,19 @@ StationIni ParseStationIni(const std::string& text) {
   return ini;
 }
 
-StationIniRead ReadStationIni(FileSystem& files, const std::filesystem::path& file) {
-  StationIniRead read;
-  const auto fail = [&](int error_number) {
-    read.error_number = error_number;
-    read.reason = std::strerror(error_number);
-    read.missing = error_number == ENOENT;
-    return read;
-  };
+Status ReadStationIni(FileSystem& files, const std::filesystem::path& file, StationIni* ini) {
+  *ini = StationIni();
   std::string text;
   // A directory opens, and fails only when read (EISDIR).
-  if (const Status read_file = files.ReadFile(file, &text); !read_file.ok()) {
-    return fail(read_file.code());
+  if (const Status read = files.ReadFile(file, &text); !read.ok()) {
+    return Status::Error(read.code(), std::strerror(read.code()));
   }
-  read.ok = true;
-  read.ini = ParseStationIni(text);
-  return read;
+  *ini = ParseStationIni(text);
+  return Status();
 }
 
-std::string StationIniUnreadableFix(const std::filesystem::path& file, const StationIniRead& read) {
-  if (read.error_number != EACCES && read.error_number != EPERM) {
+std::string StationIniUnreadableFix(const std::filesystem::path& file, const Status& failure) {
+  if (failure.code() != EACCES && failure.code() != EPERM) {
     return "an ihre Stelle gehört eine Datei mit vier Werten (frei, Server[:Port], Benutzer, "
            "Kennwort)";
   }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shared/file_system.h"
+#include "shared/status.h"
 
 namespace velunor {
 
@@ -24,20 +25,15 @@ struct StationIni {
 // Splits the file's text into its first four values.
 StationIni ParseStationIni(const std::string& text);
 
-// What reading the file found. An unreadable file is never taken as an
-// empty one: empty values would mean the local server's default account.
-struct StationIniRead {
-  bool ok = false;       // the file was read; `ini` holds its values
-  bool missing = false;  // there is no such file
-  int error_number = 0;  // errno when it could not be opened or read
-  std::string reason;    // the system's text for `error_number`
-  StationIni ini;
-};
-StationIniRead ReadStationIni(FileSystem& files, const std::filesystem::path& file);
+// Reads the file's values into `ini`. Not ok: errno and the system's text
+// for why it could not be opened or read (ENOENT: there is no such file);
+// `ini` is left empty then. An unreadable file is never taken as an empty
+// one: empty values would mean the local server's default account.
+Status ReadStationIni(FileSystem& files, const std::filesystem::path& file, StationIni* ini);
 
 // What the operator can do about a file that exists but could not be read
-// (`read.ok` false, `read.missing` false), for the account this process runs as.
-std::string StationIniUnreadableFix(const std::filesystem::path& file, const StationIniRead& read);
+// (`failure` not ok and not ENOENT), for the account this process runs as.
+std::string StationIniUnreadableFix(const std::filesystem::path& file, const Status& failure);
 
 // The password of the placeholder that deploy/prepare-state writes: a file
 // that still holds it has not been filled in.

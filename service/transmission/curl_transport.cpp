@@ -153,8 +153,10 @@ std::string HostOf(CURL* curl) {
 
 CURLcode OnSslContext(CURL* curl, void* ssl_ctx, void* user) {
   auto* t = static_cast<Transfer*>(user);
-  if (!tls::ConfigureSslContext(static_cast<SSL_CTX*>(ssl_ctx), t->tls, HostOf(curl),
-                                &t->ssl_setup_error)) {
+  if (Status configured =
+          tls::ConfigureSslContext(static_cast<SSL_CTX*>(ssl_ctx), t->tls, HostOf(curl));
+      !configured.ok()) {
+    t->ssl_setup_error = configured.message();
     return CURLE_SSL_CACERT_BADFILE;
   }
   return CURLE_OK;
@@ -213,13 +215,13 @@ CurlTransport::~CurlTransport() { curl_global_cleanup(); }
 HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) {
   const ClientCredentials credentials =
       certs_.LoadClientCredentials(request.cert_store, request.cert_subject);
-  if (credentials.status == CredentialsStatus::kNotFound) {
+  if (credentials.status.code() == kCredentialsNotFound) {
     throw Failure(kErrClientCertificateNotFound,
-                  "Client certificate not found: " + credentials.error);
+                  "Client certificate not found: " + credentials.status.message());
   }
-  if (credentials.status != CredentialsStatus::kFound) {
+  if (!credentials.status.ok()) {
     throw Failure(kErrClientCertificateUnusable,
-                  "Client certificate unusable: " + credentials.error);
+                  "Client certificate unusable: " + credentials.status.message());
   }
   const std::string trusted = certs_.TrustedCertificatesPem(options_.trust_store);
   const std::string origin = Origin(request.url, request.url);

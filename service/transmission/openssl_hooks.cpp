@@ -105,8 +105,8 @@ void InfoCallback(const SSL* ssl, int where, int value) {
   }
 }
 
-bool AddTrustAnchors(SSL_CTX* ctx, const std::string& pem, std::string* error) {
-  if (pem.empty()) return true;
+Status AddTrustAnchors(SSL_CTX* ctx, const std::string& pem) {
+  if (pem.empty()) return Status();
   std::unique_ptr<BIO, decltype(&BIO_free)> bio(
       BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), &BIO_free);
   X509_STORE* store = SSL_CTX_get_cert_store(ctx);
@@ -114,20 +114,20 @@ bool AddTrustAnchors(SSL_CTX* ctx, const std::string& pem, std::string* error) {
     const int ok = X509_STORE_add_cert(store, cert);
     X509_free(cert);
     if (ok != 1) {
-      *error = "cannot add a certificate of the store Root to the trusted ones";
+      const unsigned long error = ERR_get_error();
       ERR_clear_error();
-      return false;
+      return Status::Error(static_cast<int32_t>(ERR_GET_REASON(error)),
+                           "cannot add a certificate of the store Root to the trusted ones");
     }
   }
   ERR_clear_error();  // the end of the text reads as "no start line"
-  return true;
+  return Status();
 }
 
 }  // namespace
 
-bool ConfigureSslContext(SSL_CTX* ctx, TlsSession& session, const std::string& host,
-                         std::string* error) {
-  if (!AddTrustAnchors(ctx, session.trusted_pem, error)) return false;
+Status ConfigureSslContext(SSL_CTX* ctx, TlsSession& session, const std::string& host) {
+  if (Status added = AddTrustAnchors(ctx, session.trusted_pem); !added.ok()) return added;
   if (!host.empty()) {
     // With the name in OpenSSL's own check, a certificate for another host
     // is refused with the other problems, and the operator sees why.
@@ -142,7 +142,7 @@ bool ConfigureSslContext(SSL_CTX* ctx, TlsSession& session, const std::string& h
   SSL_CTX_set_ex_data(ctx, SessionIndex(), &session);
   SSL_CTX_set_verify(ctx, SSL_CTX_get_verify_mode(ctx), &VerifyCallback);
   SSL_CTX_set_info_callback(ctx, &InfoCallback);
-  return true;
+  return Status();
 }
 
 }  // namespace velunor::tls

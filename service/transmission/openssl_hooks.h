@@ -12,6 +12,7 @@
 #include <openssl/ssl.h>
 
 #include "service/transmission/tls_events.h"
+#include "shared/status.h"
 
 namespace velunor::tls {
 
@@ -34,9 +35,8 @@ struct TlsSession {
 };
 
 // Prepares a new SSL_CTX for a connection to `host` (a name or an IP
-// literal; empty leaves the name check to libcurl alone). Returns false with
-// `error` set when the trust anchors cannot be added.
-bool ConfigureSslContext(SSL_CTX* ctx, TlsSession& session, const std::string& host,
-                         std::string* error);
+// literal; empty leaves the name check to libcurl alone). Not ok when the
+// trust anchors cannot be added.
+Status ConfigureSslContext(SSL_CTX* ctx, TlsSession& session, const std::string& host);
 
 }  // namespace velunor::tls

@@ -4,6 +4,7 @@
 // outcome chosen on the command line, in the control file or at the prompt.
 #include <signal.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <atomic>
 #include <chrono>
@@ -96,10 +97,11 @@ Options ParseOptions(int argc, char** argv) {
     } else if (arg == "--requests") {
       o.requests = value();
     } else if (arg == "--outcome") {
-      std::string error;
-      std::optional<Outcome> outcome = ParseOutcome(value(), &error);
-      if (!outcome) UsageError(error);
-      o.outcomes.push_back(std::move(*outcome));
+      Outcome outcome;
+      if (velunor::Status parsed = ParseOutcome(value(), &outcome); !parsed.ok()) {
+        UsageError(parsed.message());
+      }
+      o.outcomes.push_back(std::move(outcome));
     } else if (arg == "--control") {
       o.control = value();
     } else if (arg == "--tls-version") {
@@ -147,13 +149,12 @@ void ReadPrompt(OutcomeQueue& queue, SimLog& log) {
       log.Line("next answers: " + Join(queue.Pending()));
       continue;
     }
-    std::string error;
-    std::optional<Outcome> outcome = ParseOutcome(line, &error);
-    if (!outcome) {
-      log.Line(error + " (help lists the outcomes)");
+    Outcome outcome;
+    if (velunor::Status parsed = ParseOutcome(line, &outcome); !parsed.ok()) {
+      log.Line(parsed.message() + " (help lists the outcomes)");
       continue;
     }
-    queue.Replace({std::move(*outcome)});
+    queue.Replace({std::move(outcome)});
     log.Line("next answers: " + Join(queue.Pending()));
   }
 }
@@ -181,11 +182,13 @@ int Run(const Options& options) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  std::string tls_error;
-  httplib::SSLServer server(
-      [&](SSL_CTX& ctx) { return SetUpTls(&ctx, options.tls, &log, &tls_error); });
+  velunor::Status tls = velunor::Status::Error(EPROTO, "TLS set-up failed");
+  httplib::SSLServer server([&](SSL_CTX& ctx) {
+    tls = SetUpTls(&ctx, options.tls, &log);
+    return tls.ok();
+  });
   if (!server.is_valid()) {
-    std::cerr << "mdm-sim: " << (tls_error.empty() ? "TLS set-up failed" : tls_error) << "\n";
+    std::cerr << "mdm-sim: " << (tls.ok() ? "TLS set-up failed" : tls.message()) << "\n";
     return 1;
   }
 
@@ -202,14 +205,13 @@ int Run(const Options& options) {
 
   server.Post(R"(.*)", [&](const httplib::Request& req, httplib::Response& res) {
     if (!options.control.empty()) {
-      std::string error;
-      if (std::optional<std::vector<Outcome>> next = TakeControlFile(options.control, &error)) {
-        if (next->empty()) {
-          log.Line("control file ignored: " + error);
-        } else {
-          queue.Replace(std::move(*next));
-          log.Line("next answers: " + Join(queue.Pending()));
-        }
+      std::vector<Outcome> next;
+      const velunor::Status taken = TakeControlFile(options.control, &next);
+      if (taken.ok()) {
+        queue.Replace(std::move(next));
+        log.Line("next answers: " + Join(queue.Pending()));
+      } else if (taken.code() != ENOENT) {
+        log.Line("control file ignored: " + taken.message());
       }
     }
     ReceivedRequest r;
@@ -222,8 +224,9 @@ int Run(const Options& options) {
     r.client_subject = ClientSubject(req.ssl);
     r.peer = req.remote_addr + ":" + std::to_string(req.remote_port);
     r.outcome = outcome.text;
-    std::string error;
-    if (!store.Save(r, &error)) log.Line("request not stored: " + error);
+    if (velunor::Status saved = store.Save(r); !saved.ok()) {
+      log.Line("request not stored: " + saved.message());
+    }
     std::string line = "#";
     line += std::to_string(r.number) + " " + r.method + " " + r.target + ", " +
             std::to_string(r.body.size()) + " bytes from " + r.client_subject + " -> " +

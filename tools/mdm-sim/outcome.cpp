@@ -1,5 +1,6 @@
 #include "tools/mdm-sim/outcome.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -73,7 +74,8 @@ bool StartsWith(const std::string& text, const char* prefix, std::string* rest) 
 
 }  // namespace
 
-std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error) {
+velunor::Status ParseOutcome(const std::string& text, Outcome* outcome) {
+  const auto invalid = [](const std::string& why) { return velunor::Status::Error(EINVAL, why); };
   Outcome o;
   o.text = text;
   std::string rest;
@@ -92,8 +94,7 @@ std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error)
     char* end = nullptr;
     const long code = std::strtol(rest.c_str(), &end, 10);
     if (rest.empty() || *end != '\0' || code < 100 || code > 599) {
-      *error = "http: needs a status between 100 and 599: " + text;
-      return std::nullopt;
+      return invalid("http: needs a status between 100 and 599: " + text);
     }
     o.kind = Outcome::Kind::kHttpStatus;
     o.status = static_cast<int>(code);
@@ -103,14 +104,13 @@ std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error)
     char* end = nullptr;
     const double value = std::strtod(seconds.c_str(), &end);
     if (seconds.empty() || *end != '\0' || !(value >= 0)) {
-      *error = "delay: needs seconds, then optionally :OUTCOME: " + text;
-      return std::nullopt;
+      return invalid("delay: needs seconds, then optionally :OUTCOME: " + text);
     }
-    std::optional<Outcome> then =
-        ParseOutcome(colon == std::string::npos ? "ack" : rest.substr(colon + 1), error);
-    if (!then) return std::nullopt;
-    then->delay_seconds += value;
-    then->text = text;
+    velunor::Status then =
+        ParseOutcome(colon == std::string::npos ? "ack" : rest.substr(colon + 1), outcome);
+    if (!then.ok()) return then;
+    outcome->delay_seconds += value;
+    outcome->text = text;
     return then;
   } else if (StartsWith(text, "redirect:", &rest)) {
     o.kind = Outcome::Kind::kRedirect;
@@ -118,18 +118,17 @@ std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error)
     for (const std::string& location : o.locations) {
       if ((location.empty() || location[0] != '/') && location.rfind("https://", 0) != 0 &&
           location.rfind("http://", 0) != 0) {
-        *error = "redirect: needs a path or an http(s):// URL: " + text;
-        return std::nullopt;
+        return invalid("redirect: needs a path or an http(s):// URL: " + text);
       }
     }
   } else if (StartsWith(text, "file:", &rest) && !rest.empty()) {
     o.kind = Outcome::Kind::kFile;
     o.target = rest;
   } else {
-    *error = "unknown outcome: " + text;
-    return std::nullopt;
+    return invalid("unknown outcome: " + text);
   }
-  return o;
+  *outcome = std::move(o);
+  return velunor::Status();
 }
 
 Reply MakeReply(const Outcome& outcome) {
@@ -179,8 +178,8 @@ Reply MakeReply(const Outcome& outcome) {
 
 OutcomeQueue::OutcomeQueue(std::vector<Outcome> outcomes) : outcomes_(std::move(outcomes)) {
   if (outcomes_.empty()) {
-    std::string unused;
-    outcomes_.push_back(*ParseOutcome("ack", &unused));
+    outcomes_.emplace_back();
+    ParseOutcome("ack", &outcomes_.back());
   }
 }
 
@@ -205,10 +204,10 @@ std::vector<std::string> OutcomeQueue::Pending() const {
   return texts;
 }
 
-std::optional<std::vector<Outcome>> TakeControlFile(const std::filesystem::path& file,
-                                                    std::string* error) {
+velunor::Status TakeControlFile(const std::filesystem::path& file, std::vector<Outcome>* outcomes) {
+  outcomes->clear();
   std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
+  if (!in) return velunor::Status::Error(ENOENT, "no control file");
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -218,14 +217,16 @@ std::optional<std::vector<Outcome>> TakeControlFile(const std::filesystem::path&
   std::error_code ec;
   std::filesystem::remove(file, ec);
 
-  std::vector<Outcome> outcomes;
   for (const std::string& line : lines) {
-    std::optional<Outcome> o = ParseOutcome(line, error);
-    if (!o) return std::vector<Outcome>{};
-    outcomes.push_back(std::move(*o));
+    Outcome o;
+    if (velunor::Status parsed = ParseOutcome(line, &o); !parsed.ok()) {
+      outcomes->clear();
+      return parsed;
+    }
+    outcomes->push_back(std::move(o));
   }
-  if (outcomes.empty()) *error = "the control file names no outcome";
-  return outcomes;
+  if (outcomes->empty()) return velunor::Status::Error(EINVAL, "the control file names no outcome");
+  return velunor::Status();
 }
 
 bool StopSignal::Wait(double seconds) {

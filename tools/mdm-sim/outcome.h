@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "shared/status.h"
+
 namespace mdmsim {
 
 struct Outcome {
@@ -38,8 +40,8 @@ struct Outcome {
   double delay_seconds = 0;
 };
 
-// nullopt with `error` set when `text` is not one of the forms above.
-std::optional<Outcome> ParseOutcome(const std::string& text, std::string* error);
+// Not ok (EINVAL, saying why) when `text` is not one of the forms above.
+velunor::Status ParseOutcome(const std::string& text, Outcome* outcome);
 
 struct Reply {
   int status = 200;
@@ -70,10 +72,9 @@ class OutcomeQueue {
 
 // Reads the control file if there is one: one outcome per line (blank lines
 // and lines starting with # ignored), then removes it so that it counts
-// once. Returns nullopt when there is no file; an empty vector with `error`
-// set when a line is not an outcome (the file is removed all the same).
-std::optional<std::vector<Outcome>> TakeControlFile(const std::filesystem::path& file,
-                                                    std::string* error);
+// once. Not ok: ENOENT when there is no file; EINVAL when a line is not an
+// outcome or none is named (the file is removed all the same).
+velunor::Status TakeControlFile(const std::filesystem::path& file, std::vector<Outcome>* outcomes);
 
 // Lets waiting requests end early when the simulator stops.
 class StopSignal {

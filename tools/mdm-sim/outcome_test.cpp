@@ -1,5 +1,6 @@
 #include "tools/mdm-sim/outcome.h"
 
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -12,10 +13,10 @@ namespace mdmsim {
 namespace {
 
 Outcome Parse(const std::string& text) {
-  std::string error;
-  std::optional<Outcome> o = ParseOutcome(text, &error);
-  EXPECT_TRUE(o) << text << ": " << error;
-  return o.value_or(Outcome{});
+  Outcome o;
+  const velunor::Status parsed = ParseOutcome(text, &o);
+  EXPECT_TRUE(parsed.ok()) << text << ": " << parsed.message();
+  return o;
 }
 
 TEST(OutcomeTest, EachFormGivesItsAnswer) {
@@ -57,9 +58,10 @@ TEST(OutcomeTest, EachFormGivesItsAnswer) {
 
   for (const char* bad : {"", "acknowledge", "http:42", "http:abc", "http:", "delay:x", "delay:-1",
                           "delay:2:nonsense", "redirect:elsewhere"}) {
-    std::string error;
-    EXPECT_FALSE(ParseOutcome(bad, &error)) << bad;
-    EXPECT_FALSE(error.empty()) << bad;
+    Outcome o;
+    const velunor::Status parsed = ParseOutcome(bad, &o);
+    EXPECT_EQ(parsed.code(), EINVAL) << bad;
+    EXPECT_FALSE(parsed.message().empty()) << bad;
   }
 }
 
@@ -82,22 +84,20 @@ TEST(OutcomeTest, QueueHandsOutInOrderAndKeepsTheLast) {
 TEST(OutcomeTest, ControlFileCountsOnceAndBadFilesAreRefused) {
   const velunor::testing::TempDir dir;
   const auto file = dir.path() / "control";
-  std::string error;
-  EXPECT_FALSE(TakeControlFile(file, &error)) << "no file, no change";
+  std::vector<Outcome> taken;
+  EXPECT_EQ(TakeControlFile(file, &taken).code(), ENOENT) << "no file, no change";
 
   std::ofstream(file) << "# next two answers\r\nrefuse:Preis fehlt\r\n\r\nack-plain\r\n";
-  std::optional<std::vector<Outcome>> taken = TakeControlFile(file, &error);
-  ASSERT_TRUE(taken);
-  ASSERT_EQ(taken->size(), 2u);
-  EXPECT_EQ((*taken)[0].responses, std::vector<std::string>{"Preis fehlt"});
-  EXPECT_FALSE((*taken)[1].declaration);
+  ASSERT_TRUE(TakeControlFile(file, &taken).ok());
+  ASSERT_EQ(taken.size(), 2u);
+  EXPECT_EQ(taken[0].responses, std::vector<std::string>{"Preis fehlt"});
+  EXPECT_FALSE(taken[1].declaration);
   EXPECT_FALSE(std::filesystem::exists(file));
 
   std::ofstream(file) << "ack\nbogus\n";
-  taken = TakeControlFile(file, &error);
-  ASSERT_TRUE(taken);
-  EXPECT_TRUE(taken->empty());
-  EXPECT_EQ(error, "unknown outcome: bogus");
+  const velunor::Status bad = TakeControlFile(file, &taken);
+  EXPECT_TRUE(taken.empty());
+  EXPECT_EQ(bad.message(), "unknown outcome: bogus");
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 

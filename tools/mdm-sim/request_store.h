@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "shared/status.h"
+
 namespace mdmsim {
 
 struct ReceivedRequest {
@@ -28,8 +30,8 @@ class RequestStore {
  public:
   explicit RequestStore(std::filesystem::path dir) : dir_(std::move(dir)) {}
 
-  // Returns false with `error` set when a file cannot be written.
-  bool Save(const ReceivedRequest& request, std::string* error) const;
+  // Not ok when a file cannot be written: which and why.
+  velunor::Status Save(const ReceivedRequest& request) const;
 
   static std::string FileStem(int number);  // "request-0001"
 

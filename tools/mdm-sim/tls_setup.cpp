@@ -1,5 +1,6 @@
 #include "tools/mdm-sim/tls_setup.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include <openssl/err.h>
@@ -61,22 +62,22 @@ void OnInfo(const SSL* ssl, int where, int value) {
 
 }  // namespace
 
-bool SetUpTls(SSL_CTX* ctx, const TlsFiles& files, SimLog* log, std::string* error) {
+velunor::Status SetUpTls(SSL_CTX* ctx, const TlsFiles& files, SimLog* log) {
+  const auto failed = [](const std::string& what) {
+    return velunor::Status::Error(EPROTO, what + ": " + Errors());
+  };
   if (SSL_CTX_use_certificate_chain_file(ctx, files.certificate.c_str()) != 1) {
-    *error = "server certificate " + files.certificate + ": " + Errors();
-    return false;
+    return failed("server certificate " + files.certificate);
   }
   if (SSL_CTX_use_PrivateKey_file(ctx, files.key.c_str(), SSL_FILETYPE_PEM) != 1 ||
       SSL_CTX_check_private_key(ctx) != 1) {
-    *error = "server key " + files.key + ": " + Errors();
-    return false;
+    return failed("server key " + files.key);
   }
   STACK_OF(X509_NAME)* names = SSL_load_client_CA_file(files.client_ca.c_str());
   if (names == nullptr ||
       SSL_CTX_load_verify_locations(ctx, files.client_ca.c_str(), nullptr) != 1) {
     if (names != nullptr) sk_X509_NAME_pop_free(names, X509_NAME_free);
-    *error = "client CA " + files.client_ca + ": " + Errors();
-    return false;
+    return failed("client CA " + files.client_ca);
   }
   SSL_CTX_set_client_CA_list(ctx, names);
   SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER | SSL_VERIFY_FAIL_IF_NO_PEER_CERT, &OnVerify);
@@ -85,7 +86,7 @@ bool SetUpTls(SSL_CTX* ctx, const TlsFiles& files, SimLog* log, std::string* err
   SSL_CTX_set_options(ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION);
   SSL_CTX_set_app_data(ctx, log);
   SSL_CTX_set_info_callback(ctx, &OnInfo);
-  return true;
+  return velunor::Status();
 }
 
 std::string ClientSubject(const SSL* ssl) {

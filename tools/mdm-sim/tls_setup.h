@@ -8,6 +8,7 @@
 
 #include <openssl/ssl.h>
 
+#include "shared/status.h"
 #include "tools/mdm-sim/sim_log.h"
 
 namespace mdmsim {
@@ -19,9 +20,9 @@ struct TlsFiles {
   int version = TLS1_2_VERSION;
 };
 
-// Configures `ctx`; false with `error` set when a file is missing or unusable.
-// `log` must outlive every connection.
-bool SetUpTls(SSL_CTX* ctx, const TlsFiles& files, SimLog* log, std::string* error);
+// Configures `ctx`; not ok when a file is missing or unusable: which and
+// OpenSSL's words. `log` must outlive every connection.
+velunor::Status SetUpTls(SSL_CTX* ctx, const TlsFiles& files, SimLog* log);
 
 // The subject of the client certificate of `ssl`, as the certificate store
 // shows it; empty when there is none.
