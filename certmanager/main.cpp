@@ -27,18 +27,10 @@ int main(int argc, char** argv) {
   using namespace velunor;
   const KestrinOptions options =
       ParseKestrinOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (!options.status.ok()) {
-    PrintLine(stderr, "kestrin: " + options.status.message());
-    std::fputs(KestrinUsage().c_str(), stderr);
-    return 2;
-  }
-  if (options.help) {
-    std::fputs(KestrinUsage().c_str(), stdout);
-    return 0;
-  }
-  if (options.version) {
-    std::printf("Kestrin V %s\n", kVersion);
-    return 0;
+  if (const std::optional<int> answered =
+          AnswerUsage("kestrin", options.status, options.help, options.version, KestrinUsage(),
+                      std::string("Kestrin V ") + kVersion)) {
+    return *answered;
   }
 
   const ProgramLocations locations =

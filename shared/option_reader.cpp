@@ -1,6 +1,9 @@
 #include "shared/option_reader.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "shared/output_line.h"
 
 namespace velunor {
 
@@ -44,6 +47,25 @@ ReadOptions ReadCommandLine(const std::vector<std::string>& args,
     }
   }
   return read;
+}
+
+std::optional<int> AnswerUsage(const std::string& program, const Status& status, bool help,
+                               bool version, const std::string& usage,
+                               const std::string& version_line) {
+  if (!status.ok()) {
+    PrintLine(stderr, program + ": " + status.message());
+    std::fputs(usage.c_str(), stderr);
+    return 2;
+  }
+  if (help) {
+    std::fputs(usage.c_str(), stdout);
+    return 0;
+  }
+  if (version) {
+    std::printf("%s\n", version_line.c_str());
+    return 0;
+  }
+  return std::nullopt;
 }
 
 }  // namespace velunor

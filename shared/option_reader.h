@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -42,5 +43,13 @@ struct ReadOptions {
 // counts as "--help" when "--help" is among them. The first error ends the reading.
 ReadOptions ReadCommandLine(const std::vector<std::string>& args,
                             const std::vector<KnownOption>& known);
+
+// What each program's main does first with its command line: a usage error
+// goes to standard error as "PROGRAM: text" with the usage text (exit
+// status 2), --help prints the usage text and --version `version_line` (0).
+// nullopt: none of them, go on.
+std::optional<int> AnswerUsage(const std::string& program, const Status& status, bool help,
+                               bool version, const std::string& usage,
+                               const std::string& version_line);
 
 }  // namespace velunor

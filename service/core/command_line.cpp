@@ -16,6 +16,22 @@ bool ParseNumber(const std::string& text, long min, long* out) {
   return true;
 }
 
+// The option `name`, when given, as a whole number of `unit` from `min` to
+// `max` into `out`; a usage error otherwise.
+template <typename T>
+Status BoundedNumber(const ReadOptions& read, const std::string& name, long min, long max,
+                     const std::string& unit, T* out) {
+  if (!read.Has(name)) return Status();
+  const std::string v = read.Value(name);
+  long n = 0;
+  if (!ParseNumber(v, min, &n) || n > max) {
+    return UsageError(name + " needs a number of " + unit + " from " + std::to_string(min) +
+                      " to " + std::to_string(max) + ", not '" + v + "'");
+  }
+  *out = static_cast<T>(n);
+  return Status();
+}
+
 // A price in euros: digits with at most three decimals after a point, so
 // that "1,5", "1e3", "nan" and "-0.1" are refused rather than guessed at.
 bool ParseEuro(const std::string& text, double* out) {
@@ -74,14 +90,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return c;
     }
   }
-  if (read.Has("--archive-max-mb")) {
-    const std::string v = read.Value("--archive-max-mb");
-    if (!ParseNumber(v, 1, &c.archive_max_mb) || c.archive_max_mb > 1048576) {
-      c.status = UsageError(
-          "--archive-max-mb needs a number of megabytes from 1 to 1048576, not '" + v + "'");
-      return c;
-    }
-  }
+  c.status = BoundedNumber(read, "--archive-max-mb", 1, 1048576, "megabytes", &c.archive_max_mb);
+  if (!c.status.ok()) return c;
   if (read.Has("--instance-name")) {
     c.instance_name = read.Value("--instance-name");
     // Shown in status lines and the journal: one printable line, and it
@@ -93,16 +103,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return c;
     }
   }
-  if (read.Has("--lease-seconds")) {
-    const std::string v = read.Value("--lease-seconds");
-    long n = 0;
-    if (!ParseNumber(v, 15, &n) || n > 86400) {
-      c.status =
-          UsageError("--lease-seconds needs a number of seconds from 15 to 86400, not '" + v + "'");
-      return c;
-    }
-    c.lease_seconds = static_cast<int>(n);
-  }
+  c.status = BoundedNumber(read, "--lease-seconds", 15, 86400, "seconds", &c.lease_seconds);
+  if (!c.status.ok()) return c;
   if (read.Has("--price-band")) {
     const std::string v = read.Value("--price-band");
     const size_t colon = v.find(':');
@@ -129,16 +131,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return c;
     }
   }
-  if (read.Has("--tick-ms")) {
-    const std::string v = read.Value("--tick-ms");
-    long n = 0;
-    if (!ParseNumber(v, 1, &n) || n > 3600000) {
-      c.status =
-          UsageError("--tick-ms needs a number of milliseconds from 1 to 3600000, not '" + v + "'");
-      return c;
-    }
-    c.tick_ms = static_cast<int>(n);
-  }
+  c.status = BoundedNumber(read, "--tick-ms", 1, 3600000, "milliseconds", &c.tick_ms);
+  if (!c.status.ok()) return c;
   if (read.Has("--ticks")) {
     const std::string v = read.Value("--ticks");
     if (!ParseNumber(v, 1, &c.ticks)) {

@@ -29,18 +29,10 @@
 int main(int argc, char** argv) {
   using namespace velunor;
   const CommandLine cl = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (!cl.status.ok()) {
-    PrintLine(stderr, "velunor: " + cl.status.message());
-    std::fputs(UsageText().c_str(), stderr);
-    return 2;
-  }
-  if (cl.help) {
-    std::fputs(UsageText().c_str(), stdout);
-    return 0;
-  }
-  if (cl.version) {
-    std::printf("Velunor V %s\n", kVersion);
-    return 0;
+  if (const std::optional<int> answered =
+          AnswerUsage("velunor", cl.status, cl.help, cl.version, UsageText(),
+                      std::string("Velunor V ") + kVersion)) {
+    return *answered;
   }
 
   ServiceSetup setup;

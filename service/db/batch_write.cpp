@@ -236,4 +236,13 @@ BatchResult WriteTogetherWhereSafe(DbState& state, Procedure& p,
   return AllTransactional(*read, tables) ? batch(*read) : BatchResult::kRefused;
 }
 
+bool CopiedOneToHistory(DbState& state, Procedure& p, int line, const std::string& sql) {
+  bool copied = false;
+  p.At(line).With(sql).Run([&] {
+    state.db().Execute(sql);
+    copied = state.db().affected_rows() > 0;
+  });
+  return copied;
+}
+
 }  // namespace velunor

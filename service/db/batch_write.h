@@ -123,4 +123,9 @@ BatchResult WriteTogetherWhereSafe(DbState& state, Procedure& p,
                                    const std::vector<std::string>& tables,
                                    const std::function<BatchResult(const BatchTables&)>& batch);
 
+// One station's copy into its history table ("insert ... select" of the
+// station's row) as step `line`, the way station by station: true when a
+// row was copied, so that the connection's last key is this row's.
+bool CopiedOneToHistory(DbState& state, Procedure& p, int line, const std::string& sql);
+
 }  // namespace velunor

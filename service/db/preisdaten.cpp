@@ -83,11 +83,7 @@ void WriteStationPrices(DbState& state, Procedure& p, long station, StationEntry
       "insert into mts_petrolstation_price_historie select null, PS.* from "
       "mts_petrolstation_price PS where station = " +
       s;
-  bool copied = false;
-  p.At(2).With(sql).Run([&] {
-    state.db().Execute(sql);
-    copied = state.db().affected_rows() > 0;
-  });
+  const bool copied = CopiedOneToHistory(state, p, 2, sql);
 
   // LAST_INSERT_ID() in the copy itself is the key of the history row just
   // made on this connection. Without that row (a station without price row,

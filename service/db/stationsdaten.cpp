@@ -147,11 +147,7 @@ void WriteStationAlone(DbState& state, Procedure& p, const ChangedStation& c) {
   // row only; after a failed copy, or for a station without a row of its
   // own, the connection's last key belongs to another row, and the opening
   // times are not copied at all, as the batch does.
-  bool copied = false;
-  p.At(52).With(sql).Run([&] {
-    state.db().Execute(sql);
-    copied = state.db().affected_rows() > 0;
-  });
+  const bool copied = CopiedOneToHistory(state, p, 52, sql);
   if (copied) {
     std::string history_key;
     sql = "select last_insert_id()";

@@ -1,5 +1,7 @@
 #include "service/publication/xml_text.h"
 
+#include "shared/escape.h"
+
 namespace velunor {
 
 std::string XML_Tag(int16_t indent, const std::string& tag, const std::string& value) {
@@ -91,32 +93,8 @@ std::string XmlCharacters(std::string_view text, bool* mended) {
 // One pass gives the same bytes as replacing the five characters one after
 // the other with & first: no replacement text contains < > " or '.
 std::string XML_Quote(const std::string& text) {
-  const std::string allowed = XmlCharacters(text);
-  std::string out;
-  out.reserve(allowed.size() + 16);
-  for (const char c : allowed) {
-    switch (c) {
-      case '&':
-        out += "&#38;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-        break;
-    }
-  }
-  return out;
+  return Escaped(XmlCharacters(text),
+                 {{'&', "&#38;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&apos;"}});
 }
 
 }  // namespace velunor

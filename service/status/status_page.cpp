@@ -6,6 +6,7 @@
 
 #include "service/common/grid_cells.h"
 #include "service/common/window_texts.h"
+#include "shared/escape.h"
 
 namespace velunor {
 
@@ -171,30 +172,8 @@ std::string Archive(const StatusSnapshot& s) {
 }  // namespace
 
 std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return Escaped(text,
+                 {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}});
 }
 
 namespace {

@@ -7,28 +7,14 @@
 #include <iterator>
 #include <system_error>
 
+#include "shared/escape.h"
+
 namespace mdmsim {
 
 namespace {
 
 std::string XmlText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return velunor::Escaped(text, {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}});
 }
 
 // Shaped like the MTS-K's answer to a publication: a DATEX II exchange
