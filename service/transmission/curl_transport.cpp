@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -307,15 +306,15 @@ CurlTransport::Attempt CurlTransport::Perform(const HttpsRequest& request, const
       static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
   Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  // Each transfer sets up its trust anew, so a changed store "Root" counts at once.
+  // Each transfer sets up its trust anew, so a changed store "Root" counts
+  // at once. The system's bundle comes parsed from SystemTrust instead of
+  // from libcurl reading the file again; without it, the store "Root" alone
+  // decides.
   Set(curl, CURLOPT_CA_CACHE_TIMEOUT, 0L);
   char* bundle = nullptr;
   if (curl_easy_getinfo(curl, CURLINFO_CAINFO, &bundle) == CURLE_OK && bundle != nullptr) {
-    std::error_code ec;
-    if (!std::filesystem::exists(bundle, ec)) {
-      // Without the system's bundle, the store "Root" alone decides.
-      Set(curl, CURLOPT_CAINFO, static_cast<const char*>(nullptr));
-    }
+    transfer.tls.system_anchors = system_trust_.Certificates(bundle);
+    Set(curl, CURLOPT_CAINFO, static_cast<const char*>(nullptr));
   }
   Set(curl, CURLOPT_SSL_CTX_FUNCTION, &OnSslContext);
   Set(curl, CURLOPT_SSL_CTX_DATA, &transfer);

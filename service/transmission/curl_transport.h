@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "service/transmission/https_transport.h"
+#include "service/transmission/system_trust.h"
 #include "shared/cert_store.h"
 
 namespace velunor {
@@ -65,6 +66,7 @@ class CurlTransport : public HttpsTransport {
 
   const CertStore& certs_;
   Options options_;
+  SystemTrust system_trust_;
 };
 
 }  // namespace velunor

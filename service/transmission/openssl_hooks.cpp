@@ -127,6 +127,10 @@ Status AddTrustAnchors(SSL_CTX* ctx, const std::string& pem) {
 }  // namespace
 
 Status ConfigureSslContext(SSL_CTX* ctx, TlsSession& session, const std::string& host) {
+  X509_STORE* store = SSL_CTX_get_cert_store(ctx);
+  for (X509* cert : session.system_anchors) {
+    if (X509_STORE_add_cert(store, cert) != 1) ERR_clear_error();  // already there
+  }
   if (Status added = AddTrustAnchors(ctx, session.trusted_pem); !added.ok()) return added;
   if (!host.empty()) {
     // With the name in OpenSSL's own check, a certificate for another host

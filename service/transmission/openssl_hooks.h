@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <openssl/ssl.h>
 
@@ -28,6 +29,8 @@ struct TlsSession {
 
   TlsEvents& events;
   std::string trusted_pem;  // certificates of the store "Root", PEM
+  // The system's CA bundle, parsed by SystemTrust; they outlive the session.
+  std::vector<X509*> system_anchors;
   // The address the transfer is connected to ("127.0.0.1:443"); the socket
   // itself is hidden behind libcurl's own I/O layer.
   std::function<std::string()> peer;
