@@ -19,14 +19,7 @@ namespace velunor::certfile {
 
 namespace {
 
-struct BioFree {
-  void operator()(BIO* p) const { BIO_free(p); }
-};
-using BioPtr = std::unique_ptr<BIO, BioFree>;
-
-struct Pkcs12Free {
-  void operator()(PKCS12* p) const { PKCS12_free(p); }
-};
+using BioPtr = std::unique_ptr<BIO, FreeWith<BIO_free>>;
 
 // One block of a PEM file as OpenSSL hands it out; key blocks are wiped on release.
 struct PemBlock {
@@ -151,7 +144,7 @@ bool ParseWithEmptyPassword(PKCS12* p12, EVP_PKEY** key, X509** cert, STACK_OF(X
 
 bool ReadPkcs12(const std::string& bytes, CertFile* out, std::string* error) {
   BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
-  std::unique_ptr<PKCS12, Pkcs12Free> p12(d2i_PKCS12_bio(bio.get(), nullptr));
+  std::unique_ptr<PKCS12, FreeWith<PKCS12_free>> p12(d2i_PKCS12_bio(bio.get(), nullptr));
   if (!p12) {
     *error = "not a PKCS#12 file: " + OpenSslErrors("unreadable");
     return false;

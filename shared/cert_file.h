@@ -13,18 +13,13 @@
 #include <openssl/x509.h>
 
 #include "shared/cert_store.h"
+#include "shared/free_with.h"
 #include "shared/status.h"
 
 namespace velunor::certfile {
 
-struct X509Free {
-  void operator()(X509* p) const { X509_free(p); }
-};
-struct PkeyFree {
-  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-};
-using X509Ptr = std::unique_ptr<X509, X509Free>;
-using PkeyPtr = std::unique_ptr<EVP_PKEY, PkeyFree>;
+using X509Ptr = std::unique_ptr<X509, FreeWith<X509_free>>;
+using PkeyPtr = std::unique_ptr<EVP_PKEY, FreeWith<EVP_PKEY_free>>;
 
 struct CertFile {
   std::vector<X509Ptr> certificates;  // in file order

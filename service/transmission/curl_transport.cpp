@@ -14,20 +14,15 @@
 #include "service/common/text.h"
 #include "service/transmission/openssl_hooks.h"
 #include "service/transmission/socket_address.h"
+#include "shared/free_with.h"
 
 namespace velunor {
 
 namespace {
 
-struct CurlFree {
-  void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
-struct SlistFree {
-  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-struct UrlFree {
-  void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
+using CurlFree = FreeWith<curl_easy_cleanup>;
+using SlistFree = FreeWith<curl_slist_free_all>;
+using UrlFree = FreeWith<curl_url_cleanup>;
 
 // Everything the callbacks of one Send need; Send closes the easy handle
 // before this goes, so it outlives every callback.

@@ -8,17 +8,14 @@
 #include <libxml/tree.h>
 
 #include "service/common/text.h"
+#include "shared/free_with.h"
 
 namespace velunor {
 
 namespace {
 
-struct DocFree {
-  void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
-};
-struct ContextFree {
-  void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
-};
+using DocFree = FreeWith<xmlFreeDoc>;
+using ContextFree = FreeWith<xmlFreeParserCtxt>;
 
 bool Named(const xmlNode* node, const char* local) {
   return node->type == XML_ELEMENT_NODE &&

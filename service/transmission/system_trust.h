@@ -14,14 +14,15 @@
 
 #include <openssl/x509.h>
 
+#include "shared/cert_file.h"
+
 namespace velunor {
 
 class SystemTrust {
  public:
+  // Out of line, where OpenSSL frees what was parsed.
   SystemTrust();
   ~SystemTrust();
-  SystemTrust(const SystemTrust&) = delete;
-  SystemTrust& operator=(const SystemTrust&) = delete;
 
   // The certificates of `bundle` (a PEM file), read when it is new or its
   // size, time or inode changed since the last call; none when there is no
@@ -29,9 +30,6 @@ class SystemTrust {
   const std::vector<X509*>& Certificates(const std::string& bundle);
 
  private:
-  struct X509Free {
-    void operator()(X509* x) const { X509_free(x); }
-  };
   struct Identity {
     std::string path;
     ino_t inode = 0;
@@ -40,7 +38,7 @@ class SystemTrust {
   };
 
   Identity read_;
-  std::vector<std::unique_ptr<X509, X509Free>> owned_;
+  std::vector<certfile::X509Ptr> owned_;
   std::vector<X509*> certificates_;
 };
 
