@@ -38,7 +38,7 @@ struct RecordingProcedures : DatabaseProcedures,
   Status DB_Trennen() override { return Call("DB_Trennen"); }
   Status DB_LOXStammdaten() override {
     Call("DB_LOXStammdaten");
-    return fail_stammdaten ? Logged(13, "Typen unverträglich", "DB_LOXStammdaten") : Status();
+    return fail_master_data ? Logged(13, "Typen unverträglich", "DB_LOXStammdaten") : Status();
   }
   Status XML_Init() override { return Call("XML_Init"); }
   Status DB_Stationsdaten(int mode, int* changed) override {
@@ -108,7 +108,7 @@ struct RecordingProcedures : DatabaseProcedures,
   std::optional<std::int64_t> stations_since;
   int station_changes = 0;
   int transaction_result = 0;
-  bool fail_stammdaten = false;
+  bool fail_master_data = false;
   bool lose_connection_on_read = false;
   int lpg = 0;
   std::string station_number = "2026-000005";

@@ -89,7 +89,7 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
 
   FakeFrontEnd fe;
   testing::WindowOnRecordings<> failing(t_, fe);
-  failing.procs.fail_stammdaten = true;
+  failing.procs.fail_master_data = true;
   failing.procs.station_changes = 2;
   failing.w.Form_Activate();
   EXPECT_TRUE(failing.procs.Called("XML_Preisdaten")) << "the later steps still run";
