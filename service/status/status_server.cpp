@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "service/status/status_page.h"
+#include "shared/free_with.h"
 
 namespace velunor {
 
@@ -326,7 +327,7 @@ std::string StatusServer::Start(const StatusAddress& address) {
   addrinfo* found = nullptr;
   const int resolved = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
   if (resolved != 0) return cannot + " (" + gai_strerror(resolved) + ")";
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owned(found, &freeaddrinfo);
+  std::unique_ptr<addrinfo, FreeWith<freeaddrinfo>> owned(found);
   const int fd = socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
   if (fd < 0) return cannot + " (" + SystemReason(errno) + ")";
   // Lets a restart bind while the last run's connections linger; a port

@@ -11,6 +11,7 @@
 #include <openssl/x509_vfy.h>
 
 #include "shared/cert_store.h"
+#include "shared/free_with.h"
 
 namespace velunor::tls {
 
@@ -107,8 +108,8 @@ void InfoCallback(const SSL* ssl, int where, int value) {
 
 Status AddTrustAnchors(SSL_CTX* ctx, const std::string& pem) {
   if (pem.empty()) return Status();
-  std::unique_ptr<BIO, decltype(&BIO_free)> bio(
-      BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), &BIO_free);
+  std::unique_ptr<BIO, FreeWith<BIO_free>> bio(
+      BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
   X509_STORE* store = SSL_CTX_get_cert_store(ctx);
   while (X509* cert = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)) {
     const int ok = X509_STORE_add_cert(store, cert);
