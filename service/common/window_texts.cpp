@@ -29,15 +29,15 @@ VersionLabel Failed(const PublicationRecord& r) {
 
 std::string ShownTime(const std::optional<DateTime>& at) { return at ? DateTimeText(*at) : ""; }
 
-std::string ClockText(const ServiceState& state) {
-  if (!state.clock()) return "";
-  const DateTime& t = *state.clock();
+std::string ClockText(const ServiceFacts& facts) {
+  if (!facts.clock) return "";
+  const DateTime& t = *facts.clock;
   return Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " Uhr";
 }
 
-std::array<VersionLabel, 8> VersionLabels(const ServiceState& state) {
-  const PublicationRecord& station = state.publication(PublicationKind::kStation);
-  const PublicationRecord& price = state.publication(PublicationKind::kPrice);
+std::array<VersionLabel, 8> VersionLabels(const ServiceFacts& facts) {
+  const PublicationRecord& station = facts.publication(PublicationKind::kStation);
+  const PublicationRecord& price = facts.publication(PublicationKind::kPrice);
   return {Heading("Version Grunddaten:"),
           Version("G-", station),
           Heading("Version Preisdaten:"),
@@ -48,9 +48,9 @@ std::array<VersionLabel, 8> VersionLabels(const ServiceState& state) {
           Failed(price)};
 }
 
-std::string Frame1Text(const ServiceState& state) {
-  if (!state.reporter()) return "Stationen";
-  return "Stationen zu " + ReplaceAll(*state.reporter(), "&", "&&");
+std::string Frame1Text(const ServiceFacts& facts) {
+  if (!facts.reporter) return "Stationen";
+  return "Stationen zu " + ReplaceAll(*facts.reporter, "&", "&&");
 }
 
 std::string VisibleCaption(const std::string& caption) {
@@ -68,9 +68,9 @@ std::string VisibleCaption(const std::string& caption) {
   return shown;
 }
 
-std::string WarningText(const ServiceState& state) {
-  std::string text = state.warning();
-  for (const PriceWarning& w : state.price_warnings()) {
+std::string WarningText(const ServiceFacts& facts) {
+  std::string text = facts.warning;
+  for (const PriceWarning& w : facts.price_warnings) {
     if (!text.empty()) text += "\n";
     text += PriceWarningText(w);
   }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "service/common/service_state.h"
+#include "service/common/service_facts.h"
 #include "service/common/window_model.h"
 
 namespace velunor {
@@ -17,7 +17,7 @@ namespace velunor {
 std::string ShownTime(const std::optional<DateTime>& at);
 
 // The time of the last tick, "hh:mm:ss Uhr"; "" before the first.
-std::string ClockText(const ServiceState& state);
+std::string ClockText(const ServiceFacts& facts);
 
 // The caption as the operator sees it.
 std::string VisibleCaption(const std::string& caption);
@@ -26,13 +26,13 @@ std::string VisibleCaption(const std::string& caption);
 // two headings, each kind's last number ("G-"/"P-" number " am: " time),
 // last acknowledgement and last failure ("!! time !!"); "---" where there
 // is none yet. Each with its kind, from the same facts as its text.
-std::array<VersionLabel, 8> VersionLabels(const ServiceState& state);
+std::array<VersionLabel, 8> VersionLabels(const ServiceFacts& facts);
 
 // The caption above the station rows, in the access-key notation.
-std::string Frame1Text(const ServiceState& state);
+std::string Frame1Text(const ServiceFacts& facts);
 
 // The yellow line's text: the client certificate's warning and every price
 // warning, one per line ("" when there is none).
-std::string WarningText(const ServiceState& state);
+std::string WarningText(const ServiceFacts& facts);
 
 }  // namespace velunor

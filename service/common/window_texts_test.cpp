@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "service/common/service_state.h"
+
 namespace velunor {
 namespace {
 
@@ -21,7 +23,7 @@ TEST(WindowTextsTest, EachVersionLabelCarriesTheKindOfItsRecord) {
   ServiceState state;
   const auto kinds = [&] {
     std::array<LabelKind, 8> kind{};
-    const std::array<VersionLabel, 8> labels = VersionLabels(state);
+    const std::array<VersionLabel, 8> labels = VersionLabels(state.facts());
     for (size_t i = 0; i < labels.size(); ++i) kind[i] = labels[i].kind;
     return kind;
   };

@@ -27,7 +27,7 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       if (window_.panel(1) != state_.version()) window_.SetPanel(1, state_.version());
       break;
     case Aspect::kClock:
-      window_.SetPanel(2, ClockText(state_));
+      window_.SetPanel(2, ClockText(state_.facts()));
       break;
     case Aspect::kStatusLine:
       window_.SetInfo(StatusLineText(state_.status_line()));
@@ -37,10 +37,10 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       break;
     case Aspect::kWarning:
     case Aspect::kPriceWarning:
-      window_.SetWarning(WarningText(state_));
+      window_.SetWarning(WarningText(state_.facts()));
       break;
     case Aspect::kPublication: {
-      const std::array<VersionLabel, 8> labels = VersionLabels(state_);
+      const std::array<VersionLabel, 8> labels = VersionLabels(state_.facts());
       for (int i = 0; i < 8; ++i) {
         const VersionLabel& label = labels[static_cast<size_t>(i)];
         if (window_.label1(i) != label.text || window_.label1_kind(i) != label.kind) {
@@ -57,7 +57,8 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       }
       break;
     case Aspect::kReporter:
-      if (window_.frame1() != Frame1Text(state_)) window_.SetFrame1(Frame1Text(state_));
+      if (window_.frame1() != Frame1Text(state_.facts()))
+        window_.SetFrame1(Frame1Text(state_.facts()));
       break;
     case Aspect::kGrid:
       if (index >= 0) {

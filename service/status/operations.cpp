@@ -189,19 +189,10 @@ std::vector<int> AttentionRows(const StationTable& stations,
 std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool stopping) {
   auto s = std::make_shared<StatusSnapshot>();
   const ServiceState& shown = env_.service;
-  s->caption = shown.caption();
-  s->info = StatusLineText(shown.status_line());
-  s->alarm = shown.alarm();
-  s->label1 = VersionLabels(shown);
-  s->communication = shown.communication();
-  s->frame1 = Frame1Text(shown);
+  s->shown = shown.facts();
   s->grid = shown.grid();
-  s->version = shown.version();
-  s->clock = ClockText(shown);
   s->now = NowFromDate(env_.clock);
-  s->warning = WarningText(shown);
-  s->price_warnings = shown.price_warnings();
-  s->attention_rows = AttentionRows(db_.stations, s->price_warnings);
+  s->attention_rows = AttentionRows(db_.stations, shown.price_warnings());
   constexpr std::int64_t kDay = 24 * 60 * 60;
   const std::int64_t now = env_.clock.EpochSeconds();
   if (certificate_end_) {
@@ -239,14 +230,8 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
              : !s->problems.empty()                                       ? "degraded"
                                                                           : "ok";
   for (PublicationKind kind : {PublicationKind::kStation, PublicationKind::kPrice}) {
-    const PublicationRecord& record = shown.publication(kind);
-    // Member by member: GCC 12 crashes on the braced assignment in the sanitizer build.
-    AcknowledgedPublication& shown_kind = kind == PublicationKind::kStation ? s->station : s->price;
-    shown_kind.time = ShownTime(record.acknowledged_at);
-    shown_kind.epoch_seconds = record.acknowledged_epoch_seconds;
-    shown_kind.number = record.acknowledged_number;
     metrics_->last_acknowledged.Add({{"kind", KindName(kind)}})
-        .Set(static_cast<double>(record.acknowledged_epoch_seconds));
+        .Set(static_cast<double>(shown.publication(kind).acknowledged_epoch_seconds));
   }
   // The later of the last error-log entry and the last failed transmission.
   const FehlerLog& log = env_.log;

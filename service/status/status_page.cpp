@@ -99,10 +99,11 @@ std::string Versions(const StatusSnapshot& s) {
       "<div class=\"box scroll\"><table><thead><tr><th></th><th>Version</th>"
       "<th>Zuletzt bestätigt</th><th>Zuletzt fehlgeschlagen</th></tr></thead>"
       "<tbody id=\"versions\">";
+  const std::array<VersionLabel, 8> labels = VersionLabels(s.shown);
   for (const auto& row : kVersionLabelRows) {
     html += "<tr>";
     for (int i : row) {
-      const VersionLabel& label = s.label1[static_cast<size_t>(i)];
+      const VersionLabel& label = labels[static_cast<size_t>(i)];
       html += "<td";
       if (label.kind != LabelKind::kSet) {
         html.append(" class=\"").append(LabelKindName(label.kind)) += '"';
@@ -191,21 +192,24 @@ std::string EscapedLines(const std::string& text) {
 }  // namespace
 
 std::string StatusPart(const StatusSnapshot& s) {
-  std::string html = "<header><h1 id=\"caption\">" + HtmlEscape(s.caption) +
-                     "</h1><span id=\"clock\">" + HtmlEscape(s.clock) + "</span></header>\n";
-  html += "<div id=\"info\" class=\"box\">" + HtmlEscape(s.info) + "</div>\n";
-  html += "<div id=\"alarm\">" + HtmlEscape(s.alarm) + "</div>\n";
-  html += "<div id=\"warning\">" + EscapedLines(s.warning) + "</div>\n";
+  std::string html = "<header><h1 id=\"caption\">" + HtmlEscape(s.shown.caption) +
+                     "</h1><span id=\"clock\">" + HtmlEscape(ClockText(s.shown)) +
+                     "</span></header>\n";
+  html += "<div id=\"info\" class=\"box\">" + HtmlEscape(StatusLineText(s.shown.status_line)) +
+          "</div>\n";
+  html += "<div id=\"alarm\">" + HtmlEscape(s.shown.alarm) + "</div>\n";
+  html += "<div id=\"warning\">" + EscapedLines(WarningText(s.shown)) + "</div>\n";
   html += "<ul id=\"problems\">";
   for (const std::string& problem : s.problems) html += Element("li", problem);
   html += "</ul>\n";
   html += "<div class=\"gap\"></div>\n" + Versions(s);
   html += "<h2>Kommunikation:</h2>\n<div class=\"box\"><ul id=\"communication\">";
-  for (const std::string& line : s.communication) html += Element("li", line);
+  for (const std::string& line : s.shown.communication) html += Element("li", line);
   html += "</ul></div>\n";
-  html += "<h2 id=\"frame1\">" + HtmlEscape(VisibleCaption(s.frame1)) + "</h2>\n" + Grid(s);
+  html +=
+      "<h2 id=\"frame1\">" + HtmlEscape(VisibleCaption(Frame1Text(s.shown))) + "</h2>\n" + Grid(s);
   html += "<h2>Letzte Übertragungen</h2>\n" + Archive(s);
-  html += "<footer><span id=\"version\">" + HtmlEscape(s.version) +
+  html += "<footer><span id=\"version\">" + HtmlEscape(s.shown.version) +
           "</span><span>Zustand: " + "<span id=\"state\">" + HtmlEscape(StateText(s.state)) +
           "</span></span><span>Stand: " + "<span id=\"now\">" + HtmlEscape(s.now) +
           "</span></span>" + "<span id=\"stale\"></span></footer>\n";
@@ -213,7 +217,7 @@ std::string StatusPart(const StatusSnapshot& s) {
 }
 
 std::string StatusPage(const StatusSnapshot& s) {
-  return Head(s.caption) + "<body>\n" + StatusPart(s) + "<script>" + kScript +
+  return Head(s.shown.caption) + "<body>\n" + StatusPart(s) + "<script>" + kScript +
          "</script>\n</body>\n</html>\n";
 }
 

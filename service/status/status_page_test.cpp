@@ -13,22 +13,18 @@ namespace {
 
 StatusSnapshot Picture() {
   StatusSnapshot s;
-  s.caption = "Datenübergabe an die Markttransparenzstelle";
-  s.info = "08.12.2026 10:05:00 Warten auf Auftrag";
-  using enum LabelKind;
-  s.label1 = {{{"Stationsdaten", kHeading},
-               {"G-2026-1 am: 2026-12-08T10:00:00+01:00", kSet},
-               {"Preisdaten", kHeading},
-               {"---", kEmpty},
-               {"08.12.2026 10:00:00", kSet},
-               {"---", kEmpty},
-               {"!! 08.12.2026 10:04:00 !!", kFailed},
-               {"---", kEmpty}}};
+  ServiceFacts& shown = s.shown;
+  shown.caption = "Datenübergabe an die Markttransparenzstelle";
+  shown.status_line = StatusLine({2026, 12, 8, 10, 5, 0}, 0, " Warten auf Auftrag");
+  shown.publications[0].number = "2026-1";
+  shown.publications[0].numbered_at = DateTime{2026, 12, 8, 10, 0, 0};
+  shown.publications[0].acknowledged_at = DateTime{2026, 12, 8, 10, 0, 0};
+  shown.publications[0].failed_at = DateTime{2026, 12, 8, 10, 4, 0};
   s.grid = {
       {"Station / Letzte Verstellzeit", "Aktiv", "Super E5", "Super E10", "Diesel", "LPG", "CNG"},
       {"1 <script>alert('x')</script> & Söhne", "1", "1.799", "", "", "", ""}};
-  s.communication = {"10:05:00 Transaction successfull"};
-  s.frame1 = "Stationen zu Quillon Tankstellen GmbH && Co. KG";
+  shown.communication = {"10:05:00 Transaction successfull"};
+  shown.reporter = "Quillon Tankstellen GmbH & Co. KG";
   s.state = "ok";
   return s;
 }
@@ -59,8 +55,8 @@ TEST(StatusSnapshot, HealthIsOkOnlyWhenEverythingIs) {
     EXPECT_TRUE(Contains(HealthJson(s), std::string("\"state\": \"") + state + "\""));
   }
   // Bytes that are not UTF-8 (an upstream text) do not break the answer.
-  s.info =
-      "Stra\xdf"
+  s.shown.status_line->text =
+      " Stra\xdf"
       "e";
   EXPECT_TRUE(Contains(StatusJson(s), "\"status_line\""));
 }

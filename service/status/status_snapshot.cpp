@@ -14,9 +14,13 @@ using nlohmann::json;
 // rather than ending the answer.
 std::string Dump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); }
 
-json Publication(const AcknowledgedPublication& p) {
-  if (p.time.empty()) return nullptr;
-  return {{"time", p.time}, {"epoch_seconds", p.epoch_seconds}, {"number", p.number}};
+// The last publication of the kind that the MTS-K acknowledged.
+json Publication(const ServiceFacts& shown, PublicationKind kind) {
+  const PublicationRecord& p = shown.publication(kind);
+  if (!p.acknowledged_at) return nullptr;
+  return {{"time", ShownTime(p.acknowledged_at)},
+          {"epoch_seconds", p.acknowledged_epoch_seconds},
+          {"number", p.acknowledged_number}};
 }
 
 json Certificate(const ClientCertificateState& c) {
@@ -65,10 +69,11 @@ std::string StatusJson(const StatusSnapshot& s) {
                        {"outcome_text", OutcomeText(t.outcome)},
                        {"bytes", t.bytes}});
   }
+  const ServiceFacts& shown = s.shown;
   json labels = json::array();
-  for (const VersionLabel& label : s.label1) labels.push_back(label.text);
+  for (const VersionLabel& label : VersionLabels(shown)) labels.push_back(label.text);
   json price_warnings = json::array();
-  for (const PriceWarning& w : s.price_warnings) {
+  for (const PriceWarning& w : shown.price_warnings) {
     price_warnings.push_back({{"station", w.station},
                               {"fuel", w.fuel_key},
                               {"price", w.price},
@@ -79,19 +84,19 @@ std::string StatusJson(const StatusSnapshot& s) {
                   {"state", s.state},
                   {"state_text", StateText(s.state)},
                   {"problems", s.problems},
-                  {"caption", s.caption},
-                  {"status_line", s.info},
-                  {"alarm", s.alarm},
-                  {"warning", s.warning},
+                  {"caption", shown.caption},
+                  {"status_line", StatusLineText(shown.status_line)},
+                  {"alarm", shown.alarm},
+                  {"warning", WarningText(shown)},
                   {"price_warnings", price_warnings},
                   {"labels", labels},
-                  {"communication", s.communication},
-                  {"frame1", VisibleCaption(s.frame1)},
+                  {"communication", shown.communication},
+                  {"frame1", VisibleCaption(Frame1Text(shown))},
                   {"grid", grid},
-                  {"version", s.version},
-                  {"clock", s.clock},
-                  {"last_station_publication", Publication(s.station)},
-                  {"last_price_publication", Publication(s.price)},
+                  {"version", shown.version},
+                  {"clock", ClockText(shown)},
+                  {"last_station_publication", Publication(shown, PublicationKind::kStation)},
+                  {"last_price_publication", Publication(shown, PublicationKind::kPrice)},
                   {"last_failure", Failure(s.last_failure)},
                   {"client_certificate", Certificate(s.certificate)},
                   {"archive", archive}};
@@ -102,10 +107,10 @@ std::string HealthJson(const StatusSnapshot& s) {
   const json j = {{"state", s.state},
                   {"problems", s.problems},
                   {"now", s.now},
-                  {"alarm", s.alarm},
-                  {"warning", s.warning},
-                  {"last_station_publication", Publication(s.station)},
-                  {"last_price_publication", Publication(s.price)},
+                  {"alarm", s.shown.alarm},
+                  {"warning", WarningText(s.shown)},
+                  {"last_station_publication", Publication(s.shown, PublicationKind::kStation)},
+                  {"last_price_publication", Publication(s.shown, PublicationKind::kPrice)},
                   {"last_failure", Failure(s.last_failure)},
                   {"client_certificate", Certificate(s.certificate)}};
   return Dump(j);

@@ -4,7 +4,6 @@
 // else of the service. SnapshotBox hands the latest picture over.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -12,17 +11,9 @@
 #include <vector>
 
 #include "service/common/service_state.h"
-#include "service/common/window_model.h"
 #include "service/status/transmission_archive.h"
 
 namespace velunor {
-
-// The last publication of a kind that the MTS-K acknowledged.
-struct AcknowledgedPublication {
-  std::string time;  // dd.mm.yyyy hh:mm:ss, "" when none yet
-  std::int64_t epoch_seconds = 0;
-  std::string number;
-};
 
 struct LastFailure {
   std::string time;  // "" when none yet
@@ -40,30 +31,20 @@ struct ClientCertificateState {
 };
 
 struct StatusSnapshot {
-  // The window as the operator sees it.
-  std::string caption;
-  std::string info;     // the status line
-  std::string alarm;    // the compliance alarm, "" when none
-  std::string warning;  // the yellow line: certificate and price warnings, one a line
-  std::vector<PriceWarning> price_warnings;
-  std::array<VersionLabel, 8> label1;  // headings, versions, last success, last failure
-  std::vector<std::string> communication;
-  std::string frame1;                       // the station grid's caption
+  // What the operator window shows, as facts: the presenter (window_texts.h)
+  // makes the page's and the JSON's texts of them as it makes the window's.
+  ServiceFacts shown;
   std::vector<ServiceState::GridRow> grid;  // row 0 holds the captions
   // The first grid rows of the stations that want a look (not reporting, or
   // with a price warning), ascending: a large network's page lists them first.
   std::vector<int> attention_rows;
-  std::string version;  // status bar panel 1
-  std::string clock;    // status bar panel 2
-  std::string now;      // dd.mm.yyyy hh:mm:ss when the picture was made
+  std::string now;  // dd.mm.yyyy hh:mm:ss when the picture was made
 
   // starting, ok, degraded (something failed: see `problems`), alarm,
   // standby (another instance reports) or stopping; StateText gives the
   // operator's word for it.
   std::string state = "starting";
   std::vector<std::string> problems;  // in plain words, "" none
-  AcknowledgedPublication station;
-  AcknowledgedPublication price;
   LastFailure last_failure;
   ClientCertificateState certificate;
   std::vector<ArchivedTransmission> archive;  // newest first
