@@ -48,19 +48,28 @@ void Seed(testing::DbTestEnv& t) {
   t.db.stammdaten.ReporterName = "Müller & Söhne";
 }
 
+// Times `build` per iteration, with its statements, the publication's size
+// and the failures logged beside it.
+template <typename Build>
+void Measure(benchmark::State& state, testing::DbTestEnv& t, PublicationState& pub, Build build) {
+  for (auto _ : state) {
+    const long before = t.sql().statements();
+    build();
+    state.counters["statements"] = static_cast<double>(t.sql().statements() - before);
+  }
+  state.counters["bytes"] = static_cast<double>(pub.PublicationXml.size());
+  state.counters["errors"] = static_cast<double>(t.ErrorLines().size());
+}
+
 void BM_StationPublication1000(benchmark::State& state) {
   testing::DbTestEnv t;
   Seed(t);
   PublicationState pub;
   XML_Init(pub, t.db);
-  for (auto _ : state) {
-    const long before = t.sql().statements();
+  Measure(state, t, pub, [&] {
     XML_Stationsdaten(pub, t.db);
     XML_Out_Station(pub, t.db);
-    state.counters["statements"] = static_cast<double>(t.sql().statements() - before);
-  }
-  state.counters["bytes"] = static_cast<double>(pub.PublicationXml.size());
-  state.counters["errors"] = static_cast<double>(t.ErrorLines().size());
+  });
 }
 BENCHMARK(BM_StationPublication1000)->Unit(benchmark::kMillisecond);
 
@@ -70,14 +79,10 @@ void BM_PricePublication1000(benchmark::State& state) {
   PublicationState pub;
   XML_Init(pub, t.db);
   XML_Stationsdaten(pub, t.db);
-  for (auto _ : state) {
-    const long before = t.sql().statements();
+  Measure(state, t, pub, [&] {
     XML_Preisdaten(pub, t.db);
     XML_Out_Preise(pub, t.db);
-    state.counters["statements"] = static_cast<double>(t.sql().statements() - before);
-  }
-  state.counters["bytes"] = static_cast<double>(pub.PublicationXml.size());
-  state.counters["errors"] = static_cast<double>(t.ErrorLines().size());
+  });
 }
 BENCHMARK(BM_PricePublication1000)->Unit(benchmark::kMillisecond);
 

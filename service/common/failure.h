@@ -1,4 +1,5 @@
-// The error values that travel up to a procedure's error helper. Low layers
+// The error values that travel up to a procedure's error helper, and every
+// number of the service's own that the error log can show. Low layers
 // throw Failure with their library's number and text; ProgramEnd is the
 // separate "end the program now" path that no helper ever swallows.
 #pragma once
@@ -21,6 +22,12 @@ inline constexpr int32_t kErrPathFileAccess = 75;
 // The number with which a lost or refused database connection is reported;
 // the scheduler recognises a lost connection by it alone.
 inline constexpr int32_t kErrConnectionLost = -2147467259;  // 0x80004005
+// The transport's own failures. libcurl's codes (1..99) and HTTP statuses
+// (300..599) are passed on as they are; these lie above both.
+inline constexpr int32_t kErrClientCertificateNotFound = 1001;
+inline constexpr int32_t kErrClientCertificateUnusable = 1002;
+inline constexpr int32_t kErrAnswerTooLarge = 1003;
+inline constexpr int32_t kErrRedirectRefused = 1004;
 
 class Failure : public std::runtime_error {
  public:

@@ -10,7 +10,7 @@ class KommLogSink {
  public:
   virtual ~KommLogSink() = default;
   // Appends one message; the text "%%%CLEAR%%%" empties the list instead.
-  virtual void KommLog(const std::string& meldung) = 0;
+  virtual void KommLog(const std::string& message) = 0;
 };
 
 }  // namespace velunor

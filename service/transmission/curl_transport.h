@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "service/common/failure.h"
 #include "service/transmission/https_transport.h"
 #include "service/transmission/system_trust.h"
 #include "shared/cert_store.h"

@@ -12,13 +12,6 @@
 
 namespace velunor {
 
-// Failure numbers of the transport. libcurl's own codes (1..99) and HTTP
-// statuses (300..599) are passed on as they are; these lie above both.
-inline constexpr int32_t kErrClientCertificateNotFound = 1001;
-inline constexpr int32_t kErrClientCertificateUnusable = 1002;
-inline constexpr int32_t kErrAnswerTooLarge = 1003;
-inline constexpr int32_t kErrRedirectRefused = 1004;
-
 struct HttpsRequest {
   std::string cert_store;    // store of the client certificate ("MY")
   std::string cert_subject;  // its subject, matched exactly
