@@ -73,8 +73,8 @@ void ExpectPageShowsWindow(const std::string& dom, const WindowModel& w) {
   EXPECT_EQ(shown("alarm"), w.alarm());
   EXPECT_EQ(shown("warning"), w.warning());
   EXPECT_EQ(shown("frame1"), VisibleCaption(w.frame1()));
-  EXPECT_EQ(shown("version"), w.panel(1));
-  EXPECT_EQ(shown("clock"), w.panel(2));
+  EXPECT_EQ(shown("version"), w.text("version"));
+  EXPECT_EQ(shown("clock"), w.text("clock"));
   std::vector<std::string> expected;
   for (const std::string& line : w.list1()) expected.push_back("0 li. " + line);
   EXPECT_EQ(Cells(Inside(dom, "communication")), expected);

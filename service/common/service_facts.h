@@ -18,6 +18,27 @@
 
 namespace velunor {
 
+// The parts of the facts that change together: observers of the state hear
+// which one changed.
+enum class Aspect {
+  kTitle,  // caption and version
+  kClock,  // the time of the last tick
+  kStatusLine,
+  kAlarm,
+  kWarning,
+  kPriceWarning,   // index: the warning raised, -1 when one ended
+  kPublication,    // index: the PublicationKind
+  kCommunication,  // index: the line added, -1 when cleared
+  kReporter,
+  kGrid,  // index: the row written, -1 when the rows were set
+  kControls,
+  kVisibility,
+};
+inline constexpr Aspect kEveryAspect[] = {
+    Aspect::kTitle,    Aspect::kClock,        Aspect::kStatusLine,  Aspect::kAlarm,
+    Aspect::kWarning,  Aspect::kPriceWarning, Aspect::kPublication, Aspect::kCommunication,
+    Aspect::kReporter, Aspect::kGrid,         Aspect::kControls,    Aspect::kVisibility};
+
 enum class PublicationKind { kStation = 0, kPrice = 1 };
 
 // One kind's publications; a time is local, nullopt when there is none.

@@ -1,7 +1,5 @@
 #include "service/common/service_state.h"
 
-#include <utility>
-
 namespace velunor {
 
 void ServiceState::AddObserver(StateObserver* observer) { observers_.push_back(observer); }
@@ -10,22 +8,6 @@ void ServiceState::RemoveObserver(StateObserver* observer) { std::erase(observer
 
 void ServiceState::Notify(Aspect aspect, int index) {
   for (StateObserver* observer : observers_) observer->StateChanged(aspect, index);
-}
-
-void ServiceState::SetTitle(const std::string& caption, const std::string& version) {
-  facts_.caption = caption;
-  facts_.version = version;
-  Notify(Aspect::kTitle, -1);
-}
-
-void ServiceState::SetClock(const DateTime& now) {
-  facts_.clock = now;
-  Notify(Aspect::kClock, -1);
-}
-
-void ServiceState::SetStatusLine(StatusLine line) {
-  facts_.status_line = std::move(line);
-  Notify(Aspect::kStatusLine, -1);
 }
 
 void ServiceState::SetAlarm(const std::string& text) {
@@ -103,11 +85,6 @@ void ServiceState::ClearCommunication() {
   Notify(Aspect::kCommunication, -1);
 }
 
-void ServiceState::SetReporter(const std::string& name) {
-  facts_.reporter = name;
-  Notify(Aspect::kReporter, -1);
-}
-
 void ServiceState::SetGridRows(int rows) {
   grid_.Resize(rows);
   Notify(Aspect::kGrid, -1);
@@ -116,21 +93,6 @@ void ServiceState::SetGridRows(int rows) {
 void ServiceState::SetCell(int row, int column, const GridCells::Fact& fact) {
   grid_.Set(row, column, fact);
   Notify(Aspect::kGrid, row);
-}
-
-void ServiceState::SetShuttingDown() {
-  facts_.shutting_down = true;
-  Notify(Aspect::kControls, -1);
-}
-
-void ServiceState::SetManualTransferOpen(bool open) {
-  facts_.manual_transfer_open = open;
-  Notify(Aspect::kControls, -1);
-}
-
-void ServiceState::SetWindowShown(bool shown) {
-  facts_.window_shown = shown;
-  Notify(Aspect::kVisibility, -1);
 }
 
 }  // namespace velunor

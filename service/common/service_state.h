@@ -11,27 +11,13 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "service/common/grid_cells.h"
 #include "service/common/service_facts.h"
 
 namespace velunor {
-
-enum class Aspect {
-  kTitle,  // caption and version
-  kClock,  // the time of the last tick
-  kStatusLine,
-  kAlarm,
-  kWarning,
-  kPriceWarning,   // index: the warning raised, -1 when one ended
-  kPublication,    // index: the PublicationKind
-  kCommunication,  // index: the line added, -1 when cleared
-  kReporter,
-  kGrid,  // index: the row written, -1 when the rows were set
-  kControls,
-  kVisibility,
-};
 
 class StateObserver {
  public:
@@ -51,19 +37,35 @@ class ServiceState {
 
   // Everything but the station rows, as one value.
   const ServiceFacts& facts() const { return facts_; }
+  // Changes facts that keep no rule of their own (the setters below keep
+  // theirs) and tells the observers of `aspect`: `change` gets the facts.
+  template <typename Change>
+  void Update(Aspect aspect, Change&& change) {
+    change(facts_);
+    Notify(aspect, -1);
+  }
 
   const std::string& caption() const { return facts_.caption; }
   const std::string& version() const { return facts_.version; }
-  void SetTitle(const std::string& caption, const std::string& version);
+  void SetTitle(const std::string& caption, const std::string& version) {
+    Update(Aspect::kTitle, [&](ServiceFacts& f) {
+      f.caption = caption;
+      f.version = version;
+    });
+  }
 
   // The time of the last tick; nullopt before the first.
   const std::optional<DateTime>& clock() const { return facts_.clock; }
-  void SetClock(const DateTime& now);
+  void SetClock(const DateTime& now) {
+    Update(Aspect::kClock, [&](ServiceFacts& f) { f.clock = now; });
+  }
 
   // What runs or ran last; nullopt before the first line. Its texts are
   // made by StatusLineText and StatusLineWithoutTime (status_line.h).
   const std::optional<StatusLine>& status_line() const { return facts_.status_line; }
-  void SetStatusLine(StatusLine line);
+  void SetStatusLine(StatusLine line) {
+    Update(Aspect::kStatusLine, [&](ServiceFacts& f) { f.status_line = std::move(line); });
+  }
 
   // The compliance alarm; "" when none is raised.
   const std::string& alarm() const { return facts_.alarm; }
@@ -107,7 +109,9 @@ class ServiceState {
 
   // The company the stations report for; nullopt until the master data were read.
   const std::optional<std::string>& reporter() const { return facts_.reporter; }
-  void SetReporter(const std::string& name);
+  void SetReporter(const std::string& name) {
+    Update(Aspect::kReporter, [&](ServiceFacts& f) { f.reporter = name; });
+  }
 
   // The station rows: two per station (name and reporting flag with the
   // product of each fuel; the last price change with each price) below the
@@ -122,14 +126,20 @@ class ServiceState {
 
   // The service is ending: nothing the operator does acts any more.
   bool shutting_down() const { return facts_.shutting_down; }
-  void SetShuttingDown();
+  void SetShuttingDown() {
+    Update(Aspect::kControls, [](ServiceFacts& f) { f.shutting_down = true; });
+  }
   // A manual transfer may be asked for (none under way).
   bool manual_transfer_open() const { return facts_.manual_transfer_open; }
-  void SetManualTransferOpen(bool open);
+  void SetManualTransferOpen(bool open) {
+    Update(Aspect::kControls, [&](ServiceFacts& f) { f.manual_transfer_open = open; });
+  }
 
   // Whether the operator window is shown (or sits in the tray).
   bool window_shown() const { return facts_.window_shown; }
-  void SetWindowShown(bool shown);
+  void SetWindowShown(bool shown) {
+    Update(Aspect::kVisibility, [&](ServiceFacts& f) { f.window_shown = shown; });
+  }
 
  private:
   void Notify(Aspect aspect, int index);

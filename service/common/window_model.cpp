@@ -4,25 +4,11 @@
 
 namespace velunor {
 
-const char* LabelKindName(LabelKind kind) {
-  switch (kind) {
-    case LabelKind::kHeading:
-      return "heading";
-    case LabelKind::kEmpty:
-      return "empty";
-    case LabelKind::kFailed:
-      return "failed";
-    case LabelKind::kSet:
-      break;
-  }
-  return "set";
-}
-
 WindowModel::WindowModel() {
+  for (const ShownText& text : ShownTexts()) texts_.push_back(text.make(ServiceFacts{}));
   for (VersionLabel& label : label1_) label = {"---", LabelKind::kEmpty};
   label1_[0] = {"Version Grunddaten:", LabelKind::kHeading};
   label1_[2] = {"Version Preisdaten:", LabelKind::kHeading};
-  frame1_ = "Stationen";
   buttons_[0].caption = "Fenster schließen";
   buttons_[1].caption = "Beenden";
   buttons_[2].caption = "Manuelle Übertragung";
@@ -36,26 +22,9 @@ void WindowModel::Notify(Control control, int index) {
   for (WindowObserver* observer : observers_) observer->Changed(control, index);
 }
 
-void WindowModel::SetCaption(const std::string& text) {
-  caption_ = text;
-  Notify(Control::kCaption, -1);
-}
-
-void WindowModel::SetInfo(const std::string& text) {
-  info_ = text;
-  Notify(Control::kInfo, -1);
-}
-
-void WindowModel::SetAlarm(const std::string& text) {
-  if (text == alarm_) return;
-  alarm_ = text;
-  Notify(Control::kAlarm, -1);
-}
-
-void WindowModel::SetWarning(const std::string& text) {
-  if (text == warning_) return;
-  warning_ = text;
-  Notify(Control::kWarning, -1);
+void WindowModel::SetText(int index, const std::string& text) {
+  texts_.at(static_cast<size_t>(index)) = text;
+  Notify(Control::kText, index);
 }
 
 void WindowModel::SetLabel1(int index, const VersionLabel& label) {
@@ -73,11 +42,6 @@ void WindowModel::ClearList1() {
   list1_.clear();
   list1_selected_ = -1;
   Notify(Control::kList1, -1);
-}
-
-void WindowModel::SetFrame1(const std::string& text) {
-  frame1_ = text;
-  Notify(Control::kFrame1, -1);
 }
 
 void WindowModel::SetGridRows(int rows) {
@@ -98,11 +62,6 @@ void WindowModel::SetButtonCaption(int index, const std::string& text) {
 void WindowModel::SetButtonEnabled(int index, bool enabled) {
   buttons_.at(static_cast<size_t>(index)).enabled = enabled;
   Notify(Control::kButton, index);
-}
-
-void WindowModel::SetPanel(int number, const std::string& text) {
-  panels_.at(static_cast<size_t>(number - 1)) = text;
-  Notify(Control::kStatusBar, number);
 }
 
 void WindowModel::SetVisible(bool visible) {

@@ -1,5 +1,7 @@
 #include "service/common/window_texts.h"
 
+#include <stdexcept>
+
 #include "service/common/text.h"
 #include "service/common/zusatzfunktionen.h"
 
@@ -27,13 +29,21 @@ VersionLabel Failed(const PublicationRecord& r) {
 
 }  // namespace
 
-std::string ShownTime(const std::optional<DateTime>& at) { return at ? DateTimeText(*at) : ""; }
-
-std::string ClockText(const ServiceFacts& facts) {
-  if (!facts.clock) return "";
-  const DateTime& t = *facts.clock;
-  return Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " Uhr";
+const char* LabelKindName(LabelKind kind) {
+  switch (kind) {
+    case LabelKind::kHeading:
+      return "heading";
+    case LabelKind::kEmpty:
+      return "empty";
+    case LabelKind::kFailed:
+      return "failed";
+    case LabelKind::kSet:
+      break;
+  }
+  return "set";
 }
+
+std::string ShownTime(const std::optional<DateTime>& at) { return at ? DateTimeText(*at) : ""; }
 
 std::array<VersionLabel, 8> VersionLabels(const ServiceFacts& facts) {
   const PublicationRecord& station = facts.publication(PublicationKind::kStation);
@@ -46,11 +56,6 @@ std::array<VersionLabel, 8> VersionLabels(const ServiceFacts& facts) {
           Acknowledged(price),
           Failed(station),
           Failed(price)};
-}
-
-std::string Frame1Text(const ServiceFacts& facts) {
-  if (!facts.reporter) return "Stationen";
-  return "Stationen zu " + ReplaceAll(*facts.reporter, "&", "&&");
 }
 
 std::string VisibleCaption(const std::string& caption) {
@@ -68,6 +73,23 @@ std::string VisibleCaption(const std::string& caption) {
   return shown;
 }
 
+namespace {
+
+// The time of the last tick, "hh:mm:ss Uhr"; "" before the first.
+std::string ClockText(const ServiceFacts& facts) {
+  if (!facts.clock) return "";
+  const DateTime& t = *facts.clock;
+  return Pad(t.hour, 2) + ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + " Uhr";
+}
+
+// The caption above the station rows, in the access-key notation.
+std::string Frame1Text(const ServiceFacts& facts) {
+  if (!facts.reporter) return "Stationen";
+  return "Stationen zu " + ReplaceAll(*facts.reporter, "&", "&&");
+}
+
+// The yellow line: the client certificate's warning and every price
+// warning, one per line ("" when there is none).
 std::string WarningText(const ServiceFacts& facts) {
   std::string text = facts.warning;
   for (const PriceWarning& w : facts.price_warnings) {
@@ -75,6 +97,37 @@ std::string WarningText(const ServiceFacts& facts) {
     text += PriceWarningText(w);
   }
   return text;
+}
+
+}  // namespace
+
+const std::vector<ShownText>& ShownTexts() {
+  static const std::vector<ShownText> texts = {
+      {"caption", "caption", {Aspect::kTitle}, [](const ServiceFacts& f) { return f.caption; }},
+      {"info",
+       "status_line",
+       {Aspect::kStatusLine},
+       [](const ServiceFacts& f) { return StatusLineText(f.status_line); }},
+      {"alarm", "alarm", {Aspect::kAlarm}, [](const ServiceFacts& f) { return f.alarm; }},
+      {"warning", "warning", {Aspect::kWarning, Aspect::kPriceWarning}, WarningText},
+      {"frame1", "frame1", {Aspect::kReporter}, Frame1Text, true},
+      {"version", "version", {Aspect::kTitle}, [](const ServiceFacts& f) { return f.version; }},
+      {"clock", "clock", {Aspect::kClock}, ClockText},
+  };
+  return texts;
+}
+
+int ShownTextIndex(std::string_view name) {
+  const std::vector<ShownText>& texts = ShownTexts();
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i].name == name) return static_cast<int>(i);
+  }
+  throw std::out_of_range("no shown text " + std::string(name));
+}
+
+std::string Shown(const ServiceFacts& facts, std::string_view name) {
+  const ShownText& text = ShownTexts()[static_cast<size_t>(ShownTextIndex(name))];
+  return text.access_keys ? VisibleCaption(text.make(facts)) : text.make(facts);
 }
 
 }  // namespace velunor

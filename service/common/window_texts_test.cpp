@@ -1,5 +1,7 @@
 #include "service/common/window_texts.h"
 
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include "service/common/service_state.h"
@@ -14,6 +16,12 @@ TEST(WindowTextsTest, CaptionsShowDoubledAmpersandsOnceAndHideAccessKeys) {
   EXPECT_EQ(VisibleCaption("A & B"), "A  B") << "a single ampersand marks a key, it is not shown";
   EXPECT_EQ(VisibleCaption("Ende&"), "Ende");
   EXPECT_EQ(VisibleCaption("Stationen"), "Stationen");
+  // A text in the access-key notation reads as the operator sees it; a name
+  // that is none is an error, not an empty text.
+  ServiceFacts facts;
+  facts.reporter = "Müller & Söhne";
+  EXPECT_EQ(Shown(facts, "frame1"), "Stationen zu Müller & Söhne");
+  EXPECT_THROW(Shown(facts, "frame"), std::out_of_range);
 }
 
 // A label's kind comes from the record its text comes from: the headings

@@ -1,17 +1,12 @@
 #include "service/common/window_view.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "service/common/window_texts.h"
 
 namespace velunor {
-
-namespace {
-
-constexpr Aspect kEveryAspect[] = {Aspect::kTitle,         Aspect::kClock,     Aspect::kStatusLine,
-                                   Aspect::kAlarm,         Aspect::kWarning,   Aspect::kPublication,
-                                   Aspect::kCommunication, Aspect::kReporter,  Aspect::kGrid,
-                                   Aspect::kControls,      Aspect::kVisibility};
-
-}  // namespace
 
 WindowView::WindowView(ServiceState& state, WindowModel& window) : state_(state), window_(window) {
   for (Aspect aspect : kEveryAspect) StateChanged(aspect, -1);
@@ -21,24 +16,17 @@ WindowView::WindowView(ServiceState& state, WindowModel& window) : state_(state)
 WindowView::~WindowView() { state_.RemoveObserver(this); }
 
 void WindowView::StateChanged(Aspect aspect, int index) {
+  const std::vector<ShownText>& texts = ShownTexts();
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (std::find(texts[i].aspects.begin(), texts[i].aspects.end(), aspect) ==
+        texts[i].aspects.end()) {
+      continue;
+    }
+    const int at = static_cast<int>(i);
+    const std::string text = texts[i].make(state_.facts());
+    if (window_.text(at) != text) window_.SetText(at, text);
+  }
   switch (aspect) {
-    case Aspect::kTitle:
-      if (window_.caption() != state_.caption()) window_.SetCaption(state_.caption());
-      if (window_.panel(1) != state_.version()) window_.SetPanel(1, state_.version());
-      break;
-    case Aspect::kClock:
-      window_.SetPanel(2, ClockText(state_.facts()));
-      break;
-    case Aspect::kStatusLine:
-      window_.SetInfo(StatusLineText(state_.status_line()));
-      break;
-    case Aspect::kAlarm:
-      window_.SetAlarm(state_.alarm());
-      break;
-    case Aspect::kWarning:
-    case Aspect::kPriceWarning:
-      window_.SetWarning(WarningText(state_.facts()));
-      break;
     case Aspect::kPublication: {
       const std::array<VersionLabel, 8> labels = VersionLabels(state_.facts());
       for (int i = 0; i < 8; ++i) {
@@ -55,10 +43,6 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       } else {
         window_.AddList1(state_.communication()[static_cast<size_t>(index)]);
       }
-      break;
-    case Aspect::kReporter:
-      if (window_.frame1() != Frame1Text(state_.facts()))
-        window_.SetFrame1(Frame1Text(state_.facts()));
       break;
     case Aspect::kGrid:
       if (index >= 0) {
@@ -79,6 +63,8 @@ void WindowView::StateChanged(Aspect aspect, int index) {
       break;
     case Aspect::kVisibility:
       if (window_.visible() != state_.window_shown()) window_.SetVisible(state_.window_shown());
+      break;
+    default:  // only texts
       break;
   }
 }

@@ -31,7 +31,7 @@ class MarktTranspTest : public ::testing::Test {
 TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
   Start();
   EXPECT_EQ(t_.window.caption(), "Datenübergabe an die Markttransparenzstelle");
-  EXPECT_EQ(t_.window.panel(2), "09:05:00 Uhr");
+  EXPECT_EQ(t_.window.text("clock"), "09:05:00 Uhr");
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet");
   EXPECT_EQ(config_.station_ini.DbServer, "127.0.0.1:3306");
   EXPECT_EQ(config_.station_ini.DbPasswort, "geheim");

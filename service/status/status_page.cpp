@@ -192,13 +192,12 @@ std::string EscapedLines(const std::string& text) {
 }  // namespace
 
 std::string StatusPart(const StatusSnapshot& s) {
-  std::string html = "<header><h1 id=\"caption\">" + HtmlEscape(s.shown.caption) +
-                     "</h1><span id=\"clock\">" + HtmlEscape(ClockText(s.shown)) +
+  std::string html = "<header><h1 id=\"caption\">" + HtmlEscape(Shown(s.shown, "caption")) +
+                     "</h1><span id=\"clock\">" + HtmlEscape(Shown(s.shown, "clock")) +
                      "</span></header>\n";
-  html += "<div id=\"info\" class=\"box\">" + HtmlEscape(StatusLineText(s.shown.status_line)) +
-          "</div>\n";
-  html += "<div id=\"alarm\">" + HtmlEscape(s.shown.alarm) + "</div>\n";
-  html += "<div id=\"warning\">" + EscapedLines(WarningText(s.shown)) + "</div>\n";
+  html += "<div id=\"info\" class=\"box\">" + HtmlEscape(Shown(s.shown, "info")) + "</div>\n";
+  html += "<div id=\"alarm\">" + HtmlEscape(Shown(s.shown, "alarm")) + "</div>\n";
+  html += "<div id=\"warning\">" + EscapedLines(Shown(s.shown, "warning")) + "</div>\n";
   html += "<ul id=\"problems\">";
   for (const std::string& problem : s.problems) html += Element("li", problem);
   html += "</ul>\n";
@@ -206,10 +205,9 @@ std::string StatusPart(const StatusSnapshot& s) {
   html += "<h2>Kommunikation:</h2>\n<div class=\"box\"><ul id=\"communication\">";
   for (const std::string& line : s.shown.communication) html += Element("li", line);
   html += "</ul></div>\n";
-  html +=
-      "<h2 id=\"frame1\">" + HtmlEscape(VisibleCaption(Frame1Text(s.shown))) + "</h2>\n" + Grid(s);
+  html += "<h2 id=\"frame1\">" + HtmlEscape(Shown(s.shown, "frame1")) + "</h2>\n" + Grid(s);
   html += "<h2>Letzte Übertragungen</h2>\n" + Archive(s);
-  html += "<footer><span id=\"version\">" + HtmlEscape(s.shown.version) +
+  html += "<footer><span id=\"version\">" + HtmlEscape(Shown(s.shown, "version")) +
           "</span><span>Zustand: " + "<span id=\"state\">" + HtmlEscape(StateText(s.state)) +
           "</span></span><span>Stand: " + "<span id=\"now\">" + HtmlEscape(s.now) +
           "</span></span>" + "<span id=\"stale\"></span></footer>\n";
@@ -217,7 +215,7 @@ std::string StatusPart(const StatusSnapshot& s) {
 }
 
 std::string StatusPage(const StatusSnapshot& s) {
-  return Head(s.shown.caption) + "<body>\n" + StatusPart(s) + "<script>" + kScript +
+  return Head(Shown(s.shown, "caption")) + "<body>\n" + StatusPart(s) + "<script>" + kScript +
          "</script>\n</body>\n</html>\n";
 }
 

@@ -80,26 +80,20 @@ std::string StatusJson(const StatusSnapshot& s) {
                               {"last_price", w.last_price},
                               {"text", PriceWarningText(w)}});
   }
-  const json j = {{"now", s.now},
-                  {"state", s.state},
-                  {"state_text", StateText(s.state)},
-                  {"problems", s.problems},
-                  {"caption", shown.caption},
-                  {"status_line", StatusLineText(shown.status_line)},
-                  {"alarm", shown.alarm},
-                  {"warning", WarningText(shown)},
-                  {"price_warnings", price_warnings},
-                  {"labels", labels},
-                  {"communication", shown.communication},
-                  {"frame1", VisibleCaption(Frame1Text(shown))},
-                  {"grid", grid},
-                  {"version", shown.version},
-                  {"clock", ClockText(shown)},
-                  {"last_station_publication", Publication(shown, PublicationKind::kStation)},
-                  {"last_price_publication", Publication(shown, PublicationKind::kPrice)},
-                  {"last_failure", Failure(s.last_failure)},
-                  {"client_certificate", Certificate(s.certificate)},
-                  {"archive", archive}};
+  json j = {{"now", s.now},
+            {"state", s.state},
+            {"state_text", StateText(s.state)},
+            {"problems", s.problems},
+            {"price_warnings", price_warnings},
+            {"labels", labels},
+            {"communication", shown.communication},
+            {"grid", grid},
+            {"last_station_publication", Publication(shown, PublicationKind::kStation)},
+            {"last_price_publication", Publication(shown, PublicationKind::kPrice)},
+            {"last_failure", Failure(s.last_failure)},
+            {"client_certificate", Certificate(s.certificate)},
+            {"archive", archive}};
+  for (const ShownText& text : ShownTexts()) j[text.json_key] = Shown(shown, text.name);
   return Dump(j);
 }
 
@@ -107,8 +101,8 @@ std::string HealthJson(const StatusSnapshot& s) {
   const json j = {{"state", s.state},
                   {"problems", s.problems},
                   {"now", s.now},
-                  {"alarm", s.shown.alarm},
-                  {"warning", WarningText(s.shown)},
+                  {"alarm", Shown(s.shown, "alarm")},
+                  {"warning", Shown(s.shown, "warning")},
                   {"last_station_publication", Publication(s.shown, PublicationKind::kStation)},
                   {"last_price_publication", Publication(s.shown, PublicationKind::kPrice)},
                   {"last_failure", Failure(s.last_failure)},

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "service/common/window_texts.h"
 #include "service/core/qt/app_icon.h"
@@ -96,29 +97,29 @@ MainWindow::MainWindow(const WindowModel& model) : model_(model) {
   layout->setContentsMargins(18, 16, 18, 12);
   layout->setSpacing(14);
 
-  info_ = NewLabel("Info", central);
+  texts_.resize(ShownTexts().size());
+  QLabel* info = Place("info", NewLabel("Info", central));
   QFont info_font = BaseFont(true);
   info_font.setPointSize(kInfoPoints);
-  info_->setMinimumHeight(QFontMetrics(info_font).height() + 24);  // no jump at the first status
-  layout->addWidget(info_);
-  alarm_ = NewLabel("Alarm", central);
-  alarm_->setWordWrap(true);
-  alarm_->setVisible(false);
-  layout->addWidget(alarm_);
-  warning_ = NewLabel("Warning", central);
-  warning_->setWordWrap(true);
-  warning_->setVisible(false);
-  layout->addWidget(warning_);
+  info->setMinimumHeight(QFontMetrics(info_font).height() + 24);  // no jump at the first status
+  layout->addWidget(info);
+  for (const auto& [text, object] :
+       {std::pair{"alarm", "Alarm"}, std::pair{"warning", "Warning"}}) {
+    // Hidden while there is none.
+    QLabel* line = Place(text, NewLabel(object, central));
+    line->setWordWrap(true);
+    line->setVisible(false);
+    line->setProperty("hiddenWhenEmpty", true);
+    layout->addWidget(line);
+  }
   layout->addWidget(BuildVersions());
   layout->addWidget(BuildCommunication(), 2);
   layout->addWidget(BuildStations(), 5);
   layout->addWidget(BuildButtons());
   setCentralWidget(central);
 
-  panels_[0] = NewLabel("StatusBar1_1", this);
-  panels_[1] = NewLabel("StatusBar1_2", this);
-  statusBar()->addWidget(panels_[0], 1);
-  statusBar()->addPermanentWidget(panels_[1]);
+  statusBar()->addWidget(Place("version", NewLabel("StatusBar1_1", this)), 1);
+  statusBar()->addPermanentWidget(Place("clock", NewLabel("StatusBar1_2", this)));
   statusBar()->setSizeGripEnabled(false);
 
   resize(1280, 900);
@@ -177,10 +178,10 @@ QWidget* MainWindow::BuildStations() {
   auto* layout = new QVBoxLayout(frame);
   layout->setContentsMargins(1, 8, 1, 1);
   layout->setSpacing(6);
-  frame1_caption_ = NewLabel("Frame1Caption", frame);
-  frame1_caption_->setContentsMargins(12, 0, 12, 0);
+  QLabel* caption = Place("frame1", NewLabel("Frame1Caption", frame));
+  caption->setContentsMargins(12, 0, 12, 0);
   grid_ = new StationGrid(frame);
-  layout->addWidget(frame1_caption_);
+  layout->addWidget(caption);
   layout->addWidget(grid_);
   return frame;
 }
@@ -201,43 +202,42 @@ QWidget* MainWindow::BuildButtons() {
   return row;
 }
 
+QLabel* MainWindow::Place(const char* text, QLabel* label) {
+  texts_.at(static_cast<size_t>(ShownTextIndex(text))) = label;
+  return label;
+}
+
 void MainWindow::RenderAll() {
-  Render(Control::kCaption, -1);
-  Render(Control::kInfo, -1);
-  Render(Control::kAlarm, -1);
-  Render(Control::kWarning, -1);
+  for (size_t i = 0; i < texts_.size(); ++i) Render(Control::kText, static_cast<int>(i));
   for (int i = 0; i < 8; ++i) Render(Control::kLabel1, i);
   Render(Control::kList1, -1);
-  Render(Control::kFrame1, -1);
   Render(Control::kGrid, -1);
   for (int i = 0; i < 3; ++i) Render(Control::kButton, i);
-  for (int panel = 1; panel <= 2; ++panel) Render(Control::kStatusBar, panel);
+}
+
+void MainWindow::RenderText(int index) {
+  const ShownText& shown = ShownTexts().at(static_cast<size_t>(index));
+  const std::string& text = model_.text(index);
+  QLabel* label = texts_.at(static_cast<size_t>(index));
+  // A text without a label of its own is the window's title.
+  if (label == nullptr) {
+    setWindowTitle(Text(text));
+    return;
+  }
+  label->setText(Text(shown.access_keys ? VisibleCaption(text) : text));
+  if (label->property("hiddenWhenEmpty").toBool()) label->setVisible(!text.empty());
 }
 
 void MainWindow::Render(Control control, int index) {
   switch (control) {
-    case Control::kCaption:
-      setWindowTitle(Text(model_.caption()));
-      break;
-    case Control::kInfo:
-      info_->setText(Text(model_.info()));
-      break;
-    case Control::kAlarm:
-      alarm_->setText(Text(model_.alarm()));
-      alarm_->setVisible(!model_.alarm().empty());
-      break;
-    case Control::kWarning:
-      warning_->setText(Text(model_.warning()));
-      warning_->setVisible(!model_.warning().empty());
+    case Control::kText:
+      RenderText(index);
       break;
     case Control::kLabel1:
       RenderLabel1(index);
       break;
     case Control::kList1:
       RenderList1();
-      break;
-    case Control::kFrame1:
-      frame1_caption_->setText(Text(VisibleCaption(model_.frame1())));
       break;
     case Control::kGrid:
       if (index < 0) {
@@ -254,9 +254,6 @@ void MainWindow::Render(Control control, int index) {
       button->setVisible(state.visible);
       break;
     }
-    case Control::kStatusBar:
-      panels_.at(static_cast<size_t>(index - 1))->setText(Text(model_.panel(index)));
-      break;
     case Control::kVisibility:
       break;
   }

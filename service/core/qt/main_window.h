@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <vector>
 
 #include "service/common/window_model.h"
 
@@ -47,19 +48,19 @@ class MainWindow : public QMainWindow {
   QWidget* BuildCommunication();
   QWidget* BuildStations();
   QWidget* BuildButtons();
+  // Makes `label` the one that shows the text named `text`.
+  QLabel* Place(const char* text, QLabel* label);
+  void RenderText(int index);
   void RenderLabel1(int index);
   void RenderList1();
 
   const WindowModel& model_;
-  QLabel* info_ = nullptr;
-  QLabel* alarm_ = nullptr;    // the compliance alarm, hidden while there is none
-  QLabel* warning_ = nullptr;  // the certificate warning, hidden while there is none
+  // The label of each of ShownTexts(), null for the caption (the title).
+  std::vector<QLabel*> texts_;
   std::array<QLabel*, 8> label1_{};
   QListWidget* list1_ = nullptr;
-  QLabel* frame1_caption_ = nullptr;
   StationGrid* grid_ = nullptr;
   std::array<QPushButton*, 3> buttons_{};
-  std::array<QLabel*, 2> panels_{};
 };
 
 }  // namespace velunor

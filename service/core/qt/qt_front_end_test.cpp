@@ -124,7 +124,7 @@ TEST_F(QtWindowTest, ShowsEveryControlOfTheModelAndFollowsItsChanges) {
   EXPECT_TRUE(timer->isActive()) << "the start-up sequence arms the main timer";
   EXPECT_EQ(timer->interval(), kNoTicks) << "the interval comes from the command line";
 
-  t_.window.SetFrame1("Stationen zu Müller && Söhne");
+  t_.window.SetText(ShownTextIndex("frame1"), "Stationen zu Müller && Söhne");
   EXPECT_EQ(Find<QLabel>("Frame1Caption")->text(), "Stationen zu Müller & Söhne");
 
   auto* grid = Find<QTableWidget>("VSF");
@@ -170,11 +170,12 @@ TEST_F(QtWindowTest, ShowsEveryControlOfTheModelAndFollowsItsChanges) {
 
   QLabel* alarm = Find<QLabel>("Alarm");
   EXPECT_FALSE(alarm->isVisible()) << "no alarm, no line";
-  t_.window.SetAlarm("ALARM: Seit 06.12.2026 09:05:00 keine Preisdaten von der MTS-K bestätigt");
+  t_.window.SetText(ShownTextIndex("alarm"),
+                    "ALARM: Seit 06.12.2026 09:05:00 keine Preisdaten von der MTS-K bestätigt");
   EXPECT_TRUE(alarm->isVisible());
   EXPECT_EQ(alarm->text(),
             "ALARM: Seit 06.12.2026 09:05:00 keine Preisdaten von der MTS-K bestätigt");
-  t_.window.SetAlarm("");
+  t_.window.SetText(ShownTextIndex("alarm"), "");
   EXPECT_FALSE(alarm->isVisible());
 }
 
