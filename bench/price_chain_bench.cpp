@@ -136,9 +136,10 @@ void RunOneChain(testing::ServiceRig& rig, Connection& upstream, bench::RoundTri
   f.chain_statements = f.chain_round_trips = 0;
   trips.Since();
   for (size_t i = 0; i < kSteps.size(); ++i) {
-    if (rig.window().state() != kSteps[i].state) {
-      throw std::runtime_error("the chain stands at state " + std::to_string(rig.window().state()) +
-                               " instead of " + std::to_string(kSteps[i].state));
+    if (rig.window().scheduler().state() != kSteps[i].state) {
+      throw std::runtime_error("the chain stands at state " +
+                               std::to_string(rig.window().scheduler().state()) + " instead of " +
+                               std::to_string(kSteps[i].state));
     }
     const long statements = rig.state().db.db().statements();
     const auto odbc = bench::OdbcTime();
@@ -158,7 +159,8 @@ void RunOneChain(testing::ServiceRig& rig, Connection& upstream, bench::RoundTri
   f.chain_ms.push_back(chain_ms);
   f.chain_odbc_ms.push_back(chain_odbc_ms);
 
-  if (rig.window().state() != 0) throw std::runtime_error("the chain did not end in idle");
+  if (rig.window().scheduler().state() != 0)
+    throw std::runtime_error("the chain did not end in idle");
   if (rig.sim().RequestCount() != requests_before + 1) {
     throw std::runtime_error("the chain did not send exactly one publication");
   }

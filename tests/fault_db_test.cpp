@@ -66,8 +66,9 @@ class FaultDbTest : public ::testing::Test {
     // The step runs against the stopped server; the lost connection shows at
     // the latest when a later step of the chain needs the database. The tick
     // that notices it already shows the first wait state.
-    for (int i = 0; i < 8 && rig_->window().state() <= kWaitForDatabase; ++i) rig_->Tick();
-    ASSERT_EQ(rig_->window().state(), WaitingForDatabase(1))
+    for (int i = 0; i < 8 && rig_->window().scheduler().state() <= kWaitForDatabase; ++i)
+      rig_->Tick();
+    ASSERT_EQ(rig_->window().scheduler().state(), WaitingForDatabase(1))
         << "the scheduler did not notice the lost connection; error log:\n"
         << Joined(rig_->ErrorLines());
     EXPECT_TRUE(Contains(Joined(rig_->ErrorLines()), " / -2147467259 / "));
@@ -156,9 +157,9 @@ TEST_P(StationChainFaultTest, AbandonedStationDataGoOutAtTheNextChangeCheck) {
     db->Execute("update lox_station_mts set status = 2 where station = 3");
   }
   const int requests = rig_->sim().RequestCount();
-  rig_->window().SetTaktZaehler(79);
+  rig_->window().scheduler().SetTaktZaehler(79);
   rig_->Tick();  // the change check finds station 3
-  ASSERT_EQ(rig_->window().state(), kBuildStationLines);
+  ASSERT_EQ(rig_->window().scheduler().state(), kBuildStationLines);
   ASSERT_NO_FATAL_FAILURE(LoseTheServerIn(GetParam()));
   EXPECT_EQ(rig_->sim().RequestCount(), requests) << "the station publication was abandoned";
 
@@ -193,7 +194,7 @@ TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAn
   rig_->Tick();  // stores the prices: the first statement waits for its time-out
   const auto noticed = std::chrono::steady_clock::now() - frozen;
   rig_->Tick();
-  EXPECT_EQ(rig_->window().state(), WaitingForDatabase(1));
+  EXPECT_EQ(rig_->window().scheduler().state(), WaitingForDatabase(1));
   RecordProperty(
       "seconds_to_notice",
       static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(noticed).count()));
@@ -205,7 +206,7 @@ TEST_F(FaultDbTest, FrozenServerIsNoticedWithinTheBoundAndThePricesGoOutWhenItAn
   const auto attempt = std::chrono::steady_clock::now();
   rig_->Tick();
   EXPECT_LT(std::chrono::steady_clock::now() - attempt, std::chrono::seconds(20));
-  EXPECT_EQ(rig_->window().state(), kWaitForDatabase);
+  EXPECT_EQ(rig_->window().scheduler().state(), kWaitForDatabase);
 
   server_.Thaw();
   rig_->TickUntilState(kIdle, 20);

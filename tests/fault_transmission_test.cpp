@@ -75,15 +75,16 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
   } else {
     rig.sim().SetOutcomes({fault.outcome});
   }
-  rig.window().SetTaktZaehler(79);
+  rig.window().scheduler().SetTaktZaehler(79);
   rig.Tick();  // the change check
-  ASSERT_EQ(rig.window().state(), kBuildStationLines);
+  ASSERT_EQ(rig.window().scheduler().state(), kBuildStationLines);
   rig.TickUntilState(kTransmit, 5);
   const int requests_before_fault = rig.sim().RequestCount();
   const auto start = std::chrono::steady_clock::now();
   rig.Tick();
   const auto send_time = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(rig.window().state(), kIdle) << "a failed station transmission starts no prices";
+  EXPECT_EQ(rig.window().scheduler().state(), kIdle)
+      << "a failed station transmission starts no prices";
   ASSERT_TRUE(rig.running());
   EXPECT_EQ(rig.TransferLogCount(*db, 100), 1) << "the failure is in the transfer log";
   EXPECT_TRUE(rig.model().label1(6).starts_with("!! ")) << rig.model().label1(6);

@@ -44,7 +44,7 @@ class LeaseTest : public testing::RigTest {
     active_->RunFirstExports();
     standby_ = Started("beta");
     standby_->Tick();
-    ASSERT_TRUE(standby_->window().standby());
+    ASSERT_TRUE(standby_->window().scheduler().standby());
   }
   // The lease as a holder long gone left it.
   void ExpireLease() {
@@ -55,7 +55,7 @@ class LeaseTest : public testing::RigTest {
   }
   static bool Reports(ServiceRig& rig) {
     const int before = rig.sim().RequestCount();
-    rig.window().SetTaktZaehler(90);
+    rig.window().scheduler().SetTaktZaehler(90);
     rig.Tick(12);
     return rig.sim().RequestCount() > before;
   }
@@ -71,14 +71,14 @@ TEST_F(LeaseTest, AStandbyWhoseConnectionWasCutReconnectsAndTakesOver) {
   ASSERT_NO_FATAL_FAILURE(ActiveAndStandby());
   sql_->Execute("kill " + testing::QueryRows(standby_->state().db.db(), "select connection_id()"));
   standby_->Tick(2);
-  EXPECT_EQ(standby_->window().state(), kWaitForDatabase + 1);
+  EXPECT_EQ(standby_->window().scheduler().state(), kWaitForDatabase + 1);
   standby_->Tick(17);  // the wait, the announcement, the attempt
-  EXPECT_EQ(standby_->window().state(), kIdle) << standby_->model().info();
-  EXPECT_TRUE(standby_->window().standby());
+  EXPECT_EQ(standby_->window().scheduler().state(), kIdle) << standby_->model().info();
+  EXPECT_TRUE(standby_->window().scheduler().standby());
 
   ExpireLease();  // the active one is gone meanwhile
   standby_->Tick(2);
-  EXPECT_FALSE(standby_->window().standby()) << standby_->model().info();
+  EXPECT_FALSE(standby_->window().scheduler().standby()) << standby_->model().info();
   EXPECT_TRUE(Reports(*standby_));
 }
 
@@ -88,7 +88,7 @@ TEST_F(LeaseTest, ANormalEndLetsTheStandbyTakeOverAtItsNextTick) {
   active_->Tick();
   ASSERT_FALSE(active_->running());
   standby_->Tick(2);
-  EXPECT_FALSE(standby_->window().standby()) << standby_->model().info();
+  EXPECT_FALSE(standby_->window().scheduler().standby()) << standby_->model().info();
   EXPECT_TRUE(Reports(*standby_));
 }
 
@@ -118,7 +118,7 @@ TEST_F(LeaseTest, AStandbyRaisesTheAlarmWhenNobodyRenewsOrNobodyReports) {
   EXPECT_EQ(health->state, "alarm");
   ASSERT_FALSE(health->problems.empty());
   EXPECT_TRUE(Contains(health->problems.back(), "keine Preisdaten-Quittung"));
-  EXPECT_TRUE(standby_->window().standby());
+  EXPECT_TRUE(standby_->window().scheduler().standby());
 }
 
 // A deadlock (or a Galera node's certification conflict, which reports as
@@ -165,8 +165,8 @@ TEST_F(LeaseTest, ADeletedLeaseRowIsMadeAgain) {
   sql_->Execute("delete from velunor_lease");
   active_->Tick(3);
   standby_->Tick(3);
-  EXPECT_FALSE(active_->window().standby());
-  EXPECT_TRUE(standby_->window().standby());
+  EXPECT_FALSE(active_->window().scheduler().standby());
+  EXPECT_TRUE(standby_->window().scheduler().standby());
   EXPECT_TRUE(Reports(*active_));
   EXPECT_EQ(LeaseColumn("holder"), "alpha");
 }
@@ -186,7 +186,7 @@ TEST_F(LeaseTest, ACopyOfTheProgramDirectoryIsToldApartAndOnlyOneReports) {
   standby_->RunFirstExports();
 
   EXPECT_FALSE(Reports(*active_)) << "the first sends nothing more";
-  EXPECT_TRUE(active_->window().standby());
+  EXPECT_TRUE(active_->window().scheduler().standby());
   const std::string copy_text = "eine Kopie dieses Programmverzeichnisses läuft anderswo";
   EXPECT_TRUE(Contains(active_->model().info(), copy_text));
   const std::string errors = testing::Joined(active_->ErrorLines());
@@ -194,7 +194,7 @@ TEST_F(LeaseTest, ACopyOfTheProgramDirectoryIsToldApartAndOnlyOneReports) {
   EXPECT_EQ(Health(*active_)->state, "alarm");
   EXPECT_TRUE(Reports(*standby_));
   active_->Tick(3);
-  EXPECT_TRUE(active_->window().standby()) << "it does not take the lease back";
+  EXPECT_TRUE(active_->window().scheduler().standby()) << "it does not take the lease back";
 }
 
 // A reporter paused longer than its lease (a stopped process, a paused
@@ -219,7 +219,7 @@ TEST_F(LeaseTest, AReporterPausedInTheChainWritesNothingAfterATakeover) {
             testing::InitialPrice(2, 3))
       << "nothing written after the takeover";
   EXPECT_EQ(active_->sim().RequestCount(), sent) << "nothing sent";
-  EXPECT_TRUE(active_->window().standby());
+  EXPECT_TRUE(active_->window().scheduler().standby());
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ ServiceRig::ServiceRig(Options options)
 }
 
 void ServiceRig::Assemble() {
-  if (service_ && !service_->window().unloaded()) service_->window().Form_Unload();
+  if (service_ && !service_->window().scheduler().unloaded()) service_->window().Form_Unload();
   service_.reset();
   // A new program run: a new window and front end as well.
   view_.reset();
@@ -51,7 +51,7 @@ void ServiceRig::Assemble() {
 }
 
 ServiceRig::~ServiceRig() {
-  if (!service_->window().unloaded()) service_->window().Form_Unload();
+  if (!service_->window().scheduler().unloaded()) service_->window().Form_Unload();
 }
 
 bool ServiceRig::Start() {
@@ -80,23 +80,24 @@ void ServiceRig::Tick(int n) {
 }
 
 void ServiceRig::TickUntilState(SchedulerState state, int max_ticks) {
-  for (int i = 0; i < max_ticks && window().state() != state; ++i) Tick();
-  if (window().state() == state) return;
+  for (int i = 0; i < max_ticks && window().scheduler().state() != state; ++i) Tick();
+  if (window().scheduler().state() == state) return;
   throw std::runtime_error("the scheduler did not reach state " + std::to_string(state) +
                            " within " + std::to_string(max_ticks) + " ticks; it stands at " +
-                           std::to_string(window().state()));
+                           std::to_string(window().scheduler().state()));
 }
 
 void ServiceRig::TickToPriceState(SchedulerState state) {
-  if (window().state() != kIdle) {
+  if (window().scheduler().state() != kIdle) {
     throw std::runtime_error("a price export can only start from idle, not from state " +
-                             std::to_string(window().state()));
+                             std::to_string(window().scheduler().state()));
   }
   // The tick counter passes 90 on the next tick: the automatic price export.
-  window().SetTaktZaehler(90);
+  window().scheduler().SetTaktZaehler(90);
   Tick();
-  if (window().state() != kReadPrices) {
-    throw std::runtime_error("the idle tick started state " + std::to_string(window().state()) +
+  if (window().scheduler().state() != kReadPrices) {
+    throw std::runtime_error("the idle tick started state " +
+                             std::to_string(window().scheduler().state()) +
                              " instead of the price export");
   }
   TickUntilState(state, 10);
@@ -111,7 +112,7 @@ void ServiceRig::RunFirstExports() {
   const MasterData& m = state().db.stammdaten;
   for (int i = 0; i < 100; ++i) {
     Tick();
-    if (window().state() == kIdle && !m.StationPublicationNumber.empty() &&
+    if (window().scheduler().state() == kIdle && !m.StationPublicationNumber.empty() &&
         !m.PricePublicationNumber.empty()) {
       return;
     }

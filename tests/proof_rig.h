@@ -86,7 +86,9 @@ class ServiceRig {
   WindowModel& model() { return *model_; }
   FakeFrontEnd& front_end() { return *front_end_; }
   const std::filesystem::path& program_dir() const { return program_dir_; }
-  bool running() const { return front_end_->exit_code == -1 && !service_->window().unloaded(); }
+  bool running() const {
+    return front_end_->exit_code == -1 && !service_->window().scheduler().unloaded();
+  }
 
   // Lines of the error log file MTS-Error-0.LOG.
   std::vector<std::string> ErrorLines() const { return ReadErrorLog(program_dir_); }

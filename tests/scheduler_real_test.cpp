@@ -1,4 +1,4 @@
-// The main timer's state machine on the real procedures: MarktTransp driven
+// The main timer's state machine on the real procedures: the Scheduler driven
 // tick by tick on a fake clock, with the service's whole process state over
 // the private MariaDB (the small station network) and every transmission
 // over TLS to the endpoint simulator. Each case checks what the database and
@@ -42,12 +42,12 @@ class SchedulerRealTest : public testing::RigTest {
   // the first station and price publications are acknowledged.
   void StartAndSendFirstPublications() {
     Start();
-    ASSERT_EQ(w().state(), kBuildStationLines)
+    ASSERT_EQ(w().scheduler().state(), kBuildStationLines)
         << "changed stations at start go straight to the station chain";
     ASSERT_TRUE(fe().timer);
     ASSERT_TRUE(fe().messages.empty()) << fe().messages.front();
     Tick(10);  // the station chain and its transmission, then the price chain
-    ASSERT_EQ(w().state(), kIdle);
+    ASSERT_EQ(w().scheduler().state(), kIdle);
     ASSERT_EQ(sim().Kinds(), "GP");
   }
 
@@ -56,7 +56,7 @@ class SchedulerRealTest : public testing::RigTest {
   void WholeStationExport(const std::string& why, int number) {
     Tick();
     EXPECT_EQ(Info(), At(why));
-    EXPECT_EQ(w().state(), kPrepareStations);
+    EXPECT_EQ(w().scheduler().state(), kPrepareStations);
     Tick(5);  // the station chain and its transmission
     ASSERT_EQ(sim().RequestCount(), number);
     EXPECT_EQ(Received(number).kind, "PetrolStationPublication");
@@ -101,30 +101,30 @@ class SchedulerRealTest : public testing::RigTest {
 
 TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(w().Snapshot().TaktZaehler, 10)
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 10)
       << "the counter counts from the start on, chains included";
   testing::SetUpstreamPrice(*sql_, 1, 3, "1.549");
 
   Tick(69);
-  EXPECT_EQ(w().Snapshot().TaktZaehler, 79);
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 79);
   EXPECT_EQ(Info(), At("Warten auf Auftrag"));
   Tick();
   EXPECT_EQ(Info(), At("Prüfung auf geänderte Stationsdaten"));
-  EXPECT_EQ(w().state(), kIdle) << "no station changed";
+  EXPECT_EQ(w().scheduler().state(), kIdle) << "no station changed";
   EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation order by station"),
             "1,4 | 2,2");
   Tick(10);
-  EXPECT_EQ(w().Snapshot().TaktZaehler, 90);
-  EXPECT_EQ(w().state(), kIdle) << "90 does not start the price export yet";
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 90);
+  EXPECT_EQ(w().scheduler().state(), kIdle) << "90 does not start the price export yet";
   EXPECT_EQ(sim().RequestCount(), 2);
   Tick();
-  EXPECT_EQ(w().state(), kReadPrices);
-  EXPECT_EQ(w().Snapshot().TaktZaehler, 0);
+  EXPECT_EQ(w().scheduler().state(), kReadPrices);
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 0);
   EXPECT_EQ(Info(), At("Automatischer Preisdatenexport"));
 
   Tick(6);  // the price chain and its transmission
-  EXPECT_EQ(w().state(), kIdle);
-  EXPECT_EQ(w().Snapshot().TaktZaehler, 6);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 6);
   ASSERT_EQ(sim().RequestCount(), 3);
   const ReceivedPublication prices = Received(3);
   EXPECT_EQ(prices.kind, "FuelPricePublication");
@@ -141,7 +141,8 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   Tick(73);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,2 | 3,1") << "not examined before 80";
   Tick();
-  EXPECT_EQ(w().state(), kBuildStationLines) << "the stations are already prepared, 30 is skipped";
+  EXPECT_EQ(w().scheduler().state(), kBuildStationLines)
+      << "the stations are already prepared, 30 is skipped";
   EXPECT_EQ(Info(), At("Verarbeitung geänderte Stationsdaten"));
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   Tick(4);  // the station chain from its lines on, and its transmission
@@ -150,7 +151,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   EXPECT_EQ(stations.kind, "PetrolStationPublication");
   EXPECT_EQ(stations.stations.at("id-0002"), "v3 Autohof Göppingen Süd, Stuttgarter Str. 150a");
   EXPECT_EQ(stations.stations.at("id-0001"), "v4 Tankstelle Müller, Hauptstraße 12");
-  EXPECT_EQ(w().state(), kReadPrices)
+  EXPECT_EQ(w().scheduler().state(), kReadPrices)
       << "a successful station transmission leads into a price chain";
   EXPECT_TRUE(ErrorLines().empty()) << ErrorLines().front();
 }
@@ -163,17 +164,17 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   // Success: the station transmission leads into a price chain that gives
   // the price publication its first number, so no base price export follows.
   Restart();
-  ASSERT_EQ(w().state(), kIdle);
+  ASSERT_EQ(w().scheduler().state(), kIdle);
   ASSERT_NO_FATAL_FAILURE(WholeStationExport("Grund-Stationsdatenexport aktiviert", 3));
   EXPECT_EQ(model().label1(4), kAt0905);
-  EXPECT_EQ(w().state(), kReadPrices);
+  EXPECT_EQ(w().scheduler().state(), kReadPrices);
   Tick(6);
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).kind, "FuelPricePublication");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-1 | 134,2026-1");
   Tick();
-  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
   EXPECT_EQ(Info(), At("Warten auf Auftrag"));
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1");
 
@@ -187,11 +188,12 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   EXPECT_EQ(Received(5).kind, "PetrolStationPublication");
   EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100");
-  EXPECT_EQ(w().state(), kIdle) << "a failed station transmission starts no price chain";
+  EXPECT_EQ(w().scheduler().state(), kIdle)
+      << "a failed station transmission starts no price chain";
   Tick();
   EXPECT_EQ(Info(), At("Grund-Preisdatenexport aktiviert"));
-  EXPECT_EQ(w().state(), kStorePrices);
-  EXPECT_EQ(w().Snapshot().TaktZaehler, -1);
+  EXPECT_EQ(w().scheduler().state(), kStorePrices);
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, -1);
   EXPECT_EQ(sim().RequestCount(), 5);
   Tick(5);  // the price chain from kStorePrices on, and its transmission
   ASSERT_EQ(sim().RequestCount(), 6);
@@ -201,35 +203,35 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   EXPECT_EQ(prices.Price("id-0002", "E10"), testing::InitialPrice(2, 2));
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100 | 1");
   EXPECT_EQ(Rows("select value from stammdaten where id = 134"), "2026-1");
-  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
 }
 
 TEST_F(SchedulerRealTest, FailedTransmissionsAreLoggedAndStartNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   sim().SetOutcomes({"http:503"});
   MarkChanged(1);
-  w().SetTaktZaehler(79);
+  w().scheduler().SetTaktZaehler(79);
   Tick();
-  ASSERT_EQ(w().state(), kBuildStationLines);
+  ASSERT_EQ(w().scheduler().state(), kBuildStationLines);
   Tick(4);  // the station chain from its lines on, and its transmission
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100");
   EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
-  EXPECT_EQ(w().state(), kIdle) << "no price chain after a failed station transmission";
+  EXPECT_EQ(w().scheduler().state(), kIdle) << "no price chain after a failed station transmission";
   Tick();
-  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
   EXPECT_EQ(sim().RequestCount(), 3);
 
   testing::SetUpstreamPrice(*sql_, 2, 1, "1.749");
-  w().SetTaktZaehler(90);
+  w().scheduler().SetTaktZaehler(90);
   Tick(7);  // idle to kReadPrices, then the price chain and its transmission
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).Price("id-0002", "E5"), "1.749");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100 | 200");
   EXPECT_EQ(model().label1(7), std::string("!! ") + kAt0905 + " !!");
   EXPECT_EQ(model().label1(5), kAt0905) << "the last success stays shown";
-  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
   EXPECT_EQ(model().list1().front().substr(9),
             "Beginning transaction to the MDM-Server (Pricedata)")
       << "the list shows the last transmission only";
@@ -239,42 +241,42 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
   clock().Set(DateTime{2026, 12, 6, 23, 5, 0});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   MarkChanged(1);
-  w().SetTaktZaehler(79);
+  w().scheduler().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(w().state(), kBuildStationLines) << "pending changes first";
-  EXPECT_EQ(w().Snapshot().NachtlaufErledigt, 0);
+  EXPECT_EQ(w().scheduler().state(), kBuildStationLines) << "pending changes first";
+  EXPECT_EQ(w().scheduler().Snapshot().NachtlaufErledigt, 0);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "no nightly refresh";
   Tick(10);
-  ASSERT_EQ(w().state(), kIdle);
+  ASSERT_EQ(w().scheduler().state(), kIdle);
   ASSERT_EQ(sim().RequestCount(), 4);
 
   clock().Set(DateTime{2026, 12, 6, 23, 7, 0});
-  w().SetTaktZaehler(79);
+  w().scheduler().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(w().Snapshot().NachtlaufErledigt, 1);
-  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().scheduler().Snapshot().NachtlaufErledigt, 1);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
   EXPECT_EQ(UpstreamStatus(), "1,2 | 2,2 | 3,1") << "every reporting station marked as changed";
   EXPECT_EQ(sim().RequestCount(), 4) << "sent at the next change check, not now";
 
-  w().SetTaktZaehler(79);
+  w().scheduler().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(w().state(), kBuildStationLines);
+  EXPECT_EQ(w().scheduler().state(), kBuildStationLines);
   Tick(4);
   ASSERT_EQ(sim().RequestCount(), 5);
   const ReceivedPublication refreshed = Received(5);
   EXPECT_EQ(refreshed.stations.at("id-0001"), "v6 Tankstelle Müller, Hauptstraße 12");
   EXPECT_EQ(refreshed.stations.at("id-0002"), "v3 Autohof Göppingen, Stuttgarter Str. 150a");
   Tick(6);
-  ASSERT_EQ(w().state(), kIdle);
+  ASSERT_EQ(w().scheduler().state(), kIdle);
 
   clock().Set(DateTime{2026, 12, 6, 23, 9, 0});
-  w().SetTaktZaehler(79);
+  w().scheduler().SetTaktZaehler(79);
   Tick();
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "once per night";
   clock().Set(DateTime{2026, 12, 7, 4, 30, 0});
-  w().SetTaktZaehler(79);
+  w().scheduler().SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(w().Snapshot().NachtlaufErledigt, 0) << "cleared in hour 04";
+  EXPECT_EQ(w().scheduler().Snapshot().NachtlaufErledigt, 0) << "cleared in hour 04";
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   // The clock jumped five hours without a price export: the compliance
   // alarm is the only entry.
@@ -286,9 +288,9 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
 TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLosesNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 2, 2, "1.689");
-  w().SetTaktZaehler(90);
+  w().scheduler().SetTaktZaehler(90);
   Tick(2);  // idle to kReadPrices, which reads the new price
-  ASSERT_EQ(w().state(), kStorePrices);
+  ASSERT_EQ(w().scheduler().state(), kStorePrices);
   const std::string killed = ServiceConnectionId();
   sql_->Execute("kill " + killed);
 
@@ -308,26 +310,27 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   state().config.station_ini.DbServer = "127.0.0.1:1";
   Tick();
   EXPECT_EQ(Info(), At("Immer noch keine DB-Verbindung möglich!"));
-  EXPECT_EQ(w().state(), kWaitForDatabase);
+  EXPECT_EQ(w().scheduler().state(), kWaitForDatabase);
   EXPECT_EQ(state().log.LetzterFehler(), 0) << "cleared before each attempt";
   state().config.station_ini.DbServer = server;
   Tick(17);
-  EXPECT_EQ(w().state(), kReconnect);
+  EXPECT_EQ(w().scheduler().state(), kReconnect);
   Tick();
   EXPECT_EQ(Info(), At("DB-Verbindung erfolgreich hergestellt!"));
-  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
   EXPECT_NE(ServiceConnectionId(), killed) << "a new connection";
-  EXPECT_EQ(w().Snapshot().TaktZaehler, 38) << "the counter kept counting during the wait";
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 38)
+      << "the counter kept counting during the wait";
 
   Tick();
-  EXPECT_EQ(w().state(), kIdle) << "the interrupted price chain is not resumed";
+  EXPECT_EQ(w().scheduler().state(), kIdle) << "the interrupted price chain is not resumed";
   EXPECT_EQ(Info(), At("Warten auf Auftrag"));
   EXPECT_EQ(sim().RequestCount(), 2);
   EXPECT_EQ(TransferLog(), "0 | 1");
   EXPECT_EQ(StoredPrice(2, "ps_pricee10"), testing::InitialPrice(2, 2));
 
   // The price read before the loss is still pending: the next export has it.
-  w().SetTaktZaehler(90);
+  w().scheduler().SetTaktZaehler(90);
   Tick(7);
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).Price("id-0002", "E10"), "1.689");
@@ -344,22 +347,22 @@ TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTake
   sql_->Execute("update stammdaten set value = '1' where id = 491");
   sql_->Execute("insert into stammdaten values (490, ?)", {lpg_file.string()});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 10) << "counted on every tick";
+  EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 10) << "counted on every tick";
 
-  w().SetLpgTaktZaehler(600);
-  w().SetTaktZaehler(90);
+  w().scheduler().SetLpgTaktZaehler(600);
+  w().scheduler().SetTaktZaehler(90);
   Tick();
-  EXPECT_EQ(w().state(), kReadPrices) << "the automatic price export comes first";
-  EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 601);
+  EXPECT_EQ(w().scheduler().state(), kReadPrices) << "the automatic price export comes first";
+  EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 601);
   EXPECT_FALSE(std::filesystem::exists(lpg_file));
   for (int step = 1; step <= 6; ++step) {
     Tick();
     EXPECT_FALSE(std::filesystem::exists(lpg_file)) << "written during the chain, step " << step;
   }
-  ASSERT_EQ(w().state(), kIdle);
+  ASSERT_EQ(w().scheduler().state(), kIdle);
   Tick();
   ASSERT_TRUE(std::filesystem::exists(lpg_file));
-  EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 0);
+  EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 0);
   const std::string csv = testing::ReadFile(lpg_file);
   EXPECT_TRUE(Contains(csv, "4711"));
   EXPECT_TRUE(Contains(csv, "0,899"));
@@ -378,9 +381,9 @@ TEST_F(SchedulerRealTest, AnLpgPathAtStationIniLeavesItAloneAndPricesAreStillRep
   ASSERT_FALSE(before.empty());
 
   for (int run = 1; run <= 2; ++run) {
-    w().SetLpgTaktZaehler(600);
+    w().scheduler().SetLpgTaktZaehler(600);
     Tick();
-    EXPECT_EQ(w().Snapshot().LpgTaktZaehler, 0) << "the export ran";
+    EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 0) << "the export ran";
   }
   EXPECT_EQ(testing::ReadFile(ini), before);
   const std::vector<std::string> errors = ErrorLines();
@@ -390,7 +393,7 @@ TEST_F(SchedulerRealTest, AnLpgPathAtStationIniLeavesItAloneAndPricesAreStillRep
                               "' für den Export Gas-Tankstelle liegt im Programmverzeichnis"));
 
   testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
-  w().SetTaktZaehler(90);
+  w().scheduler().SetTaktZaehler(90);
   Tick(7);
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).Price("id-0001", "E5"), "1.739");
@@ -407,7 +410,7 @@ TEST_F(SchedulerRealTest, AMovedEndpointReceivesBothPublicationsAndIsNamedOnceAD
   sim().SetOutcomes({"redirect:" + moved});
   Start();
   Tick(10);
-  ASSERT_EQ(w().state(), kIdle);
+  ASSERT_EQ(w().scheduler().state(), kIdle);
   ASSERT_EQ(other.RequestCount(), 2);
   EXPECT_EQ(other.Kinds(), "GP");
   EXPECT_EQ(TransferLog(), "0 | 1") << "both acknowledged";
@@ -431,7 +434,7 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
   w().Command1_Click(2);
-  EXPECT_EQ(w().Snapshot().ManuellAnforderung, kManualRequested);
+  EXPECT_EQ(w().scheduler().Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(model().button(2).enabled);
 
   ASSERT_NO_FATAL_FAILURE(WholeStationExport("Manueller Stationsdatenexport aktiviert", 3));
@@ -442,16 +445,16 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
 
   Tick();
   EXPECT_EQ(Info(), At("Manueller Preisdatenexport aktiviert"));
-  EXPECT_EQ(w().state(), kReadPrices);
-  EXPECT_EQ(w().Snapshot().TaktZaehler, -1);
+  EXPECT_EQ(w().scheduler().state(), kReadPrices);
+  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, -1);
   Tick(6);
   ASSERT_EQ(sim().RequestCount(), 5);
   EXPECT_EQ(Received(5).kind, "FuelPricePublication");
   EXPECT_FALSE(model().button(2).enabled) << "not before the idle tick after the chain";
   Tick();
   EXPECT_TRUE(model().button(2).enabled);
-  EXPECT_EQ(w().Snapshot().ManuellAnforderung, kNoManualRequest);
-  EXPECT_EQ(w().state(), kIdle);
+  EXPECT_EQ(w().scheduler().Snapshot().ManuellAnforderung, kNoManualRequest);
+  EXPECT_EQ(w().scheduler().state(), kIdle);
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 1");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-7 | 134,2026-10");
@@ -460,24 +463,24 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
 
 TEST_F(SchedulerRealTest, ExitDuringAChainWaitsForIdleThenUnloads) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  w().SetTaktZaehler(90);
+  w().scheduler().SetTaktZaehler(90);
   Tick(2);
-  ASSERT_EQ(w().state(), kStorePrices);
+  ASSERT_EQ(w().scheduler().state(), kStorePrices);
   w().Command1_Click(1);
-  EXPECT_EQ(w().state(), kStorePrices) << "the exit button acts only while idle";
+  EXPECT_EQ(w().scheduler().state(), kStorePrices) << "the exit button acts only while idle";
   EXPECT_EQ(model().button(1).caption, "Beenden");
   Tick(5);  // the price chain from kStorePrices on, and its transmission
-  ASSERT_EQ(w().state(), kIdle);
+  ASSERT_EQ(w().scheduler().state(), kIdle);
   EXPECT_EQ(sim().RequestCount(), 3) << "the chain ran to its transmission";
 
   const std::string connection = ServiceConnectionId();
   w().Command1_Click(1);
-  EXPECT_EQ(w().state(), kShutdown);
+  EXPECT_EQ(w().scheduler().state(), kShutdown);
   EXPECT_EQ(model().button(1).caption, "Wird beendet!");
   EXPECT_FALSE(model().button(2).enabled);
   Tick();
   EXPECT_EQ(fe().exit_code, 0);
-  EXPECT_TRUE(w().unloaded());
+  EXPECT_TRUE(w().scheduler().unloaded());
   EXPECT_FALSE(model().visible());
   EXPECT_FALSE(fe().tray);
   EXPECT_EQ(state().db.DbVerbunden, 0);
@@ -500,7 +503,7 @@ TEST_F(SchedulerRealTest, EachFileIsReadAgainOnlyAtItsMoment) {
   Start();
   const std::filesystem::path& dir = rig_->program_dir();
   testing::WriteStationIni(dir, "127.0.0.1:1", "niemand", "falsch");
-  w().EnterState(kReconnect);
+  w().scheduler().EnterState(kReconnect);
   Tick();
   EXPECT_EQ(Info(), At("DB-Verbindung erfolgreich hergestellt!"))
       << "a reconnect uses the values of the start";

@@ -409,11 +409,12 @@ TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
   ASSERT_TRUE(rig.Restart());
   RunFor(rig, 1);
   EXPECT_EQ(ReadHealth(rig).body["state"], "alarm") << "a restart does not reset the clock";
-  EXPECT_TRUE(rig.window().compliance().price_alarm());
+  EXPECT_TRUE(rig.window().scheduler().compliance().price_alarm());
 
   rig.sim().SetOutcomes({"ack"});
-  for (int i = 0; i < 400 && rig.window().compliance().price_alarm(); ++i) RunFor(rig, 1);
-  ASSERT_FALSE(rig.window().compliance().price_alarm());
+  for (int i = 0; i < 400 && rig.window().scheduler().compliance().price_alarm(); ++i)
+    RunFor(rig, 1);
+  ASSERT_FALSE(rig.window().scheduler().compliance().price_alarm());
   const std::string number = rig.state().db.stammdaten.PricePublicationNumber;
   const std::string acknowledged = rig.model().label1(5);
   ASSERT_TRUE(rig.Restart());

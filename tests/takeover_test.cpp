@@ -198,7 +198,7 @@ TEST_F(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) 
       "create trigger test_refuse_lease before update on velunor_lease for each row "
       "signal sqlstate '45000' set message_text = 'refused'");
   const int sent = rig->sim().RequestCount();
-  rig->window().SetTaktZaehler(90);
+  rig->window().scheduler().SetTaktZaehler(90);
   rig->Tick(10);
   EXPECT_EQ(rig->sim().RequestCount(), sent) << "nothing sent within the lease either";
 

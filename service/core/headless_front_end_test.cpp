@@ -81,7 +81,7 @@ TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
   HeadlessFrontEnd::BlockSignals();
   auto manual_transfers = [](bool chain_running, bool transfer_running) {
     StartedHeadless h;
-    if (chain_running) h.w.EnterState(kReadPrices);
+    if (chain_running) h.w.scheduler().EnterState(kReadPrices);
     if (transfer_running) h.w.Command1_Click(2);
     kill(getpid(), SIGUSR1);  // pending until the loop waits for the next tick
     h.front_end.Run(h.w, 1, 40);

@@ -1,23 +1,15 @@
-// The service window MarktTransp: its load and activation (the start-up
-// sequence), the main timer's state machine, the buttons, the tray icon's
-// mouse events and the unload. All handlers run on the window's thread and
-// follow the log-and-go-on convention under their own names. Front ends call
-// the handlers and the requests below; the scheduler's variables are its
-// own, tests put it into a state through EnterState.
+// The service window MarktTransp: the handlers that the front ends call on
+// the window's events (its load and activation, the main timer, the
+// buttons, the tray icon's mouse, the unload), each under its own procedure
+// name. The work is the scheduler's (scheduler.h); the window only passes on
+// what the operator asked for. Single-threaded: the window's thread.
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
-
 #include "service/common/env.h"
-#include "service/common/procedure.h"
-#include "service/core/certificate_watch.h"
-#include "service/core/compliance_watch.h"
 #include "service/core/configuration.h"
 #include "service/core/front_end.h"
 #include "service/core/procedures.h"
-#include "service/core/scheduler_variables.h"
+#include "service/core/scheduler.h"
 #include "service/core/service_notifier.h"
 #include "service/status/operations_sink.h"
 
@@ -25,153 +17,35 @@ namespace velunor {
 
 class MarktTransp {
  public:
-  // Every argument must outlive the window; the start sequence reads
-  // STATION.INI into `config`. `notifier` (may be null) hears of the start,
-  // every tick and the end, `operations` (may be null) of the price chain's
-  // steps and of every tick's end.
+  // Every argument must outlive the window (see Scheduler).
   MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end, Configuration& config,
               ServiceNotifier* notifier = nullptr, OperationsSink* operations = nullptr);
 
   void Form_Load();
-  // The start-up sequence; runs once. A configuration fault escapes as ProgramEnd.
-  void Form_Activate();
-  void Haupt_Timer_Timer();
+  void Form_Activate() { scheduler_.Start(); }
+  void Haupt_Timer_Timer() { scheduler_.Tick(); }
   void Command1_Click(int index);
   // `x` is the tray icon's mouse message in window units (15 per pixel).
   void Picture1_MouseMove(int x);
-  void Form_Unload();
+  void Form_Unload() { scheduler_.Unload(); }
 
-  // The service manager's (or an operator's) request to stop: taken like
-  // "Beenden" when idle, and also while the database connection is lost
-  // (nothing is pending then that a restart would not redo). False when a
-  // job is running; ask again at a later tick.
-  bool RequestShutdown();
-  // "Manuelle Übertragung": false when a job runs or a manual transfer is
-  // already under way (the button is disabled); nothing is kept for later.
+  // The service manager's (or an operator's) request to stop, as
+  // Scheduler::RequestShutdown.
+  bool RequestShutdown() { return scheduler_.RequestShutdown(); }
+  // The button "Manuelle Übertragung" pressed from elsewhere: whether it was taken.
   bool RequestManualTransfer();
-  // True in the idle state, where the operator's buttons act.
-  bool IsIdle() const { return vars_.AblaufStatus == kIdle; }
-  // True while the database connection is lost (the wait, the announcement
-  // and the attempt to reconnect).
-  // The scheduler's variables as they stand, for display.
-  SchedulerVariables Snapshot() const { return vars_; }
-  // The state whose step the next tick runs.
-  SchedulerState state() const { return static_cast<SchedulerState>(vars_.AblaufStatus); }
 
-  // For tests: the scheduler as earlier ticks would have left it, in
-  // `state`, whose step the next tick runs, or with its tick counters at the
-  // given counts (the next tick adds one).
-  void EnterState(SchedulerState state) { vars_.AblaufStatus = state; }
-  void SetTaktZaehler(int32_t ticks) { vars_.TaktZaehler = ticks; }
-  void SetLpgTaktZaehler(int32_t ticks) { vars_.LpgTaktZaehler = ticks; }
-
-  // True while another instance holds the reporter lease: this one writes
-  // and sends nothing and waits to take over.
-  bool standby() const { return standby_; }
-  bool timer_enabled() const { return timer_enabled_; }
-  bool unloaded() const { return unloaded_; }
-  const ComplianceWatch& compliance() const { return watch_; }
+  Scheduler& scheduler() { return scheduler_; }
+  const Scheduler& scheduler() const { return scheduler_; }
 
   // The tray icon's mouse messages that restore the window, in window units.
   static constexpr int kTrayLeftDown = 0x201 * 15;    // 7695
   static constexpr int kTrayLeftDouble = 0x203 * 15;  // 7725
 
  private:
-  // The status line: now, in the current scheduler state, `text` and `code`.
-  void ShowStatus(const std::string& text, std::optional<int> code = std::nullopt);
-  // One step of a chain (states 1 to 4 and 30 to 32); false when `state` is none.
-  bool ChainStep(Procedure& p);
-  // States 10 and 40: the envelope and the transmission under way.
-  bool WrapPublication(Procedure& p);
-  void WaitForDatabase(Procedure& p);
-  void Idle();
-  void Transmit();
-  void End(int exit_code);      // unload and leave the event loop
-  void Dispatch(Procedure& p);  // the tick's work for the current state
-  void TickDone(bool stopping);
-  void CheckCertificate(const std::string& procedure);
-  // The clock of the five minutes and the last publications, as the database
-  // knows them from earlier runs.
-  void RestoreAcknowledgements(Procedure& p);
-
-  // The start's steps after the connection: master data and the frames
-  // (reading only), then, as the reporter, the station synchronisation and
-  // the first output lines.
-  void LoadMasterData(Procedure& p);
-  void SynchroniseStations(Procedure& p);
-  // A status text of the start, repainted at once when `repaint`.
-  void StartStatus(Procedure& p, const std::string& text, bool repaint);
-  // Takes or renews the reporter lease (each tick of a standby, and when
-  // the reporter's own has gone); becomes the standby when another instance
-  // holds it, and takes over when it is free. False when the database did
-  // not answer.
-  bool KeepLease(Procedure& p);
-  // Asks the database for the lease and notes until when it holds; false
-  // when the question itself failed, `held` whether it is ours.
-  bool AskForLease(Procedure& p, bool* held);
-  // What a refusal of the lease means: true when it was refused (a conflict
-  // of two writers silently, another refusal logged at most once a minute
-  // and shown as a problem of the lease).
-  bool LeaseRefused(Procedure& p, const Status& refused);
-  void LeaseConfirmed(std::int64_t asked_at);
-  // The reporter's step as one transaction that the lease fences: begun by
-  // confirming it, committed only when it is still this process's.
-  // kNoConnection: the connection was lost before the step; only a step
-  // that sends nothing runs then.
-  enum class StepLease { kConfirmed, kNotConfirmed, kLost, kNoConnection };
-  StepLease BeginStep(Procedure& p);
-  StepLease EndStep(Procedure& p);
-  // A step found the lease another's: stand by, or read the database afresh.
-  void LeaseLost(Procedure& p);
-  // After the start's steps: an error logged among them ends the program
-  // (true) with the last entry on standard error.
-  bool EndedByStartFailure();
-  // Whether the lease is surely still this instance's, by the time of its
-  // last renewal: a tick long after it asks the database first.
-  bool LeaseValid() const;
-  void BecomeStandby(const std::string& procedure);
-  // The standby's line and its alarm: the holder has stopped renewing, or
-  // no price has been acknowledged for five minutes.
-  void ShowStandby(Procedure& p);
-  void TakeOver(Procedure& p);
-  // The start's steps once more, on the database as it is now.
-  void Resume(Procedure& p);
-  // "Bereitschaft: aktiver Dienst ist NAME (seit …)"
-  std::string StandbyText() const;
-  // This instance's token is another process's now.
-  std::string CopyText() const;
-
   Env& env_;
-  Procedures procs_;
   FrontEnd& front_end_;
-  SchedulerVariables vars_;
-  Configuration& config_;
-  ServiceNotifier* notifier_;
-  OperationsSink* operations_;
-  ComplianceWatch watch_;
-  CertificateWatch certificate_watch_;
-  bool timer_enabled_ = false;
-  bool unloaded_ = false;
-  std::string last_connect_notice_;   // the reconnect failure last written to standard error
-  bool certificate_missing_ = false;  // said so; again only after one was found
-  bool standby_ = false;
-  // Until when, by the clock's ElapsedMs, the lease is surely held: the
-  // moment a renewal was asked for plus the lease, less a margin.
-  std::int64_t lease_until_ms_ = 0;
-  // The same by the last renewal the server committed.
-  std::int64_t committed_until_ms_ = 0;
-  std::string holder_;        // the other instance's name while standing by
-  std::string holder_since_;  // since when it holds the lease, dd.mm.yyyy hh:mm:ss
-  std::string holder_token_;
-  Status lost_at_begin_;
-  bool resume_ = false;  // the next step is the start's steps once more
-  bool copy_ = false;    // this instance's token is held by another process
-  bool lease_problem_shown_ = false;
-  bool lease_logged_ = false;
-  std::int64_t lease_logged_at_ms_ = 0;
-  int standby_ticks_ = 0;
-  std::int64_t price_silent_seconds_ =
-      0;  // since the last price acknowledgement, as the database knows
+  Scheduler scheduler_;
 };
 
 }  // namespace velunor

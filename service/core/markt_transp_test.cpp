@@ -26,6 +26,7 @@ class MarktTranspTest : public ::testing::Test {
   RecordingProcedures& procs_ = window_.procs;
   Configuration& config_ = window_.config;
   MarktTransp& w_ = window_.w;
+  Scheduler& scheduler_ = w_.scheduler();
 };
 
 TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
@@ -40,7 +41,7 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
                                                     "XML_Preisdaten"}));
   EXPECT_TRUE(fe_.timer);
   EXPECT_TRUE(fe_.tray);
-  EXPECT_EQ(w_.state(), kIdle);
+  EXPECT_EQ(scheduler_.state(), kIdle);
   w_.Form_Activate();
   EXPECT_EQ(procs_.calls.size(), 6u) << "a second activation does nothing";
 }
@@ -94,7 +95,7 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   failing.w.Form_Activate();
   EXPECT_TRUE(failing.procs.Called("XML_Preisdaten")) << "the later steps still run";
   EXPECT_TRUE(fe.timer);
-  EXPECT_EQ(failing.w.state(), kBuildStationLines);
+  EXPECT_EQ(failing.w.scheduler().state(), kBuildStationLines);
   EXPECT_EQ(fe.messages, std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
   ASSERT_EQ(fe.notices.size(), 1u);
   EXPECT_EQ(fe.notices[0],
@@ -109,12 +110,12 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
   EXPECT_FALSE(procs_.Called("DB_Stationsdaten 0"));
   Tick();  // the 80th tick
   EXPECT_TRUE(procs_.Called("DB_Stationsdaten 0"));
-  EXPECT_EQ(w_.state(), kIdle);
+  EXPECT_EQ(scheduler_.state(), kIdle);
   Tick(10);  // the 90th
-  EXPECT_EQ(w_.state(), kIdle);
+  EXPECT_EQ(scheduler_.state(), kIdle);
   Tick();  // the 91st
-  EXPECT_EQ(w_.state(), kReadPrices);
-  EXPECT_EQ(w_.Snapshot().TaktZaehler, 0);
+  EXPECT_EQ(scheduler_.state(), kReadPrices);
+  EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, 0);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Automatischer Preisdatenexport");
   procs_.calls.clear();
   Tick(6);
@@ -124,8 +125,8 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
                               "SOAPTransaction Pricedata https://preis <envelope/>",
                               "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
   EXPECT_EQ(t_.window.label1(5), "06.12.2026 09:05:00");
-  EXPECT_EQ(w_.state(), kIdle);
-  EXPECT_EQ(w_.Snapshot().TaktZaehler, 6) << "the counter kept counting during the chain";
+  EXPECT_EQ(scheduler_.state(), kIdle);
+  EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, 6) << "the counter kept counting during the chain";
 }
 
 TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
@@ -134,71 +135,71 @@ TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
   Start();
   procs_.transaction_result = 1;
   Tick();
-  EXPECT_EQ(w_.state(), kPrepareStations);
+  EXPECT_EQ(scheduler_.state(), kPrepareStations);
   Tick(4);  // the station chain up to its transmission
-  EXPECT_EQ(w_.state(), kTransmit);
+  EXPECT_EQ(scheduler_.state(), kTransmit);
   procs_.station_number = "2026-000000";  // the failed station export
   Tick();
   EXPECT_EQ(t_.window.label1(6), "!! 06.12.2026 09:05:00 !!");
   EXPECT_TRUE(procs_.Called("DB_TransferLog 100 Fehler bei der Stationsdaten-Übertragung"));
-  EXPECT_EQ(w_.state(), kIdle) << "a failed station transmission starts no price chain";
+  EXPECT_EQ(scheduler_.state(), kIdle) << "a failed station transmission starts no price chain";
 
   procs_.station_number = "2026-000001";
   procs_.calls.clear();
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Grund-Preisdatenexport aktiviert");
   EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
-  EXPECT_EQ(w_.state(), kStorePrices) << "reading the prices is skipped";
-  EXPECT_EQ(w_.Snapshot().TaktZaehler, -1);
+  EXPECT_EQ(scheduler_.state(), kStorePrices) << "reading the prices is skipped";
+  EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, -1);
   Tick(5);  // the price chain from kStorePrices on, and its transmission
   EXPECT_TRUE(procs_.Called("DB_TransferLog 200 Fehler bei der Preisdaten-Übertragung"));
   EXPECT_EQ(t_.window.label1(7), "!! 06.12.2026 09:05:00 !!");
-  EXPECT_EQ(w_.state(), kIdle);
+  EXPECT_EQ(scheduler_.state(), kIdle);
 }
 
 TEST_F(MarktTranspTest, SuccessfulStationTransmissionLeadsIntoAPriceChain) {
   Start();
-  w_.EnterState(kBuildStationLines);
+  scheduler_.EnterState(kBuildStationLines);
   Tick(4);
   EXPECT_TRUE(procs_.Called("SOAPTransaction Stationdata https://grund <envelope/>"));
   EXPECT_EQ(t_.window.label1(4), "06.12.2026 09:05:00");
-  EXPECT_EQ(w_.state(), kReadPrices);
+  EXPECT_EQ(scheduler_.state(), kReadPrices);
 }
 
 TEST_F(MarktTranspTest, NightlyRefreshRunsOnlyAfterPendingChangesAreSent) {
   Start();
   t_.clock.Set({2026, 12, 6, 23, 5, 0});
   procs_.station_changes = 1;
-  w_.SetTaktZaehler(79);
+  scheduler_.SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(w_.state(), kBuildStationLines);
+  EXPECT_EQ(scheduler_.state(), kBuildStationLines);
   EXPECT_FALSE(procs_.Called("RunNightlyRefresh"));
-  w_.EnterState(kIdle);
+  scheduler_.EnterState(kIdle);
   procs_.station_changes = 0;
-  w_.SetTaktZaehler(79);
+  scheduler_.SetTaktZaehler(79);
   Tick();
   EXPECT_TRUE(procs_.Called("RunNightlyRefresh"));
-  EXPECT_EQ(w_.Snapshot().NachtlaufErledigt, 1);
+  EXPECT_EQ(scheduler_.Snapshot().NachtlaufErledigt, 1);
   procs_.calls.clear();
-  w_.SetTaktZaehler(79);
+  scheduler_.SetTaktZaehler(79);
   Tick();
   EXPECT_FALSE(procs_.Called("RunNightlyRefresh")) << "once per night";
   t_.clock.Set({2026, 12, 7, 4, 30, 0});
-  w_.SetTaktZaehler(79);
+  scheduler_.SetTaktZaehler(79);
   Tick();
-  EXPECT_EQ(w_.Snapshot().NachtlaufErledigt, 0);
+  EXPECT_EQ(scheduler_.Snapshot().NachtlaufErledigt, 0);
 }
 
 TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   Start();
   procs_.lose_connection_on_read = true;
-  w_.EnterState(kReadPrices);
-  w_.SetTaktZaehler(10);
+  scheduler_.EnterState(kReadPrices);
+  scheduler_.SetTaktZaehler(10);
   Tick();  // kReadPrices reports the lost connection
-  EXPECT_EQ(w_.state(), kStorePrices);
+  EXPECT_EQ(scheduler_.state(), kStorePrices);
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (800)");
-  EXPECT_EQ(w_.state(), WaitingForDatabase(1));
+  EXPECT_EQ(scheduler_.state(), WaitingForDatabase(1));
   Tick(15);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung verloren, warten... (815)");
   Tick();
@@ -206,13 +207,13 @@ TEST_F(MarktTranspTest, LostConnectionWaitsSixteenTicksAndReconnects) {
   procs_.connect_result = 0;
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Immer noch keine DB-Verbindung möglich!");
-  EXPECT_EQ(w_.state(), kWaitForDatabase);
+  EXPECT_EQ(scheduler_.state(), kWaitForDatabase);
   EXPECT_EQ(t_.log.LetzterFehler(), 0);
   procs_.connect_result = 1;
   Tick(18);
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 DB-Verbindung erfolgreich hergestellt!");
-  EXPECT_EQ(w_.state(), kIdle) << "the interrupted chain is not resumed";
-  EXPECT_EQ(w_.Snapshot().TaktZaehler, 47) << "the counter kept counting during the wait";
+  EXPECT_EQ(scheduler_.state(), kIdle) << "the interrupted chain is not resumed";
+  EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, 47) << "the counter kept counting during the wait";
 }
 
 // Under a lease, with a connection that can be made to go at a step's end
@@ -250,7 +251,7 @@ TEST_F(MarktTranspTest, AResumeWaitsForTheDatabaseInsteadOfEndingTheProgram) {
   leased.Tick(40);  // waiting, the reconnect refused twice
   EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
   EXPECT_EQ(procs.master_data_reads, 1) << "nothing is read on a dead connection";
-  EXPECT_TRUE(IsWaitingForDatabase(leased.w.state()));
+  EXPECT_TRUE(IsWaitingForDatabase(leased.w.scheduler().state()));
 
   // Back, but gone again inside the resume: waited out once more.
   procs.connect_result = 1;
@@ -262,21 +263,21 @@ TEST_F(MarktTranspTest, AResumeWaitsForTheDatabaseInsteadOfEndingTheProgram) {
   ASSERT_TRUE(tick_until_read(2));
   leased.Tick();
   EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
-  EXPECT_TRUE(IsWaitingForDatabase(leased.w.state()));
+  EXPECT_TRUE(IsWaitingForDatabase(leased.w.scheduler().state()));
   EXPECT_TRUE(tick_until_read(3)) << "resumed once the connection is back";
   EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
-  EXPECT_EQ(leased.w.state(), kIdle);
+  EXPECT_EQ(leased.w.scheduler().state(), kIdle);
   EXPECT_TRUE(fe.messages.empty()) << testing::Joined(fe.messages);
 }
 
 TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   Start();
-  w_.EnterState(kBuildPriceLines);
+  scheduler_.EnterState(kBuildPriceLines);
   EXPECT_FALSE(w_.RequestShutdown()) << "a running chain finishes first";
-  EXPECT_EQ(w_.state(), kBuildPriceLines);
-  w_.EnterState(WaitingForDatabase(5));  // waiting for the database
+  EXPECT_EQ(scheduler_.state(), kBuildPriceLines);
+  scheduler_.EnterState(WaitingForDatabase(5));  // waiting for the database
   w_.Command1_Click(1);
-  EXPECT_EQ(w_.state(), WaitingForDatabase(5)) << "the button keeps its rule";
+  EXPECT_EQ(scheduler_.state(), WaitingForDatabase(5)) << "the button keeps its rule";
   EXPECT_TRUE(w_.RequestShutdown()) << "the service manager's stop does not wait for the server";
   EXPECT_EQ(t_.window.button(1).caption, "Wird beendet!");
   Tick();
@@ -289,9 +290,9 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
   second.w.Form_Activate();
   second.procs.connect_result = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    second.w.EnterState(kReconnect);
+    second.w.scheduler().EnterState(kReconnect);
     second.Tick();
-    EXPECT_EQ(second.w.state(), kWaitForDatabase);
+    EXPECT_EQ(second.w.scheduler().state(), kWaitForDatabase);
   }
   EXPECT_EQ(fe.notices, std::vector<std::string>{
                             "Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"});
@@ -300,14 +301,14 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
 TEST_F(MarktTranspTest, StationDataCountAsDeliveredOnlyWhenAcknowledged) {
   Start();
   procs_.transaction_result = 1;
-  w_.EnterState(kBuildStationLines);
+  scheduler_.EnterState(kBuildStationLines);
   Tick(4);
   EXPECT_FALSE(procs_.Called("StationPublicationAcknowledged"));
   procs_.transaction_result = 0;
-  w_.EnterState(kBuildStationLines);
+  scheduler_.EnterState(kBuildStationLines);
   Tick(4);
   EXPECT_TRUE(procs_.Called("StationPublicationAcknowledged"));
-  EXPECT_EQ(w_.state(), kReadPrices);
+  EXPECT_EQ(scheduler_.state(), kReadPrices);
 }
 
 // Five minutes without an acknowledged price publication, or with station
@@ -364,41 +365,41 @@ TEST_F(MarktTranspTest, ComplianceAlarmRisesAfterFiveMinutesAndClearsOnAcknowled
 TEST_F(MarktTranspTest, LpgExportWaitsForAnIdleTickAfter600) {
   procs_.lpg = 1;
   Start();
-  w_.SetLpgTaktZaehler(600);
-  w_.EnterState(kReadPrices);
+  scheduler_.SetLpgTaktZaehler(600);
+  scheduler_.EnterState(kReadPrices);
   Tick(6);
   EXPECT_FALSE(procs_.Called("Gas_Tankstelle_Export")) << "not while a chain runs";
-  EXPECT_EQ(w_.state(), kIdle);
+  EXPECT_EQ(scheduler_.state(), kIdle);
   Tick();
   EXPECT_TRUE(procs_.Called("Gas_Tankstelle_Export"));
-  EXPECT_EQ(w_.Snapshot().LpgTaktZaehler, 0);
+  EXPECT_EQ(scheduler_.Snapshot().LpgTaktZaehler, 0);
 }
 
 TEST_F(MarktTranspTest, ButtonsActOnlyWhenIdleAndTheTrayOnlyOnLeftClicks) {
   Start();
-  w_.EnterState(kStorePrices);
+  scheduler_.EnterState(kStorePrices);
   w_.Command1_Click(1);
-  EXPECT_EQ(w_.state(), kStorePrices) << "exit during a chain does nothing";
+  EXPECT_EQ(scheduler_.state(), kStorePrices) << "exit during a chain does nothing";
   EXPECT_EQ(t_.window.button(1).caption, "Beenden");
   w_.Command1_Click(2);
-  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kNoManualRequest);
+  EXPECT_EQ(scheduler_.Snapshot().ManuellAnforderung, kNoManualRequest);
 
-  w_.EnterState(kIdle);
+  scheduler_.EnterState(kIdle);
   w_.Command1_Click(2);
   w_.Command1_Click(2);
-  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualRequested);
+  EXPECT_EQ(scheduler_.Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(t_.window.button(2).enabled);
   Tick();
-  EXPECT_EQ(w_.state(), kPrepareStations);
-  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualPricesDue);
+  EXPECT_EQ(scheduler_.state(), kPrepareStations);
+  EXPECT_EQ(scheduler_.Snapshot().ManuellAnforderung, kManualPricesDue);
   Tick(5);  // station chain and transmission, then the price chain from kReadPrices
-  EXPECT_EQ(w_.state(), kReadPrices);
+  EXPECT_EQ(scheduler_.state(), kReadPrices);
   Tick(6);
-  EXPECT_EQ(w_.state(), kIdle);
+  EXPECT_EQ(scheduler_.state(), kIdle);
   procs_.calls.clear();
   Tick();
   EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
-  EXPECT_EQ(w_.Snapshot().TaktZaehler, -1);
+  EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, -1);
   Tick(6);
   EXPECT_FALSE(t_.window.button(2).enabled);
   Tick();

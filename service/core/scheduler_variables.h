@@ -1,6 +1,6 @@
 // The main timer's window-level variables and the names of its states. The
-// variables belong to MarktTransp; front ends never touch them, they use its
-// requests. Single-threaded: the window's thread.
+// variables belong to the Scheduler; front ends never touch them, they use
+// its requests. Single-threaded: the window's thread.
 #pragma once
 
 #include <cstdint>

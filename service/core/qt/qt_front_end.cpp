@@ -120,7 +120,7 @@ QtFrontEnd::Impl::Impl(int& argc, char** argv, WindowModel& window_model) : mode
     // Closing through the title bar unloads the window and ends the program,
     // whatever the scheduler is doing.
     if (finished) return;
-    if (markt != nullptr && !markt->unloaded()) Guarded([&] { markt->Form_Unload(); });
+    if (markt != nullptr && !markt->scheduler().unloaded()) Guarded([&] { markt->Form_Unload(); });
     Finish(0);
   });
   QObject::connect(window.get(), &MainWindow::restored, window.get(), [this] {
@@ -136,7 +136,7 @@ void QtFrontEnd::Impl::Tick() {
   in_tick = true;
   Guarded([&] {
     if (max_ticks > 0 && ticks >= max_ticks) exit_requested = true;
-    if (exit_requested && !final_screenshot.empty() && markt->IsIdle()) {
+    if (exit_requested && !final_screenshot.empty() && markt->scheduler().IsIdle()) {
       const std::string file = std::exchange(final_screenshot, "");
       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
       if (!window->grab().save(Text(file), "PNG")) {
@@ -185,7 +185,7 @@ int QtFrontEnd::Run(MarktTransp& window, int tick_ms, long max_ticks) {
   QCoreApplication::exec();
   if (!impl_->finished) {
     // The loop was ended from outside (the session ends): unload all the same.
-    if (!window.unloaded()) impl_->Guarded([&] { window.Form_Unload(); });
+    if (!window.scheduler().unloaded()) impl_->Guarded([&] { window.Form_Unload(); });
     impl_->Finish(0);
   }
   return impl_->exit_code;

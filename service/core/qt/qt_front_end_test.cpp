@@ -181,26 +181,26 @@ TEST_F(QtWindowTest, ShowsEveryControlOfTheModelAndFollowsItsChanges) {
 
 TEST_F(QtWindowTest, ButtonClicksReachTheSchedulerOnlyWhenIdle) {
   ASSERT_TRUE(fe_.Start(w_, kNoTicks, 0));
-  w_.EnterState(kStorePrices);
+  w_.scheduler().EnterState(kStorePrices);
   Click(1);
-  EXPECT_EQ(w_.state(), kStorePrices) << "exit during a chain does nothing";
+  EXPECT_EQ(w_.scheduler().state(), kStorePrices) << "exit during a chain does nothing";
   EXPECT_EQ(Button(1)->text(), "Beenden");
   EXPECT_TRUE(Button(1)->isEnabled());
   Click(2);
-  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kNoManualRequest)
+  EXPECT_EQ(w_.scheduler().Snapshot().ManuellAnforderung, kNoManualRequest)
       << "no manual transfer during a chain";
   EXPECT_TRUE(Button(2)->isEnabled());
 
-  w_.EnterState(kIdle);
+  w_.scheduler().EnterState(kIdle);
   Click(2);
-  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualRequested);
+  EXPECT_EQ(w_.scheduler().Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(t_.window.button(2).enabled);
   EXPECT_FALSE(Button(2)->isEnabled()) << "the first click disables the button";
   w_.Haupt_Timer_Timer();
-  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualPricesDue);
-  w_.EnterState(kIdle);
+  EXPECT_EQ(w_.scheduler().Snapshot().ManuellAnforderung, kManualPricesDue);
+  w_.scheduler().EnterState(kIdle);
   Click(2);
-  EXPECT_EQ(w_.Snapshot().ManuellAnforderung, kManualPricesDue)
+  EXPECT_EQ(w_.scheduler().Snapshot().ManuellAnforderung, kManualPricesDue)
       << "a second click starts no second transfer";
 }
 
@@ -212,7 +212,7 @@ TEST_F(QtWindowTest, TheTimerRunsTheManualTransferAndEndsTheProgramAfterBeenden)
       << "the scheduler enables the button again after the transfer";
   EXPECT_TRUE(procs_.Called("SOAPTransaction Stationdata https://grund <envelope/>"));
   EXPECT_TRUE(procs_.Called("SOAPTransaction Pricedata https://preis <envelope/>"));
-  ASSERT_EQ(w_.state(), kIdle);
+  ASSERT_EQ(w_.scheduler().state(), kIdle);
 
   Click(1);
   EXPECT_EQ(Button(1)->text(), "Wird beendet!");
@@ -220,7 +220,7 @@ TEST_F(QtWindowTest, TheTimerRunsTheManualTransferAndEndsTheProgramAfterBeenden)
   EXPECT_FALSE(fe_.finished()) << "the end comes with the next tick";
   EXPECT_TRUE(QTest::qWaitFor([this] { return fe_.finished(); }, kWaitMs));
   EXPECT_EQ(fe_.exit_code(), 0);
-  EXPECT_TRUE(w_.unloaded());
+  EXPECT_TRUE(w_.scheduler().unloaded());
   EXPECT_TRUE(procs_.Called("DB_Trennen"));
   EXPECT_FALSE(t_.window.visible());
   EXPECT_FALSE(Find<QTimer>("Haupt_Timer")->isActive());
@@ -255,11 +255,11 @@ TEST_F(QtWindowTest, TheTrayIconRestoresOnLeftClicksOnly) {
 
 TEST_F(QtWindowTest, ClosingThroughTheTitleBarUnloadsAndEndsWhateverRuns) {
   ASSERT_TRUE(fe_.Start(w_, kNoTicks, 0));
-  w_.EnterState(kBuildPriceLines);
+  w_.scheduler().EnterState(kBuildPriceLines);
   Window()->close();
   EXPECT_TRUE(fe_.finished());
   EXPECT_EQ(fe_.exit_code(), 0);
-  EXPECT_TRUE(w_.unloaded());
+  EXPECT_TRUE(w_.scheduler().unloaded());
   EXPECT_TRUE(procs_.Called("DB_Trennen"));
   EXPECT_FALSE(Find<QTimer>("Haupt_Timer")->isActive());
   EXPECT_FALSE(Find<QSystemTrayIcon>("Picture1")->isVisible());
@@ -284,13 +284,13 @@ TEST_F(QtWindowTest, AConfigurationFaultEndsAtOnceWithoutUnloading) {
   EXPECT_EQ(fe_.Run(w_, kNoTicks, 0), 1);
   EXPECT_FALSE(procs_.Called("XML_Init")) << "nothing after the fault runs";
   EXPECT_FALSE(procs_.Called("DB_Trennen")) << "no unload steps";
-  EXPECT_FALSE(w_.timer_enabled());
+  EXPECT_FALSE(w_.scheduler().timer_enabled());
 }
 
 TEST_F(QtWindowTest, RunEndsAfterTheTickLimitThroughTheNormalShutdown) {
   EXPECT_EQ(fe_.Run(w_, 5, 3), 0);
   EXPECT_EQ(t_.window.button(1).caption, "Wird beendet!");
-  EXPECT_TRUE(w_.unloaded());
+  EXPECT_TRUE(w_.scheduler().unloaded());
   EXPECT_TRUE(procs_.Called("DB_Trennen"));
 }
 
