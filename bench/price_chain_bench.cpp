@@ -292,25 +292,18 @@ int main(int argc, char** argv) {
   std::vector<NetworkShape> shapes = {{10}, {100}};
   if (!short_form) shapes.insert(shapes.end(), {{1000}, {5000, 12, true}});
   std::vector<velunor::NetworkFigures> networks;
-  try {
-    for (const NetworkShape& shape : shapes) {
-      networks.push_back(velunor::MeasureNetwork(shape, chains));
-      velunor::Report(networks.back());
-    }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "price_chain_bench: %s\n", e.what());
-    return 1;
-  }
-  std::printf("\n");
-  std::vector<std::vector<velunor::bench::StepCounts>> counts;
-  for (const velunor::NetworkFigures& n : networks) {
-    counts.emplace_back();
-    for (size_t i = 0; i < velunor::kSteps.size(); ++i) {
-      counts.back().push_back({"state " + std::to_string(velunor::kSteps[i].state), n.stations,
-                               n.steps[i].statements, n.steps[i].round_trips});
-    }
-  }
-  bool ok = velunor::bench::CountsStayFlat(counts);
+  const bool measured = velunor::bench::MeasureEach(
+      "price_chain_bench", shapes,
+      [&](const NetworkShape& shape) {
+        velunor::NetworkFigures figures = velunor::MeasureNetwork(shape, chains);
+        velunor::Report(figures);
+        return figures;
+      },
+      &networks);
+  if (!measured) return 1;
+  bool ok = velunor::bench::CountsStayFlat(velunor::bench::CountsOf(
+      networks, velunor::kSteps.size(),
+      [](size_t i) { return "state " + std::to_string(velunor::kSteps[i].state); }));
   if (!short_form) {
     ok = velunor::GoalsKept(networks[2]) && ok;
     ok = velunor::LargeGoalsKept(networks[3]) && ok;

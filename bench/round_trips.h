@@ -9,6 +9,8 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -57,5 +59,34 @@ struct StepCounts {
 // networks and a summary line; true when none does.
 // REQUIRES: every network holds the same steps in the same order.
 bool CountsStayFlat(const std::vector<std::vector<StepCounts>>& networks);
+
+// Measures every network in turn with `measure`, which reports it too;
+// false, after saying why on standard error under `program`, when one failed.
+template <typename Figures, typename Shape, typename Measure>
+bool MeasureEach(const char* program, const std::vector<Shape>& shapes, Measure measure,
+                 std::vector<Figures>* networks) {
+  try {
+    for (const Shape& shape : shapes) networks->push_back(measure(shape));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", program, e.what());
+    return false;
+  }
+  std::printf("\n");
+  return true;
+}
+
+// The counts of each network's `steps` steps, the i-th named `name(i)`.
+template <typename Figures, typename Name>
+std::vector<std::vector<StepCounts>> CountsOf(const std::vector<Figures>& networks, size_t steps,
+                                              Name name) {
+  std::vector<std::vector<StepCounts>> counts;
+  for (const Figures& n : networks) {
+    counts.emplace_back();
+    for (size_t i = 0; i < steps; ++i) {
+      counts.back().push_back({name(i), n.stations, n.steps[i].statements, n.steps[i].round_trips});
+    }
+  }
+  return counts;
+}
 
 }  // namespace velunor::bench

@@ -180,25 +180,17 @@ int main(int argc, char** argv) {
   std::vector<std::pair<int, int>> sizes = {{10, 1}, {100, 1}};
   if (!short_form) sizes.insert(sizes.end(), {{1000, 1}, {5000, 12}});
   std::vector<velunor::NetworkFigures> networks;
-  try {
-    for (const auto& [stations, spacing] : sizes) {
-      networks.push_back(velunor::MeasureNetwork(stations, spacing));
-      velunor::Report(networks.back());
-    }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "station_bench: %s\n", e.what());
-    return 1;
-  }
-  std::printf("\n");
-  std::vector<std::vector<velunor::bench::StepCounts>> counts;
-  for (const velunor::NetworkFigures& n : networks) {
-    counts.emplace_back();
-    for (size_t i = 0; i < velunor::kStepCount; ++i) {
-      counts.back().push_back(
-          {velunor::kStepNames[i], n.stations, n.steps[i].statements, n.steps[i].round_trips});
-    }
-  }
-  bool ok = velunor::bench::CountsStayFlat(counts);
+  const bool measured = velunor::bench::MeasureEach(
+      "station_bench", sizes,
+      [](const std::pair<int, int>& size) {
+        velunor::NetworkFigures figures = velunor::MeasureNetwork(size.first, size.second);
+        velunor::Report(figures);
+        return figures;
+      },
+      &networks);
+  if (!measured) return 1;
+  bool ok = velunor::bench::CountsStayFlat(velunor::bench::CountsOf(
+      networks, velunor::kStepCount, [](size_t i) { return std::string(velunor::kStepNames[i]); }));
   if (!short_form) {
     ok = velunor::GoalsKept(networks[2]) && ok;
     ok = velunor::GoalsKept(networks[3]) && ok;

@@ -119,38 +119,41 @@ PriceMap ChangeAllPrices(Connection& db, int thousandths) {
 namespace {
 
 // Each row of `sql` by its station's ps_id, its prices as `take` reads them.
-template <typename Take>
-PriceMap PricesByStation(Connection& db, const char* sql, Take take) {
+PriceMap PricesByStation(Connection& db, const char* sql,
+                         void (*take)(const ResultSet&, size_t, StationPrices&)) {
   const ResultSet rows = db.Query(sql);
   PriceMap prices;
   for (size_t r = 0; r < rows.RecordCount(); ++r) take(rows, r, prices[rows.Text(r, "ps_id")]);
   return prices;
 }
 
+// One row a fuel.
+void TakeUpstream(const ResultSet& rows, size_t r, StationPrices& p) {
+  const int product = std::stoi(rows.Text(r, "produkt"));
+  (product == 1 ? p.e5 : product == 2 ? p.e10 : p.diesel) = rows.Text(r, "preis");
+}
+
+// One row a station.
+void TakeStored(const ResultSet& rows, size_t r, StationPrices& p) {
+  p = {rows.Text(r, "ps_pricee5"), rows.Text(r, "ps_pricee10"), rows.Text(r, "ps_pricediesel")};
+}
+
 }  // namespace
 
 PriceMap UpstreamPrices(Connection& db) {
-  return PricesByStation(
-      db,
-      "select MTS.ps_id, P.produkt, P.preis from lox_station_aktuelle_preise P join "
-      "lox_station_mts MTS on MTS.station = P.station where MTS.ps_aktiv = 1 and "
-      "P.produkt in (1, 2, 3)",
-      [](const ResultSet& rows, size_t r, StationPrices& p) {
-        const int product = std::stoi(rows.Text(r, "produkt"));
-        (product == 1 ? p.e5 : product == 2 ? p.e10 : p.diesel) = rows.Text(r, "preis");
-      });
+  return PricesByStation(db,
+                         "select MTS.ps_id, P.produkt, P.preis from lox_station_aktuelle_preise "
+                         "P join lox_station_mts MTS on MTS.station = P.station where "
+                         "MTS.ps_aktiv = 1 and P.produkt in (1, 2, 3)",
+                         TakeUpstream);
 }
 
 PriceMap StoredPrices(Connection& db) {
-  return PricesByStation(
-      db,
-      "select MTS.ps_id, MP.ps_pricee5, MP.ps_pricee10, MP.ps_pricediesel from "
-      "mts_petrolstation_price MP join lox_station_mts MTS on MTS.station = MP.station "
-      "where MTS.ps_aktiv = 1",
-      [](const ResultSet& rows, size_t r, StationPrices& p) {
-        p = {rows.Text(r, "ps_pricee5"), rows.Text(r, "ps_pricee10"),
-             rows.Text(r, "ps_pricediesel")};
-      });
+  return PricesByStation(db,
+                         "select MTS.ps_id, MP.ps_pricee5, MP.ps_pricee10, MP.ps_pricediesel "
+                         "from mts_petrolstation_price MP join lox_station_mts MTS on "
+                         "MTS.station = MP.station where MTS.ps_aktiv = 1",
+                         TakeStored);
 }
 
 PriceMap PublishedPrices(const std::string& xml) {

@@ -122,7 +122,7 @@ template <class Procs = RecordingProcedures>
 struct WindowOnRecordings {
   WindowOnRecordings(TestEnv& t, FrontEnd& front_end) : WindowOnRecordings(t, t.env, front_end) {}
   WindowOnRecordings(TestEnv& t, Env& env, FrontEnd& front_end)
-      : dir(t.dir.path()), w(env, procs, front_end, config) {
+      : dir(t.dir.path()), scheduler(env, procs, front_end, config), w(env, front_end, scheduler) {
     procs.log = &t.log;
   }
   void WriteStationIni() { testing::WriteStationIni(dir, "127.0.0.1:3306", "velunor", "geheim"); }
@@ -139,6 +139,7 @@ struct WindowOnRecordings {
   std::filesystem::path dir;
   Procs procs;
   Configuration config = ConfigurationIn(dir);
+  Scheduler scheduler;
   MarktTransp w;
 };
 

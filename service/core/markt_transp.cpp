@@ -17,13 +17,6 @@ std::string Hex(int value) {
 
 }  // namespace
 
-MarktTransp::MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end,
-                         Configuration& config, ServiceNotifier* notifier,
-                         OperationsSink* operations)
-    : env_(env),
-      front_end_(front_end),
-      scheduler_(env, procedures, front_end, config, notifier, operations) {}
-
 void MarktTransp::Form_Load() {
   Procedure p(env_.log, "Form_Load");
   p.Run([&] {

@@ -5,21 +5,15 @@
 // what the operator asked for. Single-threaded: the window's thread.
 #pragma once
 
-#include "service/common/env.h"
-#include "service/core/configuration.h"
-#include "service/core/front_end.h"
-#include "service/core/procedures.h"
 #include "service/core/scheduler.h"
-#include "service/core/service_notifier.h"
-#include "service/status/operations_sink.h"
 
 namespace velunor {
 
 class MarktTransp {
  public:
-  // Every argument must outlive the window (see Scheduler).
-  MarktTransp(Env& env, Procedures procedures, FrontEnd& front_end, Configuration& config,
-              ServiceNotifier* notifier = nullptr, OperationsSink* operations = nullptr);
+  // All three must outlive the window.
+  MarktTransp(Env& env, FrontEnd& front_end, Scheduler& scheduler)
+      : env_(env), front_end_(front_end), scheduler_(scheduler) {}
 
   void Form_Load();
   void Form_Activate() { scheduler_.Start(); }
@@ -45,7 +39,7 @@ class MarktTransp {
  private:
   Env& env_;
   FrontEnd& front_end_;
-  Scheduler scheduler_;
+  Scheduler& scheduler_;
 };
 
 }  // namespace velunor

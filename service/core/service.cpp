@@ -48,8 +48,9 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
       operations_(state_.env, state_.db, setup.config.archive_max_bytes, token_.held()),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_,
                   &operations_, Lease(setup.config, token_)),
-      window_(state_.env, {procedures_, state_.komm_log}, front_end, state_.config, setup.notifier,
-              &operations_),
+      scheduler_(state_.env, {procedures_, state_.komm_log}, front_end, state_.config,
+                 setup.notifier, &operations_),
+      window_(state_.env, front_end, scheduler_),
       front_end_(front_end),
       notifier_(setup.notifier),
       instance_name_(Lease(setup.config, token_).instance_name) {

@@ -73,6 +73,7 @@ class Service {
   std::unique_ptr<CurlTransport> own_transport_;
   Operations operations_;
   ServiceProcedures procedures_;
+  Scheduler scheduler_;
   MarktTransp window_;
   std::unique_ptr<StatusServer> status_server_;
   FrontEnd& front_end_;
