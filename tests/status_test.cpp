@@ -343,27 +343,23 @@ TEST_F(StatusTest, ATakenPortIsTriedAgainEveryMinute) {
   getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
   const int port = ntohs(address.sin_port);
 
-  ServiceRig::Options options;
-  options.status_address = "127.0.0.1:" + std::to_string(port);
-  ServiceRig rig(options);
-  ASSERT_TRUE(rig.Start());
-  rig.RunFirstExports();
-  EXPECT_EQ(rig.service().status_port(), 0);
-  const std::string log = testing::Joined(rig.ErrorLines());
+  auto rig = RigTest::StartedRig({.status_address = "127.0.0.1:" + std::to_string(port)});
+  EXPECT_EQ(rig->service().status_port(), 0);
+  const std::string log = testing::Joined(rig->ErrorLines());
   EXPECT_TRUE(Contains(log, "127.0.0.1:" + std::to_string(port) + " kann nicht belegt werden"));
-  ASSERT_FALSE(rig.front_end().notices.empty());
-  EXPECT_TRUE(Contains(rig.front_end().notices.front(), "kann nicht belegt werden"));
+  ASSERT_FALSE(rig->front_end().notices.empty());
+  EXPECT_TRUE(Contains(rig->front_end().notices.front(), "kann nicht belegt werden"));
 
   close(holder);
-  rig.clock().Advance(30);
-  rig.Tick();
-  EXPECT_EQ(rig.service().status_port(), 0) << "not before the minute is up";
-  rig.clock().Advance(31);
-  rig.Tick();
-  ASSERT_EQ(rig.service().status_port(), port) << testing::Joined(rig.ErrorLines());
-  rig.Tick();
+  rig->clock().Advance(30);
+  rig->Tick();
+  EXPECT_EQ(rig->service().status_port(), 0) << "not before the minute is up";
+  rig->clock().Advance(31);
+  rig->Tick();
+  ASSERT_EQ(rig->service().status_port(), port) << testing::Joined(rig->ErrorLines());
+  rig->Tick();
   EXPECT_EQ(ReadHealth(port).body["last_price_publication"]["number"],
-            rig.state().db.stammdaten.PricePublicationNumber);
+            rig->state().db.stammdaten.PricePublicationNumber);
 }
 
 // Seconds on the service's clock (which the database's follows), a tick each.
