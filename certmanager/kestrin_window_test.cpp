@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +36,7 @@ using kestrin_test::BoxAnswer;
 using kestrin_test::Kestrin;
 using testing::BackslashesDoubled;
 using testing::ReadFile;
+using testing::SplitLines;
 using testing::TempDir;
 using testing::WriteFile;
 using Lines = std::vector<std::string>;
@@ -80,13 +80,6 @@ std::string Hex(const std::string& bytes) {
     hex += kDigits[c & 0x0F];
   }
   return hex;
-}
-
-Lines SplitLines(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 // What a headless call writes: its exit status and its two outputs.
