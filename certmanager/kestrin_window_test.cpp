@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +36,7 @@ using kestrin_test::BoxAnswer;
 using kestrin_test::Kestrin;
 using testing::BackslashesDoubled;
 using testing::ReadFile;
+using testing::SplitLines;
 using testing::TempDir;
 using testing::WriteFile;
 using Lines = std::vector<std::string>;
@@ -82,11 +82,32 @@ std::string Hex(const std::string& bytes) {
   return hex;
 }
 
-Lines SplitLines(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+// What a headless call writes: its exit status and its two outputs.
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// A stream into memory; Close() gives what was written.
+struct MemoryStream {
+  char* text = nullptr;
+  size_t size = 0;
+  std::FILE* file = open_memstream(&text, &size);
+  std::string Close() {
+    std::fclose(file);
+    std::string written(text, size);
+    std::free(text);
+    return written;
+  }
+};
+
+template <class F>
+CliRun RunCli(F&& call) {
+  MemoryStream out;
+  MemoryStream err;
+  const int status = call(out.file, err.file);
+  return {status, out.Close(), err.Close()};
 }
 
 class KestrinWindowTest : public ::testing::Test {
@@ -132,6 +153,21 @@ class KestrinWindowTest : public ::testing::Test {
     ASSERT_TRUE(box.seen) << "no question on Beenden";
     EXPECT_EQ(box.title, "Speichern?");
     EXPECT_EQ(box.text, "Möchten Sie evtl. vorgenommene Änderungen speichern?");
+  }
+  // kestrin --set into `dir` over the test store, called as `command`.
+  CliRun Set(const fs::path& dir, const TransmissionSettings& values,
+             const std::vector<std::string>& command = {"kestrin", "--set"}) const {
+    const DirectoryCertStore store(dir_.path() / "store");
+    return RunCli([&](std::FILE* out, std::FILE* err) {
+      return SetSettings(store, dir, values, out, err, command);
+    });
+  }
+  // kestrin --list of the test store's `store_name`.
+  CliRun List(const std::string& store_name) const {
+    const DirectoryCertStore store(dir_.path() / "store");
+    return RunCli([&](std::FILE* out, std::FILE* err) {
+      return ListCertificates(store, store_name, out, err);
+    });
   }
 
   TempDir dir_;
@@ -288,34 +324,6 @@ TEST_F(KestrinWindowTest, BeendenWithNoOrTheTitleBarLeavesTheFileUnchanged) {
   EXPECT_FALSE(fs::exists(Cfg()));
 }
 
-// What a headless call writes: its exit status and its two outputs.
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// A stream into memory; Close() gives what was written.
-struct MemoryStream {
-  char* text = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&text, &size);
-  std::string Close() {
-    std::fclose(file);
-    std::string written(text, size);
-    std::free(text);
-    return written;
-  }
-};
-
-template <class F>
-CliRun RunCli(F&& call) {
-  MemoryStream out;
-  MemoryStream err;
-  const int status = call(out.file, err.file);
-  return {status, out.Close(), err.Close()};
-}
-
 TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   // The window: the client certificate (escaped comma, umlauts) and two URLs.
   Kestrin& k = Start();
@@ -327,13 +335,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
 
   const fs::path other = dir_.path() / "other";
   fs::create_directories(other);
-  const DirectoryCertStore store(dir_.path() / "store");
-  const auto set = [&](const TransmissionSettings& values) {
-    return RunCli([&](std::FILE* out, std::FILE* err) {
-      return SetSettings(store, other, values, out, err, {"kestrin", "--set"});
-    });
-  };
-  CliRun run = set({kClient, "https://mdm.example/station", " https://mdm.example/preise "});
+  CliRun run = Set(other, {kClient, "https://mdm.example/station", " https://mdm.example/preise "});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved);
   // What was written, said as --show says it.
@@ -351,7 +353,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
                          "\nURL Preisdatenlieferung:  https://mdm.example/preise \n");
   // The subject copied from that line is the same certificate.
   fs::remove(other / "Velunor.CFG");
-  run = set({listed, "https://mdm.example/station", " https://mdm.example/preise "});
+  run = Set(other, {listed, "https://mdm.example/station", " https://mdm.example/preise "});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved);
 
@@ -368,7 +370,7 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
        "URL Preisdatenlieferung: Die Eingabe enthält einen Zeilenumbruch"},
   };
   for (const auto& r : kRefused) {
-    run = set(r.values);
+    run = Set(other, r.values);
     EXPECT_EQ(run.status, 2) << r.says;
     EXPECT_TRUE(Contains(run.err, r.says));
     EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved) << r.says;
@@ -384,14 +386,11 @@ TEST_F(KestrinWindowTest, SetAsRootInAnotherAccountsDirectoryIsRefusedWithTheCom
   fs::create_directories(service_dir);
   ASSERT_EQ(chown(service_dir.c_str(), 65534, 65534), 0);  // nobody
   const std::string nobody = getpwuid(65534)->pw_name;
-  const DirectoryCertStore store(dir_.path() / "store");
   const std::vector<std::string> command = {
       "/opt/velunor/kestrin", "--program-dir", service_dir.string(), "--set",
       "--certificate",        kClient,         "--station-url",      "https://a",
       "--price-url",          "https://b"};
-  CliRun run = RunCli([&](std::FILE* out, std::FILE* err) {
-    return SetSettings(store, service_dir, {kClient, "https://a", "https://b"}, out, err, command);
-  });
+  CliRun run = Set(service_dir, {kClient, "https://a", "https://b"}, command);
   EXPECT_EQ(run.status, 2);
   EXPECT_FALSE(fs::exists(service_dir / "Velunor.CFG"));
   EXPECT_TRUE(Contains(run.err, "gehört dem Konto " + nobody));
@@ -402,9 +401,7 @@ TEST_F(KestrinWindowTest, SetAsRootInAnotherAccountsDirectoryIsRefusedWithTheCom
                                     "' --station-url https://a --price-url https://b\n"));
 
   // Root's own directory, as a source build in /opt/velunor has it: written.
-  run = RunCli([&](std::FILE* out, std::FILE* err) {
-    return SetSettings(store, dir_.path(), {kClient, "https://a", "https://b"}, out, err, command);
-  });
+  run = Set(dir_.path(), {kClient, "https://a", "https://b"}, command);
   EXPECT_EQ(run.status, 0) << run.err;
 }
 
@@ -418,9 +415,7 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
       "openssl req -x509 -new -utf8 -key client.key -subj '/C=DE/CN=Zukunft' -days 30 " + "-out '" +
       (store_dir / "MY" / "zukunft.pem").string() + "' 2>/dev/null";
   ASSERT_EQ(std::system(future.c_str()), 0);
-  const DirectoryCertStore store(store_dir);
-  CliRun run = RunCli(
-      [&](std::FILE* out, std::FILE* err) { return ListCertificates(store, "MY", out, err); });
+  CliRun run = List("MY");
   EXPECT_EQ(run.status, 0) << run.err;
   const Lines lines = SplitLines(run.out);
   ASSERT_EQ(lines.size(), 3u) << run.out;
@@ -435,9 +430,7 @@ TEST_F(KestrinWindowTest, ListShowsEachCertificatesValidityAndKey) {
   EXPECT_TRUE(lines[2].starts_with(std::string(kCa) + " | Aussteller: " + kCa)) << lines[2];
   EXPECT_TRUE(Contains(lines[2], ":00 | privater Schlüssel: nein"));
 
-  run = RunCli([&](std::FILE* out, std::FILE* err) {
-    return ListCertificates(store, "Gibtsnicht", out, err);
-  });
+  run = List("Gibtsnicht");
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "Speicher \"Gibtsnicht\" gibt es nicht"));
 }

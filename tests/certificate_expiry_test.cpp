@@ -5,7 +5,6 @@
 // /metrics.
 #include <httplib.h>
 
-#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -64,8 +63,7 @@ class CertificateExpiryTest : public testing::ServiceProcessTest {
         20))
         << process.Stdout() << process.Stderr();
     if (auto metrics = client.Get("/metrics")) seen.metrics = metrics->body;
-    process.Signal(SIGTERM);
-    EXPECT_EQ(process.Wait(20), 0);
+    EXPECT_EQ(process.Stop(20), 0);
     seen.stderr_text = process.Stderr();
     seen.error_log = testing::ReadFile(program / "MTS-Error-0.LOG");
     return seen;

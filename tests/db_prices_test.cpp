@@ -233,14 +233,11 @@ TEST_F(DbPricesTest, PersistenceWritesHistoryPricesZeroForUnsoldFuelsAndOverride
   EXPECT_EQ(One("select count(*) from mts_petrolstation_price_historie"), "1")
       << "only station 1 had a record to copy";
   EXPECT_EQ(One("select ps_pricee10 from mts_petrolstation_price_historie"), "1.789");
-  EXPECT_EQ(One("select ps_pricee10 from mts_petrolstation_price where station = 1"), "1.799");
-  EXPECT_EQ(One("select ps_pricee10_time from mts_petrolstation_price where station = 1"),
-            "2026-12-06T08:01:00+01:00");
-  EXPECT_EQ(One("select ps_pricee5 from mts_petrolstation_price where station = 1"), "1.859")
-      << "unchanged fuels keep their columns";
-  EXPECT_EQ(One("select concat(status, '|', ps_pricee5, '|', ps_pricee10, '|', ps_pricediesel) "
-                "from mts_petrolstation_price where station = 2"),
-            "2|1.899|0.0|1.699");
+  EXPECT_EQ(testing::StoredPrice(t_.sql(), 1, "ps_pricee10, ps_pricee10_time, ps_pricee5"),
+            "1.799,2026-12-06T08:01:00+01:00,1.859")
+      << "the changed E10; unchanged fuels keep their columns";
+  EXPECT_EQ(testing::StoredPrice(t_.sql(), 2, "status, ps_pricee5, ps_pricee10, ps_pricediesel"),
+            "2,1.899,0.0,1.699");
   EXPECT_EQ(One("select group_concat(ps_override_nr order by ps_override_nr) from "
                 "mts_petrolstation_override_times where station = 2"),
             "1,2,4");

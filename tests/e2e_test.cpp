@@ -5,7 +5,6 @@
 // the service could see: the requests the simulator received, the database,
 // the files in the program directory, the output and the exit status.
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -197,8 +196,7 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   EXPECT_TRUE(said(" DB-Verbindung erfolgreich hergestellt!"))
       << "status lines reach standard output as they happen, not when a buffer is full";
   // Ends at the next idle tick, so the transmission's transfer-log row is written.
-  run->Signal(SIGTERM);
-  ASSERT_EQ(run->Wait(20), 0) << run->Stderr();
+  ASSERT_EQ(run->Stop(20), 0) << run->Stderr();
 
   const std::string out = run->Stdout();
   const size_t lost = out.find(" DB-Verbindung verloren, warten... (800)");
@@ -245,8 +243,7 @@ TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
       [&] { return run->Stdout().find("DB-Verbindung verloren, warten...") != std::string::npos; },
       20))
       << run->Stdout();
-  run->Signal(SIGTERM);
-  EXPECT_EQ(run->Wait(5), 0) << run->Stdout();
+  EXPECT_EQ(run->Stop(5), 0) << run->Stdout();
   EXPECT_FALSE(Contains(run->Stdout(), "DB-Verbindung erfolgreich hergestellt!"));
 }
 
@@ -378,10 +375,7 @@ TEST_F(E2eTest, ARestartAfterAFuelWithoutUpstreamPriceStartsAndReports) {
   auto first = Run("run1", 12);
   ASSERT_EQ(first->Wait(30), 0) << first->Stderr();
   ASSERT_EQ(sim_.Kinds(), "GP");
-  EXPECT_EQ(QueryRows(*sql,
-                      "select ps_pricee10, ps_pricee10_time from mts_petrolstation_price "
-                      "where station = 2"),
-            "0.0,");
+  EXPECT_EQ(testing::StoredPrice(*sql, 2, "ps_pricee10, ps_pricee10_time"), "0.0,");
 
   auto second = Run("run2", 100);
   ASSERT_EQ(second->Wait(30), 0) << second->Stdout() << second->Stderr();

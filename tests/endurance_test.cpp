@@ -106,9 +106,7 @@ TEST(EnduranceTest, ManyTicksWithChangingPricesKeepMemoryAndFileHandlesFlat) {
   const long tick_ms = EnvNumber("VELUNOR_ENDURANCE_TICK_MS", 4);
   const int stations = static_cast<int>(EnvNumber("VELUNOR_ENDURANCE_STATIONS", 100));
 
-  auto db = testing::TestDb::Connect();
-  testing::TestDb::Reset(*db);
-  testing::SeedStationNetwork(*db, stations);
+  auto db = testing::ConnectToSeededNetwork(stations);
 
   testing::TempDir work;
   const fs::path program = work.path() / "program";

@@ -161,9 +161,7 @@ void RunOnAFullDisk(ServiceRig& rig, Connection& db, const std::function<void()>
 }
 
 TEST(FaultDiskTest, FullProgramDirectoryLosesNoPriceAndFilesComeBackWithSpace) {
-  auto db = testing::TestDb::Connect();
-  testing::TestDb::Reset(*db);
-  testing::SeedStationNetwork(*db, kStations);
+  auto db = testing::ConnectToSeededNetwork(kStations);
 
   testing::TempDir work;
   FullDisk disk(work.path() / "program");
@@ -178,9 +176,7 @@ TEST(FaultDiskTest, FullProgramDirectoryLosesNoPriceAndFilesComeBackWithSpace) {
 // written: each is logged with the file and the system's reason, the good
 // file stays as it was, no temporary file is left, and the prices go out.
 TEST(FaultDiskTest, FailingWritesThroughTheServicesFileSystem) {
-  auto db = testing::TestDb::Connect();
-  testing::TestDb::Reset(*db);
-  testing::SeedStationNetwork(*db, kStations);
+  auto db = testing::ConnectToSeededNetwork(kStations);
 
   testing::FaultyFileSystem files;
   ServiceRig rig({.files = &files});

@@ -49,9 +49,7 @@ class FaultTransmissionTest : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNextChangeCheck) {
   const Fault& fault = GetParam();
-  auto db = testing::TestDb::Connect();
-  testing::TestDb::Reset(*db);
-  testing::SeedStationNetwork(*db, kStations);
+  auto db = testing::ConnectToSeededNetwork(kStations);
 
   std::optional<TcpCutter> cutter;
   ServiceRig::Options options;

@@ -213,10 +213,7 @@ TEST_F(LeaseTest, AReporterPausedInTheChainWritesNothingAfterATakeover) {
       " expires = utc_timestamp() + interval 60 second");
 
   active_->Tick(10);
-  EXPECT_EQ(testing::QueryRows(*sql_,
-                               "select ps_pricediesel from mts_petrolstation_price "
-                               "where station = 2"),
-            testing::InitialPrice(2, 3))
+  EXPECT_EQ(testing::StoredPrice(*sql_, 2, "ps_pricediesel"), testing::InitialPrice(2, 3))
       << "nothing written after the takeover";
   EXPECT_EQ(active_->sim().RequestCount(), sent) << "nothing sent";
   EXPECT_TRUE(active_->window().scheduler().standby());

@@ -6,6 +6,8 @@
 
 #include <pugixml.hpp>
 
+#include "tests/test_support.h"
+
 namespace velunor::testing {
 
 namespace {
@@ -65,6 +67,13 @@ void Collect(const pugi::xml_node& node, PriceMap& prices, int& publications) {
 }
 
 }  // namespace
+
+std::unique_ptr<Connection> ConnectToSeededNetwork(int stations) {
+  auto db = TestDb::Connect();
+  TestDb::Reset(*db);
+  SeedStationNetwork(*db, stations);
+  return db;
+}
 
 void SeedStationNetwork(Connection& db, const NetworkShape& shape) {
   db.Execute(

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "service/db/odbc.h"
@@ -38,6 +39,9 @@ void SeedStationNetwork(Connection& db, const NetworkShape& shape);
 inline void SeedStationNetwork(Connection& db, int stations) {
   SeedStationNetwork(db, NetworkShape{stations});
 }
+// A connection to `lox` on the private server, reset and seeded with
+// `stations` stations. Throws DbError.
+std::unique_ptr<Connection> ConnectToSeededNetwork(int stations);
 
 // Changes every current price upstream by `thousandths` thousandths of a
 // euro and stamps it with the database's time, as the upstream system does;

@@ -84,8 +84,7 @@ class SchedulerRealTest : public testing::RigTest {
     return Rows("select station, status from lox_station_mts order by station");
   }
   std::string StoredPrice(int station, const std::string& column) {
-    return Rows("select " + column +
-                " from mts_petrolstation_price where station = " + std::to_string(station));
+    return testing::StoredPrice(*sql_, station, column);
   }
   void MarkChanged(int station) {
     sql_->Execute("update lox_station_mts set status = 2 where station = " +

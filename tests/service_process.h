@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ class ServiceProcess {
   // time (it is killed then).
   int Wait(double seconds);
   void Signal(int signal_number) const;
+  // SIGTERM, as the service manager stops it, then Wait(`seconds`).
+  int Stop(double seconds = 30) {
+    Signal(SIGTERM);
+    return Wait(seconds);
+  }
   // False once the process has ended (it is reaped then; Wait returns -1).
   bool Running();
 

@@ -47,8 +47,7 @@ class SetupCheckTest : public testing::ServiceProcessTest {
 
   // The line of the check `what`.
   static std::string LineOf(const CheckRun& run, const std::string& what) {
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) {
+    for (const std::string& line : testing::SplitLines(run.output)) {
       if (line.find(" " + what + ": ") != std::string::npos) return line;
     }
     return "<no line for " + what + ">";

@@ -74,4 +74,9 @@ std::string QueryRows(Connection& db, const std::string& sql) {
   return text;
 }
 
+std::string StoredPrice(Connection& db, int station, const std::string& columns) {
+  return QueryRows(db, "select " + columns + " from mts_petrolstation_price where station = " +
+                           std::to_string(station));
+}
+
 }  // namespace velunor::testing

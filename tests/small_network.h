@@ -30,4 +30,8 @@ void SetUpstreamPrice(Connection& db, int station, int central_product, const st
 // Rows of a query: fields joined by ",", rows by " | ", NULL as <null>.
 std::string QueryRows(Connection& db, const std::string& sql);
 
+// QueryRows of `columns` of the station's row in mts_petrolstation_price,
+// the prices the service stored.
+std::string StoredPrice(Connection& db, int station, const std::string& columns);
+
 }  // namespace velunor::testing

@@ -187,6 +187,5 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
       << "before the first refresh";
 }
 
-// The service's health as a monitor reads it: HTTP status and state.
 }  // namespace
 }  // namespace velunor

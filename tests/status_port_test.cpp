@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -136,8 +135,7 @@ TEST_F(StatusPortTest, AFloodOfIdleConnectionsLeavesTheServiceItsHandles) {
       10));
   EXPECT_EQ(health, 200);
 
-  process->Signal(SIGTERM);
-  EXPECT_EQ(process->Wait(30), 0);
+  EXPECT_EQ(process->Stop(), 0);
   const std::string logs = process->Stdout() + process->Stderr() +
                            testing::Joined(testing::ReadErrorLog(ProgramDir())) +
                            testing::ReadFile(ProgramDir() / "ComLogDatei.txt");
@@ -186,8 +184,7 @@ TEST_F(StatusPortTest, TheSocketOfTheServiceManagerIsServedAndCannotBeTaken) {
   EXPECT_NE(health->body.find("\"state\""), std::string::npos) << health->body;
   EXPECT_FALSE(fs::exists(left));
 
-  process->Signal(SIGTERM);
-  EXPECT_EQ(process->Wait(30), 0) << process->Stderr();
+  EXPECT_EQ(process->Stop(), 0) << process->Stderr();
 }
 
 // A second velunor started on the program directory of a running one: the
@@ -209,8 +206,7 @@ TEST_F(StatusPortTest, ASecondProcessLeavesTheRunningOnesTemporaryFilesAlone) {
   ASSERT_GT(process->AnnouncedStatusPort(), 0) << process->Stdout() << process->Stderr();
   EXPECT_TRUE(fs::exists(writing)) << "the running one's file was removed";
   EXPECT_TRUE(fs::exists(archiving)) << "the running one's archive file was removed";
-  process->Signal(SIGTERM);
-  EXPECT_EQ(process->Wait(30), 0) << process->Stderr();
+  EXPECT_EQ(process->Stop(), 0) << process->Stderr();
   close(running);
 }
 

@@ -74,6 +74,24 @@ std::map<std::string, double> ParseMetrics(const std::string& text) {
   return samples;
 }
 
+// The status server's metrics on `port`; none when it does not answer.
+std::map<std::string, double> Metrics(int port) {
+  auto answer = Get(port, "/metrics");
+  return answer ? ParseMetrics(answer->body) : std::map<std::string, double>{};
+}
+
+// /health on `port`: status 0 and no body when it does not answer.
+struct Health {
+  int status = 0;
+  json body;
+};
+Health ReadHealth(int port) {
+  auto r = Get(port, "/health");
+  if (!r) return {};
+  return {r->status, json::parse(r->body)};
+}
+Health ReadHealth(ServiceRig& rig) { return ReadHealth(rig.service().status_port()); }
+
 std::string Counter(const std::string& kind, const std::string& outcome) {
   return std::string(kCounter) + "{kind=\"" + kind + "\",outcome=\"" + outcome + "\"}";
 }
@@ -95,13 +113,11 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
   const MasterData& m = rig->state().db.stammdaten;
 
   // /health: ok, with the numbers the MTS-K acknowledged.
-  auto health = Get(port, "/health");
-  ASSERT_TRUE(health);
-  EXPECT_EQ(health->status, 200);
-  json h = json::parse(health->body);
-  EXPECT_EQ(h["state"], "ok");
-  EXPECT_EQ(h["last_price_publication"]["number"], m.PricePublicationNumber);
-  EXPECT_EQ(h["last_station_publication"]["number"], m.StationPublicationNumber);
+  Health h = ReadHealth(port);
+  EXPECT_EQ(h.status, 200);
+  EXPECT_EQ(h.body["state"], "ok");
+  EXPECT_EQ(h.body["last_price_publication"]["number"], m.PricePublicationNumber);
+  EXPECT_EQ(h.body["last_station_publication"]["number"], m.StationPublicationNumber);
 
   // /metrics: Prometheus text, counters as the transfer log counts them.
   auto metrics_answer = Get(port, "/metrics");
@@ -181,15 +197,13 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
     PriceChange(*rig, "1.6" + std::to_string(minute) + "9");
   }
   ASSERT_FALSE(w.alarm().empty());
-  health = Get(port, "/health");
-  ASSERT_TRUE(health);
-  EXPECT_EQ(health->status, 503);
-  h = json::parse(health->body);
-  EXPECT_EQ(h["state"], "alarm");
-  EXPECT_EQ(h["alarm"], w.alarm());
-  EXPECT_EQ(h["last_failure"]["kind"], "price-transmission");
-  EXPECT_TRUE(Contains(h["last_failure"]["text"].get<std::string>(), "Preisangabe ungültig"));
-  metrics = ParseMetrics(Get(port, "/metrics")->body);
+  h = ReadHealth(port);
+  EXPECT_EQ(h.status, 503);
+  EXPECT_EQ(h.body["state"], "alarm");
+  EXPECT_EQ(h.body["alarm"], w.alarm());
+  EXPECT_EQ(h.body["last_failure"]["kind"], "price-transmission");
+  EXPECT_TRUE(Contains(h.body["last_failure"]["text"].get<std::string>(), "Preisangabe ungültig"));
+  metrics = Metrics(port);
   EXPECT_EQ(metrics["velunor_compliance_alarm"], 1);
   EXPECT_EQ(metrics[Counter("price", "refused")],
             rig->TransferLogCount(*sql_, kTransferPricesFailed));
@@ -198,7 +212,7 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
   // Acknowledged again: ok.
   rig->sim().SetOutcomes({"ack"});
   PriceChange(*rig, "1.599");
-  EXPECT_EQ(Get(port, "/health")->status, 200);
+  EXPECT_EQ(ReadHealth(port).status, 200);
 }
 
 // Clients that connect and never finish their request, and clients that ask
@@ -329,39 +343,23 @@ TEST_F(StatusTest, ATakenPortIsTriedAgainEveryMinute) {
   getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
   const int port = ntohs(address.sin_port);
 
-  ServiceRig::Options options;
-  options.status_address = "127.0.0.1:" + std::to_string(port);
-  ServiceRig rig(options);
-  ASSERT_TRUE(rig.Start());
-  rig.RunFirstExports();
-  EXPECT_EQ(rig.service().status_port(), 0);
-  const std::string log = testing::Joined(rig.ErrorLines());
+  auto rig = RigTest::StartedRig({.status_address = "127.0.0.1:" + std::to_string(port)});
+  EXPECT_EQ(rig->service().status_port(), 0);
+  const std::string log = testing::Joined(rig->ErrorLines());
   EXPECT_TRUE(Contains(log, "127.0.0.1:" + std::to_string(port) + " kann nicht belegt werden"));
-  ASSERT_FALSE(rig.front_end().notices.empty());
-  EXPECT_TRUE(Contains(rig.front_end().notices.front(), "kann nicht belegt werden"));
+  ASSERT_FALSE(rig->front_end().notices.empty());
+  EXPECT_TRUE(Contains(rig->front_end().notices.front(), "kann nicht belegt werden"));
 
   close(holder);
-  rig.clock().Advance(30);
-  rig.Tick();
-  EXPECT_EQ(rig.service().status_port(), 0) << "not before the minute is up";
-  rig.clock().Advance(31);
-  rig.Tick();
-  ASSERT_EQ(rig.service().status_port(), port) << testing::Joined(rig.ErrorLines());
-  rig.Tick();
-  auto health = Get(port, "/health");
-  ASSERT_TRUE(health);
-  EXPECT_EQ(json::parse(health->body)["last_price_publication"]["number"],
-            rig.state().db.stammdaten.PricePublicationNumber);
-}
-
-struct Health {
-  int status = 0;
-  json body;
-};
-Health ReadHealth(ServiceRig& rig) {
-  auto r = Get(rig.service().status_port(), "/health");
-  if (!r) return {};
-  return {r->status, json::parse(r->body)};
+  rig->clock().Advance(30);
+  rig->Tick();
+  EXPECT_EQ(rig->service().status_port(), 0) << "not before the minute is up";
+  rig->clock().Advance(31);
+  rig->Tick();
+  ASSERT_EQ(rig->service().status_port(), port) << testing::Joined(rig->ErrorLines());
+  rig->Tick();
+  EXPECT_EQ(ReadHealth(port).body["last_price_publication"]["number"],
+            rig->state().db.stammdaten.PricePublicationNumber);
 }
 
 // Seconds on the service's clock (which the database's follows), a tick each.
@@ -482,11 +480,8 @@ TEST_F(StatusTest, AStandbyIsHealthyShowsWhoReportsAndRaisesNoAlarm) {
   auto page = Get(standby_rig.service().status_port(), "/");
   ASSERT_TRUE(page);
   EXPECT_TRUE(Contains(page->body, "Bereitschaft"));
-  EXPECT_EQ(
-      ParseMetrics(Get(standby_rig.service().status_port(), "/metrics")->body)["velunor_active"],
-      0);
-  EXPECT_EQ(ParseMetrics(Get(active->service().status_port(), "/metrics")->body)["velunor_active"],
-            1);
+  EXPECT_EQ(Metrics(standby_rig.service().status_port())["velunor_active"], 0);
+  EXPECT_EQ(Metrics(active->service().status_port())["velunor_active"], 1);
   EXPECT_EQ(ReadHealth(*active).body["state"], "ok");
   EXPECT_EQ(standby_rig.sim().RequestCount(), 0) << "the standby sent nothing";
 }
@@ -503,12 +498,11 @@ TEST_F(StatusTest, AnUnusualPriceIsReportedAndWarnedOfUntilThePlausibleOneFollow
     return testing::ParseReceived(rig->LastRequest()).Price("id-0001", "Diesel");
   };
   const auto warnings = [&] {
-    return ParseMetrics(
-        Get(port, "/metrics")->body)["velunor_price_plausibility_warnings_total{fuel=\"diesel\"}"];
+    return Metrics(port)["velunor_price_plausibility_warnings_total{fuel=\"diesel\"}"];
   };
 
   EXPECT_EQ(diesel("1.689", 1), "1.689");  // 0.100 from the stored 1.589
-  EXPECT_EQ(json::parse(Get(port, "/health")->body)["state"], "ok");
+  EXPECT_EQ(ReadHealth(port).body["state"], "ok");
   EXPECT_EQ(rig->model().warning(), "");
   EXPECT_EQ(warnings(), 0);
 
@@ -519,11 +513,10 @@ TEST_F(StatusTest, AnUnusualPriceIsReportedAndWarnedOfUntilThePlausibleOneFollow
   const std::string text =
       "Preis Diesel 0.169 an Station 1 (Tankstelle Müller) ungewöhnlich: 1.520 € unter dem "
       "letzten Preis 1.689; gemeldet";
-  auto health = Get(port, "/health");
-  EXPECT_EQ(health->status, 200);
-  json h = json::parse(health->body);
-  EXPECT_EQ(h["state"], "degraded");
-  EXPECT_EQ(h["problems"], json::array({text}));
+  Health h = ReadHealth(port);
+  EXPECT_EQ(h.status, 200);
+  EXPECT_EQ(h.body["state"], "degraded");
+  EXPECT_EQ(h.body["problems"], json::array({text}));
   EXPECT_EQ(rig->model().warning(), text);
   EXPECT_TRUE(Contains(Get(port, "/")->body, "<div id=\"warning\">" + HtmlEscape(text) + "</div>"));
   EXPECT_EQ(warnings(), 1);
@@ -538,7 +531,7 @@ TEST_F(StatusTest, AnUnusualPriceIsReportedAndWarnedOfUntilThePlausibleOneFollow
 
   // The correction is measured from the price before the slip, not from it.
   EXPECT_EQ(diesel("1.699", 3), "1.699");
-  EXPECT_EQ(json::parse(Get(port, "/health")->body)["state"], "ok");
+  EXPECT_EQ(ReadHealth(port).body["state"], "ok");
   EXPECT_EQ(rig->model().warning(), "");
   EXPECT_EQ(warnings(), 1);
 

@@ -206,10 +206,7 @@ TEST_F(LeaseFencingTest, NothingIsWrittenOrSentOnceTheLastRenewalMayHaveRunOut) 
   testing::SetUpstreamPrice(*sql_, 2, 3, "1.459", "2026-12-06 09:06:00");
   rig->Tick(200);
   EXPECT_EQ(rig->sim().RequestCount(), sent) << "nothing sent past the lease";
-  EXPECT_EQ(testing::QueryRows(*sql_,
-                               "select ps_pricediesel from mts_petrolstation_price "
-                               "where station = 2"),
-            testing::InitialPrice(2, 3))
+  EXPECT_EQ(testing::StoredPrice(*sql_, 2, "ps_pricediesel"), testing::InitialPrice(2, 3))
       << "nothing written past the lease";
   EXPECT_TRUE(
       Contains(rig->model().info(), " Aktiver Dienst nicht bestätigt, es wird nichts gesendet"));

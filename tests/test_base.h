@@ -23,7 +23,9 @@ std::filesystem::path SourceRoot();
 std::string ReadFile(const std::filesystem::path& file);
 // Writes `bytes` as the whole file, making the folders above it first.
 void WriteFile(const std::filesystem::path& file, const std::string& bytes);
-// The file's lines without their line ends (LF or CRLF); empty when there is none.
+// The text's lines without their line ends (LF or CRLF).
+std::vector<std::string> SplitLines(const std::string& text);
+// The file's lines as SplitLines gives them; empty when there is none.
 std::vector<std::string> ReadLines(const std::filesystem::path& file);
 
 // The lines of the error log MTS-Error-0.LOG in `program_dir`, without line

@@ -75,10 +75,25 @@ class TransmissionTest : public ::testing::Test {
             "Using certificate " + (subject.empty() ? certs_.client_subject : subject),
             "Remote URL: " + url};
   }
-  Lines Handshake() const {
-    return {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
-            std::string("SSL: Certificate subject: ") + kServerSubject,
-            std::string("SSL: Certificate issuer: ") + kTestCa, kCipher};
+  // The handshake with the simulator, or with the server at `peer`.
+  Lines Handshake(const std::string& peer = "") const {
+    return Join({Connected(peer.empty() ? peer_ : peer),
+                 {std::string("SSL: Certificate subject: ") + kServerSubject,
+                  std::string("SSL: Certificate issuer: ") + kTestCa, kCipher}});
+  }
+  static Lines Connected(const std::string& peer) {
+    return {"Connection: Connecting " + peer, "Connection: Connected " + peer};
+  }
+  // The log of a transaction that refused the server's certificate of
+  // `subject` by `issuer` for `problem`.
+  Lines ServerCertificateRefused(const std::string& subject, const std::string& issuer,
+                                 const std::string& problem) const {
+    return Join({Opening(url_),
+                 Connected(peer_),
+                 {"SSL: Certificate subject: " + subject, "SSL: Certificate issuer: " + issuer,
+                  "SSL: The following problems have been determined for this certificate:",
+                  "SSL: " + problem, "ERR: 60 SSL certificate problem: " + problem + " Zeile: 5",
+                  "Transaction failed!"}});
   }
   static Lines Join(std::initializer_list<Lines> parts) {
     Lines all;
@@ -268,31 +283,16 @@ TEST_F(TransmissionTest, ServerRefusesAClientCertificateOfAnotherCa) {
 
 TEST_F(TransmissionTest, ServerCertificateOfAnUnknownCaIsRefused) {
   MdmSim& sim = StartSim({{}, "1.2", /*rogue_server=*/true});
-  EXPECT_EQ(Send(url_),
-            Join({Opening(url_),
-                  {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
-                   "SSL: Certificate subject: CN=127.0.0.1, O=Nobody, C=DE",
-                   "SSL: Certificate issuer: CN=Unknown Test CA, O=Nobody, C=DE",
-                   "SSL: The following problems have been determined for this certificate:",
-                   "SSL: unable to get local issuer certificate",
-                   "ERR: 60 SSL certificate problem: unable to get local issuer certificate "
-                   "Zeile: 5",
-                   "Transaction failed!"}}));
+  EXPECT_EQ(Send(url_), ServerCertificateRefused("CN=127.0.0.1, O=Nobody, C=DE",
+                                                 "CN=Unknown Test CA, O=Nobody, C=DE",
+                                                 "unable to get local issuer certificate"));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
 TEST_F(TransmissionTest, ServerCertificateForAnotherAddressIsRefused) {
   MdmSim& sim = StartSim({{}, "1.2", false, "127.0.0.2"});
-  EXPECT_EQ(Send(url_),
-            Join({Opening(url_),
-                  {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
-                   std::string("SSL: Certificate subject: ") + kServerSubject,
-                   std::string("SSL: Certificate issuer: ") + kTestCa,
-                   "SSL: The following problems have been determined for this certificate:",
-                   "SSL: IP address mismatch",
-                   "ERR: 60 SSL certificate problem: IP address mismatch Zeile: 5",
-                   "Transaction failed!"}}));
+  EXPECT_EQ(Send(url_), ServerCertificateRefused(kServerSubject, kTestCa, "IP address mismatch"));
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
@@ -301,10 +301,9 @@ TEST_F(TransmissionTest, AServerWithTls13OnlyFailsTheHandshake) {
   const Lines lines = Send(url_);
   EXPECT_EQ(result_, 1);
   ASSERT_EQ(lines.size(), 8u) << ::testing::PrintToString(lines);
-  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 6),
-            Join({Opening(url_),
-                  {"Connection: Connecting " + peer_, "Connection: Connected " + peer_,
-                   "SSL: Alert received: fatal protocol version"}}));
+  EXPECT_EQ(
+      Lines(lines.begin(), lines.begin() + 6),
+      Join({Opening(url_), Connected(peer_), {"SSL: Alert received: fatal protocol version"}}));
   EXPECT_TRUE(std::regex_match(lines[6], std::regex("ERR: 35 .*alert protocol version Zeile: 5")))
       << lines[6];
   EXPECT_EQ(lines[7], "Transaction failed!");
@@ -363,10 +362,7 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
   MdmSim other(certs_, t_.dir.path() / "other", {{"ack"}});
   const std::string moved = other.Url("/neu/prices");
   sim.SetOutcomes({"redirect:" + moved});
-  Lines handshake_there = Handshake();
-  const std::string peer_there = "127.0.0.1:" + std::to_string(other.port());
-  handshake_there[0] = "Connection: Connecting " + peer_there;
-  handshake_there[1] = "Connection: Connected " + peer_there;
+  const Lines handshake_there = Handshake("127.0.0.1:" + std::to_string(other.port()));
   for (int run = 1; run <= 2; ++run) {
     EXPECT_EQ(Send(url_), AfterHandshake(Join({{"Connection: Redirected " + moved},
                                                handshake_there,

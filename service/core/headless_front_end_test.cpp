@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -124,8 +123,7 @@ TEST(HeadlessFrontEndTest, ALostDatabaseIsToldOnceThenOnceAMinuteAndTheEndIsSaid
   const std::string printed = Contents(h.out);
 
   std::vector<std::string> waits;
-  std::istringstream lines(printed);
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string& line : testing::SplitLines(printed)) {
     if (line.find("DB-Verbindung verloren, warten...") != std::string::npos) waits.push_back(line);
   }
   EXPECT_EQ(waits,
