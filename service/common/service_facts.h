@@ -34,6 +34,7 @@ enum class Aspect {
   kControls,
   kVisibility,
 };
+// Every aspect, for a view that starts late and shows the whole state at once.
 inline constexpr Aspect kEveryAspect[] = {
     Aspect::kTitle,    Aspect::kClock,        Aspect::kStatusLine,  Aspect::kAlarm,
     Aspect::kWarning,  Aspect::kPriceWarning, Aspect::kPublication, Aspect::kCommunication,
