@@ -33,14 +33,14 @@ void Seed(testing::DbTestEnv& t) {
   db.Execute(stations);
   db.Execute(mts);
   db.Execute(prices);
-  t.window.SetGridRows(2 * kStations + 2);
+  t.service.LayOutStations(kStations);
   for (int s = 1; s <= kStations; ++s) {
+    t.service.PlaceStation(s - 1, s, "Station " + std::to_string(s));
     StationEntry& e = t.db.stations[s];
     e.hasMtsFuels = 1;
     e.productE5 = 1;
     e.productE10 = 2;
     e.productDiesel = 3;
-    e.gridRow = 2 * s;
   }
   t.db.stammdaten.FirstStationNumber = 1;
   t.db.stammdaten.LastStationNumber = kStations;

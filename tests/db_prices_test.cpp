@@ -141,7 +141,7 @@ TEST_F(DbPricesTest, LoadMapsFuelsShowsStoredPricesAndTakesInChangedPrices) {
   EXPECT_EQ(t_.ErrorLines().size(), 1u) << "the holiday number 17 fails for its row only";
   ASSERT_EQ(t_.window.grid_rows(), 8);
   const StationEntry& one = t_.db.stations[1];
-  EXPECT_EQ(one.gridRow, 2);
+  EXPECT_EQ(t_.service.row_of(1), 2);
   EXPECT_EQ(one.hasMtsFuels, 1);
   EXPECT_EQ(one.activeTime, 1);
   EXPECT_EQ(one.productE5, 11);
@@ -179,7 +179,7 @@ TEST_F(DbPricesTest, IntakeComparesNumbersAndMarksZeroPricesInSummerTime) {
   StationEntry& one = t_.db.stations[1];
   one.pricesChanged = 0;
   one.newPriceE10 = std::string();
-  t_.service.SetCell(3, 0, std::monostate());
+  t_.service.PlaceStation(0, 1, "Station Eins");  // its price time unknown again
   t_.clock.SetZoneState(2);
   // Rows as the database may deliver them: a comma, a fourth decimal, a zero.
   t_.db.current_prices.rows = ResultSet({"station", "produkt", "preis", "datum"},
@@ -202,7 +202,7 @@ TEST_F(DbPricesTest, IntakeComparesNumbersAndMarksZeroPricesInSummerTime) {
 
   // An equal price only fills an empty time cell.
   one.pricesChanged = 0;
-  t_.service.SetCell(3, 0, std::monostate());
+  t_.service.PlaceStation(0, 1, "Station Eins");  // its price time unknown again
   t_.db.current_prices.rows = ResultSet({"station", "produkt", "preis", "datum"},
                                         {{"1", "11", "1.859", "2026-12-06T10:00:00"}});
   AktuellePreiseZuordnen(t_.db);

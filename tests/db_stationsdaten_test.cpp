@@ -107,7 +107,7 @@ TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts
   Sql("insert into mts_petrolstation_price (station, status, ps_pricediesel_time) values "
       "(1, 2, '2024-05-01T13:45:00+02:00')");
   Load();
-  t_.service.SetCell(2, 0, GridCells::Station{0, "unverändert"});
+  t_.service.PlaceStation(0, 0, "unverändert");
 
   EXPECT_EQ(Run(), 0) << "the first run only learns the count";
   EXPECT_EQ(t_.db.LetzteStationsanzahl, 3);
@@ -120,15 +120,15 @@ TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts
   EXPECT_EQ(t_.window.cell(2, 0), "1 Eins");
   EXPECT_EQ(t_.window.cell(3, 0), "     2024-05-01 13:45");
   EXPECT_EQ(t_.window.cell(8, 0), "4 Neu");
-  EXPECT_EQ(t_.db.stations[4].gridRow, 8);
+  EXPECT_EQ(t_.service.row_of(4), 8);
 
   Sql("delete from lox_station where station in ( 2, 3 )");
   EXPECT_EQ(Run(), 2);
   EXPECT_EQ(t_.window.grid_rows(), 6);
   EXPECT_EQ(t_.window.cell(4, 0), "4 Neu");
-  EXPECT_EQ(t_.db.stations[4].gridRow, 4);
+  EXPECT_EQ(t_.service.row_of(4), 4);
 
-  t_.service.SetCell(2, 0, GridCells::Station{0, "unverändert"});
+  t_.service.PlaceStation(0, 0, "unverändert");
   EXPECT_EQ(Run(kStationSyncForced), 0);
   EXPECT_EQ(t_.window.cell(2, 0), "1 Eins") << "mode 1 rebuilds the grid";
   EXPECT_EQ(Rows("select station, status, ps_version from lox_station_mts order by station"),
@@ -279,7 +279,7 @@ TEST_F(DbStationsdatenTest, DeactivatedStationLeavesThePublicationAndUnhandledOn
   EXPECT_EQ(t_.db.published.StationActive[2], 0);
   EXPECT_EQ(t_.db.published.StationLineLast[2], 0);
   EXPECT_EQ(t_.db.stations[2].hasMtsFuels, 0);
-  EXPECT_EQ(t_.window.cell(t_.db.stations[2].gridRow, 1), "Nein");
+  EXPECT_EQ(t_.window.cell(t_.service.row_of(2), 1), "Nein");
   EXPECT_EQ(t_.window.cell(0, 1), caption) << "a station without a grid row writes no cell";
   EXPECT_TRUE(t_.ErrorLines().empty());
 }

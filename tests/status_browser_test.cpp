@@ -157,10 +157,10 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
   w.SetStatusLine({DateTime{2026, 12, 6, 9, 7, 0}, std::nullopt, " <b>Warten</b> & \"Sehen\""});
   w.SetWarning("Zertifikat <endet> bald");
   w.SetAcknowledged(PublicationKind::kPrice, "", std::nullopt, 0);
-  w.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 7, 0});
+  w.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 7, 0}, {});
   w.AddCommunication("09:07:00 <i>Antwort</i> & mehr");
   w.SetReporter("<A> & B");
-  w.SetCell(1, 0, GridCells::Station{1, "<img src=x onerror=alert(1)> Zentrale"});
+  w.PlaceStation(2, 3, "<img src=x onerror=alert(1)> Zentrale");
   rig->Tick();
   window_changed.set_value();
   const testing::CommandResult refreshed = browsing.get();

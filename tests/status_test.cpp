@@ -408,11 +408,16 @@ TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
   RunFor(rig, 1);
   EXPECT_EQ(ReadHealth(rig).body["state"], "alarm") << "a restart does not reset the clock";
   EXPECT_TRUE(rig.window().scheduler().compliance().price_alarm());
+  RunFor(rig, 20);
+  EXPECT_NE(ReadHealth(rig).body["problems"].dump().find("Übertragung abgelehnt"),
+            std::string::npos);
 
   rig.sim().SetOutcomes({"ack"});
   for (int i = 0; i < 400 && rig.window().scheduler().compliance().price_alarm(); ++i)
     RunFor(rig, 1);
   ASSERT_FALSE(rig.window().scheduler().compliance().price_alarm());
+  EXPECT_EQ(ReadHealth(rig).body["problems"].dump().find("Übertragung"), std::string::npos)
+      << "acknowledged, the refusals are no problem any more";
   const std::string number = rig.state().db.stammdaten.PricePublicationNumber;
   const std::string acknowledged = rig.model().label1(5);
   ASSERT_TRUE(rig.Restart());

@@ -28,6 +28,8 @@ inline constexpr int32_t kErrClientCertificateNotFound = 1001;
 inline constexpr int32_t kErrClientCertificateUnusable = 1002;
 inline constexpr int32_t kErrAnswerTooLarge = 1003;
 inline constexpr int32_t kErrRedirectRefused = 1004;
+// The MTS-K answered and did not acknowledge the publication.
+inline constexpr int32_t kErrPublicationRefused = 1005;
 
 class Failure : public std::runtime_error {
  public:

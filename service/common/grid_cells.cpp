@@ -28,9 +28,35 @@ GridCells::GridCells() : facts_(CellRows<Fact>::Row{}), texts_(CaptionTexts()) {
   for (int column = 0; column < kColumns; ++column) facts_.Set(0, column, Caption{});
 }
 
-void GridCells::Resize(int rows) {
+int GridCells::FuelColumn(int code) {
+  if (code < 1 || code > kColumns - 2) {
+    throw std::out_of_range("Kraftstoff " + std::to_string(code) + " hat keine Spalte");
+  }
+  return code + 1;
+}
+
+void GridCells::LayOut(int count) {
+  if (count < 0) throw std::out_of_range("Ungültige Zeilenzahl des Stationsgitters");
+  const int rows = 2 * count + 2;
   facts_.Resize(rows);
   texts_.Resize(rows);
+  Set(1, 0, Central{});
+  std::erase_if(rows_, [&](const auto& station) { return station.second >= rows; });
+}
+
+int GridCells::Place(int place, long number, const std::string& name) {
+  const int row = 2 * place + 2;
+  CheckGridCell(row + 1, 0, rows());
+  std::erase_if(rows_, [&](const auto& station) { return station.second == row; });
+  rows_[number] = row;
+  Set(row, 0, Station{number, name});
+  Set(row + 1, 0, std::monostate());
+  return row;
+}
+
+int GridCells::RowOf(long number) const {
+  const auto found = rows_.find(number);
+  return found == rows_.end() ? 0 : found->second;
 }
 
 void GridCells::Set(int row, int column, const Fact& fact) {

@@ -1,15 +1,18 @@
 // The station rows as the service state records them: below the caption row,
 // row 1 is the company's central fuel assignment, then two rows per station
-// (its number and name, whether it reports and the product of each fuel;
-// the time of its last price change and each fuel's price). Each cell holds
-// a fact, and GridCells::Text is the one place that makes its text. Columns:
-// the station, its reporting flag, then one column per fuel code (see
-// service/db/fuels.h). A row or column outside throws std::out_of_range, as
-// the grid control raised an error. A plain value; no notifications.
+// place (its number and name, whether it reports and the product of each
+// fuel; the time of its last price change and each fuel's price). Each cell
+// holds a fact, and GridCells::Text is the one place that makes its text.
+// Columns: the station, its reporting flag, then one column per fuel code
+// 1 to 5 (see service/db/fuels.h). Stations are found by their number: the
+// layout gives each a place. A row, column or place outside throws
+// std::out_of_range, as the grid control raised an error. A plain value; no
+// notifications.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -85,8 +88,22 @@ class GridCells {
 
   GridCells();
 
+  // The column of fuel `code` and its caption; std::out_of_range unless
+  // 1 <= code <= 5.
+  static int FuelColumn(int code);
+  static const char* FuelCaption(int code) {
+    return kCaptions[static_cast<size_t>(FuelColumn(code))];
+  }
+
   int rows() const { return facts_.rows(); }
-  void Resize(int rows);
+  // Rows for the central assignment and `count` station places; the
+  // stations beyond lose their places.
+  void LayOut(int count);
+  // Station `number` takes place `place` (0 is the first) with its name and
+  // an empty price time, and loses any other place; returns its first row.
+  int Place(int place, long number, const std::string& name);
+  // The first of station `number`'s two rows; 0 when it has no place.
+  int RowOf(long number) const;
   const Fact& at(int row, int column) const { return facts_.at(row, column); }
   void Set(int row, int column, const Fact& fact);
   // The cells' texts as the window shows them, made as each fact is set:
@@ -101,6 +118,7 @@ class GridCells {
 
   CellRows<Fact> facts_;
   CellRows<std::string> texts_;
+  std::map<long, int> rows_;  // by station number
 };
 
 }  // namespace velunor

@@ -50,7 +50,15 @@ struct PublicationRecord {
   std::string acknowledged_number;
   std::optional<DateTime> acknowledged_at;
   std::int64_t acknowledged_epoch_seconds = 0;
+  // When a transmission last went unacknowledged; kept after the next acknowledgement.
   std::optional<DateTime> failed_at;
+  // Set while the last transmission is the one that went unacknowledged:
+  // whether the MTS-K answered with a refusal (or it failed on the way), and why.
+  struct Failing {
+    bool refused = false;
+    std::string error;
+  };
+  std::optional<Failing> failing;
 };
 
 struct ServiceFacts {

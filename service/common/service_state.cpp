@@ -70,8 +70,17 @@ void ServiceState::SetAcknowledged(PublicationKind kind, const std::string& numb
   Notify(Aspect::kPublication, static_cast<int>(kind));
 }
 
-void ServiceState::SetFailed(PublicationKind kind, const DateTime& at) {
-  facts_.publications[static_cast<size_t>(kind)].failed_at = at;
+void ServiceState::SetTransmitted(PublicationKind kind, const std::string& number,
+                                  const DateTime& at, std::int64_t epoch_seconds) {
+  facts_.publications[static_cast<size_t>(kind)].failing.reset();
+  SetAcknowledged(kind, number, at, epoch_seconds);
+}
+
+void ServiceState::SetFailed(PublicationKind kind, const DateTime& at,
+                             PublicationRecord::Failing why) {
+  PublicationRecord& record = facts_.publications[static_cast<size_t>(kind)];
+  record.failed_at = at;
+  record.failing = std::move(why);
   Notify(Aspect::kPublication, static_cast<int>(kind));
 }
 
@@ -85,9 +94,57 @@ void ServiceState::ClearCommunication() {
   Notify(Aspect::kCommunication, -1);
 }
 
-void ServiceState::SetGridRows(int rows) {
-  grid_.Resize(rows);
+void ServiceState::LayOutStations(int count) {
+  grid_.LayOut(count);
   Notify(Aspect::kGrid, -1);
+}
+
+void ServiceState::SetCentralProduct(int code, std::int32_t product,
+                                     const std::string& short_name) {
+  const int column = GridCells::FuelColumn(code);
+  if (product == 0) {
+    SetCell(1, column, GridCells::NoProduct{});
+  } else {
+    SetCell(1, column, GridCells::CentralProduct{product, short_name});
+  }
+}
+
+void ServiceState::PlaceStation(int place, long number, const std::string& name) {
+  const int row = grid_.Place(place, number, name);
+  Notify(Aspect::kGrid, row);
+  Notify(Aspect::kGrid, row + 1);
+}
+
+void ServiceState::SetReporting(long number, Reporting reporting) {
+  SetStationCell(number, 0, 1, reporting);
+}
+
+void ServiceState::SetProduct(long number, int code, std::int32_t product) {
+  const int column = GridCells::FuelColumn(code);
+  if (product == 0) {
+    SetStationCell(number, 0, column, GridCells::NoProduct{});
+  } else {
+    SetStationCell(number, 0, column, GridCells::Product{product});
+  }
+}
+
+void ServiceState::SetPrice(long number, int code, const std::string& value) {
+  SetStationCell(number, 1, GridCells::FuelColumn(code), GridCells::Price{value});
+}
+
+void ServiceState::SetPriceTime(long number, const std::string& time) {
+  SetStationCell(number, 1, 0, GridCells::PriceTime{time});
+}
+
+bool ServiceState::price_time_known(long number) const {
+  const int row = grid_.RowOf(number);
+  return row != 0 && !std::holds_alternative<std::monostate>(grid_.at(row + 1, 0));
+}
+
+void ServiceState::SetStationCell(long number, int row_offset, int column,
+                                  const GridCells::Fact& fact) {
+  const int row = grid_.RowOf(number);
+  if (row != 0) SetCell(row + row_offset, column, fact);
 }
 
 void ServiceState::SetCell(int row, int column, const GridCells::Fact& fact) {

@@ -100,7 +100,10 @@ class ServiceState {
   // `at` nullopt (and `number` "") when none is known.
   void SetAcknowledged(PublicationKind kind, const std::string& number,
                        const std::optional<DateTime>& at, std::int64_t epoch_seconds);
-  void SetFailed(PublicationKind kind, const DateTime& at);
+  // A transmission just acknowledged: as SetAcknowledged, and it fails no more.
+  void SetTransmitted(PublicationKind kind, const std::string& number, const DateTime& at,
+                      std::int64_t epoch_seconds);
+  void SetFailed(PublicationKind kind, const DateTime& at, PublicationRecord::Failing why);
 
   // The communication log of the running day, oldest first.
   const std::vector<std::string>& communication() const { return facts_.communication; }
@@ -113,13 +116,29 @@ class ServiceState {
     Update(Aspect::kReporter, [&](ServiceFacts& f) { f.reporter = name; });
   }
 
-  // The station rows: two per station (name and reporting flag with the
-  // product of each fuel; the last price change with each price) below the
-  // caption row, each cell a fact (see grid_cells.h).
+  // The stations as the grid shows them, found by their number: the
+  // company's central fuel assignment, then each station in its place with
+  // its name, whether it reports, each fuel's product, price and the time of
+  // its last price change (see grid_cells.h). Fuels are named by their codes
+  // 1 to 5. A station without a place is not shown: its facts change nothing.
+  // Room for `count` stations below the central assignment.
+  void LayOutStations(int count);
+  // Fuel `code`'s central product and its short name; 0: not sold.
+  void SetCentralProduct(int code, std::int32_t product, const std::string& short_name);
+  // Station `number` in place `place` (0 is the first), its price time unknown.
+  void PlaceStation(int place, long number, const std::string& name);
+  void SetReporting(long number, Reporting reporting);
+  // 0: the station does not sell the fuel.
+  void SetProduct(long number, int code, std::int32_t product);
+  // `value` as the publications carry it, trimmed.
+  void SetPrice(long number, int code, const std::string& value);
+  // `time` as stored: "yyyy-mm-ddThh:mm...".
+  void SetPriceTime(long number, const std::string& time);
+  bool price_time_known(long number) const;
+  // The first of the station's two grid rows; 0 when it has no place.
+  int row_of(long number) const { return grid_.RowOf(number); }
+
   int grid_rows() const { return grid_.rows(); }
-  void SetGridRows(int rows);
-  const GridCells::Fact& fact(int row, int column) const { return grid_.at(row, column); }
-  void SetCell(int row, int column, const GridCells::Fact& fact);
   // The cells' texts, as every view shows them.
   const std::string& cell(int row, int column) const { return grid_.Text(row, column); }
   const std::vector<GridRow>& grid() const { return grid_.Texts(); }
@@ -143,6 +162,9 @@ class ServiceState {
 
  private:
   void Notify(Aspect aspect, int index);
+  // A cell of the station placed at `number`; none when it has no place.
+  void SetStationCell(long number, int row_offset, int column, const GridCells::Fact& fact);
+  void SetCell(int row, int column, const GridCells::Fact& fact);
 
   std::vector<StateObserver*> observers_;
   ServiceFacts facts_;

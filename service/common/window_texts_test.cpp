@@ -40,7 +40,7 @@ TEST(WindowTextsTest, EachVersionLabelCarriesTheKindOfItsRecord) {
   state.SetNumbered(PublicationKind::kStation, "2026-000007", DateTime{2026, 12, 6, 9, 5, 0});
   state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", DateTime{2026, 12, 6, 9, 5, 1},
                         1796544301);
-  state.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 5, 2});
+  state.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 5, 2}, {});
   EXPECT_EQ(kinds(), (std::array{kHeading, kSet, kHeading, kEmpty, kEmpty, kSet, kFailed, kEmpty}));
   state.SetAcknowledged(PublicationKind::kPrice, "", std::nullopt, 0);
   EXPECT_EQ(kinds()[5], kEmpty) << "an acknowledgement no longer known";

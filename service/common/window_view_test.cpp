@@ -22,7 +22,7 @@ TEST(WindowViewTest, TheWindowShowsWhatTheStateRecords) {
   state.SetNumbered(PublicationKind::kStation, "2026-000007", DateTime{2026, 12, 6, 9, 5, 0});
   state.SetAcknowledged(PublicationKind::kPrice, "2026-000003", DateTime{2026, 12, 6, 9, 5, 1},
                         1796544301);
-  state.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 5, 2});
+  state.SetFailed(PublicationKind::kStation, DateTime{2026, 12, 6, 9, 5, 2}, {});
   EXPECT_EQ(window.label1(0), "Version Grunddaten:");
   EXPECT_EQ(window.label1(1), "G-2026-000007 am: 06.12.2026 09:05:00");
   EXPECT_EQ(window.label1(3), "---");
@@ -30,13 +30,15 @@ TEST(WindowViewTest, TheWindowShowsWhatTheStateRecords) {
   EXPECT_EQ(window.label1(6), "!! 06.12.2026 09:05:02 !!");
   EXPECT_EQ(window.label1_kind(6), LabelKind::kFailed) << "the window colours it by this";
 
-  state.SetGridRows(4);
-  state.SetCell(3, 2, GridCells::Price{"1.799"});
+  state.LayOutStations(1);
+  state.PlaceStation(0, 7, "Nord");
+  state.SetPrice(7, 1, "1.799");
+  state.SetPrice(8, 1, "1.899");
   EXPECT_EQ(window.grid_rows(), 4);
-  EXPECT_EQ(window.cell(3, 2), "1.799 €");
+  EXPECT_EQ(window.cell(2, 0), "7 Nord");
+  EXPECT_EQ(window.cell(3, 2), "1.799 €") << "station 8 has no place and shows nowhere";
   EXPECT_EQ(window.cell(0, 6), "CNG") << "the caption row stays";
-  EXPECT_THROW(state.SetCell(4, 0, GridCells::NoProduct{}), std::out_of_range)
-      << "as the grid control raised";
+  EXPECT_THROW(state.PlaceStation(1, 8, "Süd"), std::out_of_range) << "as the grid control raised";
 
   state.AddCommunication("09:05:03 a");
   state.AddCommunication("09:05:04 b");

@@ -597,7 +597,10 @@ void Scheduler::Transmit() {
   for (const OutcomeRow& row : kOutcomes) {
     if (vars_.SendeArt != row.kind) continue;
     if (!sent.ok()) {
-      p.Run([&] { env_.service.SetFailed(row.publication, now); });
+      p.Run([&] {
+        env_.service.SetFailed(row.publication, now,
+                               {sent.code() == kErrPublicationRefused, sent.message()});
+      });
       p.Run([&] { procs_.transmission.DB_TransferLog(row.failure_code, row.failure_text); });
       // A certificate removed or broken since the start shows at once.
       CheckCertificate("Haupt_Timer_Timer");
@@ -613,7 +616,7 @@ void Scheduler::Transmit() {
       const std::string number = vars_.SendeArt == kStationData
                                      ? procs_.publication.StationPublicationNumber()
                                      : procs_.publication.PricePublicationNumber();
-      env_.service.SetAcknowledged(row.publication, number, now, env_.clock.EpochSeconds());
+      env_.service.SetTransmitted(row.publication, number, now, env_.clock.EpochSeconds());
     });
     p.Run([&] { procs_.transmission.DB_TransferLog(row.success_code, row.success_text); });
     vars_.AblaufStatus = row.after_success;

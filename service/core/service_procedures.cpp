@@ -71,7 +71,9 @@ Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
                                   station ? PublicationKind::kStation : PublicationKind::kPrice,
                                   number, outcome);
   }
-  return result == 0 ? Status() : Status::Error(result, outcome.error);
+  if (result == 0) return Status();
+  const bool refused = outcome.result == TransmissionOutcome::Result::kRefused;
+  return Status::Error(refused ? kErrPublicationRefused : result, outcome.error);
 }
 
 // Every transmission goes on reaching the new address, so the operator

@@ -1,6 +1,7 @@
 // The fuels the service knows, described once. kFuelCodes: every fuel code of
 // the head-office product list (stammdaten id 132) with the central product
-// value it sets, the product list it enters and its grid column. kFuels: the
+// value it sets and the product list it enters (the grid shows code c in
+// column c + 1). kFuels: the
 // three MTS-K fuels in publication order, with the station entry's fields,
 // the price record's columns and the price publication's element. Every
 // other list of fuels (the grid captions) is checked against these at
@@ -21,15 +22,14 @@ struct FuelCode {
   int code;  // the digit at a central product's position in id 132
   int32_t MasterData::*central_product;
   std::string MasterData::*product_list;  // the SQL "in" list the code enters
-  int grid_column;                        // with its caption in ServiceState::kGridCaptions
 };
 
 inline constexpr std::array<FuelCode, 5> kFuelCodes = {{
-    {1, &MasterData::CentralProductE5, &MasterData::MtsProductList, 2},
-    {2, &MasterData::CentralProductE10, &MasterData::MtsProductList, 3},
-    {3, &MasterData::CentralProductDiesel, &MasterData::MtsProductList, 4},
-    {4, &MasterData::CentralProductLpg, &MasterData::GasProductList, 5},
-    {5, &MasterData::CentralProductCng, &MasterData::GasProductList, 6},
+    {1, &MasterData::CentralProductE5, &MasterData::MtsProductList},
+    {2, &MasterData::CentralProductE10, &MasterData::MtsProductList},
+    {3, &MasterData::CentralProductDiesel, &MasterData::MtsProductList},
+    {4, &MasterData::CentralProductLpg, &MasterData::GasProductList},
+    {5, &MasterData::CentralProductCng, &MasterData::GasProductList},
 }};
 
 struct Fuel {
@@ -74,7 +74,6 @@ namespace fuel_checks {
 constexpr bool CodesInOrder() {
   for (size_t i = 0; i < kFuelCodes.size(); ++i) {
     if (kFuelCodes[i].code != static_cast<int>(i) + 1) return false;
-    if (kFuelCodes[i].grid_column != static_cast<int>(i) + 2) return false;
   }
   return true;
 }
@@ -95,7 +94,7 @@ constexpr bool OneTimeInTheGrid() {
 }
 }  // namespace fuel_checks
 
-static_assert(fuel_checks::CodesInOrder(), "fuel codes 1.. in the grid columns 2..");
+static_assert(fuel_checks::CodesInOrder(), "fuel codes 1.. in order");
 static_assert(fuel_checks::OneTimeInTheGrid(), "the grid shows the price time of one fuel");
 static_assert(fuel_checks::MtsFuelsAreTheMtsCodes(),
               "kFuels are the codes of MtsProductList, in code order");

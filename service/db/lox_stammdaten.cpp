@@ -145,17 +145,12 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
   }
 
   p.Run([&] {
-    grid.SetGridRows(2);
-    grid.SetCell(1, 0, GridCells::Central{});
+    grid.LayOutStations(0);
     for (const FuelCode& fuel : kFuelCodes) {
       const int32_t product = m.*fuel.central_product;
-      if (product == 0) {
-        grid.SetCell(1, fuel.grid_column, GridCells::NoProduct{});
-      } else {
-        grid.SetCell(1, fuel.grid_column,
-                     GridCells::CentralProduct{
-                         product, m.ProductShortNames.at(static_cast<size_t>(product))});
-      }
+      grid.SetCentralProduct(
+          fuel.code, product,
+          product == 0 ? std::string() : m.ProductShortNames.at(static_cast<size_t>(product)));
     }
   });
 

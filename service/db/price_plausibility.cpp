@@ -38,7 +38,7 @@ void WatchPrice(DbState& state, long station, const Fuel& fuel, double price, do
   w.station = station;
   w.station_name = state.stations[station].name;
   w.fuel_key = fuel.key;
-  w.fuel = ServiceState::kGridCaptions[static_cast<size_t>(CodeOf(fuel).grid_column)];
+  w.fuel = GridCells::FuelCaption(fuel.code);
   w.price = price;
   w.last_price = last_price;
   w.rule = *broken;

@@ -15,22 +15,20 @@ void LayOutStationRows(DbState& state, Procedure& p, const ResultSet& stations, 
   };
   const char* time_column = GridTimeFuel().timeColumn;
   const bool grid_time = stations.HasColumn(time_column);
-  step(0).Run([&] { grid.SetGridRows(static_cast<int>(2 * stations.RecordCount() + 2)); });
+  step(0).Run([&] { grid.LayOutStations(static_cast<int>(stations.RecordCount())); });
   std::vector<long> laid_out;
-  for (size_t i = 1; i <= stations.RecordCount(); ++i) {
-    const int row = static_cast<int>(2 * i);
+  for (size_t i = 0; i < stations.RecordCount(); ++i) {
     long station = 0;
-    if (!step(1).Run([&] { station = DbLong(stations.Value(i - 1, "station")); })) continue;
-    step(2).Run([&] { state.stations[station].gridRow = row; });
+    if (!step(1).Run([&] { station = DbLong(stations.Value(i, "station")); })) continue;
+    step(2).Run([&] { state.stations[station]; });  // its entry: the table's bound may refuse it
     laid_out.push_back(station);
     step(3).Run([&] {
-      const std::string name = stations.Text(i - 1, "name1");
+      const std::string name = stations.Text(i, "name1");
       state.stations[station].name = name;
-      grid.SetCell(row, 0, GridCells::Station{station, name});
-      grid.SetCell(row + 1, 0, std::monostate());
+      grid.PlaceStation(static_cast<int>(i), station, name);
       if (!grid_time) return;
-      const DbValue& time = stations.Value(i - 1, time_column);
-      if (time) grid.SetCell(row + 1, 0, GridCells::PriceTime{*time});
+      const DbValue& time = stations.Value(i, time_column);
+      if (time) grid.SetPriceTime(station, *time);
     });
   }
   DB_Get_MTS_Stationskraftstoffe(state, laid_out, state.stammdaten.MtsProductList);

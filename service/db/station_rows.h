@@ -1,6 +1,6 @@
 // The station grid's rows for the upstream stations: two rows per station
-// (number and name; prices and the last price-change time), each station's
-// gridRow, and its fuel assignment. Shared by the master-data load and the
+// (number and name; prices and the last price-change time) in the order of
+// the result, and each station's fuel assignment. Shared by the master-data load and the
 // station synchronisation, which lay the grid out alike.
 #pragma once
 

@@ -53,7 +53,6 @@ struct StationEntry {
   int32_t productDiesel = 0;
   PriceText priceE5, priceE10, priceDiesel;
   TimeText priceTimeE5, priceTimeE10, priceTimeDiesel;
-  int32_t gridRow = 0;
   int32_t pricesChanged = 0;
   PriceText newPriceE5, newPriceE10, newPriceDiesel;
   TimeText newPriceTimeE5, newPriceTimeE10, newPriceTimeDiesel;

@@ -24,9 +24,9 @@ TEST(StationTableTest, FixedWidthFieldsPadCutAndReadAsNumbers) {
 // station more than the bound is an error that changes nothing.
 TEST(StationTableTest, HoldsUpTo10000StationsOfAnyNumberInAscendingOrder) {
   StationTable table;
-  table[kMaxStationNumber].gridRow = 4;
+  table[kMaxStationNumber].hasMtsFuels = 1;
   table[60000].pricesChanged = 1;
-  table[0].gridRow = 2;
+  table[0].hasMtsFuels = 1;
   std::vector<long> order;
   for (const auto& [n, entry] : table) order.push_back(n);
   EXPECT_EQ(order, (std::vector<long>{0, 60000, kMaxStationNumber}));

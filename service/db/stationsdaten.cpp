@@ -253,7 +253,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
   changes += static_cast<int32_t>(changed.RecordCount());
 
   if (mode == kStationSyncForced || changes >= 1) {
-    p.At(41).Run([&] { grid.SetGridRows(2); });
+    p.At(41).Run([&] { grid.LayOutStations(0); });
     sql = std::string("select PS.station station, name1, ")
               .append(GridTimeFuel().timeColumn)
               .append(
@@ -286,11 +286,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
       if (int32_t* active = state.published.StationActive.Find(station)) *active = 0;
       if (int32_t* last = state.published.StationLineLast.Find(station)) *last = 0;
     });
-    p.At(64).Run([&] {
-      // A station without a grid row would otherwise write into the caption row.
-      const int row = state.stations[station].gridRow;
-      if (row >= 2) grid.SetCell(row, 1, Reporting::kDeactivated);
-    });
+    p.At(64).Run([&] { grid.SetReporting(station, Reporting::kDeactivated); });
     update_sql += ", " + s;
     handled.insert(station);
     deactivated_stations.push_back(station);

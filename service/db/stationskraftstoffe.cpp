@@ -68,15 +68,11 @@ void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSe
                       const size_t* stored_row) {
   StationTable& table = state.stations;
   ServiceState& grid = state.env.service;
-  const int row = table[station].gridRow;
   for (const Fuel& fuel : kFuels) {
     int32_t product = 0;
     if (!p.Run([&] { product = table[station].*fuel.product; })) continue;
-    if (product == 0) {
-      p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, GridCells::NoProduct{}); });
-      continue;
-    }
-    p.Run([&] { grid.SetCell(row, CodeOf(fuel).grid_column, GridCells::Product{product}); });
+    p.Run([&] { grid.SetProduct(station, fuel.code, product); });
+    if (product == 0) continue;
     if (stored_row == nullptr) continue;
     // The row is the service's own: a NULL price or time (written by an
     // earlier version for a fuel without upstream price) is "no price",
@@ -89,14 +85,9 @@ void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSe
     p.Run(
         [&] { table[station].*fuel.priceTime = Trim(stored.Text(*stored_row, fuel.timeColumn)); });
     if (fuel.time_in_grid) {
-      p.Run([&] {
-        grid.SetCell(row + 1, 0, GridCells::PriceTime{(table[station].*fuel.priceTime).str()});
-      });
+      p.Run([&] { grid.SetPriceTime(station, (table[station].*fuel.priceTime).str()); });
     }
-    p.Run([&] {
-      grid.SetCell(row + 1, CodeOf(fuel).grid_column,
-                   GridCells::Price{(table[station].*fuel.price).Trimmed()});
-    });
+    p.Run([&] { grid.SetPrice(station, fuel.code, (table[station].*fuel.price).Trimmed()); });
   }
 }
 
@@ -131,7 +122,7 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& sta
     if (rows != product_rows.end()) AssignFuels(state, p, station, products, rows->second);
     p.Run([&] {
       const StationEntry& e = table[station];
-      grid.SetCell(e.gridRow, 1, e.hasMtsFuels != 0 ? Reporting::kYes : Reporting::kNo);
+      grid.SetReporting(station, e.hasMtsFuels != 0 ? Reporting::kYes : Reporting::kNo);
       if (e.hasMtsFuels != 0) with_fuels.push_back(station);
     });
   }

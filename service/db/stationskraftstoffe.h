@@ -13,7 +13,7 @@
 
 namespace velunor {
 
-// REQUIRES: each station's gridRow and its grid rows exist; no station twice.
+// REQUIRES: no station twice. A station without a place in the grid is not shown.
 // A station the station table cannot hold fails in each of its own steps.
 void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& stations,
                                     const std::string& product_list);

@@ -66,12 +66,10 @@ void AktuellePreiseZuordnen(DbState& state) {
         e.*fuel->newPrice = pending;
         e.*fuel->newPriceTime = pending_time;
         e.pricesChanged = 1;
-        grid.SetCell(e.gridRow + 1, CodeOf(*fuel).grid_column,
-                     GridCells::Price{(e.*fuel->newPrice).Trimmed()});
-        grid.SetCell(e.gridRow + 1, 0, GridCells::PriceTime{time});
-      } else if (current > 0 &&
-                 std::holds_alternative<std::monostate>(grid.fact(e.gridRow + 1, 0))) {
-        grid.SetCell(e.gridRow + 1, 0, GridCells::PriceTime{time});
+        grid.SetPrice(station, fuel->code, (e.*fuel->newPrice).Trimmed());
+        grid.SetPriceTime(station, time);
+      } else if (current > 0 && !grid.price_time_known(station)) {
+        grid.SetPriceTime(station, time);
       }
     });
   }

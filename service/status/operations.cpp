@@ -126,16 +126,9 @@ void Operations::TransmissionDone(const Transmission& t, PublicationKind publica
   }
 
   metrics_->transmissions.Add({{"kind", kind}, {"outcome", result}}).Increment();
-  const std::string now = NowFromDate(env_.clock);
-  std::string& failing =
-      publication == PublicationKind::kStation ? station_failing_ : price_failing_;
-  // The acknowledgement itself is the service state's record, which the scheduler keeps.
-  if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
-    failing.clear();
-  } else {
-    last_failure_ = {now, kind + "-transmission", outcome.error};
-    failing =
-        OutcomeText(result) + " am " + now + (outcome.error.empty() ? "" : ": " + outcome.error);
+  // The outcome itself is the service state's record, which the scheduler keeps.
+  if (outcome.result != TransmissionOutcome::Result::kAcknowledged) {
+    last_failure_ = {NowFromDate(env_.clock), kind + "-transmission", outcome.error};
   }
 }
 
@@ -170,15 +163,13 @@ namespace {
 
 // The first grid rows of the stations without MTS-K fuels (not reporting) or
 // with an open price warning.
-std::vector<int> AttentionRows(const StationTable& stations,
-                               const std::vector<PriceWarning>& warnings) {
+std::vector<int> AttentionRows(const StationTable& stations, const ServiceState& shown) {
   std::set<long> warned;
-  for (const PriceWarning& w : warnings) warned.insert(w.station);
+  for (const PriceWarning& w : shown.price_warnings()) warned.insert(w.station);
   std::vector<int> rows;
   for (const auto& [station, entry] : stations) {
-    if (entry.gridRow >= 2 && (entry.hasMtsFuels == 0 || warned.count(station) != 0)) {
-      rows.push_back(entry.gridRow);
-    }
+    const int row = shown.row_of(station);
+    if (row >= 2 && (entry.hasMtsFuels == 0 || warned.count(station) != 0)) rows.push_back(row);
   }
   std::sort(rows.begin(), rows.end());
   return rows;
@@ -192,7 +183,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   s->shown = shown.facts();
   s->grid = shown.grid();
   s->now = NowFromDate(env_.clock);
-  s->attention_rows = AttentionRows(db_.stations, shown.price_warnings());
+  s->attention_rows = AttentionRows(db_.stations, shown);
   constexpr std::int64_t kDay = 24 * 60 * 60;
   const std::int64_t now = env_.clock.EpochSeconds();
   if (certificate_end_) {
@@ -206,11 +197,14 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
       (certificate_end_ && *certificate_end_ - now <= kCertificateAlarmDays * kDay) ||
       (certificate_missing && !certificate_ever_found_);
   if (database_lost) s->problems.push_back("Keine Verbindung zur Datenbank; es wird neu verbunden");
-  if (!station_failing_.empty()) {
-    s->problems.push_back("Letzte Stationsdaten-Übertragung " + station_failing_);
-  }
-  if (!price_failing_.empty()) {
-    s->problems.push_back("Letzte Preisdaten-Übertragung " + price_failing_);
+  for (PublicationKind kind : {PublicationKind::kStation, PublicationKind::kPrice}) {
+    const PublicationRecord& r = shown.publication(kind);
+    if (!r.failing || !r.failed_at) continue;
+    s->problems.push_back(
+        std::string(kind == PublicationKind::kStation ? "Letzte Stationsdaten-Übertragung "
+                                                      : "Letzte Preisdaten-Übertragung ") +
+        OutcomeText(r.failing->refused ? "refused" : "failed") + " am " +
+        DateTimeText(*r.failed_at) + (r.failing->error.empty() ? "" : ": " + r.failing->error));
   }
   for (const PriceWarning& w : shown.price_warnings()) s->problems.push_back(PriceWarningText(w));
   if (certificate_missing) {

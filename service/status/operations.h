@@ -72,9 +72,6 @@ class Operations : public OperationsSink {
   std::string certificate_warning_;
   bool certificate_looked_at_ = false;
   bool certificate_ever_found_ = false;
-  // Why the last transmission of the kind failed; "" after an acknowledgement.
-  std::string station_failing_;
-  std::string price_failing_;
   long error_entries_counted_ = 0;
   std::map<std::string, long> price_warnings_counted_;  // by fuel key
   SnapshotBox box_;
