@@ -135,6 +135,12 @@ TEST_F(DbStationsdatenTest, StationCountIsLearntThenEveryAddedOrRemovedRowCounts
             "1,1,4 | 2,1,4 | 3,1,4 | 4,1,4")
       << "the final update with no station changes nothing";
   EXPECT_EQ(Rows("select count(*) from mts_petrolstation"), "0");
+
+  // Station 2 had row 4 before it left; deactivated now, it has no row to mark.
+  const std::string reporting = t_.window.cell(4, 1);
+  Sql("update lox_station_mts set status = 2, ps_aktiv = 0 where station = 2");
+  Run();
+  EXPECT_EQ(t_.window.cell(4, 1), reporting) << "station 4's row";
   EXPECT_TRUE(t_.ErrorLines().empty());
 }
 
