@@ -1,6 +1,5 @@
 #include "service/core/scheduler.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -94,10 +93,6 @@ std::string ConnectNotice(const Status& connected) {
   return connected.message().empty() ? "" : "Datenbank meldet: " + connected.message();
 }
 
-// Taken off the lease's end: the server may count the lease from a moment
-// up to a second earlier than this machine asked (whole seconds), and the
-// two clocks may run at slightly different rates.
-constexpr std::int64_t kLeaseMarginMs = 2000;
 // A lease unrenewed for its length and this long: the holder is gone and
 // nobody took over.
 constexpr std::int64_t kUnrenewedMarginSeconds = 30;
@@ -105,8 +100,6 @@ constexpr std::int64_t kUnrenewedMarginSeconds = 30;
 constexpr std::int64_t kNobodyReportsSeconds = 5 * 60;
 // A standby reads the last acknowledgement every so many ticks.
 constexpr int kAcknowledgementTicks = 10;
-// A refusal of the lease other than a lost connection is logged this rarely.
-constexpr std::int64_t kLeaseLogPauseMs = 60 * 1000;
 
 }  // namespace
 
@@ -118,6 +111,7 @@ Scheduler::Scheduler(Env& env, Procedures procedures, FrontEnd& front_end, Confi
       config_(config),
       notifier_(notifier),
       operations_(operations),
+      lease_(env.clock, env.log, procedures.lease, front_end, operations),
       watch_(env, front_end),
       certificate_watch_(env, front_end) {}
 
@@ -231,22 +225,22 @@ void Scheduler::Start() {
   LoadMasterData(p);
   bool reporter = procs_.lease.LeaseSeconds() == 0;
   bool answered = true;  // a lease that could not be asked for ends the start below
-  if (!reporter) answered = AskForLease(p, &reporter);
-  if (reporter && procs_.lease.LeaseSeconds() > 0) {
+  if (!reporter) answered = lease_.Ask(p, &reporter);
+  if (reporter && lease_.kept()) {
     // The start's writes under the lease as every later step's.
-    const StepLease begun = BeginStep(p);
-    if (begun == StepLease::kConfirmed) {
+    const LeaseHold::Step begun = lease_.Begin(p);
+    if (begun == LeaseHold::Step::kConfirmed) {
       SynchroniseStations(p);
       StartStatus(p, " Velunor erfolgreich gestartet", true);
-      const StepLease ended = EndStep(p);
-      if (ended != StepLease::kConfirmed) resume_ = true;
-      if (ended == StepLease::kLost) standby_ = true;
+      const LeaseHold::Step ended = EndStep(p);
+      if (ended != LeaseHold::Step::kConfirmed) resume_ = true;
+      if (ended == LeaseHold::Step::kLost) standby_ = true;
     } else {
       // Lost: the start ends as on any lost connection. Otherwise done
       // again, confirmed, by the first tick.
-      if (begun == StepLease::kNoConnection) p.Check(lost_at_begin_);
+      if (begun == LeaseHold::Step::kNoConnection) p.Check(lease_.lost_at_begin());
       resume_ = true;
-      standby_ = begun == StepLease::kLost;
+      standby_ = begun == LeaseHold::Step::kLost;
     }
     if (standby_) ShowStandby(p);
   } else if (reporter) {
@@ -259,7 +253,7 @@ void Scheduler::Start() {
   } else if (answered) {
     standby_ = true;
     ShowStandby(p);
-    const std::string text = StandbyText();
+    const std::string text = lease_.StandbyText();
     env_.log.WriteNotice(text, "Form_Activate");
     front_end_.Notice(text);
   }
@@ -384,16 +378,16 @@ void Scheduler::Tick() {
   // the lease at the database and commits only while it is still this
   // process's: a takeover cannot land in the middle of it, and a process
   // that was stopped or paused for any time writes nothing after its return.
-  const bool fenced = procs_.lease.LeaseSeconds() > 0 && !IsWaitingForDatabase(vars_.AblaufStatus);
-  StepLease begun = StepLease::kConfirmed;
+  const bool fenced = lease_.kept() && !IsWaitingForDatabase(vars_.AblaufStatus);
+  LeaseHold::Step begun = LeaseHold::Step::kConfirmed;
   if (fenced) {
-    begun = BeginStep(p);
-    if (begun == StepLease::kNoConnection && vars_.AblaufStatus == kTransmit) {
-      p.Check(lost_at_begin_);
-      begun = StepLease::kNotConfirmed;
+    begun = lease_.Begin(p);
+    if (begun == LeaseHold::Step::kNoConnection && vars_.AblaufStatus == kTransmit) {
+      p.Check(lease_.lost_at_begin());
+      begun = LeaseHold::Step::kNotConfirmed;
     }
-    if (begun == StepLease::kLost || begun == StepLease::kNotConfirmed) {
-      if (begun == StepLease::kLost) {
+    if (begun == LeaseHold::Step::kLost || begun == LeaseHold::Step::kNotConfirmed) {
+      if (begun == LeaseHold::Step::kLost) {
         LeaseLost(p);
       } else {
         p.Run([&] { ShowStatus(" Aktiver Dienst nicht bestätigt, es wird nichts gesendet"); });
@@ -406,7 +400,7 @@ void Scheduler::Tick() {
     // The start once more needs the database: it follows the reconnect.
     WaitForDatabase(p);
   } else if (resume_) {
-    if (begun != StepLease::kNoConnection) Resume(p);
+    if (begun != LeaseHold::Step::kNoConnection) Resume(p);
   } else {
     // The price chain's steps are timed for the metrics, its transmission too.
     const int16_t state = vars_.AblaufStatus;
@@ -426,9 +420,9 @@ void Scheduler::Tick() {
     watch_.Check(stations_since);
   }
   if (certificate_watch_.Due()) CheckCertificate("Haupt_Timer_Timer");
-  if (begun == StepLease::kNoConnection) {
-    if (env_.log.LetzterFehler() != kErrConnectionLost) p.Check(lost_at_begin_);
-  } else if (fenced && !unloaded_ && EndStep(p) == StepLease::kLost) {
+  if (begun == LeaseHold::Step::kNoConnection) {
+    if (env_.log.LetzterFehler() != kErrConnectionLost) p.Check(lease_.lost_at_begin());
+  } else if (fenced && !unloaded_ && EndStep(p) == LeaseHold::Step::kLost) {
     LeaseLost(p);
   }
   if (!unloaded_) TickDone(false);
@@ -582,12 +576,7 @@ void Scheduler::Transmit() {
   // A transaction that could not even be called has failed.
   Status sent = Status::Error(1, "");
   // It must not outlast the lease: the next instance may send after that.
-  // Counted from the last renewal the server committed: on a cluster the
-  // others do not see this step's until it commits.
-  std::int64_t limit_ms = 0;
-  if (procs_.lease.LeaseSeconds() > 0) {
-    limit_ms = std::max<std::int64_t>(1, committed_until_ms_ - env_.clock.ElapsedMs());
-  }
+  const std::int64_t limit_ms = lease_.TransmissionLimitMs();
   p.Run([&] {
     sent = procs_.transmission.SOAPTransaction(vars_.SendeDaten, vars_.SendeArt, vars_.AktuelleUrl,
                                                limit_ms);
@@ -624,37 +613,17 @@ void Scheduler::Transmit() {
   }
 }
 
-// The reporter lease: asking for and keeping it, fencing every step of the
-// reporter by it, standing by while another instance reports (and saying so
-// when nobody does), and taking over.
-std::string Scheduler::StandbyText() const {
-  std::string text = "Bereitschaft: aktiver Dienst ist ";
-  return text.append(holder_).append(" (seit ").append(holder_since_).append(")");
-}
-
-std::string Scheduler::CopyText() const {
-  return "Die Kennung dieses Dienstes (velunor.instance) meldet gerade ein anderer Prozess (" +
-         holder_ +
-         "): eine Kopie dieses Programmverzeichnisses läuft anderswo; dieser Dienst sendet "
-         "nichts -> die Kopie beenden und ihre velunor.instance löschen";
-}
-
+// The reporter lease: keeping it, fencing every step of the reporter by it,
+// standing by while another instance reports (and saying so when nobody
+// does), and taking over.
 void Scheduler::ShowStandby(Procedure& p) {
-  std::optional<LeaseHolder> holder;
-  p.Check(procs_.lease.ReporterLeaseHolder(&holder));
-  // Worked out once per holder: the two clocks' seconds do not tick
-  // together, and the line must not change with every tick.
-  if (holder && holder->token != holder_token_) {
-    holder_ = holder->name;
-    holder_token_ = holder->token;
-    holder_since_ = DateTimeText(AddSeconds(env_.clock.Now(), -holder->held_seconds));
-  }
+  const std::optional<LeaseHolder> holder = lease_.LookAtHolder(p);
   std::string alarm;
-  if (copy_) {
-    alarm = CopyText();
+  if (lease_.copy()) {
+    alarm = lease_.CopyText();
     p.Run([&] { ShowStatus(" " + alarm); });
   } else {
-    p.Run([&] { ShowStatus(std::string(" ").append(StandbyText())); });
+    p.Run([&] { ShowStatus(std::string(" ").append(lease_.StandbyText())); });
     if (holder &&
         holder->renewed_seconds_ago > procs_.lease.LeaseSeconds() + kUnrenewedMarginSeconds) {
       alarm = "Aktiver Dienst " + holder->name + " hat die Meldeberechtigung seit " +
@@ -675,66 +644,9 @@ void Scheduler::ShowStandby(Procedure& p) {
   if (operations_ != nullptr) p.Run([&] { operations_->StandbyAlarm(alarm); });
 }
 
-bool Scheduler::LeaseValid() const {
-  return procs_.lease.LeaseSeconds() == 0 || env_.clock.ElapsedMs() < lease_until_ms_;
-}
-
-void Scheduler::LeaseConfirmed(std::int64_t asked_at) {
-  lease_until_ms_ = asked_at + procs_.lease.LeaseSeconds() * 1000LL - kLeaseMarginMs;
-  if (operations_ != nullptr && lease_problem_shown_) operations_->LeaseProblem("");
-  lease_problem_shown_ = false;
-}
-
-bool Scheduler::LeaseRefused(Procedure& p, const Status& refused) {
-  if (refused.ok()) return false;
-  // Two writers at once: not confirmed this time, asked again next tick.
-  if (IsWriteConflict(refused.code())) return true;
-  const std::int64_t now = env_.clock.ElapsedMs();
-  if (refused.code() == kErrConnectionLost || !lease_logged_ ||
-      now - lease_logged_at_ms_ >= kLeaseLogPauseMs) {
-    p.Check(refused);
-    lease_logged_ = true;
-    lease_logged_at_ms_ = now;
-  }
-  if (operations_ != nullptr && refused.code() != kErrConnectionLost) {
-    p.Run([&] {
-      operations_->LeaseProblem("Meldeberechtigung nicht bestätigt: " +
-                                std::to_string(refused.code()) + " " + refused.message());
-    });
-    lease_problem_shown_ = true;
-  }
-  return true;
-}
-
-bool Scheduler::AskForLease(Procedure& p, bool* held) {
-  const std::int64_t asked_at = env_.clock.ElapsedMs();
-  *held = false;
-  LeaseAnswer answer = LeaseAnswer::kHeldByOther;
-  if (LeaseRefused(p, procs_.lease.TakeReporterLease(&answer))) return false;
-  *held = answer == LeaseAnswer::kHeld;
-  if (*held) {
-    LeaseConfirmed(asked_at);
-  } else {
-    lease_until_ms_ = 0;
-  }
-  const bool copy = answer == LeaseAnswer::kHeldByCopy;
-  if (copy && !copy_) {
-    copy_ = true;
-    // Said loudly once: two processes under one token would both report.
-    std::optional<LeaseHolder> holder;
-    if (p.Check(procs_.lease.ReporterLeaseHolder(&holder))) {
-      holder_ = holder.value_or(LeaseHolder{}).name;
-    }
-    env_.log.WriteNotice(CopyText(), p.name());
-    front_end_.Notice(CopyText());
-  }
-  copy_ = copy;
-  return true;
-}
-
 bool Scheduler::KeepLease(Procedure& p) {
   bool held = false;
-  if (!AskForLease(p, &held)) return false;
+  if (!lease_.Ask(p, &held)) return false;
   if (!held) {
     if (standby_) {
       ShowStandby(p);
@@ -747,46 +659,17 @@ bool Scheduler::KeepLease(Procedure& p) {
   return true;
 }
 
-Scheduler::StepLease Scheduler::BeginStep(Procedure& p) {
-  const std::int64_t asked_at = env_.clock.ElapsedMs();
-  bool held = false;
-  const Status begun = procs_.lease.BeginLeasedStep(&held);
-  if (begun.code() == kErrConnectionLost) {
-    // Nothing can be written on a lost connection: the step notices the
-    // loss itself, under its own name, as it would without a lease.
-    lost_at_begin_ = begun;
-    return StepLease::kNoConnection;
-  }
-  if (LeaseRefused(p, begun)) return StepLease::kNotConfirmed;
-  if (!held) return StepLease::kLost;
-  LeaseConfirmed(asked_at);
-  return StepLease::kConfirmed;
-}
-
-Scheduler::StepLease Scheduler::EndStep(Procedure& p) {
-  if (env_.log.LetzterFehler() == kErrConnectionLost) {
-    // Logged by the step; the server rolls back what it began.
-    procs_.lease.AbandonLeasedStep();
-    return StepLease::kNotConfirmed;
-  }
-  const std::int64_t asked_at = env_.clock.ElapsedMs();
-  bool held = false;
-  if (LeaseRefused(p, procs_.lease.EndLeasedStep(&held))) {
-    // Rolled back: what this run holds in memory is no longer what the
-    // database has. The database decides, as after a takeover.
-    resume_ = true;
-    vars_.AblaufStatus = kIdle;
-    return StepLease::kNotConfirmed;
-  }
-  if (!held) return StepLease::kLost;
-  LeaseConfirmed(asked_at);
-  committed_until_ms_ = lease_until_ms_;
-  return StepLease::kConfirmed;
+LeaseHold::Step Scheduler::EndStep(Procedure& p) {
+  const LeaseHold::Step ended = lease_.End(p);
+  if (ended != LeaseHold::Step::kRolledBack) return ended;
+  // The database decides, as after a takeover.
+  resume_ = true;
+  vars_.AblaufStatus = kIdle;
+  return LeaseHold::Step::kNotConfirmed;
 }
 
 void Scheduler::LeaseLost(Procedure& p) {
   // Another instance (or a copy of this one) reports now.
-  lease_until_ms_ = 0;
   if (!KeepLease(p) || standby_) return;
   // Run out and taken again by this process: the database may have been
   // another's in between, so it is read afresh.
@@ -808,19 +691,17 @@ void Scheduler::BecomeStandby(const std::string& procedure) {
   p.Run([&] { env_.service.SetManualTransferOpen(true); });
   watch_.Stop();
   ShowStandby(p);
-  const std::string text = StandbyText().append("; dieser Dienst sendet nichts mehr");
+  const std::string text = lease_.StandbyText().append("; dieser Dienst sendet nichts mehr");
   env_.log.WriteNotice(text, procedure);
   front_end_.Notice(text);
   if (operations_ != nullptr) p.Run([&] { operations_->Active(false); });
 }
 
 void Scheduler::TakeOver(Procedure& p) {
-  std::string text = "Aktiver Dienst übernommen (bisher ";
-  text.append(holder_).append(", seit ").append(holder_since_).append(" ohne Erneuerung)");
+  const std::string text = lease_.TakeOverText();
   env_.log.WriteNotice(text, "Haupt_Timer_Timer");
   front_end_.Notice(text);
   standby_ = false;
-  copy_ = false;
   if (operations_ != nullptr) p.Run([&] { operations_->StandbyAlarm(""); });
   // The start once more, on the database as the other instance left it,
   // as the next tick's step under the lease.

@@ -1,9 +1,9 @@
 // The scheduler: the start-up sequence, the main timer's state machine with
-// its two chains and the transmission, the reporter lease, the operator's
-// requests and the end. It runs on the window's thread, called by the
-// service window (markt_transp.h) under the window's procedure names, and
-// follows the log-and-go-on convention. Its variables are its own; tests
-// put it into a state through EnterState.
+// its two chains and the transmission, standing by and taking over (its hold
+// on the reporter lease is lease_hold.h), the operator's requests and the end. It runs on the
+// window's thread, called by the service window (markt_transp.h) under the window's procedure
+// names, and follows the log-and-go-on convention. Its variables are its own; tests put it into a
+// state through EnterState.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include "service/core/compliance_watch.h"
 #include "service/core/configuration.h"
 #include "service/core/front_end.h"
+#include "service/core/lease_hold.h"
 #include "service/core/procedures.h"
 #include "service/core/scheduler_variables.h"
 #include "service/core/service_notifier.h"
@@ -103,29 +104,14 @@ class Scheduler {
   // holds it, and takes over when it is free. False when the database did
   // not answer.
   bool KeepLease(Procedure& p);
-  // Asks the database for the lease and notes until when it holds; false
-  // when the question itself failed, `held` whether it is ours.
-  bool AskForLease(Procedure& p, bool* held);
-  // What a refusal of the lease means: true when it was refused (a conflict
-  // of two writers silently, another refusal logged at most once a minute
-  // and shown as a problem of the lease).
-  bool LeaseRefused(Procedure& p, const Status& refused);
-  void LeaseConfirmed(std::int64_t asked_at);
-  // The reporter's step as one transaction that the lease fences: begun by
-  // confirming it, committed only when it is still this process's.
-  // kNoConnection: the connection was lost before the step; only a step
-  // that sends nothing runs then.
-  enum class StepLease { kConfirmed, kNotConfirmed, kLost, kNoConnection };
-  StepLease BeginStep(Procedure& p);
-  StepLease EndStep(Procedure& p);
+  // The end of a step under the lease; a commit the server refused leaves
+  // the database to decide, as after a takeover (kNotConfirmed).
+  LeaseHold::Step EndStep(Procedure& p);
   // A step found the lease another's: stand by, or read the database afresh.
   void LeaseLost(Procedure& p);
   // After the start's steps: an error logged among them ends the program
   // (true) with the last entry on standard error.
   bool EndedByStartFailure();
-  // Whether the lease is surely still this instance's, by the time of its
-  // last renewal: a tick long after it asks the database first.
-  bool LeaseValid() const;
   void BecomeStandby(const std::string& procedure);
   // The standby's line and its alarm: the holder has stopped renewing, or
   // no price has been acknowledged for five minutes.
@@ -133,10 +119,6 @@ class Scheduler {
   void TakeOver(Procedure& p);
   // The start's steps once more, on the database as it is now.
   void Resume(Procedure& p);
-  // "Bereitschaft: aktiver Dienst ist NAME (seit …)"
-  std::string StandbyText() const;
-  // This instance's token is another process's now.
-  std::string CopyText() const;
 
   Env& env_;
   Procedures procs_;
@@ -145,6 +127,7 @@ class Scheduler {
   Configuration& config_;
   ServiceNotifier* notifier_;
   OperationsSink* operations_;
+  LeaseHold lease_;
   ComplianceWatch watch_;
   CertificateWatch certificate_watch_;
   bool timer_enabled_ = false;
@@ -152,20 +135,7 @@ class Scheduler {
   std::string last_connect_notice_;   // the reconnect failure last written to standard error
   bool certificate_missing_ = false;  // said so; again only after one was found
   bool standby_ = false;
-  // Until when, by the clock's ElapsedMs, the lease is surely held: the
-  // moment a renewal was asked for plus the lease, less a margin.
-  std::int64_t lease_until_ms_ = 0;
-  // The same by the last renewal the server committed.
-  std::int64_t committed_until_ms_ = 0;
-  std::string holder_;        // the other instance's name while standing by
-  std::string holder_since_;  // since when it holds the lease, dd.mm.yyyy hh:mm:ss
-  std::string holder_token_;
-  Status lost_at_begin_;
   bool resume_ = false;  // the next step is the start's steps once more
-  bool copy_ = false;    // this instance's token is held by another process
-  bool lease_problem_shown_ = false;
-  bool lease_logged_ = false;
-  std::int64_t lease_logged_at_ms_ = 0;
   int standby_ticks_ = 0;
   std::int64_t price_silent_seconds_ =
       0;  // since the last price acknowledgement, as the database knows
