@@ -167,6 +167,25 @@ std::string Executable(pid_t pid) {
 
 // The 1.20.0 package, made by that commit's scripts/package of this build's
 // programs.
+// The package of this tree: the one ctest's package_build made before the
+// test (VELUNOR_PACKAGE_DIR, the only velunor_*_amd64.deb there), or built
+// into `work` when the test runs on its own. "" when the build failed.
+fs::path PackageOfThisTree(const fs::path& work) {
+  if (const char* dir = std::getenv("VELUNOR_PACKAGE_DIR")) {
+    const std::regex name(R"(velunor_[^_]+_amd64\.deb)");
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+      if (std::regex_match(entry.path().filename().string(), name)) return entry.path();
+    }
+    ADD_FAILURE() << "package_build left no package in " << dir;
+    return {};
+  }
+  const CommandResult built = RunCommand(
+      "VELUNOR_BUILD_DIR='" + std::string(VELUNOR_BUILD_DIR) + "' '" + VELUNOR_SOURCE_ROOT +
+      "/scripts/package' --no-deps '" + (work / "package").string() + "' 2>&1");
+  EXPECT_EQ(built.status, 0) << built.output;
+  return built.status == 0 ? fs::path(LastLine(built.output)) : fs::path();
+}
+
 fs::path BuildCpackPackage(const fs::path& work) {
   const fs::path tree = work / "cpack-tree";
   const fs::path build = work / "cpack-build";
@@ -210,18 +229,14 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
   }
   const testing::OnExit clean_up(CleanUp);
   TempDir work;
-  const CommandResult built = RunCommand(
-      "VELUNOR_BUILD_DIR='" + std::string(VELUNOR_BUILD_DIR) + "' '" + VELUNOR_SOURCE_ROOT +
-      "/scripts/package' --no-deps '" + (work.path() / "package").string() + "' 2>&1");
-  ASSERT_EQ(built.status, 0) << built.output;
-  const fs::path package = LastLine(built.output);
-  ASSERT_TRUE(fs::exists(package)) << built.output;
+  const fs::path package = PackageOfThisTree(work.path());
+  ASSERT_TRUE(fs::exists(package)) << package;
   EXPECT_EQ(package.filename().string().rfind("velunor_", 0), 0u);
   EXPECT_NE(package.filename().string().find("_amd64.deb"), std::string::npos);
   const std::string version =
       LastLine(RunCommand("dpkg-deb -f '" + package.string() + "' Version").output);
   const fs::path dbgsym = package.parent_path() / ("velunor-dbgsym_" + version + "_amd64.deb");
-  ASSERT_TRUE(fs::exists(dbgsym)) << built.output;
+  ASSERT_TRUE(fs::exists(dbgsym)) << dbgsym;
 
   // Where Debian keeps things; in /opt only the link for units that name
   // the earlier path.
