@@ -42,12 +42,15 @@ void GridCells::LayOut(int count) {
   texts_.Resize(rows);
   Set(1, 0, Central{});
   std::erase_if(rows_, [&](const auto& station) { return station.second >= rows; });
+  placed_.resize(static_cast<size_t>(count));
 }
 
 int GridCells::Place(int place, long number, const std::string& name) {
   const int row = 2 * place + 2;
   CheckGridCell(row + 1, 0, rows());
-  std::erase_if(rows_, [&](const auto& station) { return station.second == row; });
+  std::optional<long>& before = placed_[static_cast<size_t>(place)];
+  if (before && RowOf(*before) == row) rows_.erase(*before);
+  before = number;
   rows_[number] = row;
   Set(row, 0, Station{number, name});
   Set(row + 1, 0, std::monostate());

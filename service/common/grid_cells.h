@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -118,7 +119,8 @@ class GridCells {
 
   CellRows<Fact> facts_;
   CellRows<std::string> texts_;
-  std::map<long, int> rows_;  // by station number
+  std::map<long, int> rows_;                 // by station number
+  std::vector<std::optional<long>> placed_;  // by place: the station last put there
 };
 
 }  // namespace velunor
