@@ -105,6 +105,8 @@ class GridCells {
   int Place(int place, long number, const std::string& name);
   // The first of station `number`'s two rows; 0 when it has no place.
   int RowOf(long number) const;
+  // Every station with a place, by number: its first row.
+  const std::map<long, int>& placed() const { return rows_; }
   const Fact& at(int row, int column) const { return facts_.at(row, column); }
   void Set(int row, int column, const Fact& fact);
   // The cells' texts as the window shows them, made as each fact is set:

@@ -136,6 +136,13 @@ void ServiceState::SetPriceTime(long number, const std::string& time) {
   SetStationCell(number, 1, 0, GridCells::PriceTime{time});
 }
 
+std::optional<Reporting> ServiceState::reporting(long number) const {
+  const int row = grid_.RowOf(number);
+  if (row == 0) return std::nullopt;
+  const Reporting* reporting = std::get_if<Reporting>(&grid_.at(row, 1));
+  return reporting == nullptr ? std::nullopt : std::optional(*reporting);
+}
+
 bool ServiceState::price_time_known(long number) const {
   const int row = grid_.RowOf(number);
   return row != 0 && !std::holds_alternative<std::monostate>(grid_.at(row + 1, 0));

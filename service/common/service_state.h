@@ -137,6 +137,10 @@ class ServiceState {
   bool price_time_known(long number) const;
   // The first of the station's two grid rows; 0 when it has no place.
   int row_of(long number) const { return grid_.RowOf(number); }
+  // Every station with a place, by number: its first row.
+  const std::map<long, int>& placed_stations() const { return grid_.placed(); }
+  // Whether a placed station reports; nullopt before it is known.
+  std::optional<Reporting> reporting(long number) const;
 
   int grid_rows() const { return grid_.rows(); }
   // The cells' texts, as every view shows them.

@@ -45,7 +45,7 @@ Service::Service(const ServiceSetup& setup, Clock& clock, ServiceState& service_
              setup.files != nullptr ? *setup.files : RealFileSystem()),
       token_(setup.config.program_dir),
       own_transport_(RealTransport(setup, state_.certs)),
-      operations_(state_.env, state_.db, setup.config.archive_max_bytes, token_.held()),
+      operations_(state_.env, state_.db.published, setup.config.archive_max_bytes, token_.held()),
       procedures_(state_, setup.transport != nullptr ? *setup.transport : *own_transport_,
                   &operations_, Lease(setup.config, token_)),
       scheduler_(state_.env, {procedures_, state_.komm_log}, front_end, state_.config,

@@ -97,10 +97,10 @@ struct Operations::Metrics {
   }
 };
 
-Operations::Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes,
-                       bool sole_instance)
+Operations::Operations(Env& env, const StationPublicationIndex& published,
+                       std::uintmax_t archive_max_bytes, bool sole_instance)
     : env_(env),
-      db_(db),
+      published_(published),
       archive_dir_(env.program_dir / "archive"),
       archive_(env.files, archive_dir_, archive_max_bytes, TransmissionArchive::kRemembered,
                sole_instance),
@@ -161,15 +161,16 @@ void Operations::TickDone(bool database_lost, bool stopping) {
 
 namespace {
 
-// The first grid rows of the stations without MTS-K fuels (not reporting) or
-// with an open price warning.
-std::vector<int> AttentionRows(const StationTable& stations, const ServiceState& shown) {
+// The first grid rows of the stations that do not report (no MTS-K fuels,
+// deactivated) or have an open price warning.
+std::vector<int> AttentionRows(const ServiceState& shown) {
   std::set<long> warned;
   for (const PriceWarning& w : shown.price_warnings()) warned.insert(w.station);
   std::vector<int> rows;
-  for (const auto& [station, entry] : stations) {
-    const int row = shown.row_of(station);
-    if (row >= 2 && (entry.hasMtsFuels == 0 || warned.count(station) != 0)) rows.push_back(row);
+  for (const auto& [station, row] : shown.placed_stations()) {
+    if (shown.reporting(station) != Reporting::kYes || warned.count(station) != 0) {
+      rows.push_back(row);
+    }
   }
   std::sort(rows.begin(), rows.end());
   return rows;
@@ -183,7 +184,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   s->shown = shown.facts();
   s->grid = shown.grid();
   s->now = NowFromDate(env_.clock);
-  s->attention_rows = AttentionRows(db_.stations, shown);
+  s->attention_rows = AttentionRows(shown);
   constexpr std::int64_t kDay = 24 * 60 * 60;
   const std::int64_t now = env_.clock.EpochSeconds();
   if (certificate_end_) {
@@ -245,7 +246,7 @@ std::shared_ptr<StatusSnapshot> Operations::Picture(bool database_lost, bool sto
   metrics_->alarm.Set(shown.alarm_raised() ? 1 : 0);
   metrics_->active.Set(active_.value_or(false) ? 1 : 0);
   int stations = 0;
-  for (const auto& [station, active] : db_.published.StationActive) stations += active != 0 ? 1 : 0;
+  for (const auto& [station, active] : published_.StationActive) stations += active != 0 ? 1 : 0;
   metrics_->stations.Set(stations);
   s->metrics = prometheus::TextSerializer().Serialize(metrics_->registry->Collect());
   return s;

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "service/common/env.h"
-#include "service/db/db_state.h"
+#include "service/db/station_table.h"
 #include "service/status/operations_sink.h"
 #include "service/status/status_snapshot.h"
 #include "service/status/transmission_archive.h"
@@ -28,7 +28,8 @@ class Operations : public OperationsSink {
   // The archive is `env.program_dir`/archive with at most `archive_max_bytes`;
   // `sole_instance`: no other process runs on the program directory, so the
   // archive's temporary files are leftovers of a crash and go.
-  Operations(Env& env, const DbState& db, std::uintmax_t archive_max_bytes,
+  // The stations reported are counted in `published`.
+  Operations(Env& env, const StationPublicationIndex& published, std::uintmax_t archive_max_bytes,
              bool sole_instance = true);
   ~Operations() override;
   Operations(const Operations&) = delete;
@@ -63,7 +64,7 @@ class Operations : public OperationsSink {
   std::shared_ptr<StatusSnapshot> Picture(bool database_lost, bool stopping);
 
   Env& env_;
-  const DbState& db_;
+  const StationPublicationIndex& published_;
   std::filesystem::path archive_dir_;
   TransmissionArchive archive_;
   std::unique_ptr<Metrics> metrics_;
