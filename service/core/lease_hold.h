@@ -1,7 +1,7 @@
 // This instance's hold on the reporter lease, as the scheduler keeps it:
 // until when the lease is surely its own by the last renewal the server
-// committed, who holds it while this instance
-// stands by, and whether that is a copy of this instance under its token.
+// committed, who holds it while this instance stands by, and whether that is
+// a copy of this instance under its token.
 // A refusal of the lease is logged at most once a minute (a lost connection
 // always) and shown to the status server as a problem of the lease until a
 // renewal succeeds. Standing by, taking over and resuming are the
@@ -32,7 +32,7 @@ class LeaseHold {
   bool kept() const { return lease_.LeaseSeconds() > 0; }
 
   // Asks the database for the lease; false when the question itself failed
-  // (logged as LeaseRefused says), `held` whether it is this process's now.
+  // (logged as Refused says), `held` whether it is this process's now.
   // A copy of this instance holding it is said loudly once.
   bool Ask(Procedure& p, bool* held);
 

@@ -1,12 +1,12 @@
 // The fuels the service knows, described once. kFuelCodes: every fuel code of
 // the head-office product list (stammdaten id 132) with the central product
 // value it sets and the product list it enters (the grid shows code c in
-// column c + 1). kFuels: the
-// three MTS-K fuels in publication order, with the station entry's fields,
-// the price record's columns and the price publication's element. Every
-// other list of fuels (the grid captions) is checked against these at
-// compile time, so a new fuel is added here and the compiler points to the
-// rest (the fields of StationEntry and MasterData it names).
+// column c + 1). kFuels: the three MTS-K fuels in publication order, with the
+// station entry's fields, the price record's columns and the price
+// publication's element. Every other list of fuels (the grid captions) is
+// checked against these at compile time, so a new fuel is added here and the
+// compiler points to the rest (the fields of StationEntry and MasterData it
+// names).
 #pragma once
 
 #include <array>

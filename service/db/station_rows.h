@@ -1,7 +1,7 @@
 // The station grid's rows for the upstream stations: two rows per station
 // (number and name; prices and the last price-change time) in the order of
-// the result, and each station's fuel assignment. Shared by the master-data load and the
-// station synchronisation, which lay the grid out alike.
+// the result, and each station's fuel assignment. Shared by the master-data
+// load and the station synchronisation, which lay the grid out alike.
 #pragma once
 
 #include "service/common/procedure.h"
