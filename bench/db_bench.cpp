@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "service/db/db_hand_ins.h"
 #include "service/db/preisdaten.h"
-#include "service/db/stationspreise.h"
 #include "tests/test_support.h"
 
 namespace velunor {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "service/publication/price_body.h"
+#include "service/publication/publication_hand_ins.h"
 #include "service/publication/station_body.h"
 #include "service/publication/xml_frame.h"
 #include "tests/test_support.h"

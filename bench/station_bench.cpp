@@ -23,8 +23,8 @@
 #include "bench/odbc_timing.h"
 #include "bench/round_trips.h"
 #include "service/db/connect.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/stationsdaten.h"
-#include "service/db/stationspreise.h"
 #include "service/publication/station_body.h"
 #include "tests/test_support.h"
 

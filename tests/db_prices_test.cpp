@@ -4,10 +4,10 @@
 
 #include "service/common/failure.h"
 #include "service/db/connect.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationskraftstoffe.h"
-#include "service/db/stationspreise.h"
 #include "tests/db_test.h"
 #include "tests/expect_text.h"
 

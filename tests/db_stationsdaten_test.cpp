@@ -8,7 +8,7 @@
 #include "service/db/preisdaten.h"
 #include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
-#include "service/publication/price_body.h"
+#include "service/publication/publication_hand_ins.h"
 #include "service/publication/publication_state.h"
 #include "service/publication/station_body.h"
 #include "service/publication/xml_frame.h"

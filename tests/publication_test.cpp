@@ -9,7 +9,7 @@
 #include <iterator>
 #include <pugixml.hpp>
 
-#include "service/publication/price_body.h"
+#include "service/publication/publication_hand_ins.h"
 #include "service/publication/station_body.h"
 #include "service/publication/xml_frame.h"
 #include "tests/db_test.h"

@@ -26,9 +26,9 @@
 #include <nlohmann/json.hpp>
 
 #include "service/common/window_texts.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/preisdaten.h"
 #include "service/db/price_plausibility.h"
-#include "service/db/stationspreise.h"
 #include "service/status/status_page.h"
 #include "service/status/status_server.h"
 #include "service/status/transmission_archive.h"

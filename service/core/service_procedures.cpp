@@ -64,7 +64,7 @@ Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
   if (outcome.result == TransmissionOutcome::Result::kAcknowledged) {
     // The five minutes run from here, also for the next start or machine.
     Procedure p(s_.env.log, "Haupt_Timer_Timer");
-    p.Run([&] { RecordAcknowledgement(s_.db, !station, number); });
+    p.Run([&] { RecordAcknowledgement(s_.db.db(), !station, number); });
   }
   if (operations_ != nullptr) {
     operations_->TransmissionDone(transmission,
@@ -96,12 +96,12 @@ Status ServiceProcedures::TakeReporterLease(LeaseAnswer* answer) {
   return StatusOf([&] {
     try {
       if (!lease_prepared_) {
-        PrepareLease(s_.db);
+        PrepareLease(s_.db.db());
         lease_prepared_ = true;
       }
       // The first answer of a run may take this instance's own lease back
       // from its earlier process at once.
-      *answer = TakeLease(s_.db, claim_, !lease_answered_);
+      *answer = TakeLease(s_.db.db(), claim_, !lease_answered_);
       lease_answered_ = true;
     } catch (const DbError& e) {
       // A table dropped by hand is made again at the next question.
@@ -113,7 +113,7 @@ Status ServiceProcedures::TakeReporterLease(LeaseAnswer* answer) {
 
 Status ServiceProcedures::ConfirmReporterLease(bool* held) {
   *held = false;
-  return StatusOf([&] { *held = ConfirmLease(s_.db, claim_); });
+  return StatusOf([&] { *held = ConfirmLease(s_.db.db(), claim_); });
 }
 
 Status ServiceProcedures::BeginLeasedStep(bool* held) {
@@ -123,7 +123,7 @@ Status ServiceProcedures::BeginLeasedStep(bool* held) {
     // the step's statements after it would then each commit unfenced.
     s_.db.db().Execute("set autocommit = 0");
     s_.db.in_step = true;
-    *held = ConfirmLease(s_.db, claim_);
+    *held = ConfirmLease(s_.db.db(), claim_);
   });
   if (!begun.ok() || !*held) AbandonLeasedStep();
   return begun;
@@ -135,7 +135,7 @@ Status ServiceProcedures::EndLeasedStep(bool* held) {
   const Status ended = StatusOf([&] {
     // Once more at the end: whatever rolled back in between (a deadlock)
     // left the step's later statements outside the first confirmation.
-    *held = ConfirmLease(s_.db, claim_);
+    *held = ConfirmLease(s_.db.db(), claim_);
     if (!*held) return;
     Connection& db = s_.db.db();
     db.Execute("commit");
@@ -163,7 +163,7 @@ Status ServiceProcedures::ReleaseReporterLease() {
   if (claim_.seconds <= 0 || !s_.db.DbVerbindung || s_.db.DbVerbindung->broken()) return Status();
   return Logged([&] {
     Procedure p(s_.env.log, "Form_Unload");
-    p.Run([&] { ReleaseLease(s_.db, claim_); });
+    p.Run([&] { ReleaseLease(s_.db.db(), claim_); });
   });
 }
 

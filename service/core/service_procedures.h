@@ -17,13 +17,13 @@
 #include "service/core/process_state.h"
 #include "service/db/acknowledgements.h"
 #include "service/db/connect.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/reporter_lease.h"
 #include "service/db/stationsdaten.h"
-#include "service/db/stationspreise.h"
-#include "service/publication/price_body.h"
+#include "service/publication/publication_hand_ins.h"
 #include "service/publication/station_body.h"
 #include "service/publication/xml_frame.h"
 #include "service/status/operations.h"
@@ -113,14 +113,14 @@ class ServiceProcedures : public DatabaseProcedures,
     return s_.db.delivery.since;
   }
   Status Acknowledgements(KnownAcknowledgements* known) override {
-    return StatusOf([&] { *known = ReadAcknowledgements(s_.db); });
+    return StatusOf([&] { *known = ReadAcknowledgements(s_.db.db(), s_.env.clock); });
   }
 
   // LeaseProcedures.
   int LeaseSeconds() override { return claim_.seconds; }
   Status TakeReporterLease(LeaseAnswer* answer) override;
   Status ReporterLeaseHolder(std::optional<LeaseHolder>* holder) override {
-    return StatusOf([&] { *holder = ReadLeaseHolder(s_.db); });
+    return StatusOf([&] { *holder = ReadLeaseHolder(s_.db.db()); });
   }
   Status ConfirmReporterLease(bool* held) override;
   Status BeginLeasedStep(bool* held) override;

@@ -26,18 +26,17 @@ std::string Quoted(const std::string& name) {
   return quoted.append("`");
 }
 
-std::optional<AcknowledgedAt> Record(DbState& state, const char* name) {
-  const ResultSet r = state.db().Query(std::string("select ") + kAge + " from " + kStateTable +
-                                           " where name = ? and changed is not null",
-                                       {std::string(name)});
+std::optional<AcknowledgedAt> Record(Connection& db, const Clock& clock, const char* name) {
+  const ResultSet r = db.Query(std::string("select ") + kAge + " from " + kStateTable +
+                                   " where name = ? and changed is not null",
+                               {std::string(name)});
   if (r.RecordCount() == 0 || !r.ValueAt(0, 0)) return std::nullopt;
-  return Ago(state.env.clock, DbLong(r.ValueAt(0, 0)), r.ValueAt(0, 1).value_or(""));
+  return Ago(clock, DbLong(r.ValueAt(0, 0)), r.ValueAt(0, 1).value_or(""));
 }
 
 // The newest success of `code` in the transfer log, when its second column
 // (written as null) is a time the database fills in.
-std::optional<AcknowledgedAt> TransferLogSuccess(DbState& state, int code) {
-  Connection& db = state.db();
+std::optional<AcknowledgedAt> TransferLogSuccess(Connection& db, const Clock& clock, int code) {
   const ResultSet columns = db.Query(
       "select column_name, data_type from information_schema.columns where table_schema = "
       "database() and table_name = 'mts_petrolstation_log' order by ordinal_position");
@@ -50,7 +49,7 @@ std::optional<AcknowledgedAt> TransferLogSuccess(DbState& state, int code) {
   sql.append(Quoted(columns.ValueAt(2, 0).value_or(""))).append(" = ").append(std::to_string(code));
   const ResultSet r = db.Query(sql);
   if (r.RecordCount() == 0 || !r.ValueAt(0, 0)) return std::nullopt;
-  return Ago(state.env.clock, DbLong(r.ValueAt(0, 0)), "");
+  return Ago(clock, DbLong(r.ValueAt(0, 0)), "");
 }
 
 // The more recent of the two; the own record's number where it is as recent.
@@ -63,27 +62,26 @@ std::optional<AcknowledgedAt> Newer(std::optional<AcknowledgedAt> own,
 
 }  // namespace
 
-KnownAcknowledgements ReadAcknowledgements(DbState& state) {
-  Connection& db = state.db();
+KnownAcknowledgements ReadAcknowledgements(Connection& db, const Clock& clock) {
   db.Execute(std::string("create table if not exists ") + kStateTable +
              " ( name varchar(40) not null primary key, value varchar(255) not null default '',"
              " changed timestamp null default null ) default charset = utf8mb4");
   KnownAcknowledgements known;
   // The transfer log's codes of a successful transmission: 1 prices, 0 stations.
-  known.price = Newer(Record(state, kPriceRecord), TransferLogSuccess(state, 1));
-  known.station = Newer(Record(state, kStationRecord), TransferLogSuccess(state, 0));
+  known.price = Newer(Record(db, clock, kPriceRecord), TransferLogSuccess(db, clock, 1));
+  known.station = Newer(Record(db, clock, kStationRecord), TransferLogSuccess(db, clock, 0));
   db.Execute(std::string("insert ignore into ") + kStateTable +
                  " (name, value, changed) values (?, '', now())",
              {std::string(kWatchedRecord)});
-  known.price_watched = Record(state, kWatchedRecord).value_or(Ago(state.env.clock, 0, ""));
+  known.price_watched = Record(db, clock, kWatchedRecord).value_or(Ago(clock, 0, ""));
   return known;
 }
 
-void RecordAcknowledgement(DbState& state, bool price, const std::string& number) {
-  state.db().Execute(std::string("insert into ") + kStateTable +
-                         " (name, value, changed) values (?, ?, now()) on duplicate key update "
-                         "value = values(value), changed = now()",
-                     {std::string(price ? kPriceRecord : kStationRecord), number});
+void RecordAcknowledgement(Connection& db, bool price, const std::string& number) {
+  db.Execute(std::string("insert into ") + kStateTable +
+                 " (name, value, changed) values (?, ?, now()) on duplicate key update "
+                 "value = values(value), changed = now()",
+             {std::string(price ? kPriceRecord : kStationRecord), number});
 }
 
 }  // namespace velunor

@@ -10,8 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "service/common/clock.h"
 #include "service/common/date_time.h"
-#include "service/db/db_state.h"
+#include "service/db/odbc.h"
 
 namespace velunor {
 
@@ -33,11 +34,12 @@ struct KnownAcknowledgements {
 };
 
 // Makes `velunor_state` when missing and reads what it and the transfer log
-// know. Throws Failure (DbError) when the database refuses; the caller logs.
-KnownAcknowledgements ReadAcknowledgements(DbState& state);
+// know over `db`, the times on `clock`. Throws Failure (DbError) when the database refuses; the
+// caller logs.
+KnownAcknowledgements ReadAcknowledgements(Connection& db, const Clock& clock);
 
 // The MTS-K acknowledged publication `number` of the kind just now. Throws
 // Failure (DbError) when the database refuses.
-void RecordAcknowledgement(DbState& state, bool price, const std::string& number);
+void RecordAcknowledgement(Connection& db, bool price, const std::string& number);
 
 }  // namespace velunor

@@ -198,7 +198,7 @@ BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
     BatchWriter writer(state.db());
     try {
       writer.Execute(in_progress);
-      if (!in_step && state.lease && !ConfirmLease(state, *state.lease)) {
+      if (!in_step && state.lease && !ConfirmLease(state.db(), *state.lease)) {
         in_progress = "rollback";
         writer.Execute("rollback");
         state.lease_refused = true;

@@ -15,6 +15,7 @@
 #include "service/common/env.h"
 #include "service/common/price_warning.h"
 #include "service/db/odbc.h"
+#include "service/db/reporter_lease.h"
 #include "service/db/station_table.h"
 #include "shared/settings_file.h"
 
@@ -47,15 +48,6 @@ struct BatchTables {
   // The first column of each history table: the key the history rows are
   // filed under, whatever the operator named it.
   std::map<std::string, std::string> history_key;
-};
-
-// Who asks for the reporter lease (reporter_lease.h): the instance's name and
-// token, the process's nonce, the lease's length.
-struct LeaseClaim {
-  std::string name;
-  std::string token;
-  std::string nonce;
-  int seconds = 60;
 };
 
 struct DbState {
@@ -105,12 +97,7 @@ struct DbState {
   int connect_attempts = 0;
 
   // The shared connection; throws the lost-connection failure when there is none.
-  Connection& db() {
-    if (!DbVerbindung) {
-      throw DbError(kErrConnectionLost, "Keine Verbindung zur Datenbank", "08003", 0);
-    }
-    return *DbVerbindung;
-  }
+  Connection& db() { return Connected(DbVerbindung.get()); }
 };
 
 }  // namespace velunor

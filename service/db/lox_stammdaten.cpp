@@ -4,11 +4,11 @@
 
 #include "service/common/end_program.h"
 #include "service/common/procedure.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
 #include "service/db/station_rows.h"
 #include "service/db/stationskraftstoffe.h"
-#include "service/db/stationspreise.h"
 
 namespace velunor {
 

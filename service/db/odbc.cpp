@@ -341,6 +341,12 @@ ResultSet Connection::RunStatement(const std::string& sql, const std::vector<DbV
   return ResultSet(std::move(columns), std::move(rows));
 }
 
+Connection& Connected(Connection* db) {
+  if (db == nullptr)
+    throw DbError(kErrConnectionLost, "Keine Verbindung zur Datenbank", "08003", 0);
+  return *db;
+}
+
 std::string OdbcValue(const std::string& value) {
   const bool plain = value.find_first_of(";{}") == std::string::npos &&
                      (value.empty() || (value.front() != ' ' && value.back() != ' '));

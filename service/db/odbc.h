@@ -116,6 +116,9 @@ class Connection {
   long affected_rows_ = 0;
 };
 
+// The run's connection `db`; throws the lost-connection failure when there is none.
+Connection& Connected(Connection* db);
+
 // Wraps a connection-string value in braces when it holds ';', braces or
 // surrounding blanks, so that no value can add or cut a key.
 std::string OdbcValue(const std::string& value);

@@ -24,34 +24,33 @@ std::optional<PriceWarning::Rule> BrokenRule(const PlausibilityRule& rule, doubl
   return std::nullopt;
 }
 
-void WatchPrice(DbState& state, long station, const Fuel& fuel, double price, double stored) {
-  ServiceState& shown = state.env.service;
-  const PriceWarning* standing = shown.price_warning(station, fuel.key);
+void PriceWatch::Judge(long station, const std::string& name, const Fuel& fuel, double price,
+                       double stored) const {
+  const PriceWarning* standing = warnings_.price_warning(station, fuel.key);
   const double last_price = standing != nullptr ? standing->last_price : stored;
-  const std::optional<PriceWarning::Rule> broken =
-      BrokenRule(state.plausibility, price, last_price);
+  const std::optional<PriceWarning::Rule> broken = BrokenRule(rule_, price, last_price);
   if (!broken) {
-    if (standing != nullptr && price > 0) shown.EndPriceWarning(station, fuel.key);
+    if (standing != nullptr && price > 0) warnings_.EndPriceWarning(station, fuel.key);
     return;
   }
   PriceWarning w;
   w.station = station;
-  w.station_name = state.stations[station].name;
+  w.station_name = name;
   w.fuel_key = fuel.key;
   w.fuel = GridCells::FuelCaption(fuel.code);
   w.price = price;
   w.last_price = last_price;
   w.rule = *broken;
-  w.band_min = state.plausibility.band_min;
-  w.band_max = state.plausibility.band_max;
-  w.raised_at = state.env.clock.EpochSeconds();
+  w.band_min = rule_.band_min;
+  w.band_max = rule_.band_max;
+  w.raised_at = clock_.EpochSeconds();
   // A notice, not a failure: an unusual price at the start must not end it.
-  state.env.log.WriteNotice(PriceWarningText(w), "AktuellePreiseZuordnen");
-  shown.RaisePriceWarning(w);
+  log_.WriteNotice(PriceWarningText(w), "AktuellePreiseZuordnen");
+  warnings_.RaisePriceWarning(w);
 }
 
-void EndOldPriceWarnings(DbState& state) {
-  state.env.service.EndPriceWarningsBefore(state.env.clock.EpochSeconds() - kPriceWarningSeconds);
+void PriceWatch::EndOldWarnings() const {
+  warnings_.EndPriceWarningsBefore(clock_.EpochSeconds() - kPriceWarningSeconds);
 }
 
 }  // namespace velunor

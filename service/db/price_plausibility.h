@@ -7,9 +7,12 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
+#include "service/common/clock.h"
+#include "service/common/fehler_log.h"
 #include "service/common/price_warning.h"
-#include "service/db/db_state.h"
+#include "service/common/service_state.h"
 #include "service/db/fuels.h"
 
 namespace velunor {
@@ -22,14 +25,30 @@ inline constexpr std::int64_t kPriceWarningSeconds = 24 * 60 * 60;
 std::optional<PriceWarning::Rule> BrokenRule(const PlausibilityRule& rule, double price,
                                              double last_price);
 
-// Judges the new pending `price` of `station`'s `fuel` (its stored price
-// `stored`): raises, replaces or ends the station's warning for the fuel.
-// While a warning stands, the jump is measured from the price before the
-// unusual one, so that the corrected price ends the warning instead of
-// raising another. Never throws.
-void WatchPrice(DbState& state, long station, const Fuel& fuel, double price, double stored);
+// Judges new prices by `rule` and keeps the warnings in `warnings`; each
+// warning raised is told to `log` as a notice. All four must outlive it.
+class PriceWatch {
+ public:
+  PriceWatch(const PlausibilityRule& rule, const Clock& clock, FehlerLog& log,
+             ServiceState& warnings)
+      : rule_(rule), clock_(clock), log_(log), warnings_(warnings) {}
 
-// Ends the warnings older than kPriceWarningSeconds.
-void EndOldPriceWarnings(DbState& state);
+  // Judges the new pending `price` of the station `station` (named `name`)
+  // for `fuel`, whose stored price is `stored`: raises, replaces or ends the
+  // station's warning for the fuel. While a warning stands, the jump is
+  // measured from the price before the unusual one, so that the corrected
+  // price ends the warning instead of raising another. Never throws.
+  void Judge(long station, const std::string& name, const Fuel& fuel, double price,
+             double stored) const;
+
+  // Ends the warnings older than kPriceWarningSeconds.
+  void EndOldWarnings() const;
+
+ private:
+  const PlausibilityRule& rule_;
+  const Clock& clock_;
+  FehlerLog& log_;
+  ServiceState& warnings_;
+};
 
 }  // namespace velunor

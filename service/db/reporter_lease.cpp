@@ -15,8 +15,7 @@ constexpr const char* kOwnAndLive =
 
 }  // namespace
 
-void PrepareLease(DbState& state) {
-  Connection& db = state.db();
+void PrepareLease(Connection& db) {
   db.Execute("create table if not exists " + Table() +
              " ( id int not null primary key, holder varchar(255) not null default '',"
              " token varchar(64) not null default '', nonce varchar(64) not null default '',"
@@ -40,8 +39,7 @@ void PrepareLease(DbState& state) {
   db.Execute("insert ignore into " + Table() + " (id) values (1)");
 }
 
-LeaseAnswer TakeLease(DbState& state, const LeaseClaim& claim, bool restart) {
-  Connection& db = state.db();
+LeaseAnswer TakeLease(Connection& db, const LeaseClaim& claim, bool restart) {
   // `since` first: the server assigns from left to right, and it must see
   // the token as it was before this statement. The connection counts
   // matched rows (option 2), so a renewal within the same second counts.
@@ -59,7 +57,7 @@ LeaseAnswer TakeLease(DbState& state, const LeaseClaim& claim, bool restart) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     db.Execute(sql, params);
     if (db.affected_rows() == 1) return LeaseAnswer::kHeld;
-    const std::optional<LeaseHolder> holder = ReadLeaseHolder(state);
+    const std::optional<LeaseHolder> holder = ReadLeaseHolder(db);
     if (holder) {
       return holder->token == claim.token && holder->nonce != claim.nonce &&
                      holder->expires_in_seconds >= 0
@@ -74,8 +72,7 @@ LeaseAnswer TakeLease(DbState& state, const LeaseClaim& claim, bool restart) {
   return LeaseAnswer::kHeldByOther;
 }
 
-bool ConfirmLease(DbState& state, const LeaseClaim& claim) {
-  Connection& db = state.db();
+bool ConfirmLease(Connection& db, const LeaseClaim& claim) {
   db.Execute("update " + Table() +
                  " set renewed = utc_timestamp(), expires = utc_timestamp() + interval " +
                  std::to_string(claim.seconds) + " second where " + kOwnAndLive,
@@ -83,15 +80,15 @@ bool ConfirmLease(DbState& state, const LeaseClaim& claim) {
   return db.affected_rows() == 1;
 }
 
-void ReleaseLease(DbState& state, const LeaseClaim& claim) {
-  state.db().Execute("update " + Table() +
-                         " set expires = utc_timestamp() - interval 1 second"
-                         " where id = 1 and token = ? and nonce = ?",
-                     {claim.token, claim.nonce});
+void ReleaseLease(Connection& db, const LeaseClaim& claim) {
+  db.Execute("update " + Table() +
+                 " set expires = utc_timestamp() - interval 1 second"
+                 " where id = 1 and token = ? and nonce = ?",
+             {claim.token, claim.nonce});
 }
 
-std::optional<LeaseHolder> ReadLeaseHolder(DbState& state) {
-  const ResultSet r = state.db().Query(
+std::optional<LeaseHolder> ReadLeaseHolder(Connection& db) {
+  const ResultSet r = db.Query(
       "select holder, token, nonce, timestampdiff(second, since, utc_timestamp()),"
       " timestampdiff(second, utc_timestamp(), expires),"
       " timestampdiff(second, coalesce(renewed, since), utc_timestamp()) from " +

@@ -15,13 +15,22 @@
 #include <optional>
 #include <string>
 
-#include "service/db/db_state.h"
+#include "service/db/odbc.h"
 
 namespace velunor {
 
 inline constexpr const char* kLeaseTable = "velunor_lease";
 // The server's number for a table that does not exist.
 inline constexpr int kErrNoSuchTable = 1146;
+
+// Who asks for the lease: the instance's name and token, the process's
+// nonce, the lease's length.
+struct LeaseClaim {
+  std::string name;
+  std::string token;
+  std::string nonce;
+  int seconds = 60;
+};
 
 // Who holds the lease, as the server sees it now.
 struct LeaseHolder {
@@ -41,25 +50,25 @@ enum class LeaseAnswer {
 
 // Makes the table and its row when missing, and brings a table of an earlier
 // version up to date (times in UTC, the nonce). Writes nothing else.
-void PrepareLease(DbState& state);
+void PrepareLease(Connection& db);
 
 // Takes the lease for `claim.seconds` from the server's now when it is free,
 // run out, or already held by this process; renews it then. With
 // `restart` (nothing answered yet in this run) this instance's token held
 // by an earlier process is taken back at once. A row that has gone is made
 // again.
-LeaseAnswer TakeLease(DbState& state, const LeaseClaim& claim, bool restart);
+LeaseAnswer TakeLease(Connection& db, const LeaseClaim& claim, bool restart);
 
 // The statement that confirms (and renews) the lease of `claim` as the first
 // one of a transaction: true when it matched.
-bool ConfirmLease(DbState& state, const LeaseClaim& claim);
+bool ConfirmLease(Connection& db, const LeaseClaim& claim);
 
 // Lets the lease run out now when `claim` holds it, so that a standby takes
 // over at its next tick.
-void ReleaseLease(DbState& state, const LeaseClaim& claim);
+void ReleaseLease(Connection& db, const LeaseClaim& claim);
 
 // The holder of the lease; nullopt when nobody has held it yet.
-std::optional<LeaseHolder> ReadLeaseHolder(DbState& state);
+std::optional<LeaseHolder> ReadLeaseHolder(Connection& db);
 
 // The server's numbers for a conflict of two writers (a deadlock, a lock
 // wait timed out, a certification conflict of a Galera cluster): not a fault,

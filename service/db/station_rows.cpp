@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "service/db/db_hand_ins.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
-#include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
 
@@ -31,7 +31,8 @@ void LayOutStationRows(DbState& state, Procedure& p, const ResultSet& stations, 
       if (time) grid.SetPriceTime(station, *time);
     });
   }
-  DB_Get_MTS_Stationskraftstoffe(state, laid_out, state.stammdaten.MtsProductList);
+  DB_Get_MTS_Stationskraftstoffe(StationFuelsReadOf(state), laid_out,
+                                 state.stammdaten.MtsProductList);
 }
 
 }  // namespace velunor

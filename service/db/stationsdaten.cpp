@@ -8,6 +8,7 @@
 
 #include "service/common/procedure.h"
 #include "service/db/batch_write.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
 #include "service/db/prepare_opening_times.h"
@@ -15,7 +16,6 @@
 #include "service/db/station_address.h"
 #include "service/db/station_delivery.h"
 #include "service/db/station_rows.h"
-#include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
 
@@ -104,7 +104,8 @@ std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
   }
   std::vector<long> stations;
   for (const ChangedStation& c : plans) stations.push_back(c.station);
-  DB_Get_MTS_Stationskraftstoffe(state, stations, state.stammdaten.MtsProductList);
+  DB_Get_MTS_Stationskraftstoffe(StationFuelsReadOf(state), stations,
+                                 state.stammdaten.MtsProductList);
 
   DateTime today;
   const bool has_today =

@@ -38,10 +38,10 @@ std::map<long, std::vector<size_t>> RowsByStation(Procedure& p, const ResultSet&
 
 // The fuels of one station from its product rows. Each assignment is a step
 // of its own: a NULL ps_aktiv_time costs the station its price times, not its fuels.
-void AssignFuels(DbState& state, Procedure& p, long station, const ResultSet& products,
-                 const std::vector<size_t>& rows) {
-  StationTable& table = state.stations;
-  const MasterData& m = state.stammdaten;
+void AssignFuels(const StationFuelsRead& read, Procedure& p, long station,
+                 const ResultSet& products, const std::vector<size_t>& rows) {
+  StationTable& table = read.stations;
+  const MasterData& m = read.master;
   for (size_t r : rows) {
     p.Run([&] { table[station].hasMtsFuels = 1; });
     p.Run([&] {
@@ -64,10 +64,10 @@ void AssignFuels(DbState& state, Procedure& p, long station, const ResultSet& pr
 
 // The grid cells of a station with fuels, and its stored prices from row
 // `stored_row` of `stored` (none when nullptr).
-void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSet& stored,
-                      const size_t* stored_row) {
-  StationTable& table = state.stations;
-  ServiceState& grid = state.env.service;
+void ShowStoredPrices(const StationFuelsRead& read, Procedure& p, long station,
+                      const ResultSet& stored, const size_t* stored_row) {
+  StationTable& table = read.stations;
+  ServiceState& grid = read.facts;
   for (const Fuel& fuel : kFuels) {
     int32_t product = 0;
     if (!p.Run([&] { product = table[station].*fuel.product; })) continue;
@@ -93,12 +93,12 @@ void ShowStoredPrices(DbState& state, Procedure& p, long station, const ResultSe
 
 }  // namespace
 
-void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& stations,
+void DB_Get_MTS_Stationskraftstoffe(const StationFuelsRead& read, const std::vector<long>& stations,
                                     const std::string& product_list) {
-  Procedure p(state.env.log, "DB_Get_MTS_Stationskraftstoffe");
+  Procedure p(read.log, "DB_Get_MTS_Stationskraftstoffe");
   if (stations.empty()) return;
-  StationTable& table = state.stations;
-  ServiceState& grid = state.env.service;
+  StationTable& table = read.stations;
+  ServiceState& grid = read.facts;
   const std::string all = "in ( " + KeyList(stations) + " )";
   auto alone = [](long station) { return "= " + std::to_string(station); };
 
@@ -112,14 +112,14 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& sta
 
   std::string sql = ProductsStatement(all, product_list);
   ResultSet products;
-  p.With(sql).Run([&] { products = state.db().Query(sql); });
+  p.With(sql).Run([&] { products = Connected(read.db).Query(sql); });
   const std::map<long, std::vector<size_t>> product_rows = RowsByStation(p, products, "station");
 
   std::vector<long> with_fuels;
   for (long station : stations) {
     p.With(ProductsStatement(alone(station), product_list));
     const auto rows = product_rows.find(station);
-    if (rows != product_rows.end()) AssignFuels(state, p, station, products, rows->second);
+    if (rows != product_rows.end()) AssignFuels(read, p, station, products, rows->second);
     p.Run([&] {
       const StationEntry& e = table[station];
       grid.SetReporting(station, e.hasMtsFuels != 0 ? Reporting::kYes : Reporting::kNo);
@@ -130,12 +130,12 @@ void DB_Get_MTS_Stationskraftstoffe(DbState& state, const std::vector<long>& sta
 
   sql = StoredPricesStatement("in ( " + KeyList(with_fuels) + " )");
   ResultSet stored;
-  p.With(sql).Run([&] { stored = state.db().Query(sql); });
+  p.With(sql).Run([&] { stored = Connected(read.db).Query(sql); });
   const std::map<long, std::vector<size_t>> stored_rows = RowsByStation(p, stored, "station");
   for (long station : with_fuels) {
     p.With(StoredPricesStatement(alone(station)));
     const auto found = stored_rows.find(station);
-    ShowStoredPrices(state, p, station, stored,
+    ShowStoredPrices(read, p, station, stored,
                      found == stored_rows.end() ? nullptr : &found->second.front());
   }
 }

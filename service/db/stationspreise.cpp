@@ -11,31 +11,31 @@
 
 namespace velunor {
 
-void DB_Get_MTS_StationsPreise(DbState& state) {
-  Procedure p(state.env.log, "DB_Get_MTS_StationsPreise");
+void DB_Get_MTS_StationsPreise(Connection* db, CurrentPrices& prices, const PriceIntake& intake) {
+  Procedure p(intake.log, "DB_Get_MTS_StationsPreise");
   const std::string sql =
       "select station, produkt, preis, date_format( datum,'%Y-%m-%dT%H:%i:%s') datum from "
       "lox_station_aktuelle_preise order by station";
   p.With(sql).Run([&] {
-    ResultSet rows = state.db().Query(sql);
-    if (rows.RecordCount() > 0) state.current_prices.rows = std::move(rows);
+    ResultSet rows = Connected(db).Query(sql);
+    if (rows.RecordCount() > 0) prices.rows = std::move(rows);
   });
-  AktuellePreiseZuordnen(state);
+  AktuellePreiseZuordnen(prices, intake);
 }
 
-void AktuellePreiseZuordnen(DbState& state) {
-  Procedure p(state.env.log, "AktuellePreiseZuordnen");
+void AktuellePreiseZuordnen(const CurrentPrices& prices, const PriceIntake& intake) {
+  Procedure p(intake.log, "AktuellePreiseZuordnen");
   // One suffix for the whole run: the offset in force now, not at the price's date.
-  const std::string suffix = ZeitzonenText(state.env.clock);
-  const ResultSet& rows = state.current_prices.rows;
-  ServiceState& grid = state.env.service;
-  EndOldPriceWarnings(state);
+  const std::string suffix = ZeitzonenText(intake.clock);
+  const ResultSet& rows = prices.rows;
+  ServiceState& grid = intake.facts;
+  intake.watch.EndOldWarnings();
 
   for (size_t r = 0; r < rows.RecordCount(); ++r) {
     p.Run([&] {
       const long station = DbLong(rows.ValueAt(r, 0));
       // A price of a station the network does not hold is not the service's.
-      StationEntry* found = state.stations.Find(station);
+      StationEntry* found = intake.stations.Find(station);
       if (found == nullptr || found->hasMtsFuels <= 0) return;
       StationEntry& e = *found;
       const long product = DbLong(rows.ValueAt(r, 1));
@@ -61,7 +61,7 @@ void AktuellePreiseZuordnen(DbState& state) {
         // has been judged once already.
         if (pending.str() != (e.*fuel->newPrice).str() ||
             pending_time.str() != (e.*fuel->newPriceTime).str()) {
-          WatchPrice(state, station, *fuel, current, stored);
+          intake.watch.Judge(station, e.name, *fuel, current, stored);
         }
         e.*fuel->newPrice = pending;
         e.*fuel->newPriceTime = pending_time;

@@ -35,10 +35,10 @@ std::vector<std::string> PriceElement(const StationEntry& entry, const std::stri
   return lines;
 }
 
-void XML_Preisdaten(PublicationState& pub, DbState& state) {
-  Procedure p(state.env.log, "XML_Preisdaten");
-  const MasterData& m = state.stammdaten;
-  const StationMap<int32_t>& active = state.published.StationActive;
+void XML_Preisdaten(PublicationState& pub, const PriceBodySource& from) {
+  Procedure p(from.log, "XML_Preisdaten");
+  const MasterData& m = from.master;
+  const StationMap<int32_t>& active = from.published.StationActive;
   // A station of the range that is not active has no element any more, nor
   // has one that left the publication.
   std::vector<long> gone;
@@ -56,7 +56,7 @@ void XML_Preisdaten(PublicationState& pub, DbState& state) {
     if (station.second < 1) continue;
     const long n = station.first;
     p.Run([&] {
-      const StationEntry* entry = state.stations.Find(n);
+      const StationEntry* entry = from.stations.Find(n);
       std::vector<std::string> lines =
           PriceElement(entry == nullptr ? kNoEntry : *entry, pub.StationReference.Get(n));
       const int32_t last = static_cast<int32_t>(lines.size()) - 1;

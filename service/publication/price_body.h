@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "service/db/db_state.h"
+#include "service/common/fehler_log.h"
 #include "service/db/station_table.h"
 #include "service/publication/publication_state.h"
 
@@ -18,10 +18,18 @@ namespace velunor {
 // first free slot.
 std::vector<std::string> PriceElement(const StationEntry& entry, const std::string& reference);
 
+// What the price body is built from; the caller keeps each part.
+struct PriceBodySource {
+  FehlerLog& log;
+  const MasterData& master;                  // the station range
+  const StationPublicationIndex& published;  // which stations are active
+  const StationTable& stations;              // their stored prices and periods
+};
+
 // Rebuilds the petrolStationInformation lines of every station in the range
 // from the station table: PriceLineLast 0 for a station that is not active
 // or no longer in the station publication. Logs a failing step under
 // "XML_Preisdaten" and goes on. REQUIRES: XML_Stationsdaten has run.
-void XML_Preisdaten(PublicationState& pub, DbState& state);
+void XML_Preisdaten(PublicationState& pub, const PriceBodySource& from);
 
 }  // namespace velunor

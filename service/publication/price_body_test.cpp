@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "service/publication/publication_hand_ins.h"
 #include "tests/test_env.h"
 
 namespace velunor {

@@ -1,0 +1,30 @@
+// What each database procedure is handed, cut from the process's database
+// state: the one place that knows which parts of DbState a procedure works
+// on, so that the procedures themselves take only those parts.
+#pragma once
+
+#include "service/db/db_state.h"
+#include "service/db/stationskraftstoffe.h"
+#include "service/db/stationspreise.h"
+
+namespace velunor {
+
+inline PriceIntake PriceIntakeOf(DbState& state) {
+  return {state.env.clock, state.env.log, state.stations, state.env.service,
+          PriceWatch(state.plausibility, state.env.clock, state.env.log, state.env.service)};
+}
+
+// The current-price intake over the run's connection into the state's last read.
+inline void DB_Get_MTS_StationsPreise(DbState& state) {
+  DB_Get_MTS_StationsPreise(state.DbVerbindung.get(), state.current_prices, PriceIntakeOf(state));
+}
+inline void AktuellePreiseZuordnen(DbState& state) {
+  AktuellePreiseZuordnen(state.current_prices, PriceIntakeOf(state));
+}
+
+inline StationFuelsRead StationFuelsReadOf(DbState& state) {
+  return {state.env.log, state.DbVerbindung.get(), state.stammdaten, state.stations,
+          state.env.service};
+}
+
+}  // namespace velunor
