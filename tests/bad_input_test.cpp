@@ -58,18 +58,19 @@ void WidenUpstreamColumns(Connection& db) {
 // (NULL for nullopt), with three fuels, prices and opening-time rows.
 void InsertStation(Connection& db, long station, const DbValue& text, const DbValue& price) {
   const DbValue n = std::to_string(station);
+  // A value the NULL station has as NULL too.
+  const auto unless_null = [&](const char* value) { return text ? DbValue(value) : DbValue(); };
   db.Execute("insert into lox_station values (?, ?, ?, ?, ?, ?)",
              {n, text, text, text, text, text});
   db.Execute(
       "insert into lox_station_mts (station, status, ps_aktiv, ps_aktiv_time, ps_id, ps_version, "
       "ps_brand, ps_latitude, ps_longitude, Bundesland_ID, gt_aktiv, gt_id) "
       "values (?, 2, 1, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-      {n, text ? DbValue("1") : DbValue(), text, text ? DbValue("1") : DbValue(), text, text, text,
-       text ? DbValue("14") : DbValue(), text ? DbValue("0") : DbValue(),
-       text ? DbValue("0") : DbValue()});
+      {n, unless_null("1"), text, unless_null("1"), text, text, text, unless_null("14"),
+       unless_null("0"), unless_null("0")});
   for (const char* product : {"1", "2", "3"}) {
     db.Execute("insert into lox_station_produkte values (?, ?, ?, ?)",
-               {n, DbValue(product), DbValue(product), text ? DbValue("J") : DbValue()});
+               {n, DbValue(product), DbValue(product), unless_null("J")});
     db.Execute("insert into lox_station_aktuelle_preise values (?, ?, ?, now())",
                {n, DbValue(product), price});
   }

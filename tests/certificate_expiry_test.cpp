@@ -14,6 +14,7 @@
 
 #include "shared/cert_store.h"
 #include "shared/output_line.h"
+#include "tests/expect_text.h"
 #include "tests/service_fixture.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"
@@ -80,19 +81,18 @@ TEST_F(CertificateExpiryTest, NothingAt40DaysAWarningAt20AnAlarmAt5) {
   const auto printed = [](const std::string& text) { return EscapeLine(text); };
 
   Seen seen = RunAt("40", "2045-11-21 09:00:00");
-  EXPECT_EQ(seen.stderr_text.find("Client-Zertifikat"), std::string::npos) << seen.stderr_text;
-  EXPECT_EQ(seen.error_log.find("Client-Zertifikat"), std::string::npos) << seen.error_log;
+  EXPECT_FALSE(Contains(seen.stderr_text, "Client-Zertifikat"));
+  EXPECT_FALSE(Contains(seen.error_log, "Client-Zertifikat"));
   EXPECT_EQ(seen.health_status, 200);
   EXPECT_EQ(seen.health["state"], "ok");
   EXPECT_EQ(seen.health["warning"], "");
   EXPECT_EQ(seen.health["client_certificate"]["expiry_epoch_seconds"], kCertificateEnd);
-  EXPECT_NE(seen.metrics.find(expiry_metric), std::string::npos) << seen.metrics;
+  EXPECT_TRUE(Contains(seen.metrics, expiry_metric));
 
   seen = RunAt("20", "2045-12-11 09:00:00");
   const std::string at_20 = warning_head + "(noch 20 Tage)";
-  EXPECT_NE(seen.stderr_text.find("velunor: " + printed(at_20)), std::string::npos)
-      << seen.stderr_text;
-  EXPECT_NE(seen.error_log.find(printed(at_20)), std::string::npos) << seen.error_log;
+  EXPECT_TRUE(Contains(seen.stderr_text, "velunor: " + printed(at_20)));
+  EXPECT_TRUE(Contains(seen.error_log, printed(at_20)));
   EXPECT_EQ(seen.health_status, 200) << "a warning, not yet an alarm";
   EXPECT_EQ(seen.health["state"], "ok");
   EXPECT_EQ(seen.health["warning"], at_20);
@@ -100,11 +100,11 @@ TEST_F(CertificateExpiryTest, NothingAt40DaysAWarningAt20AnAlarmAt5) {
 
   seen = RunAt("5", "2045-12-26 09:00:00");
   const std::string at_5 = warning_head + "(noch 5 Tage)";
-  EXPECT_NE(seen.stderr_text.find(printed(at_5)), std::string::npos) << seen.stderr_text;
+  EXPECT_TRUE(Contains(seen.stderr_text, printed(at_5)));
   EXPECT_EQ(seen.health_status, 503);
   EXPECT_EQ(seen.health["state"], "alarm");
   EXPECT_EQ(seen.health["warning"], at_5);
-  EXPECT_NE(seen.metrics.find(expiry_metric), std::string::npos);
+  EXPECT_TRUE(Contains(seen.metrics, expiry_metric));
 }
 
 }  // namespace

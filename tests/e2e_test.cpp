@@ -25,11 +25,8 @@
 
 #include "tests/expect_text.h"
 #include "tests/proof_server.h"
-#include "tests/received_publication.h"
 #include "tests/service_fixture.h"
 #include "tests/small_network.h"
-#include "tests/test_support.h"
-#include "tests/transmission_sim.h"
 
 namespace velunor {
 namespace {
@@ -45,6 +42,11 @@ constexpr const char* kVelunor = VELUNOR_BIN;
 // service writes falls into the minute 09:05.
 constexpr const char* kStartTime = "2026-12-06 09:05:00";
 constexpr int kTickMs = 20;
+
+// Each query's rows as QueryRows gives them.
+void ExpectRows(Connection& db, const std::vector<std::pair<std::string, std::string>>& expected) {
+  for (const auto& [query, rows] : expected) EXPECT_EQ(QueryRows(db, query), rows) << query;
+}
 
 class E2eTest : public testing::ServiceProcessTest {
  protected:
@@ -72,6 +74,12 @@ class E2eTest : public testing::ServiceProcessTest {
     testing::InsertStationNetwork(*sql);
     WriteProgramDir(server.Server());
     return sql;
+  }
+  // A run of 5 ticks whose start must end with status 1.
+  std::unique_ptr<ServiceProcess> Aborted(const std::string& name) const {
+    auto run = Run(name, 5);
+    EXPECT_EQ(run->Wait(30), 1) << run->Stdout() << run->Stderr();
+    return run;
   }
   std::string ProgramFile(const std::string& name) const {
     return testing::ReadFile(ProgramDir() / name);
@@ -119,29 +127,27 @@ TEST_F(E2eTest, ReportsStationsThenPricesThenAPriceChangeWithinOneCycle) {
   // The database afterwards.
   const std::string station = "0,Stationsdaten erfolgreich übertragen";
   const std::string price = "1,Preisdaten erfolgreich übertragen";
-  for (const auto& [query, rows] : std::vector<std::pair<std::string, std::string>>{
-           {"select station, ps_version, ps_housenumber, left(ps_version_time, 16), "
-            "right(ps_version_time, 6) from mts_petrolstation order by station",
-            "1,5,14,2026-12-06T09:05,+01:00 | 2,2,150a,2026-12-06T09:05,+01:00"},
-           // the row as published before the second run's change
-           {"select station, ps_version, ps_housenumber from mts_petrolstation_historie "
-            "order by historie_id",
-            "1,4,12"},
-           {"select count(*) from mts_petrolstation_times_historie where station = 1", "1"},
-           {"select station, ps_pricee5, ps_pricee10, ps_pricediesel, ps_pricediesel_time "
-            "from mts_petrolstation_price order by station",
-            "1,1.759,1.699,1.549,2026-12-06T09:00:00+01:00 | "
-            "2,1.769,1.709,1.599,2026-12-06T08:00:00+01:00"},
-           // the price row as it stood before the change
-           {"select station, ps_pricediesel from mts_petrolstation_price_historie "
-            "order by historie_id",
-            "1,1.589"},
-           {"select log_code, log_text from mts_petrolstation_log order by log_id",
-            station + " | " + price + " | " + station + " | " + price + " | " + price},
-           {"select id, value from stammdaten where id in (133, 134) order by id",
-            "133,2026-7 | 134,2026-10"}}) {
-    EXPECT_EQ(QueryRows(*sql, query), rows) << query;
-  }
+  ExpectRows(*sql,
+             {{"select station, ps_version, ps_housenumber, left(ps_version_time, 16), "
+               "right(ps_version_time, 6) from mts_petrolstation order by station",
+               "1,5,14,2026-12-06T09:05,+01:00 | 2,2,150a,2026-12-06T09:05,+01:00"},
+              // the row as published before the second run's change
+              {"select station, ps_version, ps_housenumber from mts_petrolstation_historie "
+               "order by historie_id",
+               "1,4,12"},
+              {"select count(*) from mts_petrolstation_times_historie where station = 1", "1"},
+              {"select station, ps_pricee5, ps_pricee10, ps_pricediesel, ps_pricediesel_time "
+               "from mts_petrolstation_price order by station",
+               "1,1.759,1.699,1.549,2026-12-06T09:00:00+01:00 | "
+               "2,1.769,1.709,1.599,2026-12-06T08:00:00+01:00"},
+              // the price row as it stood before the change
+              {"select station, ps_pricediesel from mts_petrolstation_price_historie "
+               "order by historie_id",
+               "1,1.589"},
+              {"select log_code, log_text from mts_petrolstation_log order by log_id",
+               station + " | " + price + " | " + station + " | " + price + " | " + price},
+              {"select id, value from stammdaten where id in (133, 134) order by id",
+               "133,2026-7 | 134,2026-10"}});
 
   // The files in the program directory: the last publication of each kind
   // as it was sent, and the communication log of the second run only.
@@ -216,16 +222,12 @@ TEST_F(E2eTest, ReconnectsAfterTheDatabaseServerRestartsAndReportsThePriceChange
   // publications follow, the last one with the price changed meanwhile.
   EXPECT_TRUE(std::regex_match(sim_.Kinds(), std::regex("GPP+"))) << sim_.Kinds();
   EXPECT_EQ(sim_.Received(sim_.RequestCount()).Price("id-0002", "Diesel"), "1.579");
-  EXPECT_EQ(QueryRows(*sql,
-                      "select station, ps_pricediesel, ps_pricediesel_time from "
-                      "mts_petrolstation_price order by station"),
-            "1,1.589,2026-12-06T08:00:00+01:00 | 2,1.579,2026-12-06T09:04:00+01:00");
-  EXPECT_EQ(QueryRows(*sql,
-                      "select log_code from mts_petrolstation_log order by log_id desc "
-                      "limit 1"),
-            "1");
-  EXPECT_EQ(QueryRows(*sql, "select count(*) from mts_petrolstation_log where log_code >= 100"),
-            "0");
+  ExpectRows(*sql,
+             {{"select station, ps_pricediesel, ps_pricediesel_time from mts_petrolstation_price "
+               "order by station",
+               "1,1.589,2026-12-06T08:00:00+01:00 | 2,1.579,2026-12-06T09:04:00+01:00"},
+              {"select log_code from mts_petrolstation_log order by log_id desc limit 1", "1"},
+              {"select count(*) from mts_petrolstation_log where log_code >= 100", "0"}});
   const std::string errors = ProgramFile("MTS-Error-0.LOG");
   EXPECT_TRUE(Contains(errors, " / -2147467259 / "));
 }
@@ -249,36 +251,25 @@ TEST_F(E2eTest, AStopWhileTheDatabaseIsLostEndsTheServiceAtOnce) {
 
 TEST_F(E2eTest, AbortedStartsEndWithStatusOneAndSayWhyOnStandardError) {
   // No STATION.INI.
-  {
-    auto run = Run("no-ini", 5);
-    EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_TRUE(Contains(run->Stderr(), "Die Datei '" + (ProgramDir() / "STATION.INI").string() +
-                                            "' wurde nicht gefunden!"));
-  }
+  EXPECT_TRUE(Contains(
+      Aborted("no-ini")->Stderr(),
+      "Die Datei '" + (ProgramDir() / "STATION.INI").string() + "' wurde nicht gefunden!"));
 
-  // A database server nobody listens for.
+  // A database server nobody listens for; the driver's reason follows the message.
   WriteStationIni("127.0.0.1:1");
-  {
-    auto run = Run("no-db", 5);
-    EXPECT_EQ(run->Wait(30), 1);
-    EXPECT_TRUE(Contains(run->Stderr(),
-                         "velunor: Keine Verbindung zur Datenbank möglich\nvelunor: "
-                         "Datenbank meldet: SQLSTATE HY000, Fehler 2002: "))
-        << "the driver's reason follows the message";
-  }
+  EXPECT_TRUE(Contains(Aborted("no-db")->Stderr(),
+                       "velunor: Keine Verbindung zur Datenbank möglich\nvelunor: "
+                       "Datenbank meldet: SQLSTATE HY000, Fehler 2002: "));
 
   // No Velunor.CFG next to a reachable database.
   auto sql = testing::ConnectToStationNetwork();
   WriteStationIni(TestDb::Server());
-  {
-    auto run = Run("no-cfg", 5);
-    EXPECT_EQ(run->Wait(20), 1);
-    EXPECT_TRUE(Contains(run->Stderr(),
-                         "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE "
-                         "und nehmen die notwendigen Einstellungen vor!"));
-    EXPECT_FALSE(Contains(run->Stdout(), "Velunor erfolgreich gestartet"))
-        << "a configuration fault ends the start at once";
-  }
+  auto run = Aborted("no-cfg");
+  EXPECT_TRUE(Contains(run->Stderr(),
+                       "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE "
+                       "und nehmen die notwendigen Einstellungen vor!"));
+  EXPECT_FALSE(Contains(run->Stdout(), "Velunor erfolgreich gestartet"))
+      << "a configuration fault ends the start at once";
 }
 
 // A STATION.INI that cannot be read is never taken for an empty one (which
@@ -288,8 +279,7 @@ TEST_F(E2eTest, AnUnreadableStationIniEndsTheStartWithItsNameAndTheReason) {
   const fs::path ini = ProgramDir() / "STATION.INI";
   fs::create_directory(ini);  // unreadable for root too
   {
-    auto run = Run("directory", 5);
-    EXPECT_EQ(run->Wait(20), 1);
+    auto run = Aborted("directory");
     EXPECT_TRUE(Contains(run->Stderr(), "velunor: Die Datei '" + ini.string() +
                                             "' kann nicht gelesen werden: Is a directory -> "));
     EXPECT_FALSE(Contains(run->Stdout(), "Verbindung zur Datenbank"));
@@ -334,8 +324,7 @@ TEST_F(E2eTest, StationIniWithFewerValuesRunsTheStartToItsEndThenAborts) {
   Write("STATION.INI", "Test\r\n" + server.Server() + "\r\nohne_kennwort\r\n");
   Write("Velunor.CFG", "CN=Test, C=DE\r\nhttps://127.0.0.1:1/g\r\nhttps://127.0.0.1:1/p\r\n");
 
-  auto run = Run("run", 5);
-  EXPECT_EQ(run->Wait(30), 1);
+  auto run = Aborted("run");
   EXPECT_TRUE(Contains(run->Stderr(), "Fehler beim Programmstart - wird beendet"));
   EXPECT_TRUE(Contains(run->Stdout(), "Velunor erfolgreich gestartet"))
       << "the sequence runs on after the short file";

@@ -15,7 +15,6 @@
 #include "tests/expect_text.h"
 #include "tests/proof_network.h"
 #include "tests/proof_rig.h"
-#include "tests/received_publication.h"
 #include "tests/tcp_cutter.h"
 
 namespace velunor {
@@ -30,10 +29,10 @@ constexpr int kStations = 20;
 
 struct Fault {
   const char* name;
-  std::string outcome;                 // the simulator's answer during the fault
-  std::optional<TcpCutter::Mode> cut;  // a dropped connection instead
-  int timeout_ms = 0;                  // a short transport time-out
-  std::string komm_line;               // a line the communication log must show
+  std::string outcome;                   // the simulator's answer during the fault
+  std::string komm_line;                 // a line the communication log must show
+  std::optional<TcpCutter::Mode> cut{};  // a dropped connection instead
+  int timeout_ms = 0;                    // a short transport time-out
 };
 
 std::ostream& operator<<(std::ostream& out, const Fault& f) { return out << f.name; }
@@ -99,7 +98,7 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
   } else {
     ASSERT_EQ(rig.sim().RequestCount(), requests_before_fault + 1);
     failed_version = StationText(rig.LastRequest(), "st-5");
-    EXPECT_NE(failed_version.find("Umbenannt"), std::string::npos) << failed_version;
+    EXPECT_TRUE(Contains(failed_version, "Umbenannt"));
   }
 
   // The endpoint works again. The next cycle's change check sends the
@@ -119,7 +118,7 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
   }
   ASSERT_FALSE(resent.empty()) << "the station data did not go out again; error log:\n"
                                << Joined(rig.ErrorLines());
-  EXPECT_NE(resent.find("Umbenannt"), std::string::npos) << resent;
+  EXPECT_TRUE(Contains(resent, "Umbenannt"));
   if (!failed_version.empty()) {
     EXPECT_NE(resent, failed_version) << "a new version";
   }
@@ -131,18 +130,15 @@ TEST_P(FaultTransmissionTest, FailureIsLoggedAndTheStationDataGoOutAgainAtTheNex
 
 INSTANTIATE_TEST_SUITE_P(
     Endpoint, FaultTransmissionTest,
-    ::testing::Values(Fault{"Refused",
-                            "refuse:Stationsdaten abgelehnt",
-                            {},
-                            0,
+    ::testing::Values(Fault{"Refused", "refuse:Stationsdaten abgelehnt",
                             "SOAP: Server tell us: Stationsdaten abgelehnt"},
-                      Fault{"NotXml", "non-xml", {}, 0, "SOAP-Parse-Error!"},
-                      Fault{"EmptyAnswer", "empty", {}, 0, "SOAP-Parse-Error!"},
-                      Fault{"HttpError", "http:500", {}, 0, "ERR: 500 "},
-                      Fault{"TimedOut", "delay:10", {}, 1000, "ERR: 28 "},
-                      Fault{"ClosedAtOnce", "", TcpCutter::Mode::kCloseAtOnce, 0, "ERR: 35 "},
-                      Fault{"ClosedDuringRequest", "", TcpCutter::Mode::kCloseDuringRequest, 0,
-                            "ERR: 5"}),
+                      Fault{"NotXml", "non-xml", "SOAP-Parse-Error!"},
+                      Fault{"EmptyAnswer", "empty", "SOAP-Parse-Error!"},
+                      Fault{"HttpError", "http:500", "ERR: 500 "},
+                      Fault{"TimedOut", "delay:10", "ERR: 28 ", {}, 1000},
+                      Fault{"ClosedAtOnce", "", "ERR: 35 ", TcpCutter::Mode::kCloseAtOnce},
+                      Fault{"ClosedDuringRequest", "", "ERR: 5",
+                            TcpCutter::Mode::kCloseDuringRequest}),
     [](const ::testing::TestParamInfo<Fault>& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -13,11 +13,8 @@
 
 #include "service/status/status_snapshot.h"
 #include "tests/expect_text.h"
-#include "tests/proof_rig.h"
-#include "tests/received_publication.h"
 #include "tests/rig_test.h"
 #include "tests/small_network.h"
-#include "tests/test_support.h"
 
 namespace velunor {
 namespace {

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "service/common/failure.h"
@@ -45,17 +44,11 @@ class UnwritableFolder {
  public:
   explicit UnwritableFolder(fs::path dir) : dir_(std::move(dir)) {
     const int fd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-      int flags = 0;
-      if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-        int immutable = flags | FS_IMMUTABLE_FL;
-        if (ioctl(fd, FS_IOC_SETFLAGS, &immutable) == 0) {
-          old_flags_ = flags;
-          immutable_ = true;
-        }
-      }
-      close(fd);
+    if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &old_flags_) == 0) {
+      int immutable = old_flags_ | FS_IMMUTABLE_FL;
+      immutable_ = ioctl(fd, FS_IOC_SETFLAGS, &immutable) == 0;
     }
+    if (fd >= 0) close(fd);
     if (!immutable_) fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
   }
   ~UnwritableFolder() {

@@ -1,6 +1,5 @@
 #include "tests/proof_rig.h"
 
-#include <fstream>
 #include <stdexcept>
 
 #include "service/transmission/curl_transport.h"

@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -40,11 +39,14 @@ bool PortFree(int port) {
   return free;
 }
 
-void RunSandbox(const std::string& arguments) {
-  const std::string command = SandboxScript() + " " + arguments;
+// What `command` printed; throws std::runtime_error with it when the command fails.
+std::string RunOrThrow(const std::string& command) {
   const CommandResult ran = RunCommand(command);
   if (ran.status != 0) throw std::runtime_error(command + " failed: " + ran.output);
+  return ran.output;
 }
+
+void RunSandbox(const std::string& arguments) { RunOrThrow(SandboxScript() + " " + arguments); }
 
 // Galera's 3 x 4 ports from a base in 36000..37990, clear of the single
 // servers' range and of the ports the kernel hands out by itself.
@@ -138,17 +140,15 @@ PrivateServer::~PrivateServer() {
   }
 }
 
-void PrivateServer::Run(const std::string& arguments) const { RunSandbox(arguments); }
-
 void PrivateServer::Start() {
   if (running_) return;
-  Run("start '" + dir_.path().string() + "' " + std::to_string(port_));
+  RunSandbox("start '" + dir_.path().string() + "' " + std::to_string(port_));
   running_ = true;
 }
 
 void PrivateServer::Stop() {
   if (!running_) return;
-  Run("stop '" + dir_.path().string() + "'");
+  RunSandbox("stop '" + dir_.path().string() + "'");
   running_ = false;
 }
 
@@ -179,12 +179,8 @@ std::unique_ptr<Connection> PrivateServer::Connect() const {
 std::string PrivateServer::RunAsRoot(const std::string& sql) const {
   const std::filesystem::path file = dir_.path() / "root.sql";
   std::ofstream(file, std::ios::binary) << sql << "\n";
-  const std::string command = "mariadb --no-defaults -uroot --socket='" +
-                              (dir_.path() / "mariadb.sock").string() + "' lox < '" +
-                              file.string() + "'";
-  const CommandResult ran = RunCommand(command);
-  if (ran.status != 0) throw std::runtime_error(command + " failed: " + ran.output);
-  return ran.output;
+  return RunOrThrow("mariadb --no-defaults -uroot --socket='" +
+                    (dir_.path() / "mariadb.sock").string() + "' lox < '" + file.string() + "'");
 }
 
 }  // namespace velunor::testing

@@ -42,8 +42,6 @@ class PrivateServer {
   std::string RunAsRoot(const std::string& sql) const;
 
  private:
-  void Run(const std::string& arguments) const;
-
   void Signal(int signal_number) const;
 
   TempDir dir_;

@@ -4,15 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <pugixml.hpp>
 
 #include "service/publication/publication_hand_ins.h"
 #include "service/publication/station_body.h"
 #include "service/publication/xml_frame.h"
 #include "tests/db_test.h"
+#include "tests/expect_text.h"
 #include "tests/received_publication.h"
 
 namespace velunor {
@@ -135,9 +133,9 @@ TEST_F(PublicationTest, NumbersAdvanceWithEveryDocumentAndAreStoredBeforeSending
   Init("2026-999998", "");
   XML_Stationsdaten(pub_, t_.db);
   XML_Out_Station(pub_, t_.db);
-  EXPECT_NE(pub_.PublicationXml.find("id=\"G-2026-999999\""), std::string::npos);
+  EXPECT_TRUE(Contains(pub_.PublicationXml, "id=\"G-2026-999999\""));
   XML_Out_Station(pub_, t_.db);
-  EXPECT_NE(pub_.PublicationXml.find("id=\"G-2026-0\""), std::string::npos)
+  EXPECT_TRUE(Contains(pub_.PublicationXml, "id=\"G-2026-0\""))
       << "after 999999 comes 0, even though nothing was acknowledged";
   EXPECT_EQ(One("select value from stammdaten where id = 133"), "2026-0");
   XML_Preisdaten(pub_, t_.db);
@@ -173,9 +171,9 @@ TEST_F(PublicationTest, WithoutStationsBothDocumentsAreTheirFramesOnly) {
   XML_Out_Preise(pub_, t_.db);
   const std::string& p = pub_.PublicationXml;
   EXPECT_EQ(std::count(p.begin(), p.end(), '\n'), 11) << p;
-  EXPECT_NE(p.find("\r\nxsi:schemaLocation=\"http://www.mdm-portal.de/schema/01-01-00 "
-                   "FuelPricePublication_v01-01-00.xsd\""),
-            std::string::npos);
+  EXPECT_TRUE(Contains(p,
+                       "\r\nxsi:schemaLocation=\"http://www.mdm-portal.de/schema/01-01-00 "
+                       "FuelPricePublication_v01-01-00.xsd\""));
   ExpectWellFormed(p, doc);
   EXPECT_EQ(t_.dir.Read("MTS_P.xml"), p + "\r\n");
 }
@@ -188,8 +186,8 @@ TEST_F(PublicationTest, ANumberThatCannotBeStoredOrAFileThatCannotBeWrittenStill
   t_.env.program_dir = t_.dir.path() / "missing" / "folder";
   XML_Out_Station(pub_, t_.db);
 
-  EXPECT_NE(pub_.PublicationXml.find("id=\"G-2026-8\""), std::string::npos);
-  EXPECT_NE(pub_.PublicationXml.find("</d2LogicalModel>\r\n"), std::string::npos);
+  EXPECT_TRUE(Contains(pub_.PublicationXml, "id=\"G-2026-8\""));
+  EXPECT_TRUE(Contains(pub_.PublicationXml, "</d2LogicalModel>\r\n"));
   pugi::xml_document doc;
   ExpectWellFormed(pub_.PublicationXml, doc);
   EXPECT_EQ(Count(doc, "petrolStation"), 3u);
@@ -199,7 +197,7 @@ TEST_F(PublicationTest, ANumberThatCannotBeStoredOrAFileThatCannotBeWrittenStill
   EXPECT_EQ(log[0].substr(20),
             "--> XML_Out_Station / -2147467259 / Keine Verbindung zur Datenbank / replace into "
             "stammdaten ( id, value ) values ( 133, '2026-8' )");
-  EXPECT_NE(log[1].find("--> XML_Out_Station / 75 / "), std::string::npos) << log[1];
+  EXPECT_TRUE(Contains(log[1], "--> XML_Out_Station / 75 / "));
   EXPECT_EQ(t_.log.LetzterFehler(), -2147467259) << "the scheduler must notice the lost connection";
 }
 

@@ -13,13 +13,8 @@
 #include "service/common/failure.h"
 #include "service/core/markt_transp.h"
 #include "tests/expect_text.h"
-#include "tests/fake_front_end.h"
-#include "tests/proof_rig.h"
-#include "tests/received_publication.h"
 #include "tests/rig_test.h"
 #include "tests/small_network.h"
-#include "tests/test_support.h"
-#include "tests/transmission_sim.h"
 
 namespace velunor {
 namespace {
@@ -42,12 +37,12 @@ class SchedulerRealTest : public testing::RigTest {
   // the first station and price publications are acknowledged.
   void StartAndSendFirstPublications() {
     Start();
-    ASSERT_EQ(w().scheduler().state(), kBuildStationLines)
+    ASSERT_EQ(State(), kBuildStationLines)
         << "changed stations at start go straight to the station chain";
     ASSERT_TRUE(fe().timer);
     ASSERT_TRUE(fe().messages.empty()) << fe().messages.front();
     Tick(10);  // the station chain and its transmission, then the price chain
-    ASSERT_EQ(w().scheduler().state(), kIdle);
+    ASSERT_EQ(State(), kIdle);
     ASSERT_EQ(sim().Kinds(), "GP");
   }
 
@@ -56,7 +51,7 @@ class SchedulerRealTest : public testing::RigTest {
   void WholeStationExport(const std::string& why, int number) {
     Tick();
     EXPECT_EQ(Info(), At(why));
-    EXPECT_EQ(w().scheduler().state(), kPrepareStations);
+    EXPECT_EQ(State(), kPrepareStations);
     Tick(5);  // the station chain and its transmission
     ASSERT_EQ(sim().RequestCount(), number);
     EXPECT_EQ(Received(number).kind, "PetrolStationPublication");
@@ -64,7 +59,14 @@ class SchedulerRealTest : public testing::RigTest {
   }
 
   void Tick(int n = 1) { rig_->Tick(n); }
+  // The tick counter set to `counter`, then `n` ticks.
+  void TickFromCounter(int counter, int n = 1) {
+    w().scheduler().SetTaktZaehler(counter);
+    Tick(n);
+  }
   MarktTransp& w() { return rig_->window(); }
+  SchedulerState State() { return w().scheduler().state(); }
+  SchedulerVariables Snapshot() { return w().scheduler().Snapshot(); }
   FakeFrontEnd& fe() { return rig_->front_end(); }
   MdmSim& sim() { return rig_->sim(); }
   WindowModel& model() { return rig_->model(); }
@@ -100,30 +102,29 @@ class SchedulerRealTest : public testing::RigTest {
 
 TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 10)
-      << "the counter counts from the start on, chains included";
+  EXPECT_EQ(Snapshot().TaktZaehler, 10) << "the counter counts from the start on, chains included";
   testing::SetUpstreamPrice(*sql_, 1, 3, "1.549");
 
   Tick(69);
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 79);
+  EXPECT_EQ(Snapshot().TaktZaehler, 79);
   EXPECT_EQ(Info(), At("Warten auf Auftrag"));
   Tick();
   EXPECT_EQ(Info(), At("Prüfung auf geänderte Stationsdaten"));
-  EXPECT_EQ(w().scheduler().state(), kIdle) << "no station changed";
+  EXPECT_EQ(State(), kIdle) << "no station changed";
   EXPECT_EQ(Rows("select station, ps_version from mts_petrolstation order by station"),
             "1,4 | 2,2");
   Tick(10);
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 90);
-  EXPECT_EQ(w().scheduler().state(), kIdle) << "90 does not start the price export yet";
+  EXPECT_EQ(Snapshot().TaktZaehler, 90);
+  EXPECT_EQ(State(), kIdle) << "90 does not start the price export yet";
   EXPECT_EQ(sim().RequestCount(), 2);
   Tick();
-  EXPECT_EQ(w().scheduler().state(), kReadPrices);
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 0);
+  EXPECT_EQ(State(), kReadPrices);
+  EXPECT_EQ(Snapshot().TaktZaehler, 0);
   EXPECT_EQ(Info(), At("Automatischer Preisdatenexport"));
 
   Tick(6);  // the price chain and its transmission
-  EXPECT_EQ(w().scheduler().state(), kIdle);
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 6);
+  EXPECT_EQ(State(), kIdle);
+  EXPECT_EQ(Snapshot().TaktZaehler, 6);
   ASSERT_EQ(sim().RequestCount(), 3);
   const ReceivedPublication prices = Received(3);
   EXPECT_EQ(prices.kind, "FuelPricePublication");
@@ -140,8 +141,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   Tick(73);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,2 | 3,1") << "not examined before 80";
   Tick();
-  EXPECT_EQ(w().scheduler().state(), kBuildStationLines)
-      << "the stations are already prepared, 30 is skipped";
+  EXPECT_EQ(State(), kBuildStationLines) << "the stations are already prepared, 30 is skipped";
   EXPECT_EQ(Info(), At("Verarbeitung geänderte Stationsdaten"));
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   Tick(4);  // the station chain from its lines on, and its transmission
@@ -150,8 +150,7 @@ TEST_F(SchedulerRealTest, ChangeCheckAt80NothingAt90AutomaticPriceExportAt91) {
   EXPECT_EQ(stations.kind, "PetrolStationPublication");
   EXPECT_EQ(stations.stations.at("id-0002"), "v3 Autohof Göppingen Süd, Stuttgarter Str. 150a");
   EXPECT_EQ(stations.stations.at("id-0001"), "v4 Tankstelle Müller, Hauptstraße 12");
-  EXPECT_EQ(w().scheduler().state(), kReadPrices)
-      << "a successful station transmission leads into a price chain";
+  EXPECT_EQ(State(), kReadPrices) << "a successful station transmission leads into a price chain";
   EXPECT_TRUE(ErrorLines().empty()) << ErrorLines().front();
 }
 
@@ -163,17 +162,17 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   // Success: the station transmission leads into a price chain that gives
   // the price publication its first number, so no base price export follows.
   Restart();
-  ASSERT_EQ(w().scheduler().state(), kIdle);
+  ASSERT_EQ(State(), kIdle);
   ASSERT_NO_FATAL_FAILURE(WholeStationExport("Grund-Stationsdatenexport aktiviert", 3));
   EXPECT_EQ(model().label1(4), kAt0905);
-  EXPECT_EQ(w().scheduler().state(), kReadPrices);
+  EXPECT_EQ(State(), kReadPrices);
   Tick(6);
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).kind, "FuelPricePublication");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-1 | 134,2026-1");
   Tick();
-  EXPECT_EQ(w().scheduler().state(), kIdle);
+  EXPECT_EQ(State(), kIdle);
   EXPECT_EQ(Info(), At("Warten auf Auftrag"));
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1");
 
@@ -187,12 +186,11 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   EXPECT_EQ(Received(5).kind, "PetrolStationPublication");
   EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100");
-  EXPECT_EQ(w().scheduler().state(), kIdle)
-      << "a failed station transmission starts no price chain";
+  EXPECT_EQ(State(), kIdle) << "a failed station transmission starts no price chain";
   Tick();
   EXPECT_EQ(Info(), At("Grund-Preisdatenexport aktiviert"));
-  EXPECT_EQ(w().scheduler().state(), kStorePrices);
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, -1);
+  EXPECT_EQ(State(), kStorePrices);
+  EXPECT_EQ(Snapshot().TaktZaehler, -1);
   EXPECT_EQ(sim().RequestCount(), 5);
   Tick(5);  // the price chain from kStorePrices on, and its transmission
   ASSERT_EQ(sim().RequestCount(), 6);
@@ -202,35 +200,33 @@ TEST_F(SchedulerRealTest, BaseExportsWhenBothPublicationNumbersStandAtZero) {
   EXPECT_EQ(prices.Price("id-0002", "E10"), testing::InitialPrice(2, 2));
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 100 | 1");
   EXPECT_EQ(Rows("select value from stammdaten where id = 134"), "2026-1");
-  EXPECT_EQ(w().scheduler().state(), kIdle);
+  EXPECT_EQ(State(), kIdle);
 }
 
 TEST_F(SchedulerRealTest, FailedTransmissionsAreLoggedAndStartNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   sim().SetOutcomes({"http:503"});
   MarkChanged(1);
-  w().scheduler().SetTaktZaehler(79);
-  Tick();
-  ASSERT_EQ(w().scheduler().state(), kBuildStationLines);
+  TickFromCounter(79);
+  ASSERT_EQ(State(), kBuildStationLines);
   Tick(4);  // the station chain from its lines on, and its transmission
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).kind, "PetrolStationPublication");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100");
   EXPECT_EQ(model().label1(6), std::string("!! ") + kAt0905 + " !!");
-  EXPECT_EQ(w().scheduler().state(), kIdle) << "no price chain after a failed station transmission";
+  EXPECT_EQ(State(), kIdle) << "no price chain after a failed station transmission";
   Tick();
-  EXPECT_EQ(w().scheduler().state(), kIdle);
+  EXPECT_EQ(State(), kIdle);
   EXPECT_EQ(sim().RequestCount(), 3);
 
   testing::SetUpstreamPrice(*sql_, 2, 1, "1.749");
-  w().scheduler().SetTaktZaehler(90);
-  Tick(7);  // idle to kReadPrices, then the price chain and its transmission
+  TickFromCounter(90, 7);  // idle to kReadPrices, then the price chain and its transmission
   ASSERT_EQ(sim().RequestCount(), 4);
   EXPECT_EQ(Received(4).Price("id-0002", "E5"), "1.749");
   EXPECT_EQ(TransferLog(), "0 | 1 | 100 | 200");
   EXPECT_EQ(model().label1(7), std::string("!! ") + kAt0905 + " !!");
   EXPECT_EQ(model().label1(5), kAt0905) << "the last success stays shown";
-  EXPECT_EQ(w().scheduler().state(), kIdle);
+  EXPECT_EQ(State(), kIdle);
   EXPECT_EQ(model().list1().front().substr(9),
             "Beginning transaction to the MDM-Server (Pricedata)")
       << "the list shows the last transmission only";
@@ -240,42 +236,37 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
   clock().Set(DateTime{2026, 12, 6, 23, 5, 0});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   MarkChanged(1);
-  w().scheduler().SetTaktZaehler(79);
-  Tick();
-  EXPECT_EQ(w().scheduler().state(), kBuildStationLines) << "pending changes first";
-  EXPECT_EQ(w().scheduler().Snapshot().NachtlaufErledigt, 0);
+  TickFromCounter(79);
+  EXPECT_EQ(State(), kBuildStationLines) << "pending changes first";
+  EXPECT_EQ(Snapshot().NachtlaufErledigt, 0);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "no nightly refresh";
   Tick(10);
-  ASSERT_EQ(w().scheduler().state(), kIdle);
+  ASSERT_EQ(State(), kIdle);
   ASSERT_EQ(sim().RequestCount(), 4);
 
   clock().Set(DateTime{2026, 12, 6, 23, 7, 0});
-  w().scheduler().SetTaktZaehler(79);
-  Tick();
-  EXPECT_EQ(w().scheduler().Snapshot().NachtlaufErledigt, 1);
-  EXPECT_EQ(w().scheduler().state(), kIdle);
+  TickFromCounter(79);
+  EXPECT_EQ(Snapshot().NachtlaufErledigt, 1);
+  EXPECT_EQ(State(), kIdle);
   EXPECT_EQ(UpstreamStatus(), "1,2 | 2,2 | 3,1") << "every reporting station marked as changed";
   EXPECT_EQ(sim().RequestCount(), 4) << "sent at the next change check, not now";
 
-  w().scheduler().SetTaktZaehler(79);
-  Tick();
-  EXPECT_EQ(w().scheduler().state(), kBuildStationLines);
+  TickFromCounter(79);
+  EXPECT_EQ(State(), kBuildStationLines);
   Tick(4);
   ASSERT_EQ(sim().RequestCount(), 5);
   const ReceivedPublication refreshed = Received(5);
   EXPECT_EQ(refreshed.stations.at("id-0001"), "v6 Tankstelle Müller, Hauptstraße 12");
   EXPECT_EQ(refreshed.stations.at("id-0002"), "v3 Autohof Göppingen, Stuttgarter Str. 150a");
   Tick(6);
-  ASSERT_EQ(w().scheduler().state(), kIdle);
+  ASSERT_EQ(State(), kIdle);
 
   clock().Set(DateTime{2026, 12, 6, 23, 9, 0});
-  w().scheduler().SetTaktZaehler(79);
-  Tick();
+  TickFromCounter(79);
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1") << "once per night";
   clock().Set(DateTime{2026, 12, 7, 4, 30, 0});
-  w().scheduler().SetTaktZaehler(79);
-  Tick();
-  EXPECT_EQ(w().scheduler().Snapshot().NachtlaufErledigt, 0) << "cleared in hour 04";
+  TickFromCounter(79);
+  EXPECT_EQ(Snapshot().NachtlaufErledigt, 0) << "cleared in hour 04";
   EXPECT_EQ(UpstreamStatus(), "1,1 | 2,1 | 3,1");
   // The clock jumped five hours without a price export: the compliance
   // alarm is the only entry.
@@ -287,9 +278,8 @@ TEST_F(SchedulerRealTest, ChangeCheckAt2305SendsPendingChangesBeforeTheNightlyRe
 TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLosesNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 2, 2, "1.689");
-  w().scheduler().SetTaktZaehler(90);
-  Tick(2);  // idle to kReadPrices, which reads the new price
-  ASSERT_EQ(w().scheduler().state(), kStorePrices);
+  TickFromCounter(90, 2);  // idle to kReadPrices, which reads the new price
+  ASSERT_EQ(State(), kStorePrices);
   const std::string killed = ServiceConnectionId();
   sql_->Execute("kill " + killed);
 
@@ -309,28 +299,26 @@ TEST_F(SchedulerRealTest, LostConnectionDuringPriceStorageWaitsReconnectsAndLose
   state().config.station_ini.DbServer = "127.0.0.1:1";
   Tick();
   EXPECT_EQ(Info(), At("Immer noch keine DB-Verbindung möglich!"));
-  EXPECT_EQ(w().scheduler().state(), kWaitForDatabase);
+  EXPECT_EQ(State(), kWaitForDatabase);
   EXPECT_EQ(state().log.LetzterFehler(), 0) << "cleared before each attempt";
   state().config.station_ini.DbServer = server;
   Tick(17);
-  EXPECT_EQ(w().scheduler().state(), kReconnect);
+  EXPECT_EQ(State(), kReconnect);
   Tick();
   EXPECT_EQ(Info(), At("DB-Verbindung erfolgreich hergestellt!"));
-  EXPECT_EQ(w().scheduler().state(), kIdle);
+  EXPECT_EQ(State(), kIdle);
   EXPECT_NE(ServiceConnectionId(), killed) << "a new connection";
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, 38)
-      << "the counter kept counting during the wait";
+  EXPECT_EQ(Snapshot().TaktZaehler, 38) << "the counter kept counting during the wait";
 
   Tick();
-  EXPECT_EQ(w().scheduler().state(), kIdle) << "the interrupted price chain is not resumed";
+  EXPECT_EQ(State(), kIdle) << "the interrupted price chain is not resumed";
   EXPECT_EQ(Info(), At("Warten auf Auftrag"));
   EXPECT_EQ(sim().RequestCount(), 2);
   EXPECT_EQ(TransferLog(), "0 | 1");
   EXPECT_EQ(StoredPrice(2, "ps_pricee10"), testing::InitialPrice(2, 2));
 
   // The price read before the loss is still pending: the next export has it.
-  w().scheduler().SetTaktZaehler(90);
-  Tick(7);
+  TickFromCounter(90, 7);
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).Price("id-0002", "E10"), "1.689");
   EXPECT_EQ(StoredPrice(2, "ps_pricee10"), "1.689");
@@ -346,22 +334,21 @@ TEST_F(SchedulerRealTest, LpgExportWaitsForTheFirstIdleTickNoEarlierDecisionTake
   sql_->Execute("update stammdaten set value = '1' where id = 491");
   sql_->Execute("insert into stammdaten values (490, ?)", {lpg_file.string()});
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 10) << "counted on every tick";
+  EXPECT_EQ(Snapshot().LpgTaktZaehler, 10) << "counted on every tick";
 
   w().scheduler().SetLpgTaktZaehler(600);
-  w().scheduler().SetTaktZaehler(90);
-  Tick();
-  EXPECT_EQ(w().scheduler().state(), kReadPrices) << "the automatic price export comes first";
-  EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 601);
+  TickFromCounter(90);
+  EXPECT_EQ(State(), kReadPrices) << "the automatic price export comes first";
+  EXPECT_EQ(Snapshot().LpgTaktZaehler, 601);
   EXPECT_FALSE(std::filesystem::exists(lpg_file));
   for (int step = 1; step <= 6; ++step) {
     Tick();
     EXPECT_FALSE(std::filesystem::exists(lpg_file)) << "written during the chain, step " << step;
   }
-  ASSERT_EQ(w().scheduler().state(), kIdle);
+  ASSERT_EQ(State(), kIdle);
   Tick();
   ASSERT_TRUE(std::filesystem::exists(lpg_file));
-  EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 0);
+  EXPECT_EQ(Snapshot().LpgTaktZaehler, 0);
   const std::string csv = testing::ReadFile(lpg_file);
   EXPECT_TRUE(Contains(csv, "4711"));
   EXPECT_TRUE(Contains(csv, "0,899"));
@@ -382,7 +369,7 @@ TEST_F(SchedulerRealTest, AnLpgPathAtStationIniLeavesItAloneAndPricesAreStillRep
   for (int run = 1; run <= 2; ++run) {
     w().scheduler().SetLpgTaktZaehler(600);
     Tick();
-    EXPECT_EQ(w().scheduler().Snapshot().LpgTaktZaehler, 0) << "the export ran";
+    EXPECT_EQ(Snapshot().LpgTaktZaehler, 0) << "the export ran";
   }
   EXPECT_EQ(testing::ReadFile(ini), before);
   const std::vector<std::string> errors = ErrorLines();
@@ -392,8 +379,7 @@ TEST_F(SchedulerRealTest, AnLpgPathAtStationIniLeavesItAloneAndPricesAreStillRep
                               "' für den Export Gas-Tankstelle liegt im Programmverzeichnis"));
 
   testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
-  w().scheduler().SetTaktZaehler(90);
-  Tick(7);
+  TickFromCounter(90, 7);
   ASSERT_EQ(sim().RequestCount(), 3);
   EXPECT_EQ(Received(3).Price("id-0001", "E5"), "1.739");
   EXPECT_EQ(ErrorLines().size(), 1u);
@@ -409,7 +395,7 @@ TEST_F(SchedulerRealTest, AMovedEndpointReceivesBothPublicationsAndIsNamedOnceAD
   sim().SetOutcomes({"redirect:" + moved});
   Start();
   Tick(10);
-  ASSERT_EQ(w().scheduler().state(), kIdle);
+  ASSERT_EQ(State(), kIdle);
   ASSERT_EQ(other.RequestCount(), 2);
   EXPECT_EQ(other.Kinds(), "GP");
   EXPECT_EQ(TransferLog(), "0 | 1") << "both acknowledged";
@@ -433,7 +419,7 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
   testing::SetUpstreamPrice(*sql_, 1, 1, "1.739");
   w().Command1_Click(2);
-  EXPECT_EQ(w().scheduler().Snapshot().ManuellAnforderung, kManualRequested);
+  EXPECT_EQ(Snapshot().ManuellAnforderung, kManualRequested);
   EXPECT_FALSE(model().button(2).enabled);
 
   ASSERT_NO_FATAL_FAILURE(WholeStationExport("Manueller Stationsdatenexport aktiviert", 3));
@@ -444,16 +430,16 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
 
   Tick();
   EXPECT_EQ(Info(), At("Manueller Preisdatenexport aktiviert"));
-  EXPECT_EQ(w().scheduler().state(), kReadPrices);
-  EXPECT_EQ(w().scheduler().Snapshot().TaktZaehler, -1);
+  EXPECT_EQ(State(), kReadPrices);
+  EXPECT_EQ(Snapshot().TaktZaehler, -1);
   Tick(6);
   ASSERT_EQ(sim().RequestCount(), 5);
   EXPECT_EQ(Received(5).kind, "FuelPricePublication");
   EXPECT_FALSE(model().button(2).enabled) << "not before the idle tick after the chain";
   Tick();
   EXPECT_TRUE(model().button(2).enabled);
-  EXPECT_EQ(w().scheduler().Snapshot().ManuellAnforderung, kNoManualRequest);
-  EXPECT_EQ(w().scheduler().state(), kIdle);
+  EXPECT_EQ(Snapshot().ManuellAnforderung, kNoManualRequest);
+  EXPECT_EQ(State(), kIdle);
   EXPECT_EQ(TransferLog(), "0 | 1 | 0 | 1 | 1");
   EXPECT_EQ(Rows("select id, value from stammdaten where id in (133, 134) order by id"),
             "133,2026-7 | 134,2026-10");
@@ -462,19 +448,18 @@ TEST_F(SchedulerRealTest, ManualTransferRunsStationsThenPricesThenEnablesTheButt
 
 TEST_F(SchedulerRealTest, ExitDuringAChainWaitsForIdleThenUnloads) {
   ASSERT_NO_FATAL_FAILURE(StartAndSendFirstPublications());
-  w().scheduler().SetTaktZaehler(90);
-  Tick(2);
-  ASSERT_EQ(w().scheduler().state(), kStorePrices);
+  TickFromCounter(90, 2);
+  ASSERT_EQ(State(), kStorePrices);
   w().Command1_Click(1);
-  EXPECT_EQ(w().scheduler().state(), kStorePrices) << "the exit button acts only while idle";
+  EXPECT_EQ(State(), kStorePrices) << "the exit button acts only while idle";
   EXPECT_EQ(model().button(1).caption, "Beenden");
   Tick(5);  // the price chain from kStorePrices on, and its transmission
-  ASSERT_EQ(w().scheduler().state(), kIdle);
+  ASSERT_EQ(State(), kIdle);
   EXPECT_EQ(sim().RequestCount(), 3) << "the chain ran to its transmission";
 
   const std::string connection = ServiceConnectionId();
   w().Command1_Click(1);
-  EXPECT_EQ(w().scheduler().state(), kShutdown);
+  EXPECT_EQ(State(), kShutdown);
   EXPECT_EQ(model().button(1).caption, "Wird beendet!");
   EXPECT_FALSE(model().button(2).enabled);
   Tick();

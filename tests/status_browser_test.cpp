@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "service/common/window_texts.h"
+#include "tests/expect_text.h"
 #include "tests/status_rig.h"
 
 namespace velunor {
@@ -35,14 +37,11 @@ std::string Inside(const std::string& dom, const std::string& id) {
 
 std::string Text(const std::string& markup) {
   std::string text = std::regex_replace(markup, std::regex("<[^>]*>"), "");
-  for (const auto& [from, to] :
-       std::vector<std::pair<std::string, std::string>>{{"&lt;", "<"},
-                                                        {"&gt;", ">"},
-                                                        {"&quot;", "\""},
-                                                        {"&nbsp;", "\xc2\xa0"},
-                                                        {"&amp;", "&"}}) {
+  static const char* const kEntities[][2] = {
+      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&nbsp;", "\xc2\xa0"}, {"&amp;", "&"}};
+  for (const auto& [from, to] : kEntities) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + 1)) {
-      text.replace(at, from.size(), to);
+      text.replace(at, std::strlen(from), to);
     }
   }
   return text;
@@ -174,17 +173,15 @@ TEST_F(StatusTest, ChromiumRendersThePageAndItsRefresh) {
     ASSERT_EQ(rig->model().frame1(), "Stationen zu <A> && B") << "the tick kept the change";
     ExpectPageShowsWindow(dom, rig->model());
   }
-  EXPECT_NE(Text(dom).find(StatusLineText(w.status_line())), std::string::npos) << dom;
-  EXPECT_NE(dom.find("Tankstelle Müller"), std::string::npos) << dom;
-  EXPECT_NE(dom.find("Kommunikation:"), std::string::npos);
+  EXPECT_TRUE(Contains(Text(dom), StatusLineText(w.status_line()))) << dom;
+  EXPECT_TRUE(Contains(dom, "Tankstelle Müller"));
+  EXPECT_TRUE(Contains(dom, "Kommunikation:"));
   EXPECT_EQ(refreshes, 2);
   EXPECT_EQ(Text(Inside(dom, "stale")), "Keine Verbindung zum Dienst") << "the second refresh";
   EXPECT_EQ(Text(Inside(first.output, "stale")), "");
   // Set only by the script, once it has put in place what the service sent.
-  EXPECT_NE(dom.find("data-refreshed=\"" + Text(Inside(dom, "now")) + "\""), std::string::npos)
-      << dom;
-  EXPECT_EQ(first.output.find("data-refreshed=\""), std::string::npos)
-      << "before the first refresh";
+  EXPECT_TRUE(Contains(dom, "data-refreshed=\"" + Text(Inside(dom, "now")) + "\""));
+  EXPECT_FALSE(Contains(first.output, "data-refreshed=\"")) << "before the first refresh";
 }
 
 }  // namespace

@@ -10,11 +10,8 @@
 
 #include <httplib.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <future>
 #include <map>
 #include <memory>
 #include <regex>
@@ -25,7 +22,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "service/common/window_texts.h"
 #include "service/db/db_hand_ins.h"
 #include "service/db/preisdaten.h"
 #include "service/db/price_plausibility.h"
@@ -34,11 +30,7 @@
 #include "service/status/transmission_archive.h"
 #include "shared/output_line.h"
 #include "tests/expect_text.h"
-#include "tests/proof_rig.h"
-#include "tests/received_publication.h"
-#include "tests/small_network.h"
 #include "tests/status_rig.h"
-#include "tests/test_support.h"
 
 namespace velunor {
 namespace {
@@ -91,6 +83,14 @@ Health ReadHealth(int port) {
   return {r->status, json::parse(r->body)};
 }
 Health ReadHealth(ServiceRig& rig) { return ReadHealth(rig.service().status_port()); }
+// /health on the port or of the rig, after checking its status and state.
+template <class Server>
+Health ExpectHealth(Server& server, int status, const std::string& state) {
+  Health h = ReadHealth(server);
+  EXPECT_EQ(h.status, status) << h.body;
+  EXPECT_EQ(h.body["state"], state) << h.body;
+  return h;
+}
 
 std::string Counter(const std::string& kind, const std::string& outcome) {
   return std::string(kCounter) + "{kind=\"" + kind + "\",outcome=\"" + outcome + "\"}";
@@ -113,9 +113,7 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
   const MasterData& m = rig->state().db.stammdaten;
 
   // /health: ok, with the numbers the MTS-K acknowledged.
-  Health h = ReadHealth(port);
-  EXPECT_EQ(h.status, 200);
-  EXPECT_EQ(h.body["state"], "ok");
+  Health h = ExpectHealth(port, 200, "ok");
   EXPECT_EQ(h.body["last_price_publication"]["number"], m.PricePublicationNumber);
   EXPECT_EQ(h.body["last_station_publication"]["number"], m.StationPublicationNumber);
 
@@ -132,10 +130,9 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
   EXPECT_EQ(metrics[Counter("price", "acknowledged")], 2);
   EXPECT_EQ(metrics[Counter("price", "refused")], 0);
   EXPECT_EQ(metrics["velunor_compliance_alarm"], 0);
-  EXPECT_EQ(metrics["velunor_stations_reported"],
-            std::stoi(testing::QueryRows(*sql_,
-                                         "select count(*) from mts_petrolstation "
-                                         "where status <> 0")));
+  const std::string reported =
+      testing::QueryRows(*sql_, "select count(*) from mts_petrolstation where status <> 0");
+  EXPECT_EQ(metrics["velunor_stations_reported"], std::stoi(reported));
   EXPECT_EQ(metrics["velunor_price_chain_step_duration_seconds_count{state=\"2\"}"], 2);
 
   // /status.json: the window model as it stands.
@@ -175,11 +172,9 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
 
   // Only GET and HEAD.
   httplib::Client client("127.0.0.1", port);
-  std::vector<httplib::Result> others;
-  others.push_back(client.Post("/", "x", "text/plain"));
-  others.push_back(client.Post("/health"));
-  others.push_back(client.Delete("/status.json"));
-  others.push_back(client.Put("/metrics", "", "text/plain"));
+  const httplib::Result others[] = {client.Post("/", "x", "text/plain"), client.Post("/health"),
+                                    client.Delete("/status.json"),
+                                    client.Put("/metrics", "", "text/plain")};
   for (const httplib::Result& answer : others) {
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status, 405);
@@ -197,9 +192,7 @@ TEST_F(StatusTest, HealthMetricsPictureAndArchiveFollowTheRun) {
     PriceChange(*rig, "1.6" + std::to_string(minute) + "9");
   }
   ASSERT_FALSE(w.alarm().empty());
-  h = ReadHealth(port);
-  EXPECT_EQ(h.status, 503);
-  EXPECT_EQ(h.body["state"], "alarm");
+  h = ExpectHealth(port, 503, "alarm");
   EXPECT_EQ(h.body["alarm"], w.alarm());
   EXPECT_EQ(h.body["last_failure"]["kind"], "price-transmission");
   EXPECT_TRUE(Contains(h.body["last_failure"]["text"].get<std::string>(), "Preisangabe ungültig"));
@@ -381,14 +374,10 @@ TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
   ServiceRig rig(options);
   ASSERT_TRUE(rig.Start());
   RunFor(rig, 20);
-  Health h = ReadHealth(rig);
-  EXPECT_EQ(h.status, 200) << h.body;
-  EXPECT_EQ(h.body["state"], "degraded");
+  Health h = ExpectHealth(rig, 200, "degraded");
   ASSERT_FALSE(h.body["problems"].empty());
-  EXPECT_EQ(h.body["problems"][0].get<std::string>().rfind("Letzte Stationsdaten-Übertragung "
-                                                           "abgelehnt am ",
-                                                           0),
-            0u)
+  EXPECT_TRUE(h.body["problems"][0].get<std::string>().starts_with(
+      "Letzte Stationsdaten-Übertragung abgelehnt am "))
       << h.body;
 
   RunFor(rig, 100);
@@ -398,10 +387,8 @@ TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
   RunFor(rig, 50);  // 290 s since the first start
   EXPECT_EQ(ReadHealth(rig).body["state"], "degraded");
   RunFor(rig, 20);
-  h = ReadHealth(rig);
-  EXPECT_EQ(h.status, 503);
-  EXPECT_EQ(h.body["state"], "alarm") << "five minutes after the first start";
-  EXPECT_EQ(h.body["alarm"].get<std::string>().rfind("ALARM: Seit 06.12.2026 09:05:00 ", 0), 0u)
+  h = ExpectHealth(rig, 503, "alarm");  // five minutes after the first start
+  EXPECT_TRUE(h.body["alarm"].get<std::string>().starts_with("ALARM: Seit 06.12.2026 09:05:00 "))
       << h.body;
 
   ASSERT_TRUE(rig.Restart());
@@ -409,14 +396,13 @@ TEST_F(StatusTest, TheFiveMinutesRunAcrossRestartsAndHealthSaysWhatFailed) {
   EXPECT_EQ(ReadHealth(rig).body["state"], "alarm") << "a restart does not reset the clock";
   EXPECT_TRUE(rig.window().scheduler().compliance().price_alarm());
   RunFor(rig, 20);
-  EXPECT_NE(ReadHealth(rig).body["problems"].dump().find("Übertragung abgelehnt"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(ReadHealth(rig).body["problems"].dump(), "Übertragung abgelehnt"));
 
   rig.sim().SetOutcomes({"ack"});
   for (int i = 0; i < 400 && rig.window().scheduler().compliance().price_alarm(); ++i)
     RunFor(rig, 1);
   ASSERT_FALSE(rig.window().scheduler().compliance().price_alarm());
-  EXPECT_EQ(ReadHealth(rig).body["problems"].dump().find("Übertragung"), std::string::npos)
+  EXPECT_FALSE(Contains(ReadHealth(rig).body["problems"].dump(), "Übertragung"))
       << "acknowledged, the refusals are no problem any more";
   const std::string number = rig.state().db.stammdaten.PricePublicationNumber;
   const std::string acknowledged = rig.model().label1(5);
@@ -446,16 +432,13 @@ TEST_F(StatusTest, AStartWithoutAClientCertificateIsAnAlarm) {
   EXPECT_EQ(rig.front_end().notices[0].rfind(said, 0), 0u) << rig.front_end().notices[0];
   EXPECT_TRUE(Contains(testing::Joined(rig.ErrorLines()), EscapeLine(said)));
   RunFor(rig, 1);
-  Health h = ReadHealth(rig);
-  EXPECT_EQ(h.status, 503);
-  EXPECT_EQ(h.body["state"], "alarm") << h.body;
+  ExpectHealth(rig, 503, "alarm");
 
   std::filesystem::remove(my);
   std::filesystem::rename(kept, my);
   rig.sim().SetOutcomes({"refuse:Preisangabe ungültig"});
   rig.RunFirstExports();
-  h = ReadHealth(rig);
-  EXPECT_EQ(h.body["state"], "degraded") << "the certificate is there again: " << h.body;
+  EXPECT_EQ(ReadHealth(rig).body["state"], "degraded") << "the certificate is there again";
 }
 
 // A second instance on the same database stands by: /health says so with
@@ -478,10 +461,7 @@ TEST_F(StatusTest, AStandbyIsHealthyShowsWhoReportsAndRaisesNoAlarm) {
   }
   active->Tick();
 
-  Health h = ReadHealth(standby_rig);
-  EXPECT_EQ(h.status, 200) << h.body;
-  EXPECT_EQ(h.body["state"], "standby");
-  EXPECT_EQ(h.body["alarm"], "");
+  EXPECT_EQ(ExpectHealth(standby_rig, 200, "standby").body["alarm"], "");
   auto page = Get(standby_rig.service().status_port(), "/");
   ASSERT_TRUE(page);
   EXPECT_TRUE(Contains(page->body, "Bereitschaft"));
@@ -518,21 +498,14 @@ TEST_F(StatusTest, AnUnusualPriceIsReportedAndWarnedOfUntilThePlausibleOneFollow
   const std::string text =
       "Preis Diesel 0.169 an Station 1 (Tankstelle Müller) ungewöhnlich: 1.520 € unter dem "
       "letzten Preis 1.689; gemeldet";
-  Health h = ReadHealth(port);
-  EXPECT_EQ(h.status, 200);
-  EXPECT_EQ(h.body["state"], "degraded");
-  EXPECT_EQ(h.body["problems"], json::array({text}));
+  EXPECT_EQ(ExpectHealth(port, 200, "degraded").body["problems"], json::array({text}));
   EXPECT_EQ(rig->model().warning(), text);
   EXPECT_TRUE(Contains(Get(port, "/")->body, "<div id=\"warning\">" + HtmlEscape(text) + "</div>"));
   EXPECT_EQ(warnings(), 1);
-  const auto logged = [&] {
-    const std::vector<std::string> lines = rig->ErrorLines();
-    return std::count_if(lines.begin(), lines.end(),
-                         [&](const std::string& line) { return line.find(text) != line.npos; });
-  };
-  EXPECT_EQ(logged(), 1);
+  const auto logged = [&] { return testing::LinesWith(rig->ErrorLines(), text); };
+  EXPECT_EQ(logged(), 1u);
   rig->RunPriceExport();  // read again once stored: the same price, no new warning
-  EXPECT_EQ(logged(), 1);
+  EXPECT_EQ(logged(), 1u);
 
   // The correction is measured from the price before the slip, not from it.
   EXPECT_EQ(diesel("1.699", 3), "1.699");

@@ -18,13 +18,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/expect_text.h"
-#include "tests/proof_rig.h"
-#include "tests/received_publication.h"
 #include "tests/rig_test.h"
 #include "tests/service_fixture.h"
 #include "tests/small_network.h"
-#include "tests/test_support.h"
-#include "tests/transmission_sim.h"
 
 namespace velunor {
 namespace {

@@ -21,27 +21,19 @@ MdmSim::MdmSim(const TestCertificates& certs, const fs::path& work, Config confi
     : work_(work), host_(config.host) {
   fs::create_directories(work_);
   const std::string server = config.rogue_server ? "rogue-server" : "server";
-  std::vector<std::string> args = {VELUNOR_MDM_SIM,
-                                   "--cert",
-                                   (certs.sim / (server + ".pem")).string(),
-                                   "--key",
-                                   (certs.sim / (server + "-key.pem")).string(),
-                                   "--client-ca",
-                                   (certs.sim / "ca.pem").string(),
-                                   "--requests",
-                                   (work_ / "requests").string(),
-                                   "--port-file",
-                                   (work_ / "port").string(),
-                                   "--control",
-                                   (work_ / "control").string(),
-                                   "--tls-version",
-                                   config.tls_version,
-                                   "--host",
-                                   config.host};
-  for (const std::string& o : config.outcomes) {
-    args.push_back("--outcome");
-    args.push_back(o);
-  }
+  std::vector<std::string> args = {VELUNOR_MDM_SIM};
+  const auto option = [&](const char* name, const std::string& value) {
+    args.insert(args.end(), {name, value});
+  };
+  option("--cert", (certs.sim / (server + ".pem")).string());
+  option("--key", (certs.sim / (server + "-key.pem")).string());
+  option("--client-ca", (certs.sim / "ca.pem").string());
+  option("--requests", (work_ / "requests").string());
+  option("--port-file", (work_ / "port").string());
+  option("--control", (work_ / "control").string());
+  option("--tls-version", config.tls_version);
+  option("--host", config.host);
+  for (const std::string& o : config.outcomes) option("--outcome", o);
   SpawnOptions console;
   console.output = work_ / "console.txt";
   pid_ = Spawn(std::move(args), console);

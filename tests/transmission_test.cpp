@@ -39,14 +39,12 @@ const char kCipher[] = "SSL: Handshake complete: TLSv1.2, ECDHE-RSA-AES256-GCM-S
 
 class TransmissionTest : public ::testing::Test {
  protected:
-  TransmissionTest() : certs_(t_.dir.path() / "certs"), store_(certs_.store) {}
+  explicit TransmissionTest(TestCertificates::ClientFile file = TestCertificates::ClientFile::kPem)
+      : certs_(t_.dir.path() / "certs", file), store_(certs_.store) {}
 
   void TearDown() override {
-    for (const std::string& line : komm_.lines) {
-      EXPECT_FALSE(Contains(line, "PRIVATE KEY")) << "key material in the log";
-    }
-    for (const std::string& line : t_.ErrorLines()) {
-      EXPECT_FALSE(Contains(line, "PRIVATE KEY")) << "key material in the log";
+    for (const Lines& log : {komm_.lines, t_.ErrorLines()}) {
+      EXPECT_FALSE(Contains(testing::Joined(log), "PRIVATE KEY")) << "key material in the log";
     }
   }
 
@@ -105,6 +103,18 @@ class TransmissionTest : public ::testing::Test {
   // The line before "Transaction failed!": the ERR line; "" for a log too short.
   static std::string ErrLine(const Lines& lines) {
     return lines.size() < 2 ? "" : lines[lines.size() - 2];
+  }
+  // The log of a transaction that ended with `err` before it connected.
+  Lines FailedUnconnected(const std::string& url, const std::string& subject,
+                          const std::string& err) const {
+    return Join({Opening(url, subject), {err, "Transaction failed!"}});
+  }
+  // `lines` are `head`, an ERR line that matches `err`, and "Transaction failed!".
+  static void ExpectFailedAfter(const Lines& lines, const Lines& head, const std::string& err) {
+    ASSERT_EQ(lines.size(), head.size() + 2) << ::testing::PrintToString(lines);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + head.size()), head);
+    EXPECT_TRUE(std::regex_match(lines[head.size()], std::regex(err))) << lines[head.size()];
+    EXPECT_EQ(lines.back(), "Transaction failed!");
   }
 
   velunor::testing::TestEnv t_;
@@ -167,42 +177,37 @@ TEST_F(TransmissionTest, AnswersOtherThanAnAcknowledgementFail) {
 
 TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
   MdmSim& sim = StartSim({});
+  const auto not_found = [](const std::string& why) {
+    return "ERR: 1001 Client certificate not found: " + why + " Zeile: 5";
+  };
+  const auto no_subject = [&](const std::string& subject) {
+    return not_found("no certificate with the subject \"" + subject + "\" in store \"MY\"");
+  };
 
   const std::string other = "CN=Müller Tankstellen GmbH, O=Müller, C=DE";
-  EXPECT_EQ(Send(url_, other),
-            Join({Opening(url_, other),
-                  {"ERR: 1001 Client certificate not found: no certificate with the subject \"" +
-                       other + "\" in store \"MY\" Zeile: 5",
-                   "Transaction failed!"}}));
+  EXPECT_EQ(Send(url_, other), FailedUnconnected(url_, other, no_subject(other)));
   EXPECT_EQ(result_, 1);
 
   // The CA certificate is in the store Root only, and has no key anyway.
-  EXPECT_EQ(
-      Send(url_, kTestCa)[3],
-      std::string("ERR: 1001 Client certificate not found: no certificate with the subject \"") +
-          kTestCa + "\" in store \"MY\" Zeile: 5");
+  EXPECT_EQ(Send(url_, kTestCa)[3], no_subject(kTestCa));
 
   std::filesystem::remove(certs_.store / "MY" / "client.pem");
-  EXPECT_EQ(Send(url_), Join({Opening(url_),
-                              {"ERR: 1001 Client certificate not found: no certificate with the "
-                               "subject \"" +
-                                   certs_.client_subject + "\" in store \"MY\" Zeile: 5",
-                               "Transaction failed!"}}));
+  const std::string own = certs_.client_subject;
+  EXPECT_EQ(Send(url_), FailedUnconnected(url_, own, no_subject(own)));
   std::filesystem::remove_all(certs_.store / "MY");
   EXPECT_EQ(Send(url_)[3],
-            "ERR: 1001 Client certificate not found: certificate store \"MY\" does "
-            "not exist in " +
-                certs_.store.string() + " Zeile: 5");
+            not_found("certificate store \"MY\" does not exist in " + certs_.store.string()));
   EXPECT_EQ(result_, 1);
 
   // Plain HTTP would carry the publication in clear; the transport refuses it.
   std::filesystem::create_directories(certs_.store / "MY");
   std::filesystem::copy_file(certs_.sim / "rogue-client.pem", certs_.store / "MY" / "rogue.pem");
   const std::string http = "http://127.0.0.1:" + std::to_string(sim.port()) + "/mts-k/prices";
-  EXPECT_EQ(Send(http, "CN=Rogue Client, O=Nobody, C=DE"),
-            Join({Opening(http, "CN=Rogue Client, O=Nobody, C=DE"),
-                  {"ERR: 1 Protocol \"http\" not supported or disabled in libcurl Zeile: 5",
-                   "Transaction failed!"}}));
+  const std::string rogue = "CN=Rogue Client, O=Nobody, C=DE";
+  EXPECT_EQ(Send(http, rogue),
+            FailedUnconnected(http, rogue,
+                              "ERR: 1 Protocol \"http\" not supported or disabled in libcurl "
+                              "Zeile: 5"));
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
@@ -210,40 +215,27 @@ TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
 // 3DES) is read through OpenSSL's legacy provider and used over real TLS; a
 // store file that cannot be read is named in the ERR line, not hidden behind
 // "no certificate with the subject".
-TEST(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
-  testing::TestEnv t;
-  const TestCertificates certs(t.dir.path() / "certs", TestCertificates::ClientFile::kLegacyP12);
-  MdmSim sim(certs, t.dir.path() / "sim", MdmSim::Config{{"ack"}});
-  DirectoryCertStore store(certs.store);
-  RecordingKommLog komm;
-  const std::string url = sim.Url("/mts-k/prices");
-  const Transmission transmission{SOAPEnvelope(kPublication), "Pricedata", url,
-                                  certs.client_subject};
-  {
-    CurlTransport transport(store);
-    EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 0)
-        << ::testing::PrintToString(komm.lines);
-  }
+class LegacyCertificateTest : public TransmissionTest {
+ protected:
+  LegacyCertificateTest() : TransmissionTest(TestCertificates::ClientFile::kLegacyP12) {}
+};
+
+TEST_F(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
+  MdmSim& sim = StartSim({{"ack"}});
+  EXPECT_EQ(Send(url_).back(), "Transaction successfull");
+  EXPECT_EQ(result_, 0) << ::testing::PrintToString(komm_.lines);
   EXPECT_EQ(sim.RequestCount(), 1);
-  EXPECT_EQ(komm.lines.back(), "Transaction successfull");
 
   // The same certificate under a password the service does not know.
-  const std::filesystem::path p12 = certs.store / "MY" / "client.p12";
-  const std::string plain = (t.dir.path() / "plain.pem").string();
-  ASSERT_EQ(std::system(("openssl pkcs12 -legacy -nodes -passin pass: -in '" + p12.string() +
-                         "' -out '" + plain +
-                         "' && openssl pkcs12 -export -passout pass:geheim "
-                         "-in '" +
-                         plain + "' -out '" + p12.string() + "'")
+  const std::string p12 = (certs_.store / "MY" / "client.p12").string();
+  const std::string plain = (t_.dir.path() / "plain.pem").string();
+  ASSERT_EQ(std::system(("openssl pkcs12 -legacy -nodes -passin pass: -in '" + p12 + "' -out '" +
+                         plain + "' && openssl pkcs12 -export -passout pass:geheim -in '" + plain +
+                         "' -out '" + p12 + "'")
                             .c_str()),
             0);
-  komm.lines.clear();
-  {
-    CurlTransport transport(store);
-    EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 1);
-  }
-  ASSERT_GE(komm.lines.size(), 2u);
-  const std::string err = komm.lines[komm.lines.size() - 2];
+  const std::string err = ErrLine(Send(url_));
+  EXPECT_EQ(result_, 1);
   EXPECT_TRUE(
       err.starts_with("ERR: 1001 Client certificate not found: no certificate with the subject"))
       << err;
@@ -269,15 +261,10 @@ TEST_F(TransmissionTest, ServerRefusesAClientCertificateOfAnotherCa) {
   MdmSim& sim = StartSim({});
   std::filesystem::copy_file(certs_.sim / "rogue-client.pem", certs_.store / "MY" / "rogue.pem");
   const std::string rogue = "CN=Rogue Client, O=Nobody, C=DE";
-  const Lines lines = Send(url_, rogue);
-  EXPECT_EQ(result_, 1);
-  ASSERT_EQ(lines.size(), 10u) << ::testing::PrintToString(lines);
   Lines expected = Join({Opening(url_, rogue), Handshake()});
   expected.back() = "SSL: Alert received: fatal unknown CA";  // the server's word, no handshake
-  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 8), expected);
-  EXPECT_TRUE(std::regex_match(lines[8], std::regex("ERR: 35 .*alert unknown ca Zeile: 5")))
-      << lines[8];
-  EXPECT_EQ(lines[9], "Transaction failed!");
+  ExpectFailedAfter(Send(url_, rogue), expected, "ERR: 35 .*alert unknown ca Zeile: 5");
+  EXPECT_EQ(result_, 1);
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
@@ -298,23 +285,17 @@ TEST_F(TransmissionTest, ServerCertificateForAnotherAddressIsRefused) {
 
 TEST_F(TransmissionTest, AServerWithTls13OnlyFailsTheHandshake) {
   MdmSim& sim = StartSim({{}, "1.3"});
-  const Lines lines = Send(url_);
+  ExpectFailedAfter(
+      Send(url_),
+      Join({Opening(url_), Connected(peer_), {"SSL: Alert received: fatal protocol version"}}),
+      "ERR: 35 .*alert protocol version Zeile: 5");
   EXPECT_EQ(result_, 1);
-  ASSERT_EQ(lines.size(), 8u) << ::testing::PrintToString(lines);
-  EXPECT_EQ(
-      Lines(lines.begin(), lines.begin() + 6),
-      Join({Opening(url_), Connected(peer_), {"SSL: Alert received: fatal protocol version"}}));
-  EXPECT_TRUE(std::regex_match(lines[6], std::regex("ERR: 35 .*alert protocol version Zeile: 5")))
-      << lines[6];
-  EXPECT_EQ(lines[7], "Transaction failed!");
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
 TEST_F(TransmissionTest, NoAnswerWithinTheTimeOutFails) {
   MdmSim& sim = StartSim({{"delay:5"}});
-  CurlTransport::Options quick;
-  quick.timeout = std::chrono::seconds(1);
-  EXPECT_EQ(Send(url_, "", quick),
+  EXPECT_EQ(Send(url_, "", {.timeout = std::chrono::seconds(1)}),
             AfterHandshake({"ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5",
                             "Transaction failed!"}));
   EXPECT_EQ(result_, 1);
@@ -391,10 +372,8 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
 TEST_F(TransmissionTest, ARedirectChainThatOutlastsTheTimeOutEndsAtTheTimeOut) {
   MdmSim& sim = StartSim(
       {{"delay:0.6:redirect:/a", "delay:0.6:redirect:/b", "delay:0.6:redirect:/c", "ack"}});
-  CurlTransport::Options quick;
-  quick.timeout = std::chrono::seconds(1);
   const auto start = std::chrono::steady_clock::now();
-  const Lines lines = Send(url_, "", quick);
+  const Lines lines = Send(url_, "", {.timeout = std::chrono::seconds(1)});
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(ErrLine(lines), "ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5")

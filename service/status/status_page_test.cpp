@@ -7,6 +7,7 @@
 #include "service/status/status_server.h"
 #include "service/status/status_snapshot.h"
 #include "tests/expect_text.h"
+#include "tests/test_base.h"
 
 namespace velunor {
 namespace {
@@ -90,17 +91,15 @@ TEST(StatusPage, ALargeNetworkShowsItsStationsThatWantALookFirst) {
   const std::string page = StatusPage(s);
   const size_t grid = page.find("<table id=\"grid\">");
   const std::string table = page.substr(grid, page.find("</table>", grid) - grid);
-  size_t rows = 0;
-  for (size_t at = 0; (at = table.find("<tr>", at)) != std::string::npos; ++at) ++rows;
-  EXPECT_EQ(rows, 2u + 200u + 1u) << "headings, 100 stations of two rows, the note";
+  EXPECT_EQ(testing::Occurrences(table, "<tr>"), 2u + 200u + 1u)
+      << "headings, 100 stations of two rows, the note";
   const size_t first = page.find("Station 140.");
   EXPECT_LT(first, page.find("Station 150.")) << page;
   EXPECT_LT(page.find("Station 150."), page.find("Station 1."));
   EXPECT_LT(first, page.find("time 140.")) << "a station's rows stay together";
-  EXPECT_NE(page.find("Station 98."), std::string::npos);
-  EXPECT_EQ(page.find("Station 99."), std::string::npos) << "98 in order after the two";
-  EXPECT_NE(page.find("Gezeigt: 100 von 150 Stationen, zuerst die 2 auffälligen"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(page, "Station 98."));
+  EXPECT_FALSE(Contains(page, "Station 99.")) << "98 in order after the two";
+  EXPECT_TRUE(Contains(page, "Gezeigt: 100 von 150 Stationen, zuerst die 2 auffälligen"));
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "service/common/failure.h"
+#include "tests/expect_text.h"
 #include "tests/test_base.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -31,14 +31,9 @@ std::optional<std::string> Archived(const std::filesystem::path& dir, const std:
 }
 
 TransmissionRecord Record(int second, std::string_view request) {
-  return {DateTime{2026, 12, 8, 10, 5, second},
-          "price",
-          "2026-000007",
-          "https://mts-k.example/pricedata",
-          "acknowledged",
-          request,
-          "<ok/>",
-          true};
+  const DateTime when{2026, 12, 8, 10, 5, second};
+  return {when,           "price", "2026-000007", "https://mts-k.example/pricedata",
+          "acknowledged", request, "<ok/>",       true};
 }
 
 // Random bytes do not compress: each file is about as large as its request.
@@ -85,8 +80,8 @@ TEST(TransmissionArchive, KeepsEachTransmissionWholeAndReadableByName) {
   const auto failed = Archived(dir.path(), newest[0].name);
   ASSERT_TRUE(failed);
   const std::string error(refused.answer);
-  EXPECT_NE(failed->find("Fehler: " + std::to_string(error.size()) + " Bytes\n" + error + "\n"),
-            std::string::npos);
+  EXPECT_TRUE(
+      Contains(*failed, "Fehler: " + std::to_string(error.size()) + " Bytes\n" + error + "\n"));
 
   // Standard gzip: what any operator's zcat reads.
   gzFile gz = gzopen((dir.path() / newest[1].name).c_str(), "rb");
@@ -165,7 +160,7 @@ TEST(TransmissionArchive, AFileThatCannotBeWrittenIsReportedNotThrown) {
   TransmissionArchive archive(dir.path() / "archive", 1 << 20);
   const Status added = archive.Add(Record(0, "<x/>"));
   EXPECT_EQ(added.code(), kErrPathFileAccess);
-  EXPECT_NE(added.message().find("archive"), std::string::npos) << added.message();
+  EXPECT_TRUE(Contains(added.message(), "archive"));
   EXPECT_TRUE(archive.Newest(10).empty());
 }
 
@@ -201,9 +196,8 @@ TEST(TransmissionArchive, CountsBlocksClearsTemporariesAndDropsCredentials) {
 
   const auto content = Archived(dir.path(), archive.Newest(1).front().name);
   ASSERT_TRUE(content);
-  EXPECT_NE(content->find("URL: https://mts-k.example:8443/pricedata?x=1\n"), std::string::npos)
-      << *content;
-  EXPECT_EQ(content->find("geheim"), std::string::npos) << *content;
+  EXPECT_TRUE(Contains(*content, "URL: https://mts-k.example:8443/pricedata?x=1\n"));
+  EXPECT_FALSE(Contains(*content, "geheim"));
   std::string text;
   EXPECT_EQ(TransmissionArchive::Read(dir.path(), archive.Newest(1).front().name, &text, 10).code(),
             EFBIG)
