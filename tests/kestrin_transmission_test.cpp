@@ -65,7 +65,7 @@ TEST(KestrinTransmissionTest, TheCertificateChosenInKestrinCarriesTheServicesTra
     CurlTransport transport(store);
     const Transmission transmission{SOAPEnvelope("<d2LogicalModel/>\r\n"), art, url,
                                     cfg.values.VerwendetesZertifikat};
-    EXPECT_EQ(SOAPTransaction(transmission, t.env, komm, transport), 0)
+    EXPECT_TRUE(SOAPTransaction(transmission, t.env, komm, transport).ok())
         << ::testing::PrintToString(komm.lines);
     ASSERT_FALSE(komm.lines.empty());
     EXPECT_EQ(komm.lines[1], "Using certificate " + certs.client_subject);

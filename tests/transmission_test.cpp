@@ -125,7 +125,7 @@ class TransmissionTest : public ::testing::Test {
   std::string peer_;
   RecordingKommLog komm_;
   Transmission transmission_;
-  int16_t result_ = -1;
+  Status result_ = Status::Error(-1, "not run");
 };
 
 TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
@@ -135,7 +135,7 @@ TEST_F(TransmissionTest, AcknowledgedPublicationArrivesByteForByte) {
               AfterHandshake({"Server answered: HTTP/1.1 200 OK",
                               "SOAP: Server acknowledged transaction", "Transaction successfull"}))
         << (run == 1 ? "answer with XML declaration" : "answer without XML declaration");
-    EXPECT_EQ(result_, 0);
+    EXPECT_TRUE(result_.ok());
   }
   ASSERT_EQ(sim.RequestCount(), 2);
   EXPECT_EQ(sim.RequestBody(1), SOAPEnvelope(kPublication));
@@ -170,7 +170,7 @@ TEST_F(TransmissionTest, AnswersOtherThanAnAcknowledgementFail) {
       {"http:500", {"ERR: 500 Server answered with HTTP/1.1 500 Internal Server Error Zeile: 5"}}};
   for (const auto& [what, last] : answers) {
     EXPECT_EQ(Send(url_), AfterHandshake(Join({last, {"Transaction failed!"}}))) << what;
-    EXPECT_EQ(result_, 1) << what;
+    EXPECT_FALSE(result_.ok()) << what;
   }
   EXPECT_EQ(sim.RequestCount(), 5);
 }
@@ -186,7 +186,7 @@ TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
 
   const std::string other = "CN=Müller Tankstellen GmbH, O=Müller, C=DE";
   EXPECT_EQ(Send(url_, other), FailedUnconnected(url_, other, no_subject(other)));
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
 
   // The CA certificate is in the store Root only, and has no key anyway.
   EXPECT_EQ(Send(url_, kTestCa)[3], no_subject(kTestCa));
@@ -197,7 +197,7 @@ TEST_F(TransmissionTest, WithoutItsClientCertificateNothingIsSent) {
   std::filesystem::remove_all(certs_.store / "MY");
   EXPECT_EQ(Send(url_)[3],
             not_found("certificate store \"MY\" does not exist in " + certs_.store.string()));
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
 
   // Plain HTTP would carry the publication in clear; the transport refuses it.
   std::filesystem::create_directories(certs_.store / "MY");
@@ -223,7 +223,7 @@ class LegacyCertificateTest : public TransmissionTest {
 TEST_F(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed) {
   MdmSim& sim = StartSim({{"ack"}});
   EXPECT_EQ(Send(url_).back(), "Transaction successfull");
-  EXPECT_EQ(result_, 0) << ::testing::PrintToString(komm_.lines);
+  EXPECT_TRUE(result_.ok()) << ::testing::PrintToString(komm_.lines);
   EXPECT_EQ(sim.RequestCount(), 1);
 
   // The same certificate under a password the service does not know.
@@ -235,7 +235,7 @@ TEST_F(LegacyCertificateTest, LegacyPkcs12IsUsedAndUnreadableStoreFilesAreNamed)
                             .c_str()),
             0);
   const std::string err = ErrLine(Send(url_));
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_TRUE(
       err.starts_with("ERR: 1001 Client certificate not found: no certificate with the subject"))
       << err;
@@ -253,7 +253,7 @@ TEST_F(TransmissionTest, AnExpiredClientCertificateIsNamedInTheErrLine) {
   const std::string err = ErrLine(Send(url_));
   EXPECT_TRUE(err.starts_with("ERR: ")) << err;
   EXPECT_TRUE(Contains(err, "; the client certificate (client.pem) expired on "));
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
@@ -264,7 +264,7 @@ TEST_F(TransmissionTest, ServerRefusesAClientCertificateOfAnotherCa) {
   Lines expected = Join({Opening(url_, rogue), Handshake()});
   expected.back() = "SSL: Alert received: fatal unknown CA";  // the server's word, no handshake
   ExpectFailedAfter(Send(url_, rogue), expected, "ERR: 35 .*alert unknown ca Zeile: 5");
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
@@ -273,7 +273,7 @@ TEST_F(TransmissionTest, ServerCertificateOfAnUnknownCaIsRefused) {
   EXPECT_EQ(Send(url_), ServerCertificateRefused("CN=127.0.0.1, O=Nobody, C=DE",
                                                  "CN=Unknown Test CA, O=Nobody, C=DE",
                                                  "unable to get local issuer certificate"));
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
@@ -289,7 +289,7 @@ TEST_F(TransmissionTest, AServerWithTls13OnlyFailsTheHandshake) {
       Send(url_),
       Join({Opening(url_), Connected(peer_), {"SSL: Alert received: fatal protocol version"}}),
       "ERR: 35 .*alert protocol version Zeile: 5");
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(sim.RequestCount(), 0);
 }
 
@@ -298,7 +298,7 @@ TEST_F(TransmissionTest, NoAnswerWithinTheTimeOutFails) {
   EXPECT_EQ(Send(url_, "", {.timeout = std::chrono::seconds(1)}),
             AfterHandshake({"ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5",
                             "Transaction failed!"}));
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(sim.RequestCount(), 1) << "the request itself had arrived";
 }
 
@@ -320,7 +320,7 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   sim.SetOutcomes({"redirect:" + clear, "ack"});
   EXPECT_EQ(ErrLine(Send(url_)),
             "ERR: 1004 Redirect to an address without https refused: " + clear + " Zeile: 5");
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(sim.RequestCount(), 3) << "nothing sent in clear";
 
   // Two Location headers, the first to another server (the one libcurl would
@@ -330,7 +330,7 @@ TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {
   sim.SetOutcomes({"redirect:" + steal + "|/v2/prices", "ack"});
   EXPECT_EQ(ErrLine(Send(url_)), "ERR: 1004 Redirect with more than one Location refused: " +
                                      steal + ", /v2/prices Zeile: 5");
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(other.RequestCount(), 0) << "the publication reached the other server";
   EXPECT_EQ(sim.RequestCount(), 4);
 }
@@ -352,7 +352,7 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
                                                 "Server answered: HTTP/1.1 200 OK",
                                                 "SOAP: Server acknowledged transaction",
                                                 "Transaction successfull"}})));
-    EXPECT_EQ(result_, 0);
+    EXPECT_TRUE(result_.ok());
   }
   ASSERT_EQ(other.RequestCount(), 2);
   EXPECT_EQ(other.RequestBody(2), SOAPEnvelope(kPublication));
@@ -362,7 +362,7 @@ TEST_F(TransmissionTest, ARedirectToAnotherServerIsFollowedAndNamed) {
   MdmSim rogue(certs_, t_.dir.path() / "rogue", {{"ack"}, "1.2", true});
   sim.SetOutcomes({"redirect:" + rogue.Url("/neu/prices")});
   const Lines lines = Send(url_);
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(rogue.RequestCount(), 0);
   EXPECT_EQ(lines.back(), "Transaction failed!");
 }
@@ -375,7 +375,7 @@ TEST_F(TransmissionTest, ARedirectChainThatOutlastsTheTimeOutEndsAtTheTimeOut) {
   const auto start = std::chrono::steady_clock::now();
   const Lines lines = Send(url_, "", {.timeout = std::chrono::seconds(1)});
   const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(result_.ok());
   EXPECT_EQ(ErrLine(lines), "ERR: 28 Timeout was reached: no complete answer within 1 s Zeile: 5")
       << ::testing::PrintToString(lines);
   EXPECT_LT(took, std::chrono::milliseconds(1500));

@@ -30,6 +30,8 @@ inline constexpr int32_t kErrAnswerTooLarge = 1003;
 inline constexpr int32_t kErrRedirectRefused = 1004;
 // The MTS-K answered and did not acknowledge the publication.
 inline constexpr int32_t kErrPublicationRefused = 1005;
+// A transmission that failed on the way, or whose answer held no verdict.
+inline constexpr int32_t kErrTransmissionFailed = 1006;
 
 class Failure : public std::runtime_error {
  public:

@@ -56,7 +56,7 @@ Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
   Transmission transmission{sende_daten, sende_art, url, s_.db.settings.VerwendetesZertifikat};
   transmission.time_limit = std::chrono::milliseconds(limit_ms);
   TransmissionOutcome outcome;
-  const int result =
+  const Status sent =
       velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_, &outcome);
   if (!outcome.moved_to.empty()) TellMovedEndpoint(url, outcome.moved_to);
   const bool station = sende_art == kStationData;
@@ -71,9 +71,7 @@ Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
                                   station ? PublicationKind::kStation : PublicationKind::kPrice,
                                   number, outcome);
   }
-  if (result == 0) return Status();
-  const bool refused = outcome.result == TransmissionOutcome::Result::kRefused;
-  return Status::Error(refused ? kErrPublicationRefused : result, outcome.error);
+  return sent;
 }
 
 // Every transmission goes on reaching the new address, so the operator

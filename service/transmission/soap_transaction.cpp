@@ -41,8 +41,8 @@ const char* ResultName(TransmissionOutcome::Result result) {
   return "failed";
 }
 
-int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
-                        HttpsTransport& transport, TransmissionOutcome* outcome) {
+Status SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
+                       HttpsTransport& transport, TransmissionOutcome* outcome) {
   TransmissionOutcome ignored;
   TransmissionOutcome& out = outcome != nullptr ? *outcome : ignored;
   out = TransmissionOutcome();
@@ -112,14 +112,15 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
     }
     step = 12;
     if (status != kAcknowledged) {
-      if (status == kRefused) out.result = TransmissionOutcome::Result::kRefused;
       komm_log.KommLog("Transaction failed!");
-      return 1;
+      if (status != kRefused) return Status::Error(kErrTransmissionFailed, out.error);
+      out.result = TransmissionOutcome::Result::kRefused;
+      return Status::Error(kErrPublicationRefused, out.error);
     }
     out.result = TransmissionOutcome::Result::kAcknowledged;
     out.error.clear();
     komm_log.KommLog("Transaction successfull");
-    return 0;
+    return Status();
   } catch (const std::exception&) {
     const CaughtError error = CurrentError();
     number = error.number;
@@ -130,7 +131,7 @@ int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink&
       "ERR: " + std::to_string(number) + " " + description + " Zeile: " + std::to_string(step);
   LogQuietly(komm_log, out.error);
   LogQuietly(komm_log, "Transaction failed!");
-  return 1;
+  return Status::Error(kErrTransmissionFailed, out.error);
 }
 
 }  // namespace velunor

@@ -10,6 +10,7 @@
 
 #include "service/common/env.h"
 #include "service/common/komm_log_sink.h"
+#include "service/common/status.h"
 #include "service/transmission/https_transport.h"
 
 namespace velunor {
@@ -49,8 +50,10 @@ std::string MovedEndpointText(const std::string& old_url, const std::string& new
 // "acknowledged", "refused" or "failed".
 const char* ResultName(TransmissionOutcome::Result result);
 
-// Returns 0 when the service acknowledged the publication (the last
-// `response` found reads "acknowledge"), 1 otherwise. Writes the
+// Ok when the service acknowledged the publication (the last `response`
+// found reads "acknowledge"); otherwise kErrPublicationRefused when the
+// service refused it, kErrTransmissionFailed when it failed on the way or
+// the answer held no verdict, with the outcome's `error`. Writes the
 // communication log and the status line `Info` (repainted at once) only;
 // the TLS handlers' own failures go to the error log. Never throws: a
 // failure at step n of the transaction is logged as
@@ -60,7 +63,7 @@ const char* ResultName(TransmissionOutcome::Result result);
 // status, 7 parse and walk the answer, 8 parse verdict, 10 response texts,
 // 11 key check, 12 result.
 // `outcome`, when given, receives how it ended.
-int16_t SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
-                        HttpsTransport& transport, TransmissionOutcome* outcome = nullptr);
+Status SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& komm_log,
+                       HttpsTransport& transport, TransmissionOutcome* outcome = nullptr);
 
 }  // namespace velunor

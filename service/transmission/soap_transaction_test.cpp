@@ -27,7 +27,7 @@ std::string Answer(const std::string& responses, bool declaration = true) {
 
 class SoapTransactionTest : public ::testing::Test {
  protected:
-  int16_t Run(const std::string& art = "Pricedata") {
+  Status Run(const std::string& art = "Pricedata") {
     transmission_ = {SOAPEnvelope("<d2LogicalModel/>\r\n"), art, "https://mdm.example/prices",
                      kSubject};
     return SOAPTransaction(transmission_, t_.env, komm_, transport_);
@@ -56,7 +56,7 @@ TEST_F(SoapTransactionTest, AcknowledgedPublicationLogsEveryStepInOrder) {
     e.SOAP1_SSLStatus("Handshake complete: TLSv1.2, ECDHE-RSA-AES256-GCM-SHA384");
   };
 
-  EXPECT_EQ(Run("Stationdata"), 0);
+  EXPECT_TRUE(Run("Stationdata").ok());
   EXPECT_EQ(
       komm_.lines,
       (Lines{"Beginning transaction to the MDM-Server (Stationdata)",
@@ -162,7 +162,7 @@ TEST_F(SoapTransactionTest, TheAnswerDecidesByTheLastResponseOnThePath) {
   for (const Case& c : cases) {
     komm_.lines.clear();
     transport_.answer = {"HTTP/1.1 200 OK", c.body};
-    EXPECT_EQ(Run(), c.tail.back() == ok ? 0 : 1) << c.name;
+    EXPECT_EQ(Run().ok(), c.tail.back() == ok) << c.name;
     Lines expected = {"Server answered: HTTP/1.1 200 OK"};
     expected.insert(expected.end(), c.tail.begin(), c.tail.end());
     EXPECT_EQ(Tail(), expected) << c.name;
@@ -178,7 +178,7 @@ TEST_F(SoapTransactionTest, ATransportFailureIsLoggedWithItsStepAndFails) {
   };
   transport_.failure =
       Failure(60, "SSL certificate problem: unable to get local issuer certificate");
-  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(Run().code(), kErrTransmissionFailed);
   EXPECT_EQ(Tail(), (Lines{"Connection: Connecting 127.0.0.1:8443",
                            "SSL: Certificate subject: CN=127.0.0.1",
                            "SSL: Certificate issuer: CN=Unknown Test CA",
@@ -193,7 +193,7 @@ TEST_F(SoapTransactionTest, ATransportFailureIsLoggedWithItsStepAndFails) {
   transport_.failure.reset();
   transport_.during_send = nullptr;
   transport_.answer = {"HTTP/1.1 200 OK", Answer("<response>acknowledge</response>")};
-  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(Run().ok());
   EXPECT_EQ(komm_.lines.back(), "Transaction successfull");
 }
 
