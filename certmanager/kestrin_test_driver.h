@@ -12,8 +12,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "certmanager/kestrin_form.h"
 #include "certmanager/kestrin_window.h"
@@ -75,19 +77,24 @@ struct Kestrin {
 };
 
 // Watches for the next modal message box and presses `button` on it, while
-// the object lives; `seen` tells whether one came and what it said. One at a
-// time: two would race for the same box.
+// the object lives; `seen` tells whether one came and what it said and
+// offered; `look` sees the box before the press. One at a time: two would
+// race for the same box.
 class BoxAnswer {
  public:
-  explicit BoxAnswer(QMessageBox::StandardButton button) {
+  explicit BoxAnswer(QMessageBox::StandardButton button,
+                     std::function<void(QMessageBox&)> look = nullptr) {
     timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, [this, button] {
+    QObject::connect(&timer_, &QTimer::timeout, [this, button, look] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr) return;
       timer_.stop();
       seen = true;
       title = box->windowTitle().toStdString();
       text = box->text().toStdString();
+      format = box->textFormat();
+      for (QAbstractButton* b : box->buttons()) buttons.push_back(b->text().toStdString());
+      if (look) look(*box);
       box->button(button)->click();
     });
     timer_.start();
@@ -96,6 +103,8 @@ class BoxAnswer {
   bool seen = false;
   std::string title;
   std::string text;
+  Qt::TextFormat format = Qt::AutoText;
+  std::vector<std::string> buttons;
 
  private:
   QTimer timer_;
