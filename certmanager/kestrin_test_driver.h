@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "certmanager/kestrin_form.h"
 #include "certmanager/kestrin_window.h"
@@ -77,9 +76,9 @@ struct Kestrin {
 };
 
 // Watches for the next modal message box and presses `button` on it, while
-// the object lives; `seen` tells whether one came and what it said and
-// offered; `look` sees the box before the press. One at a time: two would
-// race for the same box.
+// the object lives; `seen` tells whether one came and what it said; `look`
+// sees the box before the press. One at a time: two would race for the same
+// box.
 class BoxAnswer {
  public:
   explicit BoxAnswer(QMessageBox::StandardButton button,
@@ -92,8 +91,6 @@ class BoxAnswer {
       seen = true;
       title = box->windowTitle().toStdString();
       text = box->text().toStdString();
-      format = box->textFormat();
-      for (QAbstractButton* b : box->buttons()) buttons.push_back(b->text().toStdString());
       if (look) look(*box);
       box->button(button)->click();
     });
@@ -103,8 +100,6 @@ class BoxAnswer {
   bool seen = false;
   std::string title;
   std::string text;
-  Qt::TextFormat format = Qt::AutoText;
-  std::vector<std::string> buttons;
 
  private:
   QTimer timer_;
