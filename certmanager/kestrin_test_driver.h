@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -75,19 +76,22 @@ struct Kestrin {
 };
 
 // Watches for the next modal message box and presses `button` on it, while
-// the object lives; `seen` tells whether one came and what it said. One at a
-// time: two would race for the same box.
+// the object lives; `seen` tells whether one came and what it said; `look`
+// sees the box before the press. One at a time: two would race for the same
+// box.
 class BoxAnswer {
  public:
-  explicit BoxAnswer(QMessageBox::StandardButton button) {
+  explicit BoxAnswer(QMessageBox::StandardButton button,
+                     std::function<void(QMessageBox&)> look = nullptr) {
     timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, [this, button] {
+    QObject::connect(&timer_, &QTimer::timeout, [this, button, look] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr) return;
       timer_.stop();
       seen = true;
       title = box->windowTitle().toStdString();
       text = box->text().toStdString();
+      if (look) look(*box);
       box->button(button)->click();
     });
     timer_.start();

@@ -46,8 +46,8 @@ const char kCa[] = "CN=Velunor Detail CA, O=Velunor Test, C=DE";
 
 // The CA at 2024-03-01 08:00:00 UTC; the client certificate (serial 0A1B2C3D,
 // RSA 2048, version 3) from 2024-03-05 10:20:30 UTC for 120 days, so it ends
-// in summer time. Stores: MY (client with key, CA), Root (CA, a broken
-// file), Tresor (empty).
+// in summer time; client-key.hex its public key as the details show it.
+// Stores: MY (client with key, CA), Root (CA, a broken file), Tresor (empty).
 // libfaketime is preloaded directly: the faketime command keeps its clock in
 // shared memory named after its pid and now and then fails to make it.
 const char kMakeStore[] = R"(set -e
@@ -64,23 +64,13 @@ echo 'basicConstraints = CA:false' >client.ext
 at '2024-03-05 10:20:30' openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key \
   -set_serial 0x0A1B2C3D -days 120 -sha256 -extfile client.ext -out client.crt
 openssl rsa -in client.key -RSAPublicKey_out -outform DER -out client-key.der
+od -An -v -tx1 client-key.der | tr -d '\n' | tr -s ' ' | sed 's/^ //' | tr a-f A-F >client-key.hex
 mkdir -p store/MY store/Root store/Tresor
 cat client.crt client.key >store/MY/client.pem
 cp ca.pem store/MY/zz-ca.pem
 cp ca.pem store/Root/ca.pem
 printf -- '-----BEGIN CERTIFICATE-----\nkaputt\n' >store/Root/kaputt.pem
 )";
-
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (unsigned char c : bytes) {
-    if (!hex.empty()) hex += ' ';
-    hex += kDigits[c >> 4];
-    hex += kDigits[c & 0x0F];
-  }
-  return hex;
-}
 
 // What a headless call writes: its exit status and its two outputs.
 struct CliRun {
@@ -89,25 +79,21 @@ struct CliRun {
   std::string err;
 };
 
-// A stream into memory; Close() gives what was written.
-struct MemoryStream {
-  char* text = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&text, &size);
-  std::string Close() {
-    std::fclose(file);
-    std::string written(text, size);
-    std::free(text);
-    return written;
-  }
-};
-
+// `call` with a stream into memory for each output.
 template <class F>
 CliRun RunCli(F&& call) {
-  MemoryStream out;
-  MemoryStream err;
-  const int status = call(out.file, err.file);
-  return {status, out.Close(), err.Close()};
+  char* text[2] = {};
+  size_t size[2] = {};
+  std::FILE* out = open_memstream(&text[0], &size[0]);
+  std::FILE* err = open_memstream(&text[1], &size[1]);
+  CliRun run{call(out, err), {}, {}};
+  std::fclose(out);
+  std::fclose(err);
+  run.out.assign(text[0], size[0]);
+  run.err.assign(text[1], size[1]);
+  std::free(text[0]);
+  std::free(text[1]);
+  return run;
 }
 
 class KestrinWindowTest : public ::testing::Test {
@@ -157,21 +143,20 @@ class KestrinWindowTest : public ::testing::Test {
   // kestrin --set into `dir` over the test store, called as `command`.
   CliRun Set(const fs::path& dir, const TransmissionSettings& values,
              const std::vector<std::string>& command = {"kestrin", "--set"}) const {
-    const DirectoryCertStore store(dir_.path() / "store");
     return RunCli([&](std::FILE* out, std::FILE* err) {
-      return SetSettings(store, dir, values, out, err, command);
+      return SetSettings(store_, dir, values, out, err, command);
     });
   }
   // kestrin --list of the test store's `store_name`.
   CliRun List(const std::string& store_name) const {
-    const DirectoryCertStore store(dir_.path() / "store");
     return RunCli([&](std::FILE* out, std::FILE* err) {
-      return ListCertificates(store, store_name, out, err);
+      return ListCertificates(store_, store_name, out, err);
     });
   }
 
   TempDir dir_;
   fs::path program_dir_ = dir_.path() / "program";
+  const DirectoryCertStore store_{dir_.path() / "store"};
   std::unique_ptr<Kestrin> kestrin_;
 };
 
@@ -204,26 +189,24 @@ TEST_F(KestrinWindowTest, LoadWithoutSettingsFileShowsTheFirstStore) {
 }
 
 TEST_F(KestrinWindowTest, LoadWithSettingsFileShowsItsLines) {
+  // The certificate in use and the two URLs the window shows for `cfg`.
+  const auto fields = [&](const std::string& cfg) {
+    WriteFile(Cfg(), cfg);
+    Start();
+    return Lines{Text("Label4"), Text("Text1_0"), Text("Text1_1")};
+  };
   // Taken whole: blanks and commas stay, the fourth line is not used.
-  WriteFile(Cfg(),
-            std::string(kClient) +
-                "\r\n https://mdm.example/station,1 \r\nhttps://mdm.example/preise\r\nrest\r\n");
-  Start();
-  EXPECT_EQ(Text("Label4"), kClient);
-  EXPECT_EQ(Text("Text1_0"), " https://mdm.example/station,1 ");
-  EXPECT_EQ(Text("Text1_1"), "https://mdm.example/preise");
-
+  EXPECT_EQ(fields(std::string(kClient) + "\r\n https://mdm.example/station,1 \r\n"
+                                          "https://mdm.example/preise\r\nrest\r\n"),
+            (Lines{kClient, " https://mdm.example/station,1 ", "https://mdm.example/preise"}));
   // Two lines only: the third field stays empty.
-  WriteFile(Cfg(), "CN=Alt\r\nhttps://mdm.example/station");
-  Start();
-  EXPECT_EQ(Text("Label4"), "CN=Alt");
-  EXPECT_EQ(Text("Text1_0"), "https://mdm.example/station");
-  EXPECT_EQ(Text("Text1_1"), "");
+  EXPECT_EQ(fields("CN=Alt\r\nhttps://mdm.example/station"),
+            (Lines{"CN=Alt", "https://mdm.example/station", ""}));
 }
 
 TEST_F(KestrinWindowTest, DetailTextOfAKnownCertificateLineByLine) {
   Start();
-  const std::string key = Hex(ReadFile(dir_.path() / "client-key.der"));
+  const std::string key = ReadFile(dir_.path() / "client-key.hex");
   ASSERT_EQ(key.size(), 270u * 3 - 1) << "RSAPublicKey of a 2048-bit key";
   EXPECT_EQ(Info(), (Lines{
                         std::string("Aussteller:     ") + kCa,
@@ -338,19 +321,17 @@ TEST_F(KestrinWindowTest, SetWritesWhatTheWindowSavesAndRefusesWhatItWouldNot) {
   CliRun run = Set(other, {kClient, "https://mdm.example/station", " https://mdm.example/preise "});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(other / "Velunor.CFG"), saved);
-  // What was written, said as --show says it.
-  EXPECT_EQ(run.out, "Gespeichert in " + (other / "Velunor.CFG").string() +
-                         ":\nZertifikat: " + BackslashesDoubled(kClient) +
-                         "\nURL Grunddatenlieferung: https://mdm.example/station"
-                         "\nURL Preisdatenlieferung:  https://mdm.example/preise \n");
+  // What was written, said as --show says it: every output line shows a
+  // backslash doubled (O=Müller\\, Söhne KG).
+  const std::string listed = BackslashesDoubled(kClient);
+  const std::string shown = "Zertifikat: " + listed +
+                            "\nURL Grunddatenlieferung: https://mdm.example/station"
+                            "\nURL Preisdatenlieferung:  https://mdm.example/preise \n";
+  EXPECT_EQ(run.out, "Gespeichert in " + (other / "Velunor.CFG").string() + ":\n" + shown);
 
   run = RunCli([&](std::FILE* out, std::FILE* err) { return ShowSettings(other, out, err); });
   EXPECT_EQ(run.status, 0);
-  // Every output line shows a backslash doubled (O=Müller\\, Söhne KG).
-  const std::string listed = BackslashesDoubled(kClient);
-  EXPECT_EQ(run.out, std::string("Zertifikat: ") + listed +
-                         "\nURL Grunddatenlieferung: https://mdm.example/station"
-                         "\nURL Preisdatenlieferung:  https://mdm.example/preise \n");
+  EXPECT_EQ(run.out, shown);
   // The subject copied from that line is the same certificate.
   fs::remove(other / "Velunor.CFG");
   run = Set(other, {listed, "https://mdm.example/station", " https://mdm.example/preise "});
@@ -442,27 +423,22 @@ TEST_F(KestrinWindowTest, ListNamesACertificateTheAccountMayNotReadWithTheFix) {
   const fs::path client = dir_.path() / "store" / "MY" / "client.pem";
   fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
   fs::permissions(client, fs::perms::owner_read | fs::perms::owner_write);
-  int pipe_ends[2];
-  ASSERT_EQ(pipe(pipe_ends), 0);
+  std::FILE* out = std::tmpfile();  // opened by root, written by the child
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     // As nobody, what `runuser -u nobody -- kestrin --list` would print.
-    close(pipe_ends[0]);
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
-    const DirectoryCertStore store(dir_.path() / "store");
-    std::FILE* out = fdopen(pipe_ends[1], "w");
-    const int status = ListCertificates(store, "MY", out, out);
-    std::fclose(out);
+    const int status = ListCertificates(store_, "MY", out, out);
+    std::fflush(out);
     _exit(status);
   }
-  close(pipe_ends[1]);
-  std::string listed;
-  char buffer[4096];
-  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) listed.append(buffer, n);
-  close(pipe_ends[0]);
   int status = -1;
   waitpid(child, &status, 0);
+  std::rewind(out);
+  std::string listed;
+  for (int c; (c = std::fgetc(out)) != EOF;) listed += static_cast<char>(c);
+  std::fclose(out);
   EXPECT_EQ(WEXITSTATUS(status), 0) << listed;
   const std::string account = getpwuid(65534)->pw_name;
   const std::string group = getgrgid(getpwuid(65534)->pw_gid)->gr_name;
@@ -477,22 +453,16 @@ TEST_F(KestrinWindowTest, ListNamesACertificateTheAccountMayNotReadWithTheFix) {
 // KESTRIN_DIALOG_PNG set (certmanager/screenshot-save-dialog) it is saved.
 TEST_F(KestrinWindowTest, TheSaveQuestionHasGermanButtons) {
   Kestrin& k = Start();
-  std::vector<std::string> buttons;
-  QTimer watch;
-  watch.setInterval(5);
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) return;
-    watch.stop();
-    EXPECT_EQ(box->textFormat(), Qt::PlainText);
-    for (QAbstractButton* b : box->buttons()) buttons.push_back(b->text().toStdString());
+  Lines buttons;
+  BoxAnswer box(QMessageBox::No, [&](QMessageBox& shown) {
+    EXPECT_EQ(shown.textFormat(), Qt::PlainText);
+    for (QAbstractButton* b : shown.buttons()) buttons.push_back(b->text().toStdString());
     if (const char* png = std::getenv("KESTRIN_DIALOG_PNG")) {
-      EXPECT_TRUE(box->grab().save(QString::fromUtf8(png), "PNG")) << png;
+      EXPECT_TRUE(shown.grab().save(QString::fromUtf8(png), "PNG")) << png;
     }
-    box->button(QMessageBox::No)->click();
   });
-  watch.start();
   k.Click("SelectCert_1");
+  ASSERT_TRUE(box.seen);
   std::sort(buttons.begin(), buttons.end());
   EXPECT_EQ(buttons, (Lines{"Ja", "Nein"}));
 }

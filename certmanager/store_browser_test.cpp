@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "tests/test_base.h"
@@ -17,7 +15,6 @@ namespace velunor {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -25,7 +22,8 @@ class DirectoryCertMgrTest : public ::testing::Test {
  protected:
   DirectoryCertMgrTest() : root_(dir_.path() / "certstore"), store_(root_), mgr_(store_) {}
 
-  void MakeCertificates() { testing::TestCertificates certs(dir_.path()); }
+  // The project's certificates; the client's subject as the script printed it.
+  std::string MakeCertificates() { return testing::TestCertificates(dir_.path()).client_subject; }
 
   TempDir dir_;
   fs::path root_;
@@ -43,7 +41,7 @@ TEST_F(DirectoryCertMgrTest, ARootThatCannotBeOpenedSaysWhy) {
 }
 
 TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
-  MakeCertificates();
+  const std::string subject = MakeCertificates();
   WriteFile(root_ / "MY" / "kaputt.pem", "-----BEGIN CERTIFICATE-----\nnonsense\n");
   const StoreNames names = mgr_.Stores();
   EXPECT_EQ(names.names, (std::vector<std::string>{"MY", "Root"}));
@@ -51,8 +49,6 @@ TEST_F(DirectoryCertMgrTest, ListsStoresAndCertificatesBesideABrokenFile) {
 
   const StoreContents my = mgr_.List("MY");
   EXPECT_TRUE(my.status.ok());
-  std::string subject = ReadFile(dir_.path() / "sim" / "client-subject.txt");
-  subject.pop_back();  // the line end
   EXPECT_EQ(Subjects(my.listing), std::vector<std::string>{subject})
       << "the text the service selects by";
   ASSERT_EQ(my.listing.problems.size(), 1u);

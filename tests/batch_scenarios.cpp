@@ -3,7 +3,6 @@
 #include <initializer_list>
 
 #include "service/db/batch_write.h"
-#include "service/db/connect.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
 #include "tests/small_network.h"

@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "service/db/batch_write.h"
-#include "service/db/connect.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
 #include "tests/batch_scenarios.h"
 #include "tests/expect_text.h"
 #include "tests/proof_server.h"
-#include "tests/small_network.h"
 #include "tests/test_support.h"
 
 namespace velunor {
@@ -138,14 +136,12 @@ TEST(DbBatchTest, RichOpeningTimesOfAThousandStationsAreWrittenTogether) {
 // schema's names.
 TEST(DbBatchTest, ColumnsWrittenByPositionMayBearOtherNames) {
   long statements = 0;
-  std::string usual_prices;
-  std::string usual_stations;
-  {
-    DbTestEnv prices_env;
-    usual_prices = PriceScenario(prices_env, &statements);
-    DbTestEnv stations_env;
-    usual_stations = StationScenario(stations_env, &statements);
-  }
+  const auto usual = [&](std::string (*scenario)(DbTestEnv&, long*)) {
+    DbTestEnv t;
+    return scenario(t, &statements);
+  };
+  const std::string usual_prices = usual(PriceScenario);
+  const std::string usual_stations = usual(StationScenario);
   const std::vector<std::pair<std::string, std::string>> renamed = {
       {"mts_petrolstation_historie", "historie_id"},
       {"mts_petrolstation_times_historie", "historie_id"},

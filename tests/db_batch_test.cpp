@@ -4,15 +4,12 @@
 // server that goes away in the middle of the batch loses no price.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "service/db/batch_write.h"
 #include "service/db/connect.h"
 #include "service/db/preisdaten.h"
-#include "service/db/stationsdaten.h"
 #include "tests/batch_scenarios.h"
 #include "tests/expect_text.h"
 #include "tests/proof_server.h"

@@ -3,10 +3,8 @@
 // server that goes away under an open connection, and bound parameters.
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include <gtest/gtest.h>
 

@@ -61,7 +61,6 @@ TEST_F(DbPricesTest, ConfigurationFaultsEndTheStartOneAtATimeInTheirOrder) {
   Sql("update stammdaten set value = '130.9' where id = 998");
   Sql("update stammdaten set value = '1' where id = 491");
   Sql("update stammdaten set value = '' where id = 135");
-  t_.dir.Write("Velunor.CFG", "");
   std::filesystem::remove(t_.dir.path() / "Velunor.CFG");
   EXPECT_EQ(Load(), "Zum Velunor muss die Datenbankversion mindestens den Stand 131 haben!");
 

@@ -4,7 +4,6 @@
 
 #include <initializer_list>
 
-#include "service/db/connect.h"
 #include "service/db/preisdaten.h"
 #include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
@@ -13,6 +12,7 @@
 #include "service/publication/station_body.h"
 #include "service/publication/xml_frame.h"
 #include "tests/db_test.h"
+#include "tests/expect_text.h"
 
 namespace velunor {
 namespace {
@@ -215,10 +215,7 @@ TEST_F(DbStationsdatenTest, StationsWithoutAcknowledgementAreSentAgainAlsoAfterA
   // database) still knows station 2 and sends it.
   {
     DbState restarted(t_.env);
-    restarted.DbServer = t_.db.DbServer;
-    restarted.DbBenutzer = t_.db.DbBenutzer;
-    restarted.DbPasswort = t_.db.DbPasswort;
-    ASSERT_TRUE(DB_Verbinden(restarted, restarted.DbServer).ok());
+    ASSERT_TRUE(testing::ConnectAsTestAccount(restarted, t_.db.DbServer).ok());
     testing::LoadStammdaten(restarted);
     EXPECT_EQ(DB_Stationsdaten(restarted, kStationSyncCheck), 1);
     EXPECT_EQ(restarted.delivery.pending, std::set<long>{2});
@@ -243,7 +240,7 @@ TEST_F(DbStationsdatenTest, AControlCharacterInAStationNameStaysInItsOneLogLine)
   Run();
   const std::vector<std::string> log = t_.ErrorLines();
   ASSERT_EQ(log.size(), 1u) << testing::Joined(log);
-  EXPECT_NE(log[0].find("Nord\\n12-06-2026 09:05:00 --> Gefälscht"), std::string::npos) << log[0];
+  EXPECT_TRUE(Contains(log[0], "Nord\\n12-06-2026 09:05:00 --> Gefälscht"));
 }
 
 TEST_F(DbStationsdatenTest, AddressPartsAndFederalStateFollowTheUpstreamTexts) {
@@ -311,13 +308,14 @@ TEST_F(DbStationsdatenTest, AFailingStepIsLoggedAndTheOtherStationsAreStillSynch
 
   int history_failures = 0, table_failures = 0;
   for (const std::string& line : t_.ErrorLines()) {
-    if (line.find("--> DB_Stationsdaten / ") == std::string::npos) continue;
-    if (line.find("/ Zeile: 52 ") != std::string::npos &&
-        line.find("/ insert into mts_petrolstation_historie select null, PS.* from "
-                  "mts_petrolstation PS where station = ") != std::string::npos) {
+    if (!Contains(line, "--> DB_Stationsdaten / ")) continue;
+    if (Contains(line, "/ Zeile: 52 ") &&
+        Contains(line,
+                 "/ insert into mts_petrolstation_historie select null, PS.* from "
+                 "mts_petrolstation PS where station = ")) {
       ++history_failures;
     }
-    if (line.find(" / 9 / Zeile: ") != std::string::npos) ++table_failures;
+    if (Contains(line, " / 9 / Zeile: ")) ++table_failures;
   }
   EXPECT_EQ(history_failures, 2) << "one entry per station, with the statement in progress";
   EXPECT_GE(table_failures, 2) << "station -5 has no entry in the station table";
@@ -360,13 +358,10 @@ TEST_F(DbStationsdatenTest, TemporaryPeriodsTakeOverTheirDaysAlsoOverTheTurnOfTh
             "1,1,06:00:00,22:00:00,11000110,, | 2,1,08:00:00,18:00:00,00111001,,");
   const auto lines = t_.ErrorLines();
   ASSERT_EQ(lines.size(), 1u) << "only the unreadable date is logged";
-  EXPECT_NE(lines[0].find("--> DB_Stationsdaten / 13 / Zeile: 83 Typen unverträglich: '31.02.'"),
-            std::string::npos)
-      << lines[0];
-  EXPECT_NE(
-      lines[0].find(" / select * from lox_station_mts_times where station = 1 order by zeitraum"),
-      std::string::npos)
-      << lines[0];
+  EXPECT_TRUE(
+      Contains(lines[0], "--> DB_Stationsdaten / 13 / Zeile: 83 Typen unverträglich: '31.02.'"));
+  EXPECT_TRUE(Contains(
+      lines[0], " / select * from lox_station_mts_times where station = 1 order by zeitraum"));
 
   // Wednesday 23 December: the week is 28 December to 3 January.
   Today(2026, 12, 23);
@@ -409,8 +404,8 @@ TEST_F(DbStationsdatenTest, UnreadableOpeningTimesAreOneEntryForTheFailedRead) {
   t_.sql().Execute("rename table times_away to mts_petrolstation_times");
   const std::vector<std::string> log = t_.ErrorLines();
   ASSERT_EQ(log.size(), 1u) << testing::Joined(log);
-  EXPECT_NE(log[0].find("XML_Stationsdaten / "), std::string::npos) << log[0];
-  EXPECT_NE(log[0].find("mts_petrolstation_times"), std::string::npos) << log[0];
+  EXPECT_TRUE(Contains(log[0], "XML_Stationsdaten / "));
+  EXPECT_TRUE(Contains(log[0], "mts_petrolstation_times"));
 }
 
 // A special period open until midnight on New Year's Eve reaches the price
@@ -426,10 +421,9 @@ TEST_F(DbStationsdatenTest, NewYearsEveUntilMidnightIsPublishedAndAMalformedSpec
   EXPECT_EQ(Overrides(1), "1:0:2026-12-31T18:00:00+01:00-2026-12-31T24:00:00+01:00");
   const std::vector<std::string> log = t_.ErrorLines();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_NE(log[0].find("DB_Stationsdaten / 13 / Zeile: 89 Typen unverträglich: 'ab:cd' ist keine "
-                        "Uhrzeit (Station 1, Sonderzeit 2: '31.12.202631.12.2026ab:cd14:0010')"),
-            std::string::npos)
-      << log[0];
+  EXPECT_TRUE(Contains(log[0],
+                       "DB_Stationsdaten / 13 / Zeile: 89 Typen unverträglich: 'ab:cd' ist keine "
+                       "Uhrzeit (Station 1, Sonderzeit 2: '31.12.202631.12.2026ab:cd14:0010')"));
 
   PublicationState pub;
   XML_Init(pub, t_.db);
@@ -439,14 +433,13 @@ TEST_F(DbStationsdatenTest, NewYearsEveUntilMidnightIsPublishedAndAMalformedSpec
             "1,1,0,2026-12-31T18:00:00+01:00,2026-12-31T24:00:00+01:00");
   XML_Preisdaten(pub, t_.db);
   XML_Out_Preise(pub, t_.db);
-  EXPECT_NE(pub.PublicationXml.find("            <overrideOpen>\r\n"
-                                    "                <startOfPeriod>2026-12-31T18:00:00+01:00"
-                                    "</startOfPeriod>\r\n"
-                                    "                <endOfPeriod>2026-12-31T24:00:00+01:00"
-                                    "</endOfPeriod>\r\n"
-                                    "            </overrideOpen>\r\n"),
-            std::string::npos)
-      << pub.PublicationXml;
+  EXPECT_TRUE(Contains(pub.PublicationXml,
+                       "            <overrideOpen>\r\n"
+                       "                <startOfPeriod>2026-12-31T18:00:00+01:00"
+                       "</startOfPeriod>\r\n"
+                       "                <endOfPeriod>2026-12-31T24:00:00+01:00"
+                       "</endOfPeriod>\r\n"
+                       "            </overrideOpen>\r\n"));
 }
 
 TEST_F(DbStationsdatenTest, SpecialPeriodsFillTheOverridesFromTodayToOneMonthAhead) {
@@ -467,8 +460,7 @@ TEST_F(DbStationsdatenTest, SpecialPeriodsFillTheOverridesFromTodayToOneMonthAhe
   EXPECT_EQ(t_.db.stations[1].pricesChanged, 1);
   EXPECT_EQ(WeeklyRecords(1), "1,1,06:00:00,22:00:00,11111110,,");
   ASSERT_EQ(t_.ErrorLines().size(), 1u);
-  EXPECT_NE(t_.ErrorLines()[0].find("Zeile: 89 Typen unverträglich: '31.11.2026'"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(t_.ErrorLines()[0], "Zeile: 89 Typen unverträglich: '31.11.2026'"));
 
   Today(2026, 12, 27);
   MarkChanged(1);

@@ -9,7 +9,6 @@
 
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 #include <gtest/gtest.h>
 

@@ -15,18 +15,16 @@
 
 #include <httplib.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "tests/expect_text.h"
 #include "tests/test_support.h"
 #include "tests/transmission_sim.h"
 
@@ -93,25 +91,20 @@ std::string StateSnapshot() {
 class FakeSystemd {
  public:
   FakeSystemd() {
-    const std::string dir = dir_.path().string();
     dir_.Write("policy-rc.d", "#!/bin/sh\nexit 0\n");
     dir_.Write("real-systemctl", "");
-    dir_.Write("in-namespace",
-               "#!/bin/sh\n"
-               "set -e\n"
-               "[ -d /run/systemd ] || mkdir /run/systemd\n"
-               "mount --bind '" +
-                   dir +
-                   "' /run/systemd\n"
-                   "mkdir -p /run/systemd/system\n"
-                   "real=$(readlink -f /bin/systemctl)\n"
-                   "mount --bind \"$real\" /run/systemd/real-systemctl\n"
-                   "mount --bind '" +
-                   std::string(VELUNOR_SOURCE_ROOT) +
-                   "/tests/fake-systemctl' \"$real\"\n"
-                   "[ ! -e /usr/sbin/policy-rc.d ] ||"
-                   " mount --bind /run/systemd/policy-rc.d /usr/sbin/policy-rc.d\n"
-                   "exec sh -c \"$1\"\n");
+    // $1: the command, $2: this folder, $3: the fake systemctl.
+    dir_.Write("in-namespace", R"(#!/bin/sh
+set -e
+[ -d /run/systemd ] || mkdir /run/systemd
+mount --bind "$2" /run/systemd
+mkdir -p /run/systemd/system
+real=$(readlink -f /bin/systemctl)
+mount --bind "$real" /run/systemd/real-systemctl
+mount --bind "$3" "$real"
+[ ! -e /usr/sbin/policy-rc.d ] || mount --bind /run/systemd/policy-rc.d /usr/sbin/policy-rc.d
+exec sh -c "$1"
+)");
     fs::permissions(dir_.path() / "in-namespace", fs::perms::owner_all);
     fs::permissions(dir_.path() / "policy-rc.d", fs::perms::owner_all);
   }
@@ -122,7 +115,9 @@ class FakeSystemd {
   // `command` as the package's scripts run under systemd.
   CommandResult Run(const std::string& command) const {
     return RunCommand("unshare --mount --propagation private '" +
-                      (dir_.path() / "in-namespace").string() + "' '" + command + "' 2>&1");
+                      (dir_.path() / "in-namespace").string() + "' '" + command + "' '" +
+                      dir_.path().string() + "' '" + VELUNOR_SOURCE_ROOT +
+                      "/tests/fake-systemctl' 2>&1");
   }
   pid_t Pid() const {
     const std::string pid = dir_.Read("velunor.pid");
@@ -171,8 +166,6 @@ bool Healthy(const FakeSystemd& systemd) {
          << program.string();
 }
 
-// The 1.20.0 package, made by that commit's scripts/package of this build's
-// programs.
 // The package of this tree: the one ctest's package_build made before the
 // test (VELUNOR_PACKAGE_DIR, the only velunor_*_amd64.deb there), or built
 // into `work` when the test runs on its own. "" when the build failed.
@@ -192,12 +185,12 @@ fs::path PackageOfThisTree(const fs::path& work) {
   return built.status == 0 ? fs::path(LastLine(built.output)) : fs::path();
 }
 
+// The 1.20.0 package, made by that commit's scripts/package of this build's
+// programs.
 fs::path BuildCpackPackage(const fs::path& work) {
   const fs::path tree = work / "cpack-tree";
   const fs::path build = work / "cpack-build";
   fs::create_directories(tree);
-  fs::create_directories(build / "service" / "core");
-  fs::create_directories(build / "certmanager");
   const std::string archived =
       RunCommand("git -C '" + std::string(VELUNOR_SOURCE_ROOT) + "' archive " + kCpackCommit +
                  " packaging scripts/package scripts/odbc-register deploy README.md sql | tar -x "
@@ -205,10 +198,10 @@ fs::path BuildCpackPackage(const fs::path& work) {
                  tree.string() + "' 2>&1")
           .output;
   EXPECT_TRUE(fs::exists(tree / "packaging" / "CMakeLists.txt")) << archived;
-  fs::copy_file(fs::path(VELUNOR_BUILD_DIR) / "service" / "core" / "velunor",
-                build / "service" / "core" / "velunor");
-  fs::copy_file(fs::path(VELUNOR_BUILD_DIR) / "certmanager" / "kestrin",
-                build / "certmanager" / "kestrin");
+  for (const char* program : {"service/core/velunor", "certmanager/kestrin"}) {
+    fs::create_directories((build / program).parent_path());
+    fs::copy_file(fs::path(VELUNOR_BUILD_DIR) / program, build / program);
+  }
   std::ofstream(build / "CMakeCache.txt") << "CMAKE_PROJECT_VERSION:STATIC=1.20.0\n";
   const CommandResult built =
       RunCommand("VELUNOR_BUILD_DIR='" + build.string() + "' '" + tree.string() +
@@ -237,8 +230,8 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
   TempDir work;
   const fs::path package = PackageOfThisTree(work.path());
   ASSERT_TRUE(fs::exists(package)) << package;
-  EXPECT_EQ(package.filename().string().rfind("velunor_", 0), 0u);
-  EXPECT_NE(package.filename().string().find("_amd64.deb"), std::string::npos);
+  EXPECT_TRUE(package.filename().string().starts_with("velunor_"));
+  EXPECT_TRUE(Contains(package.filename().string(), "_amd64.deb"));
   const std::string version =
       LastLine(RunCommand("dpkg-deb -f '" + package.string() + "' Version").output);
   const fs::path dbgsym = package.parent_path() / ("velunor-dbgsym_" + version + "_amd64.deb");
@@ -255,7 +248,7 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
         " ./usr/share/man/man1/kestrin.1.gz\n", " ./lib/systemd/system/velunor.service\n",
         " ./lib/systemd/system/velunor.socket\n",
         " ./opt/velunor/velunor -> /usr/sbin/velunor\n"}) {
-    EXPECT_NE(contents.find(file), std::string::npos) << file << "\n" << contents;
+    EXPECT_TRUE(Contains(contents, file)) << file << "\n" << contents;
   }
   EXPECT_EQ(RunCommand("dpkg-deb -c '" + package.string() +
                        "' | grep ' ./opt/' | grep -v ' ./opt/$' | grep -v ' ./opt/velunor/$' | "
@@ -264,7 +257,7 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
             "");
   const std::string depends = RunCommand("dpkg-deb -f '" + package.string() + "' Depends").output;
   for (const char* needed : {"odbc-mariadb", "unixodbc", "libqt6widgets6", "libcurl4"}) {
-    EXPECT_NE(depends.find(needed), std::string::npos) << needed << ": " << depends;
+    EXPECT_TRUE(Contains(depends, needed)) << needed << ": " << depends;
   }
   const std::regex build_only(
       R"((.*-dev|gcc(-\d+)?|g\+\+(-\d+)?|clang(-\d+)?|cmake|make|binutils|build-essential|dpkg-dev|debhelper))");
@@ -281,27 +274,25 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
             0);
   for (const char* program : {"usr/sbin/velunor", "usr/bin/kestrin"}) {
     const std::string type = RunCommand("file -b '" + (unpacked / program).string() + "'").output;
-    EXPECT_NE(type.find(", stripped"), std::string::npos) << program << ": " << type;
+    EXPECT_TRUE(Contains(type, ", stripped")) << program << ": " << type;
   }
-  EXPECT_NE(RunCommand("dpkg-deb -c '" + dbgsym.string() + "'").output.find("./usr/lib/debug/"),
-            std::string::npos);
+  EXPECT_TRUE(
+      Contains(RunCommand("dpkg-deb -c '" + dbgsym.string() + "'").output, "./usr/lib/debug/"));
 
   // lintian: no error, no warning; every override with its reason.
   const CommandResult lint = RunCommand("lintian --fail-on error,warning -IE --pedantic '" +
                                         package.string() + "' '" + dbgsym.string() + "' 2>&1");
   EXPECT_EQ(lint.status, 0) << lint.output;
-  EXPECT_EQ(lint.output.find("\nE: "), std::string::npos) << lint.output;
-  EXPECT_EQ(lint.output.find("\nW: "), std::string::npos) << lint.output;
+  EXPECT_FALSE(Contains(lint.output, "\nE: "));
+  EXPECT_FALSE(Contains(lint.output, "\nW: "));
   const std::string overrides =
       RunCommand("lintian --show-overrides '" + package.string() + "' 2>&1").output;
-  EXPECT_NE(overrides.find("\nO: velunor: dir-or-file-in-opt [opt/velunor/velunor]"),
-            std::string::npos)
-      << overrides;
+  EXPECT_TRUE(Contains(overrides, "\nO: velunor: dir-or-file-in-opt [opt/velunor/velunor]"));
   std::istringstream lint_lines(overrides);
   std::string previous;
   for (std::string line; std::getline(lint_lines, line); previous = line) {
     if (line.rfind("O: ", 0) == 0) {
-      EXPECT_EQ(previous.rfind("N: ", 0), 0u) << "an override without its reason: " << line;
+      EXPECT_TRUE(previous.starts_with("N: ")) << "an override without its reason: " << line;
     }
   }
 
@@ -314,7 +305,7 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
     for (const char* section :
          {"\nNAME\n", "\nSYNOPSIS\n", "\nOPTIONS\n", "\nFILES\n", "\nEXIT STATUS\n", "\nSIGNALS\n",
           "\nEXAMPLES\n", "--program-dir DIR"}) {
-      EXPECT_NE(shown.output.find(section), std::string::npos) << page << ": " << section;
+      EXPECT_TRUE(Contains(shown.output, section)) << page << ": " << section;
     }
   }
 
@@ -340,11 +331,11 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
                        "/var/lib/velunor/certstore")
                 .status,
             0);
-  const CommandResult set_120 = RunCommand(
-      "runuser -u velunor -- /opt/velunor/kestrin --program-dir /var/lib/velunor --set "
-      "--certificate '" +
-      certs.client_subject + "' --station-url '" + sim.Url("/mdm/stationdata") + "' --price-url '" +
-      sim.Url("/mdm/pricedata") + "'");
+  const std::string set_args = " --program-dir /var/lib/velunor --set --certificate '" +
+                               certs.client_subject + "' --station-url '" +
+                               sim.Url("/mdm/stationdata") + "' --price-url '" +
+                               sim.Url("/mdm/pricedata") + "'";
+  const CommandResult set_120 = RunCommand("runuser -u velunor -- /opt/velunor/kestrin" + set_args);
   ASSERT_EQ(set_120.status, 0) << set_120.output;
   fs::create_directories(kDropIn);
   std::ofstream(kDropIn / "instance.conf")
@@ -358,17 +349,15 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
   const pid_t pid_120 = systemd.Pid();
   EXPECT_TRUE(Executes(pid_120, "/opt/velunor/velunor"));
   const std::string state = StateSnapshot();
-  ASSERT_NE(state.find("STATION.INI 600 velunor:velunor"), std::string::npos) << state;
+  ASSERT_TRUE(Contains(state, "STATION.INI 600 velunor:velunor"));
 
   // Upgraded: restarted by the package, through the drop-in and the link,
   // on the same state; the terminal says where the programs are now.
   const CommandResult upgraded = systemd.Run(kApt + package.string());
   ASSERT_EQ(upgraded.status, 0) << upgraded.output;
-  EXPECT_NE(
-      upgraded.output.find("velunor: the programs are now /usr/sbin/velunor and /usr/bin/kestrin"),
-      std::string::npos)
-      << upgraded.output;
-  EXPECT_NE(systemd.Calls().find(" restart velunor.service"), std::string::npos) << systemd.Calls();
+  EXPECT_TRUE(Contains(upgraded.output,
+                       "velunor: the programs are now /usr/sbin/velunor and /usr/bin/kestrin"));
+  EXPECT_TRUE(Contains(systemd.Calls(), " restart velunor.service"));
   EXPECT_TRUE(testing::WaitUntil([&] { return Healthy(systemd); }, 60)) << systemd.Journal();
   EXPECT_NE(systemd.Pid(), pid_120);
   EXPECT_TRUE(Executes(systemd.Pid(), "/usr/sbin/velunor"));
@@ -379,41 +368,34 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
   EXPECT_TRUE(fs::is_symlink("/etc/systemd/system/sockets.target.wants/velunor.socket"));
   EXPECT_EQ(ModeAndOwner("/usr/sbin/velunor"), "755 root:root\n");
   const std::string unit = testing::ReadFile("/lib/systemd/system/velunor.service");
-  EXPECT_NE(unit.find("\nExecStart=/usr/sbin/velunor --headless --program-dir /var/lib/velunor "
-                      "--status-address 127.0.0.1:8089\n"),
-            std::string::npos)
-      << unit;
-  EXPECT_NE(unit.find("\nStateDirectory=velunor\n"), std::string::npos) << unit;
-  EXPECT_EQ(unit.find("ReadWritePaths="), std::string::npos) << unit;
-  EXPECT_EQ(unit.find("_DIR@"), std::string::npos) << "every placeholder filled in";
+  EXPECT_TRUE(Contains(unit,
+                       "\nExecStart=/usr/sbin/velunor --headless --program-dir /var/lib/velunor "
+                       "--status-address 127.0.0.1:8089\n"));
+  EXPECT_TRUE(Contains(unit, "\nStateDirectory=velunor\n"));
+  EXPECT_FALSE(Contains(unit, "ReadWritePaths="));
+  EXPECT_FALSE(Contains(unit, "_DIR@")) << "every placeholder filled in";
 
   // As the README says, with the programs on the PATH; as root, Kestrin
   // names the account's command instead.
-  const std::string set_command = "kestrin --program-dir /var/lib/velunor --set --certificate '" +
-                                  certs.client_subject + "' --station-url '" +
-                                  sim.Url("/mdm/stationdata") + "' --price-url '" +
-                                  sim.Url("/mdm/pricedata") + "'";
+  const std::string set_command = "kestrin" + set_args;
   const CommandResult as_root = RunCommand(set_command);
   EXPECT_EQ(as_root.status, 2) << as_root.output;
-  EXPECT_NE(
-      as_root.output.find("runuser -u velunor -- kestrin --program-dir /var/lib/velunor --set"),
-      std::string::npos)
-      << as_root.output;
+  EXPECT_TRUE(Contains(as_root.output,
+                       "runuser -u velunor -- kestrin --program-dir /var/lib/velunor --set"));
   const CommandResult set = RunCommand("runuser -u velunor -- " + set_command);
   EXPECT_EQ(set.status, 0) << set.output;
-  EXPECT_NE(set.output.find("Gespeichert in /var/lib/velunor/Velunor.CFG:"), std::string::npos)
-      << set.output;
+  EXPECT_TRUE(Contains(set.output, "Gespeichert in /var/lib/velunor/Velunor.CFG:"));
   const CommandResult check =
       RunCommand("runuser -u velunor -- /usr/sbin/velunor --check --program-dir /var/lib/velunor");
   EXPECT_EQ(check.status, 0) << check.output;
-  EXPECT_NE(check.output.find("Alle Prüfungen bestanden"), std::string::npos) << check.output;
+  EXPECT_TRUE(Contains(check.output, "Alle Prüfungen bestanden"));
 
   // Removed: the service stopped, the programs gone, the operator's data
   // and the account kept, /opt still there.
   const CommandResult removed = systemd.Run("dpkg -r velunor");
   ASSERT_EQ(removed.status, 0) << removed.output;
   EXPECT_FALSE(systemd.Running());
-  EXPECT_NE(systemd.Calls().find(" stop velunor.service"), std::string::npos) << systemd.Calls();
+  EXPECT_TRUE(Contains(systemd.Calls(), " stop velunor.service"));
   EXPECT_FALSE(fs::exists("/usr/sbin/velunor"));
   EXPECT_FALSE(fs::exists("/lib/systemd/system/velunor.service"));
   EXPECT_FALSE(fs::exists(kEarlier));
@@ -461,18 +443,15 @@ TEST(PackageTest, UpgradesA120InstallationWhileItRunsRemovesAndPurges) {
   // removed, root's file untouched, the earlier folder root's again.
   const CommandResult installed = RunCommand(kApt + package.string() + " 2>&1");
   ASSERT_EQ(installed.status, 0) << installed.output;
-  EXPECT_NE(installed.output.find("velunor: moved from /opt/velunor to /var/lib/velunor:"),
-            std::string::npos)
-      << installed.output;
-  EXPECT_NE(installed.output.find("removed the link /opt/velunor/MTS_P.xml"), std::string::npos)
-      << installed.output;
+  EXPECT_TRUE(Contains(installed.output, "velunor: moved from /opt/velunor to /var/lib/velunor:"));
+  EXPECT_TRUE(Contains(installed.output, "removed the link /opt/velunor/MTS_P.xml"));
   ExpectRootsUntouched();
   EXPECT_EQ(testing::ReadFile(kState / "STATION.INI"), ini);
   EXPECT_EQ(testing::ReadFile(kState / "MTS-Error-0.LOG"), "old entry\r\n");
   EXPECT_TRUE(fs::exists(kState / "archive" / "20261201-100000-price-2026-1-acknowledged.gz"));
   EXPECT_EQ(RunCommand("LC_ALL=C ls -A /opt/velunor").output, "velunor\n");
-  EXPECT_NE(RunCommand("getent passwd velunor").output.find(":/var/lib/velunor:/usr/sbin/nologin"),
-            std::string::npos);
+  EXPECT_TRUE(
+      Contains(RunCommand("getent passwd velunor").output, ":/var/lib/velunor:/usr/sbin/nologin"));
   EXPECT_EQ(ModeAndOwner(kEarlier), "755 root:root\n");
   EXPECT_EQ(ModeAndOwner(kState), "700 velunor:velunor\n");
   EXPECT_EQ(ModeAndOwner(kState / "STATION.INI"), "600 velunor:velunor\n");

@@ -1,7 +1,6 @@
 // `velunor --check` as an installer runs it: the program against the private
 // MariaDB, the test certificates and the endpoint simulator, once on a good
 // setup and once for each broken piece, which its own line must name.
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -36,13 +35,11 @@ class SetupCheckTest : public testing::ServiceProcessTest {
 
   // `faketime`: a FAKETIME value for libfaketime, "" for the real time.
   CheckRun Check(const std::string& faketime = "") {
-    std::string command;
-    if (!faketime.empty()) {
-      command = "LD_PRELOAD=" + std::string(VELUNOR_LIBFAKETIME) + " FAKETIME='" + faketime + "' ";
-    }
-    command += std::string(VELUNOR_BIN) + " --check --program-dir " + program_.string() +
-               " --cert-store " + certs_.store.string();
-    return testing::RunCommand(command);
+    const std::string at = faketime.empty() ? ""
+                                            : "LD_PRELOAD=" + std::string(VELUNOR_LIBFAKETIME) +
+                                                  " FAKETIME='" + faketime + "' ";
+    return testing::RunCommand(at + VELUNOR_BIN + " --check --program-dir " + program_.string() +
+                               " --cert-store " + certs_.store.string());
   }
 
   // The line of the check `what`.

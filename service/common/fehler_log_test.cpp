@@ -22,71 +22,68 @@ class FehlerLogTest : public ::testing::Test {
   testing::TempDir tmp_;
   const fs::path& dir_ = tmp_.path();
   FakeClock clock_{DateTime{2026, 12, 6, 9, 5, 7}};
+  FehlerLog log_{dir_, clock_};
 };
 
 TEST_F(FehlerLogTest, FirstEntryCreatesFileZeroWithoutNumberFile) {
-  FehlerLog log(dir_, clock_);
-  log.Write(13, "Typen unverträglich", "DB_Preisdaten", "");
-  log.Write(-2147217900, "x", "KommLog", "select 1");
-  EXPECT_EQ(Read(log.LogFile(0)),
+  log_.Write(13, "Typen unverträglich", "DB_Preisdaten", "");
+  log_.Write(-2147217900, "x", "KommLog", "select 1");
+  EXPECT_EQ(Read(log_.LogFile(0)),
             "12-06-2026 09:05:07 --> DB_Preisdaten / 13 / Typen unverträglich / \r\n"
             "12-06-2026 09:05:07 --> KommLog / -2147217900 / x / select 1\r\n");
-  EXPECT_FALSE(fs::exists(log.NumberFile()));
-  EXPECT_EQ(log.LetzterFehler(), -2147217900);
+  EXPECT_FALSE(fs::exists(log_.NumberFile()));
+  EXPECT_EQ(log_.LetzterFehler(), -2147217900);
 }
 
 TEST_F(FehlerLogTest, RotatesOnlyAboveTheLimitAndWrapsFrom20ToZero) {
-  FehlerLog log(dir_, clock_);
   Fill(0, FehlerLog::kFullSize - 1);  // exactly 2,048,000 bytes: not yet full
-  log.Write(1, "a", "P", "");
-  EXPECT_FALSE(fs::exists(log.NumberFile()));
-  EXPECT_GT(fs::file_size(log.LogFile(0)), FehlerLog::kFullSize - 1);
+  log_.Write(1, "a", "P", "");
+  EXPECT_FALSE(fs::exists(log_.NumberFile()));
+  EXPECT_GT(fs::file_size(log_.LogFile(0)), FehlerLog::kFullSize - 1);
 
-  log.Write(2, "b", "P", "");  // file 0 is now full
-  EXPECT_EQ(Read(log.NumberFile()), " 1 \r\n");
-  EXPECT_NE(Read(log.LogFile(1)).find("P / 2 / b / "), std::string::npos);
+  log_.Write(2, "b", "P", "");  // file 0 is now full
+  EXPECT_EQ(Read(log_.NumberFile()), " 1 \r\n");
+  EXPECT_NE(Read(log_.LogFile(1)).find("P / 2 / b / "), std::string::npos);
 
-  std::ofstream(log.NumberFile(), std::ios::binary) << " 20 \r\n";
+  std::ofstream(log_.NumberFile(), std::ios::binary) << " 20 \r\n";
   Fill(20, FehlerLog::kFullSize);
   Fill(0, 100);  // the oldest file, to be started anew
-  log.Write(3, "c", "P", "");
-  EXPECT_EQ(Read(log.NumberFile()), " 0 \r\n");
-  EXPECT_EQ(Read(log.LogFile(0)), "12-06-2026 09:05:07 --> P / 3 / c / \r\n");
+  log_.Write(3, "c", "P", "");
+  EXPECT_EQ(Read(log_.NumberFile()), " 0 \r\n");
+  EXPECT_EQ(Read(log_.LogFile(0)), "12-06-2026 09:05:07 --> P / 3 / c / \r\n");
 }
 
 TEST_F(FehlerLogTest, LostConnectionNumberIsStickyUntilReset) {
-  FehlerLog log(dir_, clock_);
-  log.Write(kErrConnectionLost, "Lost connection", "DB_Preisdaten", "");
-  log.Write(13, "x", "P", "");
-  EXPECT_EQ(log.LetzterFehler(), kErrConnectionLost);
-  log.ResetLetzterFehler();
-  EXPECT_EQ(log.LetzterFehler(), 0);
-  log.Write(13, "x", "P", "");
-  EXPECT_EQ(log.LetzterFehler(), 13);
+  log_.Write(kErrConnectionLost, "Lost connection", "DB_Preisdaten", "");
+  log_.Write(13, "x", "P", "");
+  EXPECT_EQ(log_.LetzterFehler(), kErrConnectionLost);
+  log_.ResetLetzterFehler();
+  EXPECT_EQ(log_.LetzterFehler(), 0);
+  log_.Write(13, "x", "P", "");
+  EXPECT_EQ(log_.LetzterFehler(), 13);
 }
 
 // What a procedure's caller receives: the first failure, a lost connection
 // over it, never a notice; the inner scope sees only its own entries.
 TEST_F(FehlerLogTest, LoggedFailuresAreTheFirstOrTheLostConnection) {
-  FehlerLog log(dir_, clock_);
-  LoggedFailures outer(log);
-  log.WriteNotice("nur ein Hinweis", "P");
+  LoggedFailures outer(log_);
+  log_.WriteNotice("nur ein Hinweis", "P");
   EXPECT_TRUE(outer.status().ok());
-  const Status first = LoggedFailuresOf(log, [&] {
-    log.Write(9, "Index außerhalb", "Q", "");
-    log.Write(13, "x", "Q", "");
+  const Status first = LoggedFailuresOf(log_, [&] {
+    log_.Write(9, "Index außerhalb", "Q", "");
+    log_.Write(13, "x", "Q", "");
   });
   EXPECT_EQ(first.code(), 9);
   EXPECT_EQ(first.message(), "Index außerhalb");
-  const Status lost = LoggedFailuresOf(log, [&] {
-    log.Write(13, "x", "Q", "");
-    log.Write(kErrConnectionLost, "Lost connection", "Q", "");
-    log.Write(9, "y", "Q", "");
+  const Status lost = LoggedFailuresOf(log_, [&] {
+    log_.Write(13, "x", "Q", "");
+    log_.Write(kErrConnectionLost, "Lost connection", "Q", "");
+    log_.Write(9, "y", "Q", "");
   });
   EXPECT_EQ(lost.code(), kErrConnectionLost);
   EXPECT_EQ(lost.message(), "Lost connection");
   EXPECT_EQ(outer.status().code(), kErrConnectionLost) << "the outer scope saw the inner entries";
-  EXPECT_TRUE(LoggedFailuresOf(log, [] {}).ok());
+  EXPECT_TRUE(LoggedFailuresOf(log_, [] {}).ok());
 }
 
 TEST_F(FehlerLogTest, UnwritableDirectoryDropsTheEntryAfterBoundedRetriesButKeepsTheNumber) {

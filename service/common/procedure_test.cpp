@@ -16,11 +16,11 @@ class ProcedureTest : public ::testing::Test {
   testing::TempDir tmp_;
   const std::filesystem::path& dir_ = tmp_.path();
   FakeClock clock_{DateTime{2026, 12, 6, 9, 5, 0}};
+  FehlerLog log_{dir_, clock_};
 };
 
 TEST_F(ProcedureTest, FailedStepIsLoggedAndTheNextStepRuns) {
-  FehlerLog log(dir_, clock_);
-  Procedure p(log, "DB_Preisdaten");
+  Procedure p(log_, "DB_Preisdaten");
   std::vector<int> ran;
   EXPECT_TRUE(p.Run([&] { ran.push_back(1); }));
   EXPECT_FALSE(p.At(7).With("update x").Run([&] {
@@ -35,14 +35,13 @@ TEST_F(ProcedureTest, FailedStepIsLoggedAndTheNextStepRuns) {
             "12-06-2026 09:05:00 --> DB_Preisdaten / 1146 / Zeile: 7 Table 'lox.x' doesn't exist "
             "/ update x\r\n"
             "12-06-2026 09:05:00 --> DB_Preisdaten / 9 / Zeile: 7 Station 1001 / update x\r\n");
-  EXPECT_EQ(log.LetzterFehler(), 9);
+  EXPECT_EQ(log_.LetzterFehler(), 9);
 }
 
 // A procedure that answers with a Status instead of throwing leaves the same
 // entry a throwing step leaves; an ok Status leaves none.
 TEST_F(ProcedureTest, CheckedStatusIsLoggedAsTheThrownFailureWouldBe) {
-  FehlerLog log(dir_, clock_);
-  Procedure p(log, "Haupt_Timer_Timer");
+  Procedure p(log_, "Haupt_Timer_Timer");
   const Status failed = StatusOf([] { throw Failure(2013, "Lost connection to server"); });
   EXPECT_EQ(failed.code(), 2013);
   EXPECT_EQ(failed.message(), "Lost connection to server");
@@ -60,12 +59,11 @@ TEST_F(ProcedureTest, CheckedStatusIsLoggedAsTheThrownFailureWouldBe) {
 }
 
 TEST_F(ProcedureTest, ProgramEndPassesThroughUnlogged) {
-  FehlerLog log(dir_, clock_);
-  Procedure p(log, "DB_LOXStammdaten");
+  Procedure p(log_, "DB_LOXStammdaten");
   EXPECT_THROW(p.Run([] { throw ProgramEnd{"Einstellungen nicht gefunden"}; }), ProgramEnd);
   EXPECT_EQ(p.failures(), 0);
   EXPECT_EQ(LogText(), "");
-  EXPECT_EQ(log.LetzterFehler(), 0);
+  EXPECT_EQ(log_.LetzterFehler(), 0);
 }
 
 }  // namespace

@@ -96,29 +96,26 @@ TEST(HeadlessFrontEndTest, ManualTransferSignalActsOnlyWhenIdleAndIsNotKept) {
 // the window keeps the texts as they are. A normal end closes with a line.
 TEST(HeadlessFrontEndTest, ALostDatabaseIsToldOnceThenOnceAMinuteAndTheEndIsSaid) {
   StartedHeadless h;
-  testing::TestEnv& t = h.t;
-  testing::RecordingProcedures& procs = h.procs;
-  MarktTransp& w = h.w;
   const auto ticks = [&](int n) {
     for (int i = 0; i < n; ++i) {
-      t.clock.Advance(1);
-      w.Haupt_Timer_Timer();
+      h.t.clock.Advance(1);
+      h.w.Haupt_Timer_Timer();
     }
   };
   const auto lose_database_for = [&](int seconds) {
-    procs.connect_result = 0;
-    t.log.Write(kErrConnectionLost, "gone", "DB_Preisdaten", "");
+    h.procs.connect_result = 0;
+    h.t.log.Write(kErrConnectionLost, "gone", "DB_Preisdaten", "");
     ticks(seconds);
-    EXPECT_NE(t.window.info().find(" DB-Verbindung"), std::string::npos) << t.window.info();
-    EXPECT_EQ(t.window.info().find("seit"), std::string::npos) << "the window keeps its texts";
-    procs.connect_result = 1;
+    EXPECT_NE(h.t.window.info().find(" DB-Verbindung"), std::string::npos) << h.t.window.info();
+    EXPECT_EQ(h.t.window.info().find("seit"), std::string::npos) << "the window keeps its texts";
+    h.procs.connect_result = 1;
     ticks(18);
   };
   ticks(2);
   lose_database_for(150);
   ticks(2);
   lose_database_for(20);
-  ASSERT_TRUE(w.RequestShutdown());
+  ASSERT_TRUE(h.w.RequestShutdown());
   ticks(1);
   const std::string printed = Contents(h.out);
 

@@ -1,6 +1,5 @@
 #include "service/core/markt_transp.h"
 
-#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,8 +12,11 @@
 namespace velunor {
 namespace {
 
+namespace fs = std::filesystem;
+
 using testing::FakeFrontEnd;
 using testing::RecordingProcedures;
+using Lines = std::vector<std::string>;
 
 class MarktTranspTest : public ::testing::Test {
  protected:
@@ -36,9 +38,8 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Velunor erfolgreich gestartet");
   EXPECT_EQ(config_.station_ini.DbServer, "127.0.0.1:3306");
   EXPECT_EQ(config_.station_ini.DbPasswort, "geheim");
-  EXPECT_EQ(procs_.calls, (std::vector<std::string>{"DB_Verbinden", "DB_LOXStammdaten", "XML_Init",
-                                                    "DB_Stationsdaten 0", "XML_Stationsdaten",
-                                                    "XML_Preisdaten"}));
+  EXPECT_EQ(procs_.calls, (Lines{"DB_Verbinden", "DB_LOXStammdaten", "XML_Init",
+                                 "DB_Stationsdaten 0", "XML_Stationsdaten", "XML_Preisdaten"}));
   EXPECT_TRUE(fe_.timer);
   EXPECT_TRUE(fe_.tray);
   EXPECT_EQ(scheduler_.state(), kIdle);
@@ -48,10 +49,8 @@ TEST_F(MarktTranspTest, StartRunsTheSequenceOnceAndArmsTheTimer) {
 
 TEST_F(MarktTranspTest, AStationIniOthersCanReadIsWarnedAboutOnceAndTheStartGoesOn) {
   window_.WriteStationIni();
-  std::filesystem::permissions(
-      t_.dir.path() / "STATION.INI",
-      std::filesystem::perms::group_read | std::filesystem::perms::others_read,
-      std::filesystem::perm_options::add);
+  fs::permissions(t_.dir.path() / "STATION.INI", fs::perms::group_read | fs::perms::others_read,
+                  fs::perm_options::add);
   w_.Form_Load();
   w_.Form_Activate();
   ASSERT_EQ(fe_.notices.size(), 1u);
@@ -79,10 +78,8 @@ TEST_F(MarktTranspTest, AbortedStartsSayWhyAndUnload) {
 TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   procs_.connect_result = 0;
   Start();
-  EXPECT_EQ(fe_.messages, std::vector<std::string>{"Keine Verbindung zur Datenbank möglich"});
-  EXPECT_EQ(
-      fe_.notices,
-      std::vector<std::string>{"Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"})
+  EXPECT_EQ(fe_.messages, Lines{"Keine Verbindung zur Datenbank möglich"});
+  EXPECT_EQ(fe_.notices, Lines{"Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"})
       << "the driver's reason on standard error";
   EXPECT_TRUE(t_.ErrorLines().empty()) << "the error log stays empty";
   EXPECT_EQ(fe_.exit_code, 1);
@@ -96,10 +93,9 @@ TEST_F(MarktTranspTest, UnreachableDatabaseAndLoggedStartErrorsEndTheStart) {
   EXPECT_TRUE(failing.procs.Called("XML_Preisdaten")) << "the later steps still run";
   EXPECT_TRUE(fe.timer);
   EXPECT_EQ(failing.w.scheduler().state(), kBuildStationLines);
-  EXPECT_EQ(fe.messages, std::vector<std::string>{"Fehler beim Programmstart - wird beendet"});
-  ASSERT_EQ(fe.notices.size(), 1u);
-  EXPECT_EQ(fe.notices[0],
-            "Letzter Eintrag im Fehlerprotokoll: DB_LOXStammdaten / 13 / Typen unverträglich / ");
+  EXPECT_EQ(fe.messages, Lines{"Fehler beim Programmstart - wird beendet"});
+  EXPECT_EQ(fe.notices, Lines{"Letzter Eintrag im Fehlerprotokoll: "
+                              "DB_LOXStammdaten / 13 / Typen unverträglich / "});
   EXPECT_EQ(fe.exit_code, 1);
 }
 
@@ -119,11 +115,10 @@ TEST_F(MarktTranspTest, TickCounterDrivesChangeCheckAndAutomaticPriceExport) {
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Automatischer Preisdatenexport");
   procs_.calls.clear();
   Tick(6);
-  EXPECT_EQ(procs_.calls, (std::vector<std::string>{
-                              "DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten",
-                              "XML_Out_Preise", "SOAPEnvelope", "KommLog %%%CLEAR%%%",
-                              "SOAPTransaction Pricedata https://preis <envelope/>",
-                              "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
+  EXPECT_EQ(procs_.calls, (Lines{"DB_Get_MTS_StationsPreise", "DB_Preisdaten", "XML_Preisdaten",
+                                 "XML_Out_Preise", "SOAPEnvelope", "KommLog %%%CLEAR%%%",
+                                 "SOAPTransaction Pricedata https://preis <envelope/>",
+                                 "DB_TransferLog 1 Preisdaten erfolgreich übertragen"}));
   EXPECT_EQ(t_.window.label1(5), "06.12.2026 09:05:00");
   EXPECT_EQ(scheduler_.state(), kIdle);
   EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, 6) << "the counter kept counting during the chain";
@@ -148,7 +143,7 @@ TEST_F(MarktTranspTest, BaseExportsWhenNoSequenceExistsYet) {
   procs_.calls.clear();
   Tick();
   EXPECT_EQ(t_.window.info(), "06.12.2026 09:05:00 Grund-Preisdatenexport aktiviert");
-  EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
+  EXPECT_EQ(procs_.calls, Lines{"AktuellePreiseZuordnen"});
   EXPECT_EQ(scheduler_.state(), kStorePrices) << "reading the prices is skipped";
   EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, -1);
   Tick(5);  // the price chain from kStorePrices on, and its transmission
@@ -294,8 +289,7 @@ TEST_F(MarktTranspTest, ShutdownRequestsWaitForAChainButNotForALostConnection) {
     second.Tick();
     EXPECT_EQ(second.w.scheduler().state(), kWaitForDatabase);
   }
-  EXPECT_EQ(fe.notices, std::vector<std::string>{
-                            "Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"});
+  EXPECT_EQ(fe.notices, Lines{"Datenbank meldet: SQLSTATE 28000, Fehler 1045: Access denied"});
 }
 
 TEST_F(MarktTranspTest, StationDataCountAsDeliveredOnlyWhenAcknowledged) {
@@ -330,7 +324,7 @@ TEST_F(MarktTranspTest, ComplianceAlarmRisesAfterFiveMinutesAndClearsOnAcknowled
       "ALARM: Seit 06.12.2026 09:05:00 keine Preisdaten von der MTS-K bestätigt (Meldefrist 5 "
       "Minuten)";
   EXPECT_EQ(t_.window.alarm(), alarm);
-  EXPECT_EQ(fe_.notices, std::vector<std::string>{alarm});
+  EXPECT_EQ(fe_.notices, Lines{alarm});
   ASSERT_EQ(t_.ErrorLines().size(), 1u);
   EXPECT_EQ(t_.ErrorLines()[0], "12-06-2026 09:10:01 --> Haupt_Timer_Timer / 0 / " + alarm + " / ");
   EXPECT_EQ(t_.log.LetzterFehler(), 0) << "an alarm is no error of a step";
@@ -398,7 +392,7 @@ TEST_F(MarktTranspTest, ButtonsActOnlyWhenIdleAndTheTrayOnlyOnLeftClicks) {
   EXPECT_EQ(scheduler_.state(), kIdle);
   procs_.calls.clear();
   Tick();
-  EXPECT_EQ(procs_.calls, std::vector<std::string>{"AktuellePreiseZuordnen"});
+  EXPECT_EQ(procs_.calls, Lines{"AktuellePreiseZuordnen"});
   EXPECT_EQ(scheduler_.Snapshot().TaktZaehler, -1);
   Tick(6);
   EXPECT_FALSE(t_.window.button(2).enabled);
