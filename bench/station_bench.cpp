@@ -25,7 +25,7 @@
 #include "service/db/connect.h"
 #include "service/db/db_hand_ins.h"
 #include "service/db/stationsdaten.h"
-#include "service/publication/station_body.h"
+#include "service/publication/publication_hand_ins.h"
 #include "tests/test_support.h"
 
 namespace velunor {

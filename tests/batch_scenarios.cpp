@@ -3,7 +3,7 @@
 #include <initializer_list>
 
 #include "service/db/batch_write.h"
-#include "service/db/preisdaten.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/stationsdaten.h"
 #include "tests/small_network.h"
 

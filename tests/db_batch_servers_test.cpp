@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "service/db/batch_write.h"
-#include "service/db/preisdaten.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/stationsdaten.h"
 #include "tests/batch_scenarios.h"
 #include "tests/expect_text.h"

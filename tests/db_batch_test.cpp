@@ -9,7 +9,7 @@
 
 #include "service/db/batch_write.h"
 #include "service/db/connect.h"
-#include "service/db/preisdaten.h"
+#include "service/db/db_hand_ins.h"
 #include "tests/batch_scenarios.h"
 #include "tests/expect_text.h"
 #include "tests/proof_server.h"

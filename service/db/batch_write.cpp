@@ -62,14 +62,14 @@ BatchTables ReadBatchTables(Connection& db) {
   return t;
 }
 
-const BatchTables* BatchTablesOf(DbState& state, Procedure& p) {
-  if (state.batch_tables) return &*state.batch_tables;
-  p.With(BatchTablesQuery()).Run([&] { state.batch_tables = ReadBatchTables(state.db()); });
-  if (!state.batch_tables) return nullptr;
-  if (!state.batch_tables->without_transactions.empty()) {
-    state.env.log.WriteNotice(WritePathText(*state.batch_tables), p.name());
+const BatchTables* BatchTablesOf(DbSession& session, Procedure& p) {
+  if (session.batch_tables) return &*session.batch_tables;
+  p.With(BatchTablesQuery()).Run([&] { session.batch_tables = ReadBatchTables(session.db()); });
+  if (!session.batch_tables) return nullptr;
+  if (!session.batch_tables->without_transactions.empty()) {
+    p.log().WriteNotice(WritePathText(*session.batch_tables), p.name());
   }
-  return &*state.batch_tables;
+  return &*session.batch_tables;
 }
 
 bool AllTransactional(const BatchTables& t, const std::vector<std::string>& tables) {
@@ -190,18 +190,18 @@ void CopyHistory(BatchWriter& db, const HistoryTables& t, const BatchTables& key
              " > " + last_key + " where MT.station in ( " + stations + " ) order by 2, 3");
 }
 
-BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
+BatchResult WriteInOneTransaction(DbSession& session, Procedure& p,
                                   const std::function<void(BatchWriter&)>& statements) {
-  const bool in_step = state.in_step;
+  const bool in_step = session.in_step;
   std::string in_progress = in_step ? "savepoint velunor_batch" : "start transaction";
   try {
-    BatchWriter writer(state.db());
+    BatchWriter writer(session.db());
     try {
       writer.Execute(in_progress);
-      if (!in_step && state.lease && !ConfirmLease(state.db(), *state.lease)) {
+      if (!in_step && session.lease && !ConfirmLease(session.db(), *session.lease)) {
         in_progress = "rollback";
         writer.Execute("rollback");
-        state.lease_refused = true;
+        session.lease_refused = true;
         return BatchResult::kNotLeased;
       }
       statements(writer);
@@ -225,22 +225,22 @@ BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
   }
 }
 
-BatchResult WriteTogetherWhereSafe(DbState& state, Procedure& p,
+BatchResult WriteTogetherWhereSafe(DbSession& session, Procedure& p,
                                    const std::vector<std::string>& tables,
                                    const std::function<BatchResult(const BatchTables&)>& batch) {
-  const BatchTables* read = BatchTablesOf(state, p);
+  const BatchTables* read = BatchTablesOf(session, p);
   if (read == nullptr) {
-    const bool lost = state.DbVerbindung == nullptr || state.DbVerbindung->broken();
+    const bool lost = session.DbVerbindung == nullptr || session.DbVerbindung->broken();
     return lost ? BatchResult::kConnectionLost : BatchResult::kRefused;
   }
   return AllTransactional(*read, tables) ? batch(*read) : BatchResult::kRefused;
 }
 
-bool CopiedOneToHistory(DbState& state, Procedure& p, int line, const std::string& sql) {
+bool CopiedOneToHistory(DbSession& session, Procedure& p, int line, const std::string& sql) {
   bool copied = false;
   p.At(line).With(sql).Run([&] {
-    state.db().Execute(sql);
-    copied = state.db().affected_rows() > 0;
+    session.db().Execute(sql);
+    copied = session.db().affected_rows() > 0;
   });
   return copied;
 }

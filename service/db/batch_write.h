@@ -46,7 +46,7 @@ BatchTables ReadBatchTables(Connection& db);
 // The tables of the connection, read by its first batch; then, when a table
 // keeps no transactions, a notice in the error log under `p`'s name. Null
 // when they cannot be read (the failure is logged under `p`).
-const BatchTables* BatchTablesOf(DbState& state, Procedure& p);
+const BatchTables* BatchTablesOf(DbSession& session, Procedure& p);
 
 // True when every one of `tables` keeps transactions.
 bool AllTransactional(const BatchTables& t, const std::vector<std::string>& tables);
@@ -113,19 +113,19 @@ void CopyHistory(BatchWriter& db, const HistoryTables& tables, const BatchTables
 // transaction already, the batch is a savepoint of it. A lost
 // connection (also while rolling back) is written to the error log under `p`
 // with the statement in progress, shortened.
-BatchResult WriteInOneTransaction(DbState& state, Procedure& p,
+BatchResult WriteInOneTransaction(DbSession& session, Procedure& p,
                                   const std::function<void(BatchWriter&)>& statements);
 
 // Runs `batch` when every one of `tables` keeps transactions. Otherwise
 // kRefused, so that the step writes station by station, or kConnectionLost
 // when the tables could not be read because the connection is gone.
-BatchResult WriteTogetherWhereSafe(DbState& state, Procedure& p,
+BatchResult WriteTogetherWhereSafe(DbSession& session, Procedure& p,
                                    const std::vector<std::string>& tables,
                                    const std::function<BatchResult(const BatchTables&)>& batch);
 
 // One station's copy into its history table ("insert ... select" of the
 // station's row) as step `line`, the way station by station: true when a
 // row was copied, so that the connection's last key is this row's.
-bool CopiedOneToHistory(DbState& state, Procedure& p, int line, const std::string& sql);
+bool CopiedOneToHistory(DbSession& session, Procedure& p, int line, const std::string& sql);
 
 }  // namespace velunor

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "service/db/db_state.h"
+#include "service/db/preisdaten.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
@@ -25,6 +26,13 @@ inline void AktuellePreiseZuordnen(DbState& state) {
 inline StationFuelsRead StationFuelsReadOf(DbState& state) {
   return {state.env.log, state.DbVerbindung.get(), state.stammdaten, state.stations,
           state.env.service};
+}
+
+inline void DB_Preisdaten(DbState& state) {
+  DB_Preisdaten(PriceStore{state, state.env.log, state.stammdaten, state.stations});
+}
+inline void DB_TransferLog(DbState& state, int code, const std::string& text) {
+  DB_TransferLog(state, state.env.log, code, text);
 }
 
 }  // namespace velunor

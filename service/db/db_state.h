@@ -50,10 +50,12 @@ struct BatchTables {
   std::map<std::string, std::string> history_key;
 };
 
-struct DbState {
-  explicit DbState(Env& e) : env(e) {}
-
-  Env& env;
+// The run's database session: the one connection, the station file's access
+// values as handed in for every connection, and what holds for that
+// connection: the batch tables it read, the lease it writes under, the step
+// under way. What the batch layer needs; the writing procedures take it
+// instead of the whole state.
+struct DbSession {
   // DbVerbindung; replaced by every DB_Verbinden, null before the first.
   std::unique_ptr<Connection> DbVerbindung;
   int DbVerbunden = 0;
@@ -64,6 +66,28 @@ struct DbState {
   // character set, so that umlauts arrive as UTF-8 both ways, and the bounds
   // of every wait on the server (see connect.h).
   std::string connection_suffix = kConnectionOptions;
+  // Read by the first batch of a connection; reset by DB_Verbinden.
+  std::optional<BatchTables> batch_tables;
+  // Set while this process keeps the reporter lease: a batch outside a step
+  // of the scheduler confirms it as its first statement.
+  std::optional<LeaseClaim> lease;
+  // A step of the reporter is under way in one transaction that began by
+  // confirming the lease: a batch is a savepoint within it.
+  bool in_step = false;
+  // A batch found the lease no longer this process's and wrote nothing.
+  bool lease_refused = false;
+  // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
+  int connect_attempts = 0;
+
+  // The shared connection; throws the lost-connection failure when there is none.
+  Connection& db() { return Connected(DbVerbindung.get()); }
+};
+
+// The session and what the database procedures load and keep between runs.
+struct DbState : DbSession {
+  explicit DbState(Env& e) : env(e) {}
+
+  Env& env;
   // Head-office settings, the transmission settings file, the station table
   // and the last read of the current prices.
   MasterData stammdaten;
@@ -76,28 +100,12 @@ struct DbState {
   // Rows of lox_station seen by the previous station synchronisation; 0 = not yet known.
   int32_t LetzteStationsanzahl = 0;
   StationDelivery delivery;
-  // Read by the first batch of a connection; reset by DB_Verbinden.
-  std::optional<BatchTables> batch_tables;
 
   // The folder the LPG-portal file must lie in (--lpg-dir); empty: any folder
   // but the program directory.
   std::filesystem::path lpg_dir;
   // The export file's path was refused and that was logged: once per run.
   bool lpg_refusal_told = false;
-  // Set while this process keeps the reporter lease: a batch outside a step
-  // of the scheduler confirms it as its first statement.
-  std::optional<LeaseClaim> lease;
-  // A step of the reporter is under way in one transaction that began by
-  // confirming the lease: a batch is a savepoint within it.
-  bool in_step = false;
-  // A batch found the lease no longer this process's and wrote nothing.
-  bool lease_refused = false;
-
-  // Open attempts made by the last DB_Verbinden (1, or 2 after a driver fallback).
-  int connect_attempts = 0;
-
-  // The shared connection; throws the lost-connection failure when there is none.
-  Connection& db() { return Connected(DbVerbindung.get()); }
 };
 
 }  // namespace velunor

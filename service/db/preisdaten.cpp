@@ -77,13 +77,13 @@ void RememberOverrides(StationEntry& e, const std::vector<std::string>& values) 
 
 // One station's rows, statement by statement: the way after a batch the
 // server refused, so that only a failing station's own step is logged.
-void WriteStationPrices(DbState& state, Procedure& p, long station, StationEntry& e) {
+void WriteStationPrices(DbSession& session, Procedure& p, long station, StationEntry& e) {
   const std::string s = std::to_string(station);
   std::string sql =
       "insert into mts_petrolstation_price_historie select null, PS.* from "
       "mts_petrolstation_price PS where station = " +
       s;
-  const bool copied = CopiedOneToHistory(state, p, 2, sql);
+  const bool copied = CopiedOneToHistory(session, p, 2, sql);
 
   // LAST_INSERT_ID() in the copy itself is the key of the history row just
   // made on this connection. Without that row (a station without price row,
@@ -94,7 +94,7 @@ void WriteStationPrices(DbState& state, Procedure& p, long station, StationEntry
         "insert into mts_petrolstation_override_times_historie select last_insert_id(), MT.* "
         "from mts_petrolstation_override_times MT where station = " +
         s;
-    p.At(4).With(sql).Run([&] { state.db().Execute(sql); });
+    p.At(4).With(sql).Run([&] { session.db().Execute(sql); });
   }
 
   std::vector<DbValue> params;
@@ -102,7 +102,7 @@ void WriteStationPrices(DbState& state, Procedure& p, long station, StationEntry
       InsertOrUpdateStatement("mts_petrolstation_price", PriceRow(e, station), &params);
   // The error log shows the statement with its values, as an operator reads it.
   sql = BoundStatementText(upsert, params);
-  const bool price_written = p.At(5).With(sql).Run([&] { state.db().Execute(upsert, params); });
+  const bool price_written = p.At(5).With(sql).Run([&] { session.db().Execute(upsert, params); });
   TakeOverPendingPrices(e, price_written);
   bool all_written = price_written;
 
@@ -110,10 +110,10 @@ void WriteStationPrices(DbState& state, Procedure& p, long station, StationEntry
   if (OverridesToWrite(e, overrides)) {
     e.overrideRowsKnown = false;
     sql = "delete from mts_petrolstation_override_times where station = " + s;
-    bool rows_written = p.At(8).With(sql).Run([&] { state.db().Execute(sql); });
+    bool rows_written = p.At(8).With(sql).Run([&] { session.db().Execute(sql); });
     for (const std::string& values : overrides) {
       sql = kOverrideInsert + values;
-      rows_written = p.At(9).With(sql).Run([&] { state.db().Execute(sql); }) && rows_written;
+      rows_written = p.At(9).With(sql).Run([&] { session.db().Execute(sql); }) && rows_written;
     }
     if (rows_written) RememberOverrides(e, overrides);
     all_written = all_written && rows_written;
@@ -166,14 +166,14 @@ constexpr HistoryTables kPriceHistory = {
 
 // The history copies, price rows and changed override rows of all `stations`
 // in one transaction.
-BatchResult WritePricesTogether(DbState& state, Procedure& p, const BatchTables& tables,
+BatchResult WritePricesTogether(const PriceStore& store, Procedure& p, const BatchTables& tables,
                                 const std::vector<long>& stations) {
   const std::string list = KeyList(stations);
   std::vector<DbValue> params;
   std::vector<long> rewritten;
   std::vector<std::string> override_rows;
   for (long station : stations) {
-    const StationEntry& e = state.stations[station];
+    const StationEntry& e = store.stations[station];
     AppendPriceValues(e, station, params);
     const std::vector<std::string> overrides = OverrideValues(e, station);
     if (!OverridesToWrite(e, overrides)) continue;
@@ -181,7 +181,7 @@ BatchResult WritePricesTogether(DbState& state, Procedure& p, const BatchTables&
     override_rows.insert(override_rows.end(), overrides.begin(), overrides.end());
   }
 
-  return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
+  return WriteInOneTransaction(store.session, p, [&](BatchWriter& db) {
     CopyHistory(db, kPriceHistory, tables, list);
     db.ExecuteRows(PriceRows(), params);
     if (rewritten.empty()) return;
@@ -193,47 +193,47 @@ BatchResult WritePricesTogether(DbState& state, Procedure& p, const BatchTables&
 
 }  // namespace
 
-void DB_Preisdaten(DbState& state) {
-  Procedure p(state.env.log, "DB_Preisdaten");
-  const MasterData& m = state.stammdaten;
+void DB_Preisdaten(const PriceStore& store) {
+  Procedure p(store.log, "DB_Preisdaten");
+  const MasterData& m = store.master;
+  StationTable& stations = store.stations;
   std::vector<long> changed;
-  for (const auto& [station, entry] :
-       state.stations.Range(m.FirstStationNumber, m.LastStationNumber)) {
+  for (const auto& [station, entry] : stations.Range(m.FirstStationNumber, m.LastStationNumber)) {
     if (entry.pricesChanged == 1) changed.push_back(station);
   }
   if (changed.empty()) return;
 
-  const BatchResult batch =
-      WriteTogetherWhereSafe(state, p.At(2), kPriceBatchTables, [&](const BatchTables& tables) {
-        return WritePricesTogether(state, p.At(2), tables, changed);
+  const BatchResult batch = WriteTogetherWhereSafe(
+      store.session, p.At(2), kPriceBatchTables, [&](const BatchTables& tables) {
+        return WritePricesTogether(store, p.At(2), tables, changed);
       });
   switch (batch) {
     case BatchResult::kWritten:
       for (long station : changed) {
-        StationEntry& e = state.stations[station];
+        StationEntry& e = stations[station];
         TakeOverPendingPrices(e, true);
         RememberOverrides(e, OverrideValues(e, station));
         e.pricesChanged = 0;
       }
       break;
     case BatchResult::kRefused:
-      for (long station : changed) WriteStationPrices(state, p, station, state.stations[station]);
+      for (long station : changed) WriteStationPrices(store.session, p, station, stations[station]);
       break;
     case BatchResult::kConnectionLost:
     case BatchResult::kNotLeased:
       // Nothing was written: every price stays pending for the next run.
-      for (long station : changed) TakeOverPendingPrices(state.stations[station], false);
+      for (long station : changed) TakeOverPendingPrices(stations[station], false);
       break;
   }
 }
 
-void DB_TransferLog(DbState& state, int code, const std::string& text) {
+void DB_TransferLog(DbSession& session, FehlerLog& log, int code, const std::string& text) {
   // The transfer log belongs to the price records' module: its failures
   // are filed under that procedure's name.
-  Procedure p(state.env.log, "DB_Preisdaten");
+  Procedure p(log, "DB_Preisdaten");
   const std::string sql = "insert into mts_petrolstation_log values( null, null, " +
                           std::to_string(code) + ", '" + SQLQuote(text, 80) + "' )";
-  p.With(sql).Run([&] { state.db().Execute(sql); });
+  p.With(sql).Run([&] { session.db().Execute(sql); });
 }
 
 std::string SQLQuote(const std::string& text, int max_length) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "service/common/fehler_log.h"
 #include "service/db/db_state.h"
 
 namespace velunor {
@@ -16,12 +17,21 @@ inline constexpr int kTransferStationsFailed = 100;
 inline constexpr int kTransferPricesOk = 1;
 inline constexpr int kTransferPricesFailed = 200;
 
+// What the price records are written from; the caller keeps each part.
+struct PriceStore {
+  DbSession& session;  // the connection and the lease the writes go under
+  FehlerLog& log;
+  const MasterData& master;  // the station range
+  StationTable& stations;    // the pending prices, taken over once written
+};
+
 // Writes every station from FirstStationNumber to LastStationNumber whose
 // pricesChanged is 1.
-void DB_Preisdaten(DbState& state);
+void DB_Preisdaten(const PriceStore& store);
 
-// Inserts one row into the transfer log; a failure loses only that row.
-void DB_TransferLog(DbState& state, int code, const std::string& text);
+// Inserts one row into the transfer log over `session`; a failure loses
+// only that row, logged to `log`.
+void DB_TransferLog(DbSession& session, FehlerLog& log, int code, const std::string& text);
 
 // Escapes backslash, apostrophe, double quote and NUL for an SQL string
 // literal and keeps at most `max_length` characters (all for 0) without ever

@@ -5,6 +5,7 @@
 
 #include "service/db/db_state.h"
 #include "service/publication/price_body.h"
+#include "service/publication/station_body.h"
 
 namespace velunor {
 
@@ -14,6 +15,14 @@ inline PriceBodySource PriceBodySourceOf(const DbState& state) {
 
 inline void XML_Preisdaten(PublicationState& pub, const DbState& state) {
   XML_Preisdaten(pub, PriceBodySourceOf(state));
+}
+
+inline StationBodySource StationBodySourceOf(DbState& state) {
+  return {state.env.log, state.DbVerbindung.get(), state.stammdaten, state.published};
+}
+
+inline void XML_Stationsdaten(PublicationState& pub, DbState& state) {
+  XML_Stationsdaten(pub, StationBodySourceOf(state));
 }
 
 }  // namespace velunor

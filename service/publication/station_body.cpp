@@ -157,10 +157,10 @@ std::vector<std::string> StationElement(const ResultSet& station, size_t row,
   return lines;
 }
 
-void XML_Stationsdaten(PublicationState& pub, DbState& state) {
-  Procedure p(state.env.log, "XML_Stationsdaten");
-  MasterData& m = state.stammdaten;
-  StationPublicationIndex& index = state.published;
+void XML_Stationsdaten(PublicationState& pub, const StationBodySource& from) {
+  Procedure p(from.log, "XML_Stationsdaten");
+  MasterData& m = from.master;
+  StationPublicationIndex& index = from.published;
   // Every station's lines are built anew: a station gone from the table
   // leaves nothing behind.
   m.FirstStationNumber = static_cast<int32_t>(kMaxStationNumber);
@@ -172,11 +172,12 @@ void XML_Stationsdaten(PublicationState& pub, DbState& state) {
 
   const std::string sql = "select * from mts_petrolstation order by station";
   ResultSet stations;
-  p.With(sql).Run([&] { stations = state.db().Query(sql); });
+  p.With(sql).Run([&] { stations = Connected(from.db).Query(sql); });
   // Every station's opening times in one read, in the order of their records.
   const std::string times_sql = "select * from mts_petrolstation_times order by station, satz";
   ResultSet all_times;
-  const bool times_read = p.With(times_sql).Run([&] { all_times = state.db().Query(times_sql); });
+  const bool times_read =
+      p.With(times_sql).Run([&] { all_times = Connected(from.db).Query(times_sql); });
   p.With("");
   stations = XmlSafeRows(p, pub, "mts_petrolstation", std::move(stations));
   // A read that failed (a lost connection) is logged already; its empty

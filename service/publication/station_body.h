@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "service/common/fehler_log.h"
 #include "service/common/procedure.h"
-#include "service/db/db_state.h"
 #include "service/db/odbc.h"
+#include "service/db/station_table.h"
 #include "service/publication/publication_state.h"
 
 namespace velunor {
@@ -29,6 +30,15 @@ std::vector<std::string> StationElement(const ResultSet& station, size_t row,
                                         const ResultSet& times,
                                         const std::array<std::string, 9>& day_names, Procedure& p);
 
+// What the station body is built from and what it sets; the caller keeps
+// each part.
+struct StationBodySource {
+  FehlerLog& log;
+  Connection* db;                      // null: none, which fails as a lost connection
+  MasterData& master;                  // the station range it sets
+  StationPublicationIndex& published;  // which stations are active, their last lines
+};
+
 // Rebuilds, from mts_petrolstation and mts_petrolstation_times, every
 // station's petrolStation lines and reference line, StationActive (status
 // not 0), StationLineLast and the range FirstStationNumber..LastStationNumber
@@ -36,6 +46,6 @@ std::vector<std::string> StationElement(const ResultSet& station, size_t row,
 // outside 0..2147483647, or that would be one station more than
 // kMaxStations, is logged and skipped. Logs a failing step under
 // "XML_Stationsdaten" and goes on. REQUIRES: XML_Init has run.
-void XML_Stationsdaten(PublicationState& pub, DbState& state);
+void XML_Stationsdaten(PublicationState& pub, const StationBodySource& from);
 
 }  // namespace velunor
