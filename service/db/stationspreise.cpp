@@ -6,8 +6,6 @@
 #include "service/common/zusatzfunktionen.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
-#include "service/db/price_plausibility.h"
-#include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
 
