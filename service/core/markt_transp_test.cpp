@@ -227,10 +227,42 @@ struct LeasedProcedures : RecordingProcedures {
     lose_in_master_data = false;
     return Logged(kErrConnectionLost, "gone", "DB_LOXStammdaten");
   }
+  Status DB_Stationsdaten(int mode, int* changed) override {
+    ++station_syncs;
+    if (conflicts_in_station_sync == 0) return RecordingProcedures::DB_Stationsdaten(mode, changed);
+    --conflicts_in_station_sync;
+    *changed = 0;
+    return Logged(1213, "Deadlock found when trying to get lock", "DB_Get_MTS_Stationskraftstoffe");
+  }
+  void AbandonLeasedStep() override { ++abandoned_steps; }
   bool lose_at_step_end = false;
   bool lose_in_master_data = false;
   int master_data_reads = 0;
+  int conflicts_in_station_sync = 0;
+  int station_syncs = 0;
+  int abandoned_steps = 0;
 };
+
+TEST_F(MarktTranspTest, AWriteConflictInTheStartsStepRunsTheStartAgainInsteadOfEndingIt) {
+  FakeFrontEnd fe;
+  testing::WindowOnRecordings<LeasedProcedures> leased(t_, fe);
+  LeasedProcedures& procs = leased.procs;
+  // Once in the start and once in the resume that follows it.
+  procs.conflicts_in_station_sync = 2;
+  leased.Start();
+  EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
+  EXPECT_EQ(procs.abandoned_steps, 1) << "what the step wrote after the conflict is rolled back";
+  leased.Tick();
+  EXPECT_EQ(procs.station_syncs, 2) << "the first tick runs the start's steps again";
+  EXPECT_EQ(procs.abandoned_steps, 2);
+  leased.Tick();
+  EXPECT_EQ(procs.station_syncs, 3);
+  EXPECT_EQ(procs.abandoned_steps, 2);
+  EXPECT_EQ(fe.exit_code, -1) << testing::Joined(fe.messages);
+  EXPECT_TRUE(fe.messages.empty()) << testing::Joined(fe.messages);
+  EXPECT_EQ(t_.ErrorLines().size(), 2u) << "each conflict is logged";
+  EXPECT_EQ(leased.w.scheduler().state(), kIdle);
+}
 
 TEST_F(MarktTranspTest, AResumeWaitsForTheDatabaseInsteadOfEndingTheProgram) {
   FakeFrontEnd fe;

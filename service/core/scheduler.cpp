@@ -10,6 +10,7 @@
 #include "service/core/komm_log.h"
 #include "service/core/station_ini.h"
 #include "service/db/preisdaten.h"
+#include "service/db/reporter_lease.h"
 #include "service/db/stationsdaten.h"
 #include "shared/version.h"
 
@@ -232,9 +233,11 @@ void Scheduler::Start() {
     if (begun == LeaseHold::Step::kConfirmed) {
       SynchroniseStations(p);
       StartStatus(p, " Velunor erfolgreich gestartet", true);
-      const LeaseHold::Step ended = EndStep(p);
-      if (ended != LeaseHold::Step::kConfirmed) resume_ = true;
-      if (ended == LeaseHold::Step::kLost) standby_ = true;
+      if (!StartRolledBack()) {
+        const LeaseHold::Step ended = EndStep(p);
+        if (ended != LeaseHold::Step::kConfirmed) resume_ = true;
+        if (ended == LeaseHold::Step::kLost) standby_ = true;
+      }
     } else {
       // Lost: the start ends as on any lost connection. Otherwise done
       // again, confirmed, by the first tick.
@@ -268,6 +271,16 @@ void Scheduler::Start() {
   if (notifier_ != nullptr) notifier_->Ready();
   CheckCertificate("Form_Activate");
   TickDone(false);
+}
+
+bool Scheduler::StartRolledBack() {
+  if (!IsWriteConflict(env_.log.LetzterFehler())) return false;
+  // Logged already; what the step wrote before the conflict is gone, and
+  // what it wrote after it must not commit on its own.
+  procs_.lease.AbandonLeasedStep();
+  env_.log.ResetLetzterFehler();
+  resume_ = true;
+  return true;
 }
 
 bool Scheduler::EndedByStartFailure() {
@@ -731,7 +744,7 @@ void Scheduler::Resume(Procedure& p) {
     resume_ = true;
     return;
   }
-  if (EndedByStartFailure()) return;
+  if (StartRolledBack() || EndedByStartFailure()) return;
   RestoreAcknowledgements(p);
   // Prices changed while nobody reported go out with the next idle tick.
   vars_.TaktZaehler = 90;

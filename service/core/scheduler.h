@@ -112,6 +112,12 @@ class Scheduler {
   // After the start's steps: an error logged among them ends the program
   // (true) with the last entry on standard error.
   bool EndedByStartFailure();
+  // After the start's steps under the lease: a write conflict among them (a
+  // deadlock, a Galera node's certification conflict) made the server roll
+  // the step back. That is no fault of the setup, so instead of ending the
+  // program the step is abandoned and the start's steps run again at the
+  // next tick (true).
+  bool StartRolledBack();
   void BecomeStandby(const std::string& procedure);
   // The standby's line and its alarm: the holder has stopped renewing, or
   // no price has been acknowledged for five minutes.
