@@ -14,8 +14,8 @@
 
 #include "service/common/fehler_log.h"
 #include "service/db/station_delivery.h"
+#include "service/publication/publication_hand_ins.h"
 #include "service/publication/publication_state.h"
-#include "service/publication/xml_frame.h"
 #include "shared/settings_file.h"
 #include "tests/test_support.h"
 

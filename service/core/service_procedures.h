@@ -25,7 +25,6 @@
 #include "service/db/stationsdaten.h"
 #include "service/publication/publication_hand_ins.h"
 #include "service/publication/station_body.h"
-#include "service/publication/xml_frame.h"
 #include "service/status/operations.h"
 #include "service/transmission/https_transport.h"
 #include "service/transmission/soap_envelope.h"
