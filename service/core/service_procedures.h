@@ -18,7 +18,6 @@
 #include "service/db/acknowledgements.h"
 #include "service/db/connect.h"
 #include "service/db/db_hand_ins.h"
-#include "service/db/gas_tankstelle_export.h"
 #include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/reporter_lease.h"

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "service/db/db_state.h"
+#include "service/db/gas_tankstelle_export.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
@@ -34,5 +35,13 @@ inline void DB_Preisdaten(DbState& state) {
 inline void DB_TransferLog(DbState& state, int code, const std::string& text) {
   DB_TransferLog(state, state.env.log, code, text);
 }
+
+inline LpgExportRun LpgExportRunOf(DbState& state) {
+  return {state.env.log,         state.DbVerbindung.get(), state.stammdaten,
+          state.env.files,       state.env.program_dir,    state.lpg_dir,
+          state.lpg_refusal_told};
+}
+
+inline void Gas_Tankstelle_Export(DbState& state) { Gas_Tankstelle_Export(LpgExportRunOf(state)); }
 
 }  // namespace velunor
