@@ -5,7 +5,6 @@
 #include <initializer_list>
 
 #include "service/db/db_hand_ins.h"
-#include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
 #include "service/publication/publication_hand_ins.h"
 #include "service/publication/publication_state.h"

@@ -3,9 +3,13 @@
 // on, so that the procedures themselves take only those parts.
 #pragma once
 
+#include <set>
+#include <string>
+
 #include "service/db/db_state.h"
 #include "service/db/gas_tankstelle_export.h"
 #include "service/db/preisdaten.h"
+#include "service/db/station_delivery.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
@@ -43,5 +47,27 @@ inline LpgExportRun LpgExportRunOf(DbState& state) {
 }
 
 inline void Gas_Tankstelle_Export(DbState& state) { Gas_Tankstelle_Export(LpgExportRunOf(state)); }
+
+inline PendingStationStore PendingStationStoreOf(DbState& state) {
+  return {state.delivery, state.DbVerbindung.get(), state.env.files, state.env.program_dir,
+          state.env.log,  state.env.clock};
+}
+
+inline void LoadPendingStations(DbState& state) {
+  LoadPendingStations(PendingStationStoreOf(state));
+}
+inline std::string PendingStationsStatement(const DbState& state) {
+  return PendingStationsStatement(state.delivery);
+}
+inline void AddPendingStations(DbState& state, const std::set<long>& stations,
+                               const std::string& procedure) {
+  AddPendingStations(PendingStationStoreOf(state), stations, procedure);
+}
+inline void StationPublicationAssembled(DbState& state) {
+  StationPublicationAssembled(state.delivery);
+}
+inline void StationPublicationAcknowledged(DbState& state, const std::string& procedure) {
+  StationPublicationAcknowledged(PendingStationStoreOf(state), procedure);
+}
 
 }  // namespace velunor
