@@ -8,7 +8,6 @@
 
 #include "service/publication/publication_hand_ins.h"
 #include "service/publication/station_body.h"
-#include "service/publication/xml_frame.h"
 #include "tests/test_support.h"
 
 namespace velunor {

@@ -5,12 +5,10 @@
 #include <initializer_list>
 
 #include "service/db/db_hand_ins.h"
-#include "service/db/station_delivery.h"
 #include "service/db/stationsdaten.h"
 #include "service/publication/publication_hand_ins.h"
 #include "service/publication/publication_state.h"
 #include "service/publication/station_body.h"
-#include "service/publication/xml_frame.h"
 #include "tests/db_test.h"
 #include "tests/expect_text.h"
 

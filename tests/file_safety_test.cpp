@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "service/common/fehler_log.h"
-#include "service/db/station_delivery.h"
+#include "service/db/db_hand_ins.h"
+#include "service/publication/publication_hand_ins.h"
 #include "service/publication/publication_state.h"
-#include "service/publication/xml_frame.h"
 #include "shared/settings_file.h"
 #include "tests/test_support.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "service/common/failure.h"
-#include "service/db/gas_tankstelle_export.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/lpg_export_format.h"
 #include "tests/db_test.h"
 #include "tests/expect_text.h"

@@ -8,7 +8,6 @@
 
 #include "service/publication/publication_hand_ins.h"
 #include "service/publication/station_body.h"
-#include "service/publication/xml_frame.h"
 #include "tests/db_test.h"
 #include "tests/expect_text.h"
 #include "tests/received_publication.h"

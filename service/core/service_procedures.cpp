@@ -3,7 +3,7 @@
 #include "service/common/procedure.h"
 #include "service/core/scheduler_variables.h"
 #include "service/db/batch_write.h"
-#include "service/db/station_delivery.h"
+#include "service/db/db_hand_ins.h"
 #include "service/transmission/soap_transaction.h"
 
 namespace velunor {

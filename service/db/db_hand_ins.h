@@ -3,8 +3,13 @@
 // on, so that the procedures themselves take only those parts.
 #pragma once
 
+#include <set>
+#include <string>
+
 #include "service/db/db_state.h"
+#include "service/db/gas_tankstelle_export.h"
 #include "service/db/preisdaten.h"
+#include "service/db/station_delivery.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
@@ -33,6 +38,36 @@ inline void DB_Preisdaten(DbState& state) {
 }
 inline void DB_TransferLog(DbState& state, int code, const std::string& text) {
   DB_TransferLog(state, state.env.log, code, text);
+}
+
+inline LpgExportRun LpgExportRunOf(DbState& state) {
+  return {state.env.log,         state.DbVerbindung.get(), state.stammdaten,
+          state.env.files,       state.env.program_dir,    state.lpg_dir,
+          state.lpg_refusal_told};
+}
+
+inline void Gas_Tankstelle_Export(DbState& state) { Gas_Tankstelle_Export(LpgExportRunOf(state)); }
+
+inline PendingStationStore PendingStationStoreOf(DbState& state) {
+  return {state.delivery, state.DbVerbindung.get(), state.env.files, state.env.program_dir,
+          state.env.log,  state.env.clock};
+}
+
+inline void LoadPendingStations(DbState& state) {
+  LoadPendingStations(PendingStationStoreOf(state));
+}
+inline std::string PendingStationsStatement(const DbState& state) {
+  return PendingStationsStatement(state.delivery);
+}
+inline void AddPendingStations(DbState& state, const std::set<long>& stations,
+                               const std::string& procedure) {
+  AddPendingStations(PendingStationStoreOf(state), stations, procedure);
+}
+inline void StationPublicationAssembled(DbState& state) {
+  StationPublicationAssembled(state.delivery);
+}
+inline void StationPublicationAcknowledged(DbState& state, const std::string& procedure) {
+  StationPublicationAcknowledged(PendingStationStoreOf(state), procedure);
 }
 
 }  // namespace velunor

@@ -81,17 +81,17 @@ Status CheckLpgExportFile(const fs::path& program_dir, const fs::path& lpg_dir,
   return Status();
 }
 
-void Gas_Tankstelle_Export(DbState& state) {
-  const MasterData& m = state.stammdaten;
+void Gas_Tankstelle_Export(const LpgExportRun& run) {
+  const MasterData& m = run.master;
   const std::string sql = ExportStatement(m.GasProductList);
-  Procedure p(state.env.log, "Gas-Tankstelle-Export");
+  Procedure p(run.log, "Gas-Tankstelle-Export");
   p.With(sql);
 
   // A path from the database must never choose a file of the programs'.
-  const Status allowed = CheckLpgExportFile(state.env.program_dir, state.lpg_dir, m.LpgExportFile);
+  const Status allowed = CheckLpgExportFile(run.program_dir, run.lpg_dir, m.LpgExportFile);
   if (!allowed.ok()) {
-    if (!state.lpg_refusal_told) p.With("").Check(allowed);
-    state.lpg_refusal_told = true;
+    if (!run.refusal_told) p.With("").Check(allowed);
+    run.refusal_told = true;
     return;
   }
 
@@ -105,7 +105,7 @@ void Gas_Tankstelle_Export(DbState& state) {
   }
 
   ResultSet rows;
-  p.Run([&] { rows = state.db().Query(sql); });
+  p.Run([&] { rows = Connected(run.db).Query(sql); });
 
   // The whole file is built first: a row that cannot be read is logged and
   // left out, and the file is written in one step below.
@@ -125,7 +125,7 @@ void Gas_Tankstelle_Export(DbState& state) {
   bool temporary_taken = false;
   p.Run([&] {
     const Status written =
-        ReplaceFile(state.env.files, export_file, content, {temp_file, &temporary_taken});
+        ReplaceFile(run.files, export_file, content, {temp_file, &temporary_taken});
     if (!written.ok()) {
       throw Failure(kErrPathFileAccess, "Datei " + export_file.string() +
                                             " kann nicht geschrieben werden: " + written.message());

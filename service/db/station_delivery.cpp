@@ -10,23 +10,23 @@ namespace velunor {
 
 namespace {
 
-std::filesystem::path PendingFile(const DbState& state) {
-  return state.env.program_dir / kPendingStationsFileName;
+std::filesystem::path PendingFile(const PendingStationStore& store) {
+  return store.program_dir / kPendingStationsFileName;
 }
 
-void SavePendingStations(DbState& state, const std::string& procedure) {
-  const std::filesystem::path file = PendingFile(state);
+void SavePendingStations(const PendingStationStore& store, const std::string& procedure) {
+  const std::filesystem::path file = PendingFile(store);
   std::string error;
-  if (state.delivery.pending.empty()) {
-    const Status removed = state.env.files.Remove(file);
+  if (store.delivery.pending.empty()) {
+    const Status removed = store.files.Remove(file);
     if (!removed.ok()) error = FileErrorText(file, removed);
   } else {
     std::string text;
-    for (long station : state.delivery.pending) text += std::to_string(station) + "\r\n";
-    error = ReplaceFile(state.env.files, file, text).message();
+    for (long station : store.delivery.pending) text += std::to_string(station) + "\r\n";
+    error = ReplaceFile(store.files, file, text).message();
   }
   if (!error.empty()) {
-    state.env.log.WriteNotice(
+    store.log.WriteNotice(
         error + " (die noch nicht bestätigten Stationen sind in der Datenbank vermerkt)",
         procedure);
   }
@@ -47,10 +47,10 @@ void InsertStations(Connection& db, const std::set<long>& stations) {
 
 }  // namespace
 
-void LoadPendingStations(DbState& state) {
-  StationDelivery& d = state.delivery;
+void LoadPendingStations(const PendingStationStore& store) {
+  StationDelivery& d = store.delivery;
   if (d.loaded) return;
-  Connection& db = state.db();
+  Connection& db = Connected(store.db);
   const std::string table = kPendingStationsTable;
   const ResultSet exists = db.Query(
       "select count(*) from information_schema.tables where table_schema = database() and "
@@ -62,7 +62,7 @@ void LoadPendingStations(DbState& state) {
                " default charset = utf8mb4");
     // A file that is not there (or cannot be read) lists no station.
     std::string text;
-    state.env.files.ReadFile(PendingFile(state), &text);
+    store.files.ReadFile(PendingFile(store), &text);
     std::istringstream in(text);
     std::set<long> stations;
     long station = 0;
@@ -83,41 +83,40 @@ void LoadPendingStations(DbState& state) {
   }
   d.pending = std::move(pending);
   d.since.reset();
-  if (!d.pending.empty()) d.since = state.env.clock.EpochSeconds() - oldest;
+  if (!d.pending.empty()) d.since = store.clock.EpochSeconds() - oldest;
   d.loaded = true;
 }
 
-std::string PendingStationsStatement(const DbState& state) {
-  if (state.delivery.pending.empty()) return "";
+std::string PendingStationsStatement(const StationDelivery& delivery) {
+  if (delivery.pending.empty()) return "";
   std::string sql = "update lox_station_mts set status = 2 where station in ( 0 ";
-  for (long station : state.delivery.pending) sql += ", " + std::to_string(station);
+  for (long station : delivery.pending) sql += ", " + std::to_string(station);
   return sql + " )";
 }
 
-void AddPendingStations(DbState& state, const std::set<long>& stations,
+void AddPendingStations(const PendingStationStore& store, const std::set<long>& stations,
                         const std::string& procedure) {
-  StationDelivery& d = state.delivery;
+  StationDelivery& d = store.delivery;
   if (stations.empty()) return;
-  InsertStations(state.db(), stations);
-  if (d.pending.empty()) d.since = state.env.clock.EpochSeconds();
+  InsertStations(Connected(store.db), stations);
+  if (d.pending.empty()) d.since = store.clock.EpochSeconds();
   d.pending.insert(stations.begin(), stations.end());
-  SavePendingStations(state, procedure);
+  SavePendingStations(store, procedure);
 }
 
-void StationPublicationAssembled(DbState& state) {
-  state.delivery.carried = state.delivery.pending;
-}
+void StationPublicationAssembled(StationDelivery& delivery) { delivery.carried = delivery.pending; }
 
-void StationPublicationAcknowledged(DbState& state, const std::string& procedure) {
-  StationDelivery& d = state.delivery;
+void StationPublicationAcknowledged(const PendingStationStore& store,
+                                    const std::string& procedure) {
+  StationDelivery& d = store.delivery;
   if (d.carried.empty()) return;
   std::string sql = std::string("delete from ") + kPendingStationsTable + " where station in ( 0";
   for (long station : d.carried) sql.append(", ").append(std::to_string(station));
-  state.db().Execute(sql.append(" )"));
+  Connected(store.db).Execute(sql.append(" )"));
   for (long station : d.carried) d.pending.erase(station);
   d.carried.clear();
   if (d.pending.empty()) d.since.reset();
-  SavePendingStations(state, procedure);
+  SavePendingStations(store, procedure);
 }
 
 }  // namespace velunor

@@ -6,6 +6,7 @@
 #include "service/db/db_state.h"
 #include "service/publication/price_body.h"
 #include "service/publication/station_body.h"
+#include "service/publication/xml_frame.h"
 
 namespace velunor {
 
@@ -23,6 +24,22 @@ inline StationBodySource StationBodySourceOf(DbState& state) {
 
 inline void XML_Stationsdaten(PublicationState& pub, DbState& state) {
   XML_Stationsdaten(pub, StationBodySourceOf(state));
+}
+
+inline void XML_Init(PublicationState& pub, DbState& state) {
+  XML_Init(pub, state.env.log, state.stammdaten);
+}
+
+inline DocumentOutput DocumentOutputOf(DbState& state) {
+  return {state.env.log,     state.env.clock, state.DbVerbindung.get(), state.stammdaten,
+          state.env.service, state.env.files, state.env.program_dir};
+}
+
+inline void XML_Out_Station(PublicationState& pub, DbState& state) {
+  XML_Out_Station(pub, DocumentOutputOf(state), state.published);
+}
+inline void XML_Out_Preise(PublicationState& pub, DbState& state) {
+  XML_Out_Preise(pub, DocumentOutputOf(state));
 }
 
 }  // namespace velunor

@@ -39,19 +39,18 @@ const Kind kPrice = {"XML_Out_Preise",        "P-",        134, &MasterData::Pri
                      PublicationKind::kPrice, "MTS_P.xml", 9,   1};
 
 // Advances the number of the kind, stores it and shows it; returns the new number.
-std::string AdvanceNumber(Procedure& p, DbState& state, const Kind& kind) {
-  Env& env = state.env;
-  std::string& number = state.stammdaten.*kind.number;
+std::string AdvanceNumber(Procedure& p, const DocumentOutput& out, const Kind& kind) {
+  std::string& number = out.master.*kind.number;
   if (!number.empty() && !IsPublicationNumber(number)) {
     p.Log(kErrTypeMismatch, "Typen unverträglich: die gespeicherte Nummer '" + number +
                                 "' (stammdaten " + std::to_string(kind.stammdaten_id) +
                                 ") ist keine Nummer der Form Jahr-Zähler; die Zählung beginnt neu");
   }
-  p.Run([&] { number = NextPublicationNumber(number, env.clock.Now().year); });
+  p.Run([&] { number = NextPublicationNumber(number, out.clock.Now().year); });
   const std::string sql = "replace into stammdaten ( id, value ) values ( " +
                           std::to_string(kind.stammdaten_id) + ", '" + SQLQuote(number, 0) + "' )";
-  p.With(sql).Run([&] { state.db().Execute(sql); });
-  p.With("").Run([&] { env.service.SetNumbered(kind.kind, number, env.clock.Now()); });
+  p.With(sql).Run([&] { Connected(out.db).Execute(sql); });
+  p.With("").Run([&] { out.facts.SetNumbered(kind.kind, number, out.clock.Now()); });
   return number;
 }
 
@@ -65,17 +64,17 @@ void WriteDocumentFile(FileSystem& files, const std::filesystem::path& path,
 
 using BodyWriter = std::function<void(Procedure&, std::string&)>;
 
-void Assemble(PublicationState& pub, DbState& state, const Kind& kind,
+void Assemble(PublicationState& pub, const DocumentOutput& out, const Kind& kind,
               const PublicationState::Frame& header, const PublicationState::Frame& footer,
               const BodyWriter& body) {
-  Procedure p(state.env.log, kind.procedure);
+  Procedure p(out.log, kind.procedure);
   std::string& xml = pub.PublicationXml;
   xml.clear();
   for (int slot = 1; slot <= kind.header_last; ++slot) {
     const std::string& line = header[static_cast<size_t>(slot)];
     if (line.empty()) break;
     if (slot == 4) {
-      const std::string number = AdvanceNumber(p, state, kind);
+      const std::string number = AdvanceNumber(p, out, kind);
       xml += ReplaceAll(line, kNumberPlaceholder, number);
     } else {
       xml += line;
@@ -92,8 +91,7 @@ void Assemble(PublicationState& pub, DbState& state, const Kind& kind,
   // The file ends with one more CR LF than the document; added and taken off
   // again, so that a large network's document is not copied for it.
   xml += kCrLf;
-  p.With("").Run(
-      [&] { WriteDocumentFile(state.env.files, state.env.program_dir / kind.file_name, xml); });
+  p.With("").Run([&] { WriteDocumentFile(out.files, out.program_dir / kind.file_name, xml); });
   xml.resize(xml.size() - std::string_view(kCrLf).size());
 }
 
@@ -109,14 +107,14 @@ void AppendLines(std::string& xml, const LineTable& lines, long station, long la
 
 }  // namespace
 
-void XML_Init(PublicationState& pub, DbState& state) {
-  Procedure p(state.env.log, "XML_Init");
+void XML_Init(PublicationState& pub, FehlerLog& log, const MasterData& master) {
+  Procedure p(log, "XML_Init");
   p.Run([&] {
     pub.DayNames = {"",       "monday",   "tuesday", "wednesday",    "thursday",
                     "friday", "saturday", "sunday",  "publicHoliday"};
   });
   bool mended = false;
-  XmlCharacters(state.stammdaten.ReporterName, &mended);
+  XmlCharacters(master.ReporterName, &mended);
   if (mended) {
     p.log().WriteNotice(
         "stammdaten 135 enthält Zeichen, die XML nicht zulässt; in den Veröffentlichungen ersetzt",
@@ -139,7 +137,7 @@ void XML_Init(PublicationState& pub, DbState& state) {
         "id=\"G-YYYY-VVVV\">";
     h[5] = "        <publicationCreator>";
     h[6] = "            <country>de</country>";
-    h[7] = "            <nationalIdentifier>DE-MDM-" + XML_Quote(state.stammdaten.ReporterName) +
+    h[7] = "            <nationalIdentifier>DE-MDM-" + XML_Quote(master.ReporterName) +
            "</nationalIdentifier>";
     h[8] = "        </publicationCreator>";
     h[9] = "        <genericPublicationName>PetrolStationPublication</genericPublicationName>";
@@ -164,30 +162,29 @@ void XML_Init(PublicationState& pub, DbState& state) {
   });
 }
 
-void XML_Out_Station(PublicationState& pub, DbState& state) {
-  const StationPublicationIndex& index = state.published;
-  Assemble(pub, state, kStation, pub.StationHeader, pub.StationFooter,
-           [&](Procedure& p, std::string& xml) {
-             // Station 0 is never published.
-             for (const auto& station : index.StationActive.Range(1, kMaxStationNumber)) {
-               if (station.second <= 0) continue;
-               const long n = station.first;
-               p.Run([&] { AppendLines(xml, pub.StationLines, n, index.StationLineLast.Get(n)); });
-             }
-           });
+void XML_Out_Station(PublicationState& pub, const DocumentOutput& out,
+                     const StationPublicationIndex& published) {
+  Assemble(
+      pub, out, kStation, pub.StationHeader, pub.StationFooter,
+      [&](Procedure& p, std::string& xml) {
+        // Station 0 is never published.
+        for (const auto& station : published.StationActive.Range(1, kMaxStationNumber)) {
+          if (station.second <= 0) continue;
+          const long n = station.first;
+          p.Run([&] { AppendLines(xml, pub.StationLines, n, published.StationLineLast.Get(n)); });
+        }
+      });
 }
 
-void XML_Out_Preise(PublicationState& pub, DbState& state) {
-  const MasterData& m = state.stammdaten;
-  Assemble(pub, state, kPrice, pub.PriceHeader, pub.PriceFooter,
-           [&](Procedure& p, std::string& xml) {
-             for (const auto& station :
-                  pub.PriceLineLast.Range(m.FirstStationNumber, m.LastStationNumber)) {
-               const long n = station.first;
-               const long last = station.second;
-               if (last > 0) p.Run([&] { AppendLines(xml, pub.PriceLines, n, last); });
-             }
-           });
+void XML_Out_Preise(PublicationState& pub, const DocumentOutput& out) {
+  const MasterData& m = out.master;
+  Assemble(pub, out, kPrice, pub.PriceHeader, pub.PriceFooter, [&](Procedure& p, std::string& xml) {
+    for (const auto& station : pub.PriceLineLast.Range(m.FirstStationNumber, m.LastStationNumber)) {
+      const long n = station.first;
+      const long last = station.second;
+      if (last > 0) p.Run([&] { AppendLines(xml, pub.PriceLines, n, last); });
+    }
+  });
 }
 
 }  // namespace velunor
