@@ -3,12 +3,19 @@
 // on, so that the procedures themselves take only those parts.
 #pragma once
 
+#include "service/db/connect.h"
 #include "service/db/db_state.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
 namespace velunor {
+
+// The run's connection, logged to the run's log; DB_Trennen takes the
+// session, which a DbState is.
+inline Status DB_Verbinden(DbState& state, const std::string& server) {
+  return DB_Verbinden(state, state.env.log, server);
+}
 
 inline PriceIntake PriceIntakeOf(DbState& state) {
   return {state.env.clock, state.env.log, state.stations, state.env.service,
