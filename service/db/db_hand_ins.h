@@ -6,6 +6,7 @@
 #include "service/db/connect.h"
 #include "service/db/db_state.h"
 #include "service/db/preisdaten.h"
+#include "service/db/stationsdaten.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
@@ -33,6 +34,16 @@ inline void AktuellePreiseZuordnen(DbState& state) {
 inline StationFuelsRead StationFuelsReadOf(DbState& state) {
   return {state.env.log, state.DbVerbindung.get(), state.stammdaten, state.stations,
           state.env.service};
+}
+
+inline StationSync StationSyncOf(DbState& state) {
+  return {state,          state.env.log,   state.env.clock,   state.stammdaten,
+          state.stations, state.published, state.env.service, state.LetzteStationsanzahl,
+          state};
+}
+
+inline int DB_Stationsdaten(DbState& state, int mode) {
+  return DB_Stationsdaten(StationSyncOf(state), mode);
 }
 
 inline void DB_Preisdaten(DbState& state) {

@@ -158,7 +158,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
   p.Run([&] {
     stations = state.db().Query("select station, name1 from lox_station order by station");
   });
-  LayOutStationRows(state, p, stations, 0);
+  LayOutStationRows(StationFuelsReadOf(state), p, stations, 0);
 
   DB_Get_MTS_StationsPreise(state);
 }
