@@ -5,6 +5,7 @@
 
 #include "service/db/connect.h"
 #include "service/db/db_state.h"
+#include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/stationsdaten.h"
 #include "service/db/stationskraftstoffe.h"
@@ -29,6 +30,16 @@ inline void DB_Get_MTS_StationsPreise(DbState& state) {
 }
 inline void AktuellePreiseZuordnen(DbState& state) {
   AktuellePreiseZuordnen(state.current_prices, PriceIntakeOf(state));
+}
+
+inline MasterDataLoad MasterDataLoadOf(DbState& state) {
+  return {state.env.log,        state.DbVerbindung.get(), state.env.host, state.env.files,
+          state.stammdaten,     state.settings,           state.stations, state.env.service,
+          state.current_prices, PriceIntakeOf(state)};
+}
+
+inline void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
+  DB_LOXStammdaten(MasterDataLoadOf(state), settings_file);
 }
 
 inline StationFuelsRead StationFuelsReadOf(DbState& state) {
