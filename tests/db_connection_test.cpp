@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "service/common/failure.h"
-#include "service/db/connect.h"
+#include "service/db/db_hand_ins.h"
 #include "tests/proof_server.h"
 #include "tests/small_network.h"
 #include "tests/test_support.h"

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "service/db/connect.h"
+#include "service/db/db_hand_ins.h"
 #include "service/db/lox_stammdaten.h"
 #include "shared/settings_file.h"
 #include "tests/small_network.h"

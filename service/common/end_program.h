@@ -8,14 +8,19 @@
 
 #include "service/common/env.h"
 #include "service/common/failure.h"
+#include "service/common/window_host.h"
 
 namespace velunor {
 
 inline constexpr const char* kProgramName = "Velunor";
 
-[[noreturn]] inline void EndProgram(Env& env, const std::string& message) {
-  env.host.MessageBox(message, kProgramName);
+[[noreturn]] inline void EndProgram(WindowHost& host, const std::string& message) {
+  host.MessageBox(message, kProgramName);
   throw ProgramEnd{message};
+}
+
+[[noreturn]] inline void EndProgram(Env& env, const std::string& message) {
+  EndProgram(env.host, message);
 }
 
 }  // namespace velunor

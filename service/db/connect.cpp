@@ -119,25 +119,26 @@ Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
   }
 }
 
-Status DB_Verbinden(DbState& state, const std::string& server) {
-  state.batch_tables.reset();
-  const ConnectionRequest request{server, state.DbBenutzer, state.DbPasswort,
-                                  state.connection_suffix, state.lease ? state.lease->seconds : 0};
+Status DB_Verbinden(DbSession& session, FehlerLog& log, const std::string& server) {
+  session.batch_tables.reset();
+  const ConnectionRequest request{server, session.DbBenutzer, session.DbPasswort,
+                                  session.connection_suffix,
+                                  session.lease ? session.lease->seconds : 0};
   const Status opened =
-      OpenConnection(request, state.env.log, &state.DbVerbindung, &state.connect_attempts);
-  if (opened.ok()) state.DbVerbunden = 1;
+      OpenConnection(request, log, &session.DbVerbindung, &session.connect_attempts);
+  if (opened.ok()) session.DbVerbunden = 1;
   return opened;
 }
 
-void DB_Trennen(DbState& state) {
-  if (state.DbVerbunden != 1) return;
+void DB_Trennen(DbSession& session) {
+  if (session.DbVerbunden != 1) return;
   try {
-    if (state.DbVerbindung) state.DbVerbindung->Close();
+    if (session.DbVerbindung) session.DbVerbindung->Close();
   } catch (const Failure&) {
     // Closing at the end of the run: nothing left to tell anyone.
   }
-  state.DbVerbindung.reset();
-  state.DbVerbunden = 0;
+  session.DbVerbindung.reset();
+  session.DbVerbunden = 0;
 }
 
 }  // namespace velunor

@@ -44,10 +44,12 @@ struct ConnectionRequest {
 Status OpenConnection(const ConnectionRequest& request, FehlerLog& log,
                       std::unique_ptr<Connection>* connection, int* attempts = nullptr);
 
-// OpenConnection for the service's DbVerbindung (replacing the old one).
-Status DB_Verbinden(DbState& state, const std::string& server);
+// OpenConnection for the session's DbVerbindung (replacing the old one),
+// with its access values, suffix and lease; forgets the batch tables read
+// over the old one. Only `log` learns of a server entry that cannot be split.
+Status DB_Verbinden(DbSession& session, FehlerLog& log, const std::string& server);
 
-// Closes and releases the connection if DbVerbunden; never fails.
-void DB_Trennen(DbState& state);
+// Closes and releases the session's connection if DbVerbunden; never fails.
+void DB_Trennen(DbSession& session);
 
 }  // namespace velunor

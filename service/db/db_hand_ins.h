@@ -6,14 +6,23 @@
 #include <set>
 #include <string>
 
+#include "service/db/connect.h"
 #include "service/db/db_state.h"
 #include "service/db/gas_tankstelle_export.h"
+#include "service/db/lox_stammdaten.h"
 #include "service/db/preisdaten.h"
 #include "service/db/station_delivery.h"
+#include "service/db/stationsdaten.h"
 #include "service/db/stationskraftstoffe.h"
 #include "service/db/stationspreise.h"
 
 namespace velunor {
+
+// The run's connection, logged to the run's log; DB_Trennen takes the
+// session, which a DbState is.
+inline Status DB_Verbinden(DbState& state, const std::string& server) {
+  return DB_Verbinden(state, state.env.log, server);
+}
 
 inline PriceIntake PriceIntakeOf(DbState& state) {
   return {state.env.clock, state.env.log, state.stations, state.env.service,
@@ -26,6 +35,16 @@ inline void DB_Get_MTS_StationsPreise(DbState& state) {
 }
 inline void AktuellePreiseZuordnen(DbState& state) {
   AktuellePreiseZuordnen(state.current_prices, PriceIntakeOf(state));
+}
+
+inline MasterDataLoad MasterDataLoadOf(DbState& state) {
+  return {state.env.log,        state.DbVerbindung.get(), state.env.host, state.env.files,
+          state.stammdaten,     state.settings,           state.stations, state.env.service,
+          state.current_prices, PriceIntakeOf(state)};
+}
+
+inline void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
+  DB_LOXStammdaten(MasterDataLoadOf(state), settings_file);
 }
 
 inline StationFuelsRead StationFuelsReadOf(DbState& state) {
@@ -51,6 +70,22 @@ inline void Gas_Tankstelle_Export(DbState& state) { Gas_Tankstelle_Export(LpgExp
 inline PendingStationStore PendingStationStoreOf(DbState& state) {
   return {state.delivery, state.DbVerbindung.get(), state.env.files, state.env.program_dir,
           state.env.log,  state.env.clock};
+}
+
+inline StationSync StationSyncOf(DbState& state) {
+  return {state,
+          state.env.log,
+          state.env.clock,
+          state.stammdaten,
+          state.stations,
+          state.published,
+          state.env.service,
+          state.LetzteStationsanzahl,
+          PendingStationStoreOf(state)};
+}
+
+inline int DB_Stationsdaten(DbState& state, int mode) {
+  return DB_Stationsdaten(StationSyncOf(state), mode);
 }
 
 inline void LoadPendingStations(DbState& state) {

@@ -4,11 +4,11 @@
 
 #include "service/common/end_program.h"
 #include "service/common/procedure.h"
-#include "service/db/db_hand_ins.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
 #include "service/db/station_rows.h"
 #include "service/db/stationskraftstoffe.h"
+#include "service/db/stationspreise.h"
 
 namespace velunor {
 
@@ -27,11 +27,11 @@ void ReadFuelCodes(MasterData& m, const std::string& codes) {
 
 }  // namespace
 
-void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
-  Procedure p(state.env.log, "DB_LOXStammdaten");
-  Env& env = state.env;
-  MasterData& m = state.stammdaten;
-  ServiceState& grid = env.service;
+void DB_LOXStammdaten(const MasterDataLoad& load, const SettingsFileRead& settings_file) {
+  Procedure p(load.log, "DB_LOXStammdaten");
+  WindowHost& host = load.host;
+  MasterData& m = load.master;
+  ServiceState& grid = load.facts;
 
   for (const FuelCode& fuel : kFuelCodes) m.*fuel.central_product = 0;
   m.MtsProductList = " 0";
@@ -42,7 +42,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
   // empty: that is no missing setting to end the start over, the logged
   // failure ends it and names the real cause.
   const bool read = p.Run([&] {
-    settings = state.db().Query(
+    settings = Connected(load.db).Query(
         "select id, value from stammdaten where id in ( 132, 133, 134, 135, 490, 491, 998, 999 )");
   });
   for (size_t r = 0; r < settings.RecordCount(); ++r) {
@@ -69,7 +69,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
           break;
         case 998:
           if (NumberValue(value) < 131) {
-            EndProgram(env,
+            EndProgram(host,
                        "Zum Velunor muss die Datenbankversion mindestens den Stand 131 haben!");
           }
           break;
@@ -81,7 +81,7 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
 
   if (read && m.LpgExportAktiv == 1) {
     if (m.LpgExportFile.empty()) {
-      EndProgram(env,
+      EndProgram(host,
                  "Kein Pfad und Exportdatei für den Export Gas-Tankstelle in den Firmenstammdaten "
                  "angegeben!");
     }
@@ -89,18 +89,18 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
     const size_t slash = m.LpgExportFile.find_last_of("\\/");
     if (slash != std::string::npos) {
       const std::string folder = m.LpgExportFile.substr(0, slash);
-      if (!env.files.Stat(ReplaceAll(folder, "\\", "/"), true).directory) {
-        EndProgram(env, "Pfad '" + folder + "' für den Export Gas-Tankstelle nicht gefunden!");
+      if (!load.files.Stat(ReplaceAll(folder, "\\", "/"), true).directory) {
+        EndProgram(host, "Pfad '" + folder + "' für den Export Gas-Tankstelle nicht gefunden!");
       }
     }
   }
 
   if (!settings_file.found) {
-    EndProgram(env,
+    EndProgram(host,
                "Einstellungen nicht gefunden. Bitte starten Sie Kestrin.EXE und nehmen die "
                "notwendigen Einstellungen vor!");
   }
-  state.settings = settings_file.values;
+  load.settings = settings_file.values;
   if (!settings_file.status.ok()) {
     p.Log(kErrPathFileAccess, settings_file.status.message());
   } else if (settings_file.lines < 3) {
@@ -111,14 +111,14 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
 
   if (read && m.ReporterName.empty()) {
     EndProgram(
-        env, "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
+        host, "Der Name oder die Organisation des Preismelders bei der MTS muss angegeben werden!");
   }
   p.Run([&] { grid.SetReporter(m.ReporterName); });
 
   ResultSet holidays;
   p.Run([&] {
-    holidays =
-        state.db().Query("select nummer, identifier from mts_holiday_identifier order by nummer");
+    holidays = Connected(load.db).Query(
+        "select nummer, identifier from mts_holiday_identifier order by nummer");
   });
   for (size_t r = 0; r < holidays.RecordCount(); ++r) {
     p.Run([&] {
@@ -134,7 +134,8 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
 
   ResultSet products;
   p.Run([&] {
-    products = state.db().Query("select nummer, kuerzel from stammdaten_produkte order by nummer");
+    products =
+        Connected(load.db).Query("select nummer, kuerzel from stammdaten_produkte order by nummer");
   });
   for (size_t r = 0; r < products.RecordCount(); ++r) {
     p.Run([&] {
@@ -156,11 +157,11 @@ void DB_LOXStammdaten(DbState& state, const SettingsFileRead& settings_file) {
 
   ResultSet stations;
   p.Run([&] {
-    stations = state.db().Query("select station, name1 from lox_station order by station");
+    stations = Connected(load.db).Query("select station, name1 from lox_station order by station");
   });
-  LayOutStationRows(state, p, stations, 0);
+  LayOutStationRows({load.log, load.db, m, load.stations, grid}, p, stations, 0);
 
-  DB_Get_MTS_StationsPreise(state);
+  DB_Get_MTS_StationsPreise(load.db, load.prices, load.intake);
 }
 
 }  // namespace velunor

@@ -34,17 +34,17 @@ std::string AroundTheClockRow(long station) {
 
 }  // namespace
 
-ResultSet ReadUpstreamOpeningTimes(DbState& state, Procedure& p,
+ResultSet ReadUpstreamOpeningTimes(Connection* db, Procedure& p,
                                    const std::vector<long>& stations) {
   ResultSet rows;
   if (stations.empty()) return rows;
   const std::string sql = "select * from lox_station_mts_times where station in ( " +
                           KeyList(stations) + " ) order by station, zeitraum";
-  p.At(82).With(sql).Run([&] { rows = state.db().Query(sql); });
+  p.At(82).With(sql).Run([&] { rows = Connected(db).Query(sql); });
   return rows;
 }
 
-OpeningTimesPlan PlanOpeningTimes(DbState& state, Procedure& p, long station,
+OpeningTimesPlan PlanOpeningTimes(StationTable& stations, Procedure& p, long station,
                                   const ResultSet& upstream, const std::vector<size_t>& rows,
                                   const DateTime& today) {
   const std::string s = std::to_string(station);
@@ -71,7 +71,7 @@ OpeningTimesPlan PlanOpeningTimes(DbState& state, Procedure& p, long station,
   plan.records = week.Records();
 
   StationEntry* entry = nullptr;
-  p.At(88).Run([&] { entry = &state.stations[station]; });
+  p.At(88).Run([&] { entry = &stations[station]; });
   if (entry == nullptr) return plan;
   for (size_t k = 1; k <= 8; ++k) entry->overrides[k].active = 0;
   size_t slot = 1;
@@ -97,24 +97,24 @@ OpeningTimesPlan PlanOpeningTimes(DbState& state, Procedure& p, long station,
   return plan;
 }
 
-void WriteOpeningTimes(DbState& state, Procedure& p, long station, const OpeningTimesPlan& plan) {
+void WriteOpeningTimes(Connection* db, Procedure& p, long station, const OpeningTimesPlan& plan) {
   const std::string s = std::to_string(station);
   std::string sql;
   if (plan.around_the_clock) {
     sql = "delete from mts_petrolstation_times where station = " + s + " and satz > 1";
-    p.At(84).With(sql).Run([&] { state.db().Execute(sql); });
+    p.At(84).With(sql).Run([&] { Connected(db).Execute(sql); });
     sql = "replace into mts_petrolstation_times values" + AroundTheClockRow(station);
-    p.At(85).With(sql).Run([&] { state.db().Execute(sql); });
+    p.At(85).With(sql).Run([&] { Connected(db).Execute(sql); });
     return;
   }
   sql = "delete from mts_petrolstation_times where station = " + s;
-  p.At(86).With(sql).Run([&] { state.db().Execute(sql); });
+  p.At(86).With(sql).Run([&] { Connected(db).Execute(sql); });
   for (size_t satz = 1; satz <= plan.records.size(); ++satz) {
     std::vector<DbValue> params;
     AppendRecord(params, station, satz, plan.records[satz - 1]);
     const std::string insert = kInsertTimes + TimesMarkers();
     sql = BoundStatementText(insert, params);
-    p.At(87).With(sql).Run([&] { state.db().Execute(insert, params); });
+    p.At(87).With(sql).Run([&] { Connected(db).Execute(insert, params); });
   }
 }
 

@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "service/db/db_hand_ins.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
 
 namespace velunor {
 
-void LayOutStationRows(DbState& state, Procedure& p, const ResultSet& stations, int first_line) {
-  ServiceState& grid = state.env.service;
+void LayOutStationRows(const StationFuelsRead& into, Procedure& p, const ResultSet& stations,
+                       int first_line) {
+  ServiceState& grid = into.facts;
   auto step = [&](int offset) -> Procedure& {
     return p.At(first_line == 0 ? 0 : first_line + offset);
   };
@@ -20,19 +20,18 @@ void LayOutStationRows(DbState& state, Procedure& p, const ResultSet& stations, 
   for (size_t i = 0; i < stations.RecordCount(); ++i) {
     long station = 0;
     if (!step(1).Run([&] { station = DbLong(stations.Value(i, "station")); })) continue;
-    step(2).Run([&] { state.stations[station]; });  // its entry: the table's bound may refuse it
+    step(2).Run([&] { into.stations[station]; });  // its entry: the table's bound may refuse it
     laid_out.push_back(station);
     step(3).Run([&] {
       const std::string name = stations.Text(i, "name1");
-      state.stations[station].name = name;
+      into.stations[station].name = name;
       grid.PlaceStation(static_cast<int>(i), station, name);
       if (!grid_time) return;
       const DbValue& time = stations.Value(i, time_column);
       if (time) grid.SetPriceTime(station, *time);
     });
   }
-  DB_Get_MTS_Stationskraftstoffe(StationFuelsReadOf(state), laid_out,
-                                 state.stammdaten.MtsProductList);
+  DB_Get_MTS_Stationskraftstoffe(into, laid_out, into.master.MtsProductList);
 }
 
 }  // namespace velunor

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "service/common/procedure.h"
-#include "service/db/db_state.h"
 #include "service/db/odbc.h"
+#include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
 
@@ -15,6 +15,9 @@ namespace velunor {
 // second row when not NULL.
 // Each step runs through `p`; `first_line` numbers them ("Zeile: ") from
 // there on, 0 for none. A row whose station number cannot be read is skipped.
-void LayOutStationRows(DbState& state, Procedure& p, const ResultSet& stations, int first_line);
+// `into`: the grid and the station table the rows go into, and what the
+// laid-out stations' fuels are then read with.
+void LayOutStationRows(const StationFuelsRead& into, Procedure& p, const ResultSet& stations,
+                       int first_line);
 
 }  // namespace velunor

@@ -8,7 +8,6 @@
 
 #include "service/common/procedure.h"
 #include "service/db/batch_write.h"
-#include "service/db/db_hand_ins.h"
 #include "service/db/db_values.h"
 #include "service/db/fuels.h"
 #include "service/db/prepare_opening_times.h"
@@ -16,10 +15,16 @@
 #include "service/db/station_address.h"
 #include "service/db/station_delivery.h"
 #include "service/db/station_rows.h"
+#include "service/db/stationskraftstoffe.h"
 
 namespace velunor {
 
 namespace {
+
+// The connection as it is when the fuels are read.
+StationFuelsRead FuelsRead(const StationSync& sync) {
+  return {sync.log, sync.session.DbVerbindung.get(), sync.master, sync.stations, sync.facts};
+}
 
 // The station's row as the MTS-K receives it. The upstream texts are bound as
 // parameters, so names with apostrophes, backslashes or quotes arrive as they
@@ -90,7 +95,7 @@ std::vector<SqlColumn> MasterColumns(const std::vector<DbValue>& values) {
 
 // Reads what the changed stations need (fuels, upstream opening times) and
 // works out each station's row and opening times; writes nothing.
-std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
+std::vector<ChangedStation> PlanChangedStations(const StationSync& sync, Procedure& p,
                                                 const ResultSet& changed,
                                                 const std::string& zone_offset,
                                                 const std::string& today_text) {
@@ -104,13 +109,14 @@ std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
   }
   std::vector<long> stations;
   for (const ChangedStation& c : plans) stations.push_back(c.station);
-  DB_Get_MTS_Stationskraftstoffe(StationFuelsReadOf(state), stations,
-                                 state.stammdaten.MtsProductList);
+  DB_Get_MTS_Stationskraftstoffe(FuelsRead(sync), stations, sync.master.MtsProductList);
 
   DateTime today;
   const bool has_today =
       !stations.empty() && p.At(81).Run([&] { today = ReadDate(today_text.substr(0, 10)); });
-  const ResultSet upstream = has_today ? ReadUpstreamOpeningTimes(state, p, stations) : ResultSet();
+  const ResultSet upstream =
+      has_today ? ReadUpstreamOpeningTimes(sync.session.DbVerbindung.get(), p, stations)
+                : ResultSet();
   std::map<long, std::vector<size_t>> upstream_rows;
   for (size_t r = 0; r < upstream.RecordCount(); ++r) {
     p.At(83).Run([&] { upstream_rows[DbLong(upstream.Value(r, "station"))].push_back(r); });
@@ -119,8 +125,8 @@ std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
   for (size_t i = 0; i < plans.size(); ++i) {
     ChangedStation& c = plans[i];
     c.has_master = p.At(55).Run([&] {
-      c.master = MasterRow(changed, rows[i], c.station,
-                           VersionTime(state.env.clock.Now(), zone_offset), state.stammdaten);
+      c.master = MasterRow(changed, rows[i], c.station, VersionTime(sync.clock.Now(), zone_offset),
+                           sync.master);
     });
     if (c.has_master) {
       std::vector<DbValue> params;
@@ -130,7 +136,8 @@ std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
     }
     if (has_today) {
       c.has_times = true;
-      c.times = PlanOpeningTimes(state, p, c.station, upstream, upstream_rows[c.station], today);
+      c.times =
+          PlanOpeningTimes(sync.stations, p, c.station, upstream, upstream_rows[c.station], today);
     }
   }
   return plans;
@@ -138,7 +145,7 @@ std::vector<ChangedStation> PlanChangedStations(DbState& state, Procedure& p,
 
 // One station's rows, statement by statement: the way after a batch the
 // server refused, so that only a failing station's own step is logged.
-void WriteStationAlone(DbState& state, Procedure& p, const ChangedStation& c) {
+void WriteStationAlone(DbSession& session, Procedure& p, const ChangedStation& c) {
   const std::string s = std::to_string(c.station);
   std::string sql =
       "insert into mts_petrolstation_historie select null, PS.* from mts_petrolstation PS "
@@ -148,15 +155,15 @@ void WriteStationAlone(DbState& state, Procedure& p, const ChangedStation& c) {
   // row only; after a failed copy, or for a station without a row of its
   // own, the connection's last key belongs to another row, and the opening
   // times are not copied at all, as the batch does.
-  const bool copied = CopiedOneToHistory(state, p, 52, sql);
+  const bool copied = CopiedOneToHistory(session, p, 52, sql);
   if (copied) {
     std::string history_key;
     sql = "select last_insert_id()";
     if (p.At(53).With(sql).Run(
-            [&] { history_key = Required(state.db().Query(sql).ValueAt(0, 0)); })) {
+            [&] { history_key = Required(session.db().Query(sql).ValueAt(0, 0)); })) {
       sql = "insert into mts_petrolstation_times_historie select " + history_key +
             ", MT.* from mts_petrolstation_times MT where station = " + s;
-      p.At(54).With(sql).Run([&] { state.db().Execute(sql); });
+      p.At(54).With(sql).Run([&] { session.db().Execute(sql); });
     }
   }
   if (c.has_master) {
@@ -164,17 +171,17 @@ void WriteStationAlone(DbState& state, Procedure& p, const ChangedStation& c) {
     const std::string upsert =
         InsertOrUpdateStatement("mts_petrolstation", MasterColumns(c.master), &params);
     sql = BoundStatementText(upsert, params);
-    p.At(56).With(sql).Run([&] { state.db().Execute(upsert, params); });
+    p.At(56).With(sql).Run([&] { session.db().Execute(upsert, params); });
   }
-  if (c.has_times) WriteOpeningTimes(state, p, c.station, c.times);
+  if (c.has_times) WriteOpeningTimes(session.DbVerbindung.get(), p, c.station, c.times);
 }
 
-void DeactivateStationAlone(DbState& state, Procedure& p, long station) {
+void DeactivateStationAlone(DbSession& session, Procedure& p, long station) {
   const std::string s = std::to_string(station);
   std::string sql = "update mts_petrolstation set status = 0 where station = " + s;
-  p.At(65).With(sql).Run([&] { state.db().Execute(sql); });
+  p.At(65).With(sql).Run([&] { session.db().Execute(sql); });
   sql = "update mts_petrolstation_price set status = 0 where station = " + s;
-  p.At(66).With(sql).Run([&] { state.db().Execute(sql); });
+  p.At(66).With(sql).Run([&] { session.db().Execute(sql); });
 }
 
 constexpr HistoryTables kStationHistory = {"mts_petrolstation", "mts_petrolstation_historie",
@@ -183,7 +190,7 @@ constexpr HistoryTables kStationHistory = {"mts_petrolstation", "mts_petrolstati
 
 // History copies, rows and opening times of the changed stations and the
 // status of the deactivated ones in one transaction.
-BatchResult WriteStationsTogether(DbState& state, Procedure& p, const BatchTables& tables,
+BatchResult WriteStationsTogether(DbSession& session, Procedure& p, const BatchTables& tables,
                                   const std::vector<ChangedStation>& changed,
                                   const std::vector<long>& deactivated) {
   std::vector<long> stations;
@@ -196,7 +203,7 @@ BatchResult WriteStationsTogether(DbState& state, Procedure& p, const BatchTable
   }
   const RowsStatement master_rows = InsertOrUpdateRows(
       "mts_petrolstation", MasterColumns(std::vector<DbValue>(std::size(kMasterColumns))));
-  return WriteInOneTransaction(state, p, [&](BatchWriter& db) {
+  return WriteInOneTransaction(session, p, [&](BatchWriter& db) {
     if (!stations.empty()) CopyHistory(db, kStationHistory, tables, KeyList(stations));
     if (!master_values.empty()) db.ExecuteRows(master_rows, master_values);
     WriteOpeningTimes(db, times);
@@ -209,17 +216,17 @@ BatchResult WriteStationsTogether(DbState& state, Procedure& p, const BatchTable
 
 }  // namespace
 
-int DB_Stationsdaten(DbState& state, int mode) {
-  Procedure p(state.env.log, "DB_Stationsdaten");
-  Env& env = state.env;
-  ServiceState& grid = env.service;
+int DB_Stationsdaten(const StationSync& sync, int mode) {
+  Procedure p(sync.log, "DB_Stationsdaten");
+  DbSession& session = sync.session;
+  ServiceState& grid = sync.facts;
 
   std::string zone_offset = "+01:00";
   std::string today_text;
   int32_t changes = 0;
   p.At(1).Run([&] {
-    zone_offset = ZeitzonenText(env.clock);
-    today_text = NowFromDate(env.clock).substr(0, 10);
+    zone_offset = ZeitzonenText(sync.clock);
+    today_text = NowFromDate(sync.clock).substr(0, 10);
   });
   std::string update_sql =
       "update lox_station_mts set status = 1, ps_version = ps_version + 1 where station in ( 0 ";
@@ -227,22 +234,22 @@ int DB_Stationsdaten(DbState& state, int mode) {
 
   // Stations synchronised earlier whose publication the MTS-K never
   // acknowledged are changed again, so that this run sends them anew.
-  p.At(10).Run([&] { LoadPendingStations(state); });
-  std::string sql = PendingStationsStatement(state);
-  if (!sql.empty()) p.At(11).With(sql).Run([&] { state.db().Execute(sql); });
+  p.At(10).Run([&] { LoadPendingStations(sync.pending); });
+  std::string sql = PendingStationsStatement(sync.pending.delivery);
+  if (!sql.empty()) p.At(11).With(sql).Run([&] { session.db().Execute(sql); });
 
   // An added or removed station row counts as a change; the first run only
   // learns the count.
   sql = "SELECT Count(station) FROM lox_station WHERE 1";
   p.At(2).With(sql).Run([&] {
-    const ResultSet count = state.db().Query(sql);
+    const ResultSet count = session.db().Query(sql);
     if (count.RecordCount() != 1) return;
     const long stations = DbLong(count.ValueAt(0, 0));
-    if (stations == state.LetzteStationsanzahl) return;
-    if (state.LetzteStationsanzahl != 0) {
-      changes = static_cast<int32_t>(std::labs(stations - state.LetzteStationsanzahl));
+    if (stations == sync.station_count) return;
+    if (sync.station_count != 0) {
+      changes = static_cast<int32_t>(std::labs(stations - sync.station_count));
     }
-    state.LetzteStationsanzahl = static_cast<int32_t>(stations);
+    sync.station_count = static_cast<int32_t>(stations);
   });
 
   sql =
@@ -250,7 +257,7 @@ int DB_Stationsdaten(DbState& state, int mode) {
       "from lox_station_mts MTS, lox_station PS where MTS.station = PS.station and MTS.status = 2 "
       "and ps_aktiv = 1";
   ResultSet changed;
-  p.At(3).With(sql).Run([&] { changed = state.db().Query(sql); });
+  p.At(3).With(sql).Run([&] { changed = session.db().Query(sql); });
   changes += static_cast<int32_t>(changed.RecordCount());
 
   if (mode == kStationSyncForced || changes >= 1) {
@@ -261,14 +268,14 @@ int DB_Stationsdaten(DbState& state, int mode) {
                   " from lox_station PS left join mts_petrolstation_price MP on PS.station = "
                   "MP.station order by station");
     ResultSet list;
-    p.At(42).With(sql).Run([&] { list = state.db().Query(sql); });
-    LayOutStationRows(state, p, list, 43);
+    p.At(42).With(sql).Run([&] { list = session.db().Query(sql); });
+    LayOutStationRows(FuelsRead(sync), p, list, 43);
   }
 
   // Everything is worked out first and then written together, so that the
   // run costs the same few statements for 1,000 stations as for one.
   const std::vector<ChangedStation> plans =
-      PlanChangedStations(state, p, changed, zone_offset, today_text);
+      PlanChangedStations(sync, p, changed, zone_offset, today_text);
   for (const ChangedStation& c : plans) {
     update_sql += ", " + std::to_string(c.station);
     handled.insert(c.station);
@@ -277,15 +284,15 @@ int DB_Stationsdaten(DbState& state, int mode) {
   sql = "select station from lox_station_mts where status = 2 and ps_aktiv = 0";
   ResultSet deactivated;
   std::vector<long> deactivated_stations;
-  p.At(61).With(sql).Run([&] { deactivated = state.db().Query(sql); });
+  p.At(61).With(sql).Run([&] { deactivated = session.db().Query(sql); });
   for (size_t r = 0; r < deactivated.RecordCount(); ++r) {
     long station = 0;
     if (!p.At(62).Run([&] { station = DbLong(deactivated.Value(r, "station")); })) continue;
     const std::string s = std::to_string(station);
     p.At(63).Run([&] {
-      state.stations[station].hasMtsFuels = 0;
-      if (int32_t* active = state.published.StationActive.Find(station)) *active = 0;
-      if (int32_t* last = state.published.StationLineLast.Find(station)) *last = 0;
+      sync.stations[station].hasMtsFuels = 0;
+      if (int32_t* active = sync.published.StationActive.Find(station)) *active = 0;
+      if (int32_t* last = sync.published.StationLineLast.Find(station)) *last = 0;
     });
     p.At(64).Run([&] { grid.SetReporting(station, Reporting::kDeactivated); });
     update_sql += ", " + s;
@@ -294,9 +301,9 @@ int DB_Stationsdaten(DbState& state, int mode) {
     ++changes;
   }
 
-  const BatchResult batch =
-      WriteTogetherWhereSafe(state, p.At(52), kStationBatchTables, [&](const BatchTables& tables) {
-        return WriteStationsTogether(state, p.At(52), tables, plans, deactivated_stations);
+  const BatchResult batch = WriteTogetherWhereSafe(
+      session, p.At(52), kStationBatchTables, [&](const BatchTables& tables) {
+        return WriteStationsTogether(session, p.At(52), tables, plans, deactivated_stations);
       });
   switch (batch) {
     case BatchResult::kWritten:
@@ -305,21 +312,21 @@ int DB_Stationsdaten(DbState& state, int mode) {
     case BatchResult::kNotLeased:  // another instance reports: nothing more from here
       return 0;
     case BatchResult::kRefused:
-      for (const ChangedStation& c : plans) WriteStationAlone(state, p, c);
-      for (long station : deactivated_stations) DeactivateStationAlone(state, p, station);
+      for (const ChangedStation& c : plans) WriteStationAlone(session, p, c);
+      for (long station : deactivated_stations) DeactivateStationAlone(session, p, station);
       break;
   }
 
   // Pending before the upstream status says synchronised: a crash between
   // the two then sends a station twice, never not at all. Not recorded as
   // pending, the stations stay changed upstream and are handled again.
-  if (p.At(12).Run([&] { AddPendingStations(state, handled, p.name()); })) {
+  if (p.At(12).Run([&] { AddPendingStations(sync.pending, handled, p.name()); })) {
     sql = update_sql + " )";
-    p.At(7).With(sql).Run([&] { state.db().Execute(sql); });
+    p.At(7).With(sql).Run([&] { session.db().Execute(sql); });
   }
   // A pending station that the run could not handle again (no longer in
   // lox_station, say) still needs a publication that is acknowledged.
-  if (changes == 0 && !state.delivery.pending.empty()) changes = 1;
+  if (changes == 0 && !sync.pending.delivery.pending.empty()) changes = 1;
   return changes;
 }
 

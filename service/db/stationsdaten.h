@@ -7,16 +7,36 @@
 // run goes on; the final status update runs in every run.
 #pragma once
 
+#include <cstdint>
+
+#include "service/common/clock.h"
+#include "service/common/fehler_log.h"
+#include "service/common/service_state.h"
 #include "service/db/db_state.h"
+#include "service/db/station_delivery.h"
+#include "service/db/station_table.h"
 
 namespace velunor {
 
 inline constexpr int kStationSyncCheck = 0;   // look for changes
 inline constexpr int kStationSyncForced = 1;  // rebuild the grid even without changes
 
+// What the synchronisation works on; the caller keeps each part.
+struct StationSync {
+  DbSession& session;  // the connection and the lease the rows are written under
+  FehlerLog& log;
+  const Clock& clock;                  // the version time, today for the opening times
+  const MasterData& master;            // the product list and the holiday identifiers
+  StationTable& stations;              // names, fuels and special periods found
+  StationPublicationIndex& published;  // a deactivated station leaves the publication
+  ServiceState& facts;                 // the station grid
+  int32_t& station_count;       // the rows of lox_station the previous run saw; 0 = not yet known
+  PendingStationStore pending;  // the stations marked synchronised, not yet acknowledged
+};
+
 // Returns the number of changes found: stations added to or removed from
 // lox_station since the previous run (the first run only learns the count),
 // changed active stations and deactivated stations.
-int DB_Stationsdaten(DbState& state, int mode);
+int DB_Stationsdaten(const StationSync& sync, int mode);
 
 }  // namespace velunor
