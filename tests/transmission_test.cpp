@@ -1,8 +1,11 @@
 // The transmission end to end: SOAPTransaction over the real libcurl
 // transport and real TLS 1.2 against mdm-sim, with certificates made by the
 // project's script. Every case checks the communication log line by line.
+#include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <regex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -64,6 +67,7 @@ class TransmissionTest : public ::testing::Test {
     komm_.lines.clear();
     CurlTransport transport(store_, options);
     transmission_ = {SOAPEnvelope(kPublication), "Pricedata", url, subject};
+    transmission_.deadline = deadline_;
     result_ = SOAPTransaction(transmission_, t_.env, komm_, transport);
     return komm_.lines;
   }
@@ -125,6 +129,7 @@ class TransmissionTest : public ::testing::Test {
   std::string peer_;
   RecordingKommLog komm_;
   Transmission transmission_;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
   Status result_ = Status::Error(-1, "not run");
 };
 
@@ -300,6 +305,19 @@ TEST_F(TransmissionTest, NoAnswerWithinTheTimeOutFails) {
                             "Transaction failed!"}));
   EXPECT_FALSE(result_.ok());
   EXPECT_EQ(sim.RequestCount(), 1) << "the request itself had arrived";
+}
+
+TEST_F(TransmissionTest, NothingIsSentOnceTheDeadlineHasPassedHoweverLateTheSendBegins) {
+  // The reporter lease left 300 ms when it was measured; the process was
+  // then held up (a stop, a slow certificate load) for longer than that.
+  MdmSim& sim = StartSim({{"ack"}});
+  deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const Lines lines = Send(url_);
+  EXPECT_FALSE(result_.ok());
+  EXPECT_EQ(ErrLine(lines), "ERR: 28 Timeout was reached: no complete answer within 0 s Zeile: 5")
+      << ::testing::PrintToString(lines);
+  EXPECT_EQ(sim.RequestCount(), 0) << "another instance may be reporting by now";
 }
 
 TEST_F(TransmissionTest, RedirectIsFollowedWithTheSameRequest) {

@@ -68,9 +68,9 @@ class TransmissionProcedures {
   virtual ~TransmissionProcedures() = default;
 
   // Sends `sende_daten`, a publication of kind `sende_art` ("Stationdata" or
-  // "Pricedata"), to `url`, for `limit_ms` at most (0: the transport's own
-  // time-out). Ok when the MTS-K acknowledged it; otherwise
-  // kErrPublicationRefused or kErrTransmissionFailed and why (the
+  // "Pricedata"), to `url`, for `limit_ms` at most counted from this call,
+  // whatever comes before the send (0: the transport's own time-out). Ok when the MTS-K
+  // acknowledged it; otherwise kErrPublicationRefused or kErrTransmissionFailed and why (the
   // communication log has the details).
   virtual Status SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
                                  const std::string& url, std::int64_t limit_ms) = 0;

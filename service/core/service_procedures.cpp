@@ -1,5 +1,7 @@
 #include "service/core/service_procedures.h"
 
+#include <chrono>
+
 #include "service/common/procedure.h"
 #include "service/core/scheduler_variables.h"
 #include "service/db/batch_write.h"
@@ -54,7 +56,11 @@ Status ServiceProcedures::SOAPTransaction(const std::string& sende_daten,
                                           const std::string& sende_art, const std::string& url,
                                           std::int64_t limit_ms) {
   Transmission transmission{sende_daten, sende_art, url, s_.db.settings.VerwendetesZertifikat};
-  transmission.time_limit = std::chrono::milliseconds(limit_ms);
+  // The lease's time runs from here, where the scheduler measured it, not
+  // from the send.
+  if (limit_ms > 0) {
+    transmission.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+  }
   TransmissionOutcome outcome;
   const Status sent =
       velunor::SOAPTransaction(transmission, s_.env, s_.komm_log, transport_, &outcome);

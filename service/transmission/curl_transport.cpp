@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -220,10 +221,14 @@ HttpsAnswer CurlTransport::Send(const HttpsRequest& request, TlsEvents& events) 
   const std::string trusted = certs_.TrustedCertificatesPem(options_.trust_store);
   const std::string origin = Origin(request.url, request.url);
 
-  // One time-out for the whole transmission, redirects included.
-  std::chrono::milliseconds limit = options_.timeout;
-  if (request.time_limit.count() > 0) limit = std::min(limit, request.time_limit);
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  // One time-out for the whole transmission, redirects included, and never
+  // past the caller's deadline.
+  const auto start = std::chrono::steady_clock::now();
+  auto deadline = start + options_.timeout;
+  if (request.deadline && *request.deadline < deadline) deadline = *request.deadline;
+  const auto limit =
+      std::max(std::chrono::milliseconds(0),
+               std::chrono::duration_cast<std::chrono::milliseconds>(deadline - start));
 
   try {
     // Redirects are followed here, not by libcurl: the target is checked

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +26,10 @@ struct HttpsRequest {
   // Only connect and shake hands (TLS with the client certificate), send
   // nothing: the answer is empty when that worked. For the setup check.
   bool connect_only = false;
-  // Above 0: the request ends after this long at most, whatever the
-  // transport's own time-out.
-  std::chrono::milliseconds time_limit{0};
+  // When set: the request has ended by then at the latest, whatever the
+  // transport's own time-out; whatever the transport does before sending
+  // (the client certificate's load) comes off it.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
 };
 
 struct HttpsAnswer {

@@ -69,7 +69,7 @@ Status SOAPTransaction(const Transmission& transmission, Env& env, KommLogSink& 
     request.content_type = kSoapContentType;
     request.body = transmission.SendeDaten;
     request.url = transmission.AktuelleUrl;
-    request.time_limit = transmission.time_limit;
+    request.deadline = transmission.deadline;
     TlsEventLog events(env.log, komm_log);
     HttpsAnswer answer = transport.Send(request, events);
     step = 6;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "service/common/env.h"
@@ -26,9 +27,12 @@ struct Transmission {
   std::string SendeArt;               // "Stationdata" or "Pricedata"; for the log only
   std::string AktuelleUrl;            // the service URL of this transmission
   std::string VerwendetesZertifikat;  // subject of the client certificate
-  // Above 0: the transmission ends after this long at most, also when the
-  // transport's own time-out is longer.
-  std::chrono::milliseconds time_limit{0};
+  // When set: the transmission has ended by then at the latest (the end of
+  // the reporter lease), also when the transport's own time-out is longer.
+  // A moment, not a length: whatever delays the send, the certificate's load
+  // or a process stopped in between, comes off it, so that nothing goes out
+  // after the lease has run out and another instance may be reporting.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
 };
 
 // How a transmission ended, for the archive and the status page.
