@@ -29,7 +29,7 @@ struct HttpsRequest {
   // When set: the request has ended by then at the latest, whatever the
   // transport's own time-out; whatever the transport does before sending
   // (the client certificate's load) comes off it.
-  std::optional<std::chrono::steady_clock::time_point> deadline;
+  std::optional<std::chrono::steady_clock::time_point> deadline{};
 };
 
 struct HttpsAnswer {

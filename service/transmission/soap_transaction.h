@@ -32,7 +32,7 @@ struct Transmission {
   // A moment, not a length: whatever delays the send, the certificate's load
   // or a process stopped in between, comes off it, so that nothing goes out
   // after the lease has run out and another instance may be reporting.
-  std::optional<std::chrono::steady_clock::time_point> deadline;
+  std::optional<std::chrono::steady_clock::time_point> deadline{};
 };
 
 // How a transmission ended, for the archive and the status page.
