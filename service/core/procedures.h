@@ -69,9 +69,9 @@ class TransmissionProcedures {
 
   // Sends `sende_daten`, a publication of kind `sende_art` ("Stationdata" or
   // "Pricedata"), to `url`, for `limit_ms` at most counted from this call,
-  // whatever comes before the send (0: the transport's own time-out). Ok when the MTS-K
-  // acknowledged it; otherwise kErrPublicationRefused or kErrTransmissionFailed and why (the
-  // communication log has the details).
+  // whatever comes before the send (0: the transport's own time-out). Ok when
+  // the MTS-K acknowledged it; otherwise kErrPublicationRefused or
+  // kErrTransmissionFailed and why (the communication log has the details).
   virtual Status SOAPTransaction(const std::string& sende_daten, const std::string& sende_art,
                                  const std::string& url, std::int64_t limit_ms) = 0;
   virtual Status DB_TransferLog(int code, const std::string& text) = 0;
